@@ -1,0 +1,32 @@
+# The two everyday commands are `make run` and `make test`; see README.md.
+JOBS ?= 2
+CMAKE ?= cmake
+
+.PHONY: all deps build build-asan test bench run clean
+
+all: build
+
+deps:
+	./scripts/install-deps
+
+build: deps
+	$(CMAKE) -S . -B build -DCMAKE_BUILD_TYPE=Release
+	$(CMAKE) --build build -j$(JOBS)
+
+build-asan: deps
+	$(CMAKE) -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMIVERT_SANITIZE=ON -DLUMIVERT_BUILD_BENCH=OFF
+	$(CMAKE) --build build-asan -j$(JOBS)
+
+test: build-asan
+	cd build-asan && ctest --output-on-failure -j$(JOBS)
+
+bench: build
+	./build/bench/lumivert-bench
+
+run: build
+	@echo "Lumivert core library built in build/. What exists so far:"
+	@ls build/core/libLumivertCore.a build/bench/lumivert-bench
+	@echo "Run 'make test' for the test suite and 'make bench' for the benchmarks."
+
+clean:
+	rm -rf build build-asan

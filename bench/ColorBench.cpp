@@ -1,0 +1,112 @@
+// Inner loops of everything else: colour conversion, LUT baking and lookup, sampling, resizing.
+#include "color/ColorMath.hpp"
+#include "color/LUT3D.hpp"
+#include "color/PixelBuffer.hpp"
+
+#include <benchmark/benchmark.h>
+
+#include <random>
+
+namespace {
+
+using namespace lumivert;
+
+constexpr std::int64_t kPhotoWidth = 1600;
+constexpr std::int64_t kPhotoHeight = 1067;
+
+std::vector<RGB> randomColours(std::size_t count, float low, float high)
+{
+    std::mt19937 random(42);
+    std::uniform_real_distribution<float> range(low, high);
+    std::vector<RGB> colours(count);
+    for (RGB& c : colours)
+        c = {range(random), range(random), range(random)};
+    return colours;
+}
+
+PixelBuffer randomPhoto()
+{
+    return PixelBuffer(kPhotoWidth, kPhotoHeight,
+                       randomColours(kPhotoWidth * kPhotoHeight, 0.0f, 1.0f));
+}
+
+RGB roundTrip(const RGB& c) { return ColorMath::oklabToSRGB(ColorMath::srgbToOklab(c)); }
+
+void BM_OklabRoundTripInGamut(benchmark::State& state)
+{
+    const std::vector<RGB> colours = randomColours(4096, 0.0f, 1.0f);
+    std::size_t i = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(roundTrip(colours[i++ & 4095]));
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_OklabRoundTripInGamut);
+
+void BM_OklabToSRGBFarOutOfGamut(benchmark::State& state)
+{
+    std::vector<Lab> colours;
+    for (const RGB& c : randomColours(4096, 0.0f, 1.0f))
+        colours.push_back({0.2f + 0.6f * c.r, 0.8f * (c.g - 0.5f), 0.8f * (c.b - 0.5f)});
+    std::size_t i = 0;
+    for (auto _ : state) {
+        const Lab lab = colours[i++ & 4095];
+        benchmark::DoNotOptimize(ColorMath::oklabToSRGB(ColorMath::srgbToOklab(ColorMath::oklabToSRGB(lab))));
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_OklabToSRGBFarOutOfGamut);
+
+void BM_LUT3DBuildRoundTrip(benchmark::State& state)
+{
+    const std::int64_t size = state.range(0);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(LUT3D::build(size, roundTrip));
+}
+BENCHMARK(BM_LUT3DBuildRoundTrip)->Arg(33)->Arg(65)->Unit(benchmark::kMillisecond);
+
+void BM_LUT3DBuildConcurrentlyRoundTrip(benchmark::State& state)
+{
+    const std::int64_t size = state.range(0);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(LUT3D::buildConcurrently(size, roundTrip));
+}
+BENCHMARK(BM_LUT3DBuildConcurrentlyRoundTrip)
+    ->Arg(33)
+    ->Arg(65)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+void BM_LUT3DSamplePhoto(benchmark::State& state)
+{
+    const PixelBuffer photo = randomPhoto();
+    const LUT3D lut = LUT3D::build(33, roundTrip);
+    std::vector<RGB> out(photo.pixels().size());
+    for (auto _ : state) {
+        const std::vector<RGB>& in = photo.pixels();
+        for (std::size_t i = 0; i < in.size(); ++i)
+            out[i] = lut.sample(in[i]);
+        benchmark::DoNotOptimize(out.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(out.size()));
+}
+BENCHMARK(BM_LUT3DSamplePhoto)->Unit(benchmark::kMillisecond);
+
+void BM_PixelBufferSamples(benchmark::State& state)
+{
+    const PixelBuffer photo = randomPhoto();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(photo.samples(250000));
+}
+BENCHMARK(BM_PixelBufferSamples)->Unit(benchmark::kMicrosecond);
+
+void BM_PixelBufferResize(benchmark::State& state)
+{
+    const PixelBuffer photo = randomPhoto();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(photo.resized(1000, 667));
+}
+BENCHMARK(BM_PixelBufferResize)->Unit(benchmark::kMillisecond);
+
+} // namespace

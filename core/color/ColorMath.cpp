@@ -1,0 +1,182 @@
+#include "color/ColorMath.hpp"
+
+#include "color/Precondition.hpp"
+
+#include <cmath>
+#include <limits>
+
+namespace lumivert {
+
+namespace {
+
+// sRGB transfer function, IEC 61966-2-1.
+constexpr float kDecodeThreshold = 0.04045f;
+constexpr float kEncodeThreshold = 0.0031308f;
+constexpr float kLinearSlope = 12.92f;
+constexpr float kOffset = 0.055f;
+constexpr float kScale = 1.055f;
+constexpr float kGamma = 2.4f;
+constexpr float kInverseGamma = 0.41666666f;
+
+constexpr float kGamutTolerance = 0.0001f;
+constexpr int kBisectionSteps = 14;
+
+// Single-precision π rounded toward zero, and its double; both as the angle wrap defines them.
+constexpr float kPi = 3.1415925f;
+constexpr float kTwoPi = 6.283185f;
+constexpr float kLargeAngle = 1024.0f;
+
+// Oklab matrices for linear sRGB (D65), as published by Björn Ottosson (2020).
+constexpr float kM1[3][3] = {{0.4122214708f, 0.5363325363f, 0.0514459929f},
+                             {0.2119034982f, 0.6806995451f, 0.1073969566f},
+                             {0.0883024619f, 0.2817188376f, 0.6299787005f}};
+constexpr float kM2[3][3] = {{0.2104542553f, 0.7936177850f, -0.0040720468f},
+                             {1.9779984951f, -2.4285922050f, 0.4505937099f},
+                             {0.0259040371f, 0.7827717662f, -0.8086757660f}};
+constexpr float kM2Inverse[3][3] = {{1.0f, 0.3963377774f, 0.2158037573f},
+                                    {1.0f, -0.1055613458f, -0.0638541728f},
+                                    {1.0f, -0.0894841775f, -1.2914855480f}};
+constexpr float kM1Inverse[3][3] = {{4.0767416621f, -3.3077115913f, 0.2309699292f},
+                                    {-1.2684380046f, 2.6097574011f, -0.3413193965f},
+                                    {-0.0041960863f, -0.7034186147f, 1.7076147010f}};
+
+struct Vec3 {
+    float x, y, z;
+};
+
+inline Vec3 multiply(const float (&m)[3][3], Vec3 v)
+{
+    return {m[0][0] * v.x + m[0][1] * v.y + m[0][2] * v.z,
+            m[1][0] * v.x + m[1][1] * v.y + m[1][2] * v.z,
+            m[2][0] * v.x + m[2][1] * v.y + m[2][2] * v.z};
+}
+
+} // namespace
+
+namespace ColorMath {
+
+float decode(float x)
+{
+    const float magnitude = std::fabs(x);
+    const float linear = magnitude <= kDecodeThreshold
+                             ? magnitude / kLinearSlope
+                             : std::pow((magnitude + kOffset) / kScale, kGamma);
+    return std::copysign(linear, x);
+}
+
+RGB decode(const RGB& c) { return {decode(c.r), decode(c.g), decode(c.b)}; }
+
+float encode(float x)
+{
+    const float magnitude = std::fabs(x);
+    const float encoded = magnitude <= kEncodeThreshold
+                              ? kLinearSlope * magnitude
+                              : kScale * std::pow(magnitude, kInverseGamma) - kOffset;
+    return std::copysign(encoded, x);
+}
+
+RGB encode(const RGB& c) { return {encode(c.r), encode(c.g), encode(c.b)}; }
+
+Lab linearToOklab(const RGB& linear)
+{
+    const Vec3 lms = multiply(kM1, {linear.r, linear.g, linear.b});
+    const Vec3 lmsPrime = {std::cbrt(lms.x), std::cbrt(lms.y), std::cbrt(lms.z)};
+    const Vec3 lab = multiply(kM2, lmsPrime);
+    return {lab.x, lab.y, lab.z};
+}
+
+RGB oklabToLinear(const Lab& lab)
+{
+    const Vec3 lmsPrime = multiply(kM2Inverse, {lab.L, lab.a, lab.b});
+    const Vec3 lms = {lmsPrime.x * lmsPrime.x * lmsPrime.x, lmsPrime.y * lmsPrime.y * lmsPrime.y,
+                      lmsPrime.z * lmsPrime.z * lmsPrime.z};
+    const Vec3 rgb = multiply(kM1Inverse, lms);
+    return {rgb.x, rgb.y, rgb.z};
+}
+
+Lab srgbToOklab(const RGB& srgb) { return linearToOklab(decode(srgb)); }
+
+RGB oklabToSRGB(const Lab& lab)
+{
+    if (!(lab.L > 0.0f))
+        return {0, 0, 0};
+    if (lab.L >= 1.0f)
+        return {1, 1, 1};
+    RGB linear = oklabToLinear(lab);
+    if (!inGamut(linear)) {
+        // Bisect the chroma scale: 0 is grey of the same lightness and always fits.
+        float lo = 0.0f;
+        float hi = 1.0f;
+        for (int step = 0; step < kBisectionSteps; ++step) {
+            const float mid = (lo + hi) / 2.0f;
+            if (inGamut(oklabToLinear({lab.L, lab.a * mid, lab.b * mid})))
+                lo = mid;
+            else
+                hi = mid;
+        }
+        linear = oklabToLinear({lab.L, lab.a * lo, lab.b * lo});
+    }
+    return clamp01(encode(clamp01(linear)));
+}
+
+bool inGamut(const RGB& c)
+{
+    constexpr float low = -kGamutTolerance;
+    constexpr float high = 1.0f + kGamutTolerance;
+    return c.r >= low && c.r <= high && c.g >= low && c.g <= high && c.b >= low && c.b <= high;
+}
+
+float luma(const RGB& c) { return 0.2126f * c.r + 0.7152f * c.g + 0.0722f * c.b; }
+
+RGB hsv(float hue, float saturation, float value)
+{
+    LUMIVERT_PRECONDITION(std::isfinite(hue), "hsv needs a finite hue");
+    const float h = hue - std::floor(hue);
+    const float h6 = 6.0f * h;
+    const int sector = static_cast<int>(h6) % 6;
+    const float f = h6 - std::floor(h6);
+    const float p = value * (1.0f - saturation);
+    const float q = value * (1.0f - saturation * f);
+    const float t = value * (1.0f - saturation * (1.0f - f));
+    switch (sector) {
+    case 0: return {value, t, p};
+    case 1: return {q, value, p};
+    case 2: return {p, value, t};
+    case 3: return {p, q, value};
+    case 4: return {t, p, value};
+    default: return {value, p, q};
+    }
+}
+
+} // namespace ColorMath
+
+namespace ToneShapes {
+
+float contrast(float x, float amount, float pivot)
+{
+    const float v = clamp01(x);
+    if (amount == 1.0f)
+        return v;
+    if (v < pivot)
+        return pivot * std::pow(v / pivot, amount);
+    return 1.0f - (1.0f - pivot) * std::pow((1.0f - v) / (1.0f - pivot), amount);
+}
+
+} // namespace ToneShapes
+
+float wrapAngle(float angle)
+{
+    // Subtracting 2π from an infinite or huge angle never ends; such angles have no
+    // meaningful wrap (NaN) or are first reduced in one step.
+    if (!std::isfinite(angle))
+        return std::numeric_limits<float>::quiet_NaN();
+    if (std::fabs(angle) > kLargeAngle)
+        angle = std::fmod(angle, kTwoPi);
+    while (angle > kPi)
+        angle -= kTwoPi;
+    while (angle < -kPi)
+        angle += kTwoPi;
+    return angle;
+}
+
+} // namespace lumivert

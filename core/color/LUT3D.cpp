@@ -1,0 +1,154 @@
+#include "color/LUT3D.hpp"
+
+#include "color/ColorMath.hpp"
+#include "color/Precondition.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+namespace lumivert {
+
+namespace {
+
+std::int64_t entryCount(std::int64_t size)
+{
+    LUMIVERT_PRECONDITION(size >= 2, "a LUT needs at least 2 points per axis");
+    return checkedMul(checkedMul(size, size), size);
+}
+
+// Lattice input of index i on an axis of n points, as one single-precision division.
+inline float latticeCoordinate(std::int64_t i, float last)
+{
+    return static_cast<float>(i) / last;
+}
+
+// One blue slice (all r and g for a fixed b) of a baked table, in storage order.
+void bakeSlice(std::int64_t size, std::int64_t b, const LUT3D::Function& f, RGB* out)
+{
+    const float last = static_cast<float>(size - 1);
+    const float blue = latticeCoordinate(b, last);
+    for (std::int64_t g = 0; g < size; ++g) {
+        const float green = latticeCoordinate(g, last);
+        for (std::int64_t r = 0; r < size; ++r)
+            *out++ = clamp01(f({latticeCoordinate(r, last), green, blue}));
+    }
+}
+
+// Component into [0, 1] with NaN as 0, then scaled to lattice units.
+inline float latticePosition(float x, float scale)
+{
+    const float clamped = x > 0.0f ? (x < 1.0f ? x : 1.0f) : 0.0f;
+    return clamped * scale;
+}
+
+} // namespace
+
+LUT3D::LUT3D(std::int64_t size, std::vector<RGB> values)
+    : size_(size), values_(std::move(values)), scale_(static_cast<float>(size - 1))
+{
+    LUMIVERT_PRECONDITION(static_cast<std::int64_t>(values_.size()) == entryCount(size),
+                          "a LUT of size N needs N³ values");
+}
+
+LUT3D LUT3D::identity(std::int64_t size)
+{
+    return build(size, [](const RGB& c) { return c; });
+}
+
+LUT3D LUT3D::build(std::int64_t size, const Function& f)
+{
+    std::vector<RGB> values(static_cast<std::size_t>(entryCount(size)));
+    const std::int64_t slice = size * size;
+    for (std::int64_t b = 0; b < size; ++b)
+        bakeSlice(size, b, f, values.data() + b * slice);
+    return LUT3D(size, std::move(values));
+}
+
+LUT3D LUT3D::buildConcurrently(std::int64_t size, const Function& f)
+{
+    std::vector<RGB> values(static_cast<std::size_t>(entryCount(size)));
+    const std::int64_t slice = size * size;
+    // Each slice writes only its own entries, so the table is the same on any thread count.
+#pragma omp parallel for schedule(dynamic, 1)
+    for (std::int64_t b = 0; b < size; ++b)
+        bakeSlice(size, b, f, values.data() + b * slice);
+    return LUT3D(size, std::move(values));
+}
+
+RGB LUT3D::sample(const RGB& colour) const
+{
+    const float fr = latticePosition(colour.r, scale_);
+    const float fg = latticePosition(colour.g, scale_);
+    const float fb = latticePosition(colour.b, scale_);
+    // N − 2 keeps the cell inside the lattice: 1.0 lands in the last cell with fraction 1.
+    const int lastCell = static_cast<int>(size_) - 2;
+    const int ir = std::min(lastCell, static_cast<int>(fr));
+    const int ig = std::min(lastCell, static_cast<int>(fg));
+    const int ib = std::min(lastCell, static_cast<int>(fb));
+    const float tr = fr - static_cast<float>(ir);
+    const float tg = fg - static_cast<float>(ig);
+    const float tb = fb - static_cast<float>(ib);
+
+    const std::ptrdiff_t n = static_cast<std::ptrdiff_t>(size_);
+    const std::ptrdiff_t n2 = n * n;
+    const RGB* c = values_.data() + (ir + n * ig + n2 * ib);
+    const RGB e00 = lerp(c[0], c[1], tr);
+    const RGB e10 = lerp(c[n], c[n + 1], tr);
+    const RGB e01 = lerp(c[n2], c[n2 + 1], tr);
+    const RGB e11 = lerp(c[n + n2], c[n + n2 + 1], tr);
+    const RGB f0 = lerp(e00, e10, tg);
+    const RGB f1 = lerp(e01, e11, tg);
+    return lerp(f0, f1, tb);
+}
+
+LUT3D LUT3D::resampled(std::int64_t size) const
+{
+    if (size == size_)
+        return *this;
+    return build(size, [this](const RGB& c) { return sample(c); });
+}
+
+std::int64_t LUT3D::index(std::int64_t r, std::int64_t g, std::int64_t b) const
+{
+    LUMIVERT_PRECONDITION(r >= 0 && r < size_ && g >= 0 && g < size_ && b >= 0 && b < size_,
+                          "lattice index outside the LUT");
+    return checkedAdd(r, checkedMul(size_, checkedAdd(g, checkedMul(size_, b))));
+}
+
+const RGB& LUT3D::operator()(std::int64_t r, std::int64_t g, std::int64_t b) const
+{
+    return values_[static_cast<std::size_t>(index(r, g, b))];
+}
+
+float LUT3D::maxDeviationFromIdentity() const
+{
+    float deviation = 0.0f;
+    const RGB* entry = values_.data();
+    for (std::int64_t b = 0; b < size_; ++b) {
+        const float blue = latticeCoordinate(b, scale_);
+        for (std::int64_t g = 0; g < size_; ++g) {
+            const float green = latticeCoordinate(g, scale_);
+            for (std::int64_t r = 0; r < size_; ++r, ++entry) {
+                const float red = latticeCoordinate(r, scale_);
+                deviation = std::max({deviation, std::fabs(entry->r - red),
+                                      std::fabs(entry->g - green), std::fabs(entry->b - blue)});
+            }
+        }
+    }
+    return deviation;
+}
+
+std::vector<float> LUT3D::rgbaFloatData() const
+{
+    std::vector<float> data;
+    data.reserve(values_.size() * 4);
+    for (const RGB& v : values_) {
+        data.push_back(v.r);
+        data.push_back(v.g);
+        data.push_back(v.b);
+        data.push_back(1.0f);
+    }
+    return data;
+}
+
+} // namespace lumivert

@@ -1,0 +1,60 @@
+#pragma once
+
+// A 3D lookup table of N³ sRGB-encoded outputs on the lattice of inputs (r, g, b) / (N − 1).
+// Storage order: red fastest, then green, then blue; entry (r, g, b) is
+// values()[r + N × (g + N × b)]. Lookups are trilinear and unclamped on output.
+
+#include "color/ColorTransform.hpp"
+
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <vector>
+
+namespace lumivert {
+
+class LUT3D final : public ColorTransform {
+public:
+    using Function = std::function<RGB(const RGB&)>;
+
+    // size ≥ 2 and values.size() = size³ (else stops).
+    LUT3D(std::int64_t size, std::vector<RGB> values);
+
+    static LUT3D identity(std::int64_t size);
+    // Calls f once per lattice point in storage order; outputs clamped into [0, 1], NaN to 0.
+    static LUT3D build(std::int64_t size, const Function& f);
+    // The same table as build(), with f called from several threads at once (f must be pure).
+    static LUT3D buildConcurrently(std::int64_t size, const Function& f);
+
+    std::int64_t size() const { return size_; }
+    const std::vector<RGB>& values() const { return values_; }
+    std::span<RGB> mutableValues() { return values_; }
+
+    // Trilinear lookup; inputs clamped into [0, 1] first (NaN as 0).
+    RGB sample(const RGB& colour) const;
+    RGB apply(const RGB& colour) const override { return sample(colour); }
+
+    // The same mapping baked onto an N′ lattice (this table unchanged when N′ = N).
+    LUT3D resampled(std::int64_t size) const;
+
+    // r + N × (g + N × b); out-of-range indices stop the program.
+    std::int64_t index(std::int64_t r, std::int64_t g, std::int64_t b) const;
+    const RGB& operator()(std::int64_t r, std::int64_t g, std::int64_t b) const;
+
+    // Largest channel difference between any entry and its own lattice input.
+    float maxDeviationFromIdentity() const;
+    // 4 × N³ floats: R, G, B, 1 per entry in storage order (the colour-cube filter layout).
+    std::vector<float> rgbaFloatData() const;
+
+    friend bool operator==(const LUT3D& x, const LUT3D& y)
+    {
+        return x.size_ == y.size_ && x.values_ == y.values_;
+    }
+
+private:
+    std::int64_t size_;
+    std::vector<RGB> values_;
+    float scale_;  // N − 1, kept so a lookup needs no conversion
+};
+
+} // namespace lumivert

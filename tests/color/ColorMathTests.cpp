@@ -1,0 +1,203 @@
+#include "color/ColorMath.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+namespace lumivert {
+namespace {
+
+constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+
+void expectNear(const RGB& actual, const RGB& expected, float tolerance)
+{
+    EXPECT_NEAR(actual.r, expected.r, tolerance);
+    EXPECT_NEAR(actual.g, expected.g, tolerance);
+    EXPECT_NEAR(actual.b, expected.b, tolerance);
+}
+
+void expectNear(const Lab& actual, const Lab& expected, float tolerance)
+{
+    EXPECT_NEAR(actual.L, expected.L, tolerance);
+    EXPECT_NEAR(actual.a, expected.a, tolerance);
+    EXPECT_NEAR(actual.b, expected.b, tolerance);
+}
+
+TEST(TransferFunction, MatchesIecReferencePoints)
+{
+    EXPECT_NEAR(ColorMath::decode(0.04045f), 0.0031308f, 1e-7f);
+    EXPECT_NEAR(ColorMath::encode(0.0031308f), 0.04045f, 1e-6f);
+    EXPECT_NEAR(ColorMath::decode(0.5f), 0.21404f, 1e-5f);
+    EXPECT_EQ(ColorMath::decode(-0.5f), -ColorMath::decode(0.5f));
+    EXPECT_EQ(ColorMath::encode(-0.25f), -ColorMath::encode(0.25f));
+    EXPECT_EQ(ColorMath::decode(0.0f), 0.0f);
+    EXPECT_EQ(ColorMath::decode(1.0f), 1.0f);
+}
+
+TEST(TransferFunction, DoesNotClampAboveOne)
+{
+    EXPECT_GT(ColorMath::decode(1.5f), 1.5f);
+    EXPECT_GT(ColorMath::encode(2.0f), 1.0f);
+}
+
+TEST(TransferFunction, RoundTripsEveryEightBitLevel)
+{
+    for (int i = 0; i <= 255; ++i) {
+        const float x = static_cast<float>(i) / 255.0f;
+        EXPECT_NEAR(ColorMath::encode(ColorMath::decode(x)), x, 2e-6f) << i;
+    }
+    const RGB c{0.1f, 0.5f, 0.9f};
+    expectNear(ColorMath::encode(ColorMath::decode(c)), c, 2e-6f);
+}
+
+TEST(Oklab, MatchesPublishedReferenceValues)
+{
+    expectNear(ColorMath::linearToOklab({1, 1, 1}), {1.0f, 0.0f, 0.0f}, 1e-4f);
+    EXPECT_NEAR(ColorMath::linearToOklab({0.18f, 0.18f, 0.18f}).L, 0.5646f, 1e-4f);
+    expectNear(ColorMath::linearToOklab({1, 0, 0}), {0.628f, 0.2249f, 0.1258f}, 1e-3f);
+    expectNear(ColorMath::srgbToOklab({1, 1, 1}), {1.0f, 0.0f, 0.0f}, 1e-4f);
+    EXPECT_NEAR(ColorMath::srgbToOklab({0.5f, 0.5f, 0.5f}).L, 0.5982f, 1e-4f);
+    // Published blue and green of the Oklab article (linear sRGB primaries).
+    expectNear(ColorMath::linearToOklab({0, 1, 0}), {0.8664f, -0.2339f, 0.1795f}, 1e-3f);
+    expectNear(ColorMath::linearToOklab({0, 0, 1}), {0.4520f, -0.0325f, -0.3115f}, 1e-3f);
+}
+
+TEST(Oklab, NegativeInputsTakeRealCubeRoots)
+{
+    const Lab lab = ColorMath::linearToOklab({-0.1f, -0.1f, -0.1f});
+    EXPECT_LT(lab.L, 0.0f);
+    const RGB back = ColorMath::oklabToLinear(lab);
+    expectNear(back, {-0.1f, -0.1f, -0.1f}, 1e-5f);
+}
+
+TEST(Oklab, InverseRoundTripsAcrossTheCube)
+{
+    for (int r = 0; r <= 8; ++r)
+        for (int g = 0; g <= 8; ++g)
+            for (int b = 0; b <= 8; ++b) {
+                const RGB c{r / 8.0f, g / 8.0f, b / 8.0f};
+                expectNear(ColorMath::oklabToLinear(ColorMath::linearToOklab(c)), c, 2e-5f);
+                expectNear(ColorMath::oklabToSRGB(ColorMath::srgbToOklab(c)), c, 1e-4f);
+            }
+}
+
+TEST(GamutMapping, LightnessOutsideTheRangeGivesBlackOrWhite)
+{
+    EXPECT_EQ(ColorMath::oklabToSRGB({0.0f, 0.2f, 0.1f}), (RGB{0, 0, 0}));
+    EXPECT_EQ(ColorMath::oklabToSRGB({-0.5f, 0.0f, 0.0f}), (RGB{0, 0, 0}));
+    EXPECT_EQ(ColorMath::oklabToSRGB({kNaN, 0.0f, 0.0f}), (RGB{0, 0, 0}));
+    EXPECT_EQ(ColorMath::oklabToSRGB({1.2f, -0.1f, 0.3f}), (RGB{1, 1, 1}));
+    EXPECT_EQ(ColorMath::oklabToSRGB({1.0f, 0.0f, 0.0f}), (RGB{1, 1, 1}));
+}
+
+TEST(GamutMapping, FarOutsideColourKeepsLightnessAndHue)
+{
+    const Lab wanted{0.7f, 0.4f, 0.0f};
+    const RGB mapped = ColorMath::oklabToSRGB(wanted);
+    EXPECT_TRUE(ColorMath::inGamut(mapped));
+    const Lab got = ColorMath::srgbToOklab(mapped);
+    EXPECT_NEAR(got.L, 0.7f, 2e-3f);
+    // Chroma scaled, not clipped: the hue (b/a ratio 0) survives and chroma is below 0.4.
+    EXPECT_NEAR(got.b, 0.0f, 5e-3f);
+    EXPECT_GT(got.a, 0.05f);
+    EXPECT_LT(got.a, 0.4f);
+    // Bisection stops at the gamut edge: a little more chroma would leave the cube.
+    const float scale = got.a / 0.4f;
+    const RGB beyond = ColorMath::oklabToLinear({0.7f, 0.4f * (scale + 0.01f), 0.0f});
+    EXPECT_FALSE(ColorMath::inGamut(beyond));
+}
+
+TEST(GamutMapping, ResultAlwaysInUnitCube)
+{
+    for (float L = 0.05f; L < 1.0f; L += 0.1f)
+        for (float a = -0.5f; a <= 0.5f; a += 0.1f)
+            for (float b = -0.5f; b <= 0.5f; b += 0.1f) {
+                const RGB c = ColorMath::oklabToSRGB({L, a, b});
+                EXPECT_TRUE(c.r >= 0 && c.r <= 1 && c.g >= 0 && c.g <= 1 && c.b >= 0 && c.b <= 1);
+            }
+}
+
+TEST(Scalars, InGamutUsesTheTolerance)
+{
+    EXPECT_TRUE(ColorMath::inGamut({-0.00005f, 1.00005f, 0.5f}));
+    EXPECT_FALSE(ColorMath::inGamut({-0.0002f, 0.5f, 0.5f}));
+    EXPECT_FALSE(ColorMath::inGamut({0.5f, 1.0002f, 0.5f}));
+    EXPECT_FALSE(ColorMath::inGamut({0.5f, 0.5f, kNaN}));
+}
+
+TEST(Scalars, LumaUsesRec709Weights)
+{
+    EXPECT_FLOAT_EQ(ColorMath::luma({1, 0, 0}), 0.2126f);
+    EXPECT_FLOAT_EQ(ColorMath::luma({0, 1, 0}), 0.7152f);
+    EXPECT_FLOAT_EQ(ColorMath::luma({0, 0, 1}), 0.0722f);
+}
+
+TEST(Scalars, ClampsTreatNaNAsTheLowerBound)
+{
+    EXPECT_EQ(clamp(kNaN, 0.2f, 0.8f), 0.2f);
+    EXPECT_EQ(clamp(0.9f, 0.2f, 0.8f), 0.8f);
+    EXPECT_EQ(clamp(0.1f, 0.2f, 0.8f), 0.2f);
+    EXPECT_EQ(clamp(0.5f, 0.2f, 0.8f), 0.5f);
+    EXPECT_EQ(clamp01(kNaN), 0.0f);
+    EXPECT_EQ(clamp01(-0.0f), 0.0f);
+    EXPECT_FALSE(std::signbit(clamp01(-0.0f)));
+    EXPECT_EQ(clamp01(RGB{-1.0f, 0.5f, 2.0f}), (RGB{0.0f, 0.5f, 1.0f}));
+}
+
+TEST(Hsv, PrimaryHuesAndWrapping)
+{
+    EXPECT_EQ(ColorMath::hsv(0.0f, 1.0f, 1.0f), (RGB{1, 0, 0}));
+    expectNear(ColorMath::hsv(1.0f / 3.0f, 1.0f, 1.0f), {0, 1, 0}, 1e-6f);
+    expectNear(ColorMath::hsv(2.0f / 3.0f, 1.0f, 1.0f), {0, 0, 1}, 1e-6f);
+    EXPECT_EQ(ColorMath::hsv(1.25f, 1.0f, 1.0f), ColorMath::hsv(0.25f, 1.0f, 1.0f));
+    EXPECT_EQ(ColorMath::hsv(-0.25f, 1.0f, 1.0f), ColorMath::hsv(0.75f, 1.0f, 1.0f));
+    expectNear(ColorMath::hsv(0.0f, 0.2f, 1.0f), {1.0f, 0.8f, 0.8f}, 1e-6f);
+    expectNear(ColorMath::hsv(0.5f, 0.0f, 0.3f), {0.3f, 0.3f, 0.3f}, 1e-6f);
+}
+
+TEST(HsvDeathTest, NonFiniteHueStops)
+{
+    EXPECT_DEATH(ColorMath::hsv(kNaN, 1.0f, 1.0f), "finite hue");
+    EXPECT_DEATH(ColorMath::hsv(std::numeric_limits<float>::infinity(), 1.0f, 1.0f), "finite hue");
+}
+
+TEST(Contrast, PassesThroughPivotAndEnds)
+{
+    EXPECT_EQ(ToneShapes::contrast(0.3f, 1.0f, 0.5f), 0.3f);
+    for (float k : {0.3f, 0.577f, 1.733f, 4.0f}) {
+        EXPECT_FLOAT_EQ(ToneShapes::contrast(ToneShapes::midGrey, k, ToneShapes::midGrey),
+                        ToneShapes::midGrey);
+        EXPECT_EQ(ToneShapes::contrast(0.0f, k, 0.5f), 0.0f);
+        EXPECT_EQ(ToneShapes::contrast(1.0f, k, 0.5f), 1.0f);
+    }
+    EXPECT_FLOAT_EQ(ToneShapes::contrast(0.25f, 2.0f, 0.5f), 0.125f);
+    EXPECT_FLOAT_EQ(ToneShapes::contrast(0.75f, 2.0f, 0.5f), 0.875f);
+    EXPECT_EQ(ToneShapes::contrast(-0.5f, 2.0f, 0.5f), 0.0f);
+    EXPECT_EQ(ToneShapes::contrast(1.5f, 2.0f, 0.5f), 1.0f);
+    EXPECT_FLOAT_EQ(ToneShapes::midGrey, std::cbrt(0.18f));
+}
+
+TEST(WrapAngle, FollowsTheSinglePrecisionConstants)
+{
+    EXPECT_EQ(wrapAngle(4.0f), 4.0f - 6.283185f);
+    // One addition of 2π already lands in [−π, π].
+    EXPECT_EQ(wrapAngle(-7.0f), -7.0f + 6.283185f);
+    EXPECT_EQ(wrapAngle(1.0f), 1.0f);
+    EXPECT_EQ(wrapAngle(3.1415925f), 3.1415925f);
+    // The nearest float to π is above the wrap's π, so it wraps.
+    EXPECT_EQ(wrapAngle(3.1415927f), 3.1415927f - 6.283185f);
+    EXPECT_EQ(wrapAngle(20.0f), 20.0f - 6.283185f - 6.283185f - 6.283185f);
+}
+
+TEST(WrapAngle, NonFiniteAndHugeAnglesTerminate)
+{
+    EXPECT_TRUE(std::isnan(wrapAngle(std::numeric_limits<float>::infinity())));
+    EXPECT_TRUE(std::isnan(wrapAngle(kNaN)));
+    const float wrapped = wrapAngle(1e30f);
+    EXPECT_GE(wrapped, -3.1415925f);
+    EXPECT_LE(wrapped, 3.1415925f);
+}
+
+} // namespace
+} // namespace lumivert

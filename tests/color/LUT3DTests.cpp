@@ -1,0 +1,187 @@
+#include "color/ColorMath.hpp"
+#include "color/LUT3D.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <random>
+
+namespace lumivert {
+namespace {
+
+constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+
+void expectNear(const RGB& actual, const RGB& expected, float tolerance)
+{
+    EXPECT_NEAR(actual.r, expected.r, tolerance);
+    EXPECT_NEAR(actual.g, expected.g, tolerance);
+    EXPECT_NEAR(actual.b, expected.b, tolerance);
+}
+
+// A smooth, non-separable grade: exact trilinear reproduction is impossible, so
+// lookups between nodes must be interpolated, not copied.
+RGB warmGrade(const RGB& c)
+{
+    return {0.1f + 0.8f * c.r * c.g, c.g * c.g, 0.5f * (c.b + c.r)};
+}
+
+TEST(LUT3DLayout, IdentityOfSizeTwoIsRedFastest)
+{
+    const LUT3D lut = LUT3D::identity(2);
+    const std::vector<RGB> expected = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0},
+                                       {0, 0, 1}, {1, 0, 1}, {0, 1, 1}, {1, 1, 1}};
+    EXPECT_EQ(lut.values(), expected);
+}
+
+TEST(LUT3DLayout, IndexAndSubscriptFollowStorageOrder)
+{
+    const LUT3D lut = LUT3D::identity(5);
+    EXPECT_EQ(lut.index(1, 2, 3), 1 + 5 * (2 + 5 * 3));
+    EXPECT_EQ(lut(1, 2, 3), (RGB{0.25f, 0.5f, 0.75f}));
+    for (std::int64_t i = 0; i < 5; ++i)
+        EXPECT_EQ(lut(i, i, i).r, static_cast<float>(i) / 4.0f);
+}
+
+TEST(LUT3DLayout, RgbaFloatDataAppendsOpaqueAlpha)
+{
+    const LUT3D lut = LUT3D::identity(3);
+    const std::vector<float> data = lut.rgbaFloatData();
+    ASSERT_EQ(data.size(), 4u * 27u);
+    EXPECT_EQ(data[4 * 1 + 0], 0.5f);  // entry (1, 0, 0)
+    EXPECT_EQ(data[4 * 3 + 1], 0.5f);  // entry (0, 1, 0)
+    EXPECT_EQ(data[4 * 9 + 2], 0.5f);  // entry (0, 0, 1)
+    for (std::size_t i = 3; i < data.size(); i += 4)
+        EXPECT_EQ(data[i], 1.0f);
+}
+
+TEST(LUT3DLookup, IdentityReturnsInputAndClampsOutside)
+{
+    for (std::int64_t size : {2, 17, 33}) {
+        const LUT3D lut = LUT3D::identity(size);
+        std::mt19937 random(7);
+        std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+        for (int i = 0; i < 200; ++i) {
+            const RGB c{unit(random), unit(random), unit(random)};
+            expectNear(lut.sample(c), c, 1e-6f);
+        }
+        expectNear(lut.sample({-0.5f, 2.0f, 0.5f}), {0.0f, 1.0f, 0.5f}, 1e-6f);
+        expectNear(lut.sample({kNaN, 0.25f, kNaN}), {0.0f, 0.25f, 0.0f}, 1e-6f);
+    }
+}
+
+TEST(LUT3DLookup, CornersReturnFirstAndLastEntries)
+{
+    const LUT3D lut = LUT3D::build(9, warmGrade);
+    EXPECT_EQ(lut.sample({0, 0, 0}), lut.values().front());
+    expectNear(lut.sample({1, 1, 1}), lut.values().back(), 1e-6f);
+    EXPECT_EQ(lut.apply({0, 0, 0}), lut.sample({0, 0, 0}));
+}
+
+TEST(LUT3DLookup, GridInputsReturnGridValues)
+{
+    const LUT3D lut = LUT3D::build(5, warmGrade);
+    for (std::int64_t b = 0; b < 5; ++b)
+        for (std::int64_t g = 0; g < 5; ++g)
+            for (std::int64_t r = 0; r < 5; ++r)
+                expectNear(lut.sample({r / 4.0f, g / 4.0f, b / 4.0f}), lut(r, g, b), 1e-6f);
+}
+
+TEST(LUT3DLookup, InterpolatesRedThenGreenThenBlue)
+{
+    // On a 2-point table the lookup is exactly the trilinear blend of the eight corners.
+    std::vector<RGB> corners;
+    for (int i = 0; i < 8; ++i)
+        corners.push_back({static_cast<float>(i), static_cast<float>(i * i), 0.0f});
+    const LUT3D lut(2, corners);
+    const RGB out = lut.sample({0.25f, 0.5f, 0.75f});
+    const auto blend = [&](auto channel) {
+        float sum = 0.0f;
+        for (int i = 0; i < 8; ++i) {
+            const float wr = (i & 1) ? 0.25f : 0.75f;
+            const float wg = (i & 2) ? 0.5f : 0.5f;
+            const float wb = (i & 4) ? 0.75f : 0.25f;
+            sum += wr * wg * wb * channel(corners[static_cast<std::size_t>(i)]);
+        }
+        return sum;
+    };
+    EXPECT_NEAR(out.r, blend([](const RGB& c) { return c.r; }), 1e-5f);
+    EXPECT_NEAR(out.g, blend([](const RGB& c) { return c.g; }), 1e-5f);
+}
+
+TEST(LUT3DLookup, ConstantTableAndUnclampedOutput)
+{
+    const LUT3D flat(3, std::vector<RGB>(27, RGB{0.2f, 0.4f, 0.6f}));
+    expectNear(flat.sample({0.3f, 0.9f, 0.1f}), {0.2f, 0.4f, 0.6f}, 1e-6f);
+    const LUT3D bright(2, std::vector<RGB>(8, RGB{1.5f, -0.5f, 2.0f}));
+    expectNear(bright.sample({0.5f, 0.5f, 0.5f}), {1.5f, -0.5f, 2.0f}, 1e-6f);
+}
+
+TEST(LUT3DBuild, ClampsOutputsAndTurnsNaNIntoZero)
+{
+    const LUT3D lut = LUT3D::build(2, [](const RGB&) { return RGB{1.5f, -0.2f, kNaN}; });
+    for (const RGB& v : lut.values())
+        EXPECT_EQ(v, (RGB{1.0f, 0.0f, 0.0f}));
+}
+
+TEST(LUT3DBuild, CallsTheFunctionOncePerNodeInStorageOrder)
+{
+    std::vector<RGB> inputs;
+    const LUT3D lut = LUT3D::build(4, [&inputs](const RGB& c) {
+        inputs.push_back(c);
+        return c;
+    });
+    EXPECT_EQ(inputs, LUT3D::identity(4).values());
+    EXPECT_EQ(inputs[1], (RGB{1.0f / 3.0f, 0.0f, 0.0f}));
+}
+
+TEST(LUT3DBuild, ConcurrentBakingEqualsSerialBaking)
+{
+    const auto roundTrip = [](const RGB& c) {
+        return ColorMath::oklabToSRGB(ColorMath::srgbToOklab(c) * 1.3f);
+    };
+    EXPECT_EQ(LUT3D::buildConcurrently(17, roundTrip), LUT3D::build(17, roundTrip));
+}
+
+TEST(LUT3DResample, SameSizeIsUnchangedAndIdentityStaysIdentity)
+{
+    const LUT3D lut = LUT3D::build(9, warmGrade);
+    EXPECT_EQ(lut.resampled(9), lut);
+    for (std::int64_t size : {2, 5, 33}) {
+        const LUT3D resampled = LUT3D::identity(17).resampled(size);
+        EXPECT_EQ(resampled.size(), size);
+        EXPECT_LT(resampled.maxDeviationFromIdentity(), 1e-6f);
+    }
+}
+
+TEST(LUT3DResample, ClampsOutputs)
+{
+    const LUT3D wild(2, std::vector<RGB>(8, RGB{1.5f, -0.5f, 0.5f}));
+    for (const RGB& v : wild.resampled(3).values())
+        EXPECT_EQ(v, (RGB{1.0f, 0.0f, 0.5f}));
+}
+
+TEST(LUT3DDeviation, MeasuresLargestChannelOffset)
+{
+    EXPECT_EQ(LUT3D::identity(33).maxDeviationFromIdentity(), 0.0f);
+    LUT3D lut = LUT3D::identity(5);
+    lut.mutableValues()[static_cast<std::size_t>(lut.index(2, 3, 4))].g += 0.125f;
+    lut.mutableValues()[0].b -= 0.0625f;
+    EXPECT_FLOAT_EQ(lut.maxDeviationFromIdentity(), 0.125f);
+}
+
+TEST(LUT3DDeathTest, BrokenInvariantsStop)
+{
+    EXPECT_DEATH(LUT3D(1, std::vector<RGB>(1)), "at least 2");
+    EXPECT_DEATH(LUT3D(3, std::vector<RGB>(26)), "N³");
+    EXPECT_DEATH(LUT3D::identity(1), "at least 2");
+    EXPECT_DEATH(LUT3D::build(0, [](const RGB& c) { return c; }), "at least 2");
+    EXPECT_DEATH(LUT3D(std::int64_t{1} << 40, std::vector<RGB>(8)), "overflow");
+    const LUT3D lut = LUT3D::identity(3);
+    EXPECT_DEATH(lut.index(3, 0, 0), "outside");
+    EXPECT_DEATH(lut(0, -1, 0), "outside");
+    EXPECT_DEATH(lut.resampled(1), "at least 2");
+}
+
+} // namespace
+} // namespace lumivert
