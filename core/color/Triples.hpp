@@ -46,4 +46,21 @@ inline Lab operator-(Lab x, const Lab& y) { return x -= y; }
 inline Lab operator*(Lab x, float s) { return x *= s; }
 inline Lab operator*(float s, Lab x) { return x *= s; }
 
+// An Oklab chroma offset (a, b): band casts, band means.
+struct Chroma {
+    float a = 0;
+    float b = 0;
+
+    friend bool operator==(const Chroma&, const Chroma&) = default;
+
+    Chroma& operator+=(const Chroma& o) { a += o.a; b += o.b; return *this; }
+    Chroma& operator-=(const Chroma& o) { a -= o.a; b -= o.b; return *this; }
+    Chroma& operator*=(float s) { a *= s; b *= s; return *this; }
+};
+
+inline Chroma operator+(Chroma x, const Chroma& y) { return x += y; }
+inline Chroma operator-(Chroma x, const Chroma& y) { return x -= y; }
+inline Chroma operator*(Chroma x, float s) { return x *= s; }
+inline Chroma operator*(float s, Chroma x) { return x *= s; }
+
 } // namespace lumivert

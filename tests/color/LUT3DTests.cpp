@@ -157,7 +157,8 @@ TEST(LUT3DResample, SameSizeIsUnchangedAndIdentityStaysIdentity)
 TEST(LUT3DResample, ClampsOutputs)
 {
     const LUT3D wild(2, std::vector<RGB>(8, RGB{1.5f, -0.5f, 0.5f}));
-    for (const RGB& v : wild.resampled(3).values())
+    const LUT3D resampled = wild.resampled(3);
+    for (const RGB& v : resampled.values())
         EXPECT_EQ(v, (RGB{1.0f, 0.0f, 0.5f}));
 }
 
