@@ -1,6 +1,6 @@
 #pragma once
 
-// The two colour triples every Part shares: RGB (display-referred, sRGB-encoded unless a
+// The colour triples the whole library shares: RGB (display-referred, sRGB-encoded unless a
 // caller says linear) and Lab (Oklab: L 0 black to 1 white, a and b the chroma axes).
 
 namespace lumivert {
