@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <array>
+#include <barrier>
 #include <cmath>
+#include <optional>
 
 namespace lumivert::LatticeBand {
 
@@ -280,26 +282,36 @@ Solution solve(std::int64_t n, std::span<const float> band, std::span<const RGB>
     const Triple initialRho = total(preconditioned);
 
     // Every thread runs the same control flow and computes the same scalars from the block
-    // partials in the same order, so only the block loops are shared out.
+    // partials in the same order; only the blocks are shared out. The threads meet three times
+    // per pass at a C++ barrier, which blocks after a short spin: OpenMP's own barriers spin for
+    // up to milliseconds, and on a busy machine a spinning thread takes the core its partner
+    // needs, which made a solve ten times slower than on one thread.
+    std::optional<std::barrier<>> sync;
 #pragma omp parallel
     {
+        const int threads = omp_get_num_threads();
+        const int thread = omp_get_thread_num();
+#pragma omp single
+        sync.emplace(threads);
+        const std::int64_t first = thread * a.blocks / threads;
+        const std::int64_t last = (thread + 1) * a.blocks / threads;
         Scalars scalars(initialRho);
         for (int pass = 1; pass <= maxIterations; ++pass) {
-#pragma omp for schedule(static)
-            for (std::int64_t block = 0; block < a.blocks; ++block)
+            for (std::int64_t block = first; block < last; ++block)
                 pq[block] = multiplyBlock(a, w, block);
+            sync->arrive_and_wait();
             const Triple alpha = scalars.stepLengths(total(pq));
-#pragma omp for schedule(static)
-            for (std::int64_t block = 0; block < a.blocks; ++block)
+            for (std::int64_t block = first; block < last; ++block)
                 updateBlock(a, w, block, alpha, squared[block], preconditioned[block]);
-            if (omp_get_thread_num() == 0)
+            sync->arrive_and_wait();
+            if (thread == 0)
                 iterations = pass;
             if (scalars.finished(total(squared), reference))
                 break;
             const Triple beta = scalars.directionWeights(total(preconditioned));
-#pragma omp for schedule(static)
-            for (std::int64_t block = 0; block < a.blocks; ++block)
+            for (std::int64_t block = first; block < last; ++block)
                 directionBlock(a, w, block, beta);
+            sync->arrive_and_wait();
         }
     }
     return {interleaved(w), iterations};
