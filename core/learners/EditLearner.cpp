@@ -83,9 +83,8 @@ AxisCell axisCell(float x, float last, std::int64_t lastCell)
 class Accumulator {
 public:
     explicit Accumulator(std::int64_t n)
-        : n_(n), last_(static_cast<float>(n - 1)), normal_(static_cast<std::size_t>(
-                                                        checkedMul(LatticeBand::slotCount,
-                                                                   nodeCount(n)))),
+        : n_(n), last_(static_cast<float>(n - 1)),
+          normal_(static_cast<std::size_t>(checkedMul(LatticeBand::slotCount, nodeCount(n)))),
           rhs_(static_cast<std::size_t>(nodeCount(n)))
     {
         const std::int64_t n2 = n * n;
@@ -218,9 +217,9 @@ namespace EditLearner {
 EditSystem prepare(const PixelBuffer& before, const PixelBuffer& after, std::int64_t gridSize)
 {
     LUMIVERT_PRECONDITION(gridSize >= 2, "an edit lattice needs at least 2 points per axis");
-    const auto [b, a] = sameShape(before, after);
-    const std::vector<RGB>& x = b.pixels();
-    const std::vector<RGB>& y = a.pixels();
+    const auto [sizedBefore, sizedAfter] = sameShape(before, after);
+    const std::vector<RGB>& x = sizedBefore.pixels();
+    const std::vector<RGB>& y = sizedAfter.pixels();
     const auto pixels = static_cast<std::int64_t>(x.size());
 
     Accumulator accumulator(gridSize);
@@ -253,8 +252,8 @@ std::vector<float> regularisedNormal(const EditSystem& system, float smoothness)
     for (std::int64_t b = 0; b < n; ++b) {
         for (std::int64_t g = 0; g < n; ++g) {
             for (std::int64_t r = 0; r < n; ++r, row += LatticeBand::slotCount) {
-                const std::array<bool, 6> inside = {r > 0, r < n - 1, g > 0,
-                                                    g < n - 1, b > 0, b < n - 1};
+                const std::array<bool, 6> inside = {(r > 0),     (r < n - 1), (g > 0),
+                                                    (g < n - 1), (b > 0),     (b < n - 1)};
                 for (std::size_t k = 0; k < kNeighbourSlots.size(); ++k) {
                     if (!inside[k])
                         continue;

@@ -43,8 +43,7 @@ public:
     // AᵀA; rhs: Aᵀ(after − before), one triple per node; check samples of equal count, clamped.
     // Needs gridSize ≥ 2 and those sizes (else stops). Coverage is derived from the diagonal.
     EditSystem(std::int64_t gridSize, std::vector<float> normal, std::vector<RGB> rhs,
-               std::vector<RGB> checkBefore, std::vector<RGB> checkAfter,
-               std::int64_t sampleCount);
+               std::vector<RGB> checkBefore, std::vector<RGB> checkAfter, std::int64_t sampleCount);
 
     std::int64_t gridSize() const { return data_->gridSize; }
     std::span<const float> normal() const { return data_->normal; }
@@ -72,8 +71,8 @@ private:
 
 struct EditFit {
     LUT3D lut;
-    float rmsError = 0;         // on the check samples, in 8-bit levels
-    float coverage = 0;         // copied from the system
+    float rmsError = 0;           // on the check samples, in 8-bit levels
+    float coverage = 0;           // copied from the system
     std::int64_t iterations = 0;  // conjugate-gradient passes the fit took
 };
 

@@ -30,7 +30,10 @@ using Triple = std::array<double, kChannels>;
 struct SlotMajorBand {
     SlotMajorBand(std::int64_t n, std::span<const float> band);
 
-    const float* slot(int s, std::int64_t begin) const { return entries.data() + s * nodes + begin; }
+    const float* slot(int s, std::int64_t begin) const
+    {
+        return entries.data() + s * nodes + begin;
+    }
     bool used(std::int64_t block, int s) const { return usedSlots[block * slotCount + s] != 0; }
 
     std::int64_t nodes;
@@ -219,8 +222,8 @@ public:
     bool finished(const Triple& residual, const Triple& reference) const
     {
         for (int c = 0; c < kChannels; ++c) {
-            if (active_[c] && !(residual[c] <= reference[c] * kRelativeTolerance +
-                                                   kAbsoluteTolerance))
+            if (active_[c] &&
+                !(residual[c] <= reference[c] * kRelativeTolerance + kAbsoluteTolerance))
                 return false;
         }
         return true;

@@ -18,7 +18,10 @@ inline constexpr int slotCount = 27;
 inline constexpr int diagonalSlot = 13;
 inline constexpr int maxIterations = 500;
 
-constexpr int slot(int dx, int dy, int dz) { return 9 * (dz + 1) + 3 * (dy + 1) + (dx + 1); }
+constexpr int slot(int dx, int dy, int dz)
+{
+    return 9 * (dz + 1) + 3 * (dy + 1) + (dx + 1);
+}
 
 // Flat node offset of a slot on an n-point lattice: dx + n × dy + n² × dz.
 std::int64_t offset(int slot, std::int64_t n);

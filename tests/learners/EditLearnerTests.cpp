@@ -220,7 +220,10 @@ TEST(EditLearnerSampling, CheckSamplesAreAClampedStrideOfThePixels)
 // Accumulation
 
 // The trilinear weight of lattice coordinate i for an input at lattice position t.
-float hat(float t, std::int64_t i) { return std::max(0.0f, 1.0f - std::fabs(t - static_cast<float>(i))); }
+float hat(float t, std::int64_t i)
+{
+    return std::max(0.0f, 1.0f - std::fabs(t - static_cast<float>(i)));
+}
 
 struct OnePixel {
     RGB before;
@@ -504,7 +507,8 @@ TEST_F(EditLearnerRecovery, LearnsTheGradeWhereverTheDataReaches)
                 if (normal[kSlots * i + kDiagonal] >= wellCovered) {
                     worstWell = std::max(worstWell, difference);
                     ++wellCount;
-                } else if (normal[kSlots * i + kDiagonal] > 1e-6f) {
+                }
+                else if (normal[kSlots * i + kDiagonal] > 1e-6f) {
                     worstThin = std::max(worstThin, difference);
                 }
             }
