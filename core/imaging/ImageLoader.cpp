@@ -12,12 +12,14 @@
 #include <array>
 #include <cerrno>
 #include <cstdio>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <random>
 #include <span>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 
 namespace lumivert {
@@ -181,8 +183,10 @@ VImage decodeBounded(const OpenedImage& opened, std::int64_t maxPixelSize)
         }
         image = resampled(image, target);
     }
-    // Rotation reads rows out of order, so the small image is materialised first.
-    return image.copy_memory().autorot();
+    // Rotation reads rows out of order, so a turned image is materialised first.
+    if (vips_image_get_orientation(image.get_image()) != 1)
+        image = image.copy_memory().autorot();
+    return image;
 }
 
 enum class Space { deviceRGB, linearRGB, grey, cmyk, colorimetric };
@@ -271,51 +275,96 @@ VImage taggedToSRGB(const VImage& image)
     return untaggedToSRGB(image, false);
 }
 
-// Samples of type T scaled by 1 / maxValue and clamped into 0...1; where the fourth band is
-// alpha, fully transparent pixels become black and the others keep their straight colour.
+// What decoding yields: the float pixels and, when asked for, their 8-bit display samples.
+struct Converted {
+    std::vector<RGB> pixels;
+    std::vector<std::uint8_t> display;  // RGBX, empty unless asked for
+};
+
+// Samples of type T divided by maxValue and clamped into 0...1; where the fourth band is alpha,
+// fully transparent pixels become black and the others keep their straight colour. The display
+// samples are those floats quantised, as makeImage8 does. 8- and 16-bit levels are converted
+// once each, into tables, instead of once per sample.
 template <typename T>
-PixelBuffer floatPixels(const void* memory, const VImage& image, float maxValue)
+Converted convertSamples(const void* memory, const VImage& image, float maxValue, bool withDisplay)
 {
+    constexpr bool tabulated = std::is_same_v<T, std::uint8_t> || std::is_same_v<T, std::uint16_t>;
+    std::vector<float> levels;
+    std::vector<std::uint8_t> levelBytes;
+    if constexpr (tabulated) {
+        levels.resize(std::size_t{std::numeric_limits<T>::max()} + 1);
+        levelBytes.resize(levels.size());
+        for (std::size_t level = 0; level < levels.size(); ++level) {
+            levels[level] = clamp01(static_cast<float>(level) / maxValue);
+            levelBytes[level] =
+                static_cast<std::uint8_t>(ImageLoader::quantized(levels[level], k8BitMax));
+        }
+    }
+    const auto toFloat = [&levels, maxValue](T sample) {
+        if constexpr (tabulated)
+            return levels[sample];
+        else
+            return clamp01(static_cast<float>(sample) / maxValue);
+    };
+    const auto toByte = [&levelBytes](T sample, float value) {
+        if constexpr (tabulated)
+            return levelBytes[sample];
+        else
+            return static_cast<std::uint8_t>(ImageLoader::quantized(value, k8BitMax));
+    };
+
     const auto* samples = static_cast<const T*>(memory);
     const std::int64_t count = std::int64_t{image.width()} * image.height();
     const int bands = image.bands();
     const bool alpha = image.has_alpha();
-    std::vector<RGB> pixels(static_cast<std::size_t>(count));
+    Converted result{std::vector<RGB>(static_cast<std::size_t>(count)), {}};
+    if (withDisplay)
+        result.display.assign(static_cast<std::size_t>(count) * 4, 0);
+    RGB* pixels = result.pixels.data();
+    std::uint8_t* display = withDisplay ? result.display.data() : nullptr;
 #pragma omp parallel for schedule(static)
     for (std::int64_t i = 0; i < count; ++i) {
         const T* s = samples + i * bands;
-        if (alpha && !(s[3] > 0))
+        const bool visible = !alpha || s[3] > 0;
+        if (visible)
+            pixels[i] = {toFloat(s[0]), toFloat(s[1]), toFloat(s[2])};
+        if (display == nullptr)
             continue;
-        pixels[static_cast<std::size_t>(i)] = {clamp01(static_cast<float>(s[0]) / maxValue),
-                                               clamp01(static_cast<float>(s[1]) / maxValue),
-                                               clamp01(static_cast<float>(s[2]) / maxValue)};
+        std::uint8_t* out = display + 4 * i;
+        if (visible) {
+            out[0] = toByte(s[0], pixels[i].r);
+            out[1] = toByte(s[1], pixels[i].g);
+            out[2] = toByte(s[2], pixels[i].b);
+        }
+        out[3] = static_cast<std::uint8_t>(k8BitMax);
     }
-    return PixelBuffer(image.width(), image.height(), std::move(pixels));
+    return result;
 }
 
-PixelBuffer toPixelBuffer(const VImage& image)
+Converted convert(const VImage& image, bool withDisplay)
 {
     if (image.bands() < 3)
         throw vips::VError("an RGB image was expected");
     std::size_t size = 0;
     const std::unique_ptr<void, decltype(&g_free)> memory(image.write_to_memory(&size), &g_free);
+    const void* samples = memory.get();
     switch (image.format()) {
     case VIPS_FORMAT_UCHAR:
-        return floatPixels<std::uint8_t>(memory.get(), image, k8BitMax);
+        return convertSamples<std::uint8_t>(samples, image, k8BitMax, withDisplay);
     case VIPS_FORMAT_CHAR:
-        return floatPixels<std::int8_t>(memory.get(), image, 127.0f);
+        return convertSamples<std::int8_t>(samples, image, 127.0f, withDisplay);
     case VIPS_FORMAT_USHORT:
-        return floatPixels<std::uint16_t>(memory.get(), image, k16BitMax);
+        return convertSamples<std::uint16_t>(samples, image, k16BitMax, withDisplay);
     case VIPS_FORMAT_SHORT:
-        return floatPixels<std::int16_t>(memory.get(), image, 32767.0f);
+        return convertSamples<std::int16_t>(samples, image, 32767.0f, withDisplay);
     case VIPS_FORMAT_UINT:
-        return floatPixels<std::uint32_t>(memory.get(), image, 4294967295.0f);
+        return convertSamples<std::uint32_t>(samples, image, 4294967295.0f, withDisplay);
     case VIPS_FORMAT_INT:
-        return floatPixels<std::int32_t>(memory.get(), image, 2147483647.0f);
+        return convertSamples<std::int32_t>(samples, image, 2147483647.0f, withDisplay);
     case VIPS_FORMAT_FLOAT:
-        return floatPixels<float>(memory.get(), image, 1.0f);
+        return convertSamples<float>(samples, image, 1.0f, withDisplay);
     case VIPS_FORMAT_DOUBLE:
-        return floatPixels<double>(memory.get(), image, 1.0f);
+        return convertSamples<double>(samples, image, 1.0f, withDisplay);
     default:
         throw vips::VError("complex samples are not an image");
     }
@@ -450,10 +499,13 @@ LoadedImage load(const path& location, std::int64_t maxPixelSize)
     LUMIVERT_PRECONDITION(maxPixelSize >= 1, "the maximum pixel size must be positive");
     try {
         const OpenedImage opened = open(location, maxStoredPixels);
-        PixelBuffer pixels = toPixelBuffer(taggedToSRGB(decodeBounded(opened, maxPixelSize)));
-        Image8 image = makeImage8(pixels);
-        return LoadedImage(location, location.stem().string(), std::move(image), std::move(pixels),
-                           opened.image.width(), opened.image.height());
+        const VImage upright = taggedToSRGB(decodeBounded(opened, maxPixelSize));
+        Converted converted = convert(upright, true);
+        return LoadedImage(
+            location, location.stem().string(),
+            Image8(upright.width(), upright.height(), std::move(converted.display)),
+            PixelBuffer(upright.width(), upright.height(), std::move(converted.pixels)),
+            opened.image.width(), opened.image.height());
     } catch (const vips::VError&) {
         vips_error_clear();
         throw ImageLoaderError::unreadable(location);
@@ -464,7 +516,8 @@ PixelBuffer loadExact(const path& location)
 {
     try {
         const OpenedImage opened = open(location, maxExactPixels);
-        return toPixelBuffer(untaggedToSRGB(opened.image, true));
+        const VImage stored = untaggedToSRGB(opened.image, true);
+        return PixelBuffer(stored.width(), stored.height(), convert(stored, false).pixels);
     } catch (const vips::VError&) {
         vips_error_clear();
         throw ImageLoaderError::unreadable(location);

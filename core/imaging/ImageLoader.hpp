@@ -56,15 +56,14 @@ LoadedImage load(const std::filesystem::path& location, std::int64_t maxPixelSiz
 PixelBuffer loadExact(const std::filesystem::path& location);
 
 // q(v) = round(min(v, 1) × maxCode) for v > 0, else 0 (NaN too); halves round away from zero.
-// Inline: it runs once per sample of every image the core makes.
+// Inline and branch-free: it runs once per sample of every image the core makes.
 inline int quantized(float value, float maxCode)
 {
-    if (!(value > 0.0f))
-        return 0;
-    const float scaled = (value < 1.0f ? value : 1.0f) * maxCode;
+    const float clamped = value > 0.0f ? (value < 1.0f ? value : 1.0f) : 0.0f;
+    const float scaled = clamped * maxCode;
     const int whole = static_cast<int>(scaled);
     // scaled − whole is exact, so this is round-half-away-from-zero without a library call.
-    return scaled - static_cast<float>(whole) >= 0.5f ? whole + 1 : whole;
+    return whole + (scaled - static_cast<float>(whole) >= 0.5f ? 1 : 0);
 }
 
 // The 8-bit display image of a buffer: every channel quantised to 0...255, fourth byte 255.

@@ -5,6 +5,7 @@
 // samples()[(y × width + x) × Channels + c]. The samples never change after creation, so copies
 // share one block and a viewer can wrap data() without copying for as long as it holds a copy.
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -20,6 +21,8 @@ public:
 
     // Width and height positive and samples.size() = width × height × Channels (else stops).
     PackedImage(std::int64_t width, std::int64_t height, std::vector<Sample> samples);
+    // Takes width × height × Channels samples that the caller has filled; no copy, no zeroing.
+    PackedImage(std::int64_t width, std::int64_t height, std::unique_ptr<Sample[]> samples);
 
     std::int64_t width() const { return width_; }
     std::int64_t height() const { return height_; }
@@ -27,8 +30,8 @@ public:
     {
         return width_ * Channels * static_cast<std::int64_t>(sizeof(Sample));
     }
-    std::span<const Sample> samples() const { return *storage_; }
-    const Sample* data() const { return storage_->data(); }
+    std::span<const Sample> samples() const { return {storage_.get(), count()}; }
+    const Sample* data() const { return storage_.get(); }
 
     // Sample `channel` of pixel (x, y); indices outside the raster stop the program.
     Sample sample(std::int64_t x, std::int64_t y, int channel) const;
@@ -37,14 +40,18 @@ public:
 
     friend bool operator==(const PackedImage& a, const PackedImage& b)
     {
-        return a.width_ == b.width_ && a.height_ == b.height_ &&
-               (a.storage_ == b.storage_ || *a.storage_ == *b.storage_);
+        if (a.width_ != b.width_ || a.height_ != b.height_)
+            return false;
+        const auto x = a.samples(), y = b.samples();
+        return x.data() == y.data() || std::equal(x.begin(), x.end(), y.begin());
     }
 
 private:
+    std::size_t count() const { return static_cast<std::size_t>(width_ * height_ * Channels); }
+
     std::int64_t width_;
     std::int64_t height_;
-    std::shared_ptr<const std::vector<Sample>> storage_;
+    std::shared_ptr<const Sample[]> storage_;
 };
 
 // The 8-bit sRGB display image: R, G, B and a fourth byte that is not alpha and is 255 in every

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <memory>
 #include <vector>
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -198,17 +199,19 @@ Image8 PreviewRenderer::render(const Image8& image, const LUT3D& lut) const
     const Lattice table = lattice(lut);
     const std::int64_t count = image.width() * image.height();
     const std::uint8_t* in = image.data();
-    std::vector<std::uint8_t> out(image.samples().size());
+    // Every sample is written below, so the buffer is not zeroed first.
+    auto out = std::make_unique_for_overwrite<std::uint8_t[]>(image.samples().size());
     const std::int64_t chunks = (count + kChunkPixels - 1) / kChunkPixels;
     // Every pixel is computed on its own, so the result does not depend on the thread count.
-#pragma omp parallel for schedule(static)
+    // Chunks are handed out as threads become free: on a busy machine one core may be slower.
+#pragma omp parallel for schedule(dynamic)
     for (std::int64_t k = 0; k < chunks; ++k) {
         const std::int64_t first = k * kChunkPixels;
         const std::int64_t length = std::min(kChunkPixels, count - first);
         if (vector_)
-            renderVector(table, in + 4 * first, out.data() + 4 * first, length);
+            renderVector(table, in + 4 * first, out.get() + 4 * first, length);
         else
-            renderPortable(table, in + 4 * first, out.data() + 4 * first, length);
+            renderPortable(table, in + 4 * first, out.get() + 4 * first, length);
     }
     return Image8(image.width(), image.height(), std::move(out));
 }

@@ -175,6 +175,29 @@ INSTANTIATE_TEST_SUITE_P(
         return name;
     });
 
+class ImageLoaderFormats : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(ImageLoaderFormats, EveryTrustedFormatLoads)
+{
+    TemporaryFolder folder;
+    const auto location = folder / (std::string("quadrants") + GetParam());
+    try {
+        quadrants(64, 48).write_to_file(location.c_str());
+    } catch (const vips::VError& error) {
+        GTEST_SKIP() << "libvips here cannot write " << GetParam() << ": " << error.what();
+    }
+    const LoadedImage loaded = ImageLoader::load(location, 1600);
+    ASSERT_EQ(loaded.pixels().width(), 64);
+    expectNear(loaded.pixels()(8, 8), bytes(220, 30, 30), 0.06f);
+    expectNear(loaded.pixels()(56, 40), bytes(230, 220, 40), 0.06f);
+    expectNear(ImageLoader::loadExact(location)(8, 40), bytes(30, 40, 210), 0.06f);
+}
+
+INSTANTIATE_TEST_SUITE_P(Suffixes, ImageLoaderFormats,
+                         ::testing::Values(".jpg", ".png", ".tif", ".webp", ".gif", ".heic",
+                                           ".avif"),
+                         [](const auto& info) { return std::string(info.param + 1); });
+
 TEST(ImageLoaderOrientation, QuarterTurnPutsTheStoredBottomLeftAtTheTopLeft)
 {
     TemporaryFolder folder;

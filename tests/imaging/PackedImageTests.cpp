@@ -60,7 +60,8 @@ TEST(PackedImageValue, CopiesShareSamplesAndCompareByContent)
 TEST(PackedImageDeathTest, SizesAndIndicesAreChecked)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_DEATH(Image8(0, 1, {}), "positive size");
+    EXPECT_DEATH(Image8(0, 1, std::vector<std::uint8_t>{}), "positive size");
+    EXPECT_DEATH(Image8(1, 1, std::unique_ptr<std::uint8_t[]>()), "its samples");
     EXPECT_DEATH(Image8(2, 1, std::vector<std::uint8_t>(7)), "width × height × channels");
     EXPECT_DEATH(Image16(2, 1, std::vector<std::uint16_t>(8)), "width × height × channels");
     const Image16 image = numbered<Image16>(2, 2);
