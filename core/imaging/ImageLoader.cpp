@@ -34,9 +34,8 @@ using vips::VSource;
 constexpr float k8BitMax = 255.0f;
 constexpr float k16BitMax = 65535.0f;
 
-// The decoders libvips offers for untrusted files; it flags the rest as not hardened (and some,
-// such as its matrix and CSV readers, accept plain text).
-// (libvips names them by type.)
+// The decoders (by type name) that libvips offers for untrusted files; it flags the rest as not
+// hardened, and some of those, such as its matrix and CSV readers, accept plain text.
 constexpr std::array<std::string_view, 6> kTrustedLoaders = {
     "VipsForeignLoadJpegSource", "VipsForeignLoadPngSource",   "VipsForeignLoadTiffSource",
     "VipsForeignLoadWebpSource", "VipsForeignLoadNsgifSource", "VipsForeignLoadHeifSource",
