@@ -31,16 +31,6 @@ TEST(PackedImageLayout, RowMajorInterleavedSamples)
     EXPECT_EQ(rgb.bytesPerRow(), 18);
 }
 
-TEST(PackedImageLayout, SixteenBitSamplesAreLittleEndianInMemory)
-{
-    const Image16 image(1, 1, {0x1234, 0xABCD, 0x00FF});
-    const auto* bytes = reinterpret_cast<const unsigned char*>(image.data());
-    EXPECT_EQ(bytes[0], 0x34);
-    EXPECT_EQ(bytes[1], 0x12);
-    EXPECT_EQ(bytes[2], 0xCD);
-    EXPECT_EQ(bytes[3], 0xAB);
-}
-
 TEST(PackedImageValue, CopiesShareSamplesAndCompareByContent)
 {
     const Image8 image = numbered<Image8>(4, 4);

@@ -1,6 +1,5 @@
 #include "imaging/ImageLoader.hpp"
 #include "imaging/PreviewRenderer.hpp"
-#include "imaging/RenderedPreview.hpp"
 
 #include <gtest/gtest.h>
 
@@ -173,15 +172,6 @@ INSTANTIATE_TEST_SUITE_P(Kernels, PreviewRendererKernels,
                          [](const auto& info) {
                              return info.param == Kernel::automatic ? "Automatic" : "Portable";
                          });
-
-TEST(RenderedPreviewRecord, KeepsTheTableAndTheOptionalImage)
-{
-    const Image8 image(1, 1, {1, 2, 3, 255});
-    const RenderedPreview preview(LUT3D::identity(2), image);
-    EXPECT_EQ(preview.lut(), LUT3D::identity(2));
-    EXPECT_EQ(preview.image(), image);
-    EXPECT_FALSE(RenderedPreview(LUT3D::identity(2), std::nullopt).image().has_value());
-}
 
 } // namespace
 } // namespace lumivert
