@@ -321,7 +321,8 @@ Converted convertSamples(const void* memory, const VImage& image, float maxValue
         result.display.assign(static_cast<std::size_t>(count) * 4, 0);
     RGB* pixels = result.pixels.data();
     std::uint8_t* display = withDisplay ? result.display.data() : nullptr;
-#pragma omp parallel for schedule(static)
+    // Serial on purpose: a few milliseconds of table lookups, and OpenMP workers spin-wait after
+    // a parallel region, taking cores from libvips' own threads while they decode the next file.
     for (std::int64_t i = 0; i < count; ++i) {
         const T* s = samples + i * bands;
         const bool visible = !alpha || s[3] > 0;
