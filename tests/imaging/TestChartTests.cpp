@@ -14,10 +14,7 @@ void expectNear(const RGB& actual, const RGB& expected, float tolerance)
     EXPECT_NEAR(actual.b, expected.b, tolerance);
 }
 
-RGB bytes(float r, float g, float b)
-{
-    return {r / 255.0f, g / 255.0f, b / 255.0f};
-}
+RGB bytes(float r, float g, float b) { return {r / 255.0f, g / 255.0f, b / 255.0f}; }
 
 class TestChartAt1200x800 : public ::testing::Test {
 protected:
