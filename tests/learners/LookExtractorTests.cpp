@@ -147,16 +147,51 @@ TEST(LookExtractorTints, FollowACastThatChangesWithLightness)
 
 TEST(LookExtractorTints, AreLimitedInLength)
 {
-    std::vector<RGB> pixels;
-    appendGreys(pixels, 4000, 0.3f, 0.8f, {0.045f, 0.0f});
-    for (const Chroma& tint : LookExtractor::analyse(row(pixels)).tints)
-        EXPECT_LE(length(tint), 0.06f + 1e-6f);
-    // Fed straight to the estimate, a cast beyond the limit is cut to it.
+    // Neutral ends, and a strong cast of 0.07 on the greys of the middle bands.
     std::vector<Lab> samples;
+    for (int i = 0; i < 6000; ++i) {
+        const float t = static_cast<float>(i) / 6000.0f;
+        samples.push_back({t < 0.5f ? 0.05f + 0.5f * t : 0.45f + 0.5f * t, 0.0f, 0.0f});
+    }
     for (int i = 0; i < 4000; ++i)
-        samples.push_back({0.3f + 0.5f * static_cast<float>(i) / 4000.0f, 0.07f, 0.0f});
-    for (const Chroma& tint : LookExtractor::estimateTints(samples))
+        samples.push_back({0.35f + 0.3f * static_cast<float>(i) / 4000.0f, 0.07f, 0.0f});
+    float longest = 0.0f;
+    for (const Chroma& tint : LookExtractor::estimateTints(samples)) {
         EXPECT_LE(length(tint), 0.06f + 1e-6f);
+        longest = std::max(longest, length(tint));
+    }
+    EXPECT_GT(longest, 0.05f);
+}
+
+TEST(LookExtractorTints, AreSmoothedTwiceAcrossASharpChange)
+{
+    // Bands 0 to 5 hold greys at (0.03, 0), bands 6 to 11 greys at (−0.03, 0), no band both.
+    std::vector<Lab> samples;
+    for (int i = 0; i < 6000; ++i) {
+        const float t = static_cast<float>(i) / 6000.0f;
+        samples.push_back({0.02f + (5.5f / 12.0f - 0.02f) * t, 0.03f, 0.0f});
+        samples.push_back({6.5f / 12.0f + (0.98f - 6.5f / 12.0f) * t, -0.03f, 0.0f});
+    }
+    const Tints tints = LookExtractor::estimateTints(samples);
+    // (1, 4, 6, 4, 1) / 16 twice over: band 5 keeps 11/16 of its own cast, 5/16 of the other.
+    EXPECT_NEAR(tints[5].a, 0.03f * (11.0f - 5.0f) / 16.0f, 2e-4f);
+    EXPECT_NEAR(tints[6].a, -0.03f * (11.0f - 5.0f) / 16.0f, 2e-4f);
+    EXPECT_NEAR(tints[0].a, 0.03f, 2e-4f);
+    EXPECT_NEAR(tints[11].a, -0.03f, 2e-4f);
+}
+
+TEST(LookExtractorTints, ColourfulSurfacesDoNotPullTheCast)
+{
+    // Half the mid-tones are a muted orange of chroma 0.064, half slightly cool greys.
+    const Chroma cast{-0.008f, -0.006f};
+    std::vector<RGB> pixels;
+    appendGreys(pixels, 5000, 0.2f, 0.8f, cast);
+    appendGreys(pixels, 5000, 0.2f, 0.8f, {0.05f, 0.04f});
+    const LookAnalysis analysis = LookExtractor::analyse(row(pixels));
+    for (std::size_t k = 3; k <= 8; ++k) {
+        EXPECT_NEAR(analysis.tints[k].a, cast.a, 0.002f) << "band " << k;
+        EXPECT_NEAR(analysis.tints[k].b, cast.b, 0.002f) << "band " << k;
+    }
 }
 
 TEST(LookExtractorTints, PhotoWithoutGreysHasNoCast)
@@ -337,6 +372,22 @@ TEST(LookExtractorPalette, NeedsAHundredColourfulSamples)
         appendPatch(pixels, colourful, {0.6f, 0.12f, 0.05f});
         const LookAnalysis analysis = LookExtractor::analyse(row(pixels));
         EXPECT_EQ(analysis.palette.size(), colourful == 100 ? 1u : 0u) << colourful;
+    }
+}
+
+TEST(LookExtractorPalette, ColoursBelowFourPercentAreDropped)
+{
+    // A large patch and, on the far side of the hue circle, a small one.
+    for (const int small : {60, 100}) {
+        std::vector<RGB> pixels;
+        appendGreys(pixels, 3000, 0.1f, 0.9f);
+        appendPatch(pixels, 2000, {0.6f, 0.1f, 0.03f});
+        appendPatch(pixels, small, {0.6f, -0.1f, -0.03f});
+        const LookAnalysis analysis = LookExtractor::analyse(row(pixels));
+        const float total = 2000.0f + static_cast<float>(small);
+        ASSERT_EQ(analysis.palette.size(), small == 100 ? 2u : 1u) << small;
+        // Weights stay shares of all colourful samples, also when a colour is dropped.
+        EXPECT_FLOAT_EQ(analysis.palette[0].weight, 2000.0f / total);
     }
 }
 
