@@ -163,30 +163,51 @@ TEST(LookExtractorTints, AreLimitedInLength)
     EXPECT_GT(longest, 0.05f);
 }
 
-TEST(LookExtractorTints, AreSmoothedTwiceAcrossASharpChange)
+TEST(LookExtractorTints, EmptyBandsTakeTheNearestCastDarkerFirstThenSmoothTwice)
 {
-    // Bands 0 to 5 hold greys at (0.03, 0), bands 6 to 11 greys at (−0.03, 0), no band both.
+    // Greys at (0.03, 0) in bands 0 to 3, at (−0.03, 0) in bands 9 to 11; 4 to 8 are empty.
     std::vector<Lab> samples;
     for (int i = 0; i < 6000; ++i) {
         const float t = static_cast<float>(i) / 6000.0f;
-        samples.push_back({0.02f + (5.5f / 12.0f - 0.02f) * t, 0.03f, 0.0f});
-        samples.push_back({6.5f / 12.0f + (0.98f - 6.5f / 12.0f) * t, -0.03f, 0.0f});
+        samples.push_back({0.02f + (3.5f / 12.0f - 0.02f) * t, 0.03f, 0.0f});
+        samples.push_back({9.5f / 12.0f + (0.98f - 9.5f / 12.0f) * t, -0.03f, 0.0f});
     }
     const Tints tints = LookExtractor::estimateTints(samples);
-    // (1, 4, 6, 4, 1) / 16 twice over: band 5 keeps 11/16 of its own cast, 5/16 of the other.
-    EXPECT_NEAR(tints[5].a, 0.03f * (11.0f - 5.0f) / 16.0f, 2e-4f);
-    EXPECT_NEAR(tints[6].a, -0.03f * (11.0f - 5.0f) / 16.0f, 2e-4f);
+    // Band 6 is three bands from both sides and fills from the darker one, so the change
+    // falls between bands 6 and 7; (1, 4, 6, 4, 1) / 16 then leaves band 6 with 11/16 of
+    // its own cast and 5/16 of the other.
+    EXPECT_NEAR(tints[6].a, 0.03f * (11.0f - 5.0f) / 16.0f, 2e-4f);
+    EXPECT_NEAR(tints[7].a, -0.03f * (11.0f - 5.0f) / 16.0f, 2e-4f);
     EXPECT_NEAR(tints[0].a, 0.03f, 2e-4f);
     EXPECT_NEAR(tints[11].a, -0.03f, 2e-4f);
 }
 
+TEST(LookExtractorTints, CastSeenOnFewOfABandsSamplesIsWeakened)
+{
+    // In every band one sample in ten is a grey at (0.02, 0); the rest are vivid colours.
+    std::vector<Lab> samples;
+    for (int i = 0; i < 20000; ++i) {
+        const float lightness = 0.02f + 0.96f * static_cast<float>(i) / 20000.0f;
+        const float hue = static_cast<float>(i % 7);
+        samples.push_back(i % 10 == 0 ? Lab{lightness, 0.02f, 0.0f}
+                                      : Lab{lightness, 0.2f * std::cos(hue), 0.2f * std::sin(hue)});
+    }
+    // Support = 0.1 × exp(−0.02² / 0.05²); the cast is faded by smoothstep(0.03, 0.15, support).
+    const float support = 0.1f * std::exp(-0.0004f * 400.0f);
+    const float t = (support - 0.03f) / 0.12f;
+    const float fade = t * t * (3.0f - 2.0f * t);
+    const Tints tints = LookExtractor::estimateTints(samples);
+    for (std::size_t k = 1; k + 1 < tints.size(); ++k)
+        EXPECT_NEAR(tints[k].a, 0.02f * fade, 5e-4f) << "band " << k;
+}
+
 TEST(LookExtractorTints, ColourfulSurfacesDoNotPullTheCast)
 {
-    // Half the mid-tones are a muted orange of chroma 0.064, half slightly cool greys.
+    // Most mid-tones are a muted skin colour of chroma 0.046, the rest slightly cool greys.
     const Chroma cast{-0.008f, -0.006f};
     std::vector<RGB> pixels;
-    appendGreys(pixels, 5000, 0.2f, 0.8f, cast);
-    appendGreys(pixels, 5000, 0.2f, 0.8f, {0.05f, 0.04f});
+    appendGreys(pixels, 4000, 0.2f, 0.8f, cast);
+    appendGreys(pixels, 6000, 0.2f, 0.8f, {0.035f, 0.03f});
     const LookAnalysis analysis = LookExtractor::analyse(row(pixels));
     for (std::size_t k = 3; k <= 8; ++k) {
         EXPECT_NEAR(analysis.tints[k].a, cast.a, 0.002f) << "band " << k;
