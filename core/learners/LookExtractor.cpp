@@ -515,7 +515,9 @@ LookAnalysis analyse(const PixelBuffer& image)
     std::vector<float> histogram(kHistogramBins, 0.0f);
     for (const Lab& c : samples)
         histogram[binOf(c.L, kHistogramBins)] += 1.0f;
-    const auto percentile = [&](float p) { return histogramPercentile(histogram, p, n, 0.0f, 1.0f); };
+    const auto percentile = [&](float p) {
+        return histogramPercentile(histogram, p, n, 0.0f, 1.0f);
+    };
     const float p005 = percentile(kDarkEnd);
     const float p995 = percentile(kBrightEnd);
     const float p25 = percentile(kQuartileLow);

@@ -1,4 +1,3 @@
-#include "color/ColorMath.hpp"
 #include "learners/LookAnalysis.hpp"
 
 #include <gtest/gtest.h>
@@ -32,17 +31,6 @@ TEST(LookAnalysisNeutral, ChangesNothingAndIsMadeOnce)
     EXPECT_EQ(&LookAnalysis::neutral(), &neutral);
 }
 
-TEST(LookAnalysisEquality, ComparesEveryField)
-{
-    LookAnalysis changed = LookAnalysis::neutral();
-    EXPECT_EQ(changed, LookAnalysis::neutral());
-    changed.tints[7].b = 0.001f;
-    EXPECT_NE(changed, LookAnalysis::neutral());
-    changed = LookAnalysis::neutral();
-    changed.palette.push_back({});
-    EXPECT_NE(changed, LookAnalysis::neutral());
-}
-
 TEST(LookAnalysisTint, HoldsFlatBeyondTheEndCentres)
 {
     const LookAnalysis analysis = rampedTints();
@@ -64,21 +52,6 @@ TEST(LookAnalysisTint, InterpolatesBetweenBandCentres)
     const Chroma quarter = analysis.tint((8.5f + 0.25f) / 12.0f);
     EXPECT_NEAR(quarter.a, 0.0825f, 1e-6f);
     EXPECT_NEAR(quarter.b, -0.0825f, 1e-6f);
-}
-
-TEST(PaletteColorSrgb, IsTheGamutMappedSwatch)
-{
-    const RGB orange{0.9f, 0.45f, 0.1f};
-    const PaletteColor inGamut{0, ColorMath::srgbToOklab(orange), 0.5f, 0.8f};
-    EXPECT_NEAR(inGamut.srgb().r, orange.r, 1e-4f);
-    EXPECT_NEAR(inGamut.srgb().g, orange.g, 1e-4f);
-    EXPECT_NEAR(inGamut.srgb().b, orange.b, 1e-4f);
-    // Far outside the gamut: still a displayable colour.
-    const RGB vivid = PaletteColor{1, {0.7f, 0.4f, 0.0f}, 0.1f, 0.0f}.srgb();
-    for (float component : {vivid.r, vivid.g, vivid.b}) {
-        EXPECT_GE(component, 0.0f);
-        EXPECT_LE(component, 1.0f);
-    }
 }
 
 } // namespace
