@@ -51,6 +51,69 @@ inline Vec3 multiply(const float (&m)[3][3], Vec3 v)
             m[2][0] * v.x + m[2][1] * v.y + m[2][2] * v.z};
 }
 
+// Four lanes of the scalar arithmetic above: the same IEEE operations in the same order, so every
+// lane rounds exactly as the scalar code would (ISO C++ builds keep multiplies and adds apart).
+using Float4 = float __attribute__((vector_size(16)));
+using Mask4 = int __attribute__((vector_size(16)));
+
+// inGamut(oklabToLinear({L, a × t, b × t})) for four scales t at once, as lane masks.
+[[gnu::always_inline]] inline Mask4 inGamutAtScales(const Lab& lab, Float4 t)
+{
+    const Float4 l = {lab.L, lab.L, lab.L, lab.L};
+    const Float4 a = lab.a * t;
+    const Float4 b = lab.b * t;
+    const Float4 lp = kM2Inverse[0][0] * l + kM2Inverse[0][1] * a + kM2Inverse[0][2] * b;
+    const Float4 mp = kM2Inverse[1][0] * l + kM2Inverse[1][1] * a + kM2Inverse[1][2] * b;
+    const Float4 sp = kM2Inverse[2][0] * l + kM2Inverse[2][1] * a + kM2Inverse[2][2] * b;
+    const Float4 lc = lp * lp * lp;
+    const Float4 mc = mp * mp * mp;
+    const Float4 sc = sp * sp * sp;
+    const Float4 r = kM1Inverse[0][0] * lc + kM1Inverse[0][1] * mc + kM1Inverse[0][2] * sc;
+    const Float4 g = kM1Inverse[1][0] * lc + kM1Inverse[1][1] * mc + kM1Inverse[1][2] * sc;
+    const Float4 bl = kM1Inverse[2][0] * lc + kM1Inverse[2][1] * mc + kM1Inverse[2][2] * sc;
+    constexpr float low = -kGamutTolerance;
+    constexpr float high = 1.0f + kGamutTolerance;
+    return (r >= low) & (r <= high) & (g >= low) & (g <= high) & (bl >= low) & (bl <= high);
+}
+
+// One bisection step on [lo, hi] at its midpoint, given the verdict there.
+inline void narrow(float& lo, float& hi, float mid, bool fits)
+{
+    lo = fits ? mid : lo;
+    hi = fits ? hi : mid;
+}
+
+// The chroma scale the plain 14-step bisection on [0, 1] settles on, with the same midpoints and
+// the same verdicts. Each round tests the midpoints of the next three levels together (the one
+// of this level, then both possible ones of the next two), turning a chain of dependent tests
+// into independent ones, and then follows the verdicts down.
+float gamutScale(const Lab& lab)
+{
+    constexpr int kLevelsPerRound = 3;
+    float lo = 0.0f;
+    float hi = 1.0f;
+    for (int done = 0; done < kBisectionSteps; done += kLevelsPerRound) {
+        const float m = (lo + hi) / 2.0f;
+        const float left = (lo + m) / 2.0f;   // next midpoint if m does not fit
+        const float right = (m + hi) / 2.0f;  // next midpoint if m fits
+        const Mask4 near = inGamutAtScales(lab, Float4{m, left, right, 0.0f});
+        const Mask4 far = inGamutAtScales(lab, Float4{(lo + left) / 2.0f, (left + m) / 2.0f,
+                                                      (m + right) / 2.0f, (right + hi) / 2.0f});
+        const bool fitsM = near[0] != 0;
+        narrow(lo, hi, m, fitsM);
+        const float second = fitsM ? right : left;
+        const bool fitsSecond = (fitsM ? near[2] : near[1]) != 0;
+        if (done + 1 >= kBisectionSteps)
+            break;
+        narrow(lo, hi, second, fitsSecond);
+        if (done + 2 >= kBisectionSteps)
+            break;
+        const int third = (fitsM ? 2 : 0) + (fitsSecond ? 1 : 0);
+        narrow(lo, hi, (lo + hi) / 2.0f, far[third] != 0);
+    }
+    return lo;
+}
+
 } // namespace
 
 namespace ColorMath {
@@ -105,16 +168,8 @@ RGB oklabToSRGB(const Lab& lab)
     RGB linear = oklabToLinear(lab);
     if (!inGamut(linear)) {
         // Bisect the chroma scale: 0 is grey of the same lightness and always fits.
-        float lo = 0.0f;
-        float hi = 1.0f;
-        for (int step = 0; step < kBisectionSteps; ++step) {
-            const float mid = (lo + hi) / 2.0f;
-            if (inGamut(oklabToLinear({lab.L, lab.a * mid, lab.b * mid})))
-                lo = mid;
-            else
-                hi = mid;
-        }
-        linear = oklabToLinear({lab.L, lab.a * lo, lab.b * lo});
+        const float scale = gamutScale(lab);
+        linear = oklabToLinear({lab.L, lab.a * scale, lab.b * scale});
     }
     return clamp01(encode(clamp01(linear)));
 }
