@@ -141,6 +141,10 @@ std::vector<Lab> oklabSamples(const PixelBuffer& image)
 #pragma omp parallel for schedule(static)
     for (std::int64_t i = 0; i < count; ++i)
         samples[static_cast<std::size_t>(i)] = ColorMath::srgbToOklab(colours[i]);
+    // A pixel that is not a number carries no colour; kept, it would poison every sum.
+    std::erase_if(samples, [](const Lab& lab) {
+        return !std::isfinite(lab.L) || !std::isfinite(lab.a) || !std::isfinite(lab.b);
+    });
     return samples;
 }
 

@@ -18,7 +18,8 @@ namespace ColorMatcher {
 
 inline constexpr int bandCount = 6;
 
-// Never fails; the two images may differ in size. Thin data fall back to neutral statistics.
+// Never fails; the two images may differ in size. Thin data fall back to neutral statistics;
+// pixels that convert to non-finite Oklab values are left out.
 MatchAnalysis analyse(const PixelBuffer& source, const PixelBuffer& reference);
 
 // Building blocks of analyse(), exposed so each can be checked on its own.

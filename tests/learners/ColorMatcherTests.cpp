@@ -391,5 +391,29 @@ TEST(ColorMatcherAnalyse, TinyImagesFallBackToNeutralBands)
     }
 }
 
+TEST(ColorMatcherAnalyse, PixelsThatAreNotNumbersAreLeftOut)
+{
+    // The same pixels in the same order, once with not-a-number pixels appended.
+    const PixelBuffer clean = spreadImage(300, 100, 0.2f, 0.8f, 0.02f, 20);
+    std::vector<RGB> pixels = clean.pixels();
+    pixels.insert(pixels.end(), 300, RGB{kNaN, 0.5f, 0.5f});
+    pixels.insert(pixels.end(), 300, RGB{0.5f, std::numeric_limits<float>::infinity(), 0.5f});
+    const PixelBuffer dirty(300, 102, std::move(pixels));
+    const PixelBuffer reference = spreadImage(200, 200, 0.3f, 0.9f, 0.03f, 21);
+    EXPECT_TRUE(ColorMatcher::analyse(dirty, reference) == ColorMatcher::analyse(clean, reference));
+
+    // Nothing usable at all: neutral bands and an even-ramp rank.
+    const PixelBuffer broken(10, 10, RGB{kNaN, kNaN, kNaN});
+    const MatchAnalysis analysis = ColorMatcher::analyse(broken, reference);
+    EXPECT_NEAR(analysis.sourceRank(0.5f), 0.5f, 1e-6f);
+    for (const BandTransfer& band : analysis.bands) {
+        EXPECT_EQ(band.sourceMean, (Chroma{0, 0}));
+        EXPECT_TRUE(std::isfinite(band.matrix.m00) && std::isfinite(band.matrix.m01) &&
+                    std::isfinite(band.matrix.m11));
+    }
+    for (float value : analysis.toneMap.table())
+        ASSERT_TRUE(value >= 0.0f && value <= 1.0f);
+}
+
 } // namespace
 } // namespace lumivert
