@@ -76,40 +76,33 @@ using Mask4 = int __attribute__((vector_size(16)));
     return (r >= low) & (r <= high) & (g >= low) & (g <= high) & (bl >= low) & (bl <= high);
 }
 
-// One bisection step on [lo, hi] at its midpoint, given the verdict there.
-inline void narrow(float& lo, float& hi, float mid, bool fits)
-{
-    lo = fits ? mid : lo;
-    hi = fits ? hi : mid;
-}
-
 // The chroma scale the plain 14-step bisection on [0, 1] settles on, with the same midpoints and
-// the same verdicts. Each round tests the midpoints of the next three levels together (the one
-// of this level, then both possible ones of the next two), turning a chain of dependent tests
-// into independent ones, and then follows the verdicts down.
+// the same verdicts. Each round tests the midpoints of the next three levels together (the one of
+// this level, both possible ones of the next, all four of the one after), turning a chain of
+// dependent tests into independent ones, then follows the verdicts without branching. Every
+// bound and midpoint is a multiple of 2^-15 in [0, 1], so lo + k × (hi − lo) / 8 is exact and
+// equals the midpoint the sequential halving reaches.
 float gamutScale(const Lab& lab)
 {
     constexpr int kLevelsPerRound = 3;
+    constexpr Float4 kNear = {4.0f, 2.0f, 6.0f, 0.0f};  // this level's midpoint, then the next's
+    constexpr Float4 kFar = {1.0f, 3.0f, 5.0f, 7.0f};   // the four of the level after
     float lo = 0.0f;
     float hi = 1.0f;
     for (int done = 0; done < kBisectionSteps; done += kLevelsPerRound) {
-        const float m = (lo + hi) / 2.0f;
-        const float left = (lo + m) / 2.0f;   // next midpoint if m does not fit
-        const float right = (m + hi) / 2.0f;  // next midpoint if m fits
-        const Mask4 near = inGamutAtScales(lab, Float4{m, left, right, 0.0f});
-        const Mask4 far = inGamutAtScales(lab, Float4{(lo + left) / 2.0f, (left + m) / 2.0f,
-                                                      (m + right) / 2.0f, (right + hi) / 2.0f});
-        const bool fitsM = near[0] != 0;
-        narrow(lo, hi, m, fitsM);
-        const float second = fitsM ? right : left;
-        const bool fitsSecond = (fitsM ? near[2] : near[1]) != 0;
-        if (done + 1 >= kBisectionSteps)
+        const float eighth = (hi - lo) * 0.125f;
+        const Mask4 near = inGamutAtScales(lab, lo + kNear * eighth);
+        const Mask4 far = inGamutAtScales(lab, lo + kFar * eighth);
+        const int first = near[0] & 1;
+        const int second = (first != 0 ? near[2] : near[1]) & 1;
+        if (kBisectionSteps - done < kLevelsPerRound) {
+            // Two levels left: lo moves to the start of the chosen quarter.
+            lo += static_cast<float>(2 * first + second) * (2.0f * eighth);
             break;
-        narrow(lo, hi, second, fitsSecond);
-        if (done + 2 >= kBisectionSteps)
-            break;
-        const int third = (fitsM ? 2 : 0) + (fitsSecond ? 1 : 0);
-        narrow(lo, hi, (lo + hi) / 2.0f, far[third] != 0);
+        }
+        const int third = far[2 * first + second] & 1;
+        lo += static_cast<float>(4 * first + 2 * second + third) * eighth;
+        hi = lo + eighth;
     }
     return lo;
 }
