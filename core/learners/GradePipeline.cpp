@@ -5,23 +5,9 @@
 
 namespace lumivert {
 
-namespace {
-
-// The blend and fine tune with the tune's constants already worked out; apply() and the bake
-// share it so both give the same bits.
-RGB graded(const ColorTransform& base, float intensity, const FineTune::Prepared& tune,
-           const RGB& colour)
-{
-    const RGB output = base.apply(colour);
-    const RGB blended = intensity == 1.0f ? output : colour + (output - colour) * intensity;
-    return clamp01(tune.apply(clamp01(blended)));
-}
-
-} // namespace
-
 GradePipeline::GradePipeline(std::shared_ptr<const ColorTransform> base, float intensity,
                              FineTune fineTune)
-    : base_(std::move(base)), intensity_(intensity), fineTune_(fineTune)
+    : base_(std::move(base)), intensity_(intensity), fineTune_(fineTune), tune_(fineTune)
 {
     LUMIVERT_PRECONDITION(base_ != nullptr, "a grade pipeline needs a base transform");
 }
@@ -32,18 +18,23 @@ void GradePipeline::setBase(std::shared_ptr<const ColorTransform> base)
     base_ = std::move(base);
 }
 
+void GradePipeline::setFineTune(const FineTune& fineTune)
+{
+    fineTune_ = fineTune;
+    tune_ = FineTune::Prepared(fineTune);
+}
+
 RGB GradePipeline::apply(const RGB& colour) const
 {
-    return graded(*base_, intensity_, FineTune::Prepared(fineTune_), colour);
+    const RGB output = base_->apply(colour);
+    const RGB blended = intensity_ == 1.0f ? output : colour + (output - colour) * intensity_;
+    return clamp01(tune_.apply(clamp01(blended)));
 }
 
 LUT3D GradePipeline::makeLUT(std::int64_t size) const
 {
-    const FineTune::Prepared tune(fineTune_);
-    const ColorTransform& base = *base_;
-    return LUT3D::buildConcurrently(size, [&base, intensity = intensity_, &tune](const RGB& c) {
-        return graded(base, intensity, tune, c);
-    });
+    // apply() is pure and already clamps, so the concurrent bake holds exactly its outputs.
+    return LUT3D::buildConcurrently(size, [this](const RGB& c) { return apply(c); });
 }
 
 } // namespace lumivert

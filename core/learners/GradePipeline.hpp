@@ -24,7 +24,7 @@ public:
     float intensity() const { return intensity_; }
     void setIntensity(float intensity) { intensity_ = intensity; }
     const FineTune& fineTune() const { return fineTune_; }
-    void setFineTune(const FineTune& fineTune) { fineTune_ = fineTune; }
+    void setFineTune(const FineTune& fineTune);
 
     RGB apply(const RGB& colour) const override;
     // The pipeline on the size³ lattice, baked on every core; entry for entry equal to apply()
@@ -35,6 +35,7 @@ private:
     std::shared_ptr<const ColorTransform> base_;
     float intensity_;
     FineTune fineTune_;
+    FineTune::Prepared tune_;  // fineTune_'s constants, so apply() does not redo them per colour
 };
 
 } // namespace lumivert
