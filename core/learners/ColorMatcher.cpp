@@ -62,7 +62,8 @@ Matrix2 inverse(const Symmetric2& s)
     return {s.m11 / determinant, -s.m01 / determinant, -s.m01 / determinant, s.m00 / determinant};
 }
 
-// Membership-weighted chroma moments of one band, or plain moments of a whole image.
+// Membership-weighted chroma moments of one band, or plain moments of a whole image. Summed in
+// double: a covariance is a small difference of two sums over up to 250,000 samples.
 struct Moments {
     double weight = 0;
     double a = 0;
