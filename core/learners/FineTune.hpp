@@ -19,7 +19,7 @@ struct FineTune {
     // sRGB-encoded in, sRGB-encoded in [0, 1] out; a neutral record returns the input as is.
     RGB apply(const RGB& colour) const;
 
-    // The per-control constants, computed once so a lattice bake does not redo them per node;
+    // The per-control constants, worked out once so a pipeline does not redo them per colour;
     // Prepared::apply gives exactly FineTune::apply.
     class Prepared {
     public:
