@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <limits>
@@ -51,9 +52,19 @@ constexpr int kResampleMargin = 2;
 constexpr std::size_t kTemporaryStemLength = 200;
 constexpr int kTemporaryAttempts = 16;
 
-// libvips' encoder for each file type is chosen by a file suffix.
-constexpr std::array<std::pair<ImageFileType, const char*>, 1> kEncoderSuffixes = {{
-    {ImageFileType::png, ".png"},
+// libvips' encoder for each file type is chosen by a file suffix, with its options. Lossy
+// types are saved at a quality a photographer would hand on, not libvips' default of 75.
+struct FileTypeEntry {
+    ImageFileType type;
+    const char* encoder;
+    std::array<std::string_view, 2> extensions;
+    bool sixteenBit;
+};
+constexpr std::array<FileTypeEntry, 4> kFileTypes = {{
+    {ImageFileType::png, ".png", {".png", ".png"}, true},
+    {ImageFileType::jpeg, ".jpg[Q=95]", {".jpg", ".jpeg"}, false},
+    {ImageFileType::tiff, ".tif", {".tif", ".tiff"}, true},
+    {ImageFileType::webp, ".webp[Q=95]", {".webp", ".webp"}, false},
 }};
 
 // libvips starts once per process. Its operation cache is off because files change on disk
@@ -372,13 +383,12 @@ Converted convert(const VImage& image, bool withDisplay)
 
 // ---- Encoding ----------------------------------------------------------------------------------
 
-const char* encoderSuffix(ImageFileType type)
+const FileTypeEntry& fileTypeEntry(ImageFileType type)
 {
-    const auto* entry =
-        std::find_if(kEncoderSuffixes.begin(), kEncoderSuffixes.end(),
-                     [type](const auto& candidate) { return candidate.first == type; });
-    LUMIVERT_PRECONDITION(entry != kEncoderSuffixes.end(), "unknown image file type");
-    return entry->second;
+    const auto* entry = std::find_if(kFileTypes.begin(), kFileTypes.end(),
+                                     [type](const auto& candidate) { return candidate.type == type; });
+    LUMIVERT_PRECONDITION(entry != kFileTypes.end(), "unknown image file type");
+    return *entry;
 }
 
 // A new, empty file beside `destination`, or −1 (errno set).
@@ -434,7 +444,7 @@ void replaceFile(const path& destination, std::span<const unsigned char> bytes)
 void encodeAndReplace(const void* samples, std::size_t byteCount, std::int64_t width,
                       std::int64_t height, int bands, VipsBandFormat format,
                       VipsInterpretation interpretation, const path& destination,
-                      ImageFileType type)
+                      ImageFileType type, ColourTag tag)
 {
     if (!vipsReady())
         throw ImageLoaderError::cannotWrite(destination);
@@ -444,9 +454,16 @@ void encodeAndReplace(const void* samples, std::size_t byteCount, std::int64_t w
         const VImage wrapped =
             VImage::new_from_memory(const_cast<void*>(samples), byteCount, static_cast<int>(width),
                                     static_cast<int>(height), bands, format);
-        const VImage rgb = wrapped.extract_band(0, VImage::option()->set("n", 3))
-                               .copy(VImage::option()->set("interpretation", interpretation));
-        rgb.write_to_buffer(encoderSuffix(type), &encoded, &encodedSize);
+        VImage rgb = wrapped.extract_band(0, VImage::option()->set("n", 3))
+                         .copy(VImage::option()->set("interpretation", interpretation));
+        if (tag == ColourTag::sRGB) {
+            VipsBlob* profile = VImage::profile_load("srgb");
+            std::size_t length = 0;
+            const void* data = vips_blob_get(profile, &length);
+            vips_image_set_blob_copy(rgb.get_image(), VIPS_META_ICC_NAME, data, length);
+            vips_area_unref(VIPS_AREA(profile));
+        }
+        rgb.write_to_buffer(fileTypeEntry(type).encoder, &encoded, &encodedSize);
     } catch (const vips::VError&) {
         throw ImageLoaderError::cannotWrite(destination);
     }
@@ -534,17 +551,70 @@ Image16 makeImage16(const PixelBuffer& pixels)
     return Image16(pixels.width(), pixels.height(), quantizedSamples<Image16>(pixels, k16BitMax));
 }
 
-void writeImage(const Image8& image, const path& location, ImageFileType type)
+FullImage loadFull(const path& location)
 {
-    encodeAndReplace(image.data(), image.samples().size_bytes(), image.width(), image.height(),
-                     Image8::channels, VIPS_FORMAT_UCHAR, VIPS_INTERPRETATION_sRGB, location, type);
+    try {
+        const OpenedImage opened = open(location, maxExactPixels);
+        const VipsBandFormat stored = opened.image.format();
+        const bool deep = stored != VIPS_FORMAT_UCHAR && stored != VIPS_FORMAT_CHAR;
+        const VImage upright = taggedToSRGB(
+            decodeBounded(opened, std::numeric_limits<std::int64_t>::max()));
+        Converted converted = convert(upright, true);
+        LoadedImage image(location, location.stem().string(),
+                          Image8(upright.width(), upright.height(), std::move(converted.display)),
+                          PixelBuffer(upright.width(), upright.height(),
+                                      std::move(converted.pixels)),
+                          opened.image.width(), opened.image.height());
+        return {std::move(image), deep};
+    } catch (const vips::VError&) {
+        vips_error_clear();
+        throw ImageLoaderError::unreadable(location);
+    }
 }
 
-void writeImage(const Image16& image, const path& location, ImageFileType type)
+std::optional<ImageFileType> fileType(const path& location)
+{
+    std::string extension = location.extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    for (const FileTypeEntry& entry : kFileTypes) {
+        if (std::find(entry.extensions.begin(), entry.extensions.end(), extension) !=
+            entry.extensions.end())
+            return entry.type;
+    }
+    return std::nullopt;
+}
+
+bool holdsSixteenBits(ImageFileType type)
+{
+    return fileTypeEntry(type).sixteenBit;
+}
+
+void writeImage(const Image8& image, const path& location, ImageFileType type, ColourTag tag)
 {
     encodeAndReplace(image.data(), image.samples().size_bytes(), image.width(), image.height(),
+                     Image8::channels, VIPS_FORMAT_UCHAR, VIPS_INTERPRETATION_sRGB, location, type,
+                     tag);
+}
+
+void writeImage(const Image16& image, const path& location, ImageFileType type, ColourTag tag)
+{
+    if (!holdsSixteenBits(type)) {
+        // Rounded here rather than by the encoder, which truncates 16-bit samples to 8 bits.
+        const std::span<const std::uint16_t> deep = image.samples();
+        std::vector<std::uint8_t> samples(deep.size());
+        std::transform(deep.begin(), deep.end(), samples.begin(), [](std::uint16_t sample) {
+            return static_cast<std::uint8_t>(
+                quantized(static_cast<float>(sample) / k16BitMax, k8BitMax));
+        });
+        encodeAndReplace(samples.data(), samples.size(), image.width(), image.height(),
+                         Image16::channels, VIPS_FORMAT_UCHAR, VIPS_INTERPRETATION_sRGB, location,
+                         type, tag);
+        return;
+    }
+    encodeAndReplace(image.data(), image.samples().size_bytes(), image.width(), image.height(),
                      Image16::channels, VIPS_FORMAT_USHORT, VIPS_INTERPRETATION_RGB16, location,
-                     type);
+                     type, tag);
 }
 
 void writePNG(const PixelBuffer& pixels, const path& location, bool sixteenBit)

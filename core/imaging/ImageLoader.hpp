@@ -8,6 +8,7 @@
 // Transparent pixels become black; partly transparent ones keep their straight colour.
 // loadExact: the pixels as stored (no orientation, scaling or conversion of RGB images), for
 // HALD images whose pixels are table data; 8-bit samples / 255, 16-bit samples / 65535.
+// loadFull: load() without the size bound, for batch work on whole photos.
 // Writing replaces the destination atomically: a failed write leaves an existing file untouched.
 
 #include "color/PixelBuffer.hpp"
@@ -16,6 +17,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <stdexcept>
 
 namespace lumivert {
@@ -39,7 +41,16 @@ private:
     std::filesystem::path location_;
 };
 
-enum class ImageFileType { png };
+enum class ImageFileType { png, jpeg, tiff, webp };
+
+// Whether images may embed the sRGB profile when written (the app's own files carry none).
+enum class ColourTag { none, sRGB };
+
+// A whole photo and the depth of its stored samples, so that batch output can keep that depth.
+struct FullImage {
+    LoadedImage image;
+    bool sixteenBit = false;  // the file stores more than 8 bits per sample
+};
 
 namespace ImageLoader {
 
@@ -54,6 +65,14 @@ inline constexpr std::int64_t maxExactPixels = std::int64_t{1} << 26;
 LoadedImage load(const std::filesystem::path& location, std::int64_t maxPixelSize);
 // Full size as stored. Throws ImageLoaderError::unreadable.
 PixelBuffer loadExact(const std::filesystem::path& location);
+// Upright and colour-managed like load, at the stored size; refused above maxExactPixels.
+// Throws ImageLoaderError::unreadable.
+FullImage loadFull(const std::filesystem::path& location);
+
+// The file type for an extension (".png", ".jpg"/".jpeg", ".tif"/".tiff", ".webp", any case).
+std::optional<ImageFileType> fileType(const std::filesystem::path& location);
+// PNG and TIFF keep 16-bit samples; JPEG and WebP hold 8 bits only.
+bool holdsSixteenBits(ImageFileType type);
 
 // q(v) = round(min(v, 1) × maxCode) for v > 0, else 0 (NaN too); halves round away from zero.
 // Inline and branch-free: it runs once per sample of every image the core makes.
@@ -72,10 +91,13 @@ Image8 makeImage8(const PixelBuffer& pixels);
 // The 16-bit image of a buffer: every channel quantised to 0...65535.
 Image16 makeImage16(const PixelBuffer& pixels);
 
-// Encode as `type` (8-bit or 16-bit RGB, no alpha, no profile) and replace `location` atomically.
-// Throws ImageLoaderError::cannotWrite.
-void writeImage(const Image8& image, const std::filesystem::path& location, ImageFileType type);
-void writeImage(const Image16& image, const std::filesystem::path& location, ImageFileType type);
+// Encode as `type` (8-bit or 16-bit RGB, no alpha, the sRGB profile only when tagged) and
+// replace `location` atomically. A 16-bit image written as a type that holds 8 bits is
+// quantised to 8 bits. Throws ImageLoaderError::cannotWrite.
+void writeImage(const Image8& image, const std::filesystem::path& location, ImageFileType type,
+                ColourTag tag = ColourTag::none);
+void writeImage(const Image16& image, const std::filesystem::path& location, ImageFileType type,
+                ColourTag tag = ColourTag::none);
 // makeImage8 or makeImage16, then writeImage as PNG. Throws ImageLoaderError::cannotWrite.
 void writePNG(const PixelBuffer& pixels, const std::filesystem::path& location, bool sixteenBit);
 

@@ -246,6 +246,26 @@ TEST(ImageLoaderRecord, FileNamesAreNeverReadAsLoaderOptions)
     EXPECT_EQ(ImageLoader::load(location, 1600).pixels()(0, 0), bytes(220, 30, 30));
 }
 
+TEST(ImageLoaderFullSize, KeepsTheStoredSizeTurnsUprightAndReportsTheDepth)
+{
+    TemporaryFolder folder;
+    const auto turned = folder / "turned.jpg";
+    withOrientation(quadrants(2400, 40), 6).jpegsave(turned.c_str());
+    const FullImage full = ImageLoader::loadFull(turned);
+    EXPECT_EQ(full.image.pixels().width(), 40);
+    EXPECT_EQ(full.image.pixels().height(), 2400);
+    EXPECT_FALSE(full.sixteenBit);
+    EXPECT_EQ(full.image.image(), ImageLoader::makeImage8(full.image.pixels()));
+
+    const auto deep = folder / "deep.png";
+    fixtures::solid(8, 8, {40000, 20000, 0}, VIPS_FORMAT_USHORT, VIPS_INTERPRETATION_RGB16)
+        .pngsave(deep.c_str());
+    const FullImage deepImage = ImageLoader::loadFull(deep);
+    EXPECT_TRUE(deepImage.sixteenBit);
+    EXPECT_EQ(deepImage.image.pixels()(3, 3), (RGB{40000.0f / 65535.0f, 20000.0f / 65535.0f, 0}));
+    EXPECT_THROW(ImageLoader::loadFull(folder / "missing.png"), ImageLoaderError);
+}
+
 // ---- Samples, bit depths, alpha and colour spaces -----------------------------------------------
 
 TEST(ImageLoaderSamples, EightBitRGBIsTakenAsSRGBExactly)
@@ -668,6 +688,64 @@ TEST(ImageLoaderWriting, ReadOnlyFolderFails)
     expectCannotWrite([&] { ImageLoader::writePNG(PixelBuffer(2, 2, RGB{}), location, false); },
                       location, "out.png");
     std::filesystem::permissions(locked, std::filesystem::perms::owner_all);
+}
+
+TEST(ImageLoaderWriting, FileTypesFollowTheExtensionInAnyCase)
+{
+    EXPECT_EQ(ImageLoader::fileType("a/b.PNG"), ImageFileType::png);
+    EXPECT_EQ(ImageLoader::fileType("b.jpeg"), ImageFileType::jpeg);
+    EXPECT_EQ(ImageLoader::fileType("b.JPG"), ImageFileType::jpeg);
+    EXPECT_EQ(ImageLoader::fileType("b.tif"), ImageFileType::tiff);
+    EXPECT_EQ(ImageLoader::fileType("b.tiff"), ImageFileType::tiff);
+    EXPECT_EQ(ImageLoader::fileType("b.webp"), ImageFileType::webp);
+    EXPECT_EQ(ImageLoader::fileType("b.gif"), std::nullopt);
+    EXPECT_EQ(ImageLoader::fileType("png"), std::nullopt);
+}
+
+struct TaggedCase {
+    const char* name;
+    ImageFileType type;
+    bool sixteenBit;
+};
+
+class ImageLoaderTaggedWriting : public ::testing::TestWithParam<TaggedCase> {};
+
+// Every type carries the sRGB profile when asked; 16 bits survive only where the type holds them,
+// and elsewhere are rounded rather than truncated.
+TEST_P(ImageLoaderTaggedWriting, EmbedsSRGBAndKeepsTheDepthTheTypeHolds)
+{
+    const TaggedCase& c = GetParam();
+    PixelBuffer pixels(16, 8, RGB{});
+    for (std::int64_t y = 0; y < 8; ++y)
+        for (std::int64_t x = 0; x < 16; ++x)
+            pixels.set(x, y, {0.5f, static_cast<float>(x) / 15.0f, 0.25f});
+    TemporaryFolder folder;
+    const auto location = folder / c.name;
+    ImageLoader::writeImage(ImageLoader::makeImage16(pixels), location, c.type, ColourTag::sRGB);
+
+    const VImage written = VImage::new_from_file(location.c_str());
+    EXPECT_EQ(written.bands(), 3);
+    EXPECT_NE(written.get_typeof(VIPS_META_ICC_NAME), 0u);
+    EXPECT_EQ(written.format(), c.sixteenBit ? VIPS_FORMAT_USHORT : VIPS_FORMAT_UCHAR);
+    EXPECT_EQ(ImageLoader::holdsSixteenBits(c.type), c.sixteenBit);
+    const PixelBuffer read = ImageLoader::loadExact(location);
+    EXPECT_NEAR(read(15, 4).g, 1.0f, 0.02f);
+    EXPECT_NEAR(read(0, 4).r, 0.5f, 0.02f);
+}
+
+INSTANTIATE_TEST_SUITE_P(Types, ImageLoaderTaggedWriting,
+                         ::testing::Values(TaggedCase{"a.png", ImageFileType::png, true},
+                                           TaggedCase{"a.tif", ImageFileType::tiff, true},
+                                           TaggedCase{"a.jpg", ImageFileType::jpeg, false},
+                                           TaggedCase{"a.webp", ImageFileType::webp, false}),
+                         [](const auto& info) { return std::string(info.param.name + 2); });
+
+TEST(ImageLoaderWriting, UntaggedPngsStayWithoutAProfile)
+{
+    TemporaryFolder folder;
+    const auto location = folder / "plain.png";
+    ImageLoader::writePNG(PixelBuffer(4, 4, RGB{}), location, false);
+    EXPECT_EQ(VImage::new_from_file(location.c_str()).get_typeof(VIPS_META_ICC_NAME), 0u);
 }
 
 } // namespace
