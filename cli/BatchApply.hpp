@@ -1,0 +1,41 @@
+#pragma once
+
+// Applies a LUT to whole image files: full size, upright, in sRGB as the app's loader gives
+// them, through the renderer's trilinear lookup of the sRGB-encoded values. 8-bit files give
+// 8-bit output, deeper files 16-bit output where the output type holds it; the output type
+// follows the output's extension, is tagged sRGB and replaces any old file atomically.
+
+#include "color/LUT3D.hpp"
+
+#include <cstddef>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace lumivert::BatchApply {
+
+struct Job {
+    std::filesystem::path input;
+    std::filesystem::path output;
+};
+
+struct Failure {
+    std::filesystem::path input;
+    std::string message;  // the titled, full-sentence message
+};
+
+// The output of each input inside `folder`: the input's file name, or its stem plus ".png"
+// when its type cannot be written. UsageError when two inputs would share an output.
+std::vector<Job> jobsInFolder(const std::vector<std::filesystem::path>& inputs,
+                              const std::filesystem::path& folder);
+
+// One file. Throws CommandFailure; refuses to replace its own input.
+void applyToFile(const LUT3D& lut, const Job& job);
+
+// Every job, several files at once; one file's failure does not stop the others. `progress`
+// receives (files finished, total) from one thread at a time. Failures come in input order.
+std::vector<Failure> applyAll(const LUT3D& lut, const std::vector<Job>& jobs,
+                              const std::function<void(std::size_t, std::size_t)>& progress);
+
+} // namespace lumivert::BatchApply

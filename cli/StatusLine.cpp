@@ -1,0 +1,89 @@
+#include "cli/StatusLine.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+namespace lumivert::StatusLine {
+
+namespace {
+
+constexpr float kLiftedBlack = 0.02f;
+constexpr float kSoftWhite = 0.97f;
+constexpr float kContrastChange = 0.04f;
+constexpr float kMutedBelow = 0.85f;
+constexpr float kMonochromeBelow = 0.25f;
+constexpr float kCastAbove = 0.008f;
+
+constexpr float kExcellentBelow = 1.5f;
+constexpr float kGoodBelow = 3.0f;
+constexpr float kFairBelow = 6.0f;
+
+const char* const kOpenQuote = "\u201C";
+const char* const kCloseQuote = "\u201D";
+
+std::string joined(const std::vector<std::string>& phrases, std::string_view separator)
+{
+    std::string text;
+    for (const std::string& phrase : phrases) {
+        if (!text.empty())
+            text += separator;
+        text += phrase;
+    }
+    return text;
+}
+
+} // namespace
+
+std::string look(const LookAnalysis& analysis)
+{
+    std::vector<std::string> phrases;
+    if (analysis.blackLevel > kLiftedBlack)
+        phrases.emplace_back("blacks lifted");
+    if (analysis.whiteLevel < kSoftWhite)
+        phrases.emplace_back("soft highlights");
+    if (std::abs(analysis.contrast - 1.0f) > kContrastChange)
+        phrases.emplace_back(analysis.contrast > 1.0f ? "more contrast" : "less contrast");
+    if (analysis.saturation < kMutedBelow)
+        phrases.emplace_back(analysis.saturation < kMonochromeBelow ? "monochrome" : "muted colour");
+    float strongestCast = 0;
+    for (const Chroma& tint : analysis.tints)
+        strongestCast = std::max(strongestCast, std::hypot(tint.a, tint.b));
+    if (strongestCast > kCastAbove)
+        phrases.emplace_back("colour cast");
+    return phrases.empty() ? "A near-neutral look" : "Look: " + joined(phrases, ", ");
+}
+
+std::string match(std::string_view sourceName, std::string_view referenceName)
+{
+    return std::string("Matching ") + kOpenQuote + std::string(sourceName) + kCloseQuote + " to " +
+           kOpenQuote + std::string(referenceName) + kCloseQuote;
+}
+
+std::string editVerdict(float rmsError)
+{
+    if (rmsError < kExcellentBelow)
+        return "excellent";
+    if (rmsError < kGoodBelow)
+        return "good";
+    if (rmsError < kFairBelow)
+        return "fair";
+    return "poor: local edits or a different crop cannot be captured by a LUT";
+}
+
+std::string edit(float rmsError)
+{
+    char error[32] = {};
+    std::snprintf(error, sizeof error, "%.1f", static_cast<double>(rmsError));
+    return std::string("Fit error ") + error + " levels (" + editVerdict(rmsError) + ")";
+}
+
+std::string hald(std::int64_t lutSize)
+{
+    const auto level = std::llround(std::sqrt(static_cast<double>(lutSize)));
+    return "HALD level " + std::to_string(level) + " \u00B7 " + std::to_string(lutSize) +
+           "-point cube";
+}
+
+} // namespace lumivert::StatusLine
