@@ -1,6 +1,7 @@
 // Look mode: analysing a reference photo, and baking the look into preview and export tables.
 #include "color/ColorMath.hpp"
 #include "color/LUT3D.hpp"
+#include "learners/GradePipeline.hpp"
 #include "learners/LookExtractor.hpp"
 #include "learners/LookTransform.hpp"
 
@@ -8,6 +9,7 @@
 
 #include <array>
 #include <cmath>
+#include <memory>
 #include <random>
 
 namespace {
@@ -102,6 +104,21 @@ void BM_LookLUTBuildConcurrently(benchmark::State& state)
         benchmark::DoNotOptimize(LUT3D::buildConcurrently(state.range(0), f));
 }
 BENCHMARK(BM_LookLUTBuildConcurrently)
+    ->Arg(33)
+    ->Arg(65)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+// What the preview pays on every slider move in look mode: the whole pipeline with a busy
+// fine tune, baked on both cores.
+void BM_GradePipelineMakeLUTLook(benchmark::State& state)
+{
+    const GradePipeline pipeline(std::make_shared<const LookTransform>(fullLook()), 0.9f,
+                                 FineTune{0.3f, -0.2f, 0.4f, 0.25f});
+    for (auto _ : state)
+        benchmark::DoNotOptimize(pipeline.makeLUT(state.range(0)));
+}
+BENCHMARK(BM_GradePipelineMakeLUTLook)
     ->Arg(33)
     ->Arg(65)
     ->Unit(benchmark::kMillisecond)

@@ -52,7 +52,8 @@ inline Vec3 multiply(const float (&m)[3][3], Vec3 v)
 }
 
 // Four lanes of the scalar arithmetic above: the same IEEE operations in the same order, so every
-// lane rounds exactly as the scalar code would (ISO C++ builds keep multiplies and adds apart).
+// lane rounds exactly as the scalar code would. This holds while no multiply-add is fused, as on
+// the baseline x86-64 target; a build for FMA hardware would need -ffp-contract=off.
 using Float4 = float __attribute__((vector_size(16)));
 using Mask4 = int __attribute__((vector_size(16)));
 
