@@ -76,7 +76,7 @@ inline bool isWideSpace(unsigned char a, unsigned char b, unsigned char c)
     if (a == 0xE1)
         return b == 0x9A && c == 0x80;  // U+1680
     if (a == 0xE2 && b == 0x80)
-        return c <= 0x8A || c == 0xAF;  // U+2000 … U+200A, U+202F (c ≥ 0x80 by encoding)
+        return (c >= 0x80 && c <= 0x8A) || c == 0xAF;  // U+2000 … U+200A, U+202F
     if (a == 0xE2 && b == 0x81)
         return c == 0x9F;                        // U+205F
     return a == 0xE3 && b == 0x80 && c == 0x80;  // U+3000
@@ -145,29 +145,6 @@ inline bool isSeparator(char c)
     return c == ' ' || c == '\t';
 }
 
-// The runs between spaces and tabs: the first kKeptFields kept, all of them counted.
-struct Fields {
-    std::array<std::string_view, kKeptFields> kept{};
-    std::size_t count = 0;
-
-    explicit Fields(std::string_view line)
-    {
-        std::size_t i = 0;
-        while (i < line.size()) {
-            while (i < line.size() && isSeparator(line[i]))
-                ++i;
-            const std::size_t start = i;
-            while (i < line.size() && !isSeparator(line[i]))
-                ++i;
-            if (i > start) {
-                if (count < kKeptFields)
-                    kept[count] = line.substr(start, i - start);
-                ++count;
-            }
-        }
-    }
-};
-
 // Calls onField with every field of the line, in order.
 template <typename OnField> void forEachField(std::string_view line, OnField&& onField)
 {
@@ -182,6 +159,21 @@ template <typename OnField> void forEachField(std::string_view line, OnField&& o
             onField(line.substr(start, i - start));
     }
 }
+
+// The runs between spaces and tabs: the first kKeptFields kept, all of them counted.
+struct Fields {
+    std::array<std::string_view, kKeptFields> kept{};
+    std::size_t count = 0;
+
+    explicit Fields(std::string_view line)
+    {
+        forEachField(line, [this](std::string_view field) {
+            if (count < kKeptFields)
+                kept[count] = field;
+            ++count;
+        });
+    }
+};
 
 inline bool isDigit(char c)
 {

@@ -5,7 +5,7 @@
 #include "lut/FileIO.hpp"
 #include "lut/TextEncoding.hpp"
 
-#include <cmath>
+#include <algorithm>
 #include <cstdint>
 
 namespace lumivert::LUTWriter {
@@ -109,7 +109,7 @@ std::string cube(const LUT3D& lut, std::string_view title)
     std::string text;
     // Every entry line has the same length, so the text is sized once and filled in place.
     text.resize(header.size() + values.size() * kCubeEntryLength);
-    char* out = header.copy(text.data(), header.size()) + text.data();
+    char* out = std::copy(header.begin(), header.end(), text.data());
     for (const RGB& entry : values) {
         out = writeCubeComponent(out, entry.r);
         *out++ = ' ';
@@ -128,7 +128,7 @@ std::string threeDL(const LUT3D& lut)
     std::string text;
     text.resize(kHeaderReserve + static_cast<std::size_t>(n) * kShaperValueLength +
                 lut.values().size() * kThreeDLEntryLength);
-    char* out = comment.copy(text.data(), comment.size()) + text.data();
+    char* out = std::copy(comment.begin(), comment.end(), text.data());
     const float last = static_cast<float>(n - 1);
     for (std::int64_t i = 0; i < n; ++i) {
         if (i > 0)
