@@ -1,0 +1,560 @@
+#include "imaging/ImageLoader.hpp"
+
+#include "color/ColorMath.hpp"
+#include "color/Precondition.hpp"
+
+#include <vips/vips8>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <limits>
+#include <memory>
+#include <mutex>
+#include <random>
+#include <span>
+#include <string>
+#include <string_view>
+#include <type_traits>
+#include <utility>
+
+namespace lumivert {
+
+namespace {
+
+using std::filesystem::path;
+using vips::VImage;
+using vips::VOption;
+using vips::VSource;
+
+constexpr float k8BitMax = 255.0f;
+constexpr float k16BitMax = 65535.0f;
+
+// The decoders (by type name) that libvips offers for untrusted files; it flags the rest as not
+// hardened, and some of those, such as its matrix and CSV readers, accept plain text.
+constexpr std::array<std::string_view, 6> kTrustedLoaders = {
+    "VipsForeignLoadJpegSource", "VipsForeignLoadPngSource",   "VipsForeignLoadTiffSource",
+    "VipsForeignLoadWebpSource", "VipsForeignLoadNsgifSource", "VipsForeignLoadHeifSource",
+};
+constexpr std::string_view kJpegLoader = "VipsForeignLoadJpegSource";
+// JPEG decodes directly at 1/2, 1/4 or 1/8 size. A factor of two is left for the final
+// resampling, as libvips' own thumbnailer does, so the result stays as sharp as a full decode.
+constexpr int kMaxJpegShrink = 8;
+constexpr int kResampleMargin = 2;
+
+// Temporary files are named after the destination plus a random suffix; the name is shortened
+// so that the temporary name still fits the file system's limit.
+constexpr std::size_t kTemporaryStemLength = 200;
+constexpr int kTemporaryAttempts = 16;
+
+// libvips' encoder for each file type is chosen by a file suffix.
+constexpr std::array<std::pair<ImageFileType, const char*>, 1> kEncoderSuffixes = {{
+    {ImageFileType::png, ".png"},
+}};
+
+// libvips starts once per process. Its operation cache is off because files change on disk
+// between loads under the same name; its warnings are dropped because failures arrive as
+// exceptions and the system keeps no log.
+bool vipsReady()
+{
+    static std::once_flag once;
+    static bool ready = false;
+    std::call_once(once, [] {
+        ready = vips_init("lumivert") == 0;
+        if (ready) {
+            vips_cache_set_max(0);
+            g_log_set_handler(
+                "VIPS", G_LOG_LEVEL_WARNING,
+                [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {}, nullptr);
+        }
+    });
+    return ready;
+}
+
+std::string quotedName(const path& location)
+{
+    const path name =
+        location.has_filename() ? location.filename() : location.parent_path().filename();
+    return "\u201C" + name.string() + "\u201D";
+}
+
+// ---- Decoding ----------------------------------------------------------------------------------
+
+struct OpenedImage {
+    VSource source;
+    VImage image;  // the first image, header read, pixels decoded on demand in row order
+    std::string loader;
+};
+
+VImage openFirstImage(const VSource& source, VOption* extraOptions = nullptr)
+{
+    VOption* options = extraOptions ? extraOptions : VImage::option();
+    return VImage::new_from_source(
+        source, "",
+        options->set("access", VIPS_ACCESS_SEQUENTIAL)->set("fail_on", VIPS_FAIL_ON_ERROR));
+}
+
+bool trusted(const char* loader)
+{
+    return std::find(kTrustedLoaders.begin(), kTrustedLoaders.end(), loader) !=
+           kTrustedLoaders.end();
+}
+
+// Opens a trusted image file and refuses stored sizes above maxPixels before decoding a pixel.
+// A source (unlike a file name) is never parsed for libvips options, so any name is safe.
+OpenedImage open(const path& location, std::int64_t maxPixels)
+{
+    std::error_code error;
+    if (!vipsReady() || !std::filesystem::is_regular_file(location, error))
+        throw ImageLoaderError::unreadable(location);
+    VSource source = VSource::new_from_file(location.c_str());
+    const char* loader = vips_foreign_find_load_source(source.get_source());
+    if (loader == nullptr || !trusted(loader)) {
+        vips_error_clear();
+        throw ImageLoaderError::unreadable(location);
+    }
+    VImage image = openFirstImage(source);
+    if (std::int64_t{image.width()} * image.height() > maxPixels)
+        throw ImageLoaderError::unreadable(location);
+    return {source, image, loader};
+}
+
+struct Size {
+    int width;
+    int height;
+};
+
+// The longer side at most maxPixelSize, aspect kept (rounded), never enlarged.
+Size boundedSize(int width, int height, std::int64_t maxPixelSize)
+{
+    const std::int64_t longer = std::max(width, height);
+    if (longer <= maxPixelSize)
+        return {width, height};
+    const auto scaled = [&](std::int64_t side) {
+        return static_cast<int>(
+            std::max<std::int64_t>(1, (2 * side * maxPixelSize + longer) / (2 * longer)));
+    };
+    return {scaled(width), scaled(height)};
+}
+
+int jpegShrink(const Size& stored, const Size& target)
+{
+    const std::int64_t factor =
+        std::max(stored.width / target.width, stored.height / target.height);
+    int shrink = 1;
+    while (shrink < kMaxJpegShrink && factor >= std::int64_t{kResampleMargin} * shrink * 2)
+        shrink *= 2;
+    return shrink;
+}
+
+// Resampled to exactly `target`. Colours are premultiplied by alpha while they are averaged, so
+// the colour of transparent pixels cannot bleed into their neighbours.
+VImage resampled(VImage image, const Size& target)
+{
+    const bool alpha = image.has_alpha();
+    const VipsBandFormat format = image.format();
+    if (alpha)
+        image = image.premultiply();
+    image = image.resize(
+        static_cast<double>(target.width) / image.width(),
+        VImage::option()->set("vscale", static_cast<double>(target.height) / image.height()));
+    if (alpha)
+        image = image.unpremultiply().rint().cast(format);
+    return image;
+}
+
+// Decoded at most maxPixelSize on the longer side, shrinking while decoding where the format
+// can, then turned upright as its orientation tag says.
+VImage decodeBounded(const OpenedImage& opened, std::int64_t maxPixelSize)
+{
+    VImage image = opened.image;
+    const Size stored{image.width(), image.height()};
+    const Size target = boundedSize(stored.width, stored.height, maxPixelSize);
+    if (target.width != stored.width || target.height != stored.height) {
+        if (opened.loader == kJpegLoader) {
+            const int shrink = jpegShrink(stored, target);
+            if (shrink > 1)
+                image = openFirstImage(opened.source, VImage::option()->set("shrink", shrink));
+        }
+        image = resampled(image, target);
+    }
+    // Rotation reads rows out of order, so a turned image is materialised first.
+    if (vips_image_get_orientation(image.get_image()) != 1)
+        image = image.copy_memory().autorot();
+    return image;
+}
+
+enum class Space { deviceRGB, linearRGB, grey, cmyk, colorimetric };
+
+Space spaceOf(const VImage& image)
+{
+    if (image.bands() < 3)
+        return Space::grey;
+    switch (image.interpretation()) {
+    case VIPS_INTERPRETATION_CMYK:
+        return image.bands() >= 4 ? Space::cmyk : Space::deviceRGB;
+    case VIPS_INTERPRETATION_scRGB:
+        return Space::linearRGB;
+    case VIPS_INTERPRETATION_XYZ:
+    case VIPS_INTERPRETATION_LAB:
+    case VIPS_INTERPRETATION_LABQ:
+    case VIPS_INTERPRETATION_LABS:
+    case VIPS_INTERPRETATION_LCH:
+    case VIPS_INTERPRETATION_CMC:
+    case VIPS_INTERPRETATION_YXY:
+    case VIPS_INTERPRETATION_HSV:
+        return Space::colorimetric;
+    default:
+        return Space::deviceRGB;  // sRGB, RGB, RGB16 and unlabelled bands
+    }
+}
+
+bool sixteenBit(const VImage& image)
+{
+    return image.format() == VIPS_FORMAT_USHORT || image.format() == VIPS_FORMAT_SHORT;
+}
+
+// Grey (and grey + alpha) as RGB with equal channels, samples untouched.
+VImage greyAsRGB(const VImage& image)
+{
+    const VImage grey = image.extract_band(0);
+    std::vector<VImage> bands{grey, grey, grey};
+    if (image.bands() > 1)
+        bands.push_back(image.extract_band(1));
+    return VImage::bandjoin(bands).copy(
+        VImage::option()->set("interpretation", sixteenBit(image) ? VIPS_INTERPRETATION_RGB16
+                                                                  : VIPS_INTERPRETATION_sRGB));
+}
+
+// Through lcms into sRGB at 16 bits. The embedded profile wins; CMYK without one is taken as
+// libvips' built-in press profile.
+VImage iccToSRGB(const VImage& image)
+{
+    return image.icc_transform("srgb", VImage::option()
+                                           ->set("embedded", true)
+                                           ->set("input_profile", "cmyk")
+                                           ->set("intent", VIPS_INTENT_RELATIVE)
+                                           ->set("depth", 16));
+}
+
+// Untagged images: RGB is taken as sRGB, grey becomes RGB, the rest goes through libvips.
+// keepLinear leaves linear-light RGB as stored (exact loading converts no RGB image).
+VImage untaggedToSRGB(const VImage& image, bool keepLinear)
+{
+    switch (spaceOf(image)) {
+    case Space::deviceRGB:
+        return image;
+    case Space::linearRGB:
+        return keepLinear ? image : image.colourspace(VIPS_INTERPRETATION_RGB16);
+    case Space::grey:
+        return greyAsRGB(image);
+    case Space::cmyk:
+        return iccToSRGB(image);
+    case Space::colorimetric:
+        return image.colourspace(VIPS_INTERPRETATION_RGB16);
+    }
+    return image;
+}
+
+// Colour-managed: an embedded profile is converted into sRGB. A profile that does not fit the
+// pixels (a colour profile on a grey image, say) is ignored, as colour-managed viewers do.
+VImage taggedToSRGB(const VImage& image)
+{
+    if (image.get_typeof(VIPS_META_ICC_NAME) != 0) {
+        try {
+            return iccToSRGB(image);
+        } catch (const vips::VError&) {
+            vips_error_clear();
+        }
+    }
+    return untaggedToSRGB(image, false);
+}
+
+// What decoding yields: the float pixels and, when asked for, their 8-bit display samples.
+struct Converted {
+    std::vector<RGB> pixels;
+    std::vector<std::uint8_t> display;  // RGBX, empty unless asked for
+};
+
+// Samples of type T divided by maxValue and clamped into 0...1; where the fourth band is alpha,
+// fully transparent pixels become black and the others keep their straight colour. The display
+// samples are those floats quantised, as makeImage8 does. 8- and 16-bit levels are converted
+// once each, into tables, instead of once per sample.
+template <typename T>
+Converted convertSamples(const void* memory, const VImage& image, float maxValue, bool withDisplay)
+{
+    constexpr bool tabulated = std::is_same_v<T, std::uint8_t> || std::is_same_v<T, std::uint16_t>;
+    std::vector<float> levels;
+    std::vector<std::uint8_t> levelBytes;
+    if constexpr (tabulated) {
+        levels.resize(std::size_t{std::numeric_limits<T>::max()} + 1);
+        levelBytes.resize(levels.size());
+        for (std::size_t level = 0; level < levels.size(); ++level) {
+            levels[level] = clamp01(static_cast<float>(level) / maxValue);
+            levelBytes[level] =
+                static_cast<std::uint8_t>(ImageLoader::quantized(levels[level], k8BitMax));
+        }
+    }
+    const auto toFloat = [&levels, maxValue](T sample) {
+        if constexpr (tabulated)
+            return levels[sample];
+        else
+            return clamp01(static_cast<float>(sample) / maxValue);
+    };
+    const auto toByte = [&levelBytes](T sample, float value) {
+        if constexpr (tabulated)
+            return levelBytes[sample];
+        else
+            return static_cast<std::uint8_t>(ImageLoader::quantized(value, k8BitMax));
+    };
+
+    const auto* samples = static_cast<const T*>(memory);
+    const std::int64_t count = std::int64_t{image.width()} * image.height();
+    const int bands = image.bands();
+    const bool alpha = image.has_alpha();
+    Converted result{std::vector<RGB>(static_cast<std::size_t>(count)), {}};
+    if (withDisplay)
+        result.display.assign(static_cast<std::size_t>(count) * 4, 0);
+    RGB* pixels = result.pixels.data();
+    std::uint8_t* display = withDisplay ? result.display.data() : nullptr;
+    // Serial on purpose: a few milliseconds of table lookups, and OpenMP workers spin-wait after
+    // a parallel region, taking cores from libvips' own threads while they decode the next file.
+    for (std::int64_t i = 0; i < count; ++i) {
+        const T* s = samples + i * bands;
+        const bool visible = !alpha || s[3] > 0;
+        if (visible)
+            pixels[i] = {toFloat(s[0]), toFloat(s[1]), toFloat(s[2])};
+        if (display == nullptr)
+            continue;
+        std::uint8_t* out = display + 4 * i;
+        if (visible) {
+            out[0] = toByte(s[0], pixels[i].r);
+            out[1] = toByte(s[1], pixels[i].g);
+            out[2] = toByte(s[2], pixels[i].b);
+        }
+        out[3] = static_cast<std::uint8_t>(k8BitMax);
+    }
+    return result;
+}
+
+Converted convert(const VImage& image, bool withDisplay)
+{
+    if (image.bands() < 3)
+        throw vips::VError("an RGB image was expected");
+    std::size_t size = 0;
+    const std::unique_ptr<void, decltype(&g_free)> memory(image.write_to_memory(&size), &g_free);
+    const void* samples = memory.get();
+    switch (image.format()) {
+    case VIPS_FORMAT_UCHAR:
+        return convertSamples<std::uint8_t>(samples, image, k8BitMax, withDisplay);
+    case VIPS_FORMAT_CHAR:
+        return convertSamples<std::int8_t>(samples, image, 127.0f, withDisplay);
+    case VIPS_FORMAT_USHORT:
+        return convertSamples<std::uint16_t>(samples, image, k16BitMax, withDisplay);
+    case VIPS_FORMAT_SHORT:
+        return convertSamples<std::int16_t>(samples, image, 32767.0f, withDisplay);
+    case VIPS_FORMAT_UINT:
+        return convertSamples<std::uint32_t>(samples, image, 4294967295.0f, withDisplay);
+    case VIPS_FORMAT_INT:
+        return convertSamples<std::int32_t>(samples, image, 2147483647.0f, withDisplay);
+    case VIPS_FORMAT_FLOAT:
+        return convertSamples<float>(samples, image, 1.0f, withDisplay);
+    case VIPS_FORMAT_DOUBLE:
+        return convertSamples<double>(samples, image, 1.0f, withDisplay);
+    default:
+        throw vips::VError("complex samples are not an image");
+    }
+}
+
+// ---- Encoding ----------------------------------------------------------------------------------
+
+const char* encoderSuffix(ImageFileType type)
+{
+    const auto* entry =
+        std::find_if(kEncoderSuffixes.begin(), kEncoderSuffixes.end(),
+                     [type](const auto& candidate) { return candidate.first == type; });
+    LUMIVERT_PRECONDITION(entry != kEncoderSuffixes.end(), "unknown image file type");
+    return entry->second;
+}
+
+// A new, empty file beside `destination`, or −1 (errno set).
+int createBeside(const path& destination, path& temporary)
+{
+    std::random_device random;
+    const std::string stem = destination.filename().string().substr(0, kTemporaryStemLength);
+    for (int attempt = 0; attempt < kTemporaryAttempts; ++attempt) {
+        std::array<char, 24> suffix{};
+        std::snprintf(suffix.data(), suffix.size(), ".%08x.tmp", random());
+        temporary = destination.parent_path() / ("." + stem + suffix.data());
+        const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    return -1;
+}
+
+bool writeAll(int fd, std::span<const unsigned char> bytes)
+{
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        bytes = bytes.subspan(static_cast<std::size_t>(written));
+    }
+    return true;
+}
+
+// Writes a temporary file beside the destination and renames it over the destination, so that
+// readers see the old file or the complete new one and a failure leaves the old file untouched.
+// The data are flushed to disk before the rename, so a crash cannot leave a truncated file.
+void replaceFile(const path& destination, std::span<const unsigned char> bytes)
+{
+    if (!destination.has_filename())
+        throw ImageLoaderError::cannotWrite(destination);
+    path temporary;
+    const int fd = createBeside(destination, temporary);
+    if (fd < 0)
+        throw ImageLoaderError::cannotWrite(destination);
+    bool written = writeAll(fd, bytes) && ::fsync(fd) == 0;
+    written = ::close(fd) == 0 && written;
+    if (!written || ::rename(temporary.c_str(), destination.c_str()) != 0) {
+        ::unlink(temporary.c_str());
+        throw ImageLoaderError::cannotWrite(destination);
+    }
+}
+
+// Encodes 3-band pixels wrapped from `samples` (which must outlive the call) and replaces the
+// destination. libvips only reads wrapped memory; the const_cast is for its C signature.
+void encodeAndReplace(const void* samples, std::size_t byteCount, std::int64_t width,
+                      std::int64_t height, int bands, VipsBandFormat format,
+                      VipsInterpretation interpretation, const path& destination,
+                      ImageFileType type)
+{
+    if (!vipsReady())
+        throw ImageLoaderError::cannotWrite(destination);
+    void* encoded = nullptr;
+    std::size_t encodedSize = 0;
+    try {
+        const VImage wrapped =
+            VImage::new_from_memory(const_cast<void*>(samples), byteCount, static_cast<int>(width),
+                                    static_cast<int>(height), bands, format);
+        const VImage rgb = wrapped.extract_band(0, VImage::option()->set("n", 3))
+                               .copy(VImage::option()->set("interpretation", interpretation));
+        rgb.write_to_buffer(encoderSuffix(type), &encoded, &encodedSize);
+    } catch (const vips::VError&) {
+        throw ImageLoaderError::cannotWrite(destination);
+    }
+    const std::unique_ptr<void, decltype(&g_free)> owner(encoded, &g_free);
+    replaceFile(destination, {static_cast<const unsigned char*>(encoded), encodedSize});
+}
+
+template <typename Image>
+std::vector<typename Image::SampleType> quantizedSamples(const PixelBuffer& pixels, float maxCode)
+{
+    using Sample = typename Image::SampleType;
+    constexpr int channels = Image::channels;
+    const std::vector<RGB>& source = pixels.pixels();
+    const auto count = static_cast<std::int64_t>(source.size());
+    std::vector<Sample> samples(static_cast<std::size_t>(checkedMul(count, channels)));
+#pragma omp parallel for schedule(static)
+    for (std::int64_t i = 0; i < count; ++i) {
+        Sample* out = samples.data() + i * channels;
+        const RGB& c = source[static_cast<std::size_t>(i)];
+        out[0] = static_cast<Sample>(ImageLoader::quantized(c.r, maxCode));
+        out[1] = static_cast<Sample>(ImageLoader::quantized(c.g, maxCode));
+        out[2] = static_cast<Sample>(ImageLoader::quantized(c.b, maxCode));
+        if constexpr (channels == 4)
+            out[3] = static_cast<Sample>(maxCode);
+    }
+    return samples;
+}
+
+} // namespace
+
+ImageLoaderError::ImageLoaderError(Kind kind, const path& location, const char* sentenceEnd)
+    : std::runtime_error(quotedName(location) + sentenceEnd), kind_(kind), location_(location)
+{
+}
+
+ImageLoaderError ImageLoaderError::unreadable(const path& location)
+{
+    return {Kind::unreadable, location, " could not be opened as an image."};
+}
+
+ImageLoaderError ImageLoaderError::cannotWrite(const path& location)
+{
+    return {Kind::cannotWrite, location, " could not be written."};
+}
+
+namespace ImageLoader {
+
+LoadedImage load(const path& location, std::int64_t maxPixelSize)
+{
+    LUMIVERT_PRECONDITION(maxPixelSize >= 1, "the maximum pixel size must be positive");
+    try {
+        const OpenedImage opened = open(location, maxStoredPixels);
+        const VImage upright = taggedToSRGB(decodeBounded(opened, maxPixelSize));
+        Converted converted = convert(upright, true);
+        return LoadedImage(
+            location, location.stem().string(),
+            Image8(upright.width(), upright.height(), std::move(converted.display)),
+            PixelBuffer(upright.width(), upright.height(), std::move(converted.pixels)),
+            opened.image.width(), opened.image.height());
+    } catch (const vips::VError&) {
+        vips_error_clear();
+        throw ImageLoaderError::unreadable(location);
+    }
+}
+
+PixelBuffer loadExact(const path& location)
+{
+    try {
+        const OpenedImage opened = open(location, maxExactPixels);
+        const VImage stored = untaggedToSRGB(opened.image, true);
+        return PixelBuffer(stored.width(), stored.height(), convert(stored, false).pixels);
+    } catch (const vips::VError&) {
+        vips_error_clear();
+        throw ImageLoaderError::unreadable(location);
+    }
+}
+
+Image8 makeImage8(const PixelBuffer& pixels)
+{
+    return Image8(pixels.width(), pixels.height(), quantizedSamples<Image8>(pixels, k8BitMax));
+}
+
+Image16 makeImage16(const PixelBuffer& pixels)
+{
+    return Image16(pixels.width(), pixels.height(), quantizedSamples<Image16>(pixels, k16BitMax));
+}
+
+void writeImage(const Image8& image, const path& location, ImageFileType type)
+{
+    encodeAndReplace(image.data(), image.samples().size_bytes(), image.width(), image.height(),
+                     Image8::channels, VIPS_FORMAT_UCHAR, VIPS_INTERPRETATION_sRGB, location, type);
+}
+
+void writeImage(const Image16& image, const path& location, ImageFileType type)
+{
+    encodeAndReplace(image.data(), image.samples().size_bytes(), image.width(), image.height(),
+                     Image16::channels, VIPS_FORMAT_USHORT, VIPS_INTERPRETATION_RGB16, location,
+                     type);
+}
+
+void writePNG(const PixelBuffer& pixels, const path& location, bool sixteenBit)
+{
+    if (sixteenBit)
+        writeImage(makeImage16(pixels), location, ImageFileType::png);
+    else
+        writeImage(makeImage8(pixels), location, ImageFileType::png);
+}
+
+} // namespace ImageLoader
+
+} // namespace lumivert

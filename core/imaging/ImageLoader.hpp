@@ -1,0 +1,84 @@
+#pragma once
+
+// The only place where image files are read or written (through libvips).
+//
+// load: bounded, upright, colour-managed decoding of the first image of a JPEG, PNG, TIFF, WebP,
+// GIF or HEIF/AVIF file into sRGB floats in 0...1, plus its 8-bit display image. An embedded
+// ICC profile is converted to sRGB; untagged RGB is taken as sRGB; greyscale and CMYK become RGB.
+// Transparent pixels become black; partly transparent ones keep their straight colour.
+// loadExact: the pixels as stored (no orientation, scaling or conversion of RGB images), for
+// HALD images whose pixels are table data; 8-bit samples / 255, 16-bit samples / 65535.
+// Writing replaces the destination atomically: a failed write leaves an existing file untouched.
+
+#include "color/PixelBuffer.hpp"
+#include "imaging/LoadedImage.hpp"
+#include "imaging/PackedImage.hpp"
+
+#include <cstdint>
+#include <filesystem>
+#include <stdexcept>
+
+namespace lumivert {
+
+class ImageLoaderError : public std::runtime_error {
+public:
+    enum class Kind { unreadable, cannotWrite };
+
+    // “name.ext” could not be opened as an image.
+    static ImageLoaderError unreadable(const std::filesystem::path& location);
+    // “name.ext” could not be written.
+    static ImageLoaderError cannotWrite(const std::filesystem::path& location);
+
+    Kind kind() const { return kind_; }
+    const std::filesystem::path& location() const { return location_; }
+
+private:
+    ImageLoaderError(Kind kind, const std::filesystem::path& location, const char* sentenceEnd);
+
+    Kind kind_;
+    std::filesystem::path location_;
+};
+
+enum class ImageFileType { png };
+
+namespace ImageLoader {
+
+// Files whose stored size exceeds these pixel counts are refused as unreadable before any pixel
+// is decoded. load streams and shrinks, so it allows far more than loadExact, which holds the
+// whole image in memory.
+inline constexpr std::int64_t maxStoredPixels = 500'000'000;
+inline constexpr std::int64_t maxExactPixels = std::int64_t{1} << 26;
+
+// The longer side of the result is at most maxPixelSize (≥ 1, else stops); never scaled up.
+// Throws ImageLoaderError::unreadable.
+LoadedImage load(const std::filesystem::path& location, std::int64_t maxPixelSize);
+// Full size as stored. Throws ImageLoaderError::unreadable.
+PixelBuffer loadExact(const std::filesystem::path& location);
+
+// q(v) = round(min(v, 1) × maxCode) for v > 0, else 0 (NaN too); halves round away from zero.
+// Inline and branch-free: it runs once per sample of every image the core makes.
+inline int quantized(float value, float maxCode)
+{
+    const float clamped = value > 0.0f ? (value < 1.0f ? value : 1.0f) : 0.0f;
+    const float scaled = clamped * maxCode;
+    const int whole = static_cast<int>(scaled);
+    // scaled − whole is exact, so this is round-half-away-from-zero without a library call.
+    return whole + (scaled - static_cast<float>(whole) >= 0.5f ? 1 : 0);
+}
+
+// The 8-bit display image of a buffer: every channel quantised to 0...255, fourth byte 255.
+// (With makeImage16, what the platform's makeCGImage(_:sixteenBit:) is elsewhere.)
+Image8 makeImage8(const PixelBuffer& pixels);
+// The 16-bit image of a buffer: every channel quantised to 0...65535.
+Image16 makeImage16(const PixelBuffer& pixels);
+
+// Encode as `type` (8-bit or 16-bit RGB, no alpha, no profile) and replace `location` atomically.
+// Throws ImageLoaderError::cannotWrite.
+void writeImage(const Image8& image, const std::filesystem::path& location, ImageFileType type);
+void writeImage(const Image16& image, const std::filesystem::path& location, ImageFileType type);
+// makeImage8 or makeImage16, then writeImage as PNG. Throws ImageLoaderError::cannotWrite.
+void writePNG(const PixelBuffer& pixels, const std::filesystem::path& location, bool sixteenBit);
+
+} // namespace ImageLoader
+
+} // namespace lumivert

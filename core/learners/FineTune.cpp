@@ -1,0 +1,67 @@
+#include "learners/FineTune.hpp"
+
+#include "color/ColorMath.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+namespace lumivert {
+
+namespace {
+
+// Gain exponents per unit of control: temperature moves red and blue in opposite directions,
+// tint moves green alone.
+constexpr float kTemperatureGain = 0.2f;
+constexpr float kTintGain = -0.14f;
+// Contrast exponent e^(0.55 × contrast): about 1.73 at +1 and 0.58 at −1.
+constexpr float kContrastGain = 0.55f;
+
+// Rec. 709 luminance weights.
+constexpr float kLumaRed = 0.2126f;
+constexpr float kLumaGreen = 0.7152f;
+constexpr float kLumaBlue = 0.0722f;
+
+} // namespace
+
+bool FineTune::isNeutral() const
+{
+    return temperature == 0.0f && tint == 0.0f && contrast == 0.0f && saturation == 0.0f;
+}
+
+RGB FineTune::apply(const RGB& colour) const { return Prepared(*this).apply(colour); }
+
+FineTune::Prepared::Prepared(const FineTune& fineTune)
+    : neutral_(fineTune.isNeutral()),
+      whiteBalance_(fineTune.temperature != 0.0f || fineTune.tint != 0.0f),
+      redGain_(std::exp(kTemperatureGain * fineTune.temperature)),
+      greenGain_(std::exp(kTintGain * fineTune.tint)),
+      blueGain_(std::exp(-kTemperatureGain * fineTune.temperature)),
+      luminance_(kLumaRed * redGain_ + kLumaGreen * greenGain_ + kLumaBlue * blueGain_),
+      contrast_(fineTune.contrast != 0.0f),
+      contrastAmount_(std::exp(kContrastGain * fineTune.contrast)),
+      saturationScale_(fineTune.saturation != 0.0f ? std::max(1.0f + fineTune.saturation, 0.0f)
+                                                   : 1.0f)
+{
+}
+
+RGB FineTune::Prepared::apply(const RGB& colour) const
+{
+    // A neutral tune must not pay for, or be moved by, the colour-space round trip.
+    if (neutral_)
+        return colour;
+    RGB linear = ColorMath::decode(colour);
+    if (whiteBalance_)
+        linear = {linear.r * redGain_ / luminance_, linear.g * greenGain_ / luminance_,
+                  linear.b * blueGain_ / luminance_};
+    Lab lab = ColorMath::linearToOklab(linear);
+    // The curve clamps L, so even an amount that rounds to 1 runs whenever contrast is set.
+    if (contrast_)
+        lab.L = ToneShapes::contrast(lab.L, contrastAmount_, ToneShapes::midGrey);
+    if (saturationScale_ != 1.0f) {
+        lab.a *= saturationScale_;
+        lab.b *= saturationScale_;
+    }
+    return ColorMath::oklabToSRGB(lab);
+}
+
+} // namespace lumivert

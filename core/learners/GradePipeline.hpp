@@ -1,0 +1,41 @@
+#pragma once
+
+// What every mode's grade goes through before it is previewed or exported: the base transform,
+// blended with the untouched input by an intensity, then the fine tune. Outputs lie in [0, 1].
+
+#include "color/ColorTransform.hpp"
+#include "color/LUT3D.hpp"
+#include "learners/FineTune.hpp"
+
+#include <cstdint>
+#include <memory>
+
+namespace lumivert {
+
+class GradePipeline final : public ColorTransform {
+public:
+    // Transforms are immutable once built, so the base is shared rather than copied; a null
+    // base stops the program.
+    GradePipeline(std::shared_ptr<const ColorTransform> base, float intensity, FineTune fineTune);
+
+    const std::shared_ptr<const ColorTransform>& base() const { return base_; }
+    void setBase(std::shared_ptr<const ColorTransform> base);
+    // 1 is the base's output, 0 the input, values between blend and above 1 extrapolate.
+    float intensity() const { return intensity_; }
+    void setIntensity(float intensity) { intensity_ = intensity; }
+    const FineTune& fineTune() const { return fineTune_; }
+    void setFineTune(const FineTune& fineTune);
+
+    RGB apply(const RGB& colour) const override;
+    // The pipeline on the size³ lattice, baked on every core; entry for entry equal to apply()
+    // at the lattice inputs. A size below 2 stops the program.
+    LUT3D makeLUT(std::int64_t size) const;
+
+private:
+    std::shared_ptr<const ColorTransform> base_;
+    float intensity_;
+    FineTune fineTune_;
+    FineTune::Prepared tune_;  // fineTune_'s constants, so apply() does not redo them per colour
+};
+
+} // namespace lumivert

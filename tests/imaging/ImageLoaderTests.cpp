@@ -1,0 +1,674 @@
+#include "ImageFixtures.hpp"
+
+#include "imaging/ImageLoader.hpp"
+
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <csignal>
+#include <functional>
+#include <limits>
+#include <random>
+
+namespace lumivert {
+namespace {
+
+using fixtures::TemporaryFolder;
+using vips::VImage;
+
+constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+constexpr float kInfinity = std::numeric_limits<float>::infinity();
+
+RGB bytes(double r, double g, double b)
+{
+    return {static_cast<float>(r / 255.0), static_cast<float>(g / 255.0),
+            static_cast<float>(b / 255.0)};
+}
+
+void expectNear(const RGB& actual, const RGB& expected, float tolerance)
+{
+    EXPECT_NEAR(actual.r, expected.r, tolerance);
+    EXPECT_NEAR(actual.g, expected.g, tolerance);
+    EXPECT_NEAR(actual.b, expected.b, tolerance);
+}
+
+// An image wrapped from samples, copied so it outlives the vector.
+template <typename T>
+VImage fromSamples(const std::vector<T>& samples, int width, int height, int bands,
+                   VipsBandFormat format, VipsInterpretation interpretation)
+{
+    fixtures::startVips();
+    return VImage::new_from_memory(const_cast<T*>(samples.data()), samples.size() * sizeof(T),
+                                   width, height, bands, format)
+        .copy_memory()
+        .copy(VImage::option()->set("interpretation", interpretation));
+}
+
+// Four quadrants: red top left, green top right, blue bottom left, yellow bottom right.
+const std::vector<double> kRed{220, 30, 30}, kGreen{30, 200, 40}, kBlue{30, 40, 210},
+    kYellow{230, 220, 40};
+
+VImage quadrants(int width, int height)
+{
+    const int w = width / 2, h = height / 2;
+    return fixtures::solid(width, height, kRed)
+        .insert(fixtures::solid(width - w, h, kGreen), w, 0)
+        .insert(fixtures::solid(w, height - h, kBlue), 0, h)
+        .insert(fixtures::solid(width - w, height - h, kYellow), w, h);
+}
+
+VImage withOrientation(VImage image, int orientation)
+{
+    image = image.copy();
+    image.set("orientation", orientation);
+    return image;
+}
+
+VImage noise(int width, int height)
+{
+    fixtures::startVips();
+    return VImage::gaussnoise(width, height, VImage::option()->set("mean", 128)->set("sigma", 60))
+        .bandjoin_const({0, 0})
+        .cast(VIPS_FORMAT_UCHAR)
+        .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
+}
+
+// ---- Quantisation ------------------------------------------------------------------------------
+
+struct QuantizationCase {
+    float value;
+    int eightBit;
+    int sixteenBit;
+};
+
+class ImageLoaderQuantization : public ::testing::TestWithParam<QuantizationCase> {};
+
+TEST_P(ImageLoaderQuantization, RoundsHalfAwayFromZeroAfterClamping)
+{
+    const QuantizationCase c = GetParam();
+    EXPECT_EQ(ImageLoader::quantized(c.value, 255.0f), c.eightBit);
+    EXPECT_EQ(ImageLoader::quantized(c.value, 65535.0f), c.sixteenBit);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, ImageLoaderQuantization,
+    ::testing::Values(QuantizationCase{0.5f, 128, 32768}, QuantizationCase{-0.2f, 0, 0},
+                      QuantizationCase{1.7f, 255, 65535}, QuantizationCase{0.0f, 0, 0},
+                      QuantizationCase{1.0f, 255, 65535}, QuantizationCase{kNaN, 0, 0},
+                      QuantizationCase{kInfinity, 255, 65535}, QuantizationCase{-kInfinity, 0, 0},
+                      QuantizationCase{0.1f, 26, 6554}, QuantizationCase{1e-9f, 0, 0}));
+
+TEST(ImageLoaderQuantizationLevels, EveryLevelComesBackFromItsFloat)
+{
+    for (int level = 0; level <= 255; ++level)
+        ASSERT_EQ(ImageLoader::quantized(static_cast<float>(level) / 255.0f, 255.0f), level);
+    for (int level = 0; level <= 65535; ++level)
+        ASSERT_EQ(ImageLoader::quantized(static_cast<float>(level) / 65535.0f, 65535.0f), level);
+}
+
+TEST(ImageLoaderMakeImage, EightBitIsRGBXWithTheFourthByteAt255)
+{
+    const PixelBuffer pixels(2, 1, {{0.5f, -0.2f, 1.7f}, {kNaN, 1.0f, 0.1f}});
+    const Image8 image = ImageLoader::makeImage8(pixels);
+    EXPECT_EQ(image.width(), 2);
+    EXPECT_EQ(image.height(), 1);
+    const std::vector<std::uint8_t> expected{128, 0, 255, 255, 0, 255, 26, 255};
+    EXPECT_EQ(std::vector<std::uint8_t>(image.samples().begin(), image.samples().end()), expected);
+}
+
+TEST(ImageLoaderMakeImage, SixteenBitIsThreeSamplesPerPixel)
+{
+    const PixelBuffer pixels(1, 2, {{0.5f, -0.2f, 1.7f}, {kNaN, 1.0f, 0.1f}});
+    const Image16 image = ImageLoader::makeImage16(pixels);
+    const std::vector<std::uint16_t> expected{32768, 0, 65535, 0, 65535, 6554};
+    EXPECT_EQ(std::vector<std::uint16_t>(image.samples().begin(), image.samples().end()), expected);
+}
+
+// ---- Bounded, upright loading ------------------------------------------------------------------
+
+struct BoundingCase {
+    const char* name;
+    int width;
+    int height;
+    int orientation;
+    std::int64_t maxPixelSize;
+    std::int64_t expectedWidth;
+    std::int64_t expectedHeight;
+};
+
+class ImageLoaderBounding : public ::testing::TestWithParam<BoundingCase> {};
+
+TEST_P(ImageLoaderBounding, LongerSideAtMostTheMaximumWithStoredSizeKept)
+{
+    const BoundingCase c = GetParam();
+    TemporaryFolder folder;
+    const auto location = folder / c.name;
+    withOrientation(quadrants(c.width, c.height), c.orientation).write_to_file(location.c_str());
+
+    const LoadedImage loaded = ImageLoader::load(location, c.maxPixelSize);
+    EXPECT_EQ(loaded.pixels().width(), c.expectedWidth);
+    EXPECT_EQ(loaded.pixels().height(), c.expectedHeight);
+    EXPECT_EQ(loaded.image().width(), c.expectedWidth);
+    EXPECT_EQ(loaded.image().height(), c.expectedHeight);
+    EXPECT_EQ(loaded.originalWidth(), c.width);
+    EXPECT_EQ(loaded.originalHeight(), c.height);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, ImageLoaderBounding,
+    ::testing::Values(BoundingCase{"landscape.jpg", 6000, 4000, 1, 1600, 1600, 1067},
+                      BoundingCase{"quarter-turn.jpg", 6000, 4000, 6, 1600, 1067, 1600},
+                      BoundingCase{"small.jpg", 800, 600, 1, 1600, 800, 600},
+                      BoundingCase{"small-turned.jpg", 800, 600, 8, 1600, 600, 800},
+                      BoundingCase{"shrunk-on-load.jpg", 3000, 2000, 1, 700, 700, 467},
+                      BoundingCase{"odd.jpg", 1001, 333, 1, 100, 100, 33},
+                      BoundingCase{"portrait.jpg", 333, 1001, 1, 100, 33, 100},
+                      BoundingCase{"sliver.png", 5000, 10, 1, 64, 64, 1},
+                      BoundingCase{"odd.png", 1201, 799, 1, 120, 120, 80}),
+    [](const auto& info) {
+        std::string name = info.param.name;
+        std::replace_if(
+            name.begin(), name.end(), [](char c) { return !std::isalnum(c); }, '_');
+        return name;
+    });
+
+class ImageLoaderFormats : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(ImageLoaderFormats, EveryTrustedFormatLoads)
+{
+    TemporaryFolder folder;
+    const auto location = folder / (std::string("quadrants") + GetParam());
+    try {
+        quadrants(64, 48).write_to_file(location.c_str());
+    } catch (const vips::VError& error) {
+        GTEST_SKIP() << "libvips here cannot write " << GetParam() << ": " << error.what();
+    }
+    const LoadedImage loaded = ImageLoader::load(location, 1600);
+    ASSERT_EQ(loaded.pixels().width(), 64);
+    expectNear(loaded.pixels()(8, 8), bytes(220, 30, 30), 0.06f);
+    expectNear(loaded.pixels()(56, 40), bytes(230, 220, 40), 0.06f);
+    expectNear(ImageLoader::loadExact(location)(8, 40), bytes(30, 40, 210), 0.06f);
+}
+
+// AVIF stands for the HEIF family: libvips reads HEIC and AVIF with one loader (and writing
+// HEIC fixtures goes through an HEVC encoder that leaks under the sanitizers).
+INSTANTIATE_TEST_SUITE_P(Suffixes, ImageLoaderFormats,
+                         ::testing::Values(".jpg", ".png", ".tif", ".webp", ".gif", ".avif"),
+                         [](const auto& info) { return std::string(info.param + 1); });
+
+TEST(ImageLoaderOrientation, QuarterTurnPutsTheStoredBottomLeftAtTheTopLeft)
+{
+    TemporaryFolder folder;
+    const auto location = folder / "turned.jpg";
+    withOrientation(quadrants(64, 48), 6)
+        .jpegsave(location.c_str(), VImage::option()->set("Q", 95));
+
+    const LoadedImage loaded = ImageLoader::load(location, 1000);
+    ASSERT_EQ(loaded.pixels().width(), 48);
+    ASSERT_EQ(loaded.pixels().height(), 64);
+    const auto colour = [](const std::vector<double>& v) { return bytes(v[0], v[1], v[2]); };
+    expectNear(loaded.pixels()(12, 16), colour(kBlue), 0.05f);
+    expectNear(loaded.pixels()(36, 16), colour(kRed), 0.05f);
+    expectNear(loaded.pixels()(12, 48), colour(kYellow), 0.05f);
+    expectNear(loaded.pixels()(36, 48), colour(kGreen), 0.05f);
+}
+
+TEST(ImageLoaderOrientation, ExactLoadingIgnoresTheOrientationTag)
+{
+    TemporaryFolder folder;
+    const auto location = folder / "turned.png";
+    withOrientation(quadrants(64, 48), 6).pngsave(location.c_str());
+    const PixelBuffer pixels = ImageLoader::loadExact(location);
+    EXPECT_EQ(pixels.width(), 64);
+    EXPECT_EQ(pixels.height(), 48);
+    EXPECT_EQ(pixels(0, 0), bytes(220, 30, 30));
+}
+
+TEST(ImageLoaderRecord, NameUrlAndDisplayImageFollowTheFile)
+{
+    TemporaryFolder folder;
+    const auto location = folder / "Sunset.final.png";
+    quadrants(40, 30).pngsave(location.c_str());
+    const LoadedImage loaded = ImageLoader::load(location, 1600);
+    EXPECT_EQ(loaded.name(), "Sunset.final");
+    EXPECT_EQ(loaded.url(), location);
+    EXPECT_EQ(loaded.image(), ImageLoader::makeImage8(loaded.pixels()));
+}
+
+TEST(ImageLoaderRecord, FileNamesAreNeverReadAsLoaderOptions)
+{
+    TemporaryFolder folder;
+    const auto location = folder / "odd[name].png";
+    quadrants(40, 30).pngsave(location.c_str());
+    EXPECT_EQ(ImageLoader::load(location, 1600).pixels()(0, 0), bytes(220, 30, 30));
+}
+
+// ---- Samples, bit depths, alpha and colour spaces -----------------------------------------------
+
+TEST(ImageLoaderSamples, EightBitRGBIsTakenAsSRGBExactly)
+{
+    std::vector<std::uint8_t> samples;
+    for (int i = 0; i < 16 * 16; ++i) {
+        samples.push_back(static_cast<std::uint8_t>(i));
+        samples.push_back(static_cast<std::uint8_t>(255 - i));
+        samples.push_back(static_cast<std::uint8_t>((7 * i) % 256));
+    }
+    TemporaryFolder folder;
+    const auto location = folder / "levels.png";
+    fromSamples(samples, 16, 16, 3, VIPS_FORMAT_UCHAR, VIPS_INTERPRETATION_sRGB)
+        .pngsave(location.c_str());
+
+    const PixelBuffer loaded = ImageLoader::load(location, 1600).pixels();
+    const PixelBuffer exact = ImageLoader::loadExact(location);
+    for (std::size_t i = 0; i < 256; ++i) {
+        const RGB want{static_cast<float>(samples[3 * i]) / 255.0f,
+                       static_cast<float>(samples[3 * i + 1]) / 255.0f,
+                       static_cast<float>(samples[3 * i + 2]) / 255.0f};
+        ASSERT_EQ(loaded.pixels()[i], want) << i;
+        ASSERT_EQ(exact.pixels()[i], want) << i;
+    }
+}
+
+TEST(ImageLoaderSamples, SixteenBitPngKeepsEverySample)
+{
+    std::vector<std::uint16_t> samples;
+    for (int i = 0; i < 64 * 32; ++i) {
+        samples.push_back(static_cast<std::uint16_t>(i * 31 + 1));
+        samples.push_back(static_cast<std::uint16_t>(65535 - i * 17));
+        samples.push_back(static_cast<std::uint16_t>((i * 7919) % 65536));
+    }
+    TemporaryFolder folder;
+    const auto location = folder / "deep.png";
+    fromSamples(samples, 64, 32, 3, VIPS_FORMAT_USHORT, VIPS_INTERPRETATION_RGB16)
+        .pngsave(location.c_str());
+
+    const PixelBuffer loaded = ImageLoader::load(location, 1600).pixels();
+    const PixelBuffer exact = ImageLoader::loadExact(location);
+    for (std::size_t i = 0; i < samples.size() / 3; ++i) {
+        const RGB want{static_cast<float>(samples[3 * i]) / 65535.0f,
+                       static_cast<float>(samples[3 * i + 1]) / 65535.0f,
+                       static_cast<float>(samples[3 * i + 2]) / 65535.0f};
+        ASSERT_EQ(loaded.pixels()[i], want) << i;
+        ASSERT_EQ(exact.pixels()[i], want) << i;
+    }
+}
+
+TEST(ImageLoaderAlpha, TransparentPixelsAreBlackAndPartlyTransparentOnesKeepTheirColour)
+{
+    const std::vector<std::uint8_t> samples{128, 128, 128, 128, 200, 10, 10, 0, 10, 20, 30, 255};
+    TemporaryFolder folder;
+    const auto location = folder / "alpha.png";
+    fromSamples(samples, 3, 1, 4, VIPS_FORMAT_UCHAR, VIPS_INTERPRETATION_sRGB)
+        .pngsave(location.c_str());
+
+    for (const PixelBuffer& pixels :
+         {ImageLoader::load(location, 1600).pixels(), ImageLoader::loadExact(location)}) {
+        EXPECT_EQ(pixels(0, 0), (RGB{128 / 255.0f, 128 / 255.0f, 128 / 255.0f}));
+        EXPECT_EQ(pixels(1, 0), (RGB{0, 0, 0}));
+        EXPECT_EQ(pixels(2, 0), (RGB{10 / 255.0f, 20 / 255.0f, 30 / 255.0f}));
+    }
+}
+
+TEST(ImageLoaderAlpha, HiddenColoursDoNotBleedWhenShrinking)
+{
+    // Left half transparent red, right half opaque blue.
+    TemporaryFolder folder;
+    const auto location = folder / "edge.png";
+    fixtures::solid(64, 32, {255, 0, 0, 0})
+        .insert(fixtures::solid(32, 32, {0, 0, 255, 255}), 32, 0)
+        .pngsave(location.c_str());
+
+    const PixelBuffer pixels = ImageLoader::load(location, 16).pixels();
+    ASSERT_EQ(pixels.width(), 16);
+    for (std::int64_t x = 0; x < 16; ++x) {
+        const RGB p = pixels(x, 4);
+        EXPECT_LT(p.r, 0.01f) << x;
+        if (x >= 9)
+            expectNear(p, {0, 0, 1}, 0.01f);
+        if (x <= 2) {
+            EXPECT_EQ(p, (RGB{0, 0, 0})) << x;
+        }
+    }
+}
+
+TEST(ImageLoaderColourSpaces, GreyBecomesRGBWithEqualChannels)
+{
+    TemporaryFolder folder;
+    const auto grey8 = folder / "grey.png";
+    const auto grey16 = folder / "grey16.png";
+    const auto greyAlpha = folder / "grey-alpha.png";
+    fixtures::solid(8, 8, {100}, VIPS_FORMAT_UCHAR, VIPS_INTERPRETATION_B_W).pngsave(grey8.c_str());
+    fixtures::solid(8, 8, {40000}, VIPS_FORMAT_USHORT, VIPS_INTERPRETATION_GREY16)
+        .pngsave(grey16.c_str());
+    fixtures::solid(8, 8, {100, 0}, VIPS_FORMAT_UCHAR, VIPS_INTERPRETATION_B_W)
+        .insert(fixtures::solid(4, 8, {60, 255}, VIPS_FORMAT_UCHAR, VIPS_INTERPRETATION_B_W), 4, 0)
+        .pngsave(greyAlpha.c_str());
+
+    const float g8 = 100 / 255.0f, g16 = 40000 / 65535.0f, g60 = 60 / 255.0f;
+    EXPECT_EQ(ImageLoader::load(grey8, 1600).pixels()(3, 3), (RGB{g8, g8, g8}));
+    EXPECT_EQ(ImageLoader::loadExact(grey8)(3, 3), (RGB{g8, g8, g8}));
+    EXPECT_EQ(ImageLoader::load(grey16, 1600).pixels()(3, 3), (RGB{g16, g16, g16}));
+    EXPECT_EQ(ImageLoader::loadExact(grey16)(3, 3), (RGB{g16, g16, g16}));
+    const PixelBuffer withAlpha = ImageLoader::load(greyAlpha, 1600).pixels();
+    EXPECT_EQ(withAlpha(1, 1), (RGB{0, 0, 0}));
+    EXPECT_EQ(withAlpha(6, 1), (RGB{g60, g60, g60}));
+}
+
+// sRGB colours stored in a Display P3 file: a colour-managed load must give them back.
+class ImageLoaderDisplayP3 : public ::testing::Test {
+protected:
+    static constexpr int kPatch = 16;
+    const std::vector<std::vector<double>> patches{{255, 0, 0}, {150, 100, 60}, {40, 170, 220}};
+
+    void SetUp() override
+    {
+        VImage srgb = fixtures::solid(kPatch * 3, kPatch, patches[0]);
+        for (int i = 1; i < 3; ++i)
+            srgb = srgb.insert(fixtures::solid(kPatch, kPatch, patches[i]), kPatch * i, 0);
+        srgb.icc_transform(
+                "p3",
+                VImage::option()->set("input_profile", "srgb")->set("intent", VIPS_INTENT_RELATIVE))
+            .jpegsave(location.c_str(), VImage::option()->set("Q", 100)->set(
+                                            "subsample_mode", VIPS_FOREIGN_SUBSAMPLE_OFF));
+    }
+
+    TemporaryFolder folder;
+    std::filesystem::path location = folder / "p3.jpg";
+};
+
+TEST_F(ImageLoaderDisplayP3, LoadConvertsToTheSRGBColoursAViewerShows)
+{
+    const PixelBuffer pixels = ImageLoader::load(location, 1600).pixels();
+    for (int i = 0; i < 3; ++i) {
+        const auto& p = patches[static_cast<std::size_t>(i)];
+        expectNear(pixels(kPatch * i + kPatch / 2, kPatch / 2), bytes(p[0], p[1], p[2]),
+                   4.0f / 255.0f);
+    }
+}
+
+TEST_F(ImageLoaderDisplayP3, ExactLoadingKeepsTheStoredP3Values)
+{
+    // sRGB red is about (0.917, 0.200, 0.139) in Display P3.
+    expectNear(ImageLoader::loadExact(location)(kPatch / 2, kPatch / 2), {0.917f, 0.200f, 0.139f},
+               0.01f);
+}
+
+TEST(ImageLoaderColourSpaces, CmykJpegBecomesSRGB)
+{
+    const std::vector<double> colour{150, 100, 60};
+    const VImage cmyk = fixtures::solid(32, 32, colour)
+                            .icc_transform("cmyk", VImage::option()
+                                                       ->set("input_profile", "srgb")
+                                                       ->set("intent", VIPS_INTENT_RELATIVE));
+    ASSERT_EQ(cmyk.interpretation(), VIPS_INTERPRETATION_CMYK);
+    TemporaryFolder folder;
+    const auto tagged = folder / "tagged-cmyk.jpg";
+    const auto untagged = folder / "untagged-cmyk.jpg";
+    cmyk.jpegsave(tagged.c_str(), VImage::option()->set("Q", 100));
+    cmyk.jpegsave(untagged.c_str(), VImage::option()->set("Q", 100)->set("strip", true));
+
+    for (const auto& location : {tagged, untagged}) {
+        expectNear(ImageLoader::load(location, 1600).pixels()(16, 16),
+                   bytes(colour[0], colour[1], colour[2]), 4.0f / 255.0f);
+        expectNear(ImageLoader::loadExact(location)(16, 16), bytes(colour[0], colour[1], colour[2]),
+                   4.0f / 255.0f);
+    }
+}
+
+// ---- Unreadable files --------------------------------------------------------------------------
+
+struct UnreadableCase {
+    const char* name;
+    std::function<void(const std::filesystem::path&)> make;
+};
+
+class ImageLoaderUnreadable : public ::testing::TestWithParam<UnreadableCase> {};
+
+void expectUnreadable(const std::function<void()>& call, const std::filesystem::path& location,
+                      const std::string& name)
+{
+    try {
+        call();
+        ADD_FAILURE() << "no error for " << name;
+    } catch (const ImageLoaderError& error) {
+        EXPECT_EQ(error.kind(), ImageLoaderError::Kind::unreadable);
+        EXPECT_EQ(error.location(), location);
+        EXPECT_STREQ(error.what(),
+                     ("\u201C" + name + "\u201D could not be opened as an image.").c_str());
+    }
+}
+
+TEST_P(ImageLoaderUnreadable, FailsWithTheFileNameInTheMessage)
+{
+    const UnreadableCase c = GetParam();
+    TemporaryFolder folder;
+    const auto location = folder / c.name;
+    c.make(location);
+    expectUnreadable([&] { ImageLoader::load(location, 1600); }, location, c.name);
+    expectUnreadable([&] { ImageLoader::loadExact(location); }, location, c.name);
+}
+
+std::vector<unsigned char> text(const std::string& s)
+{
+    return {s.begin(), s.end()};
+}
+
+std::vector<unsigned char> firstHalf(std::vector<unsigned char> bytes)
+{
+    bytes.resize(bytes.size() / 2);
+    return bytes;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, ImageLoaderUnreadable,
+    ::testing::Values(
+        UnreadableCase{"notes.jpg",
+                       [](const auto& at) {
+                           fixtures::writeBytes(at, text("These are my notes, not a photo.\n"));
+                       }},
+        UnreadableCase{"empty.png", [](const auto& at) { fixtures::writeBytes(at, {}); }},
+        UnreadableCase{"truncated.jpg",
+                       [](const auto& at) {
+                           fixtures::writeBytes(
+                               at, firstHalf(fixtures::encode(noise(256, 256), ".jpg")));
+                       }},
+        UnreadableCase{"truncated.png",
+                       [](const auto& at) {
+                           fixtures::writeBytes(
+                               at, firstHalf(fixtures::encode(noise(256, 256), ".png")));
+                       }},
+        UnreadableCase{"missing.jpg", [](const auto&) {}},
+        UnreadableCase{"folder.jpg", [](const auto& at) { std::filesystem::create_directory(at); }},
+        UnreadableCase{"huge.png",
+                       [](const auto& at) {
+                           fixtures::writeBytes(at, fixtures::pngClaiming(100'000, 100'000));
+                       }},
+        UnreadableCase{"matrix.png",
+                       [](const auto& at) { fixtures::writeBytes(at, text("2 2\n1 2\n3 4\n")); }},
+        UnreadableCase{"drawing.png",
+                       [](const auto& at) {
+                           fixtures::writeBytes(
+                               at, text("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"8\" "
+                                        "height=\"8\"><rect width=\"8\" height=\"8\"/></svg>"));
+                       }}),
+    [](const auto& info) {
+        std::string name = info.param.name;
+        std::replace(name.begin(), name.end(), '.', '_');
+        return name;
+    });
+
+TEST(ImageLoaderUnreadableSize, ExactLoadingRefusesImagesTooLargeToHold)
+{
+    TemporaryFolder folder;
+    const auto location = folder / "large.png";
+    fixtures::writeBytes(location, fixtures::pngClaiming(10'000, 10'000));
+    ASSERT_GT(std::int64_t{10'000} * 10'000, ImageLoader::maxExactPixels);
+    expectUnreadable([&] { ImageLoader::loadExact(location); }, location, "large.png");
+}
+
+// ---- Writing -----------------------------------------------------------------------------------
+
+PixelBuffer randomBuffer(std::int64_t width, std::int64_t height)
+{
+    std::mt19937 random(7);
+    std::uniform_real_distribution<float> range(-0.1f, 1.1f);
+    std::vector<RGB> pixels(static_cast<std::size_t>(width * height));
+    for (RGB& p : pixels)
+        p = {range(random), range(random), range(random)};
+    pixels[3] = {kNaN, 0.5f, 1.0f};
+    return PixelBuffer(width, height, std::move(pixels));
+}
+
+void expectCannotWrite(const std::function<void()>& call, const std::filesystem::path& location,
+                       const std::string& name)
+{
+    try {
+        call();
+        ADD_FAILURE() << "no error writing " << location;
+    } catch (const ImageLoaderError& error) {
+        EXPECT_EQ(error.kind(), ImageLoaderError::Kind::cannotWrite);
+        EXPECT_EQ(error.location(), location);
+        EXPECT_STREQ(error.what(), ("\u201C" + name + "\u201D could not be written.").c_str());
+    }
+}
+
+TEST(ImageLoaderWriting, SixteenBitPngReadsBackEverySampleOver65535)
+{
+    const PixelBuffer written = randomBuffer(97, 61);
+    TemporaryFolder folder;
+    const auto location = folder / "hald.png";
+    ImageLoader::writePNG(written, location, true);
+
+    const VImage header = VImage::new_from_file(location.c_str());
+    EXPECT_EQ(header.bands(), 3);
+    EXPECT_EQ(header.format(), VIPS_FORMAT_USHORT);
+    const PixelBuffer read = ImageLoader::loadExact(location);
+    ASSERT_EQ(read.width(), 97);
+    ASSERT_EQ(read.height(), 61);
+    for (std::size_t i = 0; i < read.pixels().size(); ++i) {
+        const RGB& w = written.pixels()[i];
+        const RGB expected{static_cast<float>(ImageLoader::quantized(w.r, 65535.0f)) / 65535.0f,
+                           static_cast<float>(ImageLoader::quantized(w.g, 65535.0f)) / 65535.0f,
+                           static_cast<float>(ImageLoader::quantized(w.b, 65535.0f)) / 65535.0f};
+        ASSERT_EQ(read.pixels()[i], expected) << i;
+    }
+}
+
+TEST(ImageLoaderWriting, EightBitPngIsRGBWithoutAlpha)
+{
+    const PixelBuffer written = randomBuffer(33, 20);
+    TemporaryFolder folder;
+    const auto location = folder / "preview.png";
+    ImageLoader::writePNG(written, location, false);
+
+    const VImage header = VImage::new_from_file(location.c_str());
+    EXPECT_EQ(header.bands(), 3);
+    EXPECT_EQ(header.format(), VIPS_FORMAT_UCHAR);
+    const PixelBuffer read = ImageLoader::loadExact(location);
+    for (std::size_t i = 0; i < read.pixels().size(); ++i) {
+        const RGB& w = written.pixels()[i];
+        const RGB expected{static_cast<float>(ImageLoader::quantized(w.r, 255.0f)) / 255.0f,
+                           static_cast<float>(ImageLoader::quantized(w.g, 255.0f)) / 255.0f,
+                           static_cast<float>(ImageLoader::quantized(w.b, 255.0f)) / 255.0f};
+        ASSERT_EQ(read.pixels()[i], expected) << i;
+    }
+}
+
+TEST(ImageLoaderWriting, TheFourthByteIsNotAlpha)
+{
+    const Image8 image(2, 1, {10, 20, 30, 0, 40, 50, 60, 7});
+    TemporaryFolder folder;
+    const auto location = folder / "rgbx.png";
+    ImageLoader::writeImage(image, location, ImageFileType::png);
+    const PixelBuffer read = ImageLoader::loadExact(location);
+    EXPECT_EQ(read(0, 0), (RGB{10 / 255.0f, 20 / 255.0f, 30 / 255.0f}));
+    EXPECT_EQ(read(1, 0), (RGB{40 / 255.0f, 50 / 255.0f, 60 / 255.0f}));
+}
+
+TEST(ImageLoaderWriting, ReplacesAnExistingFileAndLeavesNothingElse)
+{
+    TemporaryFolder folder;
+    const auto location = folder / "out.png";
+    fixtures::writeBytes(location, text("old contents"));
+    ImageLoader::writePNG(PixelBuffer(4, 4, RGB{0.25f, 0.5f, 0.75f}), location, false);
+    EXPECT_EQ(ImageLoader::loadExact(location)(3, 3), bytes(64, 128, 191));
+    EXPECT_EQ(folder.entries(), std::vector<std::string>{"out.png"});
+}
+
+TEST(ImageLoaderWriting, MissingFolderFailsWithTheFileName)
+{
+    TemporaryFolder folder;
+    const auto location = folder / "no such folder" / "out.png";
+    expectCannotWrite([&] { ImageLoader::writePNG(PixelBuffer(2, 2, RGB{}), location, true); },
+                      location, "out.png");
+    EXPECT_TRUE(folder.entries().empty());
+}
+
+TEST(ImageLoaderWriting, PathThroughARegularFileFails)
+{
+    TemporaryFolder folder;
+    fixtures::writeBytes(folder / "plain.txt", text("x"));
+    const auto location = folder / "plain.txt" / "out.png";
+    expectCannotWrite([&] { ImageLoader::writePNG(PixelBuffer(2, 2, RGB{}), location, false); },
+                      location, "out.png");
+}
+
+TEST(ImageLoaderWriting, AFolderInTheWayIsLeftAlone)
+{
+    TemporaryFolder folder;
+    const auto location = folder / "taken.png";
+    std::filesystem::create_directory(location);
+    fixtures::writeBytes(location / "inside.txt", text("keep"));
+    expectCannotWrite([&] { ImageLoader::writePNG(PixelBuffer(2, 2, RGB{}), location, false); },
+                      location, "taken.png");
+    EXPECT_EQ(folder.entries(), std::vector<std::string>{"taken.png"});
+    EXPECT_EQ(fixtures::readBytes(location / "inside.txt"), text("keep"));
+}
+
+// A write that fails halfway (here: the file-size limit) keeps the old file and its contents.
+TEST(ImageLoaderWriting, FailedWriteKeepsTheExistingFile)
+{
+    TemporaryFolder folder;
+    const auto location = folder / "keep.png";
+    fixtures::writeBytes(location, text("the user's file"));
+
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 256;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    bool failed = false;
+    try {
+        ImageLoader::writePNG(randomBuffer(128, 128), location, true);
+    } catch (const ImageLoaderError& error) {
+        failed = error.kind() == ImageLoaderError::Kind::cannotWrite;
+    }
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+
+    EXPECT_TRUE(failed);
+    EXPECT_EQ(fixtures::readBytes(location), text("the user's file"));
+    EXPECT_EQ(folder.entries(), std::vector<std::string>{"keep.png"});
+}
+
+TEST(ImageLoaderWriting, ReadOnlyFolderFails)
+{
+    if (geteuid() == 0)
+        GTEST_SKIP() << "the superuser writes into read-only folders";
+    TemporaryFolder folder;
+    const auto locked = folder / "locked";
+    std::filesystem::create_directory(locked);
+    std::filesystem::permissions(locked, std::filesystem::perms::owner_read |
+                                             std::filesystem::perms::owner_exec);
+    const auto location = locked / "out.png";
+    expectCannotWrite([&] { ImageLoader::writePNG(PixelBuffer(2, 2, RGB{}), location, false); },
+                      location, "out.png");
+    std::filesystem::permissions(locked, std::filesystem::perms::owner_all);
+}
+
+} // namespace
+} // namespace lumivert
