@@ -1,7 +1,8 @@
 #include "lut/LUTReader.hpp"
 
-#include "color/Precondition.hpp"
+#include "imaging/ImageLoader.hpp"
 #include "lut/FileIO.hpp"
+#include "lut/HaldCLUT.hpp"
 #include "lut/TextEncoding.hpp"
 
 #include <algorithm>
@@ -458,7 +459,8 @@ LUT3D read(const std::filesystem::path& path)
         return cube(TextEncoding::repairedUTF8(FileIO::readAll(path))).lut;
     if (extension == "3dl")
         return threeDL(TextEncoding::repairedUTF8(FileIO::readAll(path)));
-    LUMIVERT_PRECONDITION(false, "HALD images are read once the image loader is merged");
+    // Exact pixels: any scaling or conversion would move lattice points.
+    return HaldCLUT::lut(ImageLoader::loadExact(path));
 }
 
 }  // namespace LUTReader

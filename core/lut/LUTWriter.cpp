@@ -1,8 +1,9 @@
 #include "lut/LUTWriter.hpp"
 
 #include "color/ColorMath.hpp"
-#include "color/Precondition.hpp"
+#include "imaging/ImageLoader.hpp"
 #include "lut/FileIO.hpp"
+#include "lut/HaldCLUT.hpp"
 #include "lut/TextEncoding.hpp"
 
 #include <algorithm>
@@ -29,6 +30,9 @@ constexpr float kOutputScale = 4095.0f;  // 12-bit output
 constexpr std::size_t kThreeDLEntryLength = 16;
 // "1023 " as the longest shaper value.
 constexpr std::size_t kShaperValueLength = 5;
+
+// 16 bits per channel, so a graded HALD keeps every table step an editor makes.
+constexpr bool kHaldSixteenBit = true;
 
 std::string commentLine()
 {
@@ -160,7 +164,10 @@ void write(const LUT3D& lut, LUTFormat format, std::string_view title,
     switch (format) {
     case LUTFormat::cube: FileIO::writeAtomically(destination, cube(lut, title)); return;
     case LUTFormat::threeDL: FileIO::writeAtomically(destination, threeDL(lut)); return;
-    case LUTFormat::hald: break;
+    case LUTFormat::hald:
+        ImageLoader::writePNG(HaldCLUT::image(lut, HaldCLUT::defaultLevel), destination,
+                              kHaldSixteenBit);
+        return;
     }
 }
 

@@ -1,5 +1,7 @@
 #include "color/ColorMath.hpp"
+#include "imaging/ImageLoader.hpp"
 #include "lut/FileIO.hpp"
+#include "lut/HaldCLUT.hpp"
 #include "lut/LUTReader.hpp"
 #include "lut/LUTWriter.hpp"
 
@@ -387,6 +389,26 @@ TEST_F(LUTReaderFileTest, InvalidBytesAreRepairedNotRefused)
     const std::string text = replaced(kCube, "# a comment", "# caf\xE9 \xFF\xFE");
     EXPECT_EQ(LUTReader::read(put("latin1.cube", text)).values(), kCubeValues);
     EXPECT_EQ(LUTReader::read(put("latin1.3dl", "# \xE9t\xE9\n" + kThreeDL)), LUT3D::identity(2));
+}
+
+TEST_F(LUTReaderFileTest, OtherExtensionsAreReadAsHaldImages)
+{
+    const LUT3D lut = sampleGrade(64);
+    LUTWriter::write(lut, LUTFormat::hald, "t", folder_ / "graded.png");
+    expectWithin(LUTReader::read(folder_ / "graded.png"), lut, 0.5f / 65535.0f + 1e-7f);
+    // The image decoder goes by content, so a PNG named .tif shows the dispatch by extension.
+    fs::rename(folder_ / "graded.png", folder_ / "graded.tif");
+    expectWithin(LUTReader::read(folder_ / "graded.tif"), lut, 0.5f / 65535.0f + 1e-7f);
+    ImageLoader::writePNG(HaldCLUT::identity(2), folder_ / "small.PNG", false);
+    EXPECT_EQ(LUTReader::read(folder_ / "small.PNG"), LUT3D::identity(4));
+}
+
+TEST_F(LUTReaderFileTest, ImagesThatAreNotHaldAndFilesThatAreNotImagesThrow)
+{
+    ImageLoader::writePNG(PixelBuffer(10, 8, RGB{0.5f, 0.5f, 0.5f}), folder_ / "photo.png", false);
+    EXPECT_THROW(LUTReader::read(folder_ / "photo.png"), HaldError);
+    EXPECT_THROW(LUTReader::read(put("notes.png", kCube)), ImageLoaderError);
+    EXPECT_THROW(LUTReader::read(folder_ / "absent.png"), ImageLoaderError);
 }
 
 TEST_F(LUTReaderFileTest, MissingFileThrowsTheFileError)

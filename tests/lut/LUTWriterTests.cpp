@@ -1,12 +1,17 @@
+#include "imaging/ImageLoader.hpp"
 #include "lut/FileIO.hpp"
+#include "lut/HaldCLUT.hpp"
 #include "lut/LUTWriter.hpp"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <csignal>
 #include <fstream>
 #include <limits>
 #include <sstream>
+#include <sys/resource.h>
 
 namespace lumivert {
 namespace {
@@ -203,6 +208,118 @@ TEST_F(LUTWriterFileTest, UnwritableDestinationThrowsForEveryTextFormat)
                      FileError);
     }
     EXPECT_EQ(contents(folder_ / "file"), "keep");
+}
+
+// PNG signature (8 bytes), then the IHDR chunk: length, type, width, height, bit depth, colour
+// type.
+constexpr std::size_t kPNGWidthOffset = 16;
+constexpr std::size_t kPNGBitDepthOffset = 24;
+constexpr std::size_t kPNGColourTypeOffset = 25;
+constexpr unsigned char kPNGColourTypeRGB = 2;
+
+std::uint32_t bigEndian32(const std::string& bytes, std::size_t offset)
+{
+    std::uint32_t value = 0;
+    for (std::size_t i = 0; i < 4; ++i)
+        value = value << 8 | static_cast<unsigned char>(bytes[offset + i]);
+    return value;
+}
+
+TEST_F(LUTWriterFileTest, HaldExportIsASixteenBitLevelEightPNG)
+{
+    const fs::path path = folder_ / "Look.png";
+    LUTWriter::write(LUT3D::identity(17), LUTFormat::hald, "ignored", path);
+    const std::string bytes = contents(path);
+    ASSERT_GT(bytes.size(), kPNGColourTypeOffset);
+    EXPECT_EQ(bytes.substr(1, 3), "PNG");
+    EXPECT_EQ(bigEndian32(bytes, kPNGWidthOffset), 512u);
+    EXPECT_EQ(bigEndian32(bytes, kPNGWidthOffset + 4), 512u);
+    EXPECT_EQ(static_cast<unsigned char>(bytes[kPNGBitDepthOffset]), 16);
+    EXPECT_EQ(static_cast<unsigned char>(bytes[kPNGColourTypeOffset]), kPNGColourTypeRGB);
+}
+
+TEST_F(LUTWriterFileTest, HaldExportOfTheIdentityIsTheIdentityImage)
+{
+    const fs::path path = folder_ / "identity.png";
+    for (std::int64_t size : {2, 33, 64}) {
+        SCOPED_TRACE(size);
+        LUTWriter::write(LUT3D::identity(size), LUTFormat::hald, "t", path);
+        const PixelBuffer read = ImageLoader::loadExact(path);
+        const PixelBuffer expected = HaldCLUT::identity(HaldCLUT::defaultLevel);
+        ASSERT_EQ(read.width(), expected.width());
+        ASSERT_EQ(read.height(), expected.height());
+        float worst = 0.0f;
+        for (std::size_t i = 0; i < expected.pixels().size(); ++i) {
+            const RGB d = read.pixels()[i] - expected.pixels()[i];
+            worst = std::max({worst, std::fabs(d.r), std::fabs(d.g), std::fabs(d.b)});
+        }
+        // 16-bit rounding, plus the trilinear resampling of a coarse identity.
+        EXPECT_LE(worst, 0.5f / 65535.0f + 1e-6f);
+    }
+}
+
+TEST_F(LUTWriterFileTest, HaldExportClampsAndKeepsTheGrade)
+{
+    const LUT3D lut = LUT3D::build(64, [](const RGB& c) { return RGB{c.g, c.b * c.b, c.r}; });
+    std::vector<RGB> values = lut.values();
+    values[0] = {1.5f, -0.5f, 0.25f};
+    const LUT3D graded(64, std::move(values));
+    const fs::path path = folder_ / "graded.png";
+    LUTWriter::write(graded, LUTFormat::hald, "t", path);
+    const PixelBuffer read = ImageLoader::loadExact(path);
+    EXPECT_EQ(read.pixels()[0], (RGB{1.0f, 0.0f, 16384.0f / 65535.0f}));
+    const RGB& entry = read.pixels()[static_cast<std::size_t>(graded.index(10, 20, 30))];
+    EXPECT_NEAR(entry.r, 20.0f / 63.0f, 0.5f / 65535.0f);
+    EXPECT_NEAR(entry.g, (30.0f / 63.0f) * (30.0f / 63.0f), 0.5f / 65535.0f + 1e-7f);
+    EXPECT_NEAR(entry.b, 10.0f / 63.0f, 0.5f / 65535.0f);
+}
+
+using LUTWriterFileDeathTest = LUTWriterFileTest;
+
+// Runs in a child process. With the file-size limit (which binds root too, standing in for a
+// full disk) far below each export, every format's write must throw and leave the previous file
+// whole, with no temporary file beside it; exits 0 when that holds for all three.
+[[noreturn]] void exportBeyondTheSizeLimit(const fs::path& folder)
+{
+    const std::string previous = "previous export";
+    for (LUTFormat format : LUTFormat::allCases())
+        std::ofstream(folder / ("Look." + std::string(format.fileExtension()))) << previous;
+    std::signal(SIGXFSZ, SIG_IGN);
+    constexpr rlim_t kLimit = 4096;
+    const rlimit limit{kLimit, kLimit};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    int kept = 0;
+    for (LUTFormat format : LUTFormat::allCases()) {
+        const fs::path path = folder / ("Look." + std::string(format.fileExtension()));
+        try {
+            LUTWriter::write(LUT3D::identity(33), format, "t", path);
+        } catch (const std::runtime_error&) {
+            std::ifstream in(path, std::ios::binary);
+            kept += std::string(std::istreambuf_iterator<char>(in), {}) == previous ? 1 : 0;
+        }
+    }
+    const auto entries = std::distance(fs::directory_iterator(folder), fs::directory_iterator());
+    fs::remove_all(folder);
+    std::exit(kept == 3 && entries == 3 ? 0 : 1);
+}
+
+TEST_F(LUTWriterFileDeathTest, FailedExportKeepsThePreviousFileInEveryFormat)
+{
+    // A fresh process: the image encoder's worker threads do not survive a plain fork.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(exportBeyondTheSizeLimit(folder_), testing::ExitedWithCode(0), "");
+}
+
+TEST_F(LUTWriterFileTest, UnwritableHaldDestinationThrowsAndKeepsTheOldFile)
+{
+    const fs::path path = folder_ / "old.png";
+    std::ofstream(path) << "previous";
+    EXPECT_THROW(
+        LUTWriter::write(LUT3D::identity(2), LUTFormat::hald, "t", folder_ / "missing" / "x.png"),
+        ImageLoaderError);
+    EXPECT_THROW(LUTWriter::write(LUT3D::identity(2), LUTFormat::hald, "t", path / "x.png"),
+                 ImageLoaderError);
+    EXPECT_EQ(contents(path), "previous");
 }
 
 }  // namespace
