@@ -21,7 +21,7 @@ constexpr float k16BitMax = 65535.0f;
 constexpr const char* kOpenTitle = "Couldn\u2019t open the image";
 constexpr const char* kSaveTitle = "Couldn\u2019t save the image";
 
-std::string quoted(const path& file)
+std::string quotedName(const path& file)
 {
     return "\u201C" + file.filename().string() + "\u201D";
 }
@@ -47,7 +47,7 @@ void refuseToReplaceInput(const Job& job)
 {
     std::error_code error;
     if (std::filesystem::equivalent(job.input, job.output, error)) {
-        throw CommandFailure(kSaveTitle, quoted(job.output) +
+        throw CommandFailure(kSaveTitle, quotedName(job.output) +
                                              " is the input image and would be replaced; choose "
                                              "another output.");
     }
@@ -65,7 +65,7 @@ std::vector<Job> jobsInFolder(const std::vector<path>& inputs, const path& folde
             name.replace_extension(".png");
         const path output = folder / name;
         if (!outputs.insert(output).second) {
-            throw UsageError("Two inputs would both be written to " + quoted(output) +
+            throw UsageError("Two inputs would both be written to " + quotedName(output) +
                              "; apply them in separate runs or rename one.");
         }
         jobs.push_back({input, output});
@@ -77,7 +77,7 @@ void applyToFile(const LUT3D& lut, const Job& job)
 {
     const std::optional<ImageFileType> type = ImageLoader::fileType(job.output);
     if (!type) {
-        throw UsageError("The output " + quoted(job.output) +
+        throw UsageError("The output " + quotedName(job.output) +
                          " needs the extension .png, .jpg, .tif or .webp.");
     }
     refuseToReplaceInput(job);

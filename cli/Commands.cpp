@@ -82,7 +82,7 @@ constexpr std::array<NamedColour, 8> kInfoSamples = {{
     {"skin", {0.87f, 0.67f, 0.55f}},
 }};
 
-std::string quoted(const path& file)
+std::string quotedName(const path& file)
 {
     return "\u201C" + file.filename().string() + "\u201D";
 }
@@ -346,7 +346,7 @@ int runApply(const ApplyOptions& options)
     }
     for (const BatchApply::Job& job : jobs) {
         if (!ImageLoader::fileType(job.output))
-            throw UsageError("The output " + quoted(job.output) +
+            throw UsageError("The output " + quotedName(job.output) +
                              " needs the extension .png, .jpg, .tif or .webp.");
     }
     const LUT3D lut = readLUT(options.lut);
@@ -354,7 +354,7 @@ int runApply(const ApplyOptions& options)
         std::error_code error;
         std::filesystem::create_directories(options.folder, error);
         if (error) {
-            throw CommandFailure(kSaveImageTitle, "The folder " + quoted(options.folder) +
+            throw CommandFailure(kSaveImageTitle, "The folder " + quotedName(options.folder) +
                                                       " could not be created: " +
                                                       error.message() + ".");
         }
@@ -414,7 +414,7 @@ void runInfo(const std::string& input)
 void requirePng(const path& output)
 {
     if (ImageLoader::fileType(output) != ImageFileType::png)
-        throw UsageError("The output " + quoted(output) + " must be a .png file.");
+        throw UsageError("The output " + quotedName(output) + " must be a .png file.");
 }
 
 void runIdentityHald(const std::string& output, int level)
@@ -470,6 +470,8 @@ int run(int argc, const char* const* argv)
                  "them.",
                  "lumivert-cli");
     app.require_subcommand(1);
+    app.footer("Run lumivert-cli COMMAND --help for the options and examples of each command.\n"
+               "Exit status: 0 success, 1 a file could not be read or written, 2 a usage error.");
     std::function<int()> action;
     const auto does = [&action](std::function<void()> work) {
         return [&action, work = std::move(work)] {
