@@ -1,0 +1,461 @@
+#include "CliRunner.hpp"
+
+#include "color/ColorMath.hpp"
+#include "imaging/ImageLoader.hpp"
+#include "imaging/PreviewRenderer.hpp"
+#include "imaging/TestChart.hpp"
+#include "learners/GradePipeline.hpp"
+#include "learners/LookExtractor.hpp"
+#include "learners/LookTransform.hpp"
+#include "lut/FileIO.hpp"
+#include "lut/LUTReader.hpp"
+#include "lut/LUTWriter.hpp"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+#include <vips/vips8>
+
+#include <cmath>
+#include <functional>
+#include <memory>
+#include <random>
+
+namespace lumivert {
+namespace {
+
+using std::filesystem::path;
+using testing::CliResult;
+using testing::CliRunner;
+using vips::VImage;
+
+// Text files carry six decimals; .3dl twelve-bit integers.
+constexpr float kCubeTolerance = 1e-6f;
+constexpr float kThreeDLTolerance = 0.5f / 4095.0f + 1e-6f;
+
+PixelBuffer noise(std::int64_t width, std::int64_t height, unsigned seed)
+{
+    std::mt19937 random(seed);
+    std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+    PixelBuffer pixels(width, height, RGB{});
+    for (std::int64_t y = 0; y < height; ++y)
+        for (std::int64_t x = 0; x < width; ++x)
+            pixels.set(x, y, {unit(random), unit(random), unit(random)});
+    return pixels;
+}
+
+// A smooth grade: warmer, slightly lifted, gamma on each channel.
+RGB warmGrade(const RGB& c)
+{
+    return {std::pow(c.r, 0.8f) * 0.95f + 0.05f, std::pow(c.g, 0.9f), std::pow(c.b, 1.1f) * 0.9f};
+}
+
+float maxDifference(const LUT3D& a, const LUT3D& b)
+{
+    EXPECT_EQ(a.size(), b.size());
+    float worst = 0;
+    for (std::size_t i = 0; i < a.values().size() && i < b.values().size(); ++i) {
+        const RGB& x = a.values()[i];
+        const RGB& y = b.values()[i];
+        worst = std::max({worst, std::abs(x.r - y.r), std::abs(x.g - y.g), std::abs(x.b - y.b)});
+    }
+    return worst;
+}
+
+VImage header(const path& file)
+{
+    [[maybe_unused]] static const bool started = vips_init("lumivert-cli-test") == 0;
+    return VImage::new_from_file(file.c_str());
+}
+
+nlohmann::json parsed(const CliResult& result)
+{
+    EXPECT_EQ(result.status, 0) << result.err;
+    return nlohmann::json::parse(result.out);
+}
+
+void expectInRange(const nlohmann::json& value, double lo, double hi, const char* name)
+{
+    ASSERT_TRUE(value.is_number()) << name;
+    EXPECT_GE(value.get<double>(), lo) << name;
+    EXPECT_LE(value.get<double>(), hi) << name;
+}
+
+// ---- Making LUTs -------------------------------------------------------------------------------
+
+TEST(CliLook, WritesTheAppsGradeInTheThreeFormatsNamedAfterTheReference)
+{
+    CliRunner cli;
+    const path reference = CliRunner::sample("coffee.png");
+    const CliResult result = cli.run({"look", reference.string(), "--format", "all", "--size",
+                                      "17"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(cli.entries(),
+              (std::vector<std::string>{"coffee Look.3dl", "coffee Look.cube", "coffee Look.png"}));
+
+    const LookAnalysis analysis =
+        LookExtractor::analyse(ImageLoader::load(reference, 1600).pixels());
+    const LUT3D expected =
+        GradePipeline(std::make_shared<LookTransform>(analysis, LookSettings{}), 1.0f, {})
+            .makeLUT(17);
+    const auto cube = LUTReader::cube(FileIO::readAll(cli / "coffee Look.cube"));
+    EXPECT_EQ(cube.title, "coffee Look");
+    EXPECT_LE(maxDifference(cube.lut, expected), kCubeTolerance);
+    EXPECT_LE(maxDifference(LUTReader::read(cli / "coffee Look.3dl"), expected), kThreeDLTolerance);
+    const LUT3D hald = LUTReader::read(cli / "coffee Look.png");
+    EXPECT_EQ(hald.size(), 64);
+    EXPECT_NE(result.out.find("Look"), std::string::npos);
+}
+
+TEST(CliLook, IntensityFineTuneAndSettingsReachTheLUT)
+{
+    CliRunner cli;
+    const std::string reference = CliRunner::sample("chelsea.png").string();
+    ASSERT_EQ(cli.run({"look", reference, "-o", "off.cube", "--intensity", "0"}).status, 0);
+    EXPECT_LE(LUTReader::read(cli / "off.cube").maxDeviationFromIdentity(), kCubeTolerance);
+
+    ASSERT_EQ(cli.run({"look", reference, "-o", "warm.cube", "--intensity", "0", "--finetune",
+                       "0.5,0,0,0", "--title", "Warm"})
+                  .status,
+              0);
+    const auto warm = LUTReader::cube(FileIO::readAll(cli / "warm.cube"));
+    EXPECT_EQ(warm.title, "Warm");
+    const RGB grey = warm.lut.sample({0.5f, 0.5f, 0.5f});
+    EXPECT_GT(grey.r, grey.b + 0.02f);
+
+    ASSERT_EQ(cli.run({"look", reference, "-o", "none.cube", "--look-settings", "0,0,1,0"}).status,
+              0);
+    // Full colourfulness with the other aspects off keeps the grey axis.
+    const RGB kept = LUTReader::read(cli / "none.cube").sample({0.5f, 0.5f, 0.5f});
+    EXPECT_NEAR(kept.r, 0.5f, 0.01f);
+    EXPECT_NEAR(kept.b, 0.5f, 0.01f);
+}
+
+TEST(CliMatch, NamesTheLUTAfterTheReferenceAndSaysWhatItMatched)
+{
+    CliRunner cli;
+    const CliResult result = cli.run({"match", CliRunner::sample("chelsea.png").string(),
+                                      CliRunner::sample("astronaut.png").string(), "--format",
+                                      "3dl", "--match-settings", "1,0.5"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(cli.entries(), (std::vector<std::string>{"astronaut Match.3dl"}));
+    EXPECT_NE(result.out.find("Matching \u201Cchelsea\u201D to \u201Castronaut\u201D"),
+              std::string::npos);
+    EXPECT_GT(LUTReader::read(cli / "astronaut Match.3dl").maxDeviationFromIdentity(), 0.02f);
+}
+
+TEST(CliEdit, LearnsAGradeThatApplyPutOnAPhoto)
+{
+    CliRunner cli;
+    LUTWriter::write(LUT3D::build(17, warmGrade), LUTFormat::cube, "Known", cli / "known.cube");
+    const std::string before = CliRunner::sample("coffee.png").string();
+    ASSERT_EQ(cli.run({"apply", "known.cube", before, "-o", "after.png"}).status, 0);
+
+    const CliResult result = cli.run({"edit", before, "after.png", "-o", "learned.cube"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_NE(result.out.find("(excellent)"), std::string::npos) << result.out;
+    const auto learned = LUTReader::cube(FileIO::readAll(cli / "learned.cube"));
+    EXPECT_EQ(learned.title, "after Edit");
+    // Colours the photo holds (warm browns and near-greys) come back close to the known grade.
+    for (const RGB colour : {RGB{0.5f, 0.4f, 0.3f}, RGB{0.3f, 0.25f, 0.2f}, RGB{0.7f, 0.6f, 0.5f}}) {
+        const RGB want = warmGrade(colour);
+        const RGB got = learned.lut.sample(colour);
+        EXPECT_NEAR(got.r, want.r, 0.02f);
+        EXPECT_NEAR(got.g, want.g, 0.02f);
+        EXPECT_NEAR(got.b, want.b, 0.02f);
+    }
+}
+
+TEST(CliHald, IdentityTemplateReadsBackAsTheIdentity)
+{
+    CliRunner cli;
+    ASSERT_EQ(cli.run({"identity-hald", "Identity HALD 8.png"}).status, 0);
+    const VImage identity = header(cli / "Identity HALD 8.png");
+    EXPECT_EQ(identity.width(), 512);
+    EXPECT_EQ(identity.height(), 512);
+    EXPECT_EQ(identity.format(), VIPS_FORMAT_USHORT);
+
+    ASSERT_EQ(cli.run({"identity-hald", "small.png", "--level", "4"}).status, 0);
+    EXPECT_EQ(header(cli / "small.png").width(), 64);
+    const CliResult result = cli.run({"hald", "small.png", "--size", "17"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_NE(result.out.find("HALD level 4 \u00B7 16-point cube"), std::string::npos);
+    const auto cube = LUTReader::cube(FileIO::readAll(cli / "small.cube"));
+    EXPECT_EQ(cube.title, "small");
+    EXPECT_LE(cube.lut.maxDeviationFromIdentity(), 1e-4f);
+}
+
+TEST(CliChart, WritesThe8BitTestChart)
+{
+    CliRunner cli;
+    ASSERT_EQ(cli.run({"chart", "chart.png"}).status, 0);
+    EXPECT_EQ(header(cli / "chart.png").format(), VIPS_FORMAT_UCHAR);
+    EXPECT_EQ(ImageLoader::makeImage8(ImageLoader::loadExact(cli / "chart.png")),
+              ImageLoader::makeImage8(TestChart::make(1200, 800)));
+}
+
+// ---- Analyses as JSON --------------------------------------------------------------------------
+
+TEST(CliAnalyse, LookHoldsEveryFieldWithinItsRange)
+{
+    CliRunner cli;
+    const nlohmann::json json =
+        parsed(cli.run({"analyse", "look", CliRunner::sample("coffee.png").string()}));
+    EXPECT_EQ(json["image"], "coffee");
+    EXPECT_TRUE(json["summary"].is_string());
+    const nlohmann::json& look = json["analysis"];
+    expectInRange(look["blackLevel"], 0, 0.4, "blackLevel");
+    expectInRange(look["whiteLevel"], 0.6, 1, "whiteLevel");
+    expectInRange(look["contrast"], 0.9, 1.15, "contrast");
+    expectInRange(look["saturation"], 0, 1, "saturation");
+    ASSERT_EQ(look["tints"].size(), 12u);
+    for (const auto& tint : look["tints"])
+        EXPECT_LE(std::hypot(tint["a"].get<double>(), tint["b"].get<double>()), 0.0601);
+    ASSERT_LE(look["palette"].size(), 6u);
+    ASSERT_GE(look["palette"].size(), 1u);
+    for (const auto& colour : look["palette"]) {
+        expectInRange(colour["weight"], 0.04, 1, "weight");
+        expectInRange(colour["pullHue"], -M_PI, M_PI, "pullHue");
+        for (const char* channel : {"r", "g", "b"})
+            expectInRange(colour["srgb"][channel], 0, 1, channel);
+    }
+}
+
+TEST(CliAnalyse, MatchHoldsTheCurvesAndSixBands)
+{
+    CliRunner cli;
+    const nlohmann::json json =
+        parsed(cli.run({"analyse", "match", CliRunner::sample("chelsea.png").string(),
+                        CliRunner::sample("coffee.png").string()}));
+    EXPECT_EQ(json["summary"], "Matching \u201Cchelsea\u201D to \u201Ccoffee\u201D");
+    const nlohmann::json& match = json["analysis"];
+    for (const char* curve : {"toneMap", "sourceRank"}) {
+        ASSERT_EQ(match[curve].size(), 1024u) << curve;
+        for (const auto& value : match[curve])
+            expectInRange(value, 0, 1, curve);
+    }
+    ASSERT_EQ(match["bands"].size(), 6u);
+    for (const auto& band : match["bands"]) {
+        EXPECT_TRUE(band["sourceMean"].contains("a"));
+        EXPECT_TRUE(band["referenceMean"].contains("b"));
+        EXPECT_TRUE(band["matrix"].contains("m01"));
+    }
+}
+
+TEST(CliAnalyse, EditOfAnUnchangedPhotoIsExcellent)
+{
+    CliRunner cli;
+    const std::string photo = CliRunner::sample("chelsea.png").string();
+    const nlohmann::json json =
+        parsed(cli.run({"analyse", "edit", photo, photo, "--smoothing", "0.05"}));
+    EXPECT_EQ(json["smoothness"], 0.05);
+    const nlohmann::json& edit = json["analysis"];
+    expectInRange(edit["rmsError"], 0, 1.5, "rmsError");
+    expectInRange(edit["coverage"], 0.01, 1, "coverage");
+    EXPECT_GT(edit["sampleCount"].get<std::int64_t>(), 100000);
+    EXPECT_EQ(edit["verdict"], "excellent");
+    EXPECT_EQ(json["summary"].get<std::string>().rfind("Fit error ", 0), 0u);
+}
+
+// ---- Applying, converting, describing ----------------------------------------------------------
+
+TEST(CliApply, AnIdentityLUTLeavesAn8BitImageUnchangedAndTagsItSRGB)
+{
+    CliRunner cli;
+    ImageLoader::writePNG(noise(61, 37, 1), cli / "noise.png", false);
+    LUTWriter::write(LUT3D::identity(33), LUTFormat::cube, "Identity", cli / "identity.cube");
+    const CliResult result = cli.run({"apply", "identity.cube", "noise.png", "-o", "out.png"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    const VImage written = header(cli / "out.png");
+    EXPECT_EQ(written.format(), VIPS_FORMAT_UCHAR);
+    EXPECT_NE(written.get_typeof(VIPS_META_ICC_NAME), 0u);
+    EXPECT_EQ(ImageLoader::loadExact(cli / "out.png").pixels(),
+              ImageLoader::loadExact(cli / "noise.png").pixels());
+}
+
+TEST(CliApply, SixteenBitInputGivesSixteenBitOutput)
+{
+    CliRunner cli;
+    const PixelBuffer deep = noise(40, 30, 2);
+    ImageLoader::writePNG(deep, cli / "deep.png", true);
+    LUTWriter::write(LUT3D::identity(17), LUTFormat::cube, "", cli / "identity.cube");
+    ASSERT_EQ(cli.run({"apply", "identity.cube", "deep.png", "-o", "out.tif"}).status, 0);
+    EXPECT_EQ(header(cli / "out.tif").format(), VIPS_FORMAT_USHORT);
+    const PixelBuffer read = ImageLoader::loadExact(cli / "out.tif");
+    const PixelBuffer stored = ImageLoader::loadExact(cli / "deep.png");
+    for (std::size_t i = 0; i < read.pixels().size(); ++i)
+        ASSERT_NEAR(read.pixels()[i].g, stored.pixels()[i].g, 1.5f / 65535.0f) << i;
+}
+
+TEST(CliApply, ManyImagesGoToAFolderGradedLikeThePreview)
+{
+    CliRunner cli;
+    const LUT3D lut = LUT3D::build(33, warmGrade);
+    LUTWriter::write(lut, LUTFormat::cube, "Warm", cli / "warm.cube");
+    const path coffee = CliRunner::sample("coffee.png");
+    const CliResult result =
+        cli.run({"apply", "warm.cube", coffee.string(), CliRunner::sample("chelsea.png").string(),
+                 CliRunner::sample("astronaut.png").string(), "--out-dir", "graded/out"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    for (const char* name : {"coffee.png", "chelsea.png", "astronaut.png"})
+        EXPECT_TRUE(std::filesystem::exists(cli / "graded/out" / name)) << name;
+    // Exactly the renderer on the photo as the app loads it, at full size.
+    const LUT3D read = LUTReader::read(cli / "warm.cube");
+    const Image8 expected = PreviewRenderer().render(ImageLoader::load(coffee, 1600).image(), read);
+    EXPECT_EQ(ImageLoader::makeImage8(ImageLoader::loadExact(cli / "graded/out/coffee.png")),
+              expected);
+}
+
+TEST(CliConvert, TextAndHaldFormatsRoundTrip)
+{
+    CliRunner cli;
+    const LUT3D lut = LUT3D::build(17, warmGrade);
+    LUTWriter::write(lut, LUTFormat::cube, "Warm grade", cli / "warm.cube");
+
+    ASSERT_EQ(cli.run({"convert", "warm.cube", "-o", "warm.3dl"}).status, 0);
+    ASSERT_EQ(cli.run({"convert", "warm.3dl", "-o", "back.cube", "--title", "Back"}).status, 0);
+    const auto back = LUTReader::cube(FileIO::readAll(cli / "back.cube"));
+    EXPECT_EQ(back.title, "Back");
+    EXPECT_LE(maxDifference(back.lut, lut), kThreeDLTolerance + kCubeTolerance);
+
+    ASSERT_EQ(cli.run({"convert", "warm.cube", "-o", "warm.png"}).status, 0);
+    ASSERT_EQ(cli.run({"convert", "warm.png", "-o", "again.cube", "--size", "17"}).status, 0);
+    EXPECT_LE(maxDifference(LUTReader::read(cli / "again.cube"), lut), 2e-3f);
+
+    ASSERT_EQ(cli.run({"convert", "warm.cube", "-o", "small.cube", "--size", "9"}).status, 0);
+    const auto small = LUTReader::cube(FileIO::readAll(cli / "small.cube"));
+    EXPECT_EQ(small.lut.size(), 9);
+    EXPECT_EQ(small.title, "Warm grade");
+}
+
+TEST(CliInfo, DescribesSizeTitleAndMappings)
+{
+    CliRunner cli;
+    LUTWriter::write(LUT3D::identity(5), LUTFormat::cube, "Plain", cli / "plain.cube");
+    const CliResult result = cli.run({"info", "plain.cube"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_NE(result.out.find("Size: 5 points per axis"), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("Title: Plain"), std::string::npos);
+    EXPECT_NE(result.out.find("Largest change from identity: 0.000000"), std::string::npos);
+    EXPECT_NE(result.out.find("white     1.0000 1.0000 1.0000 -> 1.0000 1.0000 1.0000"),
+              std::string::npos);
+}
+
+// ---- Failures: exit status, the message, and nothing half-written ------------------------------
+
+struct FailureCase {
+    const char* name;
+    std::vector<std::string> arguments;  // "@coffee" stands for that sample's path
+    int status;
+    std::string message;  // expected on standard error
+};
+
+class CliFailures : public ::testing::TestWithParam<FailureCase> {};
+
+TEST_P(CliFailures, ExitWithTheMessageAndLeaveNoFileBehind)
+{
+    const FailureCase& c = GetParam();
+    CliRunner cli;
+    FileIO::writeAtomically(cli / "bad.cube", "LUT_3D_SIZE 2\n0 0 0\n1 x 0\n");
+    LUTWriter::write(LUT3D::identity(2), LUTFormat::cube, "", cli / "good.cube");
+    std::vector<std::string> arguments;
+    for (const std::string& argument : c.arguments) {
+        arguments.push_back(argument.starts_with("@")
+                                ? CliRunner::sample(argument.substr(1) + ".png").string()
+                                : argument);
+    }
+    const CliResult result = cli.run(arguments);
+    EXPECT_EQ(result.status, c.status) << result.err;
+    EXPECT_NE(result.err.find(c.message), std::string::npos) << result.err;
+    EXPECT_EQ(result.err.find("terminate"), std::string::npos);
+    EXPECT_EQ(cli.entries(), (std::vector<std::string>{"bad.cube", "good.cube"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CliFailures,
+    ::testing::Values(
+        FailureCase{"MissingImage",
+                    {"look", "missing.jpg", "-o", "x.cube"},
+                    1,
+                    "Couldn\u2019t open the image: \u201Cmissing.jpg\u201D could not be opened as an "
+                    "image."},
+        FailureCase{"NotAHald", {"hald", "@coffee", "-o", "x.cube"}, 1, "is not a HALD CLUT"},
+        FailureCase{"MalformedCube",
+                    {"apply", "bad.cube", "@coffee", "-o", "x.png"},
+                    1,
+                    "Couldn\u2019t read the LUT: The LUT file could not be read"},
+        FailureCase{"UnwritableLUT",
+                    {"identity-hald", "missing/x.png"},
+                    1,
+                    "Couldn\u2019t save the HALD image: \u201Cx.png\u201D"},
+        FailureCase{"UnwritableImage",
+                    {"apply", "good.cube", "@chelsea", "-o", "good.cube/x.png"},
+                    1,
+                    "Couldn\u2019t save the image: \u201Cx.png\u201D could not be written."},
+        FailureCase{"UnwritableConvert",
+                    {"convert", "good.cube", "-o", "missing/x.3dl"},
+                    1,
+                    "Couldn\u2019t save the LUT: \u201Cx.3dl\u201D could not be saved"},
+        FailureCase{"DifferentShapes",
+                    {"edit", "@chelsea", "@astronaut", "-o", "x.cube"},
+                    1,
+                    "Couldn\u2019t analyse the images: The before and after images have different "
+                    "shapes."},
+        FailureCase{"NoCommand", {}, 2, "A subcommand is required"},
+        FailureCase{"UnknownLUTExtension",
+                    {"look", "@coffee", "-o", "x.txt"},
+                    2,
+                    "needs the extension .cube, .3dl or .png"},
+        FailureCase{"UnknownImageExtension",
+                    {"apply", "good.cube", "@coffee", "-o", "x.bmp"},
+                    2,
+                    "needs the extension .png, .jpg, .tif or .webp"},
+        FailureCase{"ExportSize", {"look", "@coffee", "--size", "20"}, 2, "--size"},
+        FailureCase{"FineTuneCount", {"look", "@coffee", "--finetune", "1,2,3"}, 2, "--finetune"},
+        FailureCase{"SeveralImagesOneOutput",
+                    {"apply", "good.cube", "@coffee", "@chelsea", "-o", "x.png"},
+                    2,
+                    "--out-dir"},
+        FailureCase{"NoOutput", {"apply", "good.cube", "@coffee"}, 2, "Name the output"},
+        FailureCase{"ConvertSize",
+                    {"convert", "good.cube", "-o", "bad.cube", "--size", "1"},
+                    2,
+                    "--size must lie between 2 and 256"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(CliFailuresApply, OneUnreadableImageDoesNotStopTheOthers)
+{
+    CliRunner cli;
+    LUTWriter::write(LUT3D::identity(2), LUTFormat::cube, "", cli / "id.cube");
+    const CliResult result = cli.run({"apply", "id.cube", "missing.png",
+                                      CliRunner::sample("chelsea.png").string(), "--out-dir", "o"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.err.find("\u201Cmissing.png\u201D could not be opened"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::exists(cli / "o/chelsea.png"));
+    EXPECT_FALSE(std::filesystem::exists(cli / "o/missing.png"));
+}
+
+TEST(CliFailuresApply, NeverReplacesItsOwnInput)
+{
+    CliRunner cli;
+    ImageLoader::writePNG(noise(8, 8, 3), cli / "photo.png", false);
+    const auto before = ImageLoader::loadExact(cli / "photo.png");
+    LUTWriter::write(LUT3D::build(2, warmGrade), LUTFormat::cube, "", cli / "warm.cube");
+    const CliResult result = cli.run({"apply", "warm.cube", "photo.png", "-o", "./photo.png"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.err.find("is the input image"), std::string::npos) << result.err;
+    EXPECT_EQ(ImageLoader::loadExact(cli / "photo.png"), before);
+}
+
+TEST(CliHelp, EveryCommandHasHelpWithExamples)
+{
+    CliRunner cli;
+    for (const char* command : {"look", "match", "edit", "hald", "analyse", "apply", "convert",
+                                "info", "identity-hald", "chart"}) {
+        const CliResult result = cli.run({command, "--help"});
+        EXPECT_EQ(result.status, 0) << command;
+        EXPECT_NE(result.out.find("Examples:"), std::string::npos) << command;
+    }
+}
+
+} // namespace
+} // namespace lumivert

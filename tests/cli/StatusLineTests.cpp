@@ -1,0 +1,56 @@
+#include "cli/StatusLine.hpp"
+
+#include <gtest/gtest.h>
+
+namespace lumivert {
+namespace {
+
+TEST(StatusLineLook, NamesEachDeviationInOrder)
+{
+    LookAnalysis analysis;
+    EXPECT_EQ(StatusLine::look(analysis), "A near-neutral look");
+
+    analysis.blackLevel = 0.03f;
+    analysis.contrast = 1.02f;
+    analysis.saturation = 0.5f;
+    EXPECT_EQ(StatusLine::look(analysis), "Look: blacks lifted, muted colour");
+
+    analysis.whiteLevel = 0.9f;
+    analysis.contrast = 0.95f;
+    analysis.saturation = 0.2f;
+    analysis.tints[5] = {0.006f, 0.006f};  // 0.0085 long
+    EXPECT_EQ(StatusLine::look(analysis),
+              "Look: blacks lifted, soft highlights, less contrast, monochrome, colour cast");
+}
+
+TEST(StatusLineLook, ThresholdsAreExclusive)
+{
+    LookAnalysis analysis;
+    analysis.blackLevel = 0.02f;
+    analysis.whiteLevel = 0.97f;
+    analysis.saturation = 0.85f;
+    analysis.tints[0] = {0.008f, 0};
+    EXPECT_EQ(StatusLine::look(analysis), "A near-neutral look");
+    analysis.contrast = 1.05f;
+    EXPECT_EQ(StatusLine::look(analysis), "Look: more contrast");
+}
+
+TEST(StatusLineEdit, VerdictBoundariesBelongToTheWorseVerdict)
+{
+    EXPECT_EQ(StatusLine::editVerdict(1.49f), "excellent");
+    EXPECT_EQ(StatusLine::editVerdict(1.5f), "good");
+    EXPECT_EQ(StatusLine::editVerdict(3.0f), "fair");
+    EXPECT_EQ(StatusLine::editVerdict(6.0f),
+              "poor: local edits or a different crop cannot be captured by a LUT");
+    EXPECT_EQ(StatusLine::edit(1.25f), "Fit error 1.2 levels (excellent)");
+}
+
+TEST(StatusLineOthers, MatchAndHaldTexts)
+{
+    EXPECT_EQ(StatusLine::match("mine", "film"), "Matching \u201Cmine\u201D to \u201Cfilm\u201D");
+    EXPECT_EQ(StatusLine::hald(64), "HALD level 8 \u00B7 64-point cube");
+    EXPECT_EQ(StatusLine::hald(144), "HALD level 12 \u00B7 144-point cube");
+}
+
+} // namespace
+} // namespace lumivert
