@@ -2,7 +2,7 @@
 JOBS ?= 2
 CMAKE ?= cmake
 
-.PHONY: all deps build build-asan test bench run clean
+.PHONY: all deps build build-asan test bench bench-cli demo run clean
 
 all: build
 
@@ -23,10 +23,19 @@ test: build-asan
 bench: build
 	./build/bench/lumivert-bench
 
+# lumivert-cli on the sample photos; writes LUTs and before/after images into demo-output/.
+demo: build
+	./scripts/demo build/cli/lumivert-cli
+
+# Whole-process timings of lumivert-cli against ImageMagick and OpenColorIO (needs the optional tools).
+bench-cli: build
+	./scripts/bench-cli build/cli/lumivert-cli
+
 run: build
 	@echo "Lumivert core library built in build/. What exists so far:"
 	@ls build/core/libLumivertCore.a build/bench/lumivert-bench
 	@echo "Run 'make test' for the test suite and 'make bench' for the benchmarks."
+	@echo "The command line: build/cli/lumivert-cli --help; 'make demo' runs it on the samples."
 
 clean:
-	rm -rf build build-asan
+	rm -rf build build-asan demo-output

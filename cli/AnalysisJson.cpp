@@ -36,7 +36,7 @@ json curve(const Curve1D& curve)
     return values;
 }
 
-} // namespace
+}  // namespace
 
 json number(float value)
 {
@@ -61,12 +61,10 @@ json look(const LookAnalysis& analysis)
                            {"weight", number(colour.weight)},
                            {"pullHue", number(colour.pullHue)}});
     }
-    return {{"blackLevel", number(analysis.blackLevel)},
-            {"whiteLevel", number(analysis.whiteLevel)},
-            {"contrast", number(analysis.contrast)},
-            {"tints", tints},
-            {"saturation", number(analysis.saturation)},
-            {"palette", palette}};
+    return {
+        {"blackLevel", number(analysis.blackLevel)}, {"whiteLevel", number(analysis.whiteLevel)},
+        {"contrast", number(analysis.contrast)},     {"tints", tints},
+        {"saturation", number(analysis.saturation)}, {"palette", palette}};
 }
 
 json match(const MatchAnalysis& analysis)
@@ -94,4 +92,4 @@ json edit(const EditFit& fit, std::int64_t sampleCount)
             {"verdict", StatusLine::editVerdict(fit.rmsError)}};
 }
 
-} // namespace lumivert::AnalysisJson
+}  // namespace lumivert::AnalysisJson

@@ -21,4 +21,4 @@ nlohmann::json match(const MatchAnalysis& analysis);
 // rmsError, coverage, sampleCount, iterations and the verdict text.
 nlohmann::json edit(const EditFit& fit, std::int64_t sampleCount);
 
-} // namespace lumivert::AnalysisJson
+}  // namespace lumivert::AnalysisJson

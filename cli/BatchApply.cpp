@@ -53,7 +53,7 @@ void refuseToReplaceInput(const Job& job)
     }
 }
 
-} // namespace
+}  // namespace
 
 std::vector<Job> jobsInFolder(const std::vector<path>& inputs, const path& folder)
 {
@@ -81,8 +81,7 @@ void applyToFile(const LUT3D& lut, const Job& job)
                          " needs the extension .png, .jpg, .tif or .webp.");
     }
     refuseToReplaceInput(job);
-    const FullImage full =
-        attempt(kOpenTitle, [&] { return ImageLoader::loadFull(job.input); });
+    const FullImage full = attempt(kOpenTitle, [&] { return ImageLoader::loadFull(job.input); });
     attempt(kSaveTitle, [&] {
         if (full.sixteenBit) {
             ImageLoader::writeImage(graded16(full.image.pixels(), lut), job.output, *type,
@@ -122,4 +121,4 @@ std::vector<Failure> applyAll(const LUT3D& lut, const std::vector<Job>& jobs,
     return failures;
 }
 
-} // namespace lumivert::BatchApply
+}  // namespace lumivert::BatchApply

@@ -38,4 +38,4 @@ void applyToFile(const LUT3D& lut, const Job& job);
 std::vector<Failure> applyAll(const LUT3D& lut, const std::vector<Job>& jobs,
                               const std::function<void(std::size_t, std::size_t)>& progress);
 
-} // namespace lumivert::BatchApply
+}  // namespace lumivert::BatchApply

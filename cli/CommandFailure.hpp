@@ -20,8 +20,7 @@ public:
 };
 
 // Runs the step and gives its user-data error (any std::runtime_error) the step's title.
-template <typename Step>
-auto attempt(std::string_view title, Step&& step) -> decltype(step())
+template <typename Step> auto attempt(std::string_view title, Step&& step) -> decltype(step())
 {
     try {
         return std::forward<Step>(step)();
@@ -32,4 +31,4 @@ auto attempt(std::string_view title, Step&& step) -> decltype(step())
     }
 }
 
-} // namespace lumivert
+}  // namespace lumivert

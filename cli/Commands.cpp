@@ -141,11 +141,9 @@ FineTune fineTuneOf(const GradeOptions& options)
 
 std::vector<PlannedFile> planOf(const GradeOptions& options, const std::string& title)
 {
-    return OutputPlan::files(options.outputOption->count() ? std::optional<path>(options.output)
-                                                           : std::nullopt,
-                             options.formatOption->count() ? std::optional(options.format)
-                                                           : std::nullopt,
-                             title);
+    return OutputPlan::files(
+        options.outputOption->count() ? std::optional<path>(options.output) : std::nullopt,
+        options.formatOption->count() ? std::optional(options.format) : std::nullopt, title);
 }
 
 void writeLUTs(const LUT3D& lut, const std::vector<PlannedFile>& files, const std::string& title)
@@ -355,13 +353,13 @@ int runApply(const ApplyOptions& options)
         std::filesystem::create_directories(options.folder, error);
         if (error) {
             throw CommandFailure(kSaveImageTitle, "The folder " + quotedName(options.folder) +
-                                                      " could not be created: " +
-                                                      error.message() + ".");
+                                                      " could not be created: " + error.message() +
+                                                      ".");
         }
     }
     const bool terminal = ::isatty(STDERR_FILENO) == 1;
-    const auto failures = BatchApply::applyAll(
-        lut, jobs, [terminal](std::size_t done, std::size_t total) {
+    const auto failures =
+        BatchApply::applyAll(lut, jobs, [terminal](std::size_t done, std::size_t total) {
             if (terminal)
                 progressLine(done, total);
         });
@@ -381,7 +379,8 @@ void runConvert(const std::string& input, const std::string& output, std::int64_
 {
     const auto files = OutputPlan::files(path(output), std::nullopt, "");
     LUT3D lut = readLUT(input);
-    const std::string name = title ? *title : cubeTitle(input).value_or(path(input).stem().string());
+    const std::string name =
+        title ? *title : cubeTitle(input).value_or(path(input).stem().string());
     if (size != 0) {
         if (size < kMinConvertSize || size > kMaxConvertSize)
             throw UsageError("The --size must lie between 2 and 256.");
@@ -438,8 +437,7 @@ void runChart(const std::string& output)
 
 // ---- The command line --------------------------------------------------------------------------
 
-CLI::App* addCommand(CLI::App& app, const char* name, const char* description,
-                     const char* examples)
+CLI::App* addCommand(CLI::App& app, const char* name, const char* description, const char* examples)
 {
     CLI::App* command = app.add_subcommand(name, description);
     command->footer(std::string("Examples:\n") + examples);
@@ -462,7 +460,7 @@ int execute(const std::function<int()>& action)
     }
 }
 
-} // namespace
+}  // namespace
 
 int run(int argc, const char* const* argv)
 {
@@ -508,17 +506,15 @@ int run(int argc, const char* const* argv)
         ->required()
         ->expected(2);
     addGradeOptions(*matchCommand, match);
-    matchCommand
-        ->add_option("--match-settings", match.matchSettings, "tone, colour (default 1,1)")
+    matchCommand->add_option("--match-settings", match.matchSettings, "tone, colour (default 1,1)")
         ->delimiter(',')
         ->expected(2);
-    matchCommand->callback(
-        does([&] { runMatch(match, matchInputs.at(0), matchInputs.at(1)); }));
+    matchCommand->callback(does([&] { runMatch(match, matchInputs.at(0), matchInputs.at(1)); }));
 
-    CLI::App* editCommand = addCommand(
-        app, "edit", "Learn the colour change between a photo before and after an edit.",
-        "  lumivert-cli edit original.jpg graded.jpg -o Grade.cube\n"
-        "  lumivert-cli edit before.png after.png --smoothing 0.05 --format all\n");
+    CLI::App* editCommand =
+        addCommand(app, "edit", "Learn the colour change between a photo before and after an edit.",
+                   "  lumivert-cli edit original.jpg graded.jpg -o Grade.cube\n"
+                   "  lumivert-cli edit before.png after.png --smoothing 0.05 --format all\n");
     editCommand->add_option("BEFORE AFTER", editInputs, "the original, then the edited photo")
         ->required()
         ->expected(2);
@@ -546,7 +542,9 @@ int run(int argc, const char* const* argv)
     CLI::App* analyseLookCommand =
         addCommand(*analyse, "look", "Levels, contrast, band tints, colourfulness and palette.",
                    "  lumivert-cli analyse look sunset.jpg > sunset.json\n");
-    analyseLookCommand->add_option("IMAGE", analyseLookInputs, "the photo")->required()->expected(1);
+    analyseLookCommand->add_option("IMAGE", analyseLookInputs, "the photo")
+        ->required()
+        ->expected(1);
     analyseLookCommand->callback(does([&] { analyseLook(analyseLookInputs.front()); }));
     CLI::App* analyseMatchCommand =
         addCommand(*analyse, "match", "Tone map, source ranks and the six colour bands.",
@@ -566,21 +564,20 @@ int run(int argc, const char* const* argv)
         ->expected(2);
     analyseEditCommand->add_option("--smoothing", analyseSmoothing,
                                    "smoothness of the fit (default 0.02)");
-    analyseEditCommand->callback(does([&] {
-        analyseEdit(analyseEditInputs.at(0), analyseEditInputs.at(1), analyseSmoothing);
-    }));
+    analyseEditCommand->callback(does(
+        [&] { analyseEdit(analyseEditInputs.at(0), analyseEditInputs.at(1), analyseSmoothing); }));
 
     ApplyOptions apply;
-    CLI::App* applyCommand = addCommand(
-        app, "apply", "Apply a .cube, .3dl or HALD LUT to images at full resolution.",
-        "  lumivert-cli apply Teal.cube photo.jpg -o photo-teal.jpg\n"
-        "  lumivert-cli apply Teal.3dl shoot/*.tif --out-dir graded/\n");
+    CLI::App* applyCommand =
+        addCommand(app, "apply", "Apply a .cube, .3dl or HALD LUT to images at full resolution.",
+                   "  lumivert-cli apply Teal.cube photo.jpg -o photo-teal.jpg\n"
+                   "  lumivert-cli apply Teal.3dl shoot/*.tif --out-dir graded/\n");
     applyCommand->add_option("LUT", apply.lut, "the LUT file")->required();
     applyCommand->add_option("IMAGE", apply.images, "one or more images")->required();
     apply.outputOption = applyCommand->add_option(
         "-o,--output", apply.output, "output image for one input (.png, .jpg, .tif, .webp)");
-    apply.folderOption = applyCommand->add_option(
-        "--out-dir", apply.folder, "folder for the outputs, named like the inputs");
+    apply.folderOption = applyCommand->add_option("--out-dir", apply.folder,
+                                                  "folder for the outputs, named like the inputs");
     apply.outputOption->excludes(apply.folderOption);
     applyCommand->callback([&] { action = [&] { return runApply(apply); }; });
 
@@ -633,4 +630,4 @@ int run(int argc, const char* const* argv)
     return action ? execute(action) : kExitUsage;
 }
 
-} // namespace lumivert::Commands
+}  // namespace lumivert::Commands

@@ -7,4 +7,4 @@ namespace lumivert::Commands {
 
 int run(int argc, const char* const* argv);
 
-} // namespace lumivert::Commands
+}  // namespace lumivert::Commands

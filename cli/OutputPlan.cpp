@@ -39,7 +39,7 @@ path withExtension(path file, LUTFormat format)
     return file.replace_extension(std::string(format.fileExtension()));
 }
 
-} // namespace
+}  // namespace
 
 const std::vector<std::string>& formatChoices()
 {
@@ -86,8 +86,9 @@ std::vector<PlannedFile> files(const std::optional<path>& output,
         }
         return {{file, *byExtension}};
     }
-    const auto entry = std::find_if(formatTable().begin(), formatTable().end(),
-                                    [&](const auto& candidate) { return candidate.first == *format; });
+    const auto entry =
+        std::find_if(formatTable().begin(), formatTable().end(),
+                     [&](const auto& candidate) { return candidate.first == *format; });
     if (entry == formatTable().end())
         throw UsageError("The format \u201C" + *format + "\u201D is not cube, 3dl, hald or all.");
     // A base name such as "Teal.v2" keeps its dot: only a LUT extension is replaced.
@@ -100,4 +101,4 @@ std::vector<PlannedFile> files(const std::optional<path>& output,
     return planned;
 }
 
-} // namespace lumivert::OutputPlan
+}  // namespace lumivert::OutputPlan

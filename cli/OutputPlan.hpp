@@ -43,6 +43,6 @@ std::string sanitisedFileName(std::string_view name);
 std::vector<PlannedFile> files(const std::optional<std::filesystem::path>& output,
                                const std::optional<std::string>& format, std::string_view title);
 
-} // namespace OutputPlan
+}  // namespace OutputPlan
 
-} // namespace lumivert
+}  // namespace lumivert

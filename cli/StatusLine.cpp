@@ -34,7 +34,7 @@ std::string joined(const std::vector<std::string>& phrases, std::string_view sep
     return text;
 }
 
-} // namespace
+}  // namespace
 
 std::string look(const LookAnalysis& analysis)
 {
@@ -46,7 +46,8 @@ std::string look(const LookAnalysis& analysis)
     if (std::abs(analysis.contrast - 1.0f) > kContrastChange)
         phrases.emplace_back(analysis.contrast > 1.0f ? "more contrast" : "less contrast");
     if (analysis.saturation < kMutedBelow)
-        phrases.emplace_back(analysis.saturation < kMonochromeBelow ? "monochrome" : "muted colour");
+        phrases.emplace_back(analysis.saturation < kMonochromeBelow ? "monochrome"
+                                                                    : "muted colour");
     float strongestCast = 0;
     for (const Chroma& tint : analysis.tints)
         strongestCast = std::max(strongestCast, std::hypot(tint.a, tint.b));
@@ -86,4 +87,4 @@ std::string hald(std::int64_t lutSize)
            "-point cube";
 }
 
-} // namespace lumivert::StatusLine
+}  // namespace lumivert::StatusLine

@@ -22,4 +22,4 @@ std::string edit(float rmsError);
 // "HALD level 8 · 64-point cube".
 std::string hald(std::int64_t lutSize);
 
-} // namespace lumivert::StatusLine
+}  // namespace lumivert::StatusLine

@@ -44,5 +44,5 @@ TEST(AnalysisJsonLook, HoldsEveryFieldAndThePalette)
     EXPECT_TRUE(json["palette"][0]["srgb"].contains("r"));
 }
 
-} // namespace
-} // namespace lumivert
+}  // namespace
+}  // namespace lumivert

@@ -28,7 +28,7 @@ std::string contents(const std::filesystem::path& file)
     return text.str();
 }
 
-} // namespace
+}  // namespace
 
 CliRunner::CliRunner()
 {
@@ -46,10 +46,12 @@ CliRunner::~CliRunner()
 
 CliResult CliRunner::run(const std::vector<std::string>& arguments) const
 {
-    const std::filesystem::path out = folder_.parent_path() / (folder_.filename().string() + ".out");
-    const std::filesystem::path err = folder_.parent_path() / (folder_.filename().string() + ".err");
-    std::string command = "cd " + shellQuoted(folder_.string()) + " && " +
-                          shellQuoted(LUMIVERT_CLI_PATH);
+    const std::filesystem::path out =
+        folder_.parent_path() / (folder_.filename().string() + ".out");
+    const std::filesystem::path err =
+        folder_.parent_path() / (folder_.filename().string() + ".err");
+    std::string command =
+        "cd " + shellQuoted(folder_.string()) + " && " + shellQuoted(LUMIVERT_CLI_PATH);
     for (const std::string& argument : arguments)
         command += " " + shellQuoted(argument);
     command += " >" + shellQuoted(out.string()) + " 2>" + shellQuoted(err.string());
@@ -77,4 +79,4 @@ std::filesystem::path CliRunner::sample(const std::string& name)
     return std::filesystem::path(LUMIVERT_SAMPLES_DIR) / name;
 }
 
-} // namespace lumivert::testing
+}  // namespace lumivert::testing

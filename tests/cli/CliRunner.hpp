@@ -37,4 +37,4 @@ private:
     std::filesystem::path folder_;
 };
 
-} // namespace lumivert::testing
+}  // namespace lumivert::testing

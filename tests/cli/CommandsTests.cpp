@@ -86,8 +86,8 @@ TEST(CliLook, WritesTheAppsGradeInTheThreeFormatsNamedAfterTheReference)
 {
     CliRunner cli;
     const path reference = CliRunner::sample("coffee.png");
-    const CliResult result = cli.run({"look", reference.string(), "--format", "all", "--size",
-                                      "17"});
+    const CliResult result =
+        cli.run({"look", reference.string(), "--format", "all", "--size", "17"});
     ASSERT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(cli.entries(),
               (std::vector<std::string>{"coffee Look.3dl", "coffee Look.cube", "coffee Look.png"}));
@@ -156,7 +156,8 @@ TEST(CliEdit, LearnsAGradeThatApplyPutOnAPhoto)
     const auto learned = LUTReader::cube(FileIO::readAll(cli / "learned.cube"));
     EXPECT_EQ(learned.title, "after Edit");
     // Colours the photo holds (warm browns and near-greys) come back close to the known grade.
-    for (const RGB colour : {RGB{0.5f, 0.4f, 0.3f}, RGB{0.3f, 0.25f, 0.2f}, RGB{0.7f, 0.6f, 0.5f}}) {
+    for (const RGB colour :
+         {RGB{0.5f, 0.4f, 0.3f}, RGB{0.3f, 0.25f, 0.2f}, RGB{0.7f, 0.6f, 0.5f}}) {
         const RGB want = warmGrade(colour);
         const RGB got = learned.lut.sample(colour);
         EXPECT_NEAR(got.r, want.r, 0.02f);
@@ -373,11 +374,12 @@ TEST_P(CliFailures, ExitWithTheMessageAndLeaveNoFileBehind)
 INSTANTIATE_TEST_SUITE_P(
     Cases, CliFailures,
     ::testing::Values(
-        FailureCase{"MissingImage",
-                    {"look", "missing.jpg", "-o", "x.cube"},
-                    1,
-                    "Couldn\u2019t open the image: \u201Cmissing.jpg\u201D could not be opened as an "
-                    "image."},
+        FailureCase{
+            "MissingImage",
+            {"look", "missing.jpg", "-o", "x.cube"},
+            1,
+            "Couldn\u2019t open the image: \u201Cmissing.jpg\u201D could not be opened as an "
+            "image."},
         FailureCase{"NotAHald", {"hald", "@coffee", "-o", "x.cube"}, 1, "is not a HALD CLUT"},
         FailureCase{"MalformedCube",
                     {"apply", "bad.cube", "@coffee", "-o", "x.png"},
@@ -457,5 +459,5 @@ TEST(CliHelp, EveryCommandHasHelpWithExamples)
     }
 }
 
-} // namespace
-} // namespace lumivert
+}  // namespace
+}  // namespace lumivert

@@ -55,5 +55,5 @@ TEST(OutputPlanNames, SanitisingReplacesEachForbiddenCharacterAndTrims)
     EXPECT_EQ(OutputPlan::sanitisedFileName("Caf\u00E9 Look"), "Caf\u00E9 Look");
 }
 
-} // namespace
-} // namespace lumivert
+}  // namespace
+}  // namespace lumivert

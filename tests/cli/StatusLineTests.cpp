@@ -52,5 +52,5 @@ TEST(StatusLineOthers, MatchAndHaldTexts)
     EXPECT_EQ(StatusLine::hald(144), "HALD level 12 \u00B7 144-point cube");
 }
 
-} // namespace
-} // namespace lumivert
+}  // namespace
+}  // namespace lumivert
