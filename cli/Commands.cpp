@@ -139,11 +139,26 @@ FineTune fineTuneOf(const GradeOptions& options)
     return {options.fineTune[0], options.fineTune[1], options.fineTune[2], options.fineTune[3]};
 }
 
-std::vector<PlannedFile> planOf(const GradeOptions& options, const std::string& title)
+// The planned files, none of which may be one of the inputs: with --format all, a graded HALD
+// named like the output would otherwise be replaced by the exported one.
+std::vector<PlannedFile> planOf(const GradeOptions& options, const std::string& title,
+                                const std::vector<std::string>& inputs)
 {
-    return OutputPlan::files(
+    auto files = OutputPlan::files(
         options.outputOption->count() ? std::optional<path>(options.output) : std::nullopt,
         options.formatOption->count() ? std::optional(options.format) : std::nullopt, title);
+    for (const PlannedFile& file : files) {
+        for (const std::string& input : inputs) {
+            std::error_code error;
+            if (std::filesystem::equivalent(file.path, input, error)) {
+                throw CommandFailure(kSaveLUTTitle,
+                                     quotedName(file.path) +
+                                         " is an input and would be replaced; choose another "
+                                         "output.");
+            }
+        }
+    }
+    return files;
 }
 
 void writeLUTs(const LUT3D& lut, const std::vector<PlannedFile>& files, const std::string& title)
@@ -218,7 +233,7 @@ void runLook(const GradeOptions& options, const std::string& reference)
     const LookSettings settings = lookSettingsOf(options.lookSettings);
     const LoadedImage image = loadImage(reference);
     const std::string title = titleOf(options, image.name() + " Look");
-    const auto files = planOf(options, title);
+    const auto files = planOf(options, title, {reference});
     const LookAnalysis analysis = LookExtractor::analyse(image.pixels());
     finishGrade(options, std::make_shared<LookTransform>(analysis, settings), title, files,
                 StatusLine::look(analysis));
@@ -230,7 +245,7 @@ void runMatch(const GradeOptions& options, const std::string& source, const std:
     const LoadedImage sourceImage = loadImage(source);
     const LoadedImage referenceImage = loadImage(reference);
     const std::string title = titleOf(options, referenceImage.name() + " Match");
-    const auto files = planOf(options, title);
+    const auto files = planOf(options, title, {source, reference});
     const MatchAnalysis analysis =
         ColorMatcher::analyse(sourceImage.pixels(), referenceImage.pixels());
     finishGrade(options, std::make_shared<MatchTransform>(analysis, settings), title, files,
@@ -243,7 +258,7 @@ void runEdit(const GradeOptions& options, const std::string& before, const std::
     const LoadedImage beforeImage = loadImage(before);
     const LoadedImage afterImage = loadImage(after);
     const std::string title = titleOf(options, afterImage.name() + " Edit");
-    const auto files = planOf(options, title);
+    const auto files = planOf(options, title, {before, after});
     const EditFit fit = fitEdit(beforeImage, afterImage, smoothing);
     finishGrade(options, std::make_shared<LUT3D>(fit.lut), title, files,
                 StatusLine::edit(fit.rmsError));
@@ -253,7 +268,7 @@ void runHald(const GradeOptions& options, const std::string& graded)
 {
     const LUT3D lut = loadHald(graded);
     const std::string title = titleOf(options, path(graded).stem().string());
-    const auto files = planOf(options, title);
+    const auto files = planOf(options, title, {graded});
     finishGrade(options, std::make_shared<LUT3D>(lut), title, files, StatusLine::hald(lut.size()));
 }
 

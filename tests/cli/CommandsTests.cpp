@@ -448,6 +448,20 @@ TEST(CliFailuresApply, NeverReplacesItsOwnInput)
     EXPECT_EQ(ImageLoader::loadExact(cli / "photo.png"), before);
 }
 
+TEST(CliFailuresLUT, AllFormatsNeverReplaceTheGradedHaldTheyWereMadeFrom)
+{
+    CliRunner cli;
+    ASSERT_EQ(cli.run({"identity-hald", "graded.png", "--level", "2"}).status, 0);
+    const auto before = ImageLoader::loadExact(cli / "graded.png");
+    const CliResult result = cli.run({"hald", "graded.png", "--format", "all", "-o", "graded"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.err.find("\u201Cgraded.png\u201D is an input and would be replaced"),
+              std::string::npos)
+        << result.err;
+    EXPECT_EQ(ImageLoader::loadExact(cli / "graded.png"), before);
+    EXPECT_EQ(cli.entries(), (std::vector<std::string>{"graded.png"}));
+}
+
 TEST(CliHelp, EveryCommandHasHelpWithExamples)
 {
     CliRunner cli;
