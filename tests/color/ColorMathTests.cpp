@@ -1,5 +1,7 @@
 #include "color/ColorMath.hpp"
 
+#include "support/ColorExpectations.hpp"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -9,20 +11,6 @@ namespace lumivert {
 namespace {
 
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
-
-void expectNear(const RGB& actual, const RGB& expected, float tolerance)
-{
-    EXPECT_NEAR(actual.r, expected.r, tolerance);
-    EXPECT_NEAR(actual.g, expected.g, tolerance);
-    EXPECT_NEAR(actual.b, expected.b, tolerance);
-}
-
-void expectNear(const Lab& actual, const Lab& expected, float tolerance)
-{
-    EXPECT_NEAR(actual.L, expected.L, tolerance);
-    EXPECT_NEAR(actual.a, expected.a, tolerance);
-    EXPECT_NEAR(actual.b, expected.b, tolerance);
-}
 
 TEST(TransferFunction, MatchesIecReferencePoints)
 {

@@ -1,6 +1,8 @@
 #include "color/ColorMath.hpp"
 #include "color/LUT3D.hpp"
 
+#include "support/ColorExpectations.hpp"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -11,13 +13,6 @@ namespace lumivert {
 namespace {
 
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
-
-void expectNear(const RGB& actual, const RGB& expected, float tolerance)
-{
-    EXPECT_NEAR(actual.r, expected.r, tolerance);
-    EXPECT_NEAR(actual.g, expected.g, tolerance);
-    EXPECT_NEAR(actual.b, expected.b, tolerance);
-}
 
 // A smooth, non-separable grade: exact trilinear reproduction is impossible, so
 // lookups between nodes must be interpolated, not copied.

@@ -2,6 +2,8 @@
 
 #include "imaging/ImageLoader.hpp"
 
+#include "support/ColorExpectations.hpp"
+
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
@@ -26,13 +28,6 @@ RGB bytes(double r, double g, double b)
 {
     return {static_cast<float>(r / 255.0), static_cast<float>(g / 255.0),
             static_cast<float>(b / 255.0)};
-}
-
-void expectNear(const RGB& actual, const RGB& expected, float tolerance)
-{
-    EXPECT_NEAR(actual.r, expected.r, tolerance);
-    EXPECT_NEAR(actual.g, expected.g, tolerance);
-    EXPECT_NEAR(actual.b, expected.b, tolerance);
 }
 
 // An image wrapped from samples, copied so it outlives the vector.

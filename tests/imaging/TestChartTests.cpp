@@ -1,18 +1,13 @@
 #include "imaging/TestChart.hpp"
 
+#include "support/ColorExpectations.hpp"
+
 #include <gtest/gtest.h>
 
 namespace lumivert {
 namespace {
 
 constexpr RGB kBackground{0.24f, 0.24f, 0.24f};
-
-void expectNear(const RGB& actual, const RGB& expected, float tolerance)
-{
-    EXPECT_NEAR(actual.r, expected.r, tolerance);
-    EXPECT_NEAR(actual.g, expected.g, tolerance);
-    EXPECT_NEAR(actual.b, expected.b, tolerance);
-}
 
 RGB bytes(float r, float g, float b) { return {r / 255.0f, g / 255.0f, b / 255.0f}; }
 

@@ -4,6 +4,8 @@
 #include "learners/ColorMatcher.hpp"
 #include "learners/MatchTransform.hpp"
 
+#include "support/ColorExpectations.hpp"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -17,13 +19,6 @@ namespace {
 using fixtures::spreadImage;
 
 RGB roundTrip(const RGB& c) { return ColorMath::oklabToSRGB(ColorMath::srgbToOklab(c)); }
-
-void expectNear(const RGB& actual, const RGB& expected, float tolerance)
-{
-    EXPECT_NEAR(actual.r, expected.r, tolerance);
-    EXPECT_NEAR(actual.g, expected.g, tolerance);
-    EXPECT_NEAR(actual.b, expected.b, tolerance);
-}
 
 std::vector<RGB> seededColours(std::size_t count, std::uint32_t seed)
 {
