@@ -1,0 +1,176 @@
+#include "lut/FileIO.hpp"
+
+#include <cctype>
+#include <cerrno>
+#include <fcntl.h>
+#include <random>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace lumivert {
+
+namespace {
+
+constexpr int kTemporaryNameAttempts = 64;
+// Keeps the temporary name within the 255-byte limit of a file name.
+constexpr std::size_t kMaxNameInTemporary = 128;
+constexpr std::size_t kReadChunk = 1 << 16;
+
+std::error_code lastError()
+{
+    return {errno, std::generic_category()};
+}
+
+std::string reasonText(std::error_code code)
+{
+    std::string reason = code.message();
+    if (!reason.empty())
+        reason[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(reason[0])));
+    return reason;
+}
+
+std::string quoted(const std::string& text)
+{
+    return "\u201C" + text + "\u201D";
+}
+
+std::filesystem::path folderOf(const std::filesystem::path& path)
+{
+    const std::filesystem::path folder = path.parent_path();
+    return folder.empty() ? std::filesystem::path(".") : folder;
+}
+
+// Closes the descriptor when it goes out of scope unless released.
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    ~FileDescriptor()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+
+    int get() const { return fd_; }
+    // Closes now and reports the result, since a failed close can mean lost data.
+    bool close()
+    {
+        const int fd = fd_;
+        fd_ = -1;
+        return ::close(fd) == 0;
+    }
+
+private:
+    int fd_;
+};
+
+// A name beside the destination that no other writer uses: hidden, with a random suffix.
+std::filesystem::path temporaryName(const std::filesystem::path& path, std::mt19937_64& random)
+{
+    std::string name = path.filename().string().substr(0, kMaxNameInTemporary);
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string suffix(12, '0');
+    for (char& c : suffix)
+        c = kHex[random() & 15];
+    return folderOf(path) / ("." + name + "." + suffix + ".tmp");
+}
+
+// Creates the temporary file with mode 0666 less the umask, as any new file would get.
+int createTemporary(const std::filesystem::path& path, std::filesystem::path& created)
+{
+    std::mt19937_64 random(std::random_device{}());
+    for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
+        created = temporaryName(path, random);
+        const int fd = ::open(created.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+bool writeFully(int fd, std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}
+
+}  // namespace
+
+FileError::FileError(const std::string& message, std::filesystem::path path, std::error_code code)
+    : std::runtime_error(message), path_(std::move(path)), code_(code)
+{
+}
+
+FileError FileError::cannotRead(const std::filesystem::path& path, std::error_code code)
+{
+    return FileError(quoted(path.filename().string()) + " could not be read: " + reasonText(code) +
+                         ".",
+                     path, code);
+}
+
+FileError FileError::cannotWrite(const std::filesystem::path& path, std::error_code code)
+{
+    return FileError(quoted(path.filename().string()) + " could not be saved in " +
+                         quoted(folderOf(path).string()) + ": " + reasonText(code) + ".",
+                     path, code);
+}
+
+namespace FileIO {
+
+std::string readAll(const std::filesystem::path& path)
+{
+    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (file.get() < 0)
+        throw FileError::cannotRead(path, lastError());
+    struct stat info {};
+    std::string bytes;
+    if (::fstat(file.get(), &info) == 0 && S_ISREG(info.st_mode))
+        bytes.reserve(static_cast<std::size_t>(info.st_size));
+    char chunk[kReadChunk];
+    for (;;) {
+        const ssize_t count = ::read(file.get(), chunk, sizeof chunk);
+        if (count == 0)
+            return bytes;
+        if (count < 0) {
+            if (errno == EINTR)
+                continue;
+            throw FileError::cannotRead(path, lastError());
+        }
+        bytes.append(chunk, static_cast<std::size_t>(count));
+    }
+}
+
+void writeAtomically(const std::filesystem::path& path, std::string_view bytes)
+{
+    if (!path.has_filename())
+        throw FileError::cannotWrite(path, std::make_error_code(std::errc::is_a_directory));
+    std::filesystem::path temporary;
+    FileDescriptor file(createTemporary(path, temporary));
+    if (file.get() < 0)
+        throw FileError::cannotWrite(path, lastError());
+    // The data must be on disk before the rename, or a crash could leave an empty file behind.
+    const bool complete = writeFully(file.get(), bytes) && ::fsync(file.get()) == 0;
+    std::error_code failure = complete ? std::error_code() : lastError();
+    if (!file.close() && !failure)
+        failure = lastError();
+    if (!failure && ::rename(temporary.c_str(), path.c_str()) != 0)
+        failure = lastError();
+    if (failure) {
+        ::unlink(temporary.c_str());
+        throw FileError::cannotWrite(path, failure);
+    }
+}
+
+}  // namespace FileIO
+
+}  // namespace lumivert

@@ -1,0 +1,42 @@
+#pragma once
+
+// Whole-file reads and atomic whole-file writes for the LUT files, with errors a user can read.
+
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <system_error>
+
+namespace lumivert {
+
+class FileError : public std::runtime_error {
+public:
+    // “name” could not be read: reason.
+    static FileError cannotRead(const std::filesystem::path& path, std::error_code code);
+    // “name” could not be saved in “folder”: reason.
+    static FileError cannotWrite(const std::filesystem::path& path, std::error_code code);
+
+    const std::filesystem::path& path() const { return path_; }
+    std::error_code code() const { return code_; }
+
+private:
+    FileError(const std::string& message, std::filesystem::path path, std::error_code code);
+
+    std::filesystem::path path_;
+    std::error_code code_;
+};
+
+namespace FileIO {
+
+// The file's bytes; throws FileError::cannotRead.
+std::string readAll(const std::filesystem::path& path);
+
+// Writes the bytes to a new file in the destination's folder, then renames it over the
+// destination, so readers see either the old file or the complete new one. On failure the
+// temporary file is removed, any existing file is untouched, and FileError::cannotWrite is thrown.
+void writeAtomically(const std::filesystem::path& path, std::string_view bytes);
+
+}  // namespace FileIO
+
+}  // namespace lumivert

@@ -1,0 +1,46 @@
+#pragma once
+
+// The three LUT file formats, in export-panel order. A small value type wrapping an enumeration:
+// LUTFormat::cube converts to it, switch statements work on it, and each format knows its
+// raw value (the file extension), its panel title and the applications that read it.
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string_view>
+
+namespace lumivert {
+
+class LUTFormat {
+public:
+    enum Value : std::uint8_t { cube, threeDL, hald };
+
+    constexpr LUTFormat(Value value) : value_(value) {}
+    constexpr operator Value() const { return value_; }
+
+    static constexpr std::array<LUTFormat, 3> allCases() { return {cube, threeDL, hald}; }
+    // Exactly "cube", "3dl" or "png" (case-sensitive); anything else gives nothing.
+    static std::optional<LUTFormat> fromRawValue(std::string_view rawValue);
+
+    // "cube", "3dl" or "png": also the format's id and file extension (without the dot).
+    std::string_view rawValue() const;
+    std::string_view id() const { return rawValue(); }
+    std::string_view fileExtension() const { return rawValue(); }
+    // Short label for the export panel, such as ".cube" or "HALD .png".
+    std::string_view title() const;
+    // Help text naming the applications that read the format.
+    std::string_view compatibility() const;
+
+private:
+    Value value_;
+};
+
+}  // namespace lumivert
+
+template <> struct std::hash<lumivert::LUTFormat> {
+    std::size_t operator()(lumivert::LUTFormat format) const noexcept
+    {
+        return std::hash<int>{}(static_cast<int>(static_cast<lumivert::LUTFormat::Value>(format)));
+    }
+};

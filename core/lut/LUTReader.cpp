@@ -1,0 +1,468 @@
+#include "lut/LUTReader.hpp"
+
+#include "imaging/ImageLoader.hpp"
+#include "lut/FileIO.hpp"
+#include "lut/HaldCLUT.hpp"
+#include "lut/TextEncoding.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cfloat>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+namespace lumivert {
+
+namespace {
+
+constexpr std::int64_t kMinCubeSize = 2;
+constexpr std::int64_t kMaxCubeSize = 256;
+constexpr std::size_t kQuotedCharacters = 40;
+// The shortest possible entry line, "0 0 0" and a line break: bounds what a text can hold.
+constexpr std::size_t kShortestEntryLine = 6;
+// Above this, N³ overflows 64 bits, so no text can hold that many entries.
+constexpr std::int64_t kLargestCubableSize = 2'097'151;
+
+constexpr std::int64_t kLargestTenBit = 1023;
+constexpr std::int64_t kLargestTwelveBit = 4095;
+constexpr std::int64_t kLargestSixteenBit = 65535;
+
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+constexpr std::size_t kTitleKeywordLength = 5;  // "TITLE"
+
+// Fields beyond this many are counted but not kept: no keyword needs more.
+constexpr std::size_t kKeptFields = 4;
+
+[[noreturn]] void fail(std::string reason)
+{
+    throw LUTFormatError::malformed(std::move(reason));
+}
+
+[[noreturn]] void failUnexpectedLine(std::string_view line)
+{
+    fail("unexpected line \u201C" +
+         TextEncoding::repairedUTF8(TextEncoding::prefixOfCodePoints(line, kQuotedCharacters)) +
+         "\u201D");
+}
+
+inline unsigned char byteAt(std::string_view text, std::size_t i)
+{
+    return static_cast<unsigned char>(text[i]);
+}
+
+// Bytes of the line break at position i: LF, VT, FF, CR (a CRLF pair is two breaks around an
+// empty line, which is dropped anyway), NEL (C2 85), LS (E2 80 A8), PS (E2 80 A9); else 0.
+inline std::size_t lineBreakLength(std::string_view text, std::size_t i)
+{
+    switch (byteAt(text, i)) {
+    case '\n':
+    case '\v':
+    case '\f':
+    case '\r': return 1;
+    case 0xC2: return i + 1 < text.size() && byteAt(text, i + 1) == 0x85 ? 2 : 0;
+    case 0xE2:
+        return i + 2 < text.size() && byteAt(text, i + 1) == 0x80 &&
+                       (byteAt(text, i + 2) == 0xA8 || byteAt(text, i + 2) == 0xA9)
+                   ? 3
+                   : 0;
+    default: return 0;
+    }
+}
+
+// Bytes of a tab or space separator (Unicode category Zs) encoded as the three bytes a, b, c.
+inline bool isWideSpace(unsigned char a, unsigned char b, unsigned char c)
+{
+    if (a == 0xE1)
+        return b == 0x9A && c == 0x80;  // U+1680
+    if (a == 0xE2 && b == 0x80)
+        return (c >= 0x80 && c <= 0x8A) || c == 0xAF;  // U+2000 … U+200A, U+202F
+    if (a == 0xE2 && b == 0x81)
+        return c == 0x9F;                        // U+205F
+    return a == 0xE3 && b == 0x80 && c == 0x80;  // U+3000
+}
+
+// Bytes of the whitespace character at the start of the text, or 0.
+std::size_t leadingSpace(std::string_view s)
+{
+    if (s.empty())
+        return 0;
+    const unsigned char a = byteAt(s, 0);
+    if (a == ' ' || a == '\t')
+        return 1;
+    if (a == 0xC2)
+        return s.size() >= 2 && byteAt(s, 1) == 0xA0 ? 2 : 0;
+    return s.size() >= 3 && isWideSpace(a, byteAt(s, 1), byteAt(s, 2)) ? 3 : 0;
+}
+
+// Bytes of the whitespace character at the end of the text, or 0.
+std::size_t trailingSpace(std::string_view s)
+{
+    const std::size_t n = s.size();
+    if (n == 0)
+        return 0;
+    const unsigned char last = byteAt(s, n - 1);
+    if (last == ' ' || last == '\t')
+        return 1;
+    if (n >= 2 && byteAt(s, n - 2) == 0xC2 && last == 0xA0)
+        return 2;
+    return n >= 3 && isWideSpace(byteAt(s, n - 3), byteAt(s, n - 2), last) ? 3 : 0;
+}
+
+std::string_view trimmed(std::string_view s)
+{
+    while (const std::size_t k = leadingSpace(s))
+        s.remove_prefix(k);
+    while (const std::size_t k = trailingSpace(s))
+        s.remove_suffix(k);
+    return s;
+}
+
+// Calls onLine with every trimmed line that is neither empty nor a "#" comment.
+template <typename OnLine> void forEachLine(std::string_view text, OnLine&& onLine)
+{
+    // Windows tools start UTF-8 text with a byte-order mark; it is not part of the first line.
+    if (text.starts_with(kByteOrderMark))
+        text.remove_prefix(kByteOrderMark.size());
+    std::size_t start = 0;
+    std::size_t i = 0;
+    while (i <= text.size()) {
+        const std::size_t breakLength = i < text.size() ? lineBreakLength(text, i) : 1;
+        if (breakLength == 0) {
+            ++i;
+            continue;
+        }
+        const std::string_view line = trimmed(text.substr(start, i - start));
+        if (!line.empty() && line.front() != '#')
+            onLine(line);
+        i += breakLength;
+        start = i;
+    }
+}
+
+inline bool isSeparator(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+// Calls onField with every field of the line, in order.
+template <typename OnField> void forEachField(std::string_view line, OnField&& onField)
+{
+    std::size_t i = 0;
+    while (i < line.size()) {
+        while (i < line.size() && isSeparator(line[i]))
+            ++i;
+        const std::size_t start = i;
+        while (i < line.size() && !isSeparator(line[i]))
+            ++i;
+        if (i > start)
+            onField(line.substr(start, i - start));
+    }
+}
+
+// The runs between spaces and tabs: the first kKeptFields kept, all of them counted.
+struct Fields {
+    std::array<std::string_view, kKeptFields> kept{};
+    std::size_t count = 0;
+
+    explicit Fields(std::string_view line)
+    {
+        forEachField(line, [this](std::string_view field) {
+            if (count < kKeptFields)
+                kept[count] = field;
+            ++count;
+        });
+    }
+};
+
+inline bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// A whole field as a decimal integer: optional sign, then digits only, within 64 bits.
+bool parseInteger(std::string_view field, std::int64_t& value)
+{
+    std::size_t digitsStart = 0;
+    if (!field.empty() && (field[0] == '+' || field[0] == '-'))
+        digitsStart = 1;
+    if (digitsStart == field.size() ||
+        !std::all_of(field.begin() + static_cast<std::ptrdiff_t>(digitsStart), field.end(),
+                     isDigit))
+        return false;
+    // from_chars takes a minus sign but not a plus sign.
+    const char* first = field.data() + (field[0] == '+' ? 1 : 0);
+    const char* last = field.data() + field.size();
+    const auto [end, error] = std::from_chars(first, last, value);
+    return error == std::errc() && end == last;
+}
+
+// A number beyond single precision: as a double, then to ±infinity or a tiny float as the
+// standard conversion would give; beyond double as well, not a number.
+bool parseOutOfRange(const char* first, const char* last, float& value)
+{
+    double wide = 0.0;
+    const auto [end, error] = std::from_chars(first, last, wide);
+    if (error != std::errc() || end != last)
+        return false;
+    value = std::fabs(wide) > FLT_MAX ? std::copysign(std::numeric_limits<float>::infinity(), wide)
+                                      : static_cast<float>(wide);
+    return true;
+}
+
+// A whole field as a single-precision number: 1, 0.5, 1e-3, -0.25, +2 (not 0.5x, not empty).
+bool parseNumber(std::string_view field, float& value)
+{
+    const char* first = field.data();
+    const char* last = first + field.size();
+    if (first != last && *first == '+') {
+        ++first;
+        if (first != last && *first == '-')
+            return false;
+    }
+    const auto [end, error] = std::from_chars(first, last, value);
+    if (error == std::errc::result_out_of_range && end == last)
+        return parseOutOfRange(first, last, value);
+    return error == std::errc() && end == last && first != last;
+}
+
+bool allNumbers(const Fields& fields, std::size_t from, std::size_t to)
+{
+    float ignored = 0.0f;
+    for (std::size_t i = from; i < to; ++i) {
+        if (!parseNumber(fields.kept[i], ignored))
+            return false;
+    }
+    return true;
+}
+
+std::string_view trimmedOfQuotes(std::string_view s)
+{
+    const std::size_t first = s.find_first_not_of('"');
+    if (first == std::string_view::npos)
+        return {};
+    return s.substr(first, s.find_last_not_of('"') + 1 - first);
+}
+
+// Room for N³ entries, but never more than the rest of the text could hold.
+std::size_t entryReserve(std::int64_t size, std::size_t textLength)
+{
+    const std::size_t most = textLength / kShortestEntryLine + 1;
+    if (size > kLargestCubableSize)
+        return most;
+    return std::min(static_cast<std::size_t>(size * size * size), most);
+}
+
+// N³ when it fits in 64 bits; else nothing, since no list can be that long.
+std::optional<std::int64_t> cubeOf(std::int64_t size)
+{
+    if (size > kLargestCubableSize)
+        return std::nullopt;
+    return size * size * size;
+}
+
+class CubeParser {
+public:
+    explicit CubeParser(std::string_view text) : textLength_(text.size()) {}
+
+    void line(std::string_view line)
+    {
+        const Fields fields(line);
+        const std::string_view keyword = fields.kept[0];
+        if (keyword == "TITLE")
+            title_ = TextEncoding::repairedUTF8(
+                trimmedOfQuotes(trimmed(line.substr(kTitleKeywordLength))));
+        else if (keyword == "LUT_3D_SIZE")
+            sizeLine(fields);
+        else if (keyword == "LUT_1D_SIZE")
+            fail("1D LUTs are not supported");
+        else if (keyword == "DOMAIN_MIN" || keyword == "DOMAIN_MAX") {
+            if (fields.count != 4 || !allNumbers(fields, 1, 4))
+                fail("bad " + std::string(keyword));
+        } else if (keyword == "LUT_3D_INPUT_RANGE") {
+            if (fields.count != 3 || !allNumbers(fields, 1, 3))
+                fail("bad input range");
+        } else
+            dataLine(line, fields);
+    }
+
+    LUTReader::CubeContents finish()
+    {
+        if (size_ == 0)
+            fail("no LUT_3D_SIZE");
+        const std::int64_t expected = size_ * size_ * size_;
+        const auto found = static_cast<std::int64_t>(entries_.size());
+        if (found != expected)
+            fail("expected " + std::to_string(expected) + " entries, found " +
+                 std::to_string(found));
+        return {LUT3D(size_, std::move(entries_)), std::move(title_)};
+    }
+
+private:
+    void sizeLine(const Fields& fields)
+    {
+        std::int64_t size = 0;
+        if (fields.count != 2 || !parseInteger(fields.kept[1], size) || size < kMinCubeSize ||
+            size > kMaxCubeSize)
+            fail("bad LUT_3D_SIZE");
+        size_ = size;
+        entries_.reserve(entryReserve(size, textLength_));
+    }
+
+    void dataLine(std::string_view line, const Fields& fields)
+    {
+        RGB entry;
+        if (fields.count != 3 || !parseNumber(fields.kept[0], entry.r) ||
+            !parseNumber(fields.kept[1], entry.g) || !parseNumber(fields.kept[2], entry.b))
+            failUnexpectedLine(line);
+        entries_.push_back(entry);
+    }
+
+    std::size_t textLength_;
+    std::int64_t size_ = 0;
+    std::optional<std::string> title_;
+    std::vector<RGB> entries_;
+};
+
+bool isThreeDLHeader(std::string_view line)
+{
+    return line.starts_with("3DMESH") || line.starts_with("Mesh");
+}
+
+// Output scale of .3dl values from the largest one: 10, 12 or 16 bits.
+float threeDLScale(std::int64_t largest)
+{
+    if (largest <= kLargestTenBit)
+        return static_cast<float>(kLargestTenBit);
+    if (largest <= kLargestTwelveBit)
+        return static_cast<float>(kLargestTwelveBit);
+    return static_cast<float>(kLargestSixteenBit);
+}
+
+class ThreeDLParser {
+public:
+    explicit ThreeDLParser(std::string_view text) : textLength_(text.size()) {}
+
+    void line(std::string_view line)
+    {
+        if (isThreeDLHeader(line))
+            return;
+        std::array<std::int64_t, 3> integers{};
+        std::size_t count = 0;
+        forEachField(line, [&](std::string_view field) {
+            std::int64_t value = 0;
+            if (parseInteger(field, value)) {
+                if (count < integers.size())
+                    integers[count] = value;
+                ++count;
+            }
+        });
+        if (size_ == 0)
+            shaperLine(count);
+        // Lustre files end with words such as "LUT8" and "gamma 1.0", which hold no integer.
+        else if (count != 0)
+            entryLine(line, integers, count);
+    }
+
+    LUT3D finish()
+    {
+        const std::optional<std::int64_t> expected = cubeOf(size_);
+        if (size_ == 0 || expected != static_cast<std::int64_t>(triples_.size()))
+            fail("wrong entry count");
+        const float scale = threeDLScale(largest_);
+        std::vector<RGB> values(triples_.size());
+        // File order has blue fastest; the table has red fastest.
+        std::size_t position = 0;
+        for (std::int64_t r = 0; r < size_; ++r) {
+            for (std::int64_t g = 0; g < size_; ++g) {
+                for (std::int64_t b = 0; b < size_; ++b) {
+                    const RGB& triple = triples_[position++];
+                    values[static_cast<std::size_t>(r + size_ * (g + size_ * b))] = {
+                        triple.r / scale, triple.g / scale, triple.b / scale};
+                }
+            }
+        }
+        return LUT3D(size_, std::move(values));
+    }
+
+private:
+    void shaperLine(std::size_t count)
+    {
+        if (count < 2)
+            fail("missing shaper line");
+        size_ = static_cast<std::int64_t>(count);
+        triples_.reserve(entryReserve(size_, textLength_));
+    }
+
+    void entryLine(std::string_view line, const std::array<std::int64_t, 3>& integers,
+                   std::size_t count)
+    {
+        if (count != 3)
+            failUnexpectedLine(line);
+        largest_ = std::max({largest_, integers[0], integers[1], integers[2]});
+        // Kept as floats: each integer is converted once, as the final division needs.
+        triples_.push_back({static_cast<float>(integers[0]), static_cast<float>(integers[1]),
+                            static_cast<float>(integers[2])});
+    }
+
+    std::size_t textLength_;
+    std::int64_t size_ = 0;
+    std::int64_t largest_ = std::numeric_limits<std::int64_t>::min();
+    std::vector<RGB> triples_;
+};
+
+std::string lowerCaseExtension(const std::filesystem::path& path)
+{
+    std::string extension = path.extension().string();
+    if (!extension.empty())
+        extension.erase(0, 1);
+    std::transform(extension.begin(), extension.end(), extension.begin(), [](char c) {
+        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    });
+    return extension;
+}
+
+}  // namespace
+
+LUTFormatError::LUTFormatError(std::string reason)
+    : std::runtime_error("The LUT file could not be read: " + reason + "."),
+      reason_(std::move(reason))
+{
+}
+
+LUTFormatError LUTFormatError::malformed(std::string reason)
+{
+    return LUTFormatError(std::move(reason));
+}
+
+namespace LUTReader {
+
+CubeContents cube(std::string_view text)
+{
+    CubeParser parser(text);
+    forEachLine(text, [&](std::string_view line) { parser.line(line); });
+    return parser.finish();
+}
+
+LUT3D threeDL(std::string_view text)
+{
+    ThreeDLParser parser(text);
+    forEachLine(text, [&](std::string_view line) { parser.line(line); });
+    return parser.finish();
+}
+
+LUT3D read(const std::filesystem::path& path)
+{
+    const std::string extension = lowerCaseExtension(path);
+    if (extension == "cube")
+        return cube(TextEncoding::repairedUTF8(FileIO::readAll(path))).lut;
+    if (extension == "3dl")
+        return threeDL(TextEncoding::repairedUTF8(FileIO::readAll(path)));
+    // Exact pixels: any scaling or conversion would move lattice points.
+    return HaldCLUT::lut(ImageLoader::loadExact(path));
+}
+
+}  // namespace LUTReader
+
+}  // namespace lumivert

@@ -1,0 +1,32 @@
+#pragma once
+
+// Turns a table into the text of a .cube or .3dl file, and writes any of the three formats.
+// .cube: TITLE, a comment, LUT_3D_SIZE, DOMAIN_MIN/MAX, then N³ lines "r g b" with six decimals,
+// red fastest. .3dl: the comment, a shaper line of N 10-bit inputs, then N³ lines of 12-bit
+// integers, blue fastest. Components are clamped into [0, 1]; lines end with a line feed.
+
+#include "color/LUT3D.hpp"
+#include "lut/LUTFormat.hpp"
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace lumivert::LUTWriter {
+
+inline constexpr std::string_view generator = "Lumivert";
+
+// The title as written in the TITLE line: diacritics stripped, printable ASCII without double
+// quotes, trimmed of spaces, at most 120 characters, "Untitled" when nothing is left.
+std::string cleanedTitle(std::string_view title);
+
+std::string cube(const LUT3D& lut, std::string_view title);
+std::string threeDL(const LUT3D& lut);
+
+// Writes the format to the destination atomically, replacing an existing file. The title is
+// used by .cube only; HALD is always a 16-bit 512 × 512 PNG (level 8). Throws FileError for text
+// formats and ImageLoaderError for HALD; on failure an existing file is left untouched.
+void write(const LUT3D& lut, LUTFormat format, std::string_view title,
+           const std::filesystem::path& destination);
+
+}  // namespace lumivert::LUTWriter

@@ -1,0 +1,174 @@
+#include "lut/FileIO.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <csignal>
+#include <fstream>
+#include <sys/resource.h>
+
+namespace lumivert {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::string_literals;
+
+// A fresh empty folder per test, removed afterwards.
+class FileIOTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        const auto* info = testing::UnitTest::GetInstance()->current_test_info();
+        folder_ = fs::temp_directory_path() / ("lumivert-fileio-" + std::string(info->name()) +
+                                               "-" + std::to_string(::getpid()));
+        fs::remove_all(folder_);
+        fs::create_directories(folder_);
+    }
+    void TearDown() override { fs::remove_all(folder_); }
+
+    static std::string contents(const fs::path& path)
+    {
+        std::ifstream in(path, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+    static void put(const fs::path& path, const std::string& bytes)
+    {
+        std::ofstream(path, std::ios::binary) << bytes;
+    }
+    std::vector<std::string> names() const
+    {
+        std::vector<std::string> found;
+        for (const auto& entry : fs::directory_iterator(folder_))
+            found.push_back(entry.path().filename().string());
+        std::sort(found.begin(), found.end());
+        return found;
+    }
+
+    fs::path folder_;
+};
+
+using FileIODeathTest = FileIOTest;
+
+TEST_F(FileIOTest, WritesNewFileAndReplacesAnOldOne)
+{
+    const fs::path path = folder_ / "look.cube";
+    FileIO::writeAtomically(path, "first\n");
+    EXPECT_EQ(contents(path), "first\n");
+    const std::string binary = "second\0\xFF\n"s;
+    FileIO::writeAtomically(path, binary);
+    EXPECT_EQ(contents(path), binary);
+    FileIO::writeAtomically(path, "");
+    EXPECT_EQ(contents(path), "");
+    EXPECT_EQ(names(), std::vector<std::string>{"look.cube"});  // no temporary file is left
+}
+
+TEST_F(FileIOTest, NewFileGetsTheUsualPermissions)
+{
+    const fs::path path = folder_ / "look.3dl";
+    const mode_t previous = ::umask(022);
+    FileIO::writeAtomically(path, "x");
+    ::umask(previous);
+    EXPECT_EQ(fs::status(path).permissions(), fs::perms::owner_read | fs::perms::owner_write |
+                                                  fs::perms::group_read | fs::perms::others_read);
+}
+
+TEST_F(FileIOTest, MissingFolderThrowsAReadableError)
+{
+    const fs::path path = folder_ / "missing" / "look.cube";
+    try {
+        FileIO::writeAtomically(path, "text");
+        FAIL() << "writing into a missing folder succeeded";
+    } catch (const FileError& error) {
+        EXPECT_EQ(error.code(), std::errc::no_such_file_or_directory);
+        EXPECT_EQ(error.path(), path);
+        EXPECT_EQ(error.what(), "\u201Clook.cube\u201D could not be saved in \u201C" +
+                                    (folder_ / "missing").string() +
+                                    "\u201D: no such file or directory.");
+    }
+    EXPECT_EQ(names(), std::vector<std::string>{});
+}
+
+TEST_F(FileIOTest, PathUnderARegularFileThrows)
+{
+    put(folder_ / "notes.txt", "keep me");
+    try {
+        FileIO::writeAtomically(folder_ / "notes.txt" / "look.cube", "text");
+        FAIL() << "writing under a regular file succeeded";
+    } catch (const FileError& error) {
+        EXPECT_EQ(error.code(), std::errc::not_a_directory);
+    }
+    EXPECT_EQ(contents(folder_ / "notes.txt"), "keep me");
+}
+
+TEST_F(FileIOTest, DestinationThatIsAFolderStaysAndLeavesNoTemporary)
+{
+    fs::create_directory(folder_ / "look.cube");
+    put(folder_ / "look.cube" / "inside.txt", "keep me");
+    EXPECT_THROW(FileIO::writeAtomically(folder_ / "look.cube", "text"), FileError);
+    EXPECT_EQ(contents(folder_ / "look.cube" / "inside.txt"), "keep me");
+    EXPECT_EQ(names(), std::vector<std::string>{"look.cube"});
+    EXPECT_THROW(FileIO::writeAtomically(folder_.string() + "/", "text"), FileError);
+}
+
+TEST_F(FileIOTest, ReadOnlyFolderThrowsUnlessRoot)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root writes into read-only folders; the other failure tests cover this";
+    put(folder_ / "look.cube", "old");
+    fs::permissions(folder_, fs::perms::owner_read | fs::perms::owner_exec);
+    EXPECT_THROW(FileIO::writeAtomically(folder_ / "look.cube", "new"), FileError);
+    fs::permissions(folder_, fs::perms::owner_all);
+    EXPECT_EQ(contents(folder_ / "look.cube"), "old");
+}
+
+// Runs in a child process: lowers the file-size limit below the write, then exits 0 when the
+// write fails with "file too large".
+[[noreturn]] void writeBeyondTheSizeLimit(const fs::path& path)
+{
+    std::signal(SIGXFSZ, SIG_IGN);
+    constexpr rlim_t kLimit = 4096;
+    const rlimit limit{kLimit, kLimit};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    try {
+        FileIO::writeAtomically(path, std::string(100'000, 'x'));
+    } catch (const FileError& error) {
+        std::exit(error.code() == std::errc::file_too_large ? 0 : 2);
+    }
+    std::exit(1);
+}
+
+// A write that fails halfway (here: the file-size limit, which binds root too, standing in for
+// a full disk) must leave the previous file whole and remove its temporary file.
+TEST_F(FileIODeathTest, FailedWriteKeepsThePreviousFile)
+{
+    const fs::path path = folder_ / "look.cube";
+    put(path, "previous export");
+    EXPECT_EXIT(writeBeyondTheSizeLimit(path), testing::ExitedWithCode(0), "");
+    EXPECT_EQ(contents(path), "previous export");
+    EXPECT_EQ(names(), std::vector<std::string>{"look.cube"});
+}
+
+TEST_F(FileIOTest, ReadsEveryByte)
+{
+    const std::string bytes = "line\r\n\0\xFE\xFF"s + std::string(200'000, 'z');
+    put(folder_ / "x.cube", bytes);
+    EXPECT_EQ(FileIO::readAll(folder_ / "x.cube"), bytes);
+    put(folder_ / "empty.cube", "");
+    EXPECT_EQ(FileIO::readAll(folder_ / "empty.cube"), "");
+}
+
+TEST_F(FileIOTest, UnreadableFileThrowsAReadableError)
+{
+    try {
+        FileIO::readAll(folder_ / "absent.cube");
+        FAIL() << "reading a missing file succeeded";
+    } catch (const FileError& error) {
+        EXPECT_EQ(error.code(), std::errc::no_such_file_or_directory);
+        EXPECT_STREQ(error.what(), "\u201Cabsent.cube\u201D could not be read: no such file or "
+                                   "directory.");
+    }
+    EXPECT_THROW(FileIO::readAll(folder_), FileError);  // a folder is not a file
+}
+
+}  // namespace
+}  // namespace lumivert

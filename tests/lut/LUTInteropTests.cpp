@@ -1,0 +1,135 @@
+// Files exchanged with OpenColorIO's ociobakelut: it reads the files this writer makes and bakes
+// them again in its own .cube and .3dl flavours, which this reader must read back. Skips when
+// the tool (Debian package opencolorio-tools) is not installed.
+#include "color/ColorMath.hpp"
+#include "lut/LUTReader.hpp"
+#include "lut/LUTWriter.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <unistd.h>
+
+namespace lumivert {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::int64_t kSize = 17;  // 2⁴ + 1: the Lustre flavour needs a power of two plus one
+constexpr float kCubeTolerance = 2.0e-6f;  // six decimals written twice, plus float spacing
+constexpr float kTwelveBitTolerance = 0.5f / 4095.0f + 1.0e-6f;
+
+std::optional<fs::path> findOnPath(const std::string& name)
+{
+    const char* path = std::getenv("PATH");
+    std::istringstream folders(path ? path : "");
+    for (std::string folder; std::getline(folders, folder, ':');) {
+        const fs::path candidate = fs::path(folder) / name;
+        if (::access(candidate.c_str(), X_OK) == 0)
+            return candidate;
+    }
+    return std::nullopt;
+}
+
+std::string readText(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// A warm, contrasty, non-separable grade that clips a little at both ends.
+LUT3D sampleGrade()
+{
+    return LUT3D::build(kSize, [](const RGB& c) {
+        const float luma = ColorMath::luma(c);
+        return RGB{1.1f * c.r + 0.05f * luma - 0.02f, 0.9f * c.g + 0.1f * c.b * c.r,
+                   c.b * c.b + 0.03f};
+    });
+}
+
+void expectWithin(const LUT3D& actual, const LUT3D& expected, float tolerance)
+{
+    ASSERT_EQ(actual.size(), expected.size());
+    float worst = 0.0f;
+    for (std::size_t i = 0; i < expected.values().size(); ++i) {
+        const RGB difference = actual.values()[i] - clamp01(expected.values()[i]);
+        worst = std::max(
+            {worst, std::fabs(difference.r), std::fabs(difference.g), std::fabs(difference.b)});
+    }
+    EXPECT_LE(worst, tolerance);
+}
+
+class OCIOInteropTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        tool_ = findOnPath("ociobakelut");
+        if (!tool_)
+            GTEST_SKIP() << "ociobakelut is not installed (Debian package opencolorio-tools); "
+                            "skipping the files exchanged with OpenColorIO";
+        folder_ = fs::temp_directory_path() / ("lumivert-ocio-" + std::to_string(::getpid()));
+        fs::remove_all(folder_);
+        fs::create_directories(folder_);
+    }
+    void TearDown() override
+    {
+        if (!folder_.empty())
+            fs::remove_all(folder_);
+    }
+
+    // Bakes the input LUT file into the given ociobakelut format at the same size.
+    fs::path bake(const fs::path& input, const std::string& format, const std::string& name)
+    {
+        const fs::path output = folder_ / name;
+        const std::string command = "'" + tool_->string() + "' --lut '" + input.string() +
+                                    "' --cubesize " + std::to_string(kSize) + " --format " +
+                                    format + " '" + output.string() + "' >/dev/null 2>&1";
+        EXPECT_EQ(std::system(command.c_str()), 0) << command;
+        return output;
+    }
+
+    std::optional<fs::path> tool_;
+    fs::path folder_;
+};
+
+TEST_F(OCIOInteropTest, ItsCubeFlavoursOfOurCubeReadBack)
+{
+    const LUT3D lut = sampleGrade();
+    const fs::path ours = folder_ / "ours.cube";
+    LUTWriter::write(lut, LUTFormat::cube, "Caf\u00E9 interop", ours);
+    for (const std::string format : {"resolve_cube", "iridas_cube"}) {
+        SCOPED_TRACE(format);
+        const fs::path theirs = bake(ours, format, format + ".cube");
+        expectWithin(LUTReader::read(theirs), lut, kCubeTolerance);
+        expectWithin(LUTReader::cube(readText(theirs)).lut, lut, kCubeTolerance);
+    }
+}
+
+TEST_F(OCIOInteropTest, ItsThreeDLFlavoursOfOurCubeReadBack)
+{
+    const LUT3D lut = sampleGrade();
+    const fs::path ours = folder_ / "ours.cube";
+    LUTWriter::write(lut, LUTFormat::cube, "interop", ours);
+    for (const std::string format : {"flame", "lustre"}) {
+        SCOPED_TRACE(format);
+        expectWithin(LUTReader::read(bake(ours, format, format + ".3dl")), lut,
+                     kTwelveBitTolerance + kCubeTolerance);
+    }
+}
+
+TEST_F(OCIOInteropTest, ItReadsOurThreeDL)
+{
+    const LUT3D lut = sampleGrade();
+    const fs::path ours = folder_ / "ours.3dl";
+    LUTWriter::write(lut, LUTFormat::threeDL, "", ours);
+    expectWithin(LUTReader::read(bake(ours, "resolve_cube", "from3dl.cube")), lut,
+                 kTwelveBitTolerance + kCubeTolerance);
+}
+
+}  // namespace
+}  // namespace lumivert
