@@ -23,10 +23,15 @@ test: build-asan
 bench: build
 	./build/bench/lumivert-bench
 
+# Until the window exists, lumivert runs headless: without a display this runs the automation
+# demo on samples/ and writes demo/coffee Look.cube with its markers.
 run: build
-	@echo "Lumivert core library built in build/. What exists so far:"
-	@ls build/core/libLumivertCore.a build/bench/lumivert-bench
-	@echo "Run 'make test' for the test suite and 'make bench' for the benchmarks."
+	@if [ -n "$${DISPLAY:-}$${WAYLAND_DISPLAY:-}" ]; then \
+		echo "The window is not built yet; running the headless automation demo."; fi
+	mkdir -p demo
+	QT_QPA_PLATFORM=offscreen LUMIVERT_LOOK=samples/coffee.png LUMIVERT_PREVIEW=samples/chelsea.png \
+		LUMIVERT_EXPORT="demo/coffee Look.cube" LUMIVERT_READY=demo/ready ./build/app/lumivert
+	@ls -l demo
 
 clean:
-	rm -rf build build-asan
+	rm -rf build build-asan demo
