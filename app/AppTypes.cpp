@@ -1,36 +1,49 @@
 #include "AppTypes.hpp"
 
-#include <algorithm>
-
 namespace lumivert {
 
 namespace {
 
+// Out of line: with the string scan inlined into every table, GCC 12 mistakes one table's
+// bounds for another's (a false -Warray-bounds).
+[[gnu::noinline]] QString text(const char* raw) { return QString::fromUtf8(raw); }
+
 // One row per case, in declaration order, so a case's index is its row.
 template <typename Enum, std::size_t N>
 struct CaseTable {
+    struct Row {
+        Enum value;
+        const char* raw;
+    };
+    std::array<Row, N> rows;
     std::array<Enum, N> cases;
-    std::array<const char*, N> rawValues;
 
+    constexpr CaseTable(std::array<Row, N> table) : rows(table), cases()
+    {
+        for (std::size_t row = 0; row < N; ++row)
+            cases[row] = rows[row].value;
+    }
     QString rawValue(Enum value) const
     {
-        return QString::fromUtf8(rawValues[static_cast<std::size_t>(value)]);
+        return text(rows[static_cast<std::size_t>(value)].raw);
     }
     std::optional<Enum> fromRawValue(const QString& rawValue) const
     {
-        const auto found = std::find_if(rawValues.begin(), rawValues.end(),
-                                        [&](const char* raw) { return rawValue == raw; });
-        if (found == rawValues.end())
-            return std::nullopt;
-        return cases[static_cast<std::size_t>(found - rawValues.begin())];
+        for (const Row& row : rows)
+            if (rawValue == text(row.raw))
+                return row.value;
+        return std::nullopt;
     }
 };
 
-const CaseTable<Slot, 7> slotTable{
-    {Slot::lookReference, Slot::matchSource, Slot::matchReference, Slot::editBefore,
-     Slot::editAfter, Slot::hald, Slot::preview},
-    {"lookReference", "matchSource", "matchReference", "editBefore", "editAfter", "hald",
-     "preview"}};
+const CaseTable<Slot, 7> slotTable{{{
+    {Slot::lookReference, "lookReference"},
+    {Slot::matchSource, "matchSource"},
+    {Slot::matchReference, "matchReference"},
+    {Slot::editBefore, "editBefore"},
+    {Slot::editAfter, "editAfter"},
+    {Slot::hald, "hald"},
+    {Slot::preview, "preview"}}}};
 
 const std::array<const char*, 7> slotTitles{"Look photo",  "Your photo",  "Reference look",
                                             "Before",      "After",       "Graded HALD",
@@ -45,22 +58,29 @@ const std::array<const char*, 7> slotHints{
     "A HALD image you graded, e.g. 512 × 512",
     "Optional: see the LUT on another photo"};
 
-const CaseTable<Mode, 4> modeTable{{Mode::look, Mode::match, Mode::edit, Mode::hald},
-                                   {"look", "match", "edit", "hald"}};
+const CaseTable<Mode, 4> modeTable{{{
+    {Mode::look, "look"},
+    {Mode::match, "match"},
+    {Mode::edit, "edit"},
+    {Mode::hald, "hald"}}}};
 
 const std::array<const char*, 4> modeTitles{"Look", "Match", "Before & After", "HALD"};
 
-const CaseTable<PreviewSource, 3> previewSourceTable{
-    {PreviewSource::input, PreviewSource::testChart, PreviewSource::photo},
-    {"input", "testChart", "photo"}};
+const CaseTable<PreviewSource, 3> previewSourceTable{{{
+    {PreviewSource::input, "input"},
+    {PreviewSource::testChart, "testChart"},
+    {PreviewSource::photo, "photo"}}}};
 
-const CaseTable<CompareStyle, 3> compareStyleTable{
-    {CompareStyle::split, CompareStyle::original, CompareStyle::graded},
-    {"split", "original", "graded"}};
+const CaseTable<CompareStyle, 3> compareStyleTable{{{
+    {CompareStyle::split, "split"},
+    {CompareStyle::original, "original"},
+    {CompareStyle::graded, "graded"}}}};
 
-const CaseTable<ExportChoice, 4> exportChoiceTable{
-    {ExportChoice::cube, ExportChoice::threeDL, ExportChoice::hald, ExportChoice::all},
-    {"cube", "threeDL", "hald", "all"}};
+const CaseTable<ExportChoice, 4> exportChoiceTable{{{
+    {ExportChoice::cube, "cube"},
+    {ExportChoice::threeDL, "threeDL"},
+    {ExportChoice::hald, "hald"},
+    {ExportChoice::all, "all"}}}};
 
 } // namespace
 

@@ -14,6 +14,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cstdlib>
 #include <memory>
 
 namespace {
@@ -74,9 +75,11 @@ struct Fixture {
 
     void waitUntilIdle()
     {
-        QTest::qWaitFor(
+        const bool idle = QTest::qWaitFor(
             [&] { return model->loading().empty() && model->busy() == 0 && !model->rendering(); },
             120000);
+        if (!idle)
+            std::abort();  // a model that never settles would make every figure meaningless
     }
 
     // Runs the event loop until the next stored preview.
