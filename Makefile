@@ -31,11 +31,16 @@ demo: build
 bench-cli: build
 	./scripts/bench-cli build/cli/lumivert-cli
 
+# Until the window exists, lumivert runs headless: without a display this runs the automation
+# demo on samples/ and writes demo/coffee Look.cube with its markers.
 run: build
-	@echo "Lumivert core library built in build/. What exists so far:"
-	@ls build/core/libLumivertCore.a build/bench/lumivert-bench
-	@echo "Run 'make test' for the test suite and 'make bench' for the benchmarks."
+	@if [ -n "$${DISPLAY:-}$${WAYLAND_DISPLAY:-}" ]; then \
+		echo "The window is not built yet; running the headless automation demo."; fi
+	mkdir -p demo
+	QT_QPA_PLATFORM=offscreen LUMIVERT_LOOK=samples/coffee.png LUMIVERT_PREVIEW=samples/chelsea.png \
+		LUMIVERT_EXPORT="demo/coffee Look.cube" LUMIVERT_READY=demo/ready ./build/app/lumivert
+	@ls -l demo
 	@echo "The command line: build/cli/lumivert-cli --help; 'make demo' runs it on the samples."
 
 clean:
-	rm -rf build build-asan demo-output
+	rm -rf build build-asan demo demo-output

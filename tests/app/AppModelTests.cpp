@@ -1,0 +1,671 @@
+#include "AppModel.hpp"
+#include "ModelFixtures.hpp"
+
+#include "lut/LUTFormat.hpp"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace lumivert;
+using fixtures::ModelHarness;
+using fixtures::waitUntilIdle;
+
+namespace {
+
+constexpr int jobTimeoutMs = 60000;
+
+QString nameIn(const AppModel& model, Slot slot)
+{
+    const auto found = model.images().find(slot);
+    return found == model.images().end() ? QString()
+                                         : QString::fromStdString(found->second.name());
+}
+
+// The identity grade's diagonal: lattice input i / 32 on all three channels.
+bool isIdentityDiagonal(const std::vector<RGB>& curve)
+{
+    if (curve.size() != 33)
+        return false;
+    for (std::size_t i = 0; i < curve.size(); ++i) {
+        const float expected = static_cast<float>(i) / 32.0f;
+        if (std::abs(curve[i].r - expected) > 1e-5f || std::abs(curve[i].g - expected) > 1e-5f ||
+            std::abs(curve[i].b - expected) > 1e-5f)
+            return false;
+    }
+    return true;
+}
+
+QByteArray contentsOf(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+class AppModelTests : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    // State, derived values and settings.
+
+    void freshModelShowsTheTestChartThroughTheIdentity()
+    {
+        ModelHarness harness;
+        auto model = harness.makeModel();
+        QCOMPARE(model->mode(), Mode::look);
+        QCOMPARE(model->previewSource(), PreviewSource::testChart);
+        QVERIFY(model->lutName().isEmpty());
+        QCOMPARE(model->exportChoice(), ExportChoice::cube);
+        QCOMPARE(model->exportSize(), 33);
+        QCOMPARE(model->intensity(), 1.0);
+        QCOMPARE(model->editSmoothness(), 0.02);
+        QCOMPARE(model->split(), 0.5);
+        QVERIFY(!model->capturing());
+        for (Mode mode : Modes::allCases()) {
+            model->setMode(mode);
+            QVERIFY(!model->hasResult());
+            QVERIFY(!model->statusLine());
+        }
+        QVERIFY(waitUntilIdle(*model));
+        QCOMPARE(model->previewGraded().size(), QSize(1200, 800));
+        QCOMPARE(model->previewOriginal().format(), QImage::Format_RGBX8888);
+        QVERIFY(isIdentityDiagonal(model->neutralCurve()));
+        QCOMPARE(model->tintDots().size(), std::size_t{3});
+        QCOMPARE(model->tintDots()[0].id, QStringLiteral("S"));
+        QVERIFY(std::abs(model->tintDots()[1].colour[1] - 0.5f) < 1e-5f);
+        QVERIFY(std::abs(model->tintDots()[1].ab[0]) < 1e-4f);
+    }
+
+    void platformImageWrapsTheCoreImageWithoutCopying()
+    {
+        const Image8 image(2, 1, std::vector<std::uint8_t>{1, 2, 3, 255, 4, 5, 6, 255});
+        QImage wrapped = platformImage(image);
+        QCOMPARE(wrapped.constBits(), image.data());
+        QCOMPARE(wrapped.pixel(1, 0), qRgb(4, 5, 6));
+    }
+
+    void equalAssignmentsNotifyNobodyButStillRebuild()
+    {
+        ModelHarness harness;
+        auto model = harness.makeModel();
+        QVERIFY(waitUntilIdle(*model));
+        QSignalSpy intensity(model.get(), &AppModel::intensityChanged);
+        QSignalSpy alert(model.get(), &AppModel::alertChanged);
+        QSignalSpy tintDots(model.get(), &AppModel::tintDotsChanged);
+        QSignalSpy curve(model.get(), &AppModel::neutralCurveChanged);
+        QSignalSpy rebuilt(model.get(), &AppModel::previewRebuilt);
+        model->setIntensity(1.0);
+        QVERIFY(model->rendering());
+        QVERIFY(rebuilt.wait(jobTimeoutMs));
+        QCOMPARE(intensity.count(), 0);
+        QCOMPARE(curve.count(), 0);     // the same curve does not redraw
+        QCOMPARE(tintDots.count(), 1);  // the dots notify on every assignment
+        model->setAlert(std::nullopt);
+        model->setAlert(std::nullopt);
+        QCOMPARE(alert.count(), 2);
+        model->setIntensity(0.5);
+        QCOMPARE(intensity.count(), 1);
+    }
+
+    void derivedValuesFollowModeAndSlots()
+    {
+        ModelHarness harness;
+        auto model = harness.makeModel();
+        model->setMode(Mode::hald);
+        QCOMPARE(model->availablePreviewSources(),
+                 std::vector<PreviewSource>{PreviewSource::testChart});
+        model->setPreviewSource(PreviewSource::input);
+        QCOMPARE(model->previewInput().name(), std::string("Test chart"));
+        model->load(harness.writePhoto(QStringLiteral("Extra")), Slot::preview);
+        QVERIFY(waitUntilIdle(*model));
+        QCOMPARE(model->availablePreviewSources(),
+                 (std::vector<PreviewSource>{PreviewSource::testChart, PreviewSource::photo}));
+        QCOMPARE(model->previewSource(), PreviewSource::photo);
+        QCOMPARE(model->previewInput().name(), std::string("Extra"));
+        QCOMPARE(model->defaultPreviewSource(), PreviewSource::photo);
+
+        model->setMode(Mode::match);
+        QCOMPARE(model->previewSource(), PreviewSource::input);
+        QCOMPARE(model->previewInput().name(), std::string("Test chart"));  // empty key slot
+        QCOMPARE(model->dropTargetSlot(), Slot::matchSource);
+        model->load(harness.writePhoto(QStringLiteral("Reference")), Slot::matchReference);
+        QVERIFY(waitUntilIdle(*model));
+        QCOMPARE(model->dropTargetSlot(), Slot::matchSource);
+        QCOMPARE(model->suggestedName(), QStringLiteral("Reference Match"));
+        model->load(harness.writePhoto(QStringLiteral("Source")), Slot::matchSource);
+        QVERIFY(waitUntilIdle(*model));
+        QCOMPARE(model->dropTargetSlot(), Slot::matchSource);
+        QVERIFY(model->hasResult());
+        QCOMPARE(model->statusLine(), QStringLiteral("Matching “Source” to “Reference”"));
+        QCOMPARE(model->availablePreviewSources(),
+                 (std::vector<PreviewSource>{PreviewSource::input, PreviewSource::testChart,
+                                             PreviewSource::photo}));
+    }
+
+    void editComparisonShowsTheRealAfterUnderFourConditions()
+    {
+        ModelHarness harness;
+        auto model = harness.makeModel();
+        model->setMode(Mode::edit);
+        model->load(harness.writePhoto(QStringLiteral("Plain")), Slot::editBefore);
+        model->load(harness.writePhoto(QStringLiteral("Warm"), {1, 0.9f, 0.8f}), Slot::editAfter);
+        QVERIFY(waitUntilIdle(*model));
+        QCOMPARE(model->originalLabel(), QStringLiteral("Original"));
+        model->setCompareWithAfter(true);
+        QCOMPARE(model->originalLabel(), QStringLiteral("Your edit"));
+        QCOMPARE(model->originalImage().constBits(),
+                 model->images().at(Slot::editAfter).image().data());
+        model->setPreviewSource(PreviewSource::testChart);
+        QCOMPARE(model->originalLabel(), QStringLiteral("Original"));
+        model->setPreviewSource(PreviewSource::input);
+
+        // Away from edit mode and back: the comparison resets and the preview shows the input.
+        model->setMode(Mode::look);
+        model->setMode(Mode::edit);
+        QVERIFY(!model->compareWithAfter());
+        QCOMPARE(model->previewSource(), PreviewSource::input);
+        QVERIFY(model->hasResult());
+        QVERIFY(model->statusLine()->startsWith(QStringLiteral("Fit error ")));
+    }
+
+    void autoNameRespectsATypedNameAndResumesWhenCleared()
+    {
+        ModelHarness harness;
+        auto model = harness.makeModel();
+        model->load(harness.writePhoto(QStringLiteral("Alpha")), Slot::lookReference);
+        QVERIFY(waitUntilIdle(*model));
+        QCOMPARE(model->lutName(), QStringLiteral("Alpha Look"));
+        model->load(harness.writePhoto(QStringLiteral("Beta")), Slot::lookReference);
+        QVERIFY(waitUntilIdle(*model));
+        QCOMPARE(model->lutName(), QStringLiteral("Beta Look"));  // still the model's own name
+        model->setLutName(QStringLiteral("Mine"));
+        model->load(harness.writePhoto(QStringLiteral("Gamma")), Slot::lookReference);
+        QVERIFY(waitUntilIdle(*model));
+        QCOMPARE(model->lutName(), QStringLiteral("Mine"));
+        model->setLutName(QString());
+        model->load(harness.writePhoto(QStringLiteral("Delta")), Slot::lookReference);
+        QVERIFY(waitUntilIdle(*model));
+        QCOMPARE(model->lutName(), QStringLiteral("Delta Look"));
+        QVERIFY(model->lookAnalysis().has_value());
+        QVERIFY(model->statusLine().has_value());
+    }
+
+    void resetAdjustmentsRestoresStrengthsAndRefits()
+    {
+        ModelHarness harness;
+        auto model = harness.makeModel();
+        model->setLookSettings(LookSettings{0.1f, 0.2f, 0.3f, 0.4f});
+        model->setMatchSettings(MatchSettings{0.5f, 0.6f});
+        model->setIntensity(0.3);
+        model->setFineTune(FineTune{0.1f, 0.2f, 0.3f, 0.4f});
+        model->setMode(Mode::edit);
+        model->load(harness.writePhoto(QStringLiteral("Plain")), Slot::editBefore);
+        model->load(harness.writePhoto(QStringLiteral("Cool"), {0.8f, 0.9f, 1}), Slot::editAfter);
+        QVERIFY(waitUntilIdle(*model));
+        QSignalSpy fits(model.get(), &AppModel::editFitChanged);
+        model->resetAdjustments();
+        QCOMPARE(model->lookSettings(), LookSettings{});
+        QCOMPARE(model->lookSettings().tone, 0.8f);
+        QCOMPARE(model->matchSettings(), (MatchSettings{1, 1}));
+        QCOMPARE(model->editSmoothness(), 0.02);
+        QCOMPARE(model->intensity(), 1.0);
+        QVERIFY(model->fineTune().isNeutral());
+        QVERIFY(fits.wait(jobTimeoutMs));  // the smoothness was already 0.02
+    }
+
+    void exportSettingsPersistUnlessCapturing()
+    {
+        ModelHarness harness;
+        {
+            auto model = harness.makeModel();
+            model->setExportChoice(ExportChoice::all);
+            model->setExportSize(65);
+        }
+        QCOMPARE(harness.settings().value("exportChoice").toString(), QStringLiteral("all"));
+        {
+            auto model = harness.makeModel();
+            QCOMPARE(model->exportChoice(), ExportChoice::all);
+            QCOMPARE(model->exportSize(), 65);
+        }
+        harness.settings().setValue("exportSize", 64);
+        harness.settings().setValue("exportChoice", "3dl");
+        {
+            auto model = harness.makeModel();
+            QCOMPARE(model->exportSize(), 33);
+            QCOMPARE(model->exportChoice(), ExportChoice::cube);
+        }
+        harness.settings().setValue("exportChoice", "threeDL");
+        harness.settings().setValue("exportSize", 17);
+        {
+            auto model = harness.makeModel({{"LUMIVERT_CAPTURE", ""}});
+            QVERIFY(model->capturing());
+            QCOMPARE(model->exportChoice(), ExportChoice::cube);
+            QCOMPARE(model->exportSize(), 33);
+            model->setExportChoice(ExportChoice::hald);
+            model->setExportSize(65);
+        }
+        QCOMPARE(harness.settings().value("exportChoice").toString(), QStringLiteral("threeDL"));
+        QCOMPARE(harness.settings().value("exportSize").toInt(), 17);
+    }
+
+    // Loading and analysis.
+
+    void aNewerLoadOfASlotWinsAndAStaleFailureStillAlerts()
+    {
+        ModelHarness harness;
+        auto model = harness.makeModel();
+        QVERIFY(waitUntilIdle(*model));
+        QSignalSpy images(model.get(), &AppModel::imagesChanged);
+        QString nameWhenCleared;
+        connect(model.get(), &AppModel::loadingChanged, this, [&] {
+            if (!model->loading().contains(Slot::lookReference))
+                nameWhenCleared = nameIn(*model, Slot::lookReference);
+        });
+        model->load(harness.path(QStringLiteral("missing.png")), Slot::lookReference);
+        model->load(harness.writePhoto(QStringLiteral("Second")), Slot::lookReference);
+        QVERIFY(model->loading().contains(Slot::lookReference));
+        QVERIFY(waitUntilIdle(*model));
+        QCOMPARE(nameWhenCleared, QStringLiteral("Second"));
+        QVERIFY(model->alert().has_value());
+        QCOMPARE(model->alert()->title, QStringLiteral("Couldn’t open the image"));
+        QVERIFY(model->alert()->message.contains(QStringLiteral("missing.png")));
+        QCOMPARE(images.count(), 1);
+
+        // Two good files: the first one's result is dropped without a trace.
+        images.clear();
+        model->load(harness.writePhoto(QStringLiteral("Third")), Slot::lookReference);
+        model->load(harness.writePhoto(QStringLiteral("Fourth")), Slot::lookReference);
+        QVERIFY(waitUntilIdle(*model));
+        QCOMPARE(images.count(), 1);
+        QCOMPARE(nameIn(*model, Slot::lookReference), QStringLiteral("Fourth"));
+        QCOMPARE(model->generation(Slots::loadKey(Slot::lookReference)), 4);
+    }
+
+    void aFailedLoadKeepsThePreviousImage()
+    {
+        ModelHarness harness;
+        auto model = harness.makeModel();
+        model->load(harness.writePhoto(QStringLiteral("Kept")), Slot::lookReference);
+        QVERIFY(waitUntilIdle(*model));
+        QFile notAnImage(harness.path(QStringLiteral("text.png")));
+        QVERIFY(notAnImage.open(QIODevice::WriteOnly));
+        notAnImage.write("not an image");
+        notAnImage.close();
+        model->load(notAnImage.fileName(), Slot::lookReference);
+        QVERIFY(waitUntilIdle(*model));
+        QCOMPARE(nameIn(*model, Slot::lookReference), QStringLiteral("Kept"));
+        QCOMPARE(model->alert()->title, QStringLiteral("Couldn’t open the image"));
+    }
+
+    void beforeImageSwitchesTheChartToTheInputButAfterDoesNot()
+    {
+        ModelHarness harness;
+        auto model = harness.makeModel();
+        model->load(harness.writePhoto(QStringLiteral("After")), Slot::editAfter);
+        QVERIFY(waitUntilIdle(*model));
+        QCOMPARE(model->previewSource(), PreviewSource::testChart);
+        QCOMPARE(model->lutName(), QStringLiteral("After Edit"));
+        model->load(harness.writePhoto(QStringLiteral("Before")), Slot::editBefore);
+        QVERIFY(waitUntilIdle(*model));
+        QCOMPARE(model->previewSource(), PreviewSource::input);
+        QVERIFY(model->editFit().has_value());  // analysed although the mode is look
+    }
+
+    void differentShapesAlertAndKeepNoFit()
+    {
+        ModelHarness harness;
+        auto model = harness.makeModel();
+        model->setMode(Mode::edit);
+        model->load(harness.writePhoto(QStringLiteral("Wide"), {1, 1, 1}, 96, 48),
+                    Slot::editBefore);
+        model->load(harness.writePhoto(QStringLiteral("Tall"), {1, 1, 1}, 48, 96),
+                    Slot::editAfter);
+        QVERIFY(waitUntilIdle(*model));
+        QVERIFY(!model->editFit().has_value());
+        QCOMPARE(model->alert()->title, QStringLiteral("Couldn’t analyse the images"));
+        QCOMPARE(model->busy(), 0);
+    }
+
+    void removingTheReferenceClearsTheMatchAndRebuildsThroughTheIdentity()
+    {
+        ModelHarness harness;
+        auto model = harness.makeModel();
+        model->setMode(Mode::match);
+        model->load(harness.writePhoto(QStringLiteral("Mine")), Slot::matchSource);
+        model->load(harness.writePhoto(QStringLiteral("Theirs"), {1, 0.7f, 0.5f}),
+                    Slot::matchReference);
+        QVERIFY(waitUntilIdle(*model));
+        QVERIFY(model->matchAnalysis().has_value());
+        QVERIFY(!isIdentityDiagonal(model->neutralCurve()));
+        model->remove(Slot::matchReference);
+        QVERIFY(!model->matchAnalysis().has_value());
+        QVERIFY(!model->hasResult());
+        QVERIFY(waitUntilIdle(*model));
+        QVERIFY(isIdentityDiagonal(model->neutralCurve()));
+    }
+
+    void removingTheShownPreviewPhotoFallsBackPerMode_data()
+    {
+        QTest::addColumn<Mode>("mode");
+        QTest::addColumn<PreviewSource>("expected");
+        QTest::newRow("look") << Mode::look << PreviewSource::testChart;
+        QTest::newRow("match") << Mode::match << PreviewSource::input;
+        QTest::newRow("edit") << Mode::edit << PreviewSource::input;
+        QTest::newRow("hald") << Mode::hald << PreviewSource::testChart;
+    }
+
+    void removingTheShownPreviewPhotoFallsBackPerMode()
+    {
+        QFETCH(Mode, mode);
+        QFETCH(PreviewSource, expected);
+        ModelHarness harness;
+        auto model = harness.makeModel();
+        model->setMode(mode);
+        model->load(harness.writePhoto(QStringLiteral("Extra")), Slot::preview);
+        QVERIFY(waitUntilIdle(*model));
+        QCOMPARE(model->previewSource(), PreviewSource::photo);
+        model->remove(Slot::preview);
+        QCOMPARE(model->previewSource(), expected);
+        QVERIFY(waitUntilIdle(*model));
+        QVERIFY(!model->previewGraded().isNull());
+    }
+
+    void smoothnessBurstRefitsOnceAndNothingWithoutASystem()
+    {
+        ModelHarness harness;
+        auto model = harness.makeModel();
+        QVERIFY(waitUntilIdle(*model));
+        QSignalSpy busy(model.get(), &AppModel::busyChanged);
+        model->setEditSmoothness(0.5);
+        QVERIFY(!busy.wait(400));
+        QVERIFY(!model->editFit().has_value());
+
+        model->setMode(Mode::edit);
+        model->load(harness.writePhoto(QStringLiteral("Plain")), Slot::editBefore);
+        model->load(harness.writePhoto(QStringLiteral("Warm"), {1, 0.85f, 0.7f}), Slot::editAfter);
+        QVERIFY(waitUntilIdle(*model));
+        QSignalSpy fits(model.get(), &AppModel::editFitChanged);
+        for (int step = 1; step <= 10; ++step)
+            model->setEditSmoothness(0.01 * step);
+        QVERIFY(fits.wait(jobTimeoutMs));
+        QVERIFY(waitUntilIdle(*model));
+        QVERIFY(!fits.wait(400));
+        QCOMPARE(fits.count(), 1);
+        QCOMPARE(model->generation(QStringLiteral("edit")), 1);  // no second prepare
+    }
+
+    void aBurstOfSettingsEndsOnTheLastState()
+    {
+        ModelHarness harness;
+        auto model = harness.makeModel();
+        QVERIFY(waitUntilIdle(*model));
+        QSignalSpy rebuilt(model.get(), &AppModel::previewRebuilt);
+        for (int step = 0; step <= 20; ++step)
+            model->setFineTune(FineTune{0, 0, 0, -0.05f * static_cast<float>(step)});
+        QVERIFY(waitUntilIdle(*model));
+        QVERIFY(rebuilt.count() < 21);
+        // Saturation −1 leaves only grey: every tint dot has no chroma left.
+        QVERIFY(std::abs(model->tintDots()[2].ab[0]) < 1e-3f);
+        const QRgb chartPixel = model->previewGraded().pixel(100, 100);
+        QVERIFY(std::abs(qRed(chartPixel) - qGreen(chartPixel)) <= 2);
+        QVERIFY(std::abs(qGreen(chartPixel) - qBlue(chartPixel)) <= 2);
+    }
+
+    void chooseImageAsksWithTheSlotsTitleAndHint()
+    {
+        ModelHarness harness;
+        auto model = harness.makeModel();
+        harness.panels().answers.push_back(std::nullopt);
+        model->chooseImage(Slot::matchSource);
+        QCOMPARE(harness.panels().imageMessages.back(),
+                 QStringLiteral("Your photo: The photo you want to change"));
+        QVERIFY(model->loading().empty());
+        harness.panels().answers.push_back(harness.writePhoto(QStringLiteral("Chosen")));
+        model->chooseImage(Slot::lookReference);
+        QVERIFY(waitUntilIdle(*model));
+        QCOMPARE(nameIn(*model, Slot::lookReference), QStringLiteral("Chosen"));
+    }
+
+    // Export, template and toasts.
+
+    void exportAllWritesThreeFilesAndOneToast()
+    {
+        ModelHarness harness;
+        auto model = harness.makeModel();
+        model->load(harness.writePhoto(QStringLiteral("Teal")), Slot::lookReference);
+        QVERIFY(waitUntilIdle(*model));
+        model->setExportChoice(ExportChoice::all);
+        model->setExportSize(17);
+        harness.panels().answers.push_back(harness.path(QStringLiteral("out/Teal.cube")));
+        QVERIFY(QDir(harness.path(QString())).mkdir(QStringLiteral("out")));
+        QSignalSpy toasts(model.get(), &AppModel::toastChanged);
+        model->exportLUT();
+        QCOMPARE(model->busy(), 1);
+        QVERIFY(waitUntilIdle(*model));
+        QCOMPARE(toasts.count(), 1);
+        QCOMPARE(model->toast()->message,
+                 QStringLiteral("Saved “Teal.cube”, “Teal.3dl”, “Teal.png”"));
+        QCOMPARE(model->toast()->url, QUrl::fromLocalFile(harness.path("out/Teal.cube")));
+        for (const char* name : {"out/Teal.cube", "out/Teal.3dl", "out/Teal.png"})
+            QVERIFY2(QFileInfo::exists(harness.path(name)), name);
+        QVERIFY(contentsOf(harness.path("out/Teal.cube")).contains("LUT_3D_SIZE 17"));
+        const auto& request = harness.panels().saveRequests.back();
+        QCOMPARE(request.title, QStringLiteral("Export LUT"));
+        QCOMPARE(request.proposedName, QStringLiteral("Teal Look.cube"));
+        QCOMPARE(request.message,
+                 QStringLiteral("Saves .cube, .3dl and HALD .png files with this name."));
+        model->revealToastFile();
+        QCOMPARE(harness.panels().revealed, QStringList{harness.path("out/Teal.cube")});
+
+        // The next export starts in the folder of this one.
+        harness.panels().answers.push_back(std::nullopt);
+        model->exportLUT();
+        QCOMPARE(QDir(harness.panels().saveRequests.back().startFolder),
+                 QDir(harness.path(QStringLiteral("out"))));
+    }
+
+    void proposedNamesAreSanitisedButTitlesAreNot()
+    {
+        ModelHarness harness;
+        auto model = harness.makeModel();
+        model->setFineTune(FineTune{0.2f, 0, 0, 0});
+        model->setLutName(QStringLiteral("A/B:C"));
+        harness.panels().answers.push_back(harness.path(QStringLiteral("abc.cube")));
+        model->exportLUT();
+        QCOMPARE(harness.panels().saveRequests.back().proposedName, QStringLiteral("A-B-C.cube"));
+        QVERIFY(waitUntilIdle(*model));
+        QVERIFY(contentsOf(harness.path("abc.cube")).contains("A/B:C"));
+
+        model->setLutName(QString());
+        model->setExportChoice(ExportChoice::threeDL);
+        harness.panels().answers.push_back(std::nullopt);
+        model->exportLUT();
+        QCOMPARE(harness.panels().saveRequests.back().proposedName,
+                 QStringLiteral("Lumivert Look.3dl"));
+        QVERIFY(harness.panels().saveRequests.back().message.isEmpty());
+
+        QCOMPARE(AppModel::sanitisedFileName(QStringLiteral(" \tx??y|\"<>%*\\ ")),
+                 QStringLiteral("x--y-------"));
+    }
+
+    void emptyNameIsTheDefaultTitle()
+    {
+        ModelHarness harness;
+        auto model = harness.makeModel();
+        model->setFineTune(FineTune{0, 0.1f, 0, 0});
+        harness.panels().answers.push_back(harness.path(QStringLiteral("plain.cube")));
+        model->exportLUT();
+        QVERIFY(waitUntilIdle(*model));
+        QVERIFY(contentsOf(harness.path("plain.cube")).contains("Lumivert Look"));
+    }
+
+    void nothingToExportUntilAResultOrAFineTune()
+    {
+        ModelHarness harness;
+        auto model = harness.makeModel();
+        model->setMode(Mode::edit);
+        model->load(harness.writePhoto(QStringLiteral("Before")), Slot::editBefore);
+        QVERIFY(waitUntilIdle(*model));
+        model->exportLUT();
+        QCOMPARE(model->alert()->title, QStringLiteral("Nothing to export yet"));
+        QCOMPARE(model->alert()->message, QStringLiteral("Add before and after first."));
+        QVERIFY(harness.panels().saveRequests.empty());
+        model->setMode(Mode::match);
+        model->exportLUT();
+        QCOMPARE(model->alert()->message, QStringLiteral("Add your photo and reference look first."));
+
+        model->setMode(Mode::edit);
+        model->setFineTune(FineTune{0, 0, 0.3f, 0});
+        harness.panels().answers.push_back(harness.path(QStringLiteral("tuned.cube")));
+        model->exportLUT();
+        QVERIFY(waitUntilIdle(*model));
+        QVERIFY(QFileInfo::exists(harness.path(QStringLiteral("tuned.cube"))));
+    }
+
+    void exportFolderIsRememberedWhenTheWriteFails()
+    {
+        ModelHarness harness;
+        auto model = harness.makeModel();
+        model->setFineTune(FineTune{0.2f, 0, 0, 0});
+        harness.panels().answers.push_back(harness.path(QStringLiteral("gone/x.cube")));
+        model->exportLUT();
+        QVERIFY(waitUntilIdle(*model));
+        QCOMPARE(model->alert()->title, QStringLiteral("Couldn’t save the LUT"));
+        QVERIFY(!model->toast().has_value());
+        QCOMPARE(harness.settings().value("exportDirectory").toUrl(),
+                 QUrl::fromLocalFile(harness.path(QStringLiteral("gone"))));
+    }
+
+    void identityTemplateIsSavedWithAToast()
+    {
+        ModelHarness harness;
+        auto model = harness.makeModel();
+        harness.panels().answers.push_back(harness.path(QStringLiteral("Identity HALD 8.png")));
+        model->saveIdentityHALD();
+        QCOMPARE(harness.panels().saveRequests.back().proposedName,
+                 QStringLiteral("Identity HALD 8.png"));
+        QTRY_VERIFY_WITH_TIMEOUT(model->toast().has_value(), jobTimeoutMs);
+        QCOMPARE(model->toast()->message,
+                 QStringLiteral("Saved “Identity HALD 8.png”. Grade it, then drop it on the "
+                                "HALD well."));
+        const QImage saved(harness.path(QStringLiteral("Identity HALD 8.png")));
+        QCOMPARE(saved.size(), QSize(512, 512));
+        QVERIFY(saved.depth() == 64 || saved.format() == QImage::Format_RGBX64);
+
+        // Loading it back as a graded HALD gives an identity table of 64 points.
+        model->setMode(Mode::hald);
+        model->load(harness.path(QStringLiteral("Identity HALD 8.png")), Slot::hald);
+        QVERIFY(waitUntilIdle(*model));
+        QCOMPARE(model->statusLine(), QStringLiteral("HALD level 8 · 64-point cube"));
+        QCOMPARE(model->lutName(), QStringLiteral("Identity HALD 8"));
+
+        harness.panels().answers.push_back(harness.path(QStringLiteral("nowhere/t.png")));
+        model->saveIdentityHALD();
+        QTRY_VERIFY_WITH_TIMEOUT(model->alert().has_value(), jobTimeoutMs);
+        QCOMPARE(model->alert()->title, QStringLiteral("Couldn’t save the HALD image"));
+    }
+
+    // Automation.
+
+    void captureSettingsApplyOnlyValidValues()
+    {
+        ModelHarness harness;
+        auto model = harness.makeModel();
+        model->applyCaptureSettings({{"LUMIVERT_LOOK_SETTINGS", "0.1, 0.2,0.3"},
+                                     {"LUMIVERT_GRID", "64"},
+                                     {"LUMIVERT_SPLIT", " 0.3"},
+                                     {"LUMIVERT_INTENSITY", "abc"},
+                                     {"LUMIVERT_PREVIEW_ON", "Photo"},
+                                     {"LUMIVERT_FORMAT", "3dl"}});
+        QCOMPARE(model->lookSettings(), LookSettings{});
+        QCOMPARE(model->exportSize(), 33);
+        QCOMPARE(model->split(), 0.5);
+        QCOMPARE(model->intensity(), 1.0);
+        QCOMPARE(model->previewSource(), PreviewSource::testChart);
+        QCOMPARE(model->exportChoice(), ExportChoice::cube);
+
+        model->applyCaptureSettings({{"LUMIVERT_LOOK_SETTINGS", "0.1,x, 0.2,,0.3,\t0.4 "},
+                                     {"LUMIVERT_MATCH_SETTINGS", "0.5,0.25"},
+                                     {"LUMIVERT_FINETUNE", "1,2,3,4"},
+                                     {"LUMIVERT_GRID", "+65"},
+                                     {"LUMIVERT_SPLIT", "0.25"},
+                                     {"LUMIVERT_INTENSITY", "1.5e0"},
+                                     {"LUMIVERT_SMOOTHING", "0.1"},
+                                     {"LUMIVERT_COMPARE", "graded"},
+                                     {"LUMIVERT_COMPARE_AFTER", ""},
+                                     {"LUMIVERT_NAME", "Night"},
+                                     {"LUMIVERT_FORMAT", "threeDL"},
+                                     {"LUMIVERT_INSPECTOR", "fineTune"},
+                                     {"LUMIVERT_TOAST", "Hello"}});
+        QCOMPARE(model->lookSettings(), (LookSettings{0.1f, 0.2f, 0.3f, 0.4f}));
+        QCOMPARE(model->matchSettings(), (MatchSettings{0.5f, 0.25f}));
+        QCOMPARE(model->fineTune(), (FineTune{1, 2, 3, 4}));
+        QCOMPARE(model->exportSize(), 65);
+        QCOMPARE(model->split(), 0.25);
+        QCOMPARE(model->intensity(), 1.5);
+        QCOMPARE(model->editSmoothness(), 0.1);
+        QCOMPARE(model->compareStyle(), CompareStyle::graded);
+        QVERIFY(model->compareWithAfter());
+        QCOMPARE(model->lutName(), QStringLiteral("Night"));
+        QCOMPARE(model->exportChoice(), ExportChoice::threeDL);
+        QCOMPARE(model->inspectorTarget(), QStringLiteral("fineTune"));
+        QCOMPARE(model->toast()->message, QStringLiteral("Hello"));
+        QCOMPARE(model->toast()->url, QUrl::fromLocalFile(QStringLiteral("/")));
+    }
+
+    void automationExportsA3dlAndWritesItsMarkers()
+    {
+        ModelHarness harness;
+        const QString out = harness.path(QStringLiteral("out.3dl"));
+        const QString ready = harness.path(QStringLiteral("ready"));
+        auto model = harness.makeModel({{"LUMIVERT_CAPTURE", "1"},
+                                        {"LUMIVERT_MODE", "match"},
+                                        {"LUMIVERT_SOURCE", harness.writePhoto("Mine")},
+                                        {"LUMIVERT_REFERENCE",
+                                         harness.writePhoto("Theirs", {1, 0.8f, 0.6f})},
+                                        {"LUMIVERT_GRID", "17"},
+                                        {"LUMIVERT_EXPORT", out},
+                                        {"LUMIVERT_READY", ready}});
+        QCOMPARE(model->mode(), Mode::match);
+        QSignalSpy finished(model.get(), &AppModel::automationFinished);
+        QVERIFY(finished.wait(jobTimeoutMs));
+        QCOMPARE(contentsOf(out + QStringLiteral(".done")), QByteArray("ok"));
+        QCOMPARE(contentsOf(ready), QByteArray("ready"));
+        const QByteArray table = contentsOf(out);
+        // A comment, the shaper line, then one line per entry.
+        QCOMPARE(table.count('\n'), 2 + 17 * 17 * 17);
+        QVERIFY(model->matchAnalysis().has_value());
+        QVERIFY(!harness.settings().contains("exportSize"));
+    }
+
+    void onlyReadyWritesItsMarkerAboutASecondAfterIdle()
+    {
+        ModelHarness harness;
+        const QString ready = harness.path(QStringLiteral("ready"));
+        QElapsedTimer clock;
+        clock.start();
+        auto model = harness.makeModel({{"LUMIVERT_READY", ready}});
+        QVERIFY(!model->capturing());
+        QSignalSpy finished(model.get(), &AppModel::automationFinished);
+        QVERIFY(finished.wait(jobTimeoutMs));
+        // Two waits of at least four idle polls each, then 0.9 s.
+        QVERIFY(clock.elapsed() >= 800 + 900);
+        QCOMPARE(contentsOf(ready), QByteArray("ready"));
+    }
+
+    void noAutomationWithoutAVariable()
+    {
+        ModelHarness harness;
+        auto model = harness.makeModel({{"HOME", "/tmp"}, {"LUMIVERTX", "1"}});
+        QSignalSpy finished(model.get(), &AppModel::automationFinished);
+        QVERIFY(!finished.wait(1500));
+        QVERIFY(model->images().empty());
+    }
+};
+
+QTEST_MAIN(AppModelTests)
+#include "AppModelTests.moc"

@@ -1,0 +1,71 @@
+#include "ModelFixtures.hpp"
+
+#include "imaging/ImageLoader.hpp"
+
+#include <QFile>
+#include <QTest>
+
+namespace lumivert::fixtures {
+
+std::optional<QString> ScriptedPanels::next()
+{
+    if (answers.empty())
+        return std::nullopt;
+    std::optional<QString> answer = answers.front();
+    answers.pop_front();
+    return answer;
+}
+
+std::optional<QString> ScriptedPanels::chooseImage(const QString& message)
+{
+    imageMessages << message;
+    return next();
+}
+
+std::optional<QString> ScriptedPanels::chooseSaveLocation(const SaveRequest& request)
+{
+    saveRequests.push_back(request);
+    return next();
+}
+
+void ScriptedPanels::reveal(const QString& path) { revealed << path; }
+
+ModelHarness::ModelHarness()
+    : settings_(std::make_unique<QSettings>(folder_.filePath(QStringLiteral("settings.ini")),
+                                            QSettings::IniFormat))
+{
+}
+
+QString ModelHarness::writePhoto(const QString& name, const RGB& tint, int width, int height)
+{
+    std::vector<RGB> pixels;
+    pixels.reserve(static_cast<std::size_t>(width * height));
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const float u = static_cast<float>(x) / static_cast<float>(width - 1);
+            const float v = static_cast<float>(y) / static_cast<float>(height - 1);
+            pixels.push_back(RGB{u, v, 0.5f * (u + v)} * tint);
+        }
+    const QString file = folder_.filePath(name + QStringLiteral(".png"));
+    ImageLoader::writePNG(PixelBuffer(width, height, std::move(pixels)),
+                          QFile::encodeName(file).toStdString(), false);
+    return file;
+}
+
+std::unique_ptr<AppModel> ModelHarness::makeModel(const AppModel::Environment& environment)
+{
+    AppModel::Services services;
+    services.settings = settings_.get();
+    services.panels = &panels_;
+    services.environment = environment;
+    return std::make_unique<AppModel>(services);
+}
+
+bool waitUntilIdle(const AppModel& model, int timeoutMs)
+{
+    return QTest::qWaitFor(
+        [&] { return model.loading().empty() && model.busy() == 0 && !model.rendering(); },
+        timeoutMs);
+}
+
+} // namespace lumivert::fixtures

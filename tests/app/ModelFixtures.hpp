@@ -1,0 +1,53 @@
+#pragma once
+// Fixtures for the model tests: small photos written into a temporary folder, a settings file
+// of their own, scripted file panels, and a wait for the model to fall idle.
+#include "AppModel.hpp"
+#include "FilePanels.hpp"
+
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include <deque>
+#include <memory>
+#include <vector>
+
+namespace lumivert::fixtures {
+
+// Answers the panels from a queue (an empty answer is a cancel) and records every request.
+class ScriptedPanels final : public FilePanels {
+public:
+    std::deque<std::optional<QString>> answers;
+    std::vector<SaveRequest> saveRequests;
+    QStringList imageMessages;
+    QStringList revealed;
+
+    std::optional<QString> chooseImage(const QString& message) override;
+    std::optional<QString> chooseSaveLocation(const SaveRequest& request) override;
+    void reveal(const QString& path) override;
+
+private:
+    std::optional<QString> next();
+};
+
+// A folder for photos and outputs, a settings file and panels that outlive the model.
+class ModelHarness {
+public:
+    ModelHarness();
+    // A smooth width × height gradient photo whose colours are multiplied by `tint`.
+    QString writePhoto(const QString& name, const RGB& tint = {1, 1, 1}, int width = 96,
+                       int height = 64);
+    QString path(const QString& name) const { return folder_.filePath(name); }
+    QSettings& settings() { return *settings_; }
+    ScriptedPanels& panels() { return panels_; }
+    std::unique_ptr<AppModel> makeModel(const AppModel::Environment& environment = {});
+
+private:
+    QTemporaryDir folder_;
+    std::unique_ptr<QSettings> settings_;
+    ScriptedPanels panels_;
+};
+
+// True once the model is idle (nothing loading, no job, no render); false after `timeoutMs`.
+bool waitUntilIdle(const AppModel& model, int timeoutMs = 60000);
+
+} // namespace lumivert::fixtures
