@@ -67,11 +67,19 @@ LUT3D LUT3D::build(std::int64_t size, const Function& f)
 LUT3D LUT3D::buildConcurrently(std::int64_t size, const Function& f)
 {
     std::vector<RGB> values(static_cast<std::size_t>(entryCount(size)));
-    const std::int64_t slice = size * size;
-    // Each slice writes only its own entries, so the table is the same on any thread count.
-#pragma omp parallel for schedule(dynamic, 1)
-    for (std::int64_t b = 0; b < size; ++b)
-        bakeSlice(size, b, f, values.data() + b * slice);
+    // One task per lattice row (fixed b and g): rows balance two cores far better than the
+    // few blue slices do. Each row writes only its own entries, so the table is the same on any
+    // thread count.
+    const std::int64_t rows = size * size;
+    const float last = static_cast<float>(size - 1);
+#pragma omp parallel for schedule(dynamic, 8)
+    for (std::int64_t row = 0; row < rows; ++row) {
+        const float blue = latticeCoordinate(row / size, last);
+        const float green = latticeCoordinate(row % size, last);
+        RGB* out = values.data() + row * size;
+        for (std::int64_t r = 0; r < size; ++r)
+            out[r] = clamp01(f({latticeCoordinate(r, last), green, blue}));
+    }
     return LUT3D(size, std::move(values));
 }
 
