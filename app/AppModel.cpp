@@ -33,25 +33,25 @@ AppModel::Environment processEnvironment()
     return environment;
 }
 
-} // namespace
+}  // namespace
 
 QImage platformImage(const Image8& image)
 {
     // The copy shares the samples; the cleanup function releases it with the QImage.
     auto* keep = new Image8(image);
-    return QImage(keep->data(), static_cast<int>(keep->width()), static_cast<int>(keep->height()),
-                  static_cast<qsizetype>(keep->bytesPerRow()), QImage::Format_RGBX8888,
-                  [](void* info) { delete static_cast<Image8*>(info); }, keep);
+    return QImage(
+        keep->data(), static_cast<int>(keep->width()), static_cast<int>(keep->height()),
+        static_cast<qsizetype>(keep->bytesPerRow()), QImage::Format_RGBX8888,
+        [](void* info) { delete static_cast<Image8*>(info); }, keep);
 }
 
 AppModel::AppModel(Services services, QObject* parent)
     : QObject(parent), renderer_(std::make_shared<const PreviewRenderer>()),
       testChart_(QStringLiteral("Test chart").toStdString(),
                  TestChart::make(chartWidth, chartHeight)),
-      ownedSettings_(services.settings
-                         ? nullptr
-                         : std::make_unique<QSettings>(QStringLiteral("Lumivert"),
-                                                       QStringLiteral("Lumivert"))),
+      ownedSettings_(services.settings ? nullptr
+                                       : std::make_unique<QSettings>(QStringLiteral("Lumivert"),
+                                                                     QStringLiteral("Lumivert"))),
       defaults_(services.settings ? services.settings : ownedSettings_.get()),
       ownedPanels_(services.panels ? nullptr : std::make_unique<QtFilePanels>()),
       panels_(services.panels ? services.panels : ownedPanels_.get()),
@@ -325,12 +325,9 @@ const LoadedImage& AppModel::previewInput() const
         return found == images_.end() ? testChart_ : found->second;
     };
     switch (previewSource_) {
-    case PreviewSource::testChart:
-        return testChart_;
-    case PreviewSource::photo:
-        return imageIn(Slot::preview);
-    case PreviewSource::input:
-        break;
+    case PreviewSource::testChart: return testChart_;
+    case PreviewSource::photo: return imageIn(Slot::preview);
+    case PreviewSource::input: break;
     }
     if (mode_ == Mode::hald)
         return testChart_;
@@ -340,15 +337,13 @@ const LoadedImage& AppModel::previewInput() const
 namespace {
 bool showsRealAfter(Mode mode, bool compareWithAfter, PreviewSource source, bool afterLoaded)
 {
-    return mode == Mode::edit && compareWithAfter && source == PreviewSource::input &&
-           afterLoaded;
+    return mode == Mode::edit && compareWithAfter && source == PreviewSource::input && afterLoaded;
 }
-} // namespace
+}  // namespace
 
 QImage AppModel::originalImage() const
 {
-    if (showsRealAfter(mode_, compareWithAfter_, previewSource_,
-                       images_.contains(Slot::editAfter)))
+    if (showsRealAfter(mode_, compareWithAfter_, previewSource_, images_.contains(Slot::editAfter)))
         return platformImage(images_.at(Slot::editAfter).image());
     return previewOriginal_;
 }
@@ -372,14 +367,10 @@ Slot AppModel::dropTargetSlot() const
 bool AppModel::hasResult() const
 {
     switch (mode_) {
-    case Mode::look:
-        return lookAnalysis_.has_value();
-    case Mode::match:
-        return matchAnalysis_.has_value();
-    case Mode::edit:
-        return editFit_.has_value();
-    case Mode::hald:
-        return haldLUT_.has_value();
+    case Mode::look: return lookAnalysis_.has_value();
+    case Mode::match: return matchAnalysis_.has_value();
+    case Mode::edit: return editFit_.has_value();
+    case Mode::hald: return haldLUT_.has_value();
     }
     return false;
 }
@@ -393,14 +384,10 @@ std::optional<QString> AppModel::suggestedName() const
         return QString::fromStdString(found->second.name()) + suffix;
     };
     switch (mode_) {
-    case Mode::look:
-        return nameIn(Slot::lookReference, QStringLiteral(" Look"));
-    case Mode::match:
-        return nameIn(Slot::matchReference, QStringLiteral(" Match"));
-    case Mode::edit:
-        return nameIn(Slot::editAfter, QStringLiteral(" Edit"));
-    case Mode::hald:
-        return nameIn(Slot::hald, QString());
+    case Mode::look: return nameIn(Slot::lookReference, QStringLiteral(" Look"));
+    case Mode::match: return nameIn(Slot::matchReference, QStringLiteral(" Match"));
+    case Mode::edit: return nameIn(Slot::editAfter, QStringLiteral(" Edit"));
+    case Mode::hald: return nameIn(Slot::hald, QString());
     }
     return std::nullopt;
 }
@@ -441,9 +428,9 @@ std::optional<QString> AppModel::statusLine() const
     case Mode::match:
         if (matchAnalysis_ && images_.contains(Slot::matchSource) &&
             images_.contains(Slot::matchReference))
-            return StatusLine::match(QString::fromStdString(images_.at(Slot::matchSource).name()),
-                                     QString::fromStdString(
-                                         images_.at(Slot::matchReference).name()));
+            return StatusLine::match(
+                QString::fromStdString(images_.at(Slot::matchSource).name()),
+                QString::fromStdString(images_.at(Slot::matchReference).name()));
         break;
     case Mode::edit:
         if (editFit_)
@@ -479,4 +466,4 @@ void AppModel::present(const QString& message, const QString& title)
     setAlert(AlertInfo{QUuid::createUuid(), title, message});
 }
 
-} // namespace lumivert
+}  // namespace lumivert

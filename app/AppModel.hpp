@@ -13,7 +13,6 @@
 #include "FilePanels.hpp"
 
 #include "color/LUT3D.hpp"
-#include "lut/LUTFormat.hpp"
 #include "imaging/LoadedImage.hpp"
 #include "imaging/PreviewRenderer.hpp"
 #include "imaging/RenderedPreview.hpp"
@@ -22,6 +21,7 @@
 #include "learners/GradePipeline.hpp"
 #include "learners/LookAnalysis.hpp"
 #include "learners/MatchAnalysis.hpp"
+#include "lut/LUTFormat.hpp"
 
 #include <QImage>
 #include <QMap>
@@ -63,8 +63,8 @@ public:
 
     // What the model talks to outside itself; tests replace each of them.
     struct Services {
-        QSettings* settings = nullptr;  // nullptr: QSettings("Lumivert", "Lumivert")
-        FilePanels* panels = nullptr;   // nullptr: QFileDialog and the file manager
+        QSettings* settings = nullptr;           // nullptr: QSettings("Lumivert", "Lumivert")
+        FilePanels* panels = nullptr;            // nullptr: QFileDialog and the file manager
         std::optional<Environment> environment;  // nothing: the process environment
     };
 
@@ -277,4 +277,4 @@ private:
     Environment environment_;
 };
 
-} // namespace lumivert
+}  // namespace lumivert

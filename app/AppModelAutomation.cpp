@@ -84,7 +84,7 @@ void writeMarker(const QString& path, const QByteArray& contents)
         file.write(contents);
 }
 
-} // namespace
+}  // namespace
 
 std::vector<float> AppModel::captureFloats(const QString& value)
 {
@@ -216,4 +216,4 @@ void AppModel::applyCaptureSettings(const Environment& environment)
     }
 }
 
-} // namespace lumivert
+}  // namespace lumivert

@@ -24,42 +24,37 @@ const QString forbiddenFileNameCharacters = QStringLiteral("/:\\?%*|\"<>");
 QString nameFilter(LUTFormat format)
 {
     switch (format) {
-    case LUTFormat::cube:
-        return QStringLiteral("Cube LUT (*.cube)");
-    case LUTFormat::threeDL:
-        return QStringLiteral("3DL LUT (*.3dl)");
-    case LUTFormat::hald:
-        return QStringLiteral("PNG image (*.png)");
+    case LUTFormat::cube: return QStringLiteral("Cube LUT (*.cube)");
+    case LUTFormat::threeDL: return QStringLiteral("3DL LUT (*.3dl)");
+    case LUTFormat::hald: return QStringLiteral("PNG image (*.png)");
     }
     return QString();
 }
 
-QString extension(LUTFormat format) { return QString::fromUtf8(format.fileExtension().data(),
-                                                                 format.fileExtension().size()); }
+QString extension(LUTFormat format)
+{
+    return QString::fromUtf8(format.fileExtension().data(), format.fileExtension().size());
+}
 
 std::filesystem::path fileSystemPath(const QString& path)
 {
     return QFile::encodeName(path).toStdString();
 }
 
-} // namespace
+}  // namespace
 
 namespace ExportChoices {
 std::vector<LUTFormat> formats(ExportChoice choice)
 {
     switch (choice) {
-    case ExportChoice::cube:
-        return {LUTFormat::cube};
-    case ExportChoice::threeDL:
-        return {LUTFormat::threeDL};
-    case ExportChoice::hald:
-        return {LUTFormat::hald};
-    case ExportChoice::all:
-        return {LUTFormat::cube, LUTFormat::threeDL, LUTFormat::hald};
+    case ExportChoice::cube: return {LUTFormat::cube};
+    case ExportChoice::threeDL: return {LUTFormat::threeDL};
+    case ExportChoice::hald: return {LUTFormat::hald};
+    case ExportChoice::all: return {LUTFormat::cube, LUTFormat::threeDL, LUTFormat::hald};
     }
     return {};
 }
-} // namespace ExportChoices
+}  // namespace ExportChoices
 
 QString AppModel::sanitisedFileName(const QString& name)
 {
@@ -104,8 +99,7 @@ void AppModel::exportLUT()
     if (!chosen)
         return;
     // Remembered before writing, so a failed write still opens the panel there next time.
-    defaults_->setValue(exportDirectoryKey,
-                        QUrl::fromLocalFile(QFileInfo(*chosen).absolutePath()));
+    defaults_->setValue(exportDirectoryKey, QUrl::fromLocalFile(QFileInfo(*chosen).absolutePath()));
     writeLUTs(*chosen, formats);
 }
 
@@ -177,4 +171,4 @@ void AppModel::revealToastFile()
         panels_->reveal(toast_->url->toLocalFile());
 }
 
-} // namespace lumivert
+}  // namespace lumivert

@@ -53,12 +53,12 @@ std::vector<RGB> diagonal(const LUT3D& lut)
     return curve;
 }
 
-} // namespace
+}  // namespace
 
 void AppModel::chooseImage(Slot slot)
 {
-    const auto path = panels_->chooseImage(Slots::title(slot) + QStringLiteral(": ") +
-                                           Slots::hint(slot));
+    const auto path =
+        panels_->chooseImage(Slots::title(slot) + QStringLiteral(": ") + Slots::hint(slot));
     if (path)
         load(*path, slot);
 }
@@ -69,21 +69,22 @@ void AppModel::load(const QString& path, Slot slot)
     const QString key = Slots::loadKey(slot);
     const std::int64_t generation = nextGeneration(key);
     const std::filesystem::path location = QFile::encodeName(path).toStdString();
-    runInBackground([location, slot] { return loadFile(location, slot); })
-        .then(this, [this, key, generation, slot](const Outcome<LoadResult>& outcome) {
-            const bool current = this->generation(key) == generation;
-            if (outcome.value && current) {
-                storeImage(slot, outcome.value->image);
-                if (slot == Slot::hald)
-                    setHaldLUT(outcome.value->lut);
-                didLoad(slot);
-            } else if (!outcome.value) {
-                // Even a superseded load reports its failure: the user asked for that file.
-                present(outcome.error, openFailedTitle);
-            }
-            if (current)
-                setLoading(slot, false);
-        });
+    runInBackground([location, slot] {
+        return loadFile(location, slot);
+    }).then(this, [this, key, generation, slot](const Outcome<LoadResult>& outcome) {
+        const bool current = this->generation(key) == generation;
+        if (outcome.value && current) {
+            storeImage(slot, outcome.value->image);
+            if (slot == Slot::hald)
+                setHaldLUT(outcome.value->lut);
+            didLoad(slot);
+        } else if (!outcome.value) {
+            // Even a superseded load reports its failure: the user asked for that file.
+            present(outcome.error, openFailedTitle);
+        }
+        if (current)
+            setLoading(slot, false);
+    });
 }
 
 void AppModel::didLoad(Slot slot)
@@ -128,21 +129,15 @@ void AppModel::remove(Slot slot)
 {
     eraseImage(slot);
     switch (slot) {
-    case Slot::lookReference:
-        setLookAnalysis(std::nullopt);
-        break;
+    case Slot::lookReference: setLookAnalysis(std::nullopt); break;
     case Slot::matchSource:
-    case Slot::matchReference:
-        setMatchAnalysis(std::nullopt);
-        break;
+    case Slot::matchReference: setMatchAnalysis(std::nullopt); break;
     case Slot::editBefore:
     case Slot::editAfter:
         editSystem_.reset();
         setEditFit(std::nullopt);
         break;
-    case Slot::hald:
-        setHaldLUT(std::nullopt);
-        break;
+    case Slot::hald: setHaldLUT(std::nullopt); break;
     case Slot::preview:
         if (previewSource_ == PreviewSource::photo)
             setPreviewSource(defaultPreviewSource());
@@ -243,14 +238,15 @@ void AppModel::startResolve()
     pendingSystem_.reset();
     changeBusy(+1);
     // A newer smoothness does not stop this fit; it only discards it when it returns.
-    runInBackground([system, smoothness] { return EditLearner::solve(system, smoothness); })
-        .then(this, [this, request](const Outcome<EditFit>& outcome) {
-            if (request == solveRequest_ && outcome.value) {
-                setEditFit(*outcome.value);
-                rebuildPreview();
-            }
-            changeBusy(-1);
-        });
+    runInBackground([system, smoothness] {
+        return EditLearner::solve(system, smoothness);
+    }).then(this, [this, request](const Outcome<EditFit>& outcome) {
+        if (request == solveRequest_ && outcome.value) {
+            setEditFit(*outcome.value);
+            rebuildPreview();
+        }
+        changeBusy(-1);
+    });
 }
 
 void AppModel::rebuildPreview()
@@ -309,11 +305,11 @@ void AppModel::updateFigures(const LUT3D& lut)
     for (const TintLevel& row : tintLevels) {
         const RGB colour = lut.sample({row.level, row.level, row.level});
         const Lab lab = ColorMath::linearToOklab(ColorMath::decode(colour));
-        dots.push_back(TintDot{QString::fromUtf8(row.id), {lab.a, lab.b},
-                               {colour.r, colour.g, colour.b}});
+        dots.push_back(
+            TintDot{QString::fromUtf8(row.id), {lab.a, lab.b}, {colour.r, colour.g, colour.b}});
     }
     tintDots_ = std::move(dots);
     Q_EMIT tintDotsChanged();
 }
 
-} // namespace lumivert
+}  // namespace lumivert

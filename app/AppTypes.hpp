@@ -15,7 +15,15 @@ namespace lumivert {
 class LUTFormat;
 
 // An image slot: one place that holds one image.
-enum class Slot { lookReference, matchSource, matchReference, editBefore, editAfter, hald, preview };
+enum class Slot {
+    lookReference,
+    matchSource,
+    matchReference,
+    editBefore,
+    editAfter,
+    hald,
+    preview
+};
 
 // The four ways of making a LUT.
 enum class Mode { look, match, edit, hald };
@@ -37,7 +45,7 @@ QString title(Slot slot);
 QString hint(Slot slot);
 // "load-" and the raw value: the slot's generation key.
 QString loadKey(Slot slot);
-} // namespace Slots
+}  // namespace Slots
 
 namespace Modes {
 const std::array<Mode, 4>& allCases();
@@ -46,19 +54,19 @@ std::optional<Mode> fromRawValue(const QString& rawValue);
 QString title(Mode mode);
 // The mode's input slots, key input first.
 std::vector<Slot> slots(Mode mode);
-} // namespace Modes
+}  // namespace Modes
 
 namespace PreviewSources {
 const std::array<PreviewSource, 3>& allCases();
 QString rawValue(PreviewSource source);
 std::optional<PreviewSource> fromRawValue(const QString& rawValue);
-} // namespace PreviewSources
+}  // namespace PreviewSources
 
 namespace CompareStyles {
 const std::array<CompareStyle, 3>& allCases();
 QString rawValue(CompareStyle style);
 std::optional<CompareStyle> fromRawValue(const QString& rawValue);
-} // namespace CompareStyles
+}  // namespace CompareStyles
 
 namespace ExportChoices {
 const std::array<ExportChoice, 4>& allCases();
@@ -66,7 +74,7 @@ QString rawValue(ExportChoice choice);
 std::optional<ExportChoice> fromRawValue(const QString& rawValue);
 // The formats an export writes, in writing order.
 std::vector<LUTFormat> formats(ExportChoice choice);
-} // namespace ExportChoices
+}  // namespace ExportChoices
 
 // The tint of the preview LUT at one grey level: "S", "M" or "H".
 struct TintDot {
@@ -92,4 +100,4 @@ struct AlertInfo {
     friend bool operator==(const AlertInfo&, const AlertInfo&) = default;
 };
 
-} // namespace lumivert
+}  // namespace lumivert

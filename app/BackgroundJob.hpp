@@ -12,8 +12,7 @@
 
 namespace lumivert {
 
-template <typename T>
-struct Outcome {
+template <typename T> struct Outcome {
     std::optional<T> value;  // present on success
     QString error;           // the error's sentence otherwise
 };
@@ -31,4 +30,4 @@ auto runInBackground(Work work) -> QFuture<Outcome<std::invoke_result_t<Work>>>
     });
 }
 
-} // namespace lumivert
+}  // namespace lumivert

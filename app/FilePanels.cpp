@@ -44,4 +44,4 @@ void QtFilePanels::reveal(const QString& path)
     QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
 }
 
-} // namespace lumivert
+}  // namespace lumivert

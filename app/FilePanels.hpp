@@ -35,4 +35,4 @@ public:
     void reveal(const QString& path) override;
 };
 
-} // namespace lumivert
+}  // namespace lumivert

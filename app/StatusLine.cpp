@@ -29,7 +29,7 @@ QString verdict(float rmsError)
         return QStringLiteral("fair");
     return QStringLiteral("poor: local edits or a different crop cannot be captured by a LUT");
 }
-} // namespace
+}  // namespace
 
 QString look(const LookAnalysis& analysis)
 {
@@ -73,4 +73,4 @@ QString hald(std::int64_t lutSize)
     return QStringLiteral("HALD level %1 · %2-point cube").arg(level).arg(lutSize);
 }
 
-} // namespace lumivert::StatusLine
+}  // namespace lumivert::StatusLine

@@ -18,4 +18,4 @@ QString edit(float rmsError);
 // "HALD level 8 · 64-point cube".
 QString hald(std::int64_t lutSize);
 
-} // namespace lumivert::StatusLine
+}  // namespace lumivert::StatusLine

@@ -43,8 +43,8 @@ struct Fixture {
     explicit Fixture(Mode mode)
     {
         application();
-        settings = std::make_unique<QSettings>(folder.filePath("settings.ini"),
-                                               QSettings::IniFormat);
+        settings =
+            std::make_unique<QSettings>(folder.filePath("settings.ini"), QSettings::IniFormat);
         AppModel::Services services;
         services.settings = settings.get();
         services.environment = AppModel::Environment{};
@@ -123,4 +123,4 @@ void BM_BurstOfAssignments(benchmark::State& state)
 }
 BENCHMARK(BM_BurstOfAssignments)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 
-} // namespace
+}  // namespace

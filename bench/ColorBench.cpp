@@ -99,4 +99,4 @@ void BM_PixelBufferResize(benchmark::State& state)
 }
 BENCHMARK(BM_PixelBufferResize)->Unit(benchmark::kMillisecond);
 
-} // namespace
+}  // namespace

@@ -34,8 +34,13 @@ PixelBuffer photo()
     std::uniform_real_distribution<float> unit(0.0f, 1.0f);
     std::vector<Blob> blobs(100);
     for (Blob& b : blobs)
-        b = {unit(random), unit(random), 0.03f + 0.12f * unit(random), unit(random),
-             unit(random), 0.1f + 0.9f * unit(random), 0.6f * (unit(random) - 0.5f)};
+        b = {unit(random),
+             unit(random),
+             0.03f + 0.12f * unit(random),
+             unit(random),
+             unit(random),
+             0.1f + 0.9f * unit(random),
+             0.6f * (unit(random) - 0.5f)};
     std::normal_distribution<float> noise(0.0f, 0.01f);
     const float aspect = static_cast<float>(kPhotoWidth) / static_cast<float>(kPhotoHeight);
     std::vector<RGB> pixels;
@@ -64,8 +69,7 @@ PixelBuffer photo()
 RGB warmGrade(const RGB& c)
 {
     auto curve = [](float x) { return x + 0.15f * x * (1.0f - x) * (2.0f * x - 1.0f); };
-    const RGB toned = {0.02f + 0.96f * curve(c.r) + 0.02f * (c.g - c.b),
-                       0.01f + 0.97f * curve(c.g),
+    const RGB toned = {0.02f + 0.96f * curve(c.r) + 0.02f * (c.g - c.b), 0.01f + 0.97f * curve(c.g),
                        0.04f + 0.9f * curve(c.b) + 0.03f * (c.g - c.r)};
     const RGB grey = RGB{1, 1, 1} * ColorMath::luma(toned);
     return grey + 0.92f * (toned - grey);
@@ -131,4 +135,4 @@ BENCHMARK(BM_EditSolve)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
-} // namespace
+}  // namespace

@@ -126,4 +126,4 @@ void BM_VipsThumbnailNoisyJpeg(benchmark::State& state)
 }
 BENCHMARK(BM_VipsThumbnailNoisyJpeg)->UseRealTime()->Unit(benchmark::kMillisecond);
 
-} // namespace
+}  // namespace

@@ -58,8 +58,10 @@ LookTransform fullLook()
     const std::array<float, 6> weights = {0.3f, 0.2f, 0.15f, 0.12f, 0.1f, 0.08f};
     for (int i = 0; i < 6; ++i) {
         const float hue = -2.8f + 1.0f * static_cast<float>(i);
-        analysis.palette.push_back({i, {0.6f, 0.08f * std::cos(hue), 0.08f * std::sin(hue)},
-                                    weights[static_cast<std::size_t>(i)], hue});
+        analysis.palette.push_back({i,
+                                    {0.6f, 0.08f * std::cos(hue), 0.08f * std::sin(hue)},
+                                    weights[static_cast<std::size_t>(i)],
+                                    hue});
     }
     return LookTransform(analysis, {1.0f, 1.0f, 1.0f, 1.0f});
 }
@@ -124,4 +126,4 @@ BENCHMARK(BM_GradePipelineMakeLUTLook)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
-} // namespace
+}  // namespace

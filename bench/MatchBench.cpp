@@ -111,4 +111,4 @@ void BM_FineTuneApply(benchmark::State& state)
 }
 BENCHMARK(BM_FineTuneApply);
 
-} // namespace
+}  // namespace

@@ -13,20 +13,11 @@ namespace {
 
 using nlohmann::json;
 
-json chroma(const Chroma& c)
-{
-    return {{"a", number(c.a)}, {"b", number(c.b)}};
-}
+json chroma(const Chroma& c) { return {{"a", number(c.a)}, {"b", number(c.b)}}; }
 
-json lab(const Lab& c)
-{
-    return {{"L", number(c.L)}, {"a", number(c.a)}, {"b", number(c.b)}};
-}
+json lab(const Lab& c) { return {{"L", number(c.L)}, {"a", number(c.a)}, {"b", number(c.b)}}; }
 
-json rgb(const RGB& c)
-{
-    return {{"r", number(c.r)}, {"g", number(c.g)}, {"b", number(c.b)}};
-}
+json rgb(const RGB& c) { return {{"r", number(c.r)}, {"g", number(c.g)}, {"b", number(c.b)}}; }
 
 json curve(const Curve1D& curve)
 {

@@ -21,10 +21,7 @@ constexpr float k16BitMax = 65535.0f;
 constexpr const char* kOpenTitle = "Couldn\u2019t open the image";
 constexpr const char* kSaveTitle = "Couldn\u2019t save the image";
 
-std::string quotedName(const path& file)
-{
-    return "\u201C" + file.filename().string() + "\u201D";
-}
+std::string quotedName(const path& file) { return "\u201C" + file.filename().string() + "\u201D"; }
 
 // Deep samples through the same trilinear lookup, quantised to 16 bits.
 Image16 graded16(const PixelBuffer& pixels, const LUT3D& lut)

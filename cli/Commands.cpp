@@ -82,10 +82,7 @@ constexpr std::array<NamedColour, 8> kInfoSamples = {{
     {"skin", {0.87f, 0.67f, 0.55f}},
 }};
 
-std::string quotedName(const path& file)
-{
-    return "\u201C" + file.filename().string() + "\u201D";
-}
+std::string quotedName(const path& file) { return "\u201C" + file.filename().string() + "\u201D"; }
 
 void requireFinite(const std::vector<float>& values, const std::string& option)
 {
@@ -272,10 +269,7 @@ void runHald(const GradeOptions& options, const std::string& graded)
     finishGrade(options, std::make_shared<LUT3D>(lut), title, files, StatusLine::hald(lut.size()));
 }
 
-void printJson(const nlohmann::json& document)
-{
-    std::cout << document.dump(kJsonIndent) << '\n';
-}
+void printJson(const nlohmann::json& document) { std::cout << document.dump(kJsonIndent) << '\n'; }
 
 void analyseLook(const std::string& file)
 {

@@ -1,6 +1,3 @@
 #include "cli/Commands.hpp"
 
-int main(int argc, char** argv)
-{
-    return lumivert::Commands::run(argc, argv);
-}
+int main(int argc, char** argv) { return lumivert::Commands::run(argc, argv); }

@@ -122,13 +122,14 @@ inline float cubeRoot(float x)
     const double magnitude = std::fabs(value);
     if (!(magnitude > 0.0) || !std::isfinite(magnitude))
         return x;  // zero, NaN and infinity are their own roots
-    double root = std::bit_cast<double>(std::bit_cast<std::uint64_t>(magnitude) / 3 + kCubeRootMagic);
+    double root =
+        std::bit_cast<double>(std::bit_cast<std::uint64_t>(magnitude) / 3 + kCubeRootMagic);
     for (int step = 0; step < kCubeRootSteps; ++step)
         root -= (root * root * root - magnitude) / (3.0 * root * root);
     return static_cast<float>(std::copysign(root, value));
 }
 
-} // namespace
+}  // namespace
 
 namespace ColorMath {
 
@@ -217,7 +218,7 @@ RGB hsv(float hue, float saturation, float value)
     }
 }
 
-} // namespace ColorMath
+}  // namespace ColorMath
 
 namespace ToneShapes {
 
@@ -231,7 +232,7 @@ float contrast(float x, float amount, float pivot)
     return 1.0f - (1.0f - pivot) * std::pow((1.0f - v) / (1.0f - pivot), amount);
 }
 
-} // namespace ToneShapes
+}  // namespace ToneShapes
 
 float wrapAngle(float angle)
 {
@@ -248,4 +249,4 @@ float wrapAngle(float angle)
     return angle;
 }
 
-} // namespace lumivert
+}  // namespace lumivert

@@ -26,7 +26,7 @@ float luma(const RGB& c);    // Rec. 709 weights
 // Hue in turns (wraps), saturation and value in 0...1. A non-finite hue stops the program.
 RGB hsv(float hue, float saturation, float value);
 
-} // namespace ColorMath
+}  // namespace ColorMath
 
 namespace ToneShapes {
 
@@ -36,7 +36,7 @@ inline constexpr float midGrey = 0.5646f;
 // Power-law contrast around a pivot strictly inside (0, 1); amount 1 is the identity.
 float contrast(float x, float amount, float pivot);
 
-} // namespace ToneShapes
+}  // namespace ToneShapes
 
 // min(max(x, lower), upper); NaN gives lower. Inline: it sits in every inner loop.
 inline float clamp(float x, float lower, float upper)
@@ -50,4 +50,4 @@ inline RGB clamp01(const RGB& c) { return {clamp01(c.r), clamp01(c.g), clamp01(c
 // Into [−π, π] with the single-precision π rounded down (3.1415925) and 2π = 6.283185.
 float wrapAngle(float angle);
 
-} // namespace lumivert
+}  // namespace lumivert

@@ -6,4 +6,4 @@ ColorTransform::~ColorTransform() = default;
 
 RGB IdentityTransform::apply(const RGB& colour) const { return colour; }
 
-} // namespace lumivert
+}  // namespace lumivert

@@ -18,4 +18,4 @@ public:
     RGB apply(const RGB& colour) const override;
 };
 
-} // namespace lumivert
+}  // namespace lumivert

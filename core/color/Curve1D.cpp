@@ -20,7 +20,7 @@ std::vector<float> tabulate(std::int64_t count, const std::function<float(float)
     return table;
 }
 
-} // namespace
+}  // namespace
 
 Curve1D::Curve1D(std::vector<float> table) : table_(std::move(table))
 {
@@ -48,4 +48,4 @@ float Curve1D::operator()(float x) const
     return table_[k] + t * (table_[k + 1] - table_[k]);
 }
 
-} // namespace lumivert
+}  // namespace lumivert

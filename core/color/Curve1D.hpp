@@ -28,4 +28,4 @@ private:
     std::vector<float> table_;
 };
 
-} // namespace lumivert
+}  // namespace lumivert

@@ -17,10 +17,7 @@ std::int64_t entryCount(std::int64_t size)
 }
 
 // Lattice input of index i on an axis of n points, as one single-precision division.
-inline float latticeCoordinate(std::int64_t i, float last)
-{
-    return static_cast<float>(i) / last;
-}
+inline float latticeCoordinate(std::int64_t i, float last) { return static_cast<float>(i) / last; }
 
 // One blue slice (all r and g for a fixed b) of a baked table, in storage order.
 void bakeSlice(std::int64_t size, std::int64_t b, const LUT3D::Function& f, RGB* out)
@@ -41,7 +38,7 @@ inline float latticePosition(float x, float scale)
     return clamped * scale;
 }
 
-} // namespace
+}  // namespace
 
 LUT3D::LUT3D(std::int64_t size, std::vector<RGB> values)
     : size_(size), values_(std::move(values)), scale_(static_cast<float>(size - 1))
@@ -159,4 +156,4 @@ std::vector<float> LUT3D::rgbaFloatData() const
     return data;
 }
 
-} // namespace lumivert
+}  // namespace lumivert

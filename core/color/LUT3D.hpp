@@ -57,4 +57,4 @@ private:
     float scale_;  // N − 1, kept so a lookup needs no conversion
 };
 
-} // namespace lumivert
+}  // namespace lumivert

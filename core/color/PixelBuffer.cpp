@@ -15,7 +15,7 @@ std::int64_t pixelCount(std::int64_t width, std::int64_t height)
     return checkedMul(width, height);
 }
 
-} // namespace
+}  // namespace
 
 PixelBuffer::PixelBuffer(std::int64_t width, std::int64_t height, std::vector<RGB> pixels)
     : width_(width), height_(height),
@@ -68,7 +68,8 @@ std::vector<RGB> PixelBuffer::samples(std::int64_t maxCount) const
     result.reserve(static_cast<std::size_t>(maxCount));
     const double step = static_cast<double>(n) / static_cast<double>(maxCount);
     for (std::int64_t i = 0; i < maxCount; ++i) {
-        const auto index = std::min(n - 1, static_cast<std::int64_t>(step * static_cast<double>(i)));
+        const auto index =
+            std::min(n - 1, static_cast<std::int64_t>(step * static_cast<double>(i)));
         result.push_back(all[static_cast<std::size_t>(index)]);
     }
     return result;
@@ -114,8 +115,7 @@ PixelBuffer PixelBuffer::applying(const ColorTransform& transform) const
 
 bool operator==(const PixelBuffer& x, const PixelBuffer& y)
 {
-    return x.width_ == y.width_ && x.height_ == y.height_ &&
-           *x.storage_ == *y.storage_;
+    return x.width_ == y.width_ && x.height_ == y.height_ && *x.storage_ == *y.storage_;
 }
 
-} // namespace lumivert
+}  // namespace lumivert

@@ -50,4 +50,4 @@ private:
     std::shared_ptr<std::vector<RGB>> storage_;
 };
 
-} // namespace lumivert
+}  // namespace lumivert

@@ -27,4 +27,4 @@ std::int64_t checkedAdd(std::int64_t a, std::int64_t b)
     return result;
 }
 
-} // namespace lumivert
+}  // namespace lumivert

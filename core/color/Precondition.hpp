@@ -15,7 +15,7 @@ std::int64_t checkedMul(std::int64_t a, std::int64_t b);
 // a + b, stopping the program on signed 64-bit overflow.
 std::int64_t checkedAdd(std::int64_t a, std::int64_t b);
 
-} // namespace lumivert
+}  // namespace lumivert
 
 #define LUMIVERT_PRECONDITION(condition, message)                                                  \
     do {                                                                                           \

@@ -12,9 +12,27 @@ struct RGB {
 
     friend bool operator==(const RGB&, const RGB&) = default;
 
-    RGB& operator+=(const RGB& o) { r += o.r; g += o.g; b += o.b; return *this; }
-    RGB& operator-=(const RGB& o) { r -= o.r; g -= o.g; b -= o.b; return *this; }
-    RGB& operator*=(float s) { r *= s; g *= s; b *= s; return *this; }
+    RGB& operator+=(const RGB& o)
+    {
+        r += o.r;
+        g += o.g;
+        b += o.b;
+        return *this;
+    }
+    RGB& operator-=(const RGB& o)
+    {
+        r -= o.r;
+        g -= o.g;
+        b -= o.b;
+        return *this;
+    }
+    RGB& operator*=(float s)
+    {
+        r *= s;
+        g *= s;
+        b *= s;
+        return *this;
+    }
 };
 
 inline RGB operator+(RGB x, const RGB& y) { return x += y; }
@@ -36,9 +54,27 @@ struct Lab {
 
     friend bool operator==(const Lab&, const Lab&) = default;
 
-    Lab& operator+=(const Lab& o) { L += o.L; a += o.a; b += o.b; return *this; }
-    Lab& operator-=(const Lab& o) { L -= o.L; a -= o.a; b -= o.b; return *this; }
-    Lab& operator*=(float s) { L *= s; a *= s; b *= s; return *this; }
+    Lab& operator+=(const Lab& o)
+    {
+        L += o.L;
+        a += o.a;
+        b += o.b;
+        return *this;
+    }
+    Lab& operator-=(const Lab& o)
+    {
+        L -= o.L;
+        a -= o.a;
+        b -= o.b;
+        return *this;
+    }
+    Lab& operator*=(float s)
+    {
+        L *= s;
+        a *= s;
+        b *= s;
+        return *this;
+    }
 };
 
 inline Lab operator+(Lab x, const Lab& y) { return x += y; }
@@ -53,9 +89,24 @@ struct Chroma {
 
     friend bool operator==(const Chroma&, const Chroma&) = default;
 
-    Chroma& operator+=(const Chroma& o) { a += o.a; b += o.b; return *this; }
-    Chroma& operator-=(const Chroma& o) { a -= o.a; b -= o.b; return *this; }
-    Chroma& operator*=(float s) { a *= s; b *= s; return *this; }
+    Chroma& operator+=(const Chroma& o)
+    {
+        a += o.a;
+        b += o.b;
+        return *this;
+    }
+    Chroma& operator-=(const Chroma& o)
+    {
+        a -= o.a;
+        b -= o.b;
+        return *this;
+    }
+    Chroma& operator*=(float s)
+    {
+        a *= s;
+        b *= s;
+        return *this;
+    }
 };
 
 inline Chroma operator+(Chroma x, const Chroma& y) { return x += y; }
@@ -63,4 +114,4 @@ inline Chroma operator-(Chroma x, const Chroma& y) { return x -= y; }
 inline Chroma operator*(Chroma x, float s) { return x *= s; }
 inline Chroma operator*(float s, Chroma x) { return x *= s; }
 
-} // namespace lumivert
+}  // namespace lumivert

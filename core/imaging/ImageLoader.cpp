@@ -206,10 +206,8 @@ Space spaceOf(const VImage& image)
     if (image.bands() < 3)
         return Space::grey;
     switch (image.interpretation()) {
-    case VIPS_INTERPRETATION_CMYK:
-        return image.bands() >= 4 ? Space::cmyk : Space::deviceRGB;
-    case VIPS_INTERPRETATION_scRGB:
-        return Space::linearRGB;
+    case VIPS_INTERPRETATION_CMYK: return image.bands() >= 4 ? Space::cmyk : Space::deviceRGB;
+    case VIPS_INTERPRETATION_scRGB: return Space::linearRGB;
     case VIPS_INTERPRETATION_XYZ:
     case VIPS_INTERPRETATION_LAB:
     case VIPS_INTERPRETATION_LABQ:
@@ -217,10 +215,8 @@ Space spaceOf(const VImage& image)
     case VIPS_INTERPRETATION_LCH:
     case VIPS_INTERPRETATION_CMC:
     case VIPS_INTERPRETATION_YXY:
-    case VIPS_INTERPRETATION_HSV:
-        return Space::colorimetric;
-    default:
-        return Space::deviceRGB;  // sRGB, RGB, RGB16 and unlabelled bands
+    case VIPS_INTERPRETATION_HSV: return Space::colorimetric;
+    default: return Space::deviceRGB;  // sRGB, RGB, RGB16 and unlabelled bands
     }
 }
 
@@ -257,16 +253,11 @@ VImage iccToSRGB(const VImage& image)
 VImage untaggedToSRGB(const VImage& image, bool keepLinear)
 {
     switch (spaceOf(image)) {
-    case Space::deviceRGB:
-        return image;
-    case Space::linearRGB:
-        return keepLinear ? image : image.colourspace(VIPS_INTERPRETATION_RGB16);
-    case Space::grey:
-        return greyAsRGB(image);
-    case Space::cmyk:
-        return iccToSRGB(image);
-    case Space::colorimetric:
-        return image.colourspace(VIPS_INTERPRETATION_RGB16);
+    case Space::deviceRGB: return image;
+    case Space::linearRGB: return keepLinear ? image : image.colourspace(VIPS_INTERPRETATION_RGB16);
+    case Space::grey: return greyAsRGB(image);
+    case Space::cmyk: return iccToSRGB(image);
+    case Space::colorimetric: return image.colourspace(VIPS_INTERPRETATION_RGB16);
     }
     return image;
 }
@@ -362,8 +353,7 @@ Converted convert(const VImage& image, bool withDisplay)
     switch (image.format()) {
     case VIPS_FORMAT_UCHAR:
         return convertSamples<std::uint8_t>(samples, image, k8BitMax, withDisplay);
-    case VIPS_FORMAT_CHAR:
-        return convertSamples<std::int8_t>(samples, image, 127.0f, withDisplay);
+    case VIPS_FORMAT_CHAR: return convertSamples<std::int8_t>(samples, image, 127.0f, withDisplay);
     case VIPS_FORMAT_USHORT:
         return convertSamples<std::uint16_t>(samples, image, k16BitMax, withDisplay);
     case VIPS_FORMAT_SHORT:
@@ -372,12 +362,9 @@ Converted convert(const VImage& image, bool withDisplay)
         return convertSamples<std::uint32_t>(samples, image, 4294967295.0f, withDisplay);
     case VIPS_FORMAT_INT:
         return convertSamples<std::int32_t>(samples, image, 2147483647.0f, withDisplay);
-    case VIPS_FORMAT_FLOAT:
-        return convertSamples<float>(samples, image, 1.0f, withDisplay);
-    case VIPS_FORMAT_DOUBLE:
-        return convertSamples<double>(samples, image, 1.0f, withDisplay);
-    default:
-        throw vips::VError("complex samples are not an image");
+    case VIPS_FORMAT_FLOAT: return convertSamples<float>(samples, image, 1.0f, withDisplay);
+    case VIPS_FORMAT_DOUBLE: return convertSamples<double>(samples, image, 1.0f, withDisplay);
+    default: throw vips::VError("complex samples are not an image");
     }
 }
 
@@ -385,8 +372,9 @@ Converted convert(const VImage& image, bool withDisplay)
 
 const FileTypeEntry& fileTypeEntry(ImageFileType type)
 {
-    const auto* entry = std::find_if(kFileTypes.begin(), kFileTypes.end(),
-                                     [type](const auto& candidate) { return candidate.type == type; });
+    const auto* entry =
+        std::find_if(kFileTypes.begin(), kFileTypes.end(),
+                     [type](const auto& candidate) { return candidate.type == type; });
     LUMIVERT_PRECONDITION(entry != kFileTypes.end(), "unknown image file type");
     return *entry;
 }
@@ -492,7 +480,7 @@ std::vector<typename Image::SampleType> quantizedSamples(const PixelBuffer& pixe
     return samples;
 }
 
-} // namespace
+}  // namespace
 
 ImageLoaderError::ImageLoaderError(Kind kind, const path& location, const char* sentenceEnd)
     : std::runtime_error(quotedName(location) + sentenceEnd), kind_(kind), location_(location)
@@ -557,14 +545,14 @@ FullImage loadFull(const path& location)
         const OpenedImage opened = open(location, maxExactPixels);
         const VipsBandFormat stored = opened.image.format();
         const bool deep = stored != VIPS_FORMAT_UCHAR && stored != VIPS_FORMAT_CHAR;
-        const VImage upright = taggedToSRGB(
-            decodeBounded(opened, std::numeric_limits<std::int64_t>::max()));
+        const VImage upright =
+            taggedToSRGB(decodeBounded(opened, std::numeric_limits<std::int64_t>::max()));
         Converted converted = convert(upright, true);
-        LoadedImage image(location, location.stem().string(),
-                          Image8(upright.width(), upright.height(), std::move(converted.display)),
-                          PixelBuffer(upright.width(), upright.height(),
-                                      std::move(converted.pixels)),
-                          opened.image.width(), opened.image.height());
+        LoadedImage image(
+            location, location.stem().string(),
+            Image8(upright.width(), upright.height(), std::move(converted.display)),
+            PixelBuffer(upright.width(), upright.height(), std::move(converted.pixels)),
+            opened.image.width(), opened.image.height());
         return {std::move(image), deep};
     } catch (const vips::VError&) {
         vips_error_clear();
@@ -585,10 +573,7 @@ std::optional<ImageFileType> fileType(const path& location)
     return std::nullopt;
 }
 
-bool holdsSixteenBits(ImageFileType type)
-{
-    return fileTypeEntry(type).sixteenBit;
-}
+bool holdsSixteenBits(ImageFileType type) { return fileTypeEntry(type).sixteenBit; }
 
 void writeImage(const Image8& image, const path& location, ImageFileType type, ColourTag tag)
 {
@@ -625,6 +610,6 @@ void writePNG(const PixelBuffer& pixels, const path& location, bool sixteenBit)
         writeImage(makeImage8(pixels), location, ImageFileType::png);
 }
 
-} // namespace ImageLoader
+}  // namespace ImageLoader
 
-} // namespace lumivert
+}  // namespace lumivert

@@ -101,6 +101,6 @@ void writeImage(const Image16& image, const std::filesystem::path& location, Ima
 // makeImage8 or makeImage16, then writeImage as PNG. Throws ImageLoaderError::cannotWrite.
 void writePNG(const PixelBuffer& pixels, const std::filesystem::path& location, bool sixteenBit);
 
-} // namespace ImageLoader
+}  // namespace ImageLoader
 
-} // namespace lumivert
+}  // namespace lumivert

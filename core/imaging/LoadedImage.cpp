@@ -21,4 +21,4 @@ LoadedImage::LoadedImage(std::string name, PixelBuffer pixels)
 {
 }
 
-} // namespace lumivert
+}  // namespace lumivert

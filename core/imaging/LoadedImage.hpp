@@ -41,4 +41,4 @@ private:
     std::int64_t originalHeight_;
 };
 
-} // namespace lumivert
+}  // namespace lumivert

@@ -17,7 +17,7 @@ std::int64_t sampleCount(std::int64_t width, std::int64_t height, int channels)
     return checkedMul(checkedMul(width, height), channels);
 }
 
-} // namespace
+}  // namespace
 
 template <typename Sample, int Channels>
 PackedImage<Sample, Channels>::PackedImage(std::int64_t width, std::int64_t height,
@@ -53,4 +53,4 @@ Sample PackedImage<Sample, Channels>::sample(std::int64_t x, std::int64_t y, int
 template class PackedImage<std::uint8_t, 4>;
 template class PackedImage<std::uint16_t, 3>;
 
-} // namespace lumivert
+}  // namespace lumivert

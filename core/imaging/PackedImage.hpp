@@ -13,8 +13,7 @@
 
 namespace lumivert {
 
-template <typename Sample, int Channels>
-class PackedImage {
+template <typename Sample, int Channels> class PackedImage {
 public:
     using SampleType = Sample;
     static constexpr int channels = Channels;
@@ -63,4 +62,4 @@ using Image16 = PackedImage<std::uint16_t, 3>;
 extern template class PackedImage<std::uint8_t, 4>;
 extern template class PackedImage<std::uint16_t, 3>;
 
-} // namespace lumivert
+}  // namespace lumivert

@@ -71,10 +71,7 @@ inline const float* cellOrigin(const Lattice& l, const std::uint8_t* pixel)
            l.blue.offset[pixel[2]];
 }
 
-inline RGB entry(const float* e)
-{
-    return {e[0], e[1], e[2]};
-}
+inline RGB entry(const float* e) { return {e[0], e[1], e[2]}; }
 
 // The reference arithmetic, line for line that of LUT3D::sample.
 void renderPortable(const Lattice& l, const std::uint8_t* in, std::uint8_t* out, std::int64_t count)
@@ -168,10 +165,7 @@ LUMIVERT_AVX2 void renderVector(const Lattice& l, const std::uint8_t* in, std::u
     renderPortable(l, in, out, count - i);
 }
 
-bool vectorKernelAvailable()
-{
-    return __builtin_cpu_supports("avx2");
-}
+bool vectorKernelAvailable() { return __builtin_cpu_supports("avx2"); }
 
 #else
 
@@ -180,14 +174,11 @@ void renderVector(const Lattice& l, const std::uint8_t* in, std::uint8_t* out, s
     renderPortable(l, in, out, count);
 }
 
-bool vectorKernelAvailable()
-{
-    return false;
-}
+bool vectorKernelAvailable() { return false; }
 
 #endif
 
-} // namespace
+}  // namespace
 
 PreviewRenderer::PreviewRenderer(Kernel kernel)
     : vector_(kernel == Kernel::automatic && vectorKernelAvailable())
@@ -216,4 +207,4 @@ Image8 PreviewRenderer::render(const Image8& image, const LUT3D& lut) const
     return Image8(image.width(), image.height(), std::move(out));
 }
 
-} // namespace lumivert
+}  // namespace lumivert

@@ -29,4 +29,4 @@ private:
     bool vector_;
 };
 
-} // namespace lumivert
+}  // namespace lumivert

@@ -26,4 +26,4 @@ private:
     std::optional<Image8> image_;
 };
 
-} // namespace lumivert
+}  // namespace lumivert

@@ -18,11 +18,11 @@ constexpr std::int64_t kNarrowWidth = 480;
 constexpr std::int64_t kNarrowSpacing = 4;
 
 constexpr unsigned char kPatchBytes[24][3] = {
-    {115, 82, 68},   {194, 150, 130}, {98, 122, 157},  {87, 108, 67},   {133, 128, 177},
-    {103, 189, 170}, {214, 126, 44},  {80, 91, 166},   {193, 90, 99},   {94, 60, 108},
-    {157, 188, 64},  {224, 163, 46},  {56, 61, 150},   {70, 148, 73},   {175, 54, 60},
-    {231, 199, 31},  {187, 86, 149},  {8, 133, 161},   {243, 243, 242}, {200, 200, 200},
-    {160, 160, 160}, {122, 122, 121}, {85, 85, 85},    {52, 52, 52},
+    {115, 82, 68},   {194, 150, 130}, {98, 122, 157}, {87, 108, 67},   {133, 128, 177},
+    {103, 189, 170}, {214, 126, 44},  {80, 91, 166},  {193, 90, 99},   {94, 60, 108},
+    {157, 188, 64},  {224, 163, 46},  {56, 61, 150},  {70, 148, 73},   {175, 54, 60},
+    {231, 199, 31},  {187, 86, 149},  {8, 133, 161},  {243, 243, 242}, {200, 200, 200},
+    {160, 160, 160}, {122, 122, 121}, {85, 85, 85},   {52, 52, 52},
 };
 
 struct Layout {
@@ -59,7 +59,8 @@ void paintHueBand(const PixelBuffer& chart, const Layout& l, std::span<RGB> pixe
         const float value = t < 0.5f ? 1.0f : 1.0f - 1.3f * (t - 0.5f);
         for (std::int64_t x = l.margin; x < l.margin + l.content; ++x) {
             const float hue = static_cast<float>(x - l.margin) / static_cast<float>(l.content);
-            pixels[static_cast<std::size_t>(y * width + x)] = ColorMath::hsv(hue, saturation, value);
+            pixels[static_cast<std::size_t>(y * width + x)] =
+                ColorMath::hsv(hue, saturation, value);
         }
     }
 }
@@ -89,7 +90,7 @@ void paintPatches(const PixelBuffer& chart, const Layout& l, std::span<RGB> pixe
     }
 }
 
-} // namespace
+}  // namespace
 
 const std::array<RGB, 24>& patches()
 {
@@ -116,4 +117,4 @@ PixelBuffer make(std::int64_t width, std::int64_t height)
     return chart;
 }
 
-} // namespace lumivert::TestChart
+}  // namespace lumivert::TestChart

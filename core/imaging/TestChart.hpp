@@ -15,4 +15,4 @@ const std::array<RGB, 24>& patches();
 // The chart at width × height; sizes too small for its bands stop the program.
 PixelBuffer make(std::int64_t width, std::int64_t height);
 
-} // namespace lumivert::TestChart
+}  // namespace lumivert::TestChart

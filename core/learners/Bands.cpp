@@ -47,4 +47,4 @@ BandSplit bandSplit(float x, int count)
     return {static_cast<int>(floor), position - floor};
 }
 
-} // namespace lumivert
+}  // namespace lumivert

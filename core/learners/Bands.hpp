@@ -25,8 +25,7 @@ struct BandSplit {
 BandSplit bandSplit(float x, int count);
 
 // Linear interpolation between band entries at x ∈ 0...1, held flat beyond the end centres.
-template <typename T>
-T bandInterpolate(std::span<const T> entries, float x)
+template <typename T> T bandInterpolate(std::span<const T> entries, float x)
 {
     const BandSplit split = bandSplit(x, static_cast<int>(entries.size()));
     const T& low = entries[static_cast<std::size_t>(split.first)];
@@ -36,4 +35,4 @@ T bandInterpolate(std::span<const T> entries, float x)
     return low + (high - low) * split.fraction;
 }
 
-} // namespace lumivert
+}  // namespace lumivert

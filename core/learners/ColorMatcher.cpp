@@ -300,7 +300,7 @@ Curve1D rankCurve(const ImageStatistics& source)
     return Curve1D(ColorMatcher::gaussianSmoothed(std::move(table), kRankSigma));
 }
 
-} // namespace
+}  // namespace
 
 namespace ColorMatcher {
 
@@ -437,6 +437,6 @@ Symmetric2 transferMatrix(const Symmetric2& source, const Symmetric2& reference)
     return limitEigenvalues(t, kMinGain, kMaxGain);
 }
 
-} // namespace ColorMatcher
+}  // namespace ColorMatcher
 
-} // namespace lumivert
+}  // namespace lumivert

@@ -45,6 +45,6 @@ Symmetric2 squareRoot(const Symmetric2& m);
 // `reference` (the Monge–Kantorovich solution), eigenvalues limited to [0.5, 2].
 Symmetric2 transferMatrix(const Symmetric2& source, const Symmetric2& reference);
 
-} // namespace ColorMatcher
+}  // namespace ColorMatcher
 
-} // namespace lumivert
+}  // namespace lumivert

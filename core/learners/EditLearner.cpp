@@ -171,7 +171,7 @@ float rmsLevels(const LUT3D& lut, std::span<const RGB> before, std::span<const R
                               std::sqrt(sum / (3.0 * static_cast<double>(before.size()))));
 }
 
-} // namespace
+}  // namespace
 
 EditLearnerError::EditLearnerError(Reason reason)
     : std::runtime_error(kDifferentShapesMessage), reason_(reason)
@@ -291,6 +291,6 @@ EditFit solve(const EditSystem& system, float smoothness)
     return {std::move(lut), rmsError, system.coverage(), correction.iterations};
 }
 
-} // namespace EditLearner
+}  // namespace EditLearner
 
-} // namespace lumivert
+}  // namespace lumivert

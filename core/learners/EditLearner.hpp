@@ -90,6 +90,6 @@ std::vector<float> regularisedNormal(const EditSystem& system, float smoothness)
 // Solves the regularised system, bakes the clamped LUT and measures it on the check samples.
 EditFit solve(const EditSystem& system, float smoothness);
 
-} // namespace EditLearner
+}  // namespace EditLearner
 
-} // namespace lumivert
+}  // namespace lumivert

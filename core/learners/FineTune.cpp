@@ -21,7 +21,7 @@ constexpr float kLumaRed = 0.2126f;
 constexpr float kLumaGreen = 0.7152f;
 constexpr float kLumaBlue = 0.0722f;
 
-} // namespace
+}  // namespace
 
 bool FineTune::isNeutral() const
 {
@@ -64,4 +64,4 @@ RGB FineTune::Prepared::apply(const RGB& colour) const
     return ColorMath::oklabToSRGB(lab);
 }
 
-} // namespace lumivert
+}  // namespace lumivert

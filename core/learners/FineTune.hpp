@@ -41,4 +41,4 @@ struct FineTune {
     friend bool operator==(const FineTune&, const FineTune&) = default;
 };
 
-} // namespace lumivert
+}  // namespace lumivert

@@ -37,4 +37,4 @@ LUT3D GradePipeline::makeLUT(std::int64_t size) const
     return LUT3D::buildConcurrently(size, [this](const RGB& c) { return apply(c); });
 }
 
-} // namespace lumivert
+}  // namespace lumivert

@@ -38,4 +38,4 @@ private:
     FineTune::Prepared tune_;  // fineTune_'s constants, so apply() does not redo them per colour
 };
 
-} // namespace lumivert
+}  // namespace lumivert

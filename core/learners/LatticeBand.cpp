@@ -252,7 +252,7 @@ std::vector<RGB> interleaved(const Workspace& w)
     return result;
 }
 
-} // namespace
+}  // namespace
 
 std::int64_t offset(int slot, std::int64_t n)
 {
@@ -320,4 +320,4 @@ Solution solve(std::int64_t n, std::span<const float> band, std::span<const RGB>
     return {interleaved(w), iterations};
 }
 
-} // namespace lumivert::LatticeBand
+}  // namespace lumivert::LatticeBand

@@ -18,10 +18,7 @@ inline constexpr int slotCount = 27;
 inline constexpr int diagonalSlot = 13;
 inline constexpr int maxIterations = 500;
 
-constexpr int slot(int dx, int dy, int dz)
-{
-    return 9 * (dz + 1) + 3 * (dy + 1) + (dx + 1);
-}
+constexpr int slot(int dx, int dy, int dz) { return 9 * (dz + 1) + 3 * (dy + 1) + (dx + 1); }
 
 // Flat node offset of a slot on an n-point lattice: dx + n × dy + n² × dz.
 std::int64_t offset(int slot, std::int64_t n);
@@ -38,4 +35,4 @@ struct Solution {
 // rhs.size() = n³ and every diagonal entry positive (else stops).
 Solution solve(std::int64_t n, std::span<const float> band, std::span<const RGB> rhs);
 
-} // namespace lumivert::LatticeBand
+}  // namespace lumivert::LatticeBand

@@ -19,4 +19,4 @@ Chroma LookAnalysis::tint(float lightness) const
     return bandInterpolate(std::span<const Chroma>(tints), lightness);
 }
 
-} // namespace lumivert
+}  // namespace lumivert

@@ -12,10 +12,10 @@ namespace lumivert {
 
 // One dominant colour of the reference.
 struct PaletteColor {
-    int id = 0;          // position in the palette, 0 for the largest colour
-    Lab lab;             // the colour, with its band's cast added back
-    float weight = 0;    // share of the colourful samples, in [0.04, 1]
-    float pullHue = 0;   // hue in [−π, π] measured from the neutral axis at its lightness
+    int id = 0;         // position in the palette, 0 for the largest colour
+    Lab lab;            // the colour, with its band's cast added back
+    float weight = 0;   // share of the colourful samples, in [0.04, 1]
+    float pullHue = 0;  // hue in [−π, π] measured from the neutral axis at its lightness
 
     // The swatch colour: lab gamut-mapped into sRGB-encoded RGB.
     RGB srgb() const;
@@ -26,11 +26,11 @@ struct PaletteColor {
 struct LookAnalysis {
     static constexpr int bandCount = 12;  // lightness bands, band k centred on (k + 0.5) / 12
 
-    float blackLevel = 0;   // lightness black is lifted to, in [0, 0.4]
-    float whiteLevel = 1;   // lightness white rolls off to, in [0.6, 1], ≥ blackLevel + 0.3
-    float contrast = 1;     // mid-grey contrast exponent in [0.9, 1.15]; 1 is no change
+    float blackLevel = 0;  // lightness black is lifted to, in [0, 0.4]
+    float whiteLevel = 1;  // lightness white rolls off to, in [0.6, 1], ≥ blackLevel + 0.3
+    float contrast = 1;    // mid-grey contrast exponent in [0.9, 1.15]; 1 is no change
     std::array<Chroma, bandCount> tints{};  // where grey lies in each band; each ≤ 0.06 long
-    float saturation = 1;   // colourfulness in [0, 1]
+    float saturation = 1;                   // colourfulness in [0, 1]
     std::vector<PaletteColor> palette;      // 0 to 6 colours, largest first
 
     // No lift, no roll-off, no contrast, no cast, full colour, no palette. Made once.
@@ -54,4 +54,4 @@ struct LookSettings {
     friend bool operator==(const LookSettings&, const LookSettings&) = default;
 };
 
-} // namespace lumivert
+}  // namespace lumivert

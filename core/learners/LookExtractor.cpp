@@ -297,10 +297,9 @@ float colourfulness(std::span<const Lab> samples, std::span<const Chroma> offset
             ++count;
         }
     }
-    const float median =
-        count > 0
-            ? histogramPercentile(histogram, 0.5f, static_cast<float>(count), 0.0f, kChromaRange)
-            : kFullChroma;
+    const float median = count > 0 ? histogramPercentile(histogram, 0.5f, static_cast<float>(count),
+                                                         0.0f, kChromaRange)
+                                   : kFullChroma;
     return clamp(std::pow(median / kFullChroma, kSaturationExponent), 0.0f, 1.0f);
 }
 
@@ -447,7 +446,7 @@ std::vector<PaletteColor> paletteFromOffsets(std::span<const Lab> samples,
     return palette;
 }
 
-} // namespace
+}  // namespace
 
 namespace LookExtractor {
 
@@ -545,6 +544,6 @@ LookAnalysis analyse(const PixelBuffer& image)
     return result;
 }
 
-} // namespace LookExtractor
+}  // namespace LookExtractor
 
-} // namespace lumivert
+}  // namespace lumivert

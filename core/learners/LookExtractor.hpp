@@ -30,6 +30,6 @@ Tints estimateTints(std::span<const Lab> samples);
 // by more than 0.03; empty when fewer than 100 do. Largest first, ids 0, 1, 2…
 std::vector<PaletteColor> extractPalette(std::span<const Lab> samples, const Tints& tints);
 
-} // namespace LookExtractor
+}  // namespace LookExtractor
 
-} // namespace lumivert
+}  // namespace lumivert

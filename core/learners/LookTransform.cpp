@@ -42,7 +42,7 @@ std::vector<LookTransform::Target> hueTargets(const std::vector<PaletteColor>& p
     return targets;
 }
 
-} // namespace
+}  // namespace
 
 LookTransform::LookTransform(LookAnalysis analysis, LookSettings settings)
     : analysis_(std::move(analysis)), settings_(settings),
@@ -85,4 +85,4 @@ RGB LookTransform::apply(const RGB& colour) const
     return ColorMath::oklabToSRGB({lightness, chroma.a, chroma.b});
 }
 
-} // namespace lumivert
+}  // namespace lumivert

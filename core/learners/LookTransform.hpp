@@ -27,8 +27,8 @@ public:
 
     const LookAnalysis& analysis() const { return analysis_; }
     const LookSettings& settings() const { return settings_; }
-    const Curve1D& tone() const { return tone_; }      // Oklab lightness, 1024 entries
-    float saturation() const { return saturation_; }   // chroma factor, ≥ 0
+    const Curve1D& tone() const { return tone_; }     // Oklab lightness, 1024 entries
+    float saturation() const { return saturation_; }  // chroma factor, ≥ 0
     const std::vector<Target>& targets() const { return targets_; }  // in palette order
 
     // Tone, chroma factor, hue pull, then the cast at the new lightness; gamut-mapped result.
@@ -44,4 +44,4 @@ private:
     std::vector<Target> targets_;
 };
 
-} // namespace lumivert
+}  // namespace lumivert

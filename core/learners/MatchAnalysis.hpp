@@ -44,4 +44,4 @@ struct MatchSettings {
     friend bool operator==(const MatchSettings&, const MatchSettings&) = default;
 };
 
-} // namespace lumivert
+}  // namespace lumivert

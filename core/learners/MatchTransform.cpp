@@ -28,7 +28,7 @@ BandTransfer mix(const BandTransfer& x, const BandTransfer& y, float f)
              mix(x.matrix.m11, y.matrix.m11, f)}};
 }
 
-} // namespace
+}  // namespace
 
 MatchTransform::MatchTransform(MatchAnalysis analysis, MatchSettings settings)
     : analysis_(std::move(analysis)), settings_(settings),
@@ -60,4 +60,4 @@ RGB MatchTransform::apply(const RGB& colour) const
     return ColorMath::oklabToSRGB(lab);
 }
 
-} // namespace lumivert
+}  // namespace lumivert

@@ -28,4 +28,4 @@ private:
     Curve1D tone_;
 };
 
-} // namespace lumivert
+}  // namespace lumivert

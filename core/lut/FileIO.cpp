@@ -16,10 +16,7 @@ constexpr int kTemporaryNameAttempts = 64;
 constexpr std::size_t kMaxNameInTemporary = 128;
 constexpr std::size_t kReadChunk = 1 << 16;
 
-std::error_code lastError()
-{
-    return {errno, std::generic_category()};
-}
+std::error_code lastError() { return {errno, std::generic_category()}; }
 
 std::string reasonText(std::error_code code)
 {
@@ -29,10 +26,7 @@ std::string reasonText(std::error_code code)
     return reason;
 }
 
-std::string quoted(const std::string& text)
-{
-    return "\u201C" + text + "\u201D";
-}
+std::string quoted(const std::string& text) { return "\u201C" + text + "\u201D"; }
 
 std::filesystem::path folderOf(const std::filesystem::path& path)
 {

@@ -22,7 +22,7 @@ std::int64_t side(int level)
     return static_cast<std::int64_t>(level) * level * level;
 }
 
-} // namespace
+}  // namespace
 
 HaldError::HaldError(std::int64_t width, std::int64_t height)
     : std::runtime_error(notHaldMessage(width, height)), width_(width), height_(height)
@@ -69,6 +69,6 @@ LUT3D lut(const PixelBuffer& image)
     return LUT3D(static_cast<std::int64_t>(*found) * *found, image.pixels());
 }
 
-} // namespace HaldCLUT
+}  // namespace HaldCLUT
 
-} // namespace lumivert
+}  // namespace lumivert

@@ -42,6 +42,6 @@ PixelBuffer image(const LUT3D& lut, int level);
 // The pixels taken unchanged as a table of L² points; throws HaldError for other shapes.
 LUT3D lut(const PixelBuffer& image);
 
-} // namespace HaldCLUT
+}  // namespace HaldCLUT
 
-} // namespace lumivert
+}  // namespace lumivert

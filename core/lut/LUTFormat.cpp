@@ -38,19 +38,10 @@ std::optional<LUTFormat> LUTFormat::fromRawValue(std::string_view rawValue)
     return std::nullopt;
 }
 
-std::string_view LUTFormat::rawValue() const
-{
-    return row(*this).rawValue;
-}
+std::string_view LUTFormat::rawValue() const { return row(*this).rawValue; }
 
-std::string_view LUTFormat::title() const
-{
-    return row(*this).title;
-}
+std::string_view LUTFormat::title() const { return row(*this).title; }
 
-std::string_view LUTFormat::compatibility() const
-{
-    return row(*this).compatibility;
-}
+std::string_view LUTFormat::compatibility() const { return row(*this).compatibility; }
 
 }  // namespace lumivert

@@ -35,10 +35,7 @@ constexpr std::size_t kTitleKeywordLength = 5;  // "TITLE"
 // Fields beyond this many are counted but not kept: no keyword needs more.
 constexpr std::size_t kKeptFields = 4;
 
-[[noreturn]] void fail(std::string reason)
-{
-    throw LUTFormatError::malformed(std::move(reason));
-}
+[[noreturn]] void fail(std::string reason) { throw LUTFormatError::malformed(std::move(reason)); }
 
 [[noreturn]] void failUnexpectedLine(std::string_view line)
 {
@@ -141,10 +138,7 @@ template <typename OnLine> void forEachLine(std::string_view text, OnLine&& onLi
     }
 }
 
-inline bool isSeparator(char c)
-{
-    return c == ' ' || c == '\t';
-}
+inline bool isSeparator(char c) { return c == ' ' || c == '\t'; }
 
 // Calls onField with every field of the line, in order.
 template <typename OnField> void forEachField(std::string_view line, OnField&& onField)
@@ -176,10 +170,7 @@ struct Fields {
     }
 };
 
-inline bool isDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
+inline bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 // A whole field as a decimal integer: optional sign, then digits only, within 64 bits.
 bool parseInteger(std::string_view field, std::int64_t& value)

@@ -40,10 +40,7 @@ std::string commentLine()
            ". Input: sRGB-encoded (display-referred) RGB.\n";
 }
 
-bool keepsInTitle(char c)
-{
-    return c >= kFirstPrintable && c <= kLastPrintable && c != '"';
-}
+bool keepsInTitle(char c) { return c >= kFirstPrintable && c <= kLastPrintable && c != '"'; }
 
 // Six-decimal fixed point from an exact integer rounding: the float widened to double times
 // 10⁶ is exact (24 + 20 bits), so adding one half and truncating rounds halves away from zero.
@@ -81,10 +78,7 @@ std::int64_t roundNonNegative(float x)
     return static_cast<std::int64_t>(static_cast<double>(x) + 0.5);
 }
 
-std::int64_t twelveBit(float value)
-{
-    return roundNonNegative(clamp01(value) * kOutputScale);
-}
+std::int64_t twelveBit(float value) { return roundNonNegative(clamp01(value) * kOutputScale); }
 
 }  // namespace
 

@@ -13,10 +13,7 @@ struct GFree {
 };
 using GString = std::unique_ptr<gchar, GFree>;
 
-inline bool isContinuationByte(unsigned char byte)
-{
-    return (byte & 0xC0) == 0x80;
-}
+inline bool isContinuationByte(unsigned char byte) { return (byte & 0xC0) == 0x80; }
 
 }  // namespace
 

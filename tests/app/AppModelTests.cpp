@@ -20,8 +20,7 @@ constexpr int jobTimeoutMs = 60000;
 QString nameIn(const AppModel& model, Slot slot)
 {
     const auto found = model.images().find(slot);
-    return found == model.images().end() ? QString()
-                                         : QString::fromStdString(found->second.name());
+    return found == model.images().end() ? QString() : QString::fromStdString(found->second.name());
 }
 
 // The identity grade's diagonal: lattice input i / 32 on all three channels.
@@ -44,7 +43,7 @@ QByteArray contentsOf(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-} // namespace
+}  // namespace
 
 class AppModelTests : public QObject {
     Q_OBJECT
@@ -322,8 +321,7 @@ private Q_SLOTS:
         model->setMode(Mode::edit);
         model->load(harness.writePhoto(QStringLiteral("Wide"), {1, 1, 1}, 96, 48),
                     Slot::editBefore);
-        model->load(harness.writePhoto(QStringLiteral("Tall"), {1, 1, 1}, 48, 96),
-                    Slot::editAfter);
+        model->load(harness.writePhoto(QStringLiteral("Tall"), {1, 1, 1}, 48, 96), Slot::editAfter);
         QVERIFY(waitUntilIdle(*model));
         QVERIFY(!model->editFit().has_value());
         QCOMPARE(model->alert()->title, QStringLiteral("Couldn’t analyse the images"));
@@ -516,7 +514,8 @@ private Q_SLOTS:
         QVERIFY(harness.panels().saveRequests.empty());
         model->setMode(Mode::match);
         model->exportLUT();
-        QCOMPARE(model->alert()->message, QStringLiteral("Add your photo and reference look first."));
+        QCOMPARE(model->alert()->message,
+                 QStringLiteral("Add your photo and reference look first."));
 
         model->setMode(Mode::edit);
         model->setFineTune(FineTune{0, 0, 0.3f, 0});
@@ -622,14 +621,14 @@ private Q_SLOTS:
         ModelHarness harness;
         const QString out = harness.path(QStringLiteral("out.3dl"));
         const QString ready = harness.path(QStringLiteral("ready"));
-        auto model = harness.makeModel({{"LUMIVERT_CAPTURE", "1"},
-                                        {"LUMIVERT_MODE", "match"},
-                                        {"LUMIVERT_SOURCE", harness.writePhoto("Mine")},
-                                        {"LUMIVERT_REFERENCE",
-                                         harness.writePhoto("Theirs", {1, 0.8f, 0.6f})},
-                                        {"LUMIVERT_GRID", "17"},
-                                        {"LUMIVERT_EXPORT", out},
-                                        {"LUMIVERT_READY", ready}});
+        auto model = harness.makeModel(
+            {{"LUMIVERT_CAPTURE", "1"},
+             {"LUMIVERT_MODE", "match"},
+             {"LUMIVERT_SOURCE", harness.writePhoto("Mine")},
+             {"LUMIVERT_REFERENCE", harness.writePhoto("Theirs", {1, 0.8f, 0.6f})},
+             {"LUMIVERT_GRID", "17"},
+             {"LUMIVERT_EXPORT", out},
+             {"LUMIVERT_READY", ready}});
         QCOMPARE(model->mode(), Mode::match);
         QSignalSpy finished(model.get(), &AppModel::automationFinished);
         QVERIFY(finished.wait(jobTimeoutMs));

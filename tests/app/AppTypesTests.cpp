@@ -37,8 +37,8 @@ private Q_SLOTS:
         QStringList modes;
         for (Mode mode : Modes::allCases())
             modes << Modes::rawValue(mode) + QLatin1Char('=') + Modes::title(mode);
-        QCOMPARE(modes, QStringList({"look=Look", "match=Match", "edit=Before & After",
-                                     "hald=HALD"}));
+        QCOMPARE(modes,
+                 QStringList({"look=Look", "match=Match", "edit=Before & After", "hald=HALD"}));
         QStringList choices;
         for (ExportChoice choice : ExportChoices::allCases())
             choices << ExportChoices::rawValue(choice);
@@ -63,16 +63,26 @@ private Q_SLOTS:
         QTest::addColumn<QString>("raw");
         QTest::addColumn<QString>("title");
         QTest::addColumn<QString>("hint");
-        QTest::newRow("look") << "lookReference" << "Look photo"
+        QTest::newRow("look") << "lookReference"
+                              << "Look photo"
                               << "The image whose colours you want";
-        QTest::newRow("source") << "matchSource" << "Your photo" << "The photo you want to change";
-        QTest::newRow("reference") << "matchReference" << "Reference look"
+        QTest::newRow("source") << "matchSource"
+                                << "Your photo"
+                                << "The photo you want to change";
+        QTest::newRow("reference") << "matchReference"
+                                   << "Reference look"
                                    << "The photo whose look you want";
-        QTest::newRow("before") << "editBefore" << "Before" << "The original, unedited photo";
-        QTest::newRow("after") << "editAfter" << "After" << "The same photo after your edit";
-        QTest::newRow("hald") << "hald" << "Graded HALD"
+        QTest::newRow("before") << "editBefore"
+                                << "Before"
+                                << "The original, unedited photo";
+        QTest::newRow("after") << "editAfter"
+                               << "After"
+                               << "The same photo after your edit";
+        QTest::newRow("hald") << "hald"
+                              << "Graded HALD"
                               << "A HALD image you graded, e.g. 512 × 512";
-        QTest::newRow("preview") << "preview" << "Preview photo"
+        QTest::newRow("preview") << "preview"
+                                 << "Preview photo"
                                  << "Optional: see the LUT on another photo";
     }
 

@@ -68,4 +68,4 @@ bool waitUntilIdle(const AppModel& model, int timeoutMs)
         timeoutMs);
 }
 
-} // namespace lumivert::fixtures
+}  // namespace lumivert::fixtures

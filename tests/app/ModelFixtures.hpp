@@ -50,4 +50,4 @@ private:
 // True once the model is idle (nothing loading, no job, no render); false after `timeoutMs`.
 bool waitUntilIdle(const AppModel& model, int timeoutMs = 60000);
 
-} // namespace lumivert::fixtures
+}  // namespace lumivert::fixtures

@@ -21,19 +21,18 @@ private Q_SLOTS:
         QTest::addColumn<float>("saturation");
         QTest::addColumn<float>("tintA");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("lifted and muted")
-            << 0.03f << 1.0f << 1.02f << 0.5f << 0.0f
-            << QStringLiteral("Look: blacks lifted, muted colour");
+        QTest::newRow("lifted and muted") << 0.03f << 1.0f << 1.02f << 0.5f << 0.0f
+                                          << QStringLiteral("Look: blacks lifted, muted colour");
         QTest::newRow("edges are not phrases")
             << 0.02f << 0.97f << 1.04f << 0.85f << 0.008f << QStringLiteral("A near-neutral look");
         QTest::newRow("everything")
             << 0.1f << 0.9f << 1.1f << 0.2f << 0.01f
             << QStringLiteral(
                    "Look: blacks lifted, soft highlights, more contrast, monochrome, colour cast");
-        QTest::newRow("less contrast") << 0.0f << 1.0f << 0.95f << 1.0f << 0.0f
-                                       << QStringLiteral("Look: less contrast");
-        QTest::newRow("rich colour") << 0.0f << 1.0f << 1.0f << 1.2f << 0.0f
-                                     << QStringLiteral("Look: rich colour");
+        QTest::newRow("less contrast")
+            << 0.0f << 1.0f << 0.95f << 1.0f << 0.0f << QStringLiteral("Look: less contrast");
+        QTest::newRow("rich colour")
+            << 0.0f << 1.0f << 1.0f << 1.2f << 0.0f << QStringLiteral("Look: rich colour");
     }
 
     void lookPhrasesFollowTheirThresholdsInOrder()

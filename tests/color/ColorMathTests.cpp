@@ -187,5 +187,5 @@ TEST(WrapAngle, NonFiniteAndHugeAnglesTerminate)
     EXPECT_LE(wrapped, 3.1415925f);
 }
 
-} // namespace
-} // namespace lumivert
+}  // namespace
+}  // namespace lumivert

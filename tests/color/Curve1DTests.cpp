@@ -57,5 +57,5 @@ TEST(Curve1DDeathTest, FewerThanTwoEntriesStop)
     EXPECT_DEATH(Curve1D(1, [](float x) { return x; }), "at least 2");
 }
 
-} // namespace
-} // namespace lumivert
+}  // namespace
+}  // namespace lumivert

@@ -16,10 +16,7 @@ constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 
 // A smooth, non-separable grade: exact trilinear reproduction is impossible, so
 // lookups between nodes must be interpolated, not copied.
-RGB warmGrade(const RGB& c)
-{
-    return {0.1f + 0.8f * c.r * c.g, c.g * c.g, 0.5f * (c.b + c.r)};
-}
+RGB warmGrade(const RGB& c) { return {0.1f + 0.8f * c.r * c.g, c.g * c.g, 0.5f * (c.b + c.r)}; }
 
 TEST(LUT3DLayout, IdentityOfSizeTwoIsRedFastest)
 {
@@ -179,5 +176,5 @@ TEST(LUT3DDeathTest, BrokenInvariantsStop)
     EXPECT_DEATH(lut.resampled(1), "at least 2");
 }
 
-} // namespace
-} // namespace lumivert
+}  // namespace
+}  // namespace lumivert

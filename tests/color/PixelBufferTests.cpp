@@ -172,5 +172,5 @@ TEST(PixelBufferDeathTest, OutOfRangeAccessStops)
     EXPECT_DEATH(buffer.resized(0, 4), "positive size");
 }
 
-} // namespace
-} // namespace lumivert
+}  // namespace
+}  // namespace lumivert

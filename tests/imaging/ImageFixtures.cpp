@@ -34,7 +34,7 @@ void putBigEndian(std::vector<unsigned char>& bytes, std::size_t at, std::uint32
         bytes[at + static_cast<std::size_t>(i)] = static_cast<unsigned char>(value >> (24 - 8 * i));
 }
 
-} // namespace
+}  // namespace
 
 TemporaryFolder::TemporaryFolder()
 {
@@ -111,4 +111,4 @@ std::vector<unsigned char> pngClaiming(std::uint32_t width, std::uint32_t height
     return bytes;
 }
 
-} // namespace lumivert::fixtures
+}  // namespace lumivert::fixtures

@@ -45,4 +45,4 @@ std::vector<unsigned char> readBytes(const std::filesystem::path& location);
 // A PNG whose header claims width × height pixels, followed by a few bytes of image data.
 std::vector<unsigned char> pngClaiming(std::uint32_t width, std::uint32_t height);
 
-} // namespace lumivert::fixtures
+}  // namespace lumivert::fixtures

@@ -466,10 +466,7 @@ TEST_P(ImageLoaderUnreadable, FailsWithTheFileNameInTheMessage)
     expectUnreadable([&] { ImageLoader::loadExact(location); }, location, c.name);
 }
 
-std::vector<unsigned char> text(const std::string& s)
-{
-    return {s.begin(), s.end()};
-}
+std::vector<unsigned char> text(const std::string& s) { return {s.begin(), s.end()}; }
 
 std::vector<unsigned char> firstHalf(std::vector<unsigned char> bytes)
 {
@@ -743,5 +740,5 @@ TEST(ImageLoaderWriting, UntaggedPngsStayWithoutAProfile)
     EXPECT_EQ(VImage::new_from_file(location.c_str()).get_typeof(VIPS_META_ICC_NAME), 0u);
 }
 
-} // namespace
-} // namespace lumivert
+}  // namespace
+}  // namespace lumivert

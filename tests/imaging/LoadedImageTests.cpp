@@ -30,5 +30,5 @@ TEST(LoadedImageDeathTest, DisplayImageMustMatchThePixels)
     EXPECT_DEATH(LoadedImage(std::nullopt, "x", other, pixels, 4, 3), "size of the pixels");
 }
 
-} // namespace
-} // namespace lumivert
+}  // namespace
+}  // namespace lumivert

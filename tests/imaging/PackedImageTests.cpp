@@ -7,8 +7,7 @@
 namespace lumivert {
 namespace {
 
-template <typename Image>
-Image numbered(std::int64_t width, std::int64_t height)
+template <typename Image> Image numbered(std::int64_t width, std::int64_t height)
 {
     std::vector<typename Image::SampleType> samples(
         static_cast<std::size_t>(width * height * Image::channels));
@@ -60,5 +59,5 @@ TEST(PackedImageDeathTest, SizesAndIndicesAreChecked)
     EXPECT_DEATH(image.sample(0, 0, 3), "outside");
 }
 
-} // namespace
-} // namespace lumivert
+}  // namespace
+}  // namespace lumivert

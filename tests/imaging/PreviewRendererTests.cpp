@@ -173,5 +173,5 @@ INSTANTIATE_TEST_SUITE_P(Kernels, PreviewRendererKernels,
                              return info.param == Kernel::automatic ? "Automatic" : "Portable";
                          });
 
-} // namespace
-} // namespace lumivert
+}  // namespace
+}  // namespace lumivert

@@ -90,5 +90,5 @@ TEST(TestChartDeathTest, TooSmallStops)
     EXPECT_DEATH(TestChart::make(1200, 20), "too small");
 }
 
-} // namespace
-} // namespace lumivert
+}  // namespace
+}  // namespace lumivert

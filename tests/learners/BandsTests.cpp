@@ -22,9 +22,9 @@ TEST(HistogramPercentile, EmptyMassFallsBackToLinear)
 {
     const std::vector<float> histogram(8, 0.0f);
     EXPECT_FLOAT_EQ(histogramPercentile(histogram, 0.25f, 0.0f, 0.0f, 0.4f), 0.1f);
-    EXPECT_FLOAT_EQ(histogramPercentile(histogram, 0.5f, std::numeric_limits<float>::quiet_NaN(),
-                                        1.0f, 3.0f),
-                    2.0f);
+    EXPECT_FLOAT_EQ(
+        histogramPercentile(histogram, 0.5f, std::numeric_limits<float>::quiet_NaN(), 1.0f, 3.0f),
+        2.0f);
     EXPECT_FLOAT_EQ(histogramPercentile(histogram, 2.0f, 0.0f, 0.0f, 1.0f), 1.0f);
 }
 
@@ -73,5 +73,5 @@ TEST(BandInterpolate, FollowsTheBandCentres)
     EXPECT_FLOAT_EQ(between.b, -0.15f);
 }
 
-} // namespace
-} // namespace lumivert
+}  // namespace
+}  // namespace lumivert

@@ -208,9 +208,9 @@ TEST(TransferMatrix, CarriesTheSourceCovarianceOntoTheReference)
     expectMatrixNear(sandwich(t, source), reference, 1e-8f);
 
     // Sixteen times the covariance would need gain 4; it is held to 2, likewise for shrinking.
-    expectMatrixNear(ColorMatcher::transferMatrix({0.001f, 0.0002f, 0.002f},
-                                                  {0.016f, 0.0032f, 0.032f}),
-                     {2, 0, 2}, 1e-5f);
+    expectMatrixNear(
+        ColorMatcher::transferMatrix({0.001f, 0.0002f, 0.002f}, {0.016f, 0.0032f, 0.032f}),
+        {2, 0, 2}, 1e-5f);
     expectMatrixNear(ColorMatcher::transferMatrix({0.016f, 0, 0.016f}, {0.001f, 0, 0.001f}),
                      {0.5f, 0, 0.5f}, 1e-6f);
 }
@@ -415,5 +415,5 @@ TEST(ColorMatcherAnalyse, PixelsThatAreNotNumbersAreLeftOut)
         ASSERT_TRUE(value >= 0.0f && value <= 1.0f);
 }
 
-} // namespace
-} // namespace lumivert
+}  // namespace
+}  // namespace lumivert

@@ -35,8 +35,13 @@ PixelBuffer photo(std::int64_t width, std::int64_t height)
     std::uniform_real_distribution<float> unit(0.0f, 1.0f);
     std::vector<Blob> blobs(kObjects);
     for (Blob& b : blobs)
-        b = {unit(random), unit(random), 0.03f + 0.12f * unit(random), unit(random),
-             unit(random), 0.1f + 0.9f * unit(random), 0.6f * (unit(random) - 0.5f)};
+        b = {unit(random),
+             unit(random),
+             0.03f + 0.12f * unit(random),
+             unit(random),
+             unit(random),
+             0.1f + 0.9f * unit(random),
+             0.6f * (unit(random) - 0.5f)};
 
     std::normal_distribution<float> noise(0.0f, 0.01f);
     const float aspect = static_cast<float>(width) / static_cast<float>(height);
@@ -68,8 +73,7 @@ PixelBuffer photo(std::int64_t width, std::int64_t height)
 RGB warmGrade(const RGB& c)
 {
     auto curve = [](float x) { return x + 0.15f * x * (1.0f - x) * (2.0f * x - 1.0f); };
-    const RGB toned = {0.02f + 0.96f * curve(c.r) + 0.02f * (c.g - c.b),
-                       0.01f + 0.97f * curve(c.g),
+    const RGB toned = {0.02f + 0.96f * curve(c.r) + 0.02f * (c.g - c.b), 0.01f + 0.97f * curve(c.g),
                        0.04f + 0.9f * curve(c.b) + 0.03f * (c.g - c.r)};
     const RGB grey = RGB{1, 1, 1} * ColorMath::luma(toned);
     return grey + 0.92f * (toned - grey);
@@ -236,8 +240,8 @@ TEST_P(EditLearnerOnePixel, FeedsTheCornersWithTheLookupWeights)
 {
     constexpr std::int64_t n = 5;
     const OnePixel pixel = GetParam();
-    const EditSystem system = EditLearner::prepare(PixelBuffer(1, 1, pixel.before),
-                                                   PixelBuffer(1, 1, pixel.after), n);
+    const EditSystem system =
+        EditLearner::prepare(PixelBuffer(1, 1, pixel.before), PixelBuffer(1, 1, pixel.after), n);
     const RGB x = clamp01(pixel.before);
     const RGB delta = clamp01(pixel.after) - x;
     const float last = static_cast<float>(n - 1);
@@ -260,8 +264,8 @@ TEST_P(EditLearnerOnePixel, FeedsTheCornersWithTheLookupWeights)
                 EXPECT_NEAR(system.rhs()[i].b, weight[i] * delta.b, 1e-6f);
                 for (int s = 0; s < kSlots; ++s) {
                     const int dx = s % 3 - 1, dy = s / 3 % 3 - 1, dz = s / 9 - 1;
-                    const bool inside = r + dx >= 0 && r + dx < n && g + dy >= 0 &&
-                                        g + dy < n && b + dz >= 0 && b + dz < n;
+                    const bool inside = r + dx >= 0 && r + dx < n && g + dy >= 0 && g + dy < n &&
+                                        b + dz >= 0 && b + dz < n;
                     const float expected =
                         inside ? weight[i] * weight[i + LatticeBand::offset(s, n)] : 0.0f;
                     EXPECT_NEAR(system.normal()[kSlots * i + s], expected, 1e-6f)
@@ -318,8 +322,8 @@ TEST(EditLearnerAccumulation, GreysCoverOnlyTheLatticeDiagonal)
     const PixelBuffer before = greyRamp(997, 20);
     std::vector<RGB> brighter;
     for (const RGB& c : before.pixels())
-        brighter.push_back(quantised(RGB{std::pow(c.r, 0.8f), std::pow(c.g, 0.8f),
-                                         std::pow(c.b, 0.8f)}));
+        brighter.push_back(
+            quantised(RGB{std::pow(c.r, 0.8f), std::pow(c.g, 0.8f), std::pow(c.b, 0.8f)}));
     const PixelBuffer after(before.width(), before.height(), std::move(brighter));
     const EditSystem system = EditLearner::prepare(before, after, n);
 
@@ -342,8 +346,8 @@ TEST(EditLearnerAccumulation, GreysCoverOnlyTheLatticeDiagonal)
 // A system without data: the prior alone, with λ = smoothness (the data scale falls back to 1).
 EditSystem emptySystem(std::int64_t n)
 {
-    return EditSystem(n, std::vector<float>(kSlots * n * n * n, 0.0f),
-                      std::vector<RGB>(n * n * n), {}, {}, 0);
+    return EditSystem(n, std::vector<float>(kSlots * n * n * n, 0.0f), std::vector<RGB>(n * n * n),
+                      {}, {}, 0);
 }
 
 TEST(EditLearnerPrior, LaplacianOfTheSixNeighboursPlusRidge)
@@ -507,8 +511,7 @@ TEST_F(EditLearnerRecovery, LearnsTheGradeWhereverTheDataReaches)
                 if (normal[kSlots * i + kDiagonal] >= wellCovered) {
                     worstWell = std::max(worstWell, difference);
                     ++wellCount;
-                }
-                else if (normal[kSlots * i + kDiagonal] > 1e-6f) {
+                } else if (normal[kSlots * i + kDiagonal] > 1e-6f) {
                     worstThin = std::max(worstThin, difference);
                 }
             }
@@ -548,5 +551,5 @@ TEST_F(EditLearnerRecovery, FitDoesNotDependOnTheThreadCountAndLeavesTheSystemAl
     EXPECT_EQ(*system_, EditLearner::prepare(before, edited(before, knownGrade()), 33));
 }
 
-} // namespace
-} // namespace lumivert
+}  // namespace
+}  // namespace lumivert

@@ -128,5 +128,5 @@ TEST(FineTuneSaturation, ScalesChromaAtConstantLightness)
     EXPECT_NEAR(out.b, 2.0f * muted.b, 1e-5f);
 }
 
-} // namespace
-} // namespace lumivert
+}  // namespace
+}  // namespace lumivert

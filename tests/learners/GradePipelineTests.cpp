@@ -170,5 +170,5 @@ TEST(GradePipelineDeath, NullBaseAndTinyLatticeStop)
     EXPECT_DEATH(pipeline.makeLUT(1), "at least 2");
 }
 
-} // namespace
-} // namespace lumivert
+}  // namespace
+}  // namespace lumivert

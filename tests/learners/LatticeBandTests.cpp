@@ -26,8 +26,7 @@ struct Lattice {
 
 // Calls f(i, j, s) for every node i and every neighbour j of it inside the lattice, with s the
 // slot of j in row i (the diagonal included).
-template <typename F>
-void forEachCoupling(const Lattice& lattice, F f)
+template <typename F> void forEachCoupling(const Lattice& lattice, F f)
 {
     const std::int64_t n = lattice.n;
     for (std::int64_t b = 0; b < n; ++b)
@@ -187,8 +186,8 @@ std::vector<float> anisotropicLaplacian(const Lattice& lattice, float weak, floa
     std::vector<float> band(static_cast<std::size_t>(slotCount * lattice.nodes()), 0.0f);
     forEachCoupling(lattice, [&](std::int64_t i, std::int64_t, int s) {
         const bool alongRed = s == slot(-1, 0, 0) || s == slot(1, 0, 0);
-        const bool alongOther = s == slot(0, -1, 0) || s == slot(0, 1, 0) ||
-                                s == slot(0, 0, -1) || s == slot(0, 0, 1);
+        const bool alongOther =
+            s == slot(0, -1, 0) || s == slot(0, 1, 0) || s == slot(0, 0, -1) || s == slot(0, 0, 1);
         if (!alongRed && !alongOther)
             return;
         const float weight = alongRed ? 1.0f : weak;
@@ -239,5 +238,5 @@ TEST(LatticeBandDeathTest, MalformedSystemsStop)
     EXPECT_DEATH(LatticeBand::solve(3, band, rhs), "diagonal must be positive");
 }
 
-} // namespace
-} // namespace lumivert
+}  // namespace
+}  // namespace lumivert

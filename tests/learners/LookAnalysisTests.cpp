@@ -54,5 +54,5 @@ TEST(LookAnalysisTint, InterpolatesBetweenBandCentres)
     EXPECT_NEAR(quarter.b, -0.0825f, 1e-6f);
 }
 
-} // namespace
-} // namespace lumivert
+}  // namespace
+}  // namespace lumivert

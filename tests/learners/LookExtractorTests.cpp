@@ -44,8 +44,7 @@ void appendGreys(std::vector<RGB>& pixels, int count, float lo, float hi, Chroma
 
 void appendPatch(std::vector<RGB>& pixels, int count, const Lab& colour)
 {
-    pixels.insert(pixels.end(), static_cast<std::size_t>(count),
-                  ColorMath::oklabToSRGB(colour));
+    pixels.insert(pixels.end(), static_cast<std::size_t>(count), ColorMath::oklabToSRGB(colour));
 }
 
 // A photo-like scene: a grey wall lit from dark to bright that carries `cast`, beside three
@@ -243,7 +242,7 @@ TEST(LookExtractorTints, BandsWithTooFewSamplesBorrowTheirNeighboursCast)
 TEST(LookExtractorTone, NeutralLiftAndRollOffBecomeLevels)
 {
     std::vector<RGB> pixels;
-    appendPatch(pixels, 200, {0.3f, 0.0f, 0.0f});   // darkest 2 %
+    appendPatch(pixels, 200, {0.3f, 0.0f, 0.0f});  // darkest 2 %
     appendGreys(pixels, 9600, 0.32f, 0.83f);
     appendPatch(pixels, 200, {0.85f, 0.0f, 0.0f});  // brightest 2 %
     const LookAnalysis analysis = LookExtractor::analyse(row(pixels));
@@ -482,5 +481,5 @@ TEST(LookExtractorDeterminism, SameAnalysisOnAnyNumberOfThreads)
     EXPECT_FALSE(single.palette.empty());
 }
 
-} // namespace
-} // namespace lumivert
+}  // namespace
+}  // namespace lumivert

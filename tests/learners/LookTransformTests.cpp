@@ -38,8 +38,8 @@ LookAnalysis withPalette(const std::vector<std::array<float, 2>>& huesAndWeights
     LookAnalysis analysis;
     for (const auto& [hue, weight] : huesAndWeights) {
         const int id = static_cast<int>(analysis.palette.size());
-        analysis.palette.push_back({id, {0.6f, 0.1f * std::cos(hue), 0.1f * std::sin(hue)},
-                                    weight, hue});
+        analysis.palette.push_back(
+            {id, {0.6f, 0.1f * std::cos(hue), 0.1f * std::sin(hue)}, weight, hue});
     }
     return analysis;
 }
@@ -339,5 +339,5 @@ TEST(LookTransformOutput, CarriesTheReferencesCastOntoAnotherPhotosGreys)
     }
 }
 
-} // namespace
-} // namespace lumivert
+}  // namespace
+}  // namespace lumivert

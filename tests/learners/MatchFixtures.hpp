@@ -41,4 +41,4 @@ inline PixelBuffer spreadImage(std::int64_t width, std::int64_t height, float lo
     });
 }
 
-} // namespace lumivert::fixtures
+}  // namespace lumivert::fixtures

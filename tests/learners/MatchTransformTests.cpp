@@ -225,5 +225,5 @@ TEST(MatchTransformEndToEnd, CastIsRemovedPerBand)
     }
 }
 
-} // namespace
-} // namespace lumivert
+}  // namespace
+}  // namespace lumivert

@@ -33,9 +33,9 @@ TEST(HaldIdentity, LevelTwoLayout)
     ASSERT_EQ(image.height(), 8);
     const float third = 1.0f / 3.0f;
     const float twoThirds = 2.0f / 3.0f;
-    const std::vector<RGB> firstRow = {{0, 0, 0},         {third, 0, 0},     {twoThirds, 0, 0},
-                                       {1, 0, 0},         {0, third, 0},     {third, third, 0},
-                                       {twoThirds, third, 0}, {1, third, 0}};
+    const std::vector<RGB> firstRow = {
+        {0, 0, 0},     {third, 0, 0},     {twoThirds, 0, 0},     {1, 0, 0},
+        {0, third, 0}, {third, third, 0}, {twoThirds, third, 0}, {1, third, 0}};
     for (std::int64_t x = 0; x < 8; ++x)
         EXPECT_EQ(image(x, 0), firstRow[static_cast<std::size_t>(x)]) << x;
     EXPECT_EQ(image(7, 7), (RGB{1, 1, 1}));
@@ -89,5 +89,5 @@ TEST(HaldDeathTest, LevelOutsideTheRangeStops)
     EXPECT_DEATH(HaldCLUT::image(LUT3D::identity(2), 17), "between 2 and 16");
 }
 
-} // namespace
-} // namespace lumivert
+}  // namespace
+}  // namespace lumivert

@@ -22,4 +22,4 @@ inline void expectNear(const Lab& actual, const Lab& expected, float tolerance)
     EXPECT_NEAR(actual.b, expected.b, tolerance);
 }
 
-} // namespace lumivert
+}  // namespace lumivert
