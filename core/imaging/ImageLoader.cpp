@@ -2,21 +2,17 @@
 
 #include "color/ColorMath.hpp"
 #include "color/Precondition.hpp"
+#include "lut/FileIO.hpp"
 
 #include <vips/vips8>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <cctype>
-#include <cerrno>
 #include <cstdio>
 #include <limits>
 #include <memory>
 #include <mutex>
-#include <random>
 #include <span>
 #include <string>
 #include <string_view>
@@ -46,11 +42,6 @@ constexpr std::string_view kJpegLoader = "VipsForeignLoadJpegSource";
 // resampling, as libvips' own thumbnailer does, so the result stays as sharp as a full decode.
 constexpr int kMaxJpegShrink = 8;
 constexpr int kResampleMargin = 2;
-
-// Temporary files are named after the destination plus a random suffix; the name is shortened
-// so that the temporary name still fits the file system's limit.
-constexpr std::size_t kTemporaryStemLength = 200;
-constexpr int kTemporaryAttempts = 16;
 
 // libvips' encoder for each file type is chosen by a file suffix, with its options. Lossy
 // types are saved at a quality a photographer would hand on, not libvips' default of 75.
@@ -379,50 +370,15 @@ const FileTypeEntry& fileTypeEntry(ImageFileType type)
     return *entry;
 }
 
-// A new, empty file beside `destination`, or −1 (errno set).
-int createBeside(const path& destination, path& temporary)
-{
-    std::random_device random;
-    const std::string stem = destination.filename().string().substr(0, kTemporaryStemLength);
-    for (int attempt = 0; attempt < kTemporaryAttempts; ++attempt) {
-        std::array<char, 24> suffix{};
-        std::snprintf(suffix.data(), suffix.size(), ".%08x.tmp", random());
-        temporary = destination.parent_path() / ("." + stem + suffix.data());
-        const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST)
-            return fd;
-    }
-    return -1;
-}
-
-bool writeAll(int fd, std::span<const unsigned char> bytes)
-{
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        bytes = bytes.subspan(static_cast<std::size_t>(written));
-    }
-    return true;
-}
-
-// Writes a temporary file beside the destination and renames it over the destination, so that
-// readers see the old file or the complete new one and a failure leaves the old file untouched.
-// The data are flushed to disk before the rename, so a crash cannot leave a truncated file.
+// Replaces the destination atomically (temporary file beside it, flushed, renamed over it), so
+// a failure leaves any existing file untouched; the shared writer's error becomes ours.
 void replaceFile(const path& destination, std::span<const unsigned char> bytes)
 {
-    if (!destination.has_filename())
-        throw ImageLoaderError::cannotWrite(destination);
-    path temporary;
-    const int fd = createBeside(destination, temporary);
-    if (fd < 0)
-        throw ImageLoaderError::cannotWrite(destination);
-    bool written = writeAll(fd, bytes) && ::fsync(fd) == 0;
-    written = ::close(fd) == 0 && written;
-    if (!written || ::rename(temporary.c_str(), destination.c_str()) != 0) {
-        ::unlink(temporary.c_str());
+    try {
+        FileIO::writeAtomically(
+            destination,
+            std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    } catch (const FileError&) {
         throw ImageLoaderError::cannotWrite(destination);
     }
 }
