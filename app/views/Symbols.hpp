@@ -1,0 +1,18 @@
+#pragma once
+// Icons for the symbol names the views use ("camera.filters", "xmark"…), taken from the
+// freedesktop icon theme. A name the theme lacks gets a drawn stand-in, so no button is blank.
+#include <QIcon>
+#include <QString>
+
+namespace lumivert::Symbols {
+
+// Chooses the icon theme that matches the palette (Breeze or Breeze Dark) when the platform
+// names none, as under the offscreen platform.
+void useThemeFor(bool dark);
+
+QIcon icon(const QString& symbol);
+
+// The freedesktop names tried for a symbol, in order; empty for an unknown symbol.
+QStringList themeNames(const QString& symbol);
+
+}  // namespace lumivert::Symbols
