@@ -1,8 +1,9 @@
 # The two everyday commands are `make run` and `make test`; see README.md.
 JOBS ?= 2
 CMAKE ?= cmake
+PREFIX ?= /usr/local
 
-.PHONY: all deps build build-asan test bench bench-cli demo run clean
+.PHONY: all deps build build-asan test bench bench-cli demo run install clean
 
 all: build
 
@@ -41,6 +42,12 @@ run: build
 		LUMIVERT_EXPORT="demo/coffee Look.cube" LUMIVERT_READY=demo/ready ./build/app/lumivert
 	@ls -l demo
 	@echo "The command line: build/cli/lumivert-cli --help; 'make demo' runs it on the samples."
+
+# lumivert, lumivert-cli, the desktop entry and the icon under $(PREFIX) (default /usr/local).
+install: build
+	$(CMAKE) --install build --prefix $(PREFIX)
+	-update-desktop-database $(PREFIX)/share/applications 2>/dev/null
+	-gtk-update-icon-cache -q $(PREFIX)/share/icons/hicolor 2>/dev/null
 
 clean:
 	rm -rf build build-asan demo demo-output

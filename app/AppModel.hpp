@@ -195,6 +195,9 @@ Q_SIGNALS:
     void inspectorTargetChanged();
     // Not a property: a rebuilt preview was stored (also when nothing observable changed).
     void previewRebuilt();
+    // The automation script is done and about to write the ready marker (when one is asked
+    // for): the moment for a screenshot of the settled window.
+    void automationIdle();
     // The automation script has written its last marker.
     void automationFinished();
 
