@@ -6,6 +6,7 @@
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFocusEvent>
 #include <QFontDatabase>
 #include <QKeyEvent>
 #include <QMimeData>
@@ -239,9 +240,10 @@ void ImageWell::paintEvent(QPaintEvent*)
     QPainterPath outline;
     outline.addRoundedRect(shape, cornerRadius, cornerRadius);
     painter.fillPath(outline, Theme::quaternaryFill());
+    // While a first image loads the invitation gives way to the progress indicator.
     if (filled_)
         paintImage(painter, shape);
-    else
+    else if (!loading_)
         paintEmpty(painter, shape);
     if (loading_)
         paintProgress(painter, shape);
@@ -252,7 +254,7 @@ void ImageWell::paintEvent(QPaintEvent*)
     const qreal inset = border / 2;
     painter.drawRoundedRect(shape.adjusted(inset, inset, -inset, -inset), cornerRadius - inset,
                             cornerRadius - inset);
-    if (hasFocus() && !targeted_) {
+    if (hasFocus() && keyboardFocus_ && !targeted_) {
         QColor ring = Theme::accent();
         ring.setAlphaF(0.7f);
         painter.setPen(QPen(ring, 2.0));
@@ -399,6 +401,14 @@ void ImageWell::mouseReleaseEvent(QMouseEvent* event)
     // Last statement: the panel runs a nested event loop.
     if (click)
         model_.chooseImage(slot_);
+}
+
+void ImageWell::focusInEvent(QFocusEvent* event)
+{
+    keyboardFocus_ = event->reason() == Qt::TabFocusReason ||
+                     event->reason() == Qt::BacktabFocusReason ||
+                     event->reason() == Qt::ShortcutFocusReason;
+    QWidget::focusInEvent(event);
 }
 
 void ImageWell::keyPressEvent(QKeyEvent* event)

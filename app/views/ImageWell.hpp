@@ -49,6 +49,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragLeaveEvent(QDragLeaveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -76,6 +77,7 @@ private:
     bool targeted_ = false;
     bool hovering_ = false;
     bool pressed_ = false;
+    bool keyboardFocus_ = false;  // the focus ring shows only for focus the keyboard moved
     QString label_;
     QString sizeBadge_;
     QString prompt_;

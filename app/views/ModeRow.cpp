@@ -4,6 +4,7 @@
 #include "Symbols.hpp"
 #include "Theme.hpp"
 
+#include <QFocusEvent>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -85,7 +86,8 @@ void ModeRow::restyle()
 
 void ModeRow::paintEvent(QPaintEvent*)
 {
-    if (!selected_ && !hasFocus())
+    const bool focusRing = hasFocus() && keyboardFocus_;
+    if (!selected_ && !focusRing)
         return;
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
@@ -95,7 +97,7 @@ void ModeRow::paintEvent(QPaintEvent*)
         painter.setBrush(palette().color(QPalette::Highlight));
         painter.drawRoundedRect(shape, selectionRadius, selectionRadius);
     }
-    if (hasFocus()) {
+    if (focusRing) {
         QColor ring = selected_ ? palette().color(QPalette::HighlightedText) : Theme::accent();
         ring.setAlphaF(0.7f);
         painter.setPen(QPen(ring, 1.5));
@@ -118,6 +120,14 @@ void ModeRow::mouseReleaseEvent(QMouseEvent* event)
     event->accept();
     if (click)
         Q_EMIT activated(mode_);
+}
+
+void ModeRow::focusInEvent(QFocusEvent* event)
+{
+    keyboardFocus_ = event->reason() == Qt::TabFocusReason ||
+                     event->reason() == Qt::BacktabFocusReason ||
+                     event->reason() == Qt::ShortcutFocusReason;
+    QWidget::focusInEvent(event);
 }
 
 void ModeRow::keyPressEvent(QKeyEvent* event)

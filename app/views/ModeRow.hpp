@@ -31,6 +31,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
     void changeEvent(QEvent* event) override;
 
 private:
@@ -39,6 +40,7 @@ private:
     Mode mode_;
     bool selected_ = false;
     bool pressed_ = false;
+    bool keyboardFocus_ = false;  // the focus ring shows only for focus the keyboard moved
     QLabel* symbol_;
     QLabel* title_;
     QLabel* description_;

@@ -135,6 +135,23 @@ private Q_SLOTS:
         QCOMPARE(sidebar.model->mode(), Mode::look);
     }
 
+    void theKeyboardStepsThroughTheModes()
+    {
+        Sidebar sidebar;
+        QApplication::setActiveWindow(sidebar.view.get());
+        QVERIFY(QTest::qWaitForWindowActive(sidebar.view.get()));
+        const auto& rows = sidebar.view->modeRows();
+        rows[0]->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(rows[0], Qt::Key_Down);
+        QCOMPARE(sidebar.model->mode(), Mode::match);
+        QVERIFY(rows[1]->hasFocus());
+        QTest::keyClick(rows[1], Qt::Key_Up);
+        QTest::keyClick(rows[0], Qt::Key_Up);  // stays on the first row
+        QCOMPARE(sidebar.model->mode(), Mode::look);
+        QTest::keyClick(rows[3], Qt::Key_Space);
+        QCOMPARE(sidebar.model->mode(), Mode::hald);
+    }
+
     // Wells per mode.
 
     void wellsFollowTheMode_data()
@@ -230,6 +247,19 @@ private Q_SLOTS:
         QTest::mousePress(well, Qt::LeftButton);
         QTest::mouseRelease(well, Qt::LeftButton, {}, QPoint(-4, -4));
         QVERIFY(sidebar.harness.panels().imageMessages.isEmpty());
+    }
+
+    void spaceChoosesAnImageAndDeleteEmptiesTheWell()
+    {
+        Sidebar sidebar;
+        ImageWell* well = sidebar.well(Slot::lookReference);
+        sidebar.harness.panels().answers.push_back(sidebar.harness.writePhoto("typed"));
+        QTest::keyClick(well, Qt::Key_Space);
+        QCOMPARE(sidebar.harness.panels().imageMessages.size(), 1);
+        QVERIFY(waitUntilIdle(*sidebar.model));
+        QCOMPARE(loadedName(*sidebar.model, Slot::lookReference), QString("typed"));
+        QTest::keyClick(well, Qt::Key_Delete);
+        QVERIFY(!sidebar.model->images().contains(Slot::lookReference));
     }
 
     void aDropOfSeveralFilesLoadsOnlyTheFirst()
