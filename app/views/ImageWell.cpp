@@ -32,12 +32,17 @@ constexpr int spinDurationMs = 900;
 constexpr int compactSymbolSize = 17;
 constexpr int regularSymbolSize = 22;
 constexpr int removeButtonSize = 22;
+constexpr int removeGlyphSize = 12;
+// The glyph is drawn at twice its size so that it stays sharp on high-density screens.
+constexpr qreal removeGlyphRatio = 2.0;
 constexpr int contentInset = 8;
 constexpr int textInset = 12;
 constexpr int symbolGap = 6;
 constexpr int hintGap = 2;
 constexpr int spinnerDiameter = 16;
 constexpr int spinnerPadding = 10;
+constexpr qreal spinnerBoxRadius = 8;
+constexpr qreal spinnerStroke = 2;
 constexpr int thumbnailSide = 900;
 constexpr double emptyBorderOpacity = 0.4;
 constexpr double filledBorderOpacity = 0.18;
@@ -95,14 +100,18 @@ ImageWell::ImageWell(AppModel& model, Slot slot, bool compact, QWidget* parent)
 
     removeButton_->setAutoRaise(true);
     removeButton_->setFixedSize(removeButtonSize, removeButtonSize);
-    removeButton_->setIconSize(QSize(12, 12));
-    removeButton_->setIcon(Symbols::tinted(QStringLiteral("xmark"), 12, Qt::white, 2.0));
+    removeButton_->setIconSize(QSize(removeGlyphSize, removeGlyphSize));
+    removeButton_->setIcon(
+        Symbols::tinted(QStringLiteral("xmark"), removeGlyphSize, Qt::white, removeGlyphRatio));
     removeButton_->setToolTip(QStringLiteral("Remove"));
     removeButton_->setAccessibleName(QStringLiteral("Remove"));
     removeButton_->setFocusPolicy(Qt::NoFocus);
-    removeButton_->setStyleSheet(QStringLiteral(
-        "QToolButton { background: rgba(0, 0, 0, 115); border: none; border-radius: 11px; }"
-        "QToolButton:hover { background: rgba(0, 0, 0, 170); }"));
+    // A dark disc like the chips, so the button reads over light and dark photos alike.
+    removeButton_->setStyleSheet(
+        QStringLiteral(
+            "QToolButton { background: rgba(0, 0, 0, 115); border: none; border-radius: %1px; }"
+            "QToolButton:hover { background: rgba(0, 0, 0, 170); }")
+            .arg(removeButtonSize / 2));
     removeButton_->hide();
     connect(removeButton_, &QToolButton::clicked, this, [this] { model_.remove(slot_); });
 
@@ -223,7 +232,7 @@ void ImageWell::placeRemoveButton()
 {
     const QRectF shape = shapeRect();
     removeButton_->move(qRound(shape.right()) - contentInset - removeButtonSize,
-                        qRound(shape.top()) + contentInset - 2);
+                        qRound(shape.top()) + contentInset);
 }
 
 void ImageWell::paintEvent(QPaintEvent*)
@@ -317,7 +326,8 @@ void ImageWell::paintProgress(QPainter& painter, const QRectF& shape) const
     if (filled_) {
         painter.setPen(Qt::NoPen);
         painter.setBrush(chipFill);
-        painter.drawRoundedRect(QRectF(centre.x() - box / 2, centre.y() - box / 2, box, box), 8, 8);
+        painter.drawRoundedRect(QRectF(centre.x() - box / 2, centre.y() - box / 2, box, box),
+                                spinnerBoxRadius, spinnerBoxRadius);
     }
     const QRectF ring(centre.x() - spinnerDiameter / 2.0, centre.y() - spinnerDiameter / 2.0,
                       spinnerDiameter, spinnerDiameter);
@@ -325,9 +335,9 @@ void ImageWell::paintProgress(QPainter& painter, const QRectF& shape) const
     QColor track = ink;
     track.setAlphaF(0.2f);
     painter.setBrush(Qt::NoBrush);
-    painter.setPen(QPen(track, 2.0));
+    painter.setPen(QPen(track, spinnerStroke));
     painter.drawEllipse(ring);
-    painter.setPen(QPen(ink, 2.0, Qt::SolidLine, Qt::RoundCap));
+    painter.setPen(QPen(ink, spinnerStroke, Qt::SolidLine, Qt::RoundCap));
     // Qt's angles are in sixteenths of a degree, counter-clockwise.
     painter.drawArc(ring, qRound(-spinAngle_ * 16), 90 * 16);
 }

@@ -120,19 +120,15 @@ private Q_SLOTS:
         QVERIFY(rows[2]->isSelected());
         QVERIFY(!rows[0]->isSelected());
 
+        // A press released outside the row is no click.
+        QTest::mousePress(rows[1], Qt::LeftButton);
+        QTest::mouseRelease(rows[1], Qt::LeftButton, {}, QPoint(-4, -4));
+        QCOMPARE(sidebar.model->mode(), Mode::edit);
+
         sidebar.model->setMode(Mode::hald);
         QVERIFY(rows[3]->isSelected());
         QCOMPARE(
             std::count_if(rows.begin(), rows.end(), [](ModeRow* r) { return r->isSelected(); }), 1);
-    }
-
-    void aPressReleasedOutsideARowIsNoClick()
-    {
-        Sidebar sidebar;
-        ModeRow* match = sidebar.view->modeRows()[1];
-        QTest::mousePress(match, Qt::LeftButton);
-        QTest::mouseRelease(match, Qt::LeftButton, {}, QPoint(-4, -4));
-        QCOMPARE(sidebar.model->mode(), Mode::look);
     }
 
     void theKeyboardStepsThroughTheModes()
@@ -233,20 +229,16 @@ private Q_SLOTS:
         QCOMPARE(loadedName(*sidebar.model, Slot::matchReference), QString("reference"));
         QVERIFY(!sidebar.model->images().contains(Slot::matchSource));
 
+        // A press released outside the well is no click.
+        QTest::mousePress(sidebar.well(Slot::matchSource), Qt::LeftButton);
+        QTest::mouseRelease(sidebar.well(Slot::matchSource), Qt::LeftButton, {}, QPoint(-4, -4));
+        QCOMPARE(sidebar.harness.panels().imageMessages.size(), 1);
+
         // A cancelled panel loads nothing; the preview well asks for its own slot.
         QTest::mouseClick(sidebar.view->previewWell(), Qt::LeftButton);
         QCOMPARE(sidebar.harness.panels().imageMessages.size(), 2);
         QVERIFY(sidebar.harness.panels().imageMessages.back().startsWith("Preview photo"));
         QVERIFY(sidebar.model->loading().empty());
-    }
-
-    void aPressReleasedOutsideAWellIsNoClick()
-    {
-        Sidebar sidebar;
-        ImageWell* well = sidebar.well(Slot::lookReference);
-        QTest::mousePress(well, Qt::LeftButton);
-        QTest::mouseRelease(well, Qt::LeftButton, {}, QPoint(-4, -4));
-        QVERIFY(sidebar.harness.panels().imageMessages.isEmpty());
     }
 
     void spaceChoosesAnImageAndDeleteEmptiesTheWell()
@@ -277,16 +269,12 @@ private Q_SLOTS:
         QCOMPARE(sidebar.model->images().size(), std::size_t{1});
         QCOMPARE(sidebar.model->generation(Slots::loadKey(Slot::editAfter)), 1);
         QVERIFY(!after->isTargeted());
-    }
 
-    void aDropSkipsRemoteUrlsForTheFirstLocalFile()
-    {
-        Sidebar sidebar;
-        const QString local = sidebar.harness.writePhoto("local");
-        QVERIFY(drop(sidebar.well(Slot::lookReference),
-                     {QUrl("https://example.com/a.png"), QUrl::fromLocalFile(local)}));
+        // Remote URLs are passed over for the first local file.
+        QVERIFY(drop(sidebar.well(Slot::editBefore),
+                     {QUrl("https://example.com/a.png"), QUrl::fromLocalFile(second)}));
         QVERIFY(waitUntilIdle(*sidebar.model));
-        QCOMPARE(loadedName(*sidebar.model, Slot::lookReference), QString("local"));
+        QCOMPARE(loadedName(*sidebar.model, Slot::editBefore), QString("second"));
     }
 
     void dragsWithoutLocalFilesAreRefused()
