@@ -199,7 +199,7 @@ void ImageWell::rebuildThumbnail()
     thumbnail_ = source.width() > thumbnailSide || source.height() > thumbnailSide
                      ? source.scaled(thumbnailSide, thumbnailSide, Qt::KeepAspectRatio,
                                      Qt::SmoothTransformation)
-                     : source.copy();
+                     : source;
 }
 
 void ImageWell::rebuildPixmap()
