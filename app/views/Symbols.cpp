@@ -92,4 +92,17 @@ QIcon icon(const QString& symbol)
     return drawnStandIn(symbol);
 }
 
+QPixmap tinted(const QString& symbol, int size, const QColor& colour, qreal devicePixelRatio)
+{
+    QPixmap pixmap = icon(symbol).pixmap(QSize(size, size), devicePixelRatio);
+    if (pixmap.isNull())
+        return pixmap;
+    // Keep the glyph's coverage, replace its colours.
+    QPainter painter(&pixmap);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+    painter.fillRect(pixmap.rect(), colour);
+    painter.end();
+    return pixmap;
+}
+
 }  // namespace lumivert::Symbols

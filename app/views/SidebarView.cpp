@@ -1,0 +1,145 @@
+#include "SidebarView.hpp"
+
+#include "ImageWell.hpp"
+#include "ModeRow.hpp"
+#include "Symbols.hpp"
+#include "Theme.hpp"
+
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace lumivert {
+
+namespace {
+
+constexpr int sideMargin = 10;
+constexpr int topMargin = 10;
+constexpr int rowSpacing = 2;
+constexpr int wellSpacing = 8;
+constexpr int sectionGap = 14;
+constexpr int headerGap = 4;
+
+QLabel* sectionHeader(const QString& text, QWidget* parent)
+{
+    auto* header = new QLabel(text, parent);
+    header->setFont(Theme::font(Theme::TextStyle::caption, QFont::DemiBold));
+    QPalette palette = header->palette();
+    palette.setColor(QPalette::WindowText, Theme::secondary());
+    header->setPalette(palette);
+    header->setContentsMargins(4, 0, 0, 0);
+    return header;
+}
+
+}  // namespace
+
+SidebarView::SidebarView(AppModel& model, QWidget* parent)
+    : QScrollArea(parent), model_(model), imagesHeader_(nullptr), wellsLayout_(new QVBoxLayout),
+      saveHaldButton_(nullptr), previewWell_(nullptr)
+{
+    auto* content = new QWidget;
+    auto* column = new QVBoxLayout(content);
+    column->setContentsMargins(sideMargin, topMargin, sideMargin, topMargin);
+    column->setSpacing(0);
+
+    column->addWidget(sectionHeader(QStringLiteral("Create a LUT from"), content));
+    column->addSpacing(headerGap);
+    for (std::size_t i = 0; i < modeRows_.size(); ++i) {
+        auto* row = new ModeRow(Modes::allCases()[i], content);
+        connect(row, &ModeRow::activated, &model_, &AppModel::setMode);
+        modeRows_[i] = row;
+        if (i > 0)
+            column->addSpacing(rowSpacing);
+        column->addWidget(row);
+    }
+
+    column->addSpacing(sectionGap);
+    imagesHeader_ = sectionHeader(QString(), content);
+    column->addWidget(imagesHeader_);
+    column->addSpacing(headerGap);
+    wellsLayout_->setSpacing(wellSpacing);
+    wellsLayout_->setContentsMargins(0, 0, 0, 0);
+    column->addLayout(wellsLayout_);
+    saveHaldButton_ = new QPushButton(Symbols::icon(QStringLiteral("square.and.arrow.down")),
+                                      QStringLiteral("Save Identity HALD…"), content);
+    saveHaldButton_->setToolTip(
+        QStringLiteral("Save a neutral 512 × 512 HALD image to grade in Photoshop or any editor"));
+    connect(saveHaldButton_, &QPushButton::clicked, &model_, &AppModel::saveIdentityHALD);
+    column->addSpacing(wellSpacing);
+    column->addWidget(saveHaldButton_, 0, Qt::AlignLeft);
+
+    column->addSpacing(sectionGap);
+    column->addWidget(sectionHeader(QStringLiteral("Preview on"), content));
+    column->addSpacing(headerGap);
+    previewWell_ = new ImageWell(model_, Slot::preview, true, content);
+    column->addWidget(previewWell_);
+    column->addStretch(1);
+
+    setWidget(content);
+    setWidgetResizable(true);
+    setFrameShape(QFrame::NoFrame);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setAccessibleName(QStringLiteral("Sidebar"));
+
+    connect(&model_, &AppModel::modeChanged, this, &SidebarView::showMode);
+    showMode();
+}
+
+QString SidebarView::imagesHeader() const { return imagesHeader_->text(); }
+
+ImageWell* SidebarView::wellFor(Slot slot)
+{
+    const auto found = wells_.find(slot);
+    if (found != wells_.end())
+        return found->second;
+    auto* well = new ImageWell(model_, slot, false, widget());
+    wells_.emplace(slot, well);
+    return well;
+}
+
+void SidebarView::showMode()
+{
+    const Mode mode = model_.mode();
+    for (ModeRow* row : modeRows_)
+        row->setSelected(row->mode() == mode);
+    imagesHeader_->setText(mode == Mode::hald ? QStringLiteral("HALD image")
+                                              : QStringLiteral("Images"));
+
+    // Wells are hidden, never deleted: a well may be inside its own click handler while the
+    // image panel's event loop runs.
+    for (ImageWell* well : inputWells_) {
+        wellsLayout_->removeWidget(well);
+        well->hide();
+    }
+    inputWells_.clear();
+    for (Slot slot : Modes::slots(mode)) {
+        ImageWell* well = wellFor(slot);
+        wellsLayout_->addWidget(well);
+        well->show();
+        inputWells_.push_back(well);
+    }
+    saveHaldButton_->setVisible(mode == Mode::hald);
+}
+
+void SidebarView::keyPressEvent(QKeyEvent* event)
+{
+    // Up and Down step through the modes while a mode row has the focus, like a list.
+    const auto focused = std::find(modeRows_.begin(), modeRows_.end(), focusWidget());
+    const bool step = event->key() == Qt::Key_Up || event->key() == Qt::Key_Down;
+    if (!step || focused == modeRows_.end()) {
+        QScrollArea::keyPressEvent(event);
+        return;
+    }
+    const auto index = std::distance(modeRows_.begin(), focused);
+    const auto next = event->key() == Qt::Key_Up ? index - 1 : index + 1;
+    if (next < 0 || next >= static_cast<std::ptrdiff_t>(modeRows_.size()))
+        return;
+    ModeRow* row = modeRows_[static_cast<std::size_t>(next)];
+    row->setFocus(Qt::TabFocusReason);
+    model_.setMode(row->mode());
+}
+
+}  // namespace lumivert
