@@ -11,6 +11,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace lumivert {
 
 namespace {
@@ -44,7 +46,6 @@ EmptyDropZone::EmptyDropZone(AppModel& model, QWidget* parent)
     title_->setFont(Theme::font(Theme::TextStyle::title2, QFont::DemiBold));
     description_->setAlignment(Qt::AlignCenter);
     description_->setWordWrap(true);
-    description_->setMaximumWidth(descriptionWidth);
     description_->setFont(Theme::font(Theme::TextStyle::callout));
     QPalette secondary = description_->palette();
     secondary.setColor(QPalette::WindowText, Theme::secondary());
@@ -78,6 +79,18 @@ EmptyDropZone::EmptyDropZone(AppModel& model, QWidget* parent)
         update();
     });
     showMode();
+}
+
+QSize EmptyDropZone::sizeHint() const
+{
+    // As wide as allowed; the pane's layout narrows it when the column is narrower.
+    return {widest, heightForWidth(widest)};
+}
+
+void EmptyDropZone::resizeEvent(QResizeEvent* event)
+{
+    description_->setFixedWidth(std::max(0, std::min(descriptionWidth, width() - 2 * padding)));
+    QWidget::resizeEvent(event);
 }
 
 QString EmptyDropZone::title() const { return title_->text(); }

@@ -18,6 +18,8 @@ class EmptyDropZone : public QWidget {
 public:
     explicit EmptyDropZone(AppModel& model, QWidget* parent = nullptr);
 
+    QSize sizeHint() const override;
+
     bool targeted() const { return targeted_; }
     void setTargeted(bool targeted);
     // The outline's current scale, 1 at rest and 1.015 when targeted (animated between).
@@ -30,6 +32,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void showMode();

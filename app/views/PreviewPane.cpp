@@ -13,6 +13,7 @@
 #include <QGridLayout>
 #include <QMimeData>
 #include <QPainter>
+#include <QPointer>
 
 #include <algorithm>
 #include <cmath>
@@ -30,6 +31,7 @@ constexpr int bottomPadding = 14;
 constexpr int bottomSpacing = 8;
 constexpr int toastTravel = 24;
 constexpr int toastDurationMs = 350;
+constexpr int contentFadeMs = 200;
 
 // The first local file among the dragged URLs; empty when there is none.
 QString firstLocalFile(const QMimeData* data)
@@ -40,6 +42,29 @@ QString firstLocalFile(const QMimeData* data)
         if (url.isLocalFile() && !url.toLocalFile().isEmpty())
             return url.toLocalFile();
     return {};
+}
+
+// Fades a widget in that has just appeared; the effect is removed afterwards because it makes
+// every repaint go through an offscreen buffer.
+void fadeIn(QWidget* widget)
+{
+    QPointer<QGraphicsOpacityEffect> effect = new QGraphicsOpacityEffect(widget);
+    effect->setOpacity(0);
+    widget->setGraphicsEffect(effect);
+    auto* fade = new QVariantAnimation(widget);
+    fade->setDuration(contentFadeMs);
+    fade->setStartValue(0.0);
+    fade->setEndValue(1.0);
+    fade->setEasingCurve(QEasingCurve::OutCubic);
+    QObject::connect(fade, &QVariantAnimation::valueChanged, widget, [effect](const QVariant& v) {
+        if (effect)
+            effect->setOpacity(v.toDouble());
+    });
+    QObject::connect(fade, &QVariantAnimation::finished, widget, [widget, effect] {
+        if (effect && widget->graphicsEffect() == effect)
+            widget->setGraphicsEffect(nullptr);
+    });
+    fade->start(QAbstractAnimation::DeleteWhenStopped);
 }
 
 }  // namespace
@@ -98,10 +123,14 @@ void PreviewPane::showContent()
     const bool empty = !hasInput && model_.previewSource() != PreviewSource::photo;
     const bool comparable =
         !empty && !model_.previewOriginal().isNull() && !model_.originalImage().isNull();
+    const bool emptyAppears = empty && emptyHost_->isHidden();
+    const bool compareAppears = comparable && compareView_->isHidden();
     emptyHost_->setVisible(empty);
     compareView_->setVisible(comparable);
-    if (!empty)
-        setDropTargeted(dropTargeted_);
+    if (emptyAppears && isVisible())
+        fadeIn(emptyHost_);
+    if (compareAppears && isVisible())
+        fadeIn(compareView_);
     layoutContent();
 }
 

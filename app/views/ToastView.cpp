@@ -8,6 +8,8 @@
 #include <QPainter>
 #include <QPushButton>
 
+#include <algorithm>
+
 namespace lumivert {
 
 namespace {
@@ -56,6 +58,9 @@ void ToastView::refresh()
     if (!toast)
         return;
     message_->setText(toast->message);
+    // A wrapping label asks for little width; give short messages one line.
+    const int textWidth = message_->fontMetrics().horizontalAdvance(toast->message);
+    message_->setMinimumWidth(std::min(textWidth, maximumMessageWidth));
     reveal_->setVisible(toast->url.has_value());
     adjustSize();
 }

@@ -302,6 +302,25 @@ private Q_SLOTS:
         QCOMPARE(harness.model->split(), 0.0);
     }
 
+    void arrowKeysNudgeTheSplitWithinItsRange()
+    {
+        PaneHarness harness;
+        harness.loadPhoto(QStringLiteral("look"), Slot::lookReference);
+        CompareView* view = harness.pane->compareView();
+        harness.model->setSplit(0.95);
+        QTest::keyClick(view, Qt::Key_Right, Qt::ShiftModifier);
+        QCOMPARE(harness.model->split(), 1.0);
+        QTest::keyClick(view, Qt::Key_Left);
+        QCOMPARE(harness.model->split(), 0.99);
+        harness.model->setSplit(0.05);
+        QTest::keyClick(view, Qt::Key_Left, Qt::ShiftModifier);
+        QCOMPARE(harness.model->split(), 0.0);
+
+        harness.model->setCompareStyle(CompareStyle::original);
+        QTest::keyClick(view, Qt::Key_Right);
+        QCOMPARE(harness.model->split(), 0.0);
+    }
+
     void splitIgnoresPressesOffTheImageAndOutsideSplitStyle()
     {
         PaneHarness harness;
