@@ -115,9 +115,12 @@ void PreviewControls::rebuildSources()
         showSource();
         return;
     }
+    // Later deletion: the rebuild may run inside one of these buttons' own click.
     for (QAbstractButton* button : sources_->buttons()) {
         sources_->removeButton(button);
-        delete button;
+        sourceRow_->removeWidget(button);
+        button->hide();
+        button->deleteLater();
     }
     shownSources_ = available;
     shownMode_ = model_.mode();

@@ -163,8 +163,9 @@ void PreviewPane::resizeEvent(QResizeEvent*)
 void PreviewPane::layoutContent()
 {
     emptyHost_->setGeometry(rect());
-    compareView_->setGeometry(rect().adjusted(compareSidePadding, compareTopRoom,
-                                              -compareSidePadding, -compareBottomRoom));
+    compareView_->setGeometry(compareSidePadding, compareTopRoom,
+                              std::max(0, width() - 2 * compareSidePadding),
+                              std::max(0, height() - compareTopRoom - compareBottomRoom));
     controls_->raise();
     statusChip_->raise();
     toastView_->raise();
