@@ -23,7 +23,10 @@ namespace {
 constexpr int spacing = 14;
 constexpr int padding = 14;
 constexpr int scrollResponseMs = 400;
-constexpr int preferredWidth = 300;
+// The column's width range in the window.
+constexpr int narrowest = 300;
+constexpr int ideal = 324;
+constexpr int widest = 420;
 
 }  // namespace
 
@@ -35,7 +38,8 @@ InspectorView::InspectorView(AppModel& model, QWidget* analysisPanel, QWidget* p
     setWidgetResizable(true);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setFrameShape(QFrame::NoFrame);
-    setMinimumWidth(preferredWidth);
+    setMinimumWidth(narrowest);
+    setMaximumWidth(widest);
 
     cards_ = {
         new Card(QStringLiteral("mode"), Modes::title(model.mode()),
@@ -73,6 +77,8 @@ Card* InspectorView::card(const QString& identifier) const
     });
     return found == cards_.end() ? nullptr : *found;
 }
+
+QSize InspectorView::sizeHint() const { return {ideal, QScrollArea::sizeHint().height()}; }
 
 int InspectorView::scrollTargetFor(const Card& card) const
 {

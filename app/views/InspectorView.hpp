@@ -34,6 +34,8 @@ public:
     // The scroll position that brings the card into view with the least movement.
     int scrollTargetFor(const Card& card) const;
 
+    QSize sizeHint() const override;
+
 protected:
     void showEvent(QShowEvent* event) override;
 

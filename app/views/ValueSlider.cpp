@@ -160,7 +160,12 @@ void ValueSlider::setValue(double value)
     announceValue();
 }
 
-QString ValueSlider::valueText() const { return format_ ? format_(value_) : percentText(value_); }
+QString ValueSlider::valueText() const { return textFor(value_); }
+
+QString ValueSlider::textFor(double value) const
+{
+    return format_ ? format_(value) : percentText(value);
+}
 
 QString ValueSlider::percentText(double value)
 {
@@ -258,7 +263,8 @@ void ValueSlider::paintEvent(QPaintEvent*)
     painter.drawText(header, Qt::AlignLeft | Qt::AlignVCenter, title_);
     painter.setFont(valueFont());
     painter.setPen(Theme::secondary());
-    painter.drawText(header, Qt::AlignRight | Qt::AlignVCenter, valueText());
+    // The drawn value, so that the text counts along with an animated reset.
+    painter.drawText(header, Qt::AlignRight | Qt::AlignVCenter, textFor(shownValue_));
 
     const QRectF track = trackRect();
     const double radius = track.height() / 2;
@@ -319,9 +325,12 @@ void ValueSlider::mouseMoveEvent(QMouseEvent* event)
 
 void ValueSlider::mouseReleaseEvent(QMouseEvent* event)
 {
-    if (dragging_ && event->button() == Qt::LeftButton)
-        setDragging(false);
-    QWidget::mouseReleaseEvent(event);
+    if (event->button() != Qt::LeftButton) {
+        QWidget::mouseReleaseEvent(event);
+        return;
+    }
+    setDragging(false);
+    event->accept();
 }
 
 void ValueSlider::mouseDoubleClickEvent(QMouseEvent* event)

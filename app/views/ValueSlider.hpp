@@ -73,6 +73,7 @@ protected:
 private:
     static constexpr double stepsPerRange = 40;
 
+    QString textFor(double value) const;
     double clamped(double value) const;
     double fraction(double value) const;
     void setDragging(bool dragging);
