@@ -29,7 +29,7 @@ Card::Card(const QString& identifier, const QString& title, const QString& symbo
     setObjectName(identifier);
     setAccessibleName(title);
 
-    title_->setFont(Theme::font(Theme::TextStyle::headline, QFont::DemiBold));
+    title_->setFont(Theme::font(Theme::TextStyle::headline));
     auto* header = new QHBoxLayout;
     header->setSpacing(headerSpacing);
     header->addWidget(icon_);
