@@ -92,6 +92,8 @@ AnalysisPanel::AnalysisPanel(AppModel& model, QWidget* parent)
     stack->addLayout(figures);
     stack->addWidget(paletteSection_);
     stack->addWidget(numbersSection_);
+    // Spare height stays below the content, as in a card that hugs what it shows.
+    stack->addStretch(1);
 
     connect(&model_, &AppModel::modeChanged, this, &AnalysisPanel::showAnalysis);
     connect(&model_, &AppModel::lookAnalysisChanged, this, &AnalysisPanel::showAnalysis);
