@@ -1,10 +1,16 @@
 #include "Columns.hpp"
 
-#include <QWidget>
+#include "AnalysisPanel.hpp"
+#include "InspectorView.hpp"
+#include "PreviewPane.hpp"
+#include "SidebarView.hpp"
 
 namespace lumivert {
 
-// Placeholder until the views land (not committed).
-ContentView::Columns makeColumns(AppModel&) { return {new QWidget, new QWidget, new QWidget}; }
+ContentView::Columns makeColumns(AppModel& model)
+{
+    auto* inspector = new InspectorView(model, new AnalysisPanel(model));
+    return {new SidebarView(model), new PreviewPane(model), inspector};
+}
 
 }  // namespace lumivert
