@@ -74,6 +74,8 @@ void NeutralCurvesView::paintEvent(QPaintEvent*)
     QPainterPath frame;
     frame.addRoundedRect(plot, cornerRadius, cornerRadius);
     painter.fillPath(frame, Qt::black);
+    // Lines stay inside the rounded frame, also where a grade pushes a channel past 0 or 1.
+    painter.setClipPath(frame);
 
     painter.setPen(QPen(Theme::secondary(), gridWidth));
     for (double fraction : gridFractions) {

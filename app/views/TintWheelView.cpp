@@ -73,6 +73,7 @@ TintWheelView::TintWheelView(QWidget* parent) : QWidget(parent)
 void TintWheelView::setDots(std::vector<TintDot> dots)
 {
     dots_ = std::move(dots);
+    placeDots();
     update();
     QAccessibleValueChangeEvent event(this, accessibilityValue(dots_));
     QAccessible::updateAccessibility(&event);
@@ -137,6 +138,21 @@ QString TintWheelView::accessibilityValue(const std::vector<TintDot>& dots)
     return entries.join(QStringLiteral("; "));
 }
 
+void TintWheelView::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    placeDots();
+}
+
+void TintWheelView::placeDots()
+{
+    const QPointF centre(width() / 2.0, height() / 2.0);
+    const double r = radius(size());
+    dotCentres_.clear();
+    for (const TintDot& dot : dots_)
+        dotCentres_.push_back(centre + dotOffset(dot.ab, r));
+}
+
 void TintWheelView::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
@@ -165,8 +181,9 @@ void TintWheelView::paintEvent(QPaintEvent*)
     label.setPixelSize(dotLabelPixelSize);
     label.setBold(true);
     painter.setFont(label);
-    for (const TintDot& dot : dots_) {
-        const QPointF at = centre + dotOffset(dot.ab, r);
+    for (std::size_t i = 0; i < dots_.size(); ++i) {
+        const TintDot& dot = dots_[i];
+        const QPointF at = dotCentres_[i];
         painter.setBrush(colourOf(RGB{dot.colour[0], dot.colour[1], dot.colour[2]}));
         painter.setPen(QPen(Qt::white, dotStrokeWidth));
         painter.drawEllipse(at, dotRadius, dotRadius);

@@ -39,11 +39,18 @@ public:
     // "S 0.010, -0.020; M …": each dot's id and its a and b.
     static QString accessibilityValue(const std::vector<TintDot>& dots);
 
+    // Where paintEvent draws each dot, computed on every change of dots or size.
+    const std::vector<QPointF>& dotCentres() const { return dotCentres_; }
+
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    void placeDots();
+
     std::vector<TintDot> dots_;
+    std::vector<QPointF> dotCentres_;
 };
 
 }  // namespace lumivert

@@ -78,6 +78,18 @@ private Q_SLOTS:
         QCOMPARE(TintWheelView::dotOffset({0, 0}, radius), QPointF(0, 0));
         // A wheel smaller than a dot keeps every dot at the centre.
         QCOMPARE(TintWheelView::dotOffset({0.05f, 0}, 5), QPointF(0, 0));
+
+        // The widget places its dots around its centre with its own radius, (122 − 2) / 2.
+        TintWheelView wheel;
+        wheel.resize(122, 160);
+        wheel.show();
+        wheel.setDots({dot("S", 0.3f, 0.4f), dot("M", 0, 0)});
+        QCOMPARE(wheel.dotCentres().size(), std::size_t(2));
+        QCOMPARE(wheel.dotCentres()[0],
+                 QPointF(61, 80) + TintWheelView::dotOffset({0.3f, 0.4f}, 60));
+        QCOMPARE(wheel.dotCentres()[1], QPointF(61, 80));
+        wheel.resize(202, 202);
+        QTRY_COMPARE(wheel.dotCentres()[1], QPointF(101, 101));
     }
 
     void dotLabelIsBlackOnLightColoursAndWhiteOnDarkOnes_data()
