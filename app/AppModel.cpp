@@ -359,8 +359,10 @@ QString AppModel::originalLabel() const
 Slot AppModel::dropTargetSlot() const
 {
     const std::vector<Slot> slots = Modes::slots(mode_);
-    const auto empty = std::find_if(slots.begin(), slots.end(),
-                                    [this](Slot slot) { return !images_.contains(slot); });
+    // A slot whose new file is still loading counts as empty, even while it shows an older one.
+    const auto empty = std::find_if(slots.begin(), slots.end(), [this](Slot slot) {
+        return !images_.contains(slot) || loading_.contains(slot);
+    });
     return empty == slots.end() ? slots.front() : *empty;
 }
 

@@ -147,6 +147,17 @@ private Q_SLOTS:
         QCOMPARE(model->availablePreviewSources(),
                  (std::vector<PreviewSource>{PreviewSource::input, PreviewSource::testChart,
                                              PreviewSource::photo}));
+
+        // A slot reloading a new file counts as empty while it loads.
+        model->setMode(Mode::edit);
+        model->load(harness.writePhoto(QStringLiteral("Before")), Slot::editBefore);
+        QVERIFY(waitUntilIdle(*model));
+        QCOMPARE(model->dropTargetSlot(), Slot::editAfter);
+        model->load(harness.writePhoto(QStringLiteral("Before again")), Slot::editBefore);
+        QVERIFY(model->loading().contains(Slot::editBefore));
+        QCOMPARE(model->dropTargetSlot(), Slot::editBefore);
+        QVERIFY(waitUntilIdle(*model));
+        QCOMPARE(model->dropTargetSlot(), Slot::editAfter);
     }
 
     void editComparisonShowsTheRealAfterUnderFourConditions()
