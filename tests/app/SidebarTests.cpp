@@ -334,8 +334,8 @@ private Q_SLOTS:
     {
         Sidebar sidebar;
         ImageWell* well = sidebar.well(Slot::lookReference);
-        sidebar.model->load(sidebar.harness.writePhoto("shot", {1, 1, 1}, 120, 80),
-                            Slot::lookReference);
+        const QString photo = sidebar.harness.writePhoto("shot", {1, 1, 1}, 120, 80);
+        sidebar.model->load(photo, Slot::lookReference);
         QVERIFY(waitUntilIdle(*sidebar.model));
         QVERIFY(well->isFilled());
         QCOMPARE(well->label(), QString("Look photo"));
@@ -343,6 +343,7 @@ private Q_SLOTS:
         QVERIFY(well->prompt().isEmpty());
         QVERIFY(well->hint().isEmpty());
         QCOMPARE(well->borderColour(), Theme::secondary(0.18));
+        QCOMPARE(well->toolTip(), photo);
         // Other wells are untouched.
         QVERIFY(!sidebar.view->previewWell()->isFilled());
     }
@@ -369,6 +370,7 @@ private Q_SLOTS:
         QVERIFY(!sidebar.model->images().contains(Slot::lookReference));
         QVERIFY(!well->isFilled());
         QVERIFY(remove->isHidden());
+        QVERIFY(well->toolTip().isEmpty());
         QVERIFY(sidebar.harness.panels().imageMessages.isEmpty());  // not a click on the well
 
         hover(well, false);
