@@ -7,6 +7,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QEnterEvent>
+#include <QLayout>
 #include <QMimeData>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -187,8 +188,20 @@ private Q_SLOTS:
         QCOMPARE(visible, slots.size() + 1);  // and the preview well
         QCOMPARE(sidebar.view->imagesHeader(), header);
 
+        // Laid out top to bottom: the wells in slot order, the button, the preview well.
+        sidebar.view->widget()->layout()->activate();
+        int bottom = -1;
+        for (ImageWell* well : sidebar.view->inputWells()) {
+            QVERIFY(well->y() > bottom);
+            bottom = well->geometry().bottom();
+        }
         QPushButton* save = sidebar.view->saveHaldButton();
         QCOMPARE(save->isVisibleTo(sidebar.view.get()), mode == "hald");
+        if (mode == "hald") {
+            QVERIFY(save->y() > bottom);
+            bottom = save->geometry().bottom();
+        }
+        QVERIFY(sidebar.view->previewWell()->y() > bottom);
         QCOMPARE(save->text(), QString("Save Identity HALD…"));
         QCOMPARE(
             save->toolTip(),
