@@ -1,8 +1,9 @@
 # The two everyday commands are `make run` and `make test`; see README.md.
 JOBS ?= 2
 CMAKE ?= cmake
+PREFIX ?= /usr/local
 
-.PHONY: all deps build build-asan test bench bench-cli demo run clean
+.PHONY: all deps build build-asan test bench bench-cli demo run install clean
 
 all: build
 
@@ -31,16 +32,26 @@ demo: build
 bench-cli: build
 	./scripts/bench-cli build/cli/lumivert-cli
 
-# Until the window exists, lumivert runs headless: without a display this runs the automation
-# demo on samples/ and writes demo/coffee Look.cube with its markers.
+# Launches the window. Without a display (neither DISPLAY nor WAYLAND_DISPLAY) it runs the
+# headless demo instead: the automation mode on samples/ writes a LUT and a window screenshot.
 run: build
 	@if [ -n "$${DISPLAY:-}$${WAYLAND_DISPLAY:-}" ]; then \
-		echo "The window is not built yet; running the headless automation demo."; fi
-	mkdir -p demo
-	QT_QPA_PLATFORM=offscreen LUMIVERT_LOOK=samples/coffee.png LUMIVERT_PREVIEW=samples/chelsea.png \
-		LUMIVERT_EXPORT="demo/coffee Look.cube" LUMIVERT_READY=demo/ready ./build/app/lumivert
-	@ls -l demo
-	@echo "The command line: build/cli/lumivert-cli --help; 'make demo' runs it on the samples."
+		./build/app/lumivert; \
+	else \
+		mkdir -p demo && \
+		QT_QPA_PLATFORM=offscreen LUMIVERT_LOOK=samples/coffee.png LUMIVERT_PREVIEW=samples/chelsea.png \
+			LUMIVERT_PREVIEW_ON=photo LUMIVERT_EXPORT="demo/coffee Look.cube" \
+			LUMIVERT_SCREENSHOT=demo/window.png LUMIVERT_READY=demo/ready ./build/app/lumivert && \
+		echo "No display: ran the headless demo." && \
+		echo "LUT:        $$(pwd)/demo/coffee Look.cube" && \
+		echo "Screenshot: $$(pwd)/demo/window.png"; \
+	fi
+
+# lumivert, lumivert-cli, the desktop entry and the icon under $(PREFIX) (default /usr/local).
+install: build
+	$(CMAKE) --install build --prefix $(PREFIX)
+	-update-desktop-database $(PREFIX)/share/applications 2>/dev/null
+	-gtk-update-icon-cache -q $(PREFIX)/share/icons/hicolor 2>/dev/null
 
 clean:
 	rm -rf build build-asan demo demo-output

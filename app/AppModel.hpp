@@ -28,6 +28,7 @@
 #include <QObject>
 #include <QSettings>
 #include <QTimer>
+#include <QVariant>
 
 #include <cstdint>
 #include <functional>
@@ -57,6 +58,30 @@ class AppModel : public QObject {
     Q_PROPERTY(QImage previewGraded READ previewGraded NOTIFY previewGradedChanged)
     Q_PROPERTY(QString lutName READ lutName WRITE setLutName NOTIFY lutNameChanged)
     Q_PROPERTY(qint64 exportSize READ exportSize WRITE setExportSize NOTIFY exportSizeChanged)
+    Q_PROPERTY(lumivert::PreviewSource previewSource READ previewSource WRITE setPreviewSource
+                   NOTIFY previewSourceChanged)
+    Q_PROPERTY(lumivert::CompareStyle compareStyle READ compareStyle WRITE setCompareStyle NOTIFY
+                   compareStyleChanged)
+    Q_PROPERTY(lumivert::ExportChoice exportChoice READ exportChoice WRITE setExportChoice NOTIFY
+                   exportChoiceChanged)
+    // Optional records and strings as QVariants: an invalid QVariant stands for none, otherwise
+    // the variant holds the Toast, the AlertInfo or the QString.
+    Q_PROPERTY(QVariant toast READ toastVariant WRITE setToastVariant NOTIFY toastChanged)
+    Q_PROPERTY(QVariant alert READ alertVariant WRITE setAlertVariant NOTIFY alertChanged)
+    Q_PROPERTY(QVariant inspectorTarget READ inspectorTargetVariant WRITE setInspectorTargetVariant
+                   NOTIFY inspectorTargetChanged)
+    // Read-only summaries of the records and collections that have no Qt type of their own.
+    Q_PROPERTY(QVariantMap images READ imagesSummary NOTIFY imagesChanged)
+    Q_PROPERTY(QStringList loading READ loadingSummary NOTIFY loadingChanged)
+    Q_PROPERTY(QVariantMap lookSettings READ lookSettingsSummary NOTIFY lookSettingsChanged)
+    Q_PROPERTY(QVariantMap matchSettings READ matchSettingsSummary NOTIFY matchSettingsChanged)
+    Q_PROPERTY(QVariantMap fineTune READ fineTuneSummary NOTIFY fineTuneChanged)
+    Q_PROPERTY(QVariant lookAnalysis READ lookAnalysisSummary NOTIFY lookAnalysisChanged)
+    Q_PROPERTY(QVariant matchAnalysis READ matchAnalysisSummary NOTIFY matchAnalysisChanged)
+    Q_PROPERTY(QVariant editFit READ editFitSummary NOTIFY editFitChanged)
+    Q_PROPERTY(QVariant haldLUT READ haldLUTSummary NOTIFY haldLUTChanged)
+    Q_PROPERTY(QVariantList neutralCurve READ neutralCurveSummary NOTIFY neutralCurveChanged)
+    Q_PROPERTY(QVariantList tintDots READ tintDotsSummary NOTIFY tintDotsChanged)
 
 public:
     using Environment = QMap<QString, QString>;
@@ -119,6 +144,26 @@ public:
     void setAlert(const std::optional<AlertInfo>& alert);
     const std::optional<QString>& inspectorTarget() const { return inspectorTarget_; }
     void setInspectorTarget(const std::optional<QString>& target);
+
+    // The QVariant faces of the properties above, for access by name. A variant of the wrong
+    // type leaves the property unchanged.
+    QVariant toastVariant() const;
+    void setToastVariant(const QVariant& toast);
+    QVariant alertVariant() const;
+    void setAlertVariant(const QVariant& alert);
+    QVariant inspectorTargetVariant() const;
+    void setInspectorTargetVariant(const QVariant& target);
+    QVariantMap imagesSummary() const;   // slot raw value → image name
+    QStringList loadingSummary() const;  // slot raw values, in slot order
+    QVariantMap lookSettingsSummary() const;
+    QVariantMap matchSettingsSummary() const;
+    QVariantMap fineTuneSummary() const;
+    QVariant lookAnalysisSummary() const;      // the key numbers and the palette size
+    QVariant matchAnalysisSummary() const;     // the number of bands
+    QVariant editFitSummary() const;           // rmsError, coverage, iterations, lattice size
+    QVariant haldLUTSummary() const;           // the lattice size
+    QVariantList neutralCurveSummary() const;  // one [r, g, b] list per point
+    QVariantList tintDotsSummary() const;      // TintDot gadgets
 
     // Internal state that views do not observe, readable for the shell and the tests.
     bool capturing() const { return capturing_; }
@@ -195,6 +240,9 @@ Q_SIGNALS:
     void inspectorTargetChanged();
     // Not a property: a rebuilt preview was stored (also when nothing observable changed).
     void previewRebuilt();
+    // The automation script is done and about to write the ready marker (when one is asked
+    // for): the moment for a screenshot of the settled window.
+    void automationIdle();
     // The automation script has written its last marker.
     void automationFinished();
 

@@ -138,10 +138,12 @@ void AppModel::finishCapture()
 {
     const QString readyKey = QStringLiteral("LUMIVERT_READY");
     if (!environment_.contains(readyKey)) {
+        Q_EMIT automationIdle();
         Q_EMIT automationFinished();
         return;
     }
     QTimer::singleShot(readyDelayMs, Qt::PreciseTimer, this, [this, readyKey] {
+        Q_EMIT automationIdle();
         writeMarker(environment_.value(readyKey), QByteArrayLiteral("ready"));
         Q_EMIT automationFinished();
     });

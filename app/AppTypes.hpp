@@ -2,15 +2,20 @@
 // The enumerations and small records the application model and its views share. Every
 // enumeration is listed in its display order by allCases(), and round-trips through its raw
 // value, the string that the defaults store and the automation variables use.
+#include <QObject>
 #include <QString>
 #include <QUrl>
 #include <QUuid>
+#include <QVariant>
 
 #include <array>
 #include <optional>
 #include <vector>
 
 namespace lumivert {
+// The enumerations are known to Qt's meta-object system, so properties of these types can be
+// read and written by name (QObject::property, the automation, item views).
+Q_NAMESPACE
 
 class LUTFormat;
 
@@ -24,18 +29,23 @@ enum class Slot {
     hald,
     preview
 };
+Q_ENUM_NS(Slot)
 
 // The four ways of making a LUT.
 enum class Mode { look, match, edit, hald };
+Q_ENUM_NS(Mode)
 
 // What the preview shows: the mode's own input, the built-in chart or the preview photo.
 enum class PreviewSource { input, testChart, photo };
+Q_ENUM_NS(PreviewSource)
 
 // How the preview compares the original with the graded image.
 enum class CompareStyle { split, original, graded };
+Q_ENUM_NS(CompareStyle)
 
 // Which files an export writes.
 enum class ExportChoice { cube, threeDL, hald, all };
+Q_ENUM_NS(ExportChoice)
 
 namespace Slots {
 const std::array<Slot, 7>& allCases();
@@ -77,7 +87,17 @@ std::vector<LUTFormat> formats(ExportChoice choice);
 }  // namespace ExportChoices
 
 // The tint of the preview LUT at one grey level: "S", "M" or "H".
+// The array members are also properties as lists of numbers, which QVariant carries.
 struct TintDot {
+    Q_GADGET
+    Q_PROPERTY(QString id MEMBER id)
+    Q_PROPERTY(QVariantList ab READ abList)
+    Q_PROPERTY(QVariantList colour READ colourList)
+
+public:
+    QVariantList abList() const { return {ab[0], ab[1]}; }
+    QVariantList colourList() const { return {colour[0], colour[1], colour[2]}; }
+
     QString id;
     std::array<float, 2> ab{};      // Oklab a and b of the LUT's output for the grey
     std::array<float, 3> colour{};  // that output, sRGB-encoded
@@ -85,7 +105,18 @@ struct TintDot {
 };
 
 // A transient confirmation; with a url the view offers to reveal the file.
+// The optional url is a property as an empty QUrl when absent.
 struct Toast {
+    Q_GADGET
+    Q_PROPERTY(QUuid id MEMBER id)
+    Q_PROPERTY(QString message MEMBER message)
+    Q_PROPERTY(QUrl url READ urlOrEmpty)
+    Q_PROPERTY(bool hasUrl READ hasUrl)
+
+public:
+    QUrl urlOrEmpty() const { return url.value_or(QUrl()); }
+    bool hasUrl() const { return url.has_value(); }
+
     QUuid id;
     QString message;
     std::optional<QUrl> url;
@@ -94,6 +125,12 @@ struct Toast {
 
 // One error shown by the window.
 struct AlertInfo {
+    Q_GADGET
+    Q_PROPERTY(QUuid id MEMBER id)
+    Q_PROPERTY(QString title MEMBER title)
+    Q_PROPERTY(QString message MEMBER message)
+
+public:
     QUuid id;
     QString title;
     QString message;

@@ -1,5 +1,8 @@
 #include "FilePanels.hpp"
 
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -8,9 +11,12 @@
 namespace lumivert {
 
 namespace {
+const QString fileManagerService = QStringLiteral("org.freedesktop.FileManager1");
+const QString fileManagerPath = QStringLiteral("/org/freedesktop/FileManager1");
+constexpr int revealTimeoutMs = 3000;
 const QString imageFilter = QStringLiteral(
     "Images (*.jpg *.jpeg *.png *.tif *.tiff *.webp *.gif *.heic *.heif *.avif);;All files (*)");
-}
+}  // namespace
 
 FilePanels::~FilePanels() = default;
 
@@ -40,8 +46,25 @@ std::optional<QString> QtFilePanels::chooseSaveLocation(const SaveRequest& reque
 
 void QtFilePanels::reveal(const QString& path)
 {
-    // Desktops differ in how to select a file; opening its folder works everywhere.
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
+    // The freedesktop file-manager interface selects the file itself; desktops without it, or
+    // a failing call, still get the folder opened.
+    const QUrl file = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
+    const QUrl folder = QUrl::fromLocalFile(QFileInfo(path).absolutePath());
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) {
+        QDesktopServices::openUrl(folder);
+        return;
+    }
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        fileManagerService, fileManagerPath, fileManagerService, QStringLiteral("ShowItems"));
+    call << QStringList{QString::fromUtf8(file.toEncoded())} << QString();
+    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, revealTimeoutMs));
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher,
+                     [folder](QDBusPendingCallWatcher* finished) {
+                         if (finished->isError())
+                             QDesktopServices::openUrl(folder);
+                         finished->deleteLater();
+                     });
 }
 
 }  // namespace lumivert

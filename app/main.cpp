@@ -1,31 +1,104 @@
-// Until the window exists, lumivert runs headless: it builds the model, which starts the
-// automation mode when a LUMIVERT_ variable is set, and quits when the automation has finished.
+// lumivert: one model, one main window, files from the command line and from later launches,
+// and the automation mode. Under the offscreen platform nobody can close the window, so an
+// automated run quits once its script has finished.
 #include "AppModel.hpp"
+#include "Columns.hpp"
+#include "Commands.hpp"
+#include "ContentView.hpp"
+#include "FileOpenQueue.hpp"
+#include "SingleInstance.hpp"
+#include "Theme.hpp"
 
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QIcon>
 #include <QProcessEnvironment>
 
 #include <algorithm>
 #include <cstdio>
+
+namespace {
+
+bool automationRequested()
+{
+    const QStringList names = QProcessEnvironment::systemEnvironment().keys();
+    return std::any_of(names.begin(), names.end(), [](const QString& name) {
+        return name.startsWith(QStringLiteral("LUMIVERT_"));
+    });
+}
+
+bool windowIsInvisible()
+{
+    const QString platform = QGuiApplication::platformName();
+    return platform == QStringLiteral("offscreen") || platform == QStringLiteral("minimal");
+}
+
+}  // namespace
 
 int main(int argc, char* argv[])
 {
     QApplication application(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Lumivert"));
     QApplication::setApplicationName(QStringLiteral("Lumivert"));
+    QApplication::setApplicationVersion(QStringLiteral(LUMIVERT_VERSION));
+    QGuiApplication::setDesktopFileName(QStringLiteral("lumivert"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/lumivert.svg")));
 
-    const QStringList names = QProcessEnvironment::systemEnvironment().keys();
-    const bool automated = std::any_of(names.begin(), names.end(), [](const QString& name) {
-        return name.startsWith(QStringLiteral("LUMIVERT_"));
-    });
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Turns images into 3D colour lookup tables (.cube, .3dl, HALD .png)."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption instance(
+        QStringLiteral("instance"),
+        QStringLiteral("Name of the local socket that keeps one window per user."),
+        QStringLiteral("name"), lumivert::SingleInstance::defaultServerName());
+    parser.addOption(instance);
+    parser.addPositionalArgument(QStringLiteral("files"), QStringLiteral("Images to open."),
+                                 QStringLiteral("[files…]"));
+    parser.process(application);
+    const QStringList files = lumivert::filesFromArguments(parser.positionalArguments());
+
+    // An automated run is a script of its own: it neither joins nor becomes the running window.
+    const bool automated = automationRequested();
+    lumivert::SingleInstance single(parser.value(instance));
     if (!automated) {
-        std::fputs("lumivert: the window is not built yet; set LUMIVERT_ variables to run the "
-                   "automation mode (see README.md).\n",
-                   stderr);
-        return 1;
+        if (single.forward(files))
+            return 0;
+        if (!single.listen())
+            std::fputs("lumivert: could not listen for files from later launches.\n", stderr);
     }
+
+    lumivert::Theme::apply(application);
     lumivert::AppModel model;
-    QObject::connect(&model, &lumivert::AppModel::automationFinished, &application,
-                     &QApplication::quit, Qt::QueuedConnection);
+    lumivert::FileOpenQueue queue;
+    queue.open(files);
+
+    lumivert::ContentView window(model, lumivert::makeColumns(model));
+    lumivert::installCommands(window, model);
+    QObject::connect(&window, &lumivert::ContentView::appeared, &window, [&] {
+        queue.setModel(&model);
+        queue.flushPending();
+    });
+    QObject::connect(&single, &lumivert::SingleInstance::filesReceived, &window,
+                     [&](const QStringList& paths) {
+                         queue.open(paths);
+                         window.showNormal();
+                         window.raise();
+                         window.activateWindow();
+                     });
+
+    const QString screenshot = qEnvironmentVariable("LUMIVERT_SCREENSHOT");
+    if (!screenshot.isEmpty())
+        QObject::connect(&model, &lumivert::AppModel::automationIdle, &window, [&] {
+            if (!window.saveScreenshot(screenshot))
+                std::fprintf(stderr, "lumivert: could not write the screenshot to %s.\n",
+                             qPrintable(screenshot));
+        });
+    if (automated && windowIsInvisible())
+        QObject::connect(&model, &lumivert::AppModel::automationFinished, &application,
+                         &QApplication::quit, Qt::QueuedConnection);
+
+    window.show();
     return QApplication::exec();
 }

@@ -4,6 +4,7 @@
 #include <QPainterPath>
 #include <QPalette>
 #include <QPixmap>
+#include <QStandardPaths>
 
 #include <array>
 
@@ -63,6 +64,14 @@ QIcon drawnStandIn(const QString& symbol)
 
 void useThemeFor(bool dark)
 {
+    // Without a desktop platform theme (offscreen, minimal) Qt looks only in its resources.
+    QStringList paths = QIcon::themeSearchPaths();
+    for (const QString& folder :
+         QStandardPaths::locateAll(QStandardPaths::GenericDataLocation, QStringLiteral("icons"),
+                                   QStandardPaths::LocateDirectory))
+        if (!paths.contains(folder))
+            paths.append(folder);
+    QIcon::setThemeSearchPaths(paths);
     if (QIcon::themeName().isEmpty() || QIcon::themeName() == QStringLiteral("hicolor"))
         QIcon::setThemeName(dark ? QStringLiteral("breeze-dark") : QStringLiteral("breeze"));
 }

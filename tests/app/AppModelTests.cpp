@@ -4,10 +4,14 @@
 #include "lut/LUTFormat.hpp"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QMetaEnum>
+#include <QMetaProperty>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 using namespace lumivert;
 using fixtures::ModelHarness;
@@ -668,6 +672,177 @@ private Q_SLOTS:
         QSignalSpy finished(model.get(), &AppModel::automationFinished);
         QVERIFY(!finished.wait(1500));
         QVERIFY(model->images().empty());
+    }
+
+    // Access by name through Qt's meta-object system.
+
+    void enumPropertiesReadAndWriteByNameAndNotifyLikeTheSetters_data()
+    {
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<QVariant>("initial");
+        QTest::addColumn<QVariant>("other");
+        QTest::addColumn<QString>("otherKey");
+        QTest::newRow("mode") << QByteArray("mode") << QVariant::fromValue(Mode::look)
+                              << QVariant::fromValue(Mode::edit) << QStringLiteral("edit");
+        QTest::newRow("previewSource")
+            << QByteArray("previewSource") << QVariant::fromValue(PreviewSource::testChart)
+            << QVariant::fromValue(PreviewSource::input) << QStringLiteral("input");
+        QTest::newRow("compareStyle")
+            << QByteArray("compareStyle") << QVariant::fromValue(CompareStyle::split)
+            << QVariant::fromValue(CompareStyle::graded) << QStringLiteral("graded");
+        QTest::newRow("exportChoice")
+            << QByteArray("exportChoice") << QVariant::fromValue(ExportChoice::cube)
+            << QVariant::fromValue(ExportChoice::threeDL) << QStringLiteral("threeDL");
+    }
+
+    void enumPropertiesReadAndWriteByNameAndNotifyLikeTheSetters()
+    {
+        QFETCH(QByteArray, name);
+        QFETCH(QVariant, initial);
+        QFETCH(QVariant, other);
+        QFETCH(QString, otherKey);
+        ModelHarness harness;
+        auto model = harness.makeModel();
+        const QMetaProperty property =
+            model->metaObject()->property(model->metaObject()->indexOfProperty(name));
+        QVERIFY(property.isValid() && property.isWritable() && property.hasNotifySignal());
+        QVERIFY(property.isEnumType());
+        QCOMPARE(property.enumerator().valueToKey(other.toInt()), otherKey.toLatin1());
+        QSignalSpy changes(model.get(), property.notifySignal());
+        QCOMPARE(model->property(name), initial);
+
+        QVERIFY(model->setProperty(name, initial));
+        QCOMPARE(changes.count(), 0);  // an equal value notifies nobody
+        QVERIFY(model->setProperty(name, other));
+        QCOMPARE(model->property(name), other);
+        QCOMPARE(changes.count(), 1);
+        QVERIFY(model->setProperty(name, other));
+        QCOMPARE(changes.count(), 1);
+        // The key text works too, as from a settings file or a script.
+        QVERIFY(model->setProperty(name, initial));
+        QVERIFY(model->setProperty(name, otherKey));
+        QCOMPARE(model->property(name), other);
+        QCOMPARE(changes.count(), 3);
+    }
+
+    void enumsNameEveryCaseByItsRawValue()
+    {
+        const QMetaEnum slots = QMetaEnum::fromType<Slot>();
+        QCOMPARE(slots.keyCount(), int(Slots::allCases().size()));
+        for (Slot slot : Slots::allCases())
+            QCOMPARE(QString::fromLatin1(slots.valueToKey(int(slot))), Slots::rawValue(slot));
+        const QMetaEnum modes = QMetaEnum::fromType<Mode>();
+        for (Mode mode : Modes::allCases())
+            QCOMPARE(QString::fromLatin1(modes.valueToKey(int(mode))), Modes::rawValue(mode));
+        const QMetaEnum choices = QMetaEnum::fromType<ExportChoice>();
+        for (ExportChoice choice : ExportChoices::allCases())
+            QCOMPARE(QString::fromLatin1(choices.valueToKey(int(choice))),
+                     ExportChoices::rawValue(choice));
+    }
+
+    void optionalRecordsArePropertiesThatAreInvalidWhenAbsent()
+    {
+        ModelHarness harness;
+        auto model = harness.makeModel();
+        QVERIFY(!model->property("alert").isValid());
+        QVERIFY(!model->property("toast").isValid());
+        QVERIFY(!model->property("inspectorTarget").isValid());
+
+        // The alert notifies on every assignment, equal or not, as its setter does.
+        QSignalSpy alerts(model.get(), &AppModel::alertChanged);
+        const AlertInfo alert{QUuid::createUuid(), QStringLiteral("Title"), QStringLiteral("Text")};
+        QVERIFY(model->setProperty("alert", QVariant::fromValue(alert)));
+        QVERIFY(model->setProperty("alert", QVariant::fromValue(alert)));
+        QCOMPARE(alerts.count(), 2);
+        QCOMPARE(model->alert(), alert);
+        const QVariant read = model->property("alert");
+        const QMetaObject& gadget = AlertInfo::staticMetaObject;
+        QCOMPARE(gadget.property(gadget.indexOfProperty("title")).readOnGadget(read.constData()),
+                 QVariant(QStringLiteral("Title")));
+        QVERIFY(model->setProperty("alert", QVariant()));
+        QVERIFY(!model->alert().has_value());
+        QCOMPARE(alerts.count(), 3);
+        QVERIFY(model->setProperty("alert", QStringLiteral("not an alert")));
+        QVERIFY(!model->alert().has_value());
+
+        QSignalSpy targets(model.get(), &AppModel::inspectorTargetChanged);
+        QVERIFY(model->setProperty("inspectorTarget", QStringLiteral("export")));
+        QVERIFY(model->setProperty("inspectorTarget", QStringLiteral("export")));
+        QCOMPARE(targets.count(), 1);
+        QCOMPARE(model->inspectorTarget(), QStringLiteral("export"));
+        QVERIFY(model->setProperty("inspectorTarget", QVariant()));
+        QVERIFY(!model->inspectorTarget().has_value());
+        QCOMPARE(targets.count(), 2);
+
+        QSignalSpy toasts(model.get(), &AppModel::toastChanged);
+        const Toast toast{QUuid::createUuid(), QStringLiteral("Saved"), std::nullopt};
+        QVERIFY(model->setProperty("toast", QVariant::fromValue(toast)));
+        QVERIFY(model->setProperty("toast", QVariant::fromValue(toast)));
+        QCOMPARE(toasts.count(), 1);
+        const QMetaObject& toastGadget = Toast::staticMetaObject;
+        const QVariant shown = model->property("toast");
+        QCOMPARE(toastGadget.property(toastGadget.indexOfProperty("hasUrl"))
+                     .readOnGadget(shown.constData()),
+                 QVariant(false));
+        QCOMPARE(toastGadget.property(toastGadget.indexOfProperty("message"))
+                     .readOnGadget(shown.constData()),
+                 QVariant(QStringLiteral("Saved")));
+    }
+
+    void summariesFollowTheModelsFields()
+    {
+        ModelHarness harness;
+        auto model = harness.makeModel();
+        QVERIFY(waitUntilIdle(*model));
+        QCOMPARE(model->property("neutralCurve").toList().size(), 33);
+        const QVariantList dots = model->property("tintDots").toList();
+        QCOMPARE(dots.size(), 3);
+        QCOMPARE(dots.front().value<TintDot>().id, QStringLiteral("S"));
+        QCOMPARE(model->property("lookSettings").toMap().value("tone").toFloat(), 0.8f);
+        QVERIFY(!model->property("lookAnalysis").isValid());
+
+        QSignalSpy images(model.get(),
+                          model->metaObject()
+                              ->property(model->metaObject()->indexOfProperty("images"))
+                              .notifySignal());
+        model->load(harness.writePhoto(QStringLiteral("Amber"), {1, 0.8f, 0.6f}),
+                    Slot::lookReference);
+        QCOMPARE(model->property("loading").toStringList(), QStringList{"lookReference"});
+        QVERIFY(waitUntilIdle(*model));
+        QCOMPARE(images.count(), 1);
+        QCOMPARE(model->property("images").toMap().value("lookReference").toString(),
+                 QStringLiteral("Amber"));
+        const QVariantMap analysis = model->property("lookAnalysis").toMap();
+        QCOMPARE(analysis.value("whiteLevel").toFloat(), model->lookAnalysis()->whiteLevel);
+        QVERIFY(model->property("loading").toStringList().isEmpty());
+        model->setFineTune(FineTune{0.25f, 0, 0, 0});
+        QCOMPARE(model->property("fineTune").toMap().value("temperature").toFloat(), 0.25f);
+    }
+
+    void aToastHidesItselfSixSecondsAfterTheNewestOne()
+    {
+        ModelHarness harness;
+        auto model = harness.makeModel();
+        QElapsedTimer clock;
+        clock.start();
+        model->showToast(QStringLiteral("First"), std::nullopt);
+        QTRY_VERIFY_WITH_TIMEOUT(!model->toast().has_value(), 8000);
+        QVERIFY(clock.elapsed() >= 5500);
+
+        // A second toast four seconds into the first's life keeps its full six seconds.
+        clock.restart();
+        model->showToast(QStringLiteral("First"), std::nullopt);
+        qint64 secondShownAt = -1;
+        QTimer::singleShot(4000, model.get(), [&] {
+            secondShownAt = clock.elapsed();
+            model->showToast(QStringLiteral("Second"), QUrl::fromLocalFile("/tmp/Second.cube"));
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(secondShownAt >= 0, 8000);
+        QTRY_VERIFY_WITH_TIMEOUT(!model->toast().has_value(), 8000);
+        QVERIFY2(clock.elapsed() >= secondShownAt + 5500,
+                 qPrintable(QStringLiteral("hidden at %1 ms, second shown at %2 ms")
+                                .arg(clock.elapsed())
+                                .arg(secondShownAt)));
     }
 };
 

@@ -1,0 +1,75 @@
+#include "Commands.hpp"
+
+#include "AppModel.hpp"
+
+#include <QActionGroup>
+#include <QApplication>
+#include <QMainWindow>
+#include <QMenuBar>
+
+namespace lumivert {
+
+namespace {
+
+const std::array<QKeySequence, 4> modeShortcuts{
+    QKeySequence(Qt::CTRL | Qt::Key_1), QKeySequence(Qt::CTRL | Qt::Key_2),
+    QKeySequence(Qt::CTRL | Qt::Key_3), QKeySequence(Qt::CTRL | Qt::Key_4)};
+
+void addFileMenu(QMainWindow& window, AppModel& model)
+{
+    QMenu* file = window.menuBar()->addMenu(QStringLiteral("&File"));
+    QAction* open = file->addAction(QStringLiteral("Open Image…"), &model,
+                                    [&model] { model.chooseImage(model.dropTargetSlot()); });
+    open->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    file->addSeparator();
+    QAction* exportLUT =
+        file->addAction(QStringLiteral("Export LUT…"), &model, [&model] { model.exportLUT(); });
+    exportLUT->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    QAction* hald = file->addAction(QStringLiteral("Save Identity HALD…"), &model,
+                                    [&model] { model.saveIdentityHALD(); });
+    hald->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_H));
+    file->addSeparator();
+    QAction* quit = file->addAction(QStringLiteral("Quit"), &window, [&window] { window.close(); });
+    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    quit->setMenuRole(QAction::QuitRole);
+}
+
+void addModeMenu(QMainWindow& window, AppModel& model)
+{
+    QMenu* menu = window.menuBar()->addMenu(QStringLiteral("&Mode"));
+    auto* group = new QActionGroup(menu);
+    group->setExclusive(true);
+    std::array<QAction*, 4> actions{};
+    for (std::size_t index = 0; index < Modes::allCases().size(); ++index) {
+        const Mode mode = Modes::allCases()[index];
+        QAction* action =
+            menu->addAction(Modes::title(mode), &model, [&model, mode] { model.setMode(mode); });
+        action->setShortcut(modeShortcuts[index]);
+        action->setCheckable(true);
+        action->setChecked(model.mode() == mode);
+        group->addAction(action);
+        actions[index] = action;
+    }
+    QObject::connect(&model, &AppModel::modeChanged, menu, [&model, actions] {
+        actions[static_cast<std::size_t>(model.mode())]->setChecked(true);
+    });
+    menu->addSeparator();
+    QAction* reset = menu->addAction(QStringLiteral("Reset Adjustments"), &model,
+                                     [&model] { model.resetAdjustments(); });
+    reset->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R));
+}
+
+}  // namespace
+
+void installCommands(QMainWindow& window, AppModel& model)
+{
+    addFileMenu(window, model);
+    addModeMenu(window, model);
+    // The shortcuts work wherever the focus is inside the window.
+    for (QAction* action : window.menuBar()->actions())
+        if (action->menu())
+            for (QAction* item : action->menu()->actions())
+                item->setShortcutContext(Qt::ApplicationShortcut);
+}
+
+}  // namespace lumivert

@@ -1,0 +1,62 @@
+#pragma once
+// The export settings and the export button (the inspector's last card): the LUT name, the
+// formats to write, the lattice size, a line on what the choice produces, "Export LUT…" and a
+// collapsible note on loading the file in Photoshop.
+#include "AppTypes.hpp"
+
+#include <QString>
+#include <QWidget>
+
+#include <array>
+
+class QButtonGroup;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QToolButton;
+
+namespace lumivert {
+
+class AppModel;
+
+// What an export with this choice and lattice size writes, and which applications read it.
+QString exportDescription(ExportChoice choice, qint64 size);
+
+class ExportPanel : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit ExportPanel(AppModel& model, QWidget* parent = nullptr);
+
+    static constexpr std::array<qint64, 3> gridSizes{17, 33, 65};
+
+    QLineEdit* nameField() const { return name_; }
+    QComboBox* formatPicker() const { return format_; }
+    // The checkable button of each grid size, in gridSizes order.
+    const std::array<QToolButton*, 3>& gridButtons() const { return gridButtons_; }
+    QLabel* description() const { return description_; }
+    QPushButton* exportButton() const { return export_; }
+    QToolButton* photoshopToggle() const { return photoshopToggle_; }
+    QLabel* photoshopNote() const { return photoshopNote_; }
+
+private:
+    QWidget* makeGridPicker();
+    QWidget* makePhotoshopNote();
+    void showName();
+    void showChoice();
+    void showSize();
+    void showDescription();
+
+    AppModel& model_;
+    QLineEdit* name_;
+    QComboBox* format_;
+    QButtonGroup* grid_;
+    std::array<QToolButton*, 3> gridButtons_{};
+    QLabel* description_;
+    QPushButton* export_;
+    QToolButton* photoshopToggle_ = nullptr;
+    QLabel* photoshopNote_ = nullptr;
+};
+
+}  // namespace lumivert

@@ -1,0 +1,26 @@
+#include "FileOpenQueue.hpp"
+
+#include "AppModel.hpp"
+
+namespace lumivert {
+
+void FileOpenQueue::setModel(AppModel* model) { model_ = model; }
+
+void FileOpenQueue::open(const QStringList& paths)
+{
+    pending_ += paths;
+    flushPending();
+}
+
+void FileOpenQueue::flushPending()
+{
+    if (!model_)
+        return;
+    // A load still running does not fill its slot, so files opened together all aim at the same
+    // slot and the last one started stays.
+    const QStringList paths = std::exchange(pending_, {});
+    for (const QString& path : paths)
+        model_->load(path, model_->dropTargetSlot());
+}
+
+}  // namespace lumivert

@@ -1,0 +1,37 @@
+#pragma once
+// The four fine-tune sliders (temperature, tint, contrast, saturation, each −1 to 1) and the
+// "Reset" button that the fine-tune card shows in its header.
+#include <QString>
+#include <QWidget>
+
+#include <array>
+
+class QToolButton;
+
+namespace lumivert {
+
+class AppModel;
+class ValueSlider;
+
+class FineTuneControls : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit FineTuneControls(AppModel& model, QWidget* parent = nullptr);
+
+    const std::array<ValueSlider*, 4>& sliders() const { return sliders_; }
+    // Created here, placed by the owner (the card's header); sets all four values to 0.
+    QToolButton* resetButton() const { return resetButton_; }
+
+    // round(value × 100), with "+" in front of 1 and above and no percent sign.
+    static QString signedText(double value);
+
+private:
+    void refresh();
+
+    AppModel& model_;
+    std::array<ValueSlider*, 4> sliders_{};
+    QToolButton* resetButton_;
+};
+
+}  // namespace lumivert

@@ -1,0 +1,47 @@
+#pragma once
+// The strengths of the current mode (the inspector's first card): look, match or smoothing
+// sliders, then "Intensity" in every mode. The sliders are rebuilt when the mode changes and
+// follow the model's settings; every user change goes through the model's setters.
+#include "AppTypes.hpp"
+
+#include <QString>
+#include <QWidget>
+
+#include <vector>
+
+namespace lumivert {
+
+class AppModel;
+class ValueSlider;
+
+// The smoothing slider spans smoothness 0.001 to 0.5 logarithmically.
+namespace Smoothing {
+// p = ln(s / 0.001) / ln(500)
+double position(double smoothness);
+// s = 0.001 × 500^p
+double smoothness(double position);
+// "Fine" below 0.34, "Balanced" below 0.67, "Smooth" otherwise.
+QString text(double position);
+}  // namespace Smoothing
+
+class ModeControls : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit ModeControls(AppModel& model, QWidget* parent = nullptr);
+
+    Mode builtFor() const { return builtFor_; }
+    const std::vector<ValueSlider*>& sliders() const { return sliders_; }
+    // The slider with this title, or null.
+    ValueSlider* slider(const QString& title) const;
+
+private:
+    void rebuild();
+    void refresh();
+
+    AppModel& model_;
+    Mode builtFor_;
+    std::vector<ValueSlider*> sliders_;
+};
+
+}  // namespace lumivert

@@ -1,0 +1,167 @@
+#include "PreviewControls.hpp"
+
+#include "Presentation.hpp"
+#include "Symbols.hpp"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QToolButton>
+
+#include <algorithm>
+
+namespace lumivert {
+
+namespace {
+
+constexpr int controlSpacing = 12;
+const QString compareWithAfterTip = QStringLiteral(
+    "Show your real edit on the left instead of the original, to judge how closely the LUT "
+    "reproduces it");
+
+// A row of adjoining checkable buttons that reads as one segmented control.
+QWidget* segmentedRow(const QString& name, QHBoxLayout*& row, QWidget* parent)
+{
+    auto* picker = new QWidget(parent);
+    picker->setAccessibleName(name);
+    picker->setToolTip(name);
+    row = new QHBoxLayout(picker);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(0);
+    return picker;
+}
+
+QToolButton* segment(QWidget* parent)
+{
+    auto* button = new QToolButton(parent);
+    button->setCheckable(true);
+    button->setAutoRaise(false);
+    button->setFocusPolicy(Qt::TabFocus);
+    return button;
+}
+
+}  // namespace
+
+PreviewControls::PreviewControls(AppModel& model, QWidget* parent)
+    : QWidget(parent), model_(model), sourcePicker_(nullptr), sourceRow_(nullptr),
+      sources_(new QButtonGroup(this)), comparePicker_(nullptr), styles_(new QButtonGroup(this)),
+      compareWithAfter_(new QCheckBox(QStringLiteral("Compare with your edit"), this))
+{
+    sourcePicker_ = segmentedRow(QStringLiteral("Preview on"), sourceRow_, this);
+    QHBoxLayout* styleRow = nullptr;
+    comparePicker_ = segmentedRow(QStringLiteral("Compare"), styleRow, this);
+    for (CompareStyle style : CompareStyles::allCases()) {
+        QToolButton* button = segment(comparePicker_);
+        button->setIcon(Symbols::icon(Presentation::compareStyleSymbol(style)));
+        button->setToolTip(Presentation::compareStyleLabel(style));
+        button->setAccessibleName(Presentation::compareStyleLabel(style));
+        styles_->addButton(button, static_cast<int>(style));
+        styleRow->addWidget(button);
+    }
+    compareWithAfter_->setToolTip(compareWithAfterTip);
+
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(controlSpacing);
+    row->addWidget(sourcePicker_);
+    row->addStretch();
+    row->addWidget(compareWithAfter_);
+    row->addWidget(comparePicker_);
+
+    connect(sources_, &QButtonGroup::idClicked, this, [this](int index) {
+        if (index >= 0 && static_cast<std::size_t>(index) < shownSources_.size())
+            model_.setPreviewSource(shownSources_[static_cast<std::size_t>(index)]);
+    });
+    connect(styles_, &QButtonGroup::idClicked, this,
+            [this](int id) { model_.setCompareStyle(static_cast<CompareStyle>(id)); });
+    connect(compareWithAfter_, &QCheckBox::toggled, this,
+            [this](bool on) { model_.setCompareWithAfter(on); });
+
+    // The sources on offer follow the mode and whether a preview photo is loaded.
+    connect(&model_, &AppModel::modeChanged, this, &PreviewControls::rebuildSources);
+    connect(&model_, &AppModel::imagesChanged, this, &PreviewControls::rebuildSources);
+    connect(&model_, &AppModel::previewSourceChanged, this, &PreviewControls::showSource);
+    connect(&model_, &AppModel::compareStyleChanged, this, &PreviewControls::showCompareStyle);
+    for (auto signal : {&AppModel::modeChanged, &AppModel::imagesChanged,
+                        &AppModel::previewSourceChanged, &AppModel::compareWithAfterChanged})
+        connect(&model_, signal, this, &PreviewControls::showCompareWithAfter);
+
+    rebuildSources();
+    showCompareStyle();
+    showCompareWithAfter();
+}
+
+QList<QAbstractButton*> PreviewControls::sourceButtons() const
+{
+    QList<QAbstractButton*> buttons;
+    for (std::size_t index = 0; index < shownSources_.size(); ++index)
+        buttons << sources_->button(static_cast<int>(index));
+    return buttons;
+}
+
+QList<QAbstractButton*> PreviewControls::compareButtons() const
+{
+    QList<QAbstractButton*> buttons;
+    for (CompareStyle style : CompareStyles::allCases())
+        buttons << styles_->button(static_cast<int>(style));
+    return buttons;
+}
+
+void PreviewControls::rebuildSources()
+{
+    const std::vector<PreviewSource> available = model_.availablePreviewSources();
+    if (available == shownSources_ && shownMode_ == model_.mode() &&
+        !sources_->buttons().isEmpty()) {
+        showSource();
+        return;
+    }
+    // Later deletion: the rebuild may run inside one of these buttons' own click.
+    for (QAbstractButton* button : sources_->buttons()) {
+        sources_->removeButton(button);
+        sourceRow_->removeWidget(button);
+        button->hide();
+        button->deleteLater();
+    }
+    shownSources_ = available;
+    shownMode_ = model_.mode();
+    for (std::size_t index = 0; index < available.size(); ++index) {
+        QToolButton* button = segment(sourcePicker_);
+        button->setText(Presentation::previewSourceLabel(available[index], shownMode_));
+        button->setToolButtonStyle(Qt::ToolButtonTextOnly);
+        sources_->addButton(button, static_cast<int>(index));
+        sourceRow_->addWidget(button);
+    }
+    showSource();
+}
+
+void PreviewControls::showSource()
+{
+    const auto found =
+        std::find(shownSources_.begin(), shownSources_.end(), model_.previewSource());
+    if (found == shownSources_.end()) {
+        // A source the picker does not offer (none of its segments applies): show none checked.
+        sources_->setExclusive(false);
+        for (QAbstractButton* button : sources_->buttons())
+            button->setChecked(false);
+        sources_->setExclusive(true);
+        return;
+    }
+    sources_->button(static_cast<int>(found - shownSources_.begin()))->setChecked(true);
+}
+
+void PreviewControls::showCompareStyle()
+{
+    styles_->button(static_cast<int>(model_.compareStyle()))->setChecked(true);
+}
+
+void PreviewControls::showCompareWithAfter()
+{
+    const bool applies = model_.mode() == Mode::edit &&
+                         model_.previewSource() == PreviewSource::input &&
+                         model_.images().contains(Slot::editAfter);
+    compareWithAfter_->setVisible(applies);
+    const QSignalBlocker quiet(compareWithAfter_);
+    compareWithAfter_->setChecked(model_.compareWithAfter());
+}
+
+}  // namespace lumivert

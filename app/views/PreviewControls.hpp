@@ -1,0 +1,46 @@
+#pragma once
+// The row above the preview: what to preview on (the sources the mode offers), how to compare,
+// and, in the before-and-after mode, whether the left side shows the user's real edit.
+#include "AppModel.hpp"
+
+#include <QList>
+#include <QWidget>
+
+class QAbstractButton;
+class QButtonGroup;
+class QCheckBox;
+class QHBoxLayout;
+
+namespace lumivert {
+
+class PreviewControls : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit PreviewControls(AppModel& model, QWidget* parent = nullptr);
+
+    // The "Preview on" segments, in the order of availablePreviewSources().
+    QList<QAbstractButton*> sourceButtons() const;
+    // The "Compare" segments: split, original, graded.
+    QList<QAbstractButton*> compareButtons() const;
+    // The "Compare with your edit" switch; hidden unless it applies.
+    QCheckBox* compareWithAfterSwitch() const { return compareWithAfter_; }
+
+private:
+    void rebuildSources();
+    void showSource();
+    void showCompareStyle();
+    void showCompareWithAfter();
+
+    AppModel& model_;
+    QWidget* sourcePicker_;
+    QHBoxLayout* sourceRow_;
+    QButtonGroup* sources_;
+    std::vector<PreviewSource> shownSources_;
+    Mode shownMode_ = Mode::look;
+    QWidget* comparePicker_;
+    QButtonGroup* styles_;
+    QCheckBox* compareWithAfter_;
+};
+
+}  // namespace lumivert

@@ -1,0 +1,255 @@
+#include "PreviewPane.hpp"
+
+#include "CompareView.hpp"
+#include "EmptyDropZone.hpp"
+#include "PreviewControls.hpp"
+#include "StatusChip.hpp"
+#include "Theme.hpp"
+#include "ToastView.hpp"
+
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QGraphicsOpacityEffect>
+#include <QGridLayout>
+#include <QMimeData>
+#include <QPainter>
+#include <QPointer>
+
+#include <algorithm>
+#include <cmath>
+
+namespace lumivert {
+
+namespace {
+
+constexpr int emptyPadding = 40;
+constexpr int compareSidePadding = 30;
+constexpr int compareTopRoom = 66;
+constexpr int compareBottomRoom = 62;
+constexpr int controlsPadding = 12;
+constexpr int bottomPadding = 14;
+constexpr int bottomSpacing = 8;
+constexpr int toastTravel = 24;
+constexpr int toastDurationMs = 350;
+constexpr int contentFadeMs = 200;
+
+// The first local file among the dragged URLs; empty when there is none.
+QString firstLocalFile(const QMimeData* data)
+{
+    if (!data || !data->hasUrls())
+        return {};
+    for (const QUrl& url : data->urls())
+        if (url.isLocalFile() && !url.toLocalFile().isEmpty())
+            return url.toLocalFile();
+    return {};
+}
+
+// Fades a widget in that has just appeared; the effect is removed afterwards because it makes
+// every repaint go through an offscreen buffer.
+void fadeIn(QWidget* widget)
+{
+    QPointer<QGraphicsOpacityEffect> effect = new QGraphicsOpacityEffect(widget);
+    effect->setOpacity(0);
+    widget->setGraphicsEffect(effect);
+    auto* fade = new QVariantAnimation(widget);
+    fade->setDuration(contentFadeMs);
+    fade->setStartValue(0.0);
+    fade->setEndValue(1.0);
+    fade->setEasingCurve(QEasingCurve::OutCubic);
+    QObject::connect(fade, &QVariantAnimation::valueChanged, widget, [effect](const QVariant& v) {
+        if (effect)
+            effect->setOpacity(v.toDouble());
+    });
+    QObject::connect(fade, &QVariantAnimation::finished, widget, [widget, effect] {
+        if (effect && widget->graphicsEffect() == effect)
+            widget->setGraphicsEffect(nullptr);
+    });
+    fade->start(QAbstractAnimation::DeleteWhenStopped);
+}
+
+}  // namespace
+
+PreviewPane::PreviewPane(AppModel& model, QWidget* parent)
+    : QWidget(parent), model_(model), emptyHost_(new QWidget(this)),
+      emptyZone_(new EmptyDropZone(model, emptyHost_)), compareView_(new CompareView(model, this)),
+      controls_(new PreviewControls(model, this)), statusChip_(new StatusChip(model, this)),
+      toastView_(new ToastView(model, this)), toastFade_(new QGraphicsOpacityEffect(toastView_))
+{
+    setAcceptDrops(true);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    auto* centring = new QGridLayout(emptyHost_);
+    centring->setContentsMargins(emptyPadding, emptyPadding, emptyPadding, emptyPadding);
+    centring->addWidget(emptyZone_, 0, 0, Qt::AlignCenter);
+
+    toastView_->setGraphicsEffect(toastFade_);
+    toastView_->hide();
+    toastAnimation_.setDuration(toastDurationMs);
+    toastAnimation_.setEasingCurve(QEasingCurve::OutCubic);
+    connect(&toastAnimation_, &QVariantAnimation::valueChanged, this, [this](const QVariant& v) {
+        toastProgress_ = v.toDouble();
+        toastFade_->setOpacity(toastProgress_);
+        layoutOverlays();
+    });
+    connect(&toastAnimation_, &QVariantAnimation::finished, this, [this] {
+        if (!model_.toast())
+            toastView_->hide();
+    });
+
+    for (QWidget* overlay : {static_cast<QWidget*>(statusChip_), static_cast<QWidget*>(toastView_),
+                             static_cast<QWidget*>(controls_)})
+        overlay->installEventFilter(this);
+
+    for (auto signal :
+         {&AppModel::modeChanged, &AppModel::imagesChanged, &AppModel::previewSourceChanged,
+          &AppModel::previewOriginalChanged, &AppModel::compareWithAfterChanged})
+        connect(&model_, signal, this, &PreviewPane::showContent);
+    connect(&model_, &AppModel::toastChanged, this, &PreviewPane::showToast);
+    showContent();
+    if (model_.toast())
+        showToast();
+}
+
+bool PreviewPane::showsEmptyZone() const { return !emptyHost_->isHidden(); }
+
+bool PreviewPane::showsCompareView() const { return !compareView_->isHidden(); }
+
+bool PreviewPane::showsToast() const { return !toastView_->isHidden(); }
+
+void PreviewPane::showContent()
+{
+    const std::vector<Slot> inputs = Modes::slots(model_.mode());
+    const bool hasInput = std::any_of(inputs.begin(), inputs.end(),
+                                      [this](Slot slot) { return model_.images().contains(slot); });
+    const bool empty = !hasInput && model_.previewSource() != PreviewSource::photo;
+    const bool comparable =
+        !empty && !model_.previewOriginal().isNull() && !model_.originalImage().isNull();
+    const bool emptyAppears = empty && emptyHost_->isHidden();
+    const bool compareAppears = comparable && compareView_->isHidden();
+    emptyHost_->setVisible(empty);
+    compareView_->setVisible(comparable);
+    if (emptyAppears && isVisible())
+        fadeIn(emptyHost_);
+    if (compareAppears && isVisible())
+        fadeIn(compareView_);
+    layoutContent();
+}
+
+void PreviewPane::showToast()
+{
+    const bool shown = model_.toast().has_value();
+    if (shown) {
+        toastView_->show();
+        toastView_->raise();
+    }
+    toastAnimation_.stop();
+    toastAnimation_.setStartValue(toastProgress_);
+    toastAnimation_.setEndValue(shown ? 1.0 : 0.0);
+    toastAnimation_.start();
+    layoutOverlays();
+}
+
+void PreviewPane::setDropTargeted(bool targeted)
+{
+    dropTargeted_ = targeted;
+    emptyZone_->setTargeted(targeted);
+}
+
+void PreviewPane::resizeEvent(QResizeEvent*)
+{
+    layoutContent();
+    layoutOverlays();
+}
+
+void PreviewPane::layoutContent()
+{
+    emptyHost_->setGeometry(rect());
+    compareView_->setGeometry(compareSidePadding, compareTopRoom,
+                              std::max(0, width() - 2 * compareSidePadding),
+                              std::max(0, height() - compareTopRoom - compareBottomRoom));
+    controls_->raise();
+    statusChip_->raise();
+    toastView_->raise();
+}
+
+void PreviewPane::layoutOverlays()
+{
+    const int controlsHeight = controls_->sizeHint().height();
+    controls_->setGeometry(controlsPadding, controlsPadding,
+                           std::max(0, width() - 2 * controlsPadding), controlsHeight);
+
+    int bottom = height() - bottomPadding;
+    const QSize chip = statusChip_->sizeHint();
+    if (!statusChip_->isHidden()) {
+        statusChip_->setGeometry((width() - chip.width()) / 2, bottom - chip.height(), chip.width(),
+                                 chip.height());
+        bottom -= chip.height() + bottomSpacing;
+    }
+    const int toastWidth =
+        std::min(toastView_->sizeHint().width(), std::max(0, width() - 2 * bottomPadding));
+    const int toastHeight = toastView_->heightForWidth(toastWidth) > 0
+                                ? toastView_->heightForWidth(toastWidth)
+                                : toastView_->sizeHint().height();
+    // The toast rises into place as it fades in and sinks as it fades out.
+    const int travel = static_cast<int>(std::lround((1 - toastProgress_) * toastTravel));
+    toastView_->setGeometry((width() - toastWidth) / 2, bottom - toastHeight + travel, toastWidth,
+                            toastHeight);
+}
+
+bool PreviewPane::eventFilter(QObject* watched, QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::LayoutRequest:
+    case QEvent::Show:
+    case QEvent::Hide: layoutOverlays(); break;
+    default: break;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+bool PreviewPane::event(QEvent* event)
+{
+    // A child whose size hint changed asks its parent to lay it out again.
+    if (event->type() == QEvent::LayoutRequest)
+        layoutOverlays();
+    return QWidget::event(event);
+}
+
+void PreviewPane::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), Theme::backdrop());
+}
+
+void PreviewPane::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (firstLocalFile(event->mimeData()).isEmpty()) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    setDropTargeted(true);
+}
+
+void PreviewPane::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (firstLocalFile(event->mimeData()).isEmpty())
+        event->ignore();
+    else
+        event->acceptProposedAction();
+}
+
+void PreviewPane::dragLeaveEvent(QDragLeaveEvent*) { setDropTargeted(false); }
+
+void PreviewPane::dropEvent(QDropEvent* event)
+{
+    setDropTargeted(false);
+    const QString path = firstLocalFile(event->mimeData());
+    if (path.isEmpty()) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    model_.load(path, model_.dropTargetSlot());
+}
+
+}  // namespace lumivert

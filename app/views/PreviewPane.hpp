@@ -1,0 +1,68 @@
+#pragma once
+// The centre column: an empty drop zone until the mode has an input, then the before/after
+// comparison, with the preview controls above it, the status chip and the toast below it.
+// Files dropped anywhere on the pane load into the model's drop target slot.
+#include "AppModel.hpp"
+
+#include <QVariantAnimation>
+#include <QWidget>
+
+class QGraphicsOpacityEffect;
+
+namespace lumivert {
+
+class CompareView;
+class EmptyDropZone;
+class PreviewControls;
+class StatusChip;
+class ToastView;
+
+class PreviewPane : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit PreviewPane(AppModel& model, QWidget* parent = nullptr);
+
+    bool showsEmptyZone() const;
+    bool showsCompareView() const;
+    // True from the moment the model has a toast until the toast has faded out.
+    bool showsToast() const;
+    bool dropTargeted() const { return dropTargeted_; }
+
+    EmptyDropZone* emptyZone() const { return emptyZone_; }
+    CompareView* compareView() const { return compareView_; }
+    PreviewControls* controls() const { return controls_; }
+    StatusChip* statusChip() const { return statusChip_; }
+    ToastView* toastView() const { return toastView_; }
+
+protected:
+    bool event(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dragLeaveEvent(QDragLeaveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void showContent();
+    void showToast();
+    void setDropTargeted(bool targeted);
+    void layoutContent();
+    void layoutOverlays();
+
+    AppModel& model_;
+    QWidget* emptyHost_;
+    EmptyDropZone* emptyZone_;
+    CompareView* compareView_;
+    PreviewControls* controls_;
+    StatusChip* statusChip_;
+    ToastView* toastView_;
+    QGraphicsOpacityEffect* toastFade_;
+    QVariantAnimation toastAnimation_;
+    double toastProgress_ = 0;
+    bool dropTargeted_ = false;
+};
+
+}  // namespace lumivert

@@ -1,0 +1,68 @@
+#include "WindowPlacement.hpp"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWidget>
+
+#include <algorithm>
+#include <cmath>
+
+namespace lumivert::WindowPlacement {
+
+namespace {
+
+constexpr int leftMargin = 20;
+constexpr int topMargin = 10;
+
+std::optional<double> decimal(const QString& text)
+{
+    if (text.isEmpty() || text.trimmed() != text)
+        return std::nullopt;
+    bool ok = false;
+    const double value = text.toDouble(&ok);
+    return ok && std::isfinite(value) ? std::optional<double>(value) : std::nullopt;
+}
+
+}  // namespace
+
+std::optional<QSize> parseSize(const QString& text)
+{
+    const QStringList parts = text.split(QLatin1Char('x'));
+    if (parts.size() != 2)
+        return std::nullopt;
+    const auto width = decimal(parts[0]);
+    const auto height = decimal(parts[1]);
+    if (!width || !height)
+        return std::nullopt;
+    // A window cannot be smaller than nothing or larger than a coordinate can say.
+    const auto pixels = [](double value) {
+        return static_cast<int>(std::clamp(std::round(value), 0.0, 1.0e6));
+    };
+    return QSize(pixels(*width), pixels(*height));
+}
+
+QRect frame(QSize current, std::optional<QSize> desired, QRect visible)
+{
+    const QSize wanted = desired.value_or(current);
+    const int width = std::min(visible.width(), wanted.width());
+    const int height = std::min(visible.height(), wanted.height());
+    return QRect(visible.left() + leftMargin, visible.top() + topMargin, width, height);
+}
+
+void placeForCapture(QWidget& window, const QString& windowVariable)
+{
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    QScreen* best = nullptr;
+    for (QScreen* screen : screens)
+        if (!best || screen->devicePixelRatio() > best->devicePixelRatio())
+            best = screen;
+    if (!best)
+        best = QGuiApplication::primaryScreen();
+    if (!best)
+        return;
+    const QRect placed = frame(window.size(), parseSize(windowVariable), best->availableGeometry());
+    window.setGeometry(placed);
+    window.repaint();
+}
+
+}  // namespace lumivert::WindowPlacement

@@ -1,0 +1,65 @@
+// The whole program, once per mode: the automation mode loads the sample photos, the window
+// settles and saves its screenshot. The comparison must show the photo, not the empty zone.
+#include <QDir>
+#include <QImage>
+#include <QProcess>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+// Distinct colours in the middle of the window, where the preview sits.
+int previewColourCount(const QImage& shot)
+{
+    const QRect middle(shot.width() * 3 / 10, shot.height() / 4, shot.width() * 2 / 5,
+                       shot.height() / 2);
+    QSet<QRgb> colours;
+    for (int y = middle.top(); y <= middle.bottom(); y += 2)
+        for (int x = middle.left(); x <= middle.right(); x += 2)
+            colours.insert(shot.pixel(x, y));
+    return static_cast<int>(colours.size());
+}
+
+}  // namespace
+
+class ScreenshotTests : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(folder_.isValid());
+        QProcess script;
+        script.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        script.start(
+            QStringLiteral(LUMIVERT_SOURCE_DIR "/scripts/screenshots"),
+            {QStringLiteral(LUMIVERT_BINARY), QStringLiteral(LUMIVERT_CLI_BINARY), folder_.path()});
+        QVERIFY(script.waitForFinished(600000));
+        QCOMPARE(script.exitCode(), 0);
+    }
+
+    void everyModeRendersItsSample_data()
+    {
+        QTest::addColumn<QString>("mode");
+        for (const char* mode : {"look", "match", "edit", "hald"})
+            QTest::newRow(mode) << QString::fromLatin1(mode);
+    }
+
+    void everyModeRendersItsSample()
+    {
+        QFETCH(QString, mode);
+        const QImage shot(folder_.filePath(mode + QStringLiteral(".png")));
+        QVERIFY2(!shot.isNull(), qPrintable(mode));
+        QCOMPARE(shot.size(), QSize(1380, 860));
+        // The empty drop zone has a handful of colours; a photo has thousands.
+        QVERIFY2(previewColourCount(shot) > 1000,
+                 qPrintable(QString::number(previewColourCount(shot))));
+    }
+
+private:
+    QTemporaryDir folder_;
+};
+
+QTEST_MAIN(ScreenshotTests)
+#include "ScreenshotTests.moc"

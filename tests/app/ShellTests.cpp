@@ -1,0 +1,316 @@
+// The application shell: the main window around its three columns, the menu commands, files
+// opened by the desktop (before and after the window appears, and from a second launch), and
+// the window placement of the automation mode.
+#include "Commands.hpp"
+#include "ContentView.hpp"
+#include "FileOpenQueue.hpp"
+#include "ModelFixtures.hpp"
+#include "SingleInstance.hpp"
+#include "WindowPlacement.hpp"
+
+#include <QAction>
+#include <QDir>
+#include <QFileInfo>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QSplitter>
+#include <QTest>
+#include <QToolButton>
+#include <QUuid>
+
+using namespace lumivert;
+using namespace lumivert::fixtures;
+
+namespace {
+
+ContentView::Columns placeholderColumns() { return {new QWidget, new QWidget, new QWidget}; }
+
+QAction* findAction(QMainWindow& window, const QString& text)
+{
+    for (QAction* menu : window.menuBar()->actions())
+        for (QAction* item : menu->menu()->actions())
+            if (item->text() == text)
+                return item;
+    return nullptr;
+}
+
+}  // namespace
+
+class ShellTests : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void windowHasItsSizesColumnsAndModeTitle()
+    {
+        ModelHarness harness;
+        auto model = harness.makeModel();
+        ContentView window(*model, placeholderColumns());
+        QCOMPARE(window.minimumSize(), QSize(1080, 680));
+        QCOMPARE(window.size(), QSize(1380, 860));
+        QCOMPARE(window.splitter()->count(), 3);
+        QCOMPARE(window.columns().sidebar->minimumWidth(), 240);
+        QCOMPARE(window.columns().sidebar->maximumWidth(), 330);
+        QCOMPARE(window.columns().inspector->minimumWidth(), 300);
+        QCOMPARE(window.columns().inspector->maximumWidth(), 420);
+        QCOMPARE(window.windowTitle(), QStringLiteral("Lumivert — Look"));
+        model->setMode(Mode::edit);
+        QCOMPARE(window.windowTitle(), QStringLiteral("Lumivert — Before & After"));
+        model->setMode(Mode::hald);
+        QCOMPARE(window.windowTitle(), QStringLiteral("Lumivert — HALD"));
+    }
+
+    void adjustmentsButtonHidesAndShowsTheInspector()
+    {
+        ModelHarness harness;
+        auto model = harness.makeModel();
+        ContentView window(*model, placeholderColumns());
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QWidget* inspector = window.columns().inspector;
+        QVERIFY(window.inspectorShown());
+        window.adjustmentsButton()->click();
+        QVERIFY(!window.inspectorShown());
+        QVERIFY(!window.adjustmentsButton()->isChecked());
+        QTRY_VERIFY(inspector->isHidden());
+        window.adjustmentsButton()->click();
+        QVERIFY(window.inspectorShown());
+        QVERIFY(inspector->isVisible());
+        QTRY_COMPARE(inspector->maximumWidth(), ContentView::inspectorMaximum);
+        QCOMPARE(inspector->minimumWidth(), ContentView::inspectorMinimum);
+        QVERIFY(inspector->width() >= ContentView::inspectorMinimum);
+    }
+
+    void exportButtonWithoutResultShowsTheModelsAlert()
+    {
+        ModelHarness harness;
+        auto model = harness.makeModel();
+        ContentView window(*model, placeholderColumns());
+        QCOMPARE(window.exportButton()->text(), QStringLiteral("Export LUT"));
+        QCOMPARE(window.exportButton()->toolTip(), QStringLiteral("Export the LUT (Ctrl+E)"));
+        window.exportButton()->click();
+        QVERIFY(model->alert().has_value());
+        QCOMPARE(model->alert()->title, QStringLiteral("Nothing to export yet"));
+        QVERIFY(window.alertBox() != nullptr);
+        QCOMPARE(window.alertBox()->text(), QStringLiteral("Nothing to export yet"));
+        QCOMPARE(window.alertBox()->informativeText(), model->alert()->message);
+    }
+
+    void dismissingTheAlertClearsOnlyThatAlert()
+    {
+        ModelHarness harness;
+        auto model = harness.makeModel();
+        ContentView window(*model, placeholderColumns());
+        model->present(QStringLiteral("First message."), QStringLiteral("First"));
+        QVERIFY(window.alertBox());
+        model->present(QStringLiteral("Second message."), QStringLiteral("Second"));
+        QCOMPARE(window.alertBox()->text(), QStringLiteral("Second"));
+        window.alertBox()->button(QMessageBox::Ok)->click();
+        QVERIFY(!model->alert().has_value());
+        QTRY_VERIFY(window.alertBox() == nullptr);
+
+        // Clearing the alert from the model closes the box.
+        model->present(QStringLiteral("Third message."), QStringLiteral("Third"));
+        QTRY_VERIFY(window.alertBox() && window.alertBox()->isVisible());
+        model->setAlert(std::nullopt);
+        QTRY_VERIFY(window.alertBox() == nullptr);
+    }
+
+    void menusHoldTheItemsWithTheirShortcuts()
+    {
+        ModelHarness harness;
+        auto model = harness.makeModel();
+        ContentView window(*model, placeholderColumns());
+        installCommands(window, *model);
+        const std::vector<std::pair<QString, QKeySequence>> expected{
+            {QStringLiteral("Open Image…"), QKeySequence(QStringLiteral("Ctrl+O"))},
+            {QStringLiteral("Export LUT…"), QKeySequence(QStringLiteral("Ctrl+E"))},
+            {QStringLiteral("Save Identity HALD…"), QKeySequence(QStringLiteral("Ctrl+Shift+H"))},
+            {QStringLiteral("Quit"), QKeySequence(QStringLiteral("Ctrl+Q"))},
+            {QStringLiteral("Look"), QKeySequence(QStringLiteral("Ctrl+1"))},
+            {QStringLiteral("Match"), QKeySequence(QStringLiteral("Ctrl+2"))},
+            {QStringLiteral("Before & After"), QKeySequence(QStringLiteral("Ctrl+3"))},
+            {QStringLiteral("HALD"), QKeySequence(QStringLiteral("Ctrl+4"))},
+            {QStringLiteral("Reset Adjustments"), QKeySequence(QStringLiteral("Ctrl+Shift+R"))},
+        };
+        for (const auto& [text, shortcut] : expected) {
+            QAction* action = findAction(window, text);
+            QVERIFY2(action, qPrintable(text));
+            QCOMPARE(action->shortcut(), shortcut);
+            QVERIFY(action->isEnabled());
+        }
+    }
+
+    void menuItemsCallTheModel()
+    {
+        ModelHarness harness;
+        auto model = harness.makeModel();
+        ContentView window(*model, placeholderColumns());
+        installCommands(window, *model);
+
+        findAction(window, QStringLiteral("Before & After"))->trigger();
+        QCOMPARE(model->mode(), Mode::edit);
+        model->setMode(Mode::match);
+        QVERIFY(findAction(window, QStringLiteral("Match"))->isChecked());
+
+        model->setIntensity(0.4);
+        findAction(window, QStringLiteral("Reset Adjustments"))->trigger();
+        QCOMPARE(model->intensity(), 1.0);
+        QCOMPARE(model->mode(), Mode::match);
+
+        harness.panels().answers.push_back(std::nullopt);
+        findAction(window, QStringLiteral("Open Image…"))->trigger();
+        QCOMPARE(harness.panels().imageMessages.size(), 1);
+
+        findAction(window, QStringLiteral("Export LUT…"))->trigger();
+        QVERIFY(model->alert().has_value());
+
+        harness.panels().answers.push_back(std::nullopt);
+        findAction(window, QStringLiteral("Save Identity HALD…"))->trigger();
+        QCOMPARE(harness.panels().saveRequests.size(), std::size_t(1));
+    }
+
+    void shortcutsReachTheModelFromTheWindow()
+    {
+        ModelHarness harness;
+        auto model = harness.makeModel();
+        ContentView window(*model, placeholderColumns());
+        installCommands(window, *model);
+        window.show();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QTest::keyClick(&window, Qt::Key_3, Qt::ControlModifier);
+        QCOMPARE(model->mode(), Mode::edit);
+        QTest::keyClick(&window, Qt::Key_4, Qt::ControlModifier);
+        QCOMPARE(model->mode(), Mode::hald);
+    }
+
+    void pendingFilesWaitForTheWindowThenFillTheDropSlot()
+    {
+        ModelHarness harness;
+        auto model = harness.makeModel();
+        const QString first = harness.writePhoto(QStringLiteral("first.png"), {1, 0.8f, 0.6f});
+        const QString second = harness.writePhoto(QStringLiteral("second.png"), {0.6f, 0.8f, 1});
+        FileOpenQueue queue;
+        queue.open({first, second});
+        QCOMPARE(queue.pending().size(), 2);
+        QVERIFY(model->images().empty());
+
+        ContentView window(*model, placeholderColumns());
+        QObject::connect(&window, &ContentView::appeared, [&] {
+            queue.setModel(model.get());
+            queue.flushPending();
+        });
+        window.show();
+        QVERIFY(queue.pending().isEmpty());
+        QVERIFY(waitUntilIdle(*model));
+        // Both went to the look photo; the last one started stays.
+        QCOMPARE(model->images().size(), std::size_t(1));
+        QCOMPARE(QString::fromStdString(model->images().at(Slot::lookReference).url()->string()),
+                 second);
+
+        // With the window shown, a file loads at once into the next drop slot.
+        model->setMode(Mode::match);
+        queue.open({first});
+        QVERIFY(queue.pending().isEmpty());
+        QVERIFY(waitUntilIdle(*model));
+        QCOMPARE(QString::fromStdString(model->images().at(Slot::matchSource).url()->string()),
+                 first);
+    }
+
+    void secondLaunchForwardsItsFiles()
+    {
+        const QString name =
+            QStringLiteral("lumivert-test-") + QUuid::createUuid().toString(QUuid::Id128);
+        SingleInstance running(name);
+        QVERIFY(!running.forward({QStringLiteral("/nobody/listens.png")}, 200));
+        QVERIFY(running.listen());
+        QSignalSpy received(&running, &SingleInstance::filesReceived);
+
+        SingleInstance second(name);
+        const QStringList files{QStringLiteral("/photos/a b.png"), QStringLiteral("/photos/é.jpg")};
+        QVERIFY(second.forward(files));
+        QTRY_COMPARE(received.count(), 1);
+        QCOMPARE(received.at(0).at(0).toStringList(), files);
+
+        // A launch without files still reaches the running window (to bring it forward).
+        QVERIFY(second.forward({}));
+        QTRY_COMPARE(received.count(), 2);
+        QVERIFY(received.at(1).at(0).toStringList().isEmpty());
+    }
+
+    void secondProcessForwardsAndExits()
+    {
+        const QString name =
+            QStringLiteral("lumivert-test-") + QUuid::createUuid().toString(QUuid::Id128);
+        SingleInstance running(name);
+        QVERIFY(running.listen());
+        QSignalSpy received(&running, &SingleInstance::filesReceived);
+        QProcess second;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        second.setProcessEnvironment(environment);
+        second.start(QStringLiteral(LUMIVERT_BINARY),
+                     {QStringLiteral("--instance"), name, QStringLiteral("relative.png")});
+        QTRY_COMPARE_WITH_TIMEOUT(received.count(), 1, 30000);
+        // The event loop above may already have seen it finish.
+        QVERIFY(second.state() == QProcess::NotRunning || second.waitForFinished(30000));
+        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second.exitCode(), 0);
+        const QStringList paths = received.at(0).at(0).toStringList();
+        QCOMPARE(paths.size(), 1);
+        QVERIFY(QFileInfo(paths[0]).isAbsolute());
+        QVERIFY(paths[0].endsWith(QStringLiteral("/relative.png")));
+    }
+
+    void argumentsBecomeAbsolutePaths()
+    {
+        const QStringList paths =
+            filesFromArguments({QStringLiteral("-platform"), QStringLiteral("/tmp/a.png"),
+                                QStringLiteral("file:///tmp/b%20c.jpg"), QStringLiteral("d.tif")});
+        QCOMPARE(paths.size(), 3);
+        QCOMPARE(paths[0], QStringLiteral("/tmp/a.png"));
+        QCOMPARE(paths[1], QStringLiteral("/tmp/b c.jpg"));
+        QCOMPARE(paths[2], QDir::current().absoluteFilePath(QStringLiteral("d.tif")));
+    }
+
+    void captureWindowSizeParsing_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QSize>("size");  // invalid: no size
+        QTest::newRow("two numbers") << "1200x800" << QSize(1200, 800);
+        QTest::newRow("decimals") << "1200.4x799.6" << QSize(1200, 800);
+        QTest::newRow("one number") << "1200" << QSize();
+        QTest::newRow("text") << "widexhigh" << QSize();
+        QTest::newRow("three parts") << "1x2x3" << QSize();
+        QTest::newRow("spaces") << " 1200x800" << QSize();
+        QTest::newRow("empty") << "" << QSize();
+        QTest::newRow("upper-case X") << "1200X800" << QSize();
+    }
+
+    void captureWindowSizeParsing()
+    {
+        QFETCH(QString, text);
+        QFETCH(QSize, size);
+        const auto parsed = WindowPlacement::parseSize(text);
+        QCOMPARE(parsed.has_value(), size.isValid());
+        if (parsed)
+            QCOMPARE(*parsed, size);
+    }
+
+    void captureWindowFrameIsClampedToTheScreen()
+    {
+        const QRect visible(0, 25, 1920, 1050);
+        // A malformed value keeps the current size.
+        QCOMPARE(WindowPlacement::frame(QSize(1380, 860), std::nullopt, visible),
+                 QRect(20, 35, 1380, 860));
+        QCOMPARE(WindowPlacement::frame(QSize(1380, 860), QSize(1000, 700), visible),
+                 QRect(20, 35, 1000, 700));
+        QCOMPARE(WindowPlacement::frame(QSize(1380, 860), QSize(4000, 3000), visible),
+                 QRect(20, 35, 1920, 1050));
+    }
+};
+
+QTEST_MAIN(ShellTests)
+#include "ShellTests.moc"
