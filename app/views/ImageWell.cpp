@@ -6,8 +6,10 @@
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFile>
 #include <QFocusEvent>
 #include <QFontDatabase>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -156,6 +158,10 @@ void ImageWell::refresh()
             QStringLiteral("%1 × %2").arg(loaded.originalWidth()).arg(loaded.originalHeight());
         prompt_.clear();
         hint_.clear();
+        // The well shows a crop; the tooltip says which file it is.
+        setToolTip(loaded.url()
+                       ? QFile::decodeName(QByteArray::fromStdString(loaded.url()->string()))
+                       : QString::fromStdString(loaded.name()));
         if (!shownImage_ || !shownImage_->sharesStorageWith(loaded.image())) {
             shownImage_ = loaded.image();
             rebuildThumbnail();
@@ -167,13 +173,15 @@ void ImageWell::refresh()
         prompt_ =
             compact_ ? QStringLiteral("Drop a photo") : QStringLiteral("Drop an image or click");
         hint_ = compact_ ? QString() : Slots::hint(slot_);
+        setToolTip(QString());
         shownImage_.reset();
         thumbnail_ = QImage();
         pixmap_ = QPixmap();
+        // Drawn for the densest screen, so the glyph stays sharp wherever the window goes.
         if (symbol_.isNull())
             symbol_ = Symbols::tinted(Presentation::slotSymbol(slot_),
                                       compact_ ? compactSymbolSize : regularSymbolSize,
-                                      Theme::secondary(), devicePixelRatioF());
+                                      Theme::secondary(), qGuiApp->devicePixelRatio());
     }
     removeButton_->setVisible(filled_ && hovering_);
     update();

@@ -5,6 +5,7 @@
 #include "Theme.hpp"
 
 #include <QFocusEvent>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -75,13 +76,15 @@ void ModeRow::setSelected(bool selected)
 
 void ModeRow::restyle()
 {
-    // On the selection's fill every part of the row turns to the highlighted text colour.
+    // Glyphs are drawn for the densest screen. On the selection's fill every part of the row turns
+    // to the highlighted text colour.
     const QColor ink = selected_ ? palette().color(QPalette::HighlightedText)
                                  : palette().color(QPalette::WindowText);
     setTextColour(title_, ink);
     setTextColour(description_, selected_ ? ink : Theme::secondary());
     symbol_->setPixmap(Symbols::tinted(Presentation::modeSymbol(mode_), glyphSize,
-                                       selected_ ? ink : Theme::accent(), devicePixelRatioF()));
+                                       selected_ ? ink : Theme::accent(),
+                                       qGuiApp->devicePixelRatio()));
 }
 
 void ModeRow::paintEvent(QPaintEvent*)

@@ -68,8 +68,8 @@ SidebarView::SidebarView(AppModel& model, QWidget* parent)
     saveHaldButton_->setToolTip(
         QStringLiteral("Save a neutral 512 × 512 HALD image to grade in Photoshop or any editor"));
     connect(saveHaldButton_, &QPushButton::clicked, &model_, &AppModel::saveIdentityHALD);
-    column->addSpacing(wellSpacing);
-    column->addWidget(saveHaldButton_, 0, Qt::AlignLeft);
+    // In the wells' layout, so that while hidden it leaves no gap.
+    wellsLayout_->addWidget(saveHaldButton_, 0, Qt::AlignLeft);
 
     column->addSpacing(sectionGap);
     column->addWidget(sectionHeader(QStringLiteral("Preview on"), content));
@@ -117,7 +117,7 @@ void SidebarView::showMode()
     inputWells_.clear();
     for (Slot slot : Modes::slots(mode)) {
         ImageWell* well = wellFor(slot);
-        wellsLayout_->addWidget(well);
+        wellsLayout_->insertWidget(static_cast<int>(inputWells_.size()), well);
         well->show();
         inputWells_.push_back(well);
     }

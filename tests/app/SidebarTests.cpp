@@ -7,6 +7,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QEnterEvent>
+#include <QLayout>
 #include <QMimeData>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -187,8 +188,20 @@ private Q_SLOTS:
         QCOMPARE(visible, slots.size() + 1);  // and the preview well
         QCOMPARE(sidebar.view->imagesHeader(), header);
 
+        // Laid out top to bottom: the wells in slot order, the button, the preview well.
+        sidebar.view->widget()->layout()->activate();
+        int bottom = -1;
+        for (ImageWell* well : sidebar.view->inputWells()) {
+            QVERIFY(well->y() > bottom);
+            bottom = well->geometry().bottom();
+        }
         QPushButton* save = sidebar.view->saveHaldButton();
         QCOMPARE(save->isVisibleTo(sidebar.view.get()), mode == "hald");
+        if (mode == "hald") {
+            QVERIFY(save->y() > bottom);
+            bottom = save->geometry().bottom();
+        }
+        QVERIFY(sidebar.view->previewWell()->y() > bottom);
         QCOMPARE(save->text(), QString("Save Identity HALD…"));
         QCOMPARE(
             save->toolTip(),
@@ -334,8 +347,8 @@ private Q_SLOTS:
     {
         Sidebar sidebar;
         ImageWell* well = sidebar.well(Slot::lookReference);
-        sidebar.model->load(sidebar.harness.writePhoto("shot", {1, 1, 1}, 120, 80),
-                            Slot::lookReference);
+        const QString photo = sidebar.harness.writePhoto("shot", {1, 1, 1}, 120, 80);
+        sidebar.model->load(photo, Slot::lookReference);
         QVERIFY(waitUntilIdle(*sidebar.model));
         QVERIFY(well->isFilled());
         QCOMPARE(well->label(), QString("Look photo"));
@@ -343,6 +356,7 @@ private Q_SLOTS:
         QVERIFY(well->prompt().isEmpty());
         QVERIFY(well->hint().isEmpty());
         QCOMPARE(well->borderColour(), Theme::secondary(0.18));
+        QCOMPARE(well->toolTip(), photo);
         // Other wells are untouched.
         QVERIFY(!sidebar.view->previewWell()->isFilled());
     }
@@ -369,6 +383,7 @@ private Q_SLOTS:
         QVERIFY(!sidebar.model->images().contains(Slot::lookReference));
         QVERIFY(!well->isFilled());
         QVERIFY(remove->isHidden());
+        QVERIFY(well->toolTip().isEmpty());
         QVERIFY(sidebar.harness.panels().imageMessages.isEmpty());  // not a click on the well
 
         hover(well, false);
