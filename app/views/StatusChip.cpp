@@ -100,14 +100,7 @@ void StatusChip::refresh()
 
 void StatusChip::paintEvent(QPaintEvent*)
 {
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    QColor fill(Qt::black);
-    fill.setAlphaF(fillOpacity);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(fill);
-    const double radius = height() / 2.0;
-    painter.drawRoundedRect(QRectF(rect()), radius, radius);
+    Theme::paintDarkPanel(*this, height() / 2.0, fillOpacity);
 }
 
 }  // namespace lumivert

@@ -5,12 +5,14 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QPainter>
 #include <QPalette>
 #include <QProcess>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStyle>
 #include <QStyleFactory>
+#include <QWidget>
 
 #include <optional>
 
@@ -151,6 +153,17 @@ QFont font(TextStyle style, QFont::Weight weight)
     }
     font.setWeight(weight);
     return font;
+}
+
+void paintDarkPanel(QWidget& widget, double radius, double opacity)
+{
+    QPainter painter(&widget);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QColor fill(Qt::black);
+    fill.setAlphaF(static_cast<float>(opacity));
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(fill);
+    painter.drawRoundedRect(QRectF(widget.rect()), radius, radius);
 }
 
 }  // namespace lumivert::Theme

@@ -29,4 +29,7 @@ QColor quaternaryFill();
 
 QFont font(TextStyle style, QFont::Weight weight = QFont::Normal);
 
+// Fills the whole widget with a black rounded panel of the given opacity (chips, toasts).
+void paintDarkPanel(QWidget& widget, double radius, double opacity);
+
 }  // namespace lumivert::Theme

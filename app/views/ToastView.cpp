@@ -5,7 +5,6 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPainter>
 #include <QPushButton>
 
 #include <algorithm>
@@ -67,13 +66,7 @@ void ToastView::refresh()
 
 void ToastView::paintEvent(QPaintEvent*)
 {
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    QColor fill(Qt::black);
-    fill.setAlphaF(fillOpacity);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(fill);
-    painter.drawRoundedRect(QRectF(rect()), cornerRadius, cornerRadius);
+    Theme::paintDarkPanel(*this, cornerRadius, fillOpacity);
 }
 
 }  // namespace lumivert
