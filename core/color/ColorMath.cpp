@@ -116,17 +116,46 @@ using Mask8 = int __attribute__((vector_size(32)));
 constexpr std::uint64_t kCubeRootMagic = 0x2A9F7893782DA1CEull;
 constexpr int kCubeRootSteps = 3;
 
+// The bit-level first guess: a third of the exponent, roughly.
+inline double firstCubeRootGuess(double magnitude)
+{
+    return std::bit_cast<double>(std::bit_cast<std::uint64_t>(magnitude) / 3 + kCubeRootMagic);
+}
+
 inline float cubeRoot(float x)
 {
     const double value = x;
     const double magnitude = std::fabs(value);
     if (!(magnitude > 0.0) || !std::isfinite(magnitude))
         return x;  // zero, NaN and infinity are their own roots
-    double root =
-        std::bit_cast<double>(std::bit_cast<std::uint64_t>(magnitude) / 3 + kCubeRootMagic);
+    double root = firstCubeRootGuess(magnitude);
     for (int step = 0; step < kCubeRootSteps; ++step)
         root -= (root * root * root - magnitude) / (3.0 * root * root);
     return static_cast<float>(std::copysign(root, value));
+}
+
+// cubeRoot() of three values, the Newton steps of all three in one register of four doubles:
+// per lane the same operations in the same order, so the same bits.
+using Double4 = double __attribute__((vector_size(32)));
+
+[[gnu::target_clones("avx2", "default")]] Vec3 cubeRoots(Vec3 v)
+{
+    const double x = v.x;
+    const double y = v.y;
+    const double z = v.z;
+    const bool ordinary = std::fabs(x) > 0.0 && std::fabs(y) > 0.0 && std::fabs(z) > 0.0 &&
+                          std::isfinite(x) && std::isfinite(y) && std::isfinite(z);
+    if (!ordinary)
+        return {cubeRoot(v.x), cubeRoot(v.y), cubeRoot(v.z)};
+    // The spare fourth lane takes 1, whose root needs no care.
+    const Double4 magnitude = {std::fabs(x), std::fabs(y), std::fabs(z), 1.0};
+    Double4 root = {firstCubeRootGuess(magnitude[0]), firstCubeRootGuess(magnitude[1]),
+                    firstCubeRootGuess(magnitude[2]), 1.0};
+    for (int step = 0; step < kCubeRootSteps; ++step)
+        root -= (root * root * root - magnitude) / (3.0 * root * root);
+    return {static_cast<float>(std::copysign(root[0], x)),
+            static_cast<float>(std::copysign(root[1], y)),
+            static_cast<float>(std::copysign(root[2], z))};
 }
 
 }  // namespace
@@ -158,7 +187,7 @@ RGB encode(const RGB& c) { return {encode(c.r), encode(c.g), encode(c.b)}; }
 Lab linearToOklab(const RGB& linear)
 {
     const Vec3 lms = multiply(kM1, {linear.r, linear.g, linear.b});
-    const Vec3 lmsPrime = {cubeRoot(lms.x), cubeRoot(lms.y), cubeRoot(lms.z)};
+    const Vec3 lmsPrime = cubeRoots(lms);
     const Vec3 lab = multiply(kM2, lmsPrime);
     return {lab.x, lab.y, lab.z};
 }

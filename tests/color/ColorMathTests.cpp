@@ -60,6 +60,15 @@ TEST(Oklab, NegativeInputsTakeRealCubeRoots)
     expectNear(back, {-0.1f, -0.1f, -0.1f}, 1e-5f);
 }
 
+TEST(Oklab, BlackAndNaNTakeTheirOwnRoots)
+{
+    EXPECT_EQ(ColorMath::linearToOklab({0, 0, 0}), (Lab{0, 0, 0}));
+    EXPECT_TRUE(std::isnan(ColorMath::linearToOklab({kNaN, 0.5f, 0.5f}).L));
+    // Roots of both signs taken together come back apart.
+    const RGB mixed{-0.4f, 0.02f, 0.9f};
+    expectNear(ColorMath::oklabToLinear(ColorMath::linearToOklab(mixed)), mixed, 1e-5f);
+}
+
 TEST(Oklab, InverseRoundTripsAcrossTheCube)
 {
     for (int r = 0; r <= 8; ++r)
