@@ -53,49 +53,72 @@ inline Vec3 multiply(const float (&m)[3][3], Vec3 v)
             m[2][0] * v.x + m[2][1] * v.y + m[2][2] * v.z};
 }
 
-// Eight lanes of the scalar arithmetic above: the same IEEE operations in the same order, so
-// every lane rounds exactly as the scalar code would. This holds while no multiply-add is fused,
-// which the build forbids (-ffp-contract=off) on every target.
+// Lanes of the scalar arithmetic above: the same IEEE operations in the same order, so every
+// lane rounds exactly as the scalar code would. This holds while no multiply-add is fused, which
+// the build forbids (-ffp-contract=off) on every target.
+using Float4 = float __attribute__((vector_size(16)));
+using Mask4 = int __attribute__((vector_size(16)));
 using Float8 = float __attribute__((vector_size(32)));
 using Mask8 = int __attribute__((vector_size(32)));
+
+// inGamut(oklabToLinear({L, a × t, b × t})) for a register of scales t, as lane masks. Written
+// through a reference: eight-lane vectors have no by-value ABI on the baseline target.
+template <typename Floats, typename Mask>
+[[gnu::always_inline]] inline void inGamutAtScales(const Lab& lab, const Floats& t, Mask& fits)
+{
+    const Floats l = lab.L + Floats{};  // L in every lane
+    const Floats a = lab.a * t;
+    const Floats b = lab.b * t;
+    const Floats lp = kM2Inverse[0][0] * l + kM2Inverse[0][1] * a + kM2Inverse[0][2] * b;
+    const Floats mp = kM2Inverse[1][0] * l + kM2Inverse[1][1] * a + kM2Inverse[1][2] * b;
+    const Floats sp = kM2Inverse[2][0] * l + kM2Inverse[2][1] * a + kM2Inverse[2][2] * b;
+    const Floats lc = lp * lp * lp;
+    const Floats mc = mp * mp * mp;
+    const Floats sc = sp * sp * sp;
+    const Floats r = kM1Inverse[0][0] * lc + kM1Inverse[0][1] * mc + kM1Inverse[0][2] * sc;
+    const Floats g = kM1Inverse[1][0] * lc + kM1Inverse[1][1] * mc + kM1Inverse[1][2] * sc;
+    const Floats bl = kM1Inverse[2][0] * lc + kM1Inverse[2][1] * mc + kM1Inverse[2][2] * sc;
+    constexpr float low = -kGamutTolerance;
+    constexpr float high = 1.0f + kGamutTolerance;
+    fits = (r >= low) & (r <= high) & (g >= low) & (g <= high) & (bl >= low) & (bl <= high);
+}
 
 // The chroma scale the plain 14-step bisection on [0, 1] settles on, with the same midpoints and
 // the same verdicts. Each round tests the midpoints of the next three levels together (the one of
 // this level, both possible ones of the next, all four of the one after), turning a chain of
 // dependent tests into independent ones, then follows the verdicts without branching. Every
 // bound and midpoint is a multiple of 2^-15 in [0, 1], so lo + k × (hi − lo) / 8 is exact and
-// equals the midpoint the sequential halving reaches. The seven tests fill one 8-lane register
-// where the processor has them, hence a clone for AVX2 beside the baseline one; both give the
-// same bits.
-[[gnu::target_clones("avx2", "default")]] float gamutScale(const Lab& lab)
+// equals the midpoint the sequential halving reaches. The seven tests take one pass of eight
+// lanes where the processor has them, two of four otherwise; both give the same bits.
+template <int kLanes> [[gnu::always_inline]] inline float bisectedChromaScale(const Lab& lab)
 {
     constexpr int kLevelsPerRound = 3;
-    // Lane 0 holds this level's midpoint, lanes 1 and 2 the next level's, lanes 3 to 6 the four of
-    // the level after (in eighths of the interval); lane 7 is spare.
-    constexpr Float8 kEighths = {4.0f, 2.0f, 6.0f, 1.0f, 3.0f, 5.0f, 7.0f, 0.0f};
-    constexpr int kFarLanes = 3;
-    constexpr float kLow = -kGamutTolerance;
-    constexpr float kHigh = 1.0f + kGamutTolerance;
-    const Float8 l = lab.L + Float8{};  // L in every lane
+    // In eighths of the interval: this level's midpoint, the next level's two, the four of the
+    // level after.
+    constexpr Float4 kNear = {4.0f, 2.0f, 6.0f, 0.0f};
+    constexpr Float4 kFar = {1.0f, 3.0f, 5.0f, 7.0f};
+    constexpr Float8 kAll = {4.0f, 2.0f, 6.0f, 1.0f, 3.0f, 5.0f, 7.0f, 0.0f};
+    constexpr int kFarLanes = 3;  // where the level after starts in kAll
     float lo = 0.0f;
     float hi = 1.0f;
     for (int left = kBisectionSteps; left > 0; left -= kLevelsPerRound) {
         const float eighth = (hi - lo) * 0.125f;
-        // inGamut(oklabToLinear({L, a × t, b × t})) at the eight scales t, as lane masks.
-        const Float8 t = lo + kEighths * eighth;
-        const Float8 a = lab.a * t;
-        const Float8 b = lab.b * t;
-        const Float8 lp = kM2Inverse[0][0] * l + kM2Inverse[0][1] * a + kM2Inverse[0][2] * b;
-        const Float8 mp = kM2Inverse[1][0] * l + kM2Inverse[1][1] * a + kM2Inverse[1][2] * b;
-        const Float8 sp = kM2Inverse[2][0] * l + kM2Inverse[2][1] * a + kM2Inverse[2][2] * b;
-        const Float8 lc = lp * lp * lp;
-        const Float8 mc = mp * mp * mp;
-        const Float8 sc = sp * sp * sp;
-        const Float8 red = kM1Inverse[0][0] * lc + kM1Inverse[0][1] * mc + kM1Inverse[0][2] * sc;
-        const Float8 green = kM1Inverse[1][0] * lc + kM1Inverse[1][1] * mc + kM1Inverse[1][2] * sc;
-        const Float8 blue = kM1Inverse[2][0] * lc + kM1Inverse[2][1] * mc + kM1Inverse[2][2] * sc;
-        const Mask8 fits = (red >= kLow) & (red <= kHigh) & (green >= kLow) & (green <= kHigh) &
-                           (blue >= kLow) & (blue <= kHigh);
+        int fits[8] = {};  // the verdicts in the order of kAll
+        if constexpr (kLanes == 8) {
+            Mask8 all = {};
+            inGamutAtScales(lab, lo + kAll * eighth, all);
+            for (int lane = 0; lane < 8; ++lane)
+                fits[lane] = all[lane];
+        } else {
+            Mask4 near = {};
+            Mask4 far = {};
+            inGamutAtScales(lab, lo + kNear * eighth, near);
+            inGamutAtScales(lab, lo + kFar * eighth, far);
+            for (int lane = 0; lane < kFarLanes; ++lane)
+                fits[lane] = near[lane];
+            for (int lane = 0; lane < 4; ++lane)
+                fits[kFarLanes + lane] = far[lane];
+        }
         const int first = fits[0] & 1;
         const int second = fits[1 + first] & 1;
         if (left < kLevelsPerRound) {
@@ -109,6 +132,10 @@ using Mask8 = int __attribute__((vector_size(32)));
     }
     return lo;
 }
+
+[[gnu::target("default")]] float gamutScale(const Lab& lab) { return bisectedChromaScale<4>(lab); }
+
+[[gnu::target("avx2")]] float gamutScale(const Lab& lab) { return bisectedChromaScale<8>(lab); }
 
 // Real cube root, negative inputs giving negative roots. Three Newton steps in double from a
 // bit-level first guess reach about 1e-11 relative error, so rounding to float gives the
