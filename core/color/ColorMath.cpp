@@ -53,30 +53,34 @@ inline Vec3 multiply(const float (&m)[3][3], Vec3 v)
             m[2][0] * v.x + m[2][1] * v.y + m[2][2] * v.z};
 }
 
-// Four lanes of the scalar arithmetic above: the same IEEE operations in the same order, so every
-// lane rounds exactly as the scalar code would. This holds while no multiply-add is fused, as on
-// the baseline x86-64 target; a build for FMA hardware would need -ffp-contract=off.
+// Lanes of the scalar arithmetic above: the same IEEE operations in the same order, so every
+// lane rounds exactly as the scalar code would. This holds while no multiply-add is fused, which
+// the build forbids (-ffp-contract=off) on every target.
 using Float4 = float __attribute__((vector_size(16)));
 using Mask4 = int __attribute__((vector_size(16)));
+using Float8 = float __attribute__((vector_size(32)));
+using Mask8 = int __attribute__((vector_size(32)));
 
-// inGamut(oklabToLinear({L, a × t, b × t})) for four scales t at once, as lane masks.
-[[gnu::always_inline]] inline Mask4 inGamutAtScales(const Lab& lab, Float4 t)
+// inGamut(oklabToLinear({L, a × t, b × t})) for a register of scales t, as lane masks. Written
+// through a reference: eight-lane vectors have no by-value ABI on the baseline target.
+template <typename Floats, typename Mask>
+[[gnu::always_inline]] inline void inGamutAtScales(const Lab& lab, const Floats& t, Mask& fits)
 {
-    const Float4 l = {lab.L, lab.L, lab.L, lab.L};
-    const Float4 a = lab.a * t;
-    const Float4 b = lab.b * t;
-    const Float4 lp = kM2Inverse[0][0] * l + kM2Inverse[0][1] * a + kM2Inverse[0][2] * b;
-    const Float4 mp = kM2Inverse[1][0] * l + kM2Inverse[1][1] * a + kM2Inverse[1][2] * b;
-    const Float4 sp = kM2Inverse[2][0] * l + kM2Inverse[2][1] * a + kM2Inverse[2][2] * b;
-    const Float4 lc = lp * lp * lp;
-    const Float4 mc = mp * mp * mp;
-    const Float4 sc = sp * sp * sp;
-    const Float4 r = kM1Inverse[0][0] * lc + kM1Inverse[0][1] * mc + kM1Inverse[0][2] * sc;
-    const Float4 g = kM1Inverse[1][0] * lc + kM1Inverse[1][1] * mc + kM1Inverse[1][2] * sc;
-    const Float4 bl = kM1Inverse[2][0] * lc + kM1Inverse[2][1] * mc + kM1Inverse[2][2] * sc;
+    const Floats l = lab.L + Floats{};  // L in every lane
+    const Floats a = lab.a * t;
+    const Floats b = lab.b * t;
+    const Floats lp = kM2Inverse[0][0] * l + kM2Inverse[0][1] * a + kM2Inverse[0][2] * b;
+    const Floats mp = kM2Inverse[1][0] * l + kM2Inverse[1][1] * a + kM2Inverse[1][2] * b;
+    const Floats sp = kM2Inverse[2][0] * l + kM2Inverse[2][1] * a + kM2Inverse[2][2] * b;
+    const Floats lc = lp * lp * lp;
+    const Floats mc = mp * mp * mp;
+    const Floats sc = sp * sp * sp;
+    const Floats r = kM1Inverse[0][0] * lc + kM1Inverse[0][1] * mc + kM1Inverse[0][2] * sc;
+    const Floats g = kM1Inverse[1][0] * lc + kM1Inverse[1][1] * mc + kM1Inverse[1][2] * sc;
+    const Floats bl = kM1Inverse[2][0] * lc + kM1Inverse[2][1] * mc + kM1Inverse[2][2] * sc;
     constexpr float low = -kGamutTolerance;
     constexpr float high = 1.0f + kGamutTolerance;
-    return (r >= low) & (r <= high) & (g >= low) & (g <= high) & (bl >= low) & (bl <= high);
+    fits = (r >= low) & (r <= high) & (g >= low) & (g <= high) & (bl >= low) & (bl <= high);
 }
 
 // The chroma scale the plain 14-step bisection on [0, 1] settles on, with the same midpoints and
@@ -84,31 +88,54 @@ using Mask4 = int __attribute__((vector_size(16)));
 // this level, both possible ones of the next, all four of the one after), turning a chain of
 // dependent tests into independent ones, then follows the verdicts without branching. Every
 // bound and midpoint is a multiple of 2^-15 in [0, 1], so lo + k × (hi − lo) / 8 is exact and
-// equals the midpoint the sequential halving reaches.
-float gamutScale(const Lab& lab)
+// equals the midpoint the sequential halving reaches. The seven tests take one pass of eight
+// lanes where the processor has them, two of four otherwise; both give the same bits.
+template <int kLanes> [[gnu::always_inline]] inline float bisectedChromaScale(const Lab& lab)
 {
     constexpr int kLevelsPerRound = 3;
-    constexpr Float4 kNear = {4.0f, 2.0f, 6.0f, 0.0f};  // this level's midpoint, then the next's
-    constexpr Float4 kFar = {1.0f, 3.0f, 5.0f, 7.0f};   // the four of the level after
+    // In eighths of the interval: this level's midpoint, the next level's two, the four of the
+    // level after.
+    constexpr Float4 kNear = {4.0f, 2.0f, 6.0f, 0.0f};
+    constexpr Float4 kFar = {1.0f, 3.0f, 5.0f, 7.0f};
+    constexpr Float8 kAll = {4.0f, 2.0f, 6.0f, 1.0f, 3.0f, 5.0f, 7.0f, 0.0f};
+    constexpr int kFarLanes = 3;  // where the level after starts in kAll
     float lo = 0.0f;
     float hi = 1.0f;
-    for (int done = 0; done < kBisectionSteps; done += kLevelsPerRound) {
+    for (int left = kBisectionSteps; left > 0; left -= kLevelsPerRound) {
         const float eighth = (hi - lo) * 0.125f;
-        const Mask4 near = inGamutAtScales(lab, lo + kNear * eighth);
-        const Mask4 far = inGamutAtScales(lab, lo + kFar * eighth);
-        const int first = near[0] & 1;
-        const int second = (first != 0 ? near[2] : near[1]) & 1;
-        if (kBisectionSteps - done < kLevelsPerRound) {
+        int fits[8] = {};  // the verdicts in the order of kAll
+        if constexpr (kLanes == 8) {
+            Mask8 all = {};
+            inGamutAtScales(lab, lo + kAll * eighth, all);
+            for (int lane = 0; lane < 8; ++lane)
+                fits[lane] = all[lane];
+        } else {
+            Mask4 near = {};
+            Mask4 far = {};
+            inGamutAtScales(lab, lo + kNear * eighth, near);
+            inGamutAtScales(lab, lo + kFar * eighth, far);
+            for (int lane = 0; lane < kFarLanes; ++lane)
+                fits[lane] = near[lane];
+            for (int lane = 0; lane < 4; ++lane)
+                fits[kFarLanes + lane] = far[lane];
+        }
+        const int first = fits[0] & 1;
+        const int second = fits[1 + first] & 1;
+        if (left < kLevelsPerRound) {
             // Two levels left: lo moves to the start of the chosen quarter.
             lo += static_cast<float>(2 * first + second) * (2.0f * eighth);
             break;
         }
-        const int third = far[2 * first + second] & 1;
+        const int third = fits[kFarLanes + 2 * first + second] & 1;
         lo += static_cast<float>(4 * first + 2 * second + third) * eighth;
         hi = lo + eighth;
     }
     return lo;
 }
+
+[[gnu::target("default")]] float gamutScale(const Lab& lab) { return bisectedChromaScale<4>(lab); }
+
+[[gnu::target("avx2")]] float gamutScale(const Lab& lab) { return bisectedChromaScale<8>(lab); }
 
 // Real cube root, negative inputs giving negative roots. Three Newton steps in double from a
 // bit-level first guess reach about 1e-11 relative error, so rounding to float gives the
@@ -116,17 +143,46 @@ float gamutScale(const Lab& lab)
 constexpr std::uint64_t kCubeRootMagic = 0x2A9F7893782DA1CEull;
 constexpr int kCubeRootSteps = 3;
 
+// The bit-level first guess: a third of the exponent, roughly.
+inline double firstCubeRootGuess(double magnitude)
+{
+    return std::bit_cast<double>(std::bit_cast<std::uint64_t>(magnitude) / 3 + kCubeRootMagic);
+}
+
 inline float cubeRoot(float x)
 {
     const double value = x;
     const double magnitude = std::fabs(value);
     if (!(magnitude > 0.0) || !std::isfinite(magnitude))
         return x;  // zero, NaN and infinity are their own roots
-    double root =
-        std::bit_cast<double>(std::bit_cast<std::uint64_t>(magnitude) / 3 + kCubeRootMagic);
+    double root = firstCubeRootGuess(magnitude);
     for (int step = 0; step < kCubeRootSteps; ++step)
         root -= (root * root * root - magnitude) / (3.0 * root * root);
     return static_cast<float>(std::copysign(root, value));
+}
+
+// cubeRoot() of three values, the Newton steps of all three in one register of four doubles:
+// per lane the same operations in the same order, so the same bits.
+using Double4 = double __attribute__((vector_size(32)));
+
+[[gnu::target_clones("avx2", "default")]] Vec3 cubeRoots(Vec3 v)
+{
+    const double x = v.x;
+    const double y = v.y;
+    const double z = v.z;
+    const bool ordinary = std::fabs(x) > 0.0 && std::fabs(y) > 0.0 && std::fabs(z) > 0.0 &&
+                          std::isfinite(x) && std::isfinite(y) && std::isfinite(z);
+    if (!ordinary)
+        return {cubeRoot(v.x), cubeRoot(v.y), cubeRoot(v.z)};
+    // The spare fourth lane takes 1, whose root needs no care.
+    const Double4 magnitude = {std::fabs(x), std::fabs(y), std::fabs(z), 1.0};
+    Double4 root = {firstCubeRootGuess(magnitude[0]), firstCubeRootGuess(magnitude[1]),
+                    firstCubeRootGuess(magnitude[2]), 1.0};
+    for (int step = 0; step < kCubeRootSteps; ++step)
+        root -= (root * root * root - magnitude) / (3.0 * root * root);
+    return {static_cast<float>(std::copysign(root[0], x)),
+            static_cast<float>(std::copysign(root[1], y)),
+            static_cast<float>(std::copysign(root[2], z))};
 }
 
 }  // namespace
@@ -158,7 +214,7 @@ RGB encode(const RGB& c) { return {encode(c.r), encode(c.g), encode(c.b)}; }
 Lab linearToOklab(const RGB& linear)
 {
     const Vec3 lms = multiply(kM1, {linear.r, linear.g, linear.b});
-    const Vec3 lmsPrime = {cubeRoot(lms.x), cubeRoot(lms.y), cubeRoot(lms.z)};
+    const Vec3 lmsPrime = cubeRoots(lms);
     const Vec3 lab = multiply(kM2, lmsPrime);
     return {lab.x, lab.y, lab.z};
 }

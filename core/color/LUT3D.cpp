@@ -63,21 +63,39 @@ LUT3D LUT3D::build(std::int64_t size, const Function& f)
 
 LUT3D LUT3D::buildConcurrently(std::int64_t size, const Function& f)
 {
+    const std::vector<float> axis = latticeAxis(size);
+    return buildRowsConcurrently(size, [&](std::int64_t g, std::int64_t b, std::span<RGB> out) {
+        for (std::size_t r = 0; r < out.size(); ++r)
+            out[r] =
+                f({axis[r], axis[static_cast<std::size_t>(g)], axis[static_cast<std::size_t>(b)]});
+    });
+}
+
+LUT3D LUT3D::buildRowsConcurrently(std::int64_t size, const RowFunction& row)
+{
     std::vector<RGB> values(static_cast<std::size_t>(entryCount(size)));
     // One task per lattice row (fixed b and g): rows balance two cores far better than the
     // few blue slices do. Each row writes only its own entries, so the table is the same on any
     // thread count.
     const std::int64_t rows = size * size;
-    const float last = static_cast<float>(size - 1);
 #pragma omp parallel for schedule(dynamic, 8)
-    for (std::int64_t row = 0; row < rows; ++row) {
-        const float blue = latticeCoordinate(row / size, last);
-        const float green = latticeCoordinate(row % size, last);
-        RGB* out = values.data() + row * size;
-        for (std::int64_t r = 0; r < size; ++r)
-            out[r] = clamp01(f({latticeCoordinate(r, last), green, blue}));
+    for (std::int64_t index = 0; index < rows; ++index) {
+        const std::span<RGB> out(values.data() + index * size, static_cast<std::size_t>(size));
+        row(index % size, index / size, out);
+        for (RGB& entry : out)
+            entry = clamp01(entry);
     }
     return LUT3D(size, std::move(values));
+}
+
+std::vector<float> LUT3D::latticeAxis(std::int64_t size)
+{
+    LUMIVERT_PRECONDITION(size >= 2, "a LUT needs at least 2 points per axis");
+    const float last = static_cast<float>(size - 1);
+    std::vector<float> axis(static_cast<std::size_t>(size));
+    for (std::int64_t i = 0; i < size; ++i)
+        axis[static_cast<std::size_t>(i)] = latticeCoordinate(i, last);
+    return axis;
 }
 
 RGB LUT3D::sample(const RGB& colour) const

@@ -16,6 +16,9 @@ namespace lumivert {
 class LUT3D final : public ColorTransform {
 public:
     using Function = std::function<RGB(const RGB&)>;
+    // Fills one lattice row: the outputs for red indices 0 … N − 1 at green index g and blue
+    // index b, in storage order.
+    using RowFunction = std::function<void(std::int64_t g, std::int64_t b, std::span<RGB> out)>;
 
     // size ≥ 2 and values.size() = size³ (else stops).
     LUT3D(std::int64_t size, std::vector<RGB> values);
@@ -25,6 +28,11 @@ public:
     static LUT3D build(std::int64_t size, const Function& f);
     // The same table as build(), with f called from several threads at once (f must be pure).
     static LUT3D buildConcurrently(std::int64_t size, const Function& f);
+    // The same, a row at a time, for callers that share work along a row; outputs clamped as in
+    // build(). row must be pure and fill every entry of its span.
+    static LUT3D buildRowsConcurrently(std::int64_t size, const RowFunction& row);
+    // The N lattice inputs of one axis, i / (N − 1) as one single-precision division each.
+    static std::vector<float> latticeAxis(std::int64_t size);
 
     std::int64_t size() const { return size_; }
     const std::vector<RGB>& values() const { return values_; }

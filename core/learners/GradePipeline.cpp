@@ -3,7 +3,19 @@
 #include "color/ColorMath.hpp"
 #include "color/Precondition.hpp"
 
+#include <algorithm>
+#include <array>
+#include <vector>
+
 namespace lumivert {
+
+namespace {
+
+// Lattice nodes handed to the base per call: long enough to spread the call's cost, short
+// enough to live on the stack.
+constexpr std::size_t kRun = 16;
+
+}  // namespace
 
 GradePipeline::GradePipeline(std::shared_ptr<const ColorTransform> base, float intensity,
                              FineTune fineTune)
@@ -24,17 +36,41 @@ void GradePipeline::setFineTune(const FineTune& fineTune)
     tune_ = FineTune::Prepared(fineTune);
 }
 
-RGB GradePipeline::apply(const RGB& colour) const
+RGB GradePipeline::apply(const RGB& colour) const { return finish(colour, base_->apply(colour)); }
+
+RGB GradePipeline::finish(const RGB& colour, const RGB& output) const
 {
-    const RGB output = base_->apply(colour);
     const RGB blended = intensity_ == 1.0f ? output : colour + (output - colour) * intensity_;
     return clamp01(tune_.apply(clamp01(blended)));
 }
 
 LUT3D GradePipeline::makeLUT(std::int64_t size) const
 {
-    // apply() is pure and already clamps, so the concurrent bake holds exactly its outputs.
-    return LUT3D::buildConcurrently(size, [this](const RGB& c) { return apply(c); });
+    // Lattice inputs repeat along each axis, so each axis is decoded once per bake and the base
+    // gets the decoded values with every run, exactly as it would decode them itself.
+    const std::vector<float> axis = LUT3D::latticeAxis(size);
+    std::vector<float> decoded(axis.size());
+    std::transform(axis.begin(), axis.end(), decoded.begin(),
+                   [](float x) { return ColorMath::decode(x); });
+    return LUT3D::buildRowsConcurrently(
+        size, [&](std::int64_t g, std::int64_t b, std::span<RGB> row) {
+            const auto gi = static_cast<std::size_t>(g);
+            const auto bi = static_cast<std::size_t>(b);
+            for (std::size_t start = 0; start < row.size(); start += kRun) {
+                const std::size_t count = std::min(kRun, row.size() - start);
+                std::array<RGB, kRun> colours;
+                std::array<RGB, kRun> linear;
+                for (std::size_t i = 0; i < count; ++i) {
+                    colours[i] = {axis[start + i], axis[gi], axis[bi]};
+                    linear[i] = {decoded[start + i], decoded[gi], decoded[bi]};
+                }
+                const std::span<RGB> out = row.subspan(start, count);
+                base_->applyDecoded(std::span(colours).first(count), std::span(linear).first(count),
+                                    out);
+                for (std::size_t i = 0; i < count; ++i)
+                    out[i] = finish(colours[i], out[i]);
+            }
+        });
 }
 
 }  // namespace lumivert

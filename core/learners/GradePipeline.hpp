@@ -32,6 +32,9 @@ public:
     LUT3D makeLUT(std::int64_t size) const;
 
 private:
+    // The steps after the base: blend with the input, clamp, fine tune, clamp.
+    RGB finish(const RGB& colour, const RGB& output) const;
+
     std::shared_ptr<const ColorTransform> base_;
     float intensity_;
     FineTune fineTune_;

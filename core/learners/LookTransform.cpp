@@ -72,9 +72,18 @@ Chroma LookTransform::pulled(const Chroma& chroma) const
     return {radius * std::cos(turned), radius * std::sin(turned)};
 }
 
-RGB LookTransform::apply(const RGB& colour) const
+RGB LookTransform::apply(const RGB& colour) const { return fromLinear(ColorMath::decode(colour)); }
+
+void LookTransform::applyDecodedRun(std::span<const RGB>, std::span<const RGB> linear,
+                                    std::span<RGB> out) const
 {
-    const Lab lab = ColorMath::srgbToOklab(colour);
+    for (std::size_t i = 0; i < linear.size(); ++i)
+        out[i] = fromLinear(linear[i]);
+}
+
+RGB LookTransform::fromLinear(const RGB& linear) const
+{
+    const Lab lab = ColorMath::linearToOklab(linear);
     const float lightness = tone_(lab.L);
     Chroma chroma = Chroma{lab.a, lab.b} * saturation_;
     if (settings_.palette > 0.0f && !targets_.empty())

@@ -34,7 +34,12 @@ public:
     // Tone, chroma factor, hue pull, then the cast at the new lightness; gamut-mapped result.
     RGB apply(const RGB& colour) const override;
 
+protected:
+    void applyDecodedRun(std::span<const RGB> colours, std::span<const RGB> linear,
+                         std::span<RGB> out) const override;
+
 private:
+    RGB fromLinear(const RGB& linear) const;  // apply() after its decode
     Chroma pulled(const Chroma& chroma) const;
 
     LookAnalysis analysis_;

@@ -37,9 +37,18 @@ MatchTransform::MatchTransform(MatchAnalysis analysis, MatchSettings settings)
     LUMIVERT_PRECONDITION(!analysis_.bands.empty(), "a match needs at least one band");
 }
 
-RGB MatchTransform::apply(const RGB& colour) const
+RGB MatchTransform::apply(const RGB& colour) const { return fromLinear(ColorMath::decode(colour)); }
+
+void MatchTransform::applyDecodedRun(std::span<const RGB>, std::span<const RGB> linear,
+                                     std::span<RGB> out) const
 {
-    Lab lab = ColorMath::srgbToOklab(colour);
+    for (std::size_t i = 0; i < linear.size(); ++i)
+        out[i] = fromLinear(linear[i]);
+}
+
+RGB MatchTransform::fromLinear(const RGB& linear) const
+{
+    Lab lab = ColorMath::linearToOklab(linear);
     const float lightness = tone_(lab.L);
     if (settings_.colour != 0.0f) {
         // The band of the input lightness: chroma follows the source band it came from.

@@ -22,7 +22,13 @@ public:
     // sRGB-encoded in, sRGB-encoded and in gamut out.
     RGB apply(const RGB& colour) const override;
 
+protected:
+    void applyDecodedRun(std::span<const RGB> colours, std::span<const RGB> linear,
+                         std::span<RGB> out) const override;
+
 private:
+    RGB fromLinear(const RGB& linear) const;  // apply() after its decode
+
     MatchAnalysis analysis_;
     MatchSettings settings_;
     Curve1D tone_;

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <limits>
+#include <random>
 
 namespace lumivert {
 namespace {
@@ -59,6 +60,15 @@ TEST(Oklab, NegativeInputsTakeRealCubeRoots)
     expectNear(back, {-0.1f, -0.1f, -0.1f}, 1e-5f);
 }
 
+TEST(Oklab, BlackAndNaNTakeTheirOwnRoots)
+{
+    EXPECT_EQ(ColorMath::linearToOklab({0, 0, 0}), (Lab{0, 0, 0}));
+    EXPECT_TRUE(std::isnan(ColorMath::linearToOklab({kNaN, 0.5f, 0.5f}).L));
+    // Roots of both signs taken together come back apart.
+    const RGB mixed{-0.4f, 0.02f, 0.9f};
+    expectNear(ColorMath::oklabToLinear(ColorMath::linearToOklab(mixed)), mixed, 1e-5f);
+}
+
 TEST(Oklab, InverseRoundTripsAcrossTheCube)
 {
     for (int r = 0; r <= 8; ++r)
@@ -94,6 +104,44 @@ TEST(GamutMapping, FarOutsideColourKeepsLightnessAndHue)
     const float scale = got.a / 0.4f;
     const RGB beyond = ColorMath::oklabToLinear({0.7f, 0.4f * (scale + 0.01f), 0.0f});
     EXPECT_FALSE(ColorMath::inGamut(beyond));
+}
+
+// The gamut mapping written the plain way: 14 sequential halvings of the chroma scale.
+RGB sequentiallyBisected(const Lab& lab)
+{
+    if (!(lab.L > 0.0f))
+        return {0, 0, 0};
+    if (lab.L >= 1.0f)
+        return {1, 1, 1};
+    RGB linear = ColorMath::oklabToLinear(lab);
+    if (!ColorMath::inGamut(linear)) {
+        float lo = 0.0f;
+        float hi = 1.0f;
+        for (int step = 0; step < 14; ++step) {
+            const float mid = (lo + hi) / 2.0f;
+            if (ColorMath::inGamut(ColorMath::oklabToLinear({lab.L, lab.a * mid, lab.b * mid})))
+                lo = mid;
+            else
+                hi = mid;
+        }
+        linear = ColorMath::oklabToLinear({lab.L, lab.a * lo, lab.b * lo});
+    }
+    return clamp01(ColorMath::encode(clamp01(linear)));
+}
+
+TEST(GamutMapping, EqualsThePlainBisectionBitForBit)
+{
+    std::mt19937 random(12);
+    std::uniform_real_distribution<float> lightness(0.001f, 0.999f);
+    std::uniform_real_distribution<float> chroma(-0.6f, 0.6f);
+    std::uniform_real_distribution<float> tiny(-1e-3f, 1e-3f);
+    for (int i = 0; i < 20000; ++i) {
+        // Mostly far outside, some just across the edge, where the verdicts are closest.
+        const Lab lab = i % 4 == 0 ? Lab{lightness(random), tiny(random), tiny(random)}
+                                   : Lab{lightness(random), chroma(random), chroma(random)};
+        ASSERT_EQ(ColorMath::oklabToSRGB(lab), sequentiallyBisected(lab))
+            << lab.L << " " << lab.a << " " << lab.b;
+    }
 }
 
 TEST(GamutMapping, ResultAlwaysInUnitCube)

@@ -8,6 +8,8 @@
 #include <cmath>
 #include <limits>
 #include <random>
+#include <span>
+#include <vector>
 
 namespace lumivert {
 namespace {
@@ -135,6 +137,37 @@ TEST(LUT3DBuild, ConcurrentBakingEqualsSerialBaking)
     EXPECT_EQ(LUT3D::buildConcurrently(17, roundTrip), LUT3D::build(17, roundTrip));
 }
 
+TEST(LUT3DBuild, RowBakingFillsEachRowAtItsLatticeInputsAndClamps)
+{
+    const std::vector<float> axis = LUT3D::latticeAxis(9);
+    ASSERT_EQ(axis.size(), 9u);
+    EXPECT_EQ(axis.front(), 0.0f);
+    EXPECT_EQ(axis[3], 3.0f / 8.0f);
+    EXPECT_EQ(axis.back(), 1.0f);
+    const auto pushed = [](const RGB& c) { return warmGrade(c) * 1.4f - RGB{0.1f, 0.1f, 0.1f}; };
+    const LUT3D rows =
+        LUT3D::buildRowsConcurrently(9, [&](std::int64_t g, std::int64_t b, std::span<RGB> out) {
+            for (std::size_t r = 0; r < out.size(); ++r)
+                out[r] = pushed({axis[r], axis[static_cast<std::size_t>(g)],
+                                 axis[static_cast<std::size_t>(b)]});
+        });
+    EXPECT_EQ(rows, LUT3D::build(9, pushed));
+}
+
+TEST(LUT3DBuild, AppliesDecodedRunsAsItAppliesEachColour)
+{
+    // The table has no decode step of its own: a run gives what apply() gives per colour.
+    const LUT3D lut = LUT3D::build(5, warmGrade);
+    const std::vector<RGB> colours = {{0.1f, 0.7f, 0.3f}, {1.0f, 0.0f, 0.55f}};
+    std::vector<RGB> linear(colours.size());
+    for (std::size_t i = 0; i < colours.size(); ++i)
+        linear[i] = ColorMath::decode(colours[i]);
+    std::vector<RGB> out(colours.size());
+    lut.applyDecoded(colours, linear, out);
+    for (std::size_t i = 0; i < colours.size(); ++i)
+        EXPECT_EQ(out[i], lut.apply(colours[i]));
+}
+
 TEST(LUT3DResample, SameSizeIsUnchangedAndIdentityStaysIdentity)
 {
     const LUT3D lut = LUT3D::build(9, warmGrade);
@@ -174,6 +207,10 @@ TEST(LUT3DDeathTest, BrokenInvariantsStop)
     EXPECT_DEATH(lut.index(3, 0, 0), "outside");
     EXPECT_DEATH(lut(0, -1, 0), "outside");
     EXPECT_DEATH(lut.resampled(1), "at least 2");
+    EXPECT_DEATH(LUT3D::latticeAxis(1), "at least 2");
+    const std::vector<RGB> two(2);
+    std::vector<RGB> one(1);
+    EXPECT_DEATH(lut.applyDecoded(two, two, one), "one length");
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include "color/LUT3D.hpp"
 #include "learners/ColorMatcher.hpp"
 #include "learners/GradePipeline.hpp"
+#include "learners/LookTransform.hpp"
 #include "learners/MatchTransform.hpp"
 
 #include <gtest/gtest.h>
@@ -47,6 +48,25 @@ std::shared_ptr<const ColorTransform> matchBase()
     const PixelBuffer reference = fixtures::spreadImage(250, 250, 0.3f, 0.95f, 0.06f, 2);
     return std::make_shared<const MatchTransform>(ColorMatcher::analyse(source, reference),
                                                   MatchSettings{1.2f, 0.9f});
+}
+
+// Every step of the look on: tone, muted chroma, a palette pull and a cast.
+std::shared_ptr<const ColorTransform> lookBase()
+{
+    LookAnalysis analysis;
+    analysis.blackLevel = 0.05f;
+    analysis.whiteLevel = 0.9f;
+    analysis.contrast = 1.1f;
+    analysis.saturation = 0.7f;
+    analysis.tints.fill({0.02f, -0.01f});
+    for (int i = 0; i < 4; ++i) {
+        const float hue = -2.5f + 1.4f * static_cast<float>(i);
+        analysis.palette.push_back({i,
+                                    {0.6f, 0.08f * std::cos(hue), 0.08f * std::sin(hue)},
+                                    0.4f - 0.1f * static_cast<float>(i),
+                                    hue});
+    }
+    return std::make_shared<const LookTransform>(analysis, LookSettings{1.0f, 1.0f, 1.0f, 1.0f});
 }
 
 void expectEqualToApplyAtEveryNode(const GradePipeline& pipeline, std::int64_t size)
@@ -133,6 +153,9 @@ TEST(GradePipelineBake, EqualsApplyAtEveryLatticeInput)
     const GradePipeline withMatch(matchBase(), 0.85f, FineTune{0.4f, -0.3f, 0.6f, 0.35f});
     expectEqualToApplyAtEveryNode(withMatch, 17);
     expectEqualToApplyAtEveryNode(withMatch, 33);
+    const GradePipeline withLook(lookBase(), 1.0f, FineTune{-0.3f, 0.2f, -0.4f, 0.5f});
+    expectEqualToApplyAtEveryNode(withLook, 2);
+    expectEqualToApplyAtEveryNode(withLook, 65);
     // A base that leaves the cube, extrapolated: the pipeline clamps, so baking adds nothing.
     expectEqualToApplyAtEveryNode(GradePipeline(function(pushy), 1.5f, FineTune{0, 0, -0.5f, 0}),
                                   9);

@@ -322,6 +322,24 @@ TEST(LookTransformOutput, BakesTheSameTableOnAnyThread)
     EXPECT_GT(serial.maxDeviationFromIdentity(), 0.1f);
 }
 
+TEST(LookTransformOutput, DecodedRunsEqualApplyBitForBit)
+{
+    const LookTransform look(heavyLook(), {1.2f, 0.8f, 1.0f, 1.3f});
+    std::mt19937 random(21);
+    std::uniform_real_distribution<float> wide(-0.3f, 1.3f);
+    std::vector<RGB> colours(257);
+    for (RGB& c : colours)
+        c = {wide(random), wide(random), wide(random)};
+    colours[0] = {0.0f, 0.5f, 1.0f};
+    std::vector<RGB> linear(colours.size());
+    for (std::size_t i = 0; i < colours.size(); ++i)
+        linear[i] = ColorMath::decode(colours[i]);
+    std::vector<RGB> out(colours.size());
+    look.applyDecoded(colours, linear, out);
+    for (std::size_t i = 0; i < colours.size(); ++i)
+        ASSERT_EQ(out[i], look.apply(colours[i])) << "colour " << i;
+}
+
 TEST(LookTransformOutput, CarriesTheReferencesCastOntoAnotherPhotosGreys)
 {
     const Chroma cast{-0.012f, -0.02f};

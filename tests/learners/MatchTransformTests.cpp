@@ -144,6 +144,22 @@ TEST(MatchTransformColour, OutputsStayInGamut)
     }
 }
 
+TEST(MatchTransformColour, DecodedRunsEqualApplyBitForBit)
+{
+    const PixelBuffer source = spreadImage(200, 150, 0.05f, 0.8f, 0.04f, 4);
+    const PixelBuffer reference = spreadImage(180, 180, 0.2f, 0.95f, 0.07f, 5);
+    const MatchTransform transform(ColorMatcher::analyse(source, reference), {1.1f, 1.4f});
+    std::vector<RGB> colours = seededColours(300, 6);
+    colours.push_back({-0.2f, 1.2f, 0.5f});
+    std::vector<RGB> linear(colours.size());
+    for (std::size_t i = 0; i < colours.size(); ++i)
+        linear[i] = ColorMath::decode(colours[i]);
+    std::vector<RGB> out(colours.size());
+    transform.applyDecoded(colours, linear, out);
+    for (std::size_t i = 0; i < colours.size(); ++i)
+        ASSERT_EQ(out[i], transform.apply(colours[i])) << "colour " << i;
+}
+
 TEST(MatchTransformColour, EmptyBandListStops)
 {
     MatchAnalysis analysis = handMadeAnalysis(0.5f);
