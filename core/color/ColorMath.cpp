@@ -305,4 +305,9 @@ float wrapAngle(float angle)
     return angle;
 }
 
+namespace ColorMathLanes {
+float chromaScaleFourLanes(const Lab& lab) { return bisectedChromaScale<4>(lab); }
+float chromaScaleEightLanes(const Lab& lab) { return bisectedChromaScale<8>(lab); }
+}  // namespace ColorMathLanes
+
 }  // namespace lumivert

@@ -28,6 +28,13 @@ RGB hsv(float hue, float saturation, float value);
 
 }  // namespace ColorMath
 
+// The chroma scale of the gamut bisection in both register widths, whichever one this
+// processor runs, so that tests cover the other one too.
+namespace ColorMathLanes {
+float chromaScaleFourLanes(const Lab& lab);
+float chromaScaleEightLanes(const Lab& lab);
+}  // namespace ColorMathLanes
+
 namespace ToneShapes {
 
 // Oklab lightness of 18 % grey, the cube root of 0.18.

@@ -144,6 +144,41 @@ TEST(GamutMapping, EqualsThePlainBisectionBitForBit)
     }
 }
 
+// The chroma scale 14 sequential halvings settle on.
+float sequentialChromaScale(const Lab& lab)
+{
+    float lo = 0.0f;
+    float hi = 1.0f;
+    for (int step = 0; step < 14; ++step) {
+        const float mid = (lo + hi) / 2.0f;
+        if (ColorMath::inGamut(ColorMath::oklabToLinear({lab.L, lab.a * mid, lab.b * mid})))
+            lo = mid;
+        else
+            hi = mid;
+    }
+    return lo;
+}
+
+TEST(GamutMapping, BothRegisterWidthsBisectAlike)
+{
+    std::mt19937 random(31);
+    std::uniform_real_distribution<float> lightness(0.001f, 0.999f);
+    std::uniform_real_distribution<float> chroma(-0.6f, 0.6f);
+    int outside = 0;
+    for (int i = 0; i < 20000; ++i) {
+        const Lab lab{lightness(random), chroma(random), chroma(random)};
+        if (ColorMath::inGamut(ColorMath::oklabToLinear(lab)))
+            continue;
+        ++outside;
+        const float expected = sequentialChromaScale(lab);
+        ASSERT_EQ(ColorMathLanes::chromaScaleFourLanes(lab), expected)
+            << lab.L << " " << lab.a << " " << lab.b;
+        ASSERT_EQ(ColorMathLanes::chromaScaleEightLanes(lab), expected)
+            << lab.L << " " << lab.a << " " << lab.b;
+    }
+    EXPECT_GT(outside, 10000);
+}
+
 TEST(GamutMapping, ResultAlwaysInUnitCube)
 {
     for (float L = 0.05f; L < 1.0f; L += 0.1f)
