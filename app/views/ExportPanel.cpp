@@ -55,22 +55,6 @@ QLabel* secondaryCaption(const QString& text)
     return label;
 }
 
-// A segmented look for the grid picker: joined segments, the chosen one in the accent colour.
-QString segmentStyle(std::size_t index, std::size_t count)
-{
-    const QString corners = index == 0 ? QStringLiteral("border-top-left-radius: 6px;"
-                                                        "border-bottom-left-radius: 6px;")
-                            : index + 1 == count
-                                ? QStringLiteral("border-top-right-radius: 6px;"
-                                                 "border-bottom-right-radius: 6px;")
-                                : QString();
-    return QStringLiteral("QToolButton { border: 1px solid %1; background: %2; padding: 3px 0; %3 }"
-                          "QToolButton:checked { background: %4; color: white; }")
-        .arg(Theme::secondary(0.35).name(QColor::HexArgb),
-             Theme::quaternaryFill().name(QColor::HexArgb), corners,
-             Theme::accent().name(QColor::HexArgb));
-}
-
 QHBoxLayout* labelledRow(const QString& label, QWidget* control, bool stretch)
 {
     auto* row = new QHBoxLayout;
@@ -161,7 +145,7 @@ QWidget* ExportPanel::makeGridPicker()
         button->setText(QString::number(gridSizes[i]));
         button->setCheckable(true);
         button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-        button->setStyleSheet(segmentStyle(i, gridSizes.size()));
+        button->setStyleSheet(Theme::segmentStyle(i, gridSizes.size()));
         button->setToolTip(QStringLiteral("%1 points per axis").arg(gridSizes[i]));
         grid_->addButton(button, static_cast<int>(gridSizes[i]));
         row->addWidget(button);

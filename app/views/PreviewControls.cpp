@@ -2,6 +2,7 @@
 
 #include "Presentation.hpp"
 #include "Symbols.hpp"
+#include "Theme.hpp"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -55,10 +56,17 @@ PreviewControls::PreviewControls(AppModel& model, QWidget* parent)
         button->setIcon(Symbols::icon(Presentation::compareStyleSymbol(style)));
         button->setToolTip(Presentation::compareStyleLabel(style));
         button->setAccessibleName(Presentation::compareStyleLabel(style));
+        button->setStyleSheet(
+            Theme::segmentStyle(static_cast<std::size_t>(style), CompareStyles::allCases().size()));
         styles_->addButton(button, static_cast<int>(style));
         styleRow->addWidget(button);
     }
     compareWithAfter_->setToolTip(compareWithAfterTip);
+    // The box sits on the preview backdrop, which is as dark as the palette's text field colour.
+    QPalette boxPalette = compareWithAfter_->palette();
+    boxPalette.setColor(QPalette::Base,
+                        Theme::isDark() ? QColor::fromRgbF(0.32, 0.32, 0.32) : QColor(Qt::white));
+    compareWithAfter_->setPalette(boxPalette);
 
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
@@ -128,6 +136,7 @@ void PreviewControls::rebuildSources()
         QToolButton* button = segment(sourcePicker_);
         button->setText(Presentation::previewSourceLabel(available[index], shownMode_));
         button->setToolButtonStyle(Qt::ToolButtonTextOnly);
+        button->setStyleSheet(Theme::segmentStyle(index, available.size()));
         sources_->addButton(button, static_cast<int>(index));
         sourceRow_->addWidget(button);
     }

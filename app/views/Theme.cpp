@@ -155,6 +155,21 @@ QFont font(TextStyle style, QFont::Weight weight)
     return font;
 }
 
+QString segmentStyle(std::size_t index, std::size_t count)
+{
+    const QString corners = index == 0 ? QStringLiteral("border-top-left-radius: 6px;"
+                                                        "border-bottom-left-radius: 6px;")
+                            : index + 1 == count
+                                ? QStringLiteral("border-top-right-radius: 6px;"
+                                                 "border-bottom-right-radius: 6px;")
+                                : QString();
+    return QStringLiteral("QToolButton { border: 1px solid %1; background: %2; padding: 3px 8px; "
+                          "%3 }"
+                          "QToolButton:checked { background: %4; color: white; }")
+        .arg(secondary(0.35).name(QColor::HexArgb), quaternaryFill().name(QColor::HexArgb), corners,
+             accent().name(QColor::HexArgb));
+}
+
 void paintDarkPanel(QWidget& widget, double radius, double opacity)
 {
     QPainter painter(&widget);

@@ -5,6 +5,8 @@
 #include <QFont>
 #include <QString>
 
+#include <cstddef>
+
 class QApplication;
 class QWidget;
 
@@ -28,6 +30,10 @@ QColor backdrop();
 QColor quaternaryFill();
 
 QFont font(TextStyle style, QFont::Weight weight = QFont::Normal);
+
+// A style sheet that joins checkable buttons into one segmented control, the chosen one in the
+// accent colour: segment `index` of `count`.
+QString segmentStyle(std::size_t index, std::size_t count);
 
 // Fills the whole widget with a black rounded panel of the given opacity (chips, toasts).
 void paintDarkPanel(QWidget& widget, double radius, double opacity);
