@@ -106,6 +106,21 @@ TEST(GamutMapping, FarOutsideColourKeepsLightnessAndHue)
     EXPECT_FALSE(ColorMath::inGamut(beyond));
 }
 
+// The chroma scale 14 sequential halvings settle on.
+float sequentialChromaScale(const Lab& lab)
+{
+    float lo = 0.0f;
+    float hi = 1.0f;
+    for (int step = 0; step < 14; ++step) {
+        const float mid = (lo + hi) / 2.0f;
+        if (ColorMath::inGamut(ColorMath::oklabToLinear({lab.L, lab.a * mid, lab.b * mid})))
+            lo = mid;
+        else
+            hi = mid;
+    }
+    return lo;
+}
+
 // The gamut mapping written the plain way: 14 sequential halvings of the chroma scale.
 RGB sequentiallyBisected(const Lab& lab)
 {
@@ -115,16 +130,8 @@ RGB sequentiallyBisected(const Lab& lab)
         return {1, 1, 1};
     RGB linear = ColorMath::oklabToLinear(lab);
     if (!ColorMath::inGamut(linear)) {
-        float lo = 0.0f;
-        float hi = 1.0f;
-        for (int step = 0; step < 14; ++step) {
-            const float mid = (lo + hi) / 2.0f;
-            if (ColorMath::inGamut(ColorMath::oklabToLinear({lab.L, lab.a * mid, lab.b * mid})))
-                lo = mid;
-            else
-                hi = mid;
-        }
-        linear = ColorMath::oklabToLinear({lab.L, lab.a * lo, lab.b * lo});
+        const float scale = sequentialChromaScale(lab);
+        linear = ColorMath::oklabToLinear({lab.L, lab.a * scale, lab.b * scale});
     }
     return clamp01(ColorMath::encode(clamp01(linear)));
 }
@@ -142,21 +149,6 @@ TEST(GamutMapping, EqualsThePlainBisectionBitForBit)
         ASSERT_EQ(ColorMath::oklabToSRGB(lab), sequentiallyBisected(lab))
             << lab.L << " " << lab.a << " " << lab.b;
     }
-}
-
-// The chroma scale 14 sequential halvings settle on.
-float sequentialChromaScale(const Lab& lab)
-{
-    float lo = 0.0f;
-    float hi = 1.0f;
-    for (int step = 0; step < 14; ++step) {
-        const float mid = (lo + hi) / 2.0f;
-        if (ColorMath::inGamut(ColorMath::oklabToLinear({lab.L, lab.a * mid, lab.b * mid})))
-            lo = mid;
-        else
-            hi = mid;
-    }
-    return lo;
 }
 
 TEST(GamutMapping, BothRegisterWidthsBisectAlike)
