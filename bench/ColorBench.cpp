@@ -3,6 +3,8 @@
 #include "color/LUT3D.hpp"
 #include "color/PixelBuffer.hpp"
 
+#include "PerColour.hpp"
+
 #include <benchmark/benchmark.h>
 
 #include <random>
@@ -10,19 +12,10 @@
 namespace {
 
 using namespace lumivert;
+using namespace lumivert::bench;
 
 constexpr std::int64_t kPhotoWidth = 1600;
 constexpr std::int64_t kPhotoHeight = 1067;
-
-std::vector<RGB> randomColours(std::size_t count, float low, float high)
-{
-    std::mt19937 random(42);
-    std::uniform_real_distribution<float> range(low, high);
-    std::vector<RGB> colours(count);
-    for (RGB& c : colours)
-        c = {range(random), range(random), range(random)};
-    return colours;
-}
 
 PixelBuffer randomPhoto()
 {
@@ -37,12 +30,9 @@ RGB roundTrip(const RGB& c) { return ColorMath::oklabToSRGB(ColorMath::srgbToOkl
 void BM_OklabRoundTrip(benchmark::State& state)
 {
     const bool outside = state.range(0) != 0;
-    const std::vector<RGB> colours =
-        outside ? randomColours(4096, -0.6f, 1.6f) : randomColours(4096, 0.0f, 1.0f);
-    std::size_t i = 0;
-    for (auto _ : state)
-        benchmark::DoNotOptimize(roundTrip(colours[i++ & 4095]));
-    state.SetItemsProcessed(state.iterations());
+    const std::vector<RGB> colours = outside ? randomColours(kColourSetSize, -0.6f, 1.6f)
+                                             : randomColours(kColourSetSize, 0.0f, 1.0f);
+    timePerColour(state, colours, roundTrip);
     state.SetLabel(outside ? "far out of gamut" : "in gamut");
 }
 BENCHMARK(BM_OklabRoundTrip)->Arg(0)->Arg(1);

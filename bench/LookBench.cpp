@@ -5,6 +5,8 @@
 #include "learners/LookExtractor.hpp"
 #include "learners/LookTransform.hpp"
 
+#include "PerColour.hpp"
+
 #include <benchmark/benchmark.h>
 
 #include <array>
@@ -15,6 +17,7 @@
 namespace {
 
 using namespace lumivert;
+using namespace lumivert::bench;
 
 constexpr std::int64_t kPhotoWidth = 1600;
 constexpr std::int64_t kPhotoHeight = 1067;
@@ -77,15 +80,8 @@ BENCHMARK(BM_LookAnalyse)->Unit(benchmark::kMillisecond)->UseRealTime();
 void BM_LookApply(benchmark::State& state)
 {
     const LookTransform look = fullLook();
-    std::mt19937 random(5);
-    std::uniform_real_distribution<float> unit(0.0f, 1.0f);
-    std::vector<RGB> colours(4096);
-    for (RGB& c : colours)
-        c = {unit(random), unit(random), unit(random)};
-    std::size_t i = 0;
-    for (auto _ : state)
-        benchmark::DoNotOptimize(look.apply(colours[i++ & 4095]));
-    state.SetItemsProcessed(state.iterations());
+    timePerColour(state, randomColours(kColourSetSize, 0.0f, 1.0f, 5),
+                  [&look](const RGB& c) { return look.apply(c); });
 }
 BENCHMARK(BM_LookApply);
 

@@ -5,6 +5,8 @@
 #include "learners/GradePipeline.hpp"
 #include "learners/MatchTransform.hpp"
 
+#include "PerColour.hpp"
+
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -14,6 +16,7 @@
 namespace {
 
 using namespace lumivert;
+using namespace lumivert::bench;
 
 constexpr std::int64_t kPhotoWidth = 1600;
 constexpr std::int64_t kPhotoHeight = 1067;
@@ -84,30 +87,16 @@ void BM_MatchTransformApply(benchmark::State& state)
 {
     const MatchTransform match(ColorMatcher::analyse(sourcePhoto(), referencePhoto()),
                                MatchSettings{1.0f, 1.0f});
-    std::mt19937 random(3);
-    std::uniform_real_distribution<float> unit(0.0f, 1.0f);
-    std::vector<RGB> colours(4096);
-    for (RGB& c : colours)
-        c = {unit(random), unit(random), unit(random)};
-    std::size_t i = 0;
-    for (auto _ : state)
-        benchmark::DoNotOptimize(match.apply(colours[i++ & 4095]));
-    state.SetItemsProcessed(state.iterations());
+    timePerColour(state, randomColours(kColourSetSize, 0.0f, 1.0f, 3),
+                  [&match](const RGB& c) { return match.apply(c); });
 }
 BENCHMARK(BM_MatchTransformApply);
 
 void BM_FineTuneApply(benchmark::State& state)
 {
     const FineTune::Prepared tune(kBusyFineTune);
-    std::mt19937 random(5);
-    std::uniform_real_distribution<float> unit(0.0f, 1.0f);
-    std::vector<RGB> colours(4096);
-    for (RGB& c : colours)
-        c = {unit(random), unit(random), unit(random)};
-    std::size_t i = 0;
-    for (auto _ : state)
-        benchmark::DoNotOptimize(tune.apply(colours[i++ & 4095]));
-    state.SetItemsProcessed(state.iterations());
+    timePerColour(state, randomColours(kColourSetSize, 0.0f, 1.0f, 5),
+                  [&tune](const RGB& c) { return tune.apply(c); });
 }
 BENCHMARK(BM_FineTuneApply);
 
