@@ -1,5 +1,7 @@
 #include "lut/FileIO.hpp"
 
+#include "support/FolderTest.hpp"
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -13,24 +15,8 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::string_literals;
 
-// A fresh empty folder per test, removed afterwards.
-class FileIOTest : public testing::Test {
+class FileIOTest : public fixtures::FolderTest {
 protected:
-    void SetUp() override
-    {
-        const auto* info = testing::UnitTest::GetInstance()->current_test_info();
-        folder_ = fs::temp_directory_path() / ("lumivert-fileio-" + std::string(info->name()) +
-                                               "-" + std::to_string(::getpid()));
-        fs::remove_all(folder_);
-        fs::create_directories(folder_);
-    }
-    void TearDown() override { fs::remove_all(folder_); }
-
-    static std::string contents(const fs::path& path)
-    {
-        std::ifstream in(path, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
     static void put(const fs::path& path, const std::string& bytes)
     {
         std::ofstream(path, std::ios::binary) << bytes;
@@ -43,8 +29,6 @@ protected:
         std::sort(found.begin(), found.end());
         return found;
     }
-
-    fs::path folder_;
 };
 
 using FileIODeathTest = FileIOTest;

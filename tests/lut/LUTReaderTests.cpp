@@ -5,6 +5,8 @@
 #include "lut/LUTReader.hpp"
 #include "lut/LUTWriter.hpp"
 
+#include "support/FolderTest.hpp"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -351,26 +353,13 @@ TEST(LUTReaderThreeDL, Failures)
     EXPECT_EQ(threeDLReason(huge + "\n0 0 0\n"), "wrong entry count");
 }
 
-class LUTReaderFileTest : public testing::Test {
+class LUTReaderFileTest : public fixtures::FolderTest {
 protected:
-    void SetUp() override
-    {
-        folder_ = fs::temp_directory_path() /
-                  ("lumivert-reader-" +
-                   std::string(testing::UnitTest::GetInstance()->current_test_info()->name()) +
-                   "-" + std::to_string(::getpid()));
-        fs::remove_all(folder_);
-        fs::create_directories(folder_);
-    }
-    void TearDown() override { fs::remove_all(folder_); }
-
     fs::path put(const std::string& name, const std::string& bytes) const
     {
         std::ofstream(folder_ / name, std::ios::binary) << bytes;
         return folder_ / name;
     }
-
-    fs::path folder_;
 };
 
 TEST_F(LUTReaderFileTest, DispatchesOnTheLowerCasedExtension)

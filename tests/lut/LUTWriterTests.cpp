@@ -3,6 +3,8 @@
 #include "lut/HaldCLUT.hpp"
 #include "lut/LUTWriter.hpp"
 
+#include "support/FolderTest.hpp"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -163,27 +165,7 @@ TEST(LUTWriterThreeDL, EntriesRunBlueFastest)
     EXPECT_EQ(lines[2 + 26], "4095 0 4095");  // (2, 2, 2)
 }
 
-class LUTWriterFileTest : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        folder_ = fs::temp_directory_path() /
-                  ("lumivert-writer-" +
-                   std::string(testing::UnitTest::GetInstance()->current_test_info()->name()) +
-                   "-" + std::to_string(::getpid()));
-        fs::remove_all(folder_);
-        fs::create_directories(folder_);
-    }
-    void TearDown() override { fs::remove_all(folder_); }
-
-    static std::string contents(const fs::path& path)
-    {
-        std::ifstream in(path, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
-
-    fs::path folder_;
-};
+class LUTWriterFileTest : public fixtures::FolderTest {};
 
 TEST_F(LUTWriterFileTest, TextFormatsWriteTheirTextAndReplaceOldFiles)
 {
