@@ -1,5 +1,5 @@
 #include "AppModel.hpp"
-#include "StatusLine.hpp"
+#include "learners/StatusLine.hpp"
 
 #include "imaging/TestChart.hpp"
 #include "learners/LookTransform.hpp"
@@ -425,22 +425,21 @@ std::optional<QString> AppModel::statusLine() const
     switch (mode_) {
     case Mode::look:
         if (lookAnalysis_)
-            return StatusLine::look(*lookAnalysis_);
+            return QString::fromStdString(StatusLine::look(*lookAnalysis_));
         break;
     case Mode::match:
         if (matchAnalysis_ && images_.contains(Slot::matchSource) &&
             images_.contains(Slot::matchReference))
-            return StatusLine::match(
-                QString::fromStdString(images_.at(Slot::matchSource).name()),
-                QString::fromStdString(images_.at(Slot::matchReference).name()));
+            return QString::fromStdString(StatusLine::match(
+                images_.at(Slot::matchSource).name(), images_.at(Slot::matchReference).name()));
         break;
     case Mode::edit:
         if (editFit_)
-            return StatusLine::edit(editFit_->rmsError);
+            return QString::fromStdString(StatusLine::edit(editFit_->rmsError));
         break;
     case Mode::hald:
         if (haldLUT_)
-            return StatusLine::hald(haldLUT_->size());
+            return QString::fromStdString(StatusLine::hald(haldLUT_->size()));
         break;
     }
     return std::nullopt;

@@ -1,6 +1,6 @@
 #include "cli/AnalysisJson.hpp"
 
-#include "cli/StatusLine.hpp"
+#include "learners/StatusLine.hpp"
 
 #include <array>
 #include <charconv>

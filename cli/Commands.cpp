@@ -4,7 +4,7 @@
 #include "cli/BatchApply.hpp"
 #include "cli/CommandFailure.hpp"
 #include "cli/OutputPlan.hpp"
-#include "cli/StatusLine.hpp"
+#include "learners/StatusLine.hpp"
 #include "color/ColorTransform.hpp"
 #include "imaging/ImageLoader.hpp"
 #include "imaging/TestChart.hpp"

@@ -1,4 +1,4 @@
-#include "cli/StatusLine.hpp"
+#include "learners/StatusLine.hpp"
 
 #include <gtest/gtest.h>
 
@@ -23,6 +23,31 @@ TEST(StatusLineLook, NamesEachDeviationInOrder)
               "Look: blacks lifted, soft highlights, less contrast, monochrome, colour cast");
 }
 
+TEST(StatusLineLook, NeutralAnalysisIsANearNeutralLook)
+{
+    EXPECT_EQ(StatusLine::look(LookAnalysis::neutral()), "A near-neutral look");
+}
+
+TEST(StatusLineLook, EachPhraseAlone)
+{
+    LookAnalysis analysis;
+    analysis.contrast = 0.95f;
+    EXPECT_EQ(StatusLine::look(analysis), "Look: less contrast");
+    analysis.contrast = 1.0f;
+    analysis.saturation = 1.2f;  // only reachable from analyses made by hand
+    EXPECT_EQ(StatusLine::look(analysis), "Look: rich colour");
+    analysis.saturation = 1.0f;
+    analysis.tints[0] = {0.006f, 0.006f};  // 0.0085 long
+    EXPECT_EQ(StatusLine::look(analysis), "Look: colour cast");
+    analysis.tints[0] = {0.01f, 0.0f};
+    analysis.blackLevel = 0.1f;
+    analysis.whiteLevel = 0.9f;
+    analysis.contrast = 1.1f;
+    analysis.saturation = 0.2f;
+    EXPECT_EQ(StatusLine::look(analysis),
+              "Look: blacks lifted, soft highlights, more contrast, monochrome, colour cast");
+}
+
 TEST(StatusLineLook, ThresholdsAreExclusive)
 {
     LookAnalysis analysis;
@@ -30,6 +55,7 @@ TEST(StatusLineLook, ThresholdsAreExclusive)
     analysis.whiteLevel = 0.97f;
     analysis.saturation = 0.85f;
     analysis.tints[0] = {0.008f, 0};
+    analysis.contrast = 1.04f;
     EXPECT_EQ(StatusLine::look(analysis), "A near-neutral look");
     analysis.contrast = 1.05f;
     EXPECT_EQ(StatusLine::look(analysis), "Look: more contrast");
@@ -43,6 +69,11 @@ TEST(StatusLineEdit, VerdictBoundariesBelongToTheWorseVerdict)
     EXPECT_EQ(StatusLine::editVerdict(6.0f),
               "poor: local edits or a different crop cannot be captured by a LUT");
     EXPECT_EQ(StatusLine::edit(1.25f), "Fit error 1.2 levels (excellent)");
+    EXPECT_EQ(StatusLine::edit(1.49f), "Fit error 1.5 levels (excellent)");
+    EXPECT_EQ(StatusLine::edit(1.5f), "Fit error 1.5 levels (good)");
+    EXPECT_EQ(StatusLine::edit(3.0f), "Fit error 3.0 levels (fair)");
+    EXPECT_EQ(StatusLine::edit(6.0f), "Fit error 6.0 levels (poor: local edits or a different "
+                                      "crop cannot be captured by a LUT)");
 }
 
 TEST(StatusLineOthers, MatchAndHaldTexts)

@@ -1,7 +1,7 @@
 #pragma once
 
-// The one-line summaries the app shows in its status chip, word for word, so that scripts and
-// the app describe a result the same way.
+// The one-line summaries of each mode's result: the app's status chip and the command line
+// both use these, so that scripts and the app describe a result the same way.
 
 #include "learners/LookAnalysis.hpp"
 
@@ -11,7 +11,8 @@
 
 namespace lumivert::StatusLine {
 
-// "A near-neutral look", or "Look: " and the phrases that apply (blacks lifted, …).
+// "A near-neutral look", or "Look: " and the phrases for lifted blacks, soft highlights,
+// contrast, colourfulness and a colour cast, in that order.
 std::string look(const LookAnalysis& analysis);
 // Matching “source” to “reference”.
 std::string match(std::string_view sourceName, std::string_view referenceName);

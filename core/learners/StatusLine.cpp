@@ -1,4 +1,4 @@
-#include "cli/StatusLine.hpp"
+#include "learners/StatusLine.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -14,6 +14,8 @@ constexpr float kSoftWhite = 0.97f;
 constexpr float kContrastChange = 0.04f;
 constexpr float kMutedBelow = 0.85f;
 constexpr float kMonochromeBelow = 0.25f;
+// The analysis bounds colourfulness to 1, so this phrase shows only for analyses made otherwise.
+constexpr float kRichAbove = 1.15f;
 constexpr float kCastAbove = 0.008f;
 
 constexpr float kExcellentBelow = 1.5f;
@@ -48,6 +50,8 @@ std::string look(const LookAnalysis& analysis)
     if (analysis.saturation < kMutedBelow)
         phrases.emplace_back(analysis.saturation < kMonochromeBelow ? "monochrome"
                                                                     : "muted colour");
+    else if (analysis.saturation > kRichAbove)
+        phrases.emplace_back("rich colour");
     float strongestCast = 0;
     for (const Chroma& tint : analysis.tints)
         strongestCast = std::max(strongestCast, std::hypot(tint.a, tint.b));
