@@ -68,8 +68,8 @@ void SingleInstance::accept()
             const QStringList paths = decode(*buffer);
             Q_EMIT filesReceived(paths);
         });
-        if (socket->state() != QLocalSocket::ConnectedState) {
-            // Already gone: everything it sent is waiting to be read.
+        if (socket->state() == QLocalSocket::UnconnectedState) {
+            // Already gone, so no disconnected signal will come: everything it sent is waiting.
             buffer->append(socket->readAll());
             socket->deleteLater();
             Q_EMIT filesReceived(decode(*buffer));
