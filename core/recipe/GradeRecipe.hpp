@@ -1,0 +1,195 @@
+#pragma once
+
+// What the window and the command line both mean by a grade: the defaults and ranges of every
+// adjustment, the four ways of making a LUT (their inputs, the analysis each runs, how that
+// analysis becomes the pipeline's base transform, the name and summary of the result) and the
+// titles of the errors each workflow shows. Both faces read this; neither repeats a number.
+
+#include "color/LUT3D.hpp"
+#include "imaging/LoadedImage.hpp"
+#include "learners/EditLearner.hpp"
+#include "learners/FineTune.hpp"
+#include "learners/GradePipeline.hpp"
+#include "learners/LookAnalysis.hpp"
+#include "learners/MatchAnalysis.hpp"
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <variant>
+
+namespace lumivert::GradeRecipe {
+
+// ---- Sizes -------------------------------------------------------------------------------------
+
+// Photos are analysed at most this many pixels on the long side.
+inline constexpr std::int64_t analysisPixelSize = 1600;
+// A graded HALD's thumbnail only shows which image it was; its table is read at full size.
+inline constexpr std::int64_t haldThumbnailSize = 600;
+inline constexpr std::int64_t editLatticeSize = 33;
+inline constexpr std::int64_t previewLatticeSize = 33;
+inline constexpr std::array<std::int64_t, 3> exportSizes{17, 33, 65};
+inline constexpr std::int64_t defaultExportSize = 33;
+inline constexpr std::int64_t chartWidth = 1200;
+inline constexpr std::int64_t chartHeight = 800;
+// The name of an export whose LUT has no name.
+inline constexpr std::string_view defaultLUTName = "Lumivert Look";
+
+bool isExportSize(std::int64_t size);
+
+// ---- Ranges ------------------------------------------------------------------------------------
+
+// The span a control offers; values outside it are refused where a user types them.
+struct Range {
+    double lower;
+    double upper;
+    double defaultValue;
+
+    bool contains(double value) const { return value >= lower && value <= upper; }
+    // "0…1.5"
+    std::string text() const;
+};
+
+inline constexpr Range intensityRange{0, 1.5, 1};
+// Each look and match strength; its default is the settings record's own.
+inline constexpr Range strengthRange{0, 1.5, 1};
+inline constexpr Range fineTuneRange{-1, 1, 0};
+// The smoothing slider runs logarithmically between its ends.
+inline constexpr Range smoothingRange{0.001, 0.5, 0.02};
+
+// One strength of a mode's settings: its control's title and help, and its field.
+template <typename Settings> struct Strength {
+    std::string_view key;  // the field's name, as summaries and scripts spell it
+    std::string_view title;
+    std::string_view help;
+    float Settings::*field;
+
+    float defaultValue() const { return Settings{}.*field; }
+};
+
+const std::array<Strength<LookSettings>, 4>& lookStrengths();
+const std::array<Strength<MatchSettings>, 2>& matchStrengths();
+const std::array<Strength<FineTune>, 4>& fineTuneControls();
+
+// ---- Workflow titles ---------------------------------------------------------------------------
+
+inline constexpr std::string_view openFailedTitle = "Couldn\u2019t open the image";
+inline constexpr std::string_view analyseFailedTitle = "Couldn\u2019t analyse the images";
+inline constexpr std::string_view saveLUTFailedTitle = "Couldn\u2019t save the LUT";
+inline constexpr std::string_view saveHaldFailedTitle = "Couldn\u2019t save the HALD image";
+inline constexpr std::string_view saveImageFailedTitle = "Couldn\u2019t save the image";
+inline constexpr std::string_view readLUTFailedTitle = "Couldn\u2019t read the LUT";
+
+// ---- Inputs ------------------------------------------------------------------------------------
+
+// The places that hold one image each; every mode reads some of them, the preview photo none.
+enum class Slot : std::uint8_t {
+    lookReference,
+    matchSource,
+    matchReference,
+    editBefore,
+    editAfter,
+    hald,
+    preview
+};
+
+struct SlotRecipe {
+    Slot slot;
+    std::string_view id;  // "lookReference": stored and scripted
+    std::string_view title;
+    std::string_view hint;
+    bool holdsTable;  // its file is LUT data, read at full size besides the thumbnail
+};
+
+const std::array<SlotRecipe, 7>& slots();
+const SlotRecipe& recipe(Slot slot);
+
+// A graded HALD's table; every other mode analyses its images after they are loaded.
+struct Input {
+    LoadedImage image;
+    std::optional<LUT3D> table;
+};
+
+// The file as the slot needs it. Throws the loader's and the HALD reader's errors.
+Input load(Slot slot, const std::filesystem::path& file);
+
+// ---- Modes -------------------------------------------------------------------------------------
+
+enum class Mode : std::uint8_t { look, match, edit, hald };
+
+// Every adjustment that shapes a grade.
+struct Settings {
+    LookSettings look;
+    MatchSettings match;
+    float smoothing = static_cast<float>(smoothingRange.defaultValue);
+    float intensity = static_cast<float>(intensityRange.defaultValue);
+    FineTune fineTune;
+
+    friend bool operator==(const Settings&, const Settings&) = default;
+};
+
+// The edit learner's system is kept with its fit, so a new smoothing re-solves without the images.
+struct EditAnalysis {
+    EditSystem system;
+    EditFit fit;
+};
+
+// What one mode's analysis yields.
+using Analysis = std::variant<LookAnalysis, MatchAnalysis, EditAnalysis, LUT3D>;
+
+// Each mode's latest result; a mode without one grades nothing.
+struct Results {
+    std::optional<LookAnalysis> look;
+    std::optional<MatchAnalysis> match;
+    std::optional<EditSystem> editSystem;
+    std::optional<EditFit> edit;
+    std::optional<LUT3D> hald;
+
+    bool has(Mode mode) const;
+    void clear(Mode mode);
+    void store(Analysis analysis);
+};
+
+// The names of the loaded images, by slot.
+using SlotNames = std::map<Slot, std::string>;
+
+struct ModeRecipe {
+    Mode mode;
+    std::string_view id;  // "look": stored and scripted
+    std::string_view title;
+    std::span<const Slot> slots;  // the key input first
+    Slot nameSlot;                // its image names the LUT…
+    std::string_view nameSuffix;  // …followed by this
+    std::string_view unnamed;     // the name of an image that has none
+    bool previewsInput;           // the preview starts on the mode's own input
+    bool hasInputPreview;         // its key input can be previewed through the grade
+    bool analysedOnLoad;          // the loaded input is the result (no analysis step)
+
+    bool uses(Slot slot) const;
+};
+
+const std::array<ModeRecipe, 4>& modes();
+const ModeRecipe& recipe(Mode mode);
+std::optional<Mode> modeNamed(std::string_view id);
+// The mode that reads the slot, if any.
+std::optional<Mode> modeOf(Slot slot);
+
+// The images of every slot of the mode, in slot order (else stops). Throws the learners'
+// user-data errors (before and after of different shapes).
+Analysis analyse(Mode mode, std::span<const Input> inputs, const Settings& settings);
+// A prepared edit fitted again at another smoothing.
+EditFit refit(const EditSystem& system, float smoothing);
+
+// The mode's base transform (the identity without a result), scaled and fine-tuned.
+GradePipeline pipeline(Mode mode, const Results& results, const Settings& settings);
+// The LUT's name from the naming slot's image, or nothing while it is empty.
+std::optional<std::string> suggestedName(Mode mode, const SlotNames& names);
+// The one-line summary of the mode's result, or nothing without one.
+std::optional<std::string> statusLine(Mode mode, const Results& results, const SlotNames& names);
+
+}  // namespace lumivert::GradeRecipe

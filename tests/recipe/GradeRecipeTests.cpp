@@ -1,0 +1,172 @@
+#include "recipe/GradeRecipe.hpp"
+
+#include "imaging/ImageLoader.hpp"
+#include "lut/HaldCLUT.hpp"
+#include "support/EditPhotos.hpp"
+#include "support/FolderTest.hpp"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <vector>
+
+namespace lumivert {
+namespace {
+
+using namespace GradeRecipe;
+using std::filesystem::path;
+
+const path samples = LUMIVERT_SAMPLES_DIR;
+
+std::vector<Input> inputsOf(Mode mode, const std::vector<path>& files)
+{
+    std::vector<Input> inputs;
+    for (std::size_t i = 0; i < files.size(); ++i)
+        inputs.push_back(load(recipe(mode).slots[i], files[i]));
+    return inputs;
+}
+
+TEST(GradeRecipeTable, EverySlotButThePreviewBelongsToExactlyOneMode)
+{
+    std::set<Slot> seen;
+    for (const ModeRecipe& row : modes()) {
+        EXPECT_EQ(&recipe(row.mode), &row);
+        EXPECT_EQ(modeNamed(row.id), row.mode);
+        EXPECT_TRUE(row.uses(row.nameSlot)) << row.id;
+        for (Slot slot : row.slots) {
+            EXPECT_TRUE(seen.insert(slot).second) << recipe(slot).id;
+            EXPECT_EQ(modeOf(slot), row.mode);
+        }
+    }
+    EXPECT_EQ(seen.size(), slots().size() - 1);
+    EXPECT_FALSE(modeOf(Slot::preview));
+    EXPECT_FALSE(modeNamed("Look"));
+    for (const SlotRecipe& row : slots())
+        EXPECT_EQ(&recipe(row.slot), &row);
+}
+
+TEST(GradeRecipeTable, DefaultsLieInTheirRanges)
+{
+    for (const Range& range : {intensityRange, strengthRange, fineTuneRange, smoothingRange}) {
+        EXPECT_LT(range.lower, range.upper);
+        EXPECT_TRUE(range.contains(range.defaultValue));
+    }
+    for (const auto& strength : lookStrengths())
+        EXPECT_TRUE(strengthRange.contains(strength.defaultValue())) << strength.key;
+    for (const auto& strength : matchStrengths())
+        EXPECT_TRUE(strengthRange.contains(strength.defaultValue())) << strength.key;
+    EXPECT_TRUE(isExportSize(defaultExportSize));
+    EXPECT_FALSE(isExportSize(32));
+    EXPECT_EQ(intensityRange.text(), "0\u20261.5");
+    EXPECT_EQ(fineTuneRange.text(), "-1\u20261");
+}
+
+TEST(GradeRecipeNames, FollowTheNamingSlotOnly)
+{
+    EXPECT_EQ(suggestedName(Mode::look, {{Slot::lookReference, "sunset"}}), "sunset Look");
+    EXPECT_EQ(suggestedName(Mode::match, {{Slot::matchSource, "mine"}}), std::nullopt);
+    EXPECT_EQ(suggestedName(Mode::match, {{Slot::matchReference, "film"}}), "film Match");
+    EXPECT_EQ(suggestedName(Mode::edit, {{Slot::editBefore, "a"}, {Slot::editAfter, "b"}}),
+              "b Edit");
+    EXPECT_EQ(suggestedName(Mode::hald, {{Slot::hald, "graded"}}), "graded");
+    EXPECT_EQ(suggestedName(Mode::hald, {{Slot::hald, ""}}), "HALD");
+    EXPECT_EQ(suggestedName(Mode::look, {{Slot::lookReference, ""}}), "Photo Look");
+}
+
+TEST(GradeRecipePipeline, WithoutAResultEveryModeIsTheIdentityUntilFineTuned)
+{
+    const Results none;
+    Settings settings;
+    for (const ModeRecipe& row : modes()) {
+        EXPECT_FALSE(none.has(row.mode));
+        EXPECT_FALSE(statusLine(row.mode, none, {}));
+        EXPECT_EQ(pipeline(row.mode, none, settings).makeLUT(5).maxDeviationFromIdentity(), 0.0f);
+    }
+    settings.fineTune.temperature = 0.5f;
+    EXPECT_GT(pipeline(Mode::look, none, settings).makeLUT(5).maxDeviationFromIdentity(), 0.01f);
+}
+
+// Each mode's result drives only its own pipeline, and only its own settings change it.
+TEST(GradeRecipePipeline, EachModeReadsItsOwnResultAndSettings)
+{
+    Results results;
+    const Settings defaults;
+    results.store(analyse(Mode::look, inputsOf(Mode::look, {samples / "coffee.png"}), defaults));
+    results.store(analyse(Mode::match,
+                          inputsOf(Mode::match, {samples / "chelsea.png", samples / "coffee.png"}),
+                          defaults));
+    ASSERT_TRUE(results.has(Mode::look));
+    ASSERT_TRUE(results.has(Mode::match));
+    EXPECT_FALSE(results.has(Mode::edit));
+
+    const LUT3D look = pipeline(Mode::look, results, defaults).makeLUT(9);
+    const LUT3D match = pipeline(Mode::match, results, defaults).makeLUT(9);
+    EXPECT_GT(look.maxDeviationFromIdentity(), 0.02f);
+    EXPECT_GT(match.maxDeviationFromIdentity(), 0.02f);
+    EXPECT_NE(look, match);
+
+    Settings weakerLook = defaults;
+    weakerLook.look.tone = 0.1f;
+    EXPECT_NE(pipeline(Mode::look, results, weakerLook).makeLUT(9), look);
+    EXPECT_EQ(pipeline(Mode::match, results, weakerLook).makeLUT(9), match);
+
+    Settings halfIntensity = defaults;
+    halfIntensity.intensity = 0;
+    EXPECT_EQ(pipeline(Mode::match, results, halfIntensity).makeLUT(9).maxDeviationFromIdentity(),
+              0.0f);
+
+    results.clear(Mode::look);
+    EXPECT_FALSE(results.has(Mode::look));
+    EXPECT_EQ(pipeline(Mode::match, results, defaults).makeLUT(9), match);
+    EXPECT_EQ(statusLine(Mode::match, results,
+                         {{Slot::matchSource, "chelsea"}, {Slot::matchReference, "coffee"}}),
+              "Matching \u201Cchelsea\u201D to \u201Ccoffee\u201D");
+    EXPECT_FALSE(statusLine(Mode::match, results, {{Slot::matchSource, "chelsea"}}));
+}
+
+class GradeRecipeFiles : public fixtures::FolderTest {};
+
+TEST_F(GradeRecipeFiles, EditKeepsItsSystemSoARefitMatchesAFreshAnalysis)
+{
+    const path before = folder_ / "before.png";
+    const path after = folder_ / "after.png";
+    ImageLoader::writePNG(fixtures::photo(240, 160), before, false);
+    const PixelBuffer photo = fixtures::photo(240, 160);
+    const LUT3D grade = LUT3D::build(17, fixtures::warmGrade);
+    ImageLoader::writePNG(fixtures::edited(photo, grade), after, false);
+    const std::vector<Input> inputs = inputsOf(Mode::edit, {before, after});
+
+    Settings settings;
+    Results results;
+    results.store(analyse(Mode::edit, inputs, settings));
+    ASSERT_TRUE(results.editSystem);
+    ASSERT_TRUE(results.edit);
+    EXPECT_EQ(results.edit->lut.size(), editLatticeSize);
+
+    settings.smoothing = 0.2f;
+    const EditFit refitted = refit(*results.editSystem, settings.smoothing);
+    const auto fresh = std::get<EditAnalysis>(analyse(Mode::edit, inputs, settings));
+    EXPECT_EQ(refitted.lut, fresh.fit.lut);
+    EXPECT_EQ(refitted.rmsError, fresh.fit.rmsError);
+    EXPECT_EQ(statusLine(Mode::edit, results, {}).value().rfind("Fit error ", 0), 0u);
+}
+
+TEST_F(GradeRecipeFiles, AHaldSlotCarriesItsFullSizeTableAndASmallThumbnail)
+{
+    const path hald = folder_ / "graded.png";
+    ImageLoader::writePNG(HaldCLUT::identity(8), hald, true);
+    const Input input = load(Slot::hald, hald);
+    ASSERT_TRUE(input.table);
+    EXPECT_EQ(input.table->size(), 64);
+    EXPECT_LE(std::max(input.image.pixels().width(), input.image.pixels().height()),
+              haldThumbnailSize);
+    EXPECT_FALSE(load(Slot::preview, hald).table);
+
+    Results results;
+    results.store(analyse(Mode::hald, std::vector<Input>{input}, Settings{}));
+    EXPECT_EQ(results.hald, input.table);
+    EXPECT_EQ(statusLine(Mode::hald, results, {}), "HALD level 8 \u00B7 64-point cube");
+}
+
+}  // namespace
+}  // namespace lumivert
