@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string_view>
@@ -27,6 +28,11 @@ public:
     std::string_view rawValue() const;
     std::string_view id() const { return rawValue(); }
     std::string_view fileExtension() const { return rawValue(); }
+    // The format a file's extension names (".cube", ".3dl", ".png", in any case), or nothing.
+    static std::optional<LUTFormat> fromPath(const std::filesystem::path& path);
+
+    // The file panels' filter, such as "Cube LUT (*.cube)".
+    std::string_view panelFilter() const;
     // Short label for the export panel, such as ".cube" or "HALD .png".
     std::string_view title() const;
     // Help text naming the applications that read the format.
