@@ -1,5 +1,7 @@
 #include "AppTypes.hpp"
 
+#include <tuple>
+
 namespace lumivert {
 
 namespace {
@@ -32,27 +34,41 @@ template <typename Enum, std::size_t N> struct CaseTable {
     }
 };
 
-const CaseTable<Slot, 7> slotTable{{{{Slot::lookReference, "lookReference"},
-                                     {Slot::matchSource, "matchSource"},
-                                     {Slot::matchReference, "matchReference"},
-                                     {Slot::editBefore, "editBefore"},
-                                     {Slot::editAfter, "editAfter"},
-                                     {Slot::hald, "hald"},
-                                     {Slot::preview, "preview"}}}};
+static_assert(recipeSlot(Slot::lookReference) == GradeRecipe::Slot::lookReference &&
+              recipeSlot(Slot::matchSource) == GradeRecipe::Slot::matchSource &&
+              recipeSlot(Slot::matchReference) == GradeRecipe::Slot::matchReference &&
+              recipeSlot(Slot::editBefore) == GradeRecipe::Slot::editBefore &&
+              recipeSlot(Slot::editAfter) == GradeRecipe::Slot::editAfter &&
+              recipeSlot(Slot::hald) == GradeRecipe::Slot::hald &&
+              recipeSlot(Slot::preview) == GradeRecipe::Slot::preview);
+static_assert(recipeMode(Mode::look) == GradeRecipe::Mode::look &&
+              recipeMode(Mode::match) == GradeRecipe::Mode::match &&
+              recipeMode(Mode::edit) == GradeRecipe::Mode::edit &&
+              recipeMode(Mode::hald) == GradeRecipe::Mode::hald);
 
-const std::array<const char*, 7> slotTitles{"Look photo", "Your photo",  "Reference look", "Before",
-                                            "After",      "Graded HALD", "Preview photo"};
+QString text(std::string_view raw) { return QString::fromUtf8(raw.data(), raw.size()); }
 
-const std::array<const char*, 7> slotHints{
-    "The image whose colours you want",      "The photo you want to change",
-    "The photo whose look you want",         "The original, unedited photo",
-    "The same photo after your edit",        "A HALD image you graded, e.g. 512 × 512",
-    "Optional: see the LUT on another photo"};
+// The core's rows in the core's order, which is the enumeration's.
+template <typename Enum, typename Rows>
+std::array<Enum, std::tuple_size_v<Rows>> casesOf(const Rows&)
+{
+    std::array<Enum, std::tuple_size_v<Rows>> cases{};
+    for (std::size_t row = 0; row < cases.size(); ++row)
+        cases[row] = static_cast<Enum>(row);
+    return cases;
+}
 
-const CaseTable<Mode, 4> modeTable{
-    {{{Mode::look, "look"}, {Mode::match, "match"}, {Mode::edit, "edit"}, {Mode::hald, "hald"}}}};
+template <typename Enum, typename Rows>
+std::optional<Enum> caseNamed(const Rows& rows, const QString& rawValue)
+{
+    for (std::size_t row = 0; row < rows.size(); ++row)
+        if (rawValue == text(rows[row].id))
+            return static_cast<Enum>(row);
+    return std::nullopt;
+}
 
-const std::array<const char*, 4> modeTitles{"Look", "Match", "Before & After", "HALD"};
+const std::array<Slot, 7> slotCases = casesOf<Slot>(GradeRecipe::slots());
+const std::array<Mode, 4> modeCases = casesOf<Mode>(GradeRecipe::modes());
 
 const CaseTable<PreviewSource, 3> previewSourceTable{{{{PreviewSource::input, "input"},
                                                        {PreviewSource::testChart, "testChart"},
@@ -70,28 +86,31 @@ const CaseTable<ExportChoice, 4> exportChoiceTable{{{{ExportChoice::cube, "cube"
 }  // namespace
 
 namespace Slots {
-const std::array<Slot, 7>& allCases() { return slotTable.cases; }
-QString rawValue(Slot slot) { return slotTable.rawValue(slot); }
-std::optional<Slot> fromRawValue(const QString& raw) { return slotTable.fromRawValue(raw); }
-QString title(Slot slot) { return QString::fromUtf8(slotTitles[static_cast<std::size_t>(slot)]); }
-QString hint(Slot slot) { return QString::fromUtf8(slotHints[static_cast<std::size_t>(slot)]); }
+const std::array<Slot, 7>& allCases() { return slotCases; }
+QString rawValue(Slot slot) { return text(GradeRecipe::recipe(recipeSlot(slot)).id); }
+std::optional<Slot> fromRawValue(const QString& raw)
+{
+    return caseNamed<Slot>(GradeRecipe::slots(), raw);
+}
+QString title(Slot slot) { return text(GradeRecipe::recipe(recipeSlot(slot)).title); }
+QString hint(Slot slot) { return text(GradeRecipe::recipe(recipeSlot(slot)).hint); }
 QString loadKey(Slot slot) { return QStringLiteral("load-") + rawValue(slot); }
 }  // namespace Slots
 
 namespace Modes {
-const std::array<Mode, 4>& allCases() { return modeTable.cases; }
-QString rawValue(Mode mode) { return modeTable.rawValue(mode); }
-std::optional<Mode> fromRawValue(const QString& raw) { return modeTable.fromRawValue(raw); }
-QString title(Mode mode) { return QString::fromUtf8(modeTitles[static_cast<std::size_t>(mode)]); }
+const std::array<Mode, 4>& allCases() { return modeCases; }
+QString rawValue(Mode mode) { return text(GradeRecipe::recipe(recipeMode(mode)).id); }
+std::optional<Mode> fromRawValue(const QString& raw)
+{
+    return caseNamed<Mode>(GradeRecipe::modes(), raw);
+}
+QString title(Mode mode) { return text(GradeRecipe::recipe(recipeMode(mode)).title); }
 std::vector<Slot> slots(Mode mode)
 {
-    switch (mode) {
-    case Mode::look: return {Slot::lookReference};
-    case Mode::match: return {Slot::matchSource, Slot::matchReference};
-    case Mode::edit: return {Slot::editBefore, Slot::editAfter};
-    case Mode::hald: return {Slot::hald};
-    }
-    return {};
+    std::vector<Slot> slots;
+    for (GradeRecipe::Slot slot : GradeRecipe::recipe(recipeMode(mode)).slots)
+        slots.push_back(appSlot(slot));
+    return slots;
 }
 }  // namespace Modes
 

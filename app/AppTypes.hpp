@@ -2,6 +2,8 @@
 // The enumerations and small records the application model and its views share. Every
 // enumeration is listed in its display order by allCases(), and round-trips through its raw
 // value, the string that the defaults store and the automation variables use.
+#include "recipe/GradeRecipe.hpp"
+
 #include <QObject>
 #include <QString>
 #include <QUrl>
@@ -46,6 +48,12 @@ Q_ENUM_NS(CompareStyle)
 // Which files an export writes.
 enum class ExportChoice { cube, threeDL, hald, all };
 Q_ENUM_NS(ExportChoice)
+
+// The core's slots and modes in the same order, so a cast converts (checked in AppTypes.cpp).
+constexpr GradeRecipe::Slot recipeSlot(Slot slot) { return static_cast<GradeRecipe::Slot>(slot); }
+constexpr Slot appSlot(GradeRecipe::Slot slot) { return static_cast<Slot>(slot); }
+constexpr GradeRecipe::Mode recipeMode(Mode mode) { return static_cast<GradeRecipe::Mode>(mode); }
+constexpr Mode appMode(GradeRecipe::Mode mode) { return static_cast<Mode>(mode); }
 
 namespace Slots {
 const std::array<Slot, 7>& allCases();
