@@ -29,7 +29,7 @@ class ExportPanel : public QWidget {
 public:
     explicit ExportPanel(AppModel& model, QWidget* parent = nullptr);
 
-    static constexpr std::array<qint64, 3> gridSizes{17, 33, 65};
+    static constexpr auto gridSizes = GradeRecipe::exportSizes;
 
     QLineEdit* nameField() const { return name_; }
     QComboBox* formatPicker() const { return format_; }

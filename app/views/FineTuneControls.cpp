@@ -13,29 +13,16 @@ namespace lumivert {
 
 namespace {
 
-constexpr double rangeLower = -1;
-constexpr double rangeUpper = 1;
 constexpr int sliderSpacing = 10;
 
-struct Row {
-    const char* title;
-    float FineTune::*field;
-    std::vector<QColor> gradient;  // empty: the accent fill
-};
-
-const std::array<Row, 4>& rows()
+// Each control's track, in the recipe's order of the fine-tune controls; empty: the accent fill.
+const std::array<std::vector<QColor>, 4>& gradients()
 {
-    static const std::array<Row, 4> table{{
-        {"Temperature",
-         &FineTune::temperature,
-         {QColor::fromRgbF(0.35f, 0.55f, 0.95f), QColor::fromRgbF(0.98f, 0.78f, 0.30f)}},
-        {"Tint",
-         &FineTune::tint,
-         {QColor::fromRgbF(0.35f, 0.75f, 0.40f), QColor::fromRgbF(0.85f, 0.40f, 0.80f)}},
-        {"Contrast", &FineTune::contrast, {}},
-        {"Saturation",
-         &FineTune::saturation,
-         {QColor::fromRgbF(0.55f, 0.55f, 0.55f), QColor::fromRgbF(0.95f, 0.35f, 0.30f)}},
+    static const std::array<std::vector<QColor>, 4> table{{
+        {QColor::fromRgbF(0.35f, 0.55f, 0.95f), QColor::fromRgbF(0.98f, 0.78f, 0.30f)},
+        {QColor::fromRgbF(0.35f, 0.75f, 0.40f), QColor::fromRgbF(0.85f, 0.40f, 0.80f)},
+        {},
+        {QColor::fromRgbF(0.55f, 0.55f, 0.55f), QColor::fromRgbF(0.95f, 0.35f, 0.30f)},
     }};
     return table;
 }
@@ -48,13 +35,15 @@ FineTuneControls::FineTuneControls(AppModel& model, QWidget* parent)
     auto* stack = new QVBoxLayout(this);
     stack->setContentsMargins(0, 0, 0, 0);
     stack->setSpacing(sliderSpacing);
-    for (std::size_t i = 0; i < rows().size(); ++i) {
-        const Row& row = rows()[i];
-        auto* slider =
-            new ValueSlider(QString::fromUtf8(row.title), rangeLower, rangeUpper, 0.0, this);
-        slider->setGradient(row.gradient);
+    const GradeRecipe::Range& range = GradeRecipe::fineTuneRange;
+    for (std::size_t i = 0; i < GradeRecipe::fineTuneControls().size(); ++i) {
+        const auto& control = GradeRecipe::fineTuneControls()[i];
+        auto* slider = new ValueSlider(
+            QString::fromUtf8(control.title.data(), static_cast<qsizetype>(control.title.size())),
+            range.lower, range.upper, range.defaultValue, this);
+        slider->setGradient(gradients()[i]);
         slider->setFormat(signedText);
-        const auto field = row.field;
+        const auto field = control.field;
         connect(slider, &ValueSlider::valueEdited, this, [this, field](double value) {
             FineTune fineTune = model_.fineTune();
             fineTune.*field = static_cast<float>(value);
@@ -83,8 +72,8 @@ QString FineTuneControls::signedText(double value)
 void FineTuneControls::refresh()
 {
     const FineTune& fineTune = model_.fineTune();
-    for (std::size_t i = 0; i < rows().size(); ++i)
-        sliders_[i]->setValue(fineTune.*(rows()[i].field));
+    for (std::size_t i = 0; i < GradeRecipe::fineTuneControls().size(); ++i)
+        sliders_[i]->setValue(fineTune.*(GradeRecipe::fineTuneControls()[i].field));
 }
 
 }  // namespace lumivert

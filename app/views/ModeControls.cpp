@@ -6,55 +6,47 @@
 #include <QVBoxLayout>
 
 #include <cmath>
+#include <functional>
 
 namespace lumivert {
 
 namespace {
 
-constexpr double minimumSmoothness = 0.001;
-constexpr double smoothnessSpan = 500;  // maximum / minimum smoothness
+// The smoothing slider's ends are the recipe's range, spread logarithmically.
+const double minimumSmoothness = GradeRecipe::smoothingRange.lower;
+const double smoothnessSpan = GradeRecipe::smoothingRange.upper / minimumSmoothness;
 constexpr double fineBelow = 0.34;
 constexpr double balancedBelow = 0.67;
-constexpr double strengthUpper = 1.5;
 constexpr int sliderSpacing = 10;
 
 // One slider of the table: its texts, range and how it reads and writes the model.
 struct Row {
-    const char* title;
+    QString title;
     double upper;
     double defaultValue;
-    const char* help;  // empty: none
-    double (*read)(const AppModel&);
-    void (*write)(AppModel&, double);
+    QString help;  // empty: none
+    std::function<double(const AppModel&)> read;
+    std::function<void(AppModel&, double)> write;
     QString (*format)(double);  // null: percent
 };
 
-template <float LookSettings::*field> Row lookRow(const char* title, double def, const char* help)
-{
-    return {title,
-            strengthUpper,
-            def,
-            help,
-            [](const AppModel& m) { return static_cast<double>(m.lookSettings().*field); },
-            [](AppModel& m, double v) {
-                LookSettings settings = m.lookSettings();
-                settings.*field = static_cast<float>(v);
-                m.setLookSettings(settings);
-            },
-            nullptr};
-}
+QString text(std::string_view raw) { return QString::fromUtf8(raw.data(), raw.size()); }
 
-template <float MatchSettings::*field> Row matchRow(const char* title, double def, const char* help)
+// A strength of the look or match settings, as the recipe describes it.
+template <typename Settings>
+Row strengthRow(const GradeRecipe::Strength<Settings>& strength,
+                const Settings& (AppModel::*get)() const, void (AppModel::*set)(const Settings&))
 {
-    return {title,
-            strengthUpper,
-            def,
-            help,
-            [](const AppModel& m) { return static_cast<double>(m.matchSettings().*field); },
-            [](AppModel& m, double v) {
-                MatchSettings settings = m.matchSettings();
+    const auto field = strength.field;
+    return {text(strength.title),
+            GradeRecipe::strengthRange.upper,
+            strength.defaultValue(),
+            text(strength.help),
+            [get, field](const AppModel& m) { return static_cast<double>((m.*get)().*field); },
+            [get, set, field](AppModel& m, double v) {
+                Settings settings = (m.*get)();
                 settings.*field = static_cast<float>(v);
-                m.setMatchSettings(settings);
+                (m.*set)(settings);
             },
             nullptr};
 }
@@ -73,10 +65,10 @@ void writeSmoothing(AppModel& model, double position)
 
 Row smoothingRow()
 {
-    return {"Smoothing",
+    return {QStringLiteral("Smoothing"),
             1.0,
-            Smoothing::position(0.02),
-            "Low follows every pixel, high irons out noise and JPEG artefacts",
+            Smoothing::position(GradeRecipe::smoothingRange.defaultValue),
+            QStringLiteral("Low follows every pixel, high irons out noise and JPEG artefacts"),
             [](const AppModel& m) { return Smoothing::position(m.editSmoothness()); },
             writeSmoothing,
             Smoothing::text};
@@ -84,10 +76,10 @@ Row smoothingRow()
 
 Row intensityRow()
 {
-    return {"Intensity",
-            strengthUpper,
-            1.0,
-            "",
+    return {QStringLiteral("Intensity"),
+            GradeRecipe::intensityRange.upper,
+            GradeRecipe::intensityRange.defaultValue,
+            QString(),
             [](const AppModel& m) { return m.intensity(); },
             [](AppModel& m, double v) { m.setIntensity(v); },
             nullptr};
@@ -98,19 +90,14 @@ std::vector<Row> rowsFor(Mode mode)
     std::vector<Row> rows;
     switch (mode) {
     case Mode::look:
-        rows = {lookRow<&LookSettings::tone>("Tone", 0.8,
-                                             "Black lift, highlight roll-off and contrast"),
-                lookRow<&LookSettings::colourCast>("Colour cast", 1.0,
-                                                   "The tint in shadows, mid-tones and highlights"),
-                lookRow<&LookSettings::saturation>("Colourfulness", 0.7,
-                                                   "How muted or vivid the look is"),
-                lookRow<&LookSettings::palette>(
-                    "Palette", 0.4, "Pulls hues towards the photo\u2019s dominant colours")};
+        for (const auto& strength : GradeRecipe::lookStrengths())
+            rows.push_back(
+                strengthRow(strength, &AppModel::lookSettings, &AppModel::setLookSettings));
         break;
     case Mode::match:
-        rows = {matchRow<&MatchSettings::tone>("Tone", 1.0, "Match brightness and contrast"),
-                matchRow<&MatchSettings::colour>(
-                    "Colour", 1.0, "Match colour balance and saturation per tonal range")};
+        for (const auto& strength : GradeRecipe::matchStrengths())
+            rows.push_back(
+                strengthRow(strength, &AppModel::matchSettings, &AppModel::setMatchSettings));
         break;
     case Mode::edit: rows = {smoothingRow()}; break;
     case Mode::hald: break;
@@ -175,10 +162,9 @@ void ModeControls::rebuild()
     sliders_.clear();
     builtFor_ = model_.mode();
     for (const Row& row : rowsFor(builtFor_)) {
-        auto* slider =
-            new ValueSlider(QString::fromUtf8(row.title), 0.0, row.upper, row.defaultValue, this);
-        if (*row.help)
-            slider->setHelp(QString::fromUtf8(row.help));
+        auto* slider = new ValueSlider(row.title, 0.0, row.upper, row.defaultValue, this);
+        if (!row.help.isEmpty())
+            slider->setHelp(row.help);
         if (row.format)
             slider->setFormat(row.format);
         slider->setValue(row.read(model_));
