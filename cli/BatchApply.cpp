@@ -1,7 +1,6 @@
 #include "cli/BatchApply.hpp"
 
 #include "cli/CommandFailure.hpp"
-#include "cli/OutputPlan.hpp"
 #include "imaging/ImageLoader.hpp"
 #include "imaging/PreviewRenderer.hpp"
 

@@ -3,8 +3,6 @@
 #include "cli/AnalysisJson.hpp"
 #include "cli/BatchApply.hpp"
 #include "cli/CommandFailure.hpp"
-#include "cli/OutputPlan.hpp"
-#include "learners/StatusLine.hpp"
 #include "color/ColorTransform.hpp"
 #include "imaging/ImageLoader.hpp"
 #include "imaging/TestChart.hpp"
@@ -14,10 +12,12 @@
 #include "learners/LookExtractor.hpp"
 #include "learners/LookTransform.hpp"
 #include "learners/MatchTransform.hpp"
+#include "learners/StatusLine.hpp"
 #include "lut/FileIO.hpp"
 #include "lut/HaldCLUT.hpp"
 #include "lut/LUTReader.hpp"
 #include "lut/LUTWriter.hpp"
+#include "recipe/ExportPlan.hpp"
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
@@ -41,6 +41,7 @@ namespace lumivert::Commands {
 
 namespace {
 
+using ExportPlan::PlannedFile;
 using std::filesystem::path;
 
 // The app's defaults: images analysed at most 1600 pixels on the long side, the edit fitted on
@@ -84,6 +85,41 @@ constexpr std::array<NamedColour, 8> kInfoSamples = {{
 
 std::string quotedName(const path& file) { return "\u201C" + file.filename().string() + "\u201D"; }
 
+const std::vector<std::string>& formatNames()
+{
+    static const std::vector<std::string> names = [] {
+        std::vector<std::string> result;
+        for (const ExportPlan::ChoiceRecipe& row : ExportPlan::choices())
+            result.emplace_back(row.name);
+        return result;
+    }();
+    return names;
+}
+
+// The files to write, none of which may be one of the inputs: with --format all, a graded HALD
+// named like the output would otherwise be replaced by the exported one.
+ExportPlan::Plan plannedFiles(const std::optional<path>& output,
+                              const std::optional<std::string>& format, const std::string& title,
+                              const std::vector<path>& inputs)
+{
+    using Reason = ExportPlan::ExportPlanError::Reason;
+    const auto choice = format ? ExportPlan::choiceNamed(*format) : std::nullopt;
+    try {
+        ExportPlan::Plan plan = ExportPlan::files(output, choice, title);
+        ExportPlan::refuseUnsafe(plan, inputs);
+        return plan;
+    } catch (const ExportPlan::ExportPlanError& error) {
+        switch (error.reason()) {
+        case Reason::unknownExtension:
+            throw UsageError("The output " + quotedName(error.file()) +
+                             " needs the extension .cube, .3dl or .png, or a --format.");
+        case Reason::sharedPath: throw UsageError(error.what());
+        case Reason::replacesInput: throw CommandFailure(kSaveLUTTitle, error.what());
+        }
+        throw;
+    }
+}
+
 void requireFinite(const std::vector<float>& values, const std::string& option)
 {
     if (!std::all_of(values.begin(), values.end(), [](float v) { return std::isfinite(v); }))
@@ -114,7 +150,7 @@ void addGradeOptions(CLI::App& command, GradeOptions& options)
                            "LUT file to write; .cube, .3dl or .png (HALD) picks the format");
     options.formatOption =
         command.add_option("--format", options.format, "cube, 3dl, hald or all (the three)")
-            ->check(CLI::IsMember(OutputPlan::formatChoices()));
+            ->check(CLI::IsMember(formatNames()));
     command.add_option("--size", options.size, "lattice points per axis (default 33)")
         ->check(CLI::IsMember({17, 33, 65}));
     options.titleOption =
@@ -136,26 +172,13 @@ FineTune fineTuneOf(const GradeOptions& options)
     return {options.fineTune[0], options.fineTune[1], options.fineTune[2], options.fineTune[3]};
 }
 
-// The planned files, none of which may be one of the inputs: with --format all, a graded HALD
-// named like the output would otherwise be replaced by the exported one.
 std::vector<PlannedFile> planOf(const GradeOptions& options, const std::string& title,
-                                const std::vector<std::string>& inputs)
+                                const std::vector<path>& inputs)
 {
-    auto files = OutputPlan::files(
+    return plannedFiles(
         options.outputOption->count() ? std::optional<path>(options.output) : std::nullopt,
-        options.formatOption->count() ? std::optional(options.format) : std::nullopt, title);
-    for (const PlannedFile& file : files) {
-        for (const std::string& input : inputs) {
-            std::error_code error;
-            if (std::filesystem::equivalent(file.path, input, error)) {
-                throw CommandFailure(kSaveLUTTitle,
-                                     quotedName(file.path) +
-                                         " is an input and would be replaced; choose another "
-                                         "output.");
-            }
-        }
-    }
-    return files;
+        options.formatOption->count() ? std::optional(options.format) : std::nullopt, title,
+        inputs);
 }
 
 void writeLUTs(const LUT3D& lut, const std::vector<PlannedFile>& files, const std::string& title)
@@ -316,7 +339,7 @@ LUT3D readLUT(const path& file)
 // The title stored in a .cube file, if any.
 std::optional<std::string> cubeTitle(const path& file)
 {
-    if (OutputPlan::formatOf(file) != LUTFormat::cube)
+    if (LUTFormat::fromPath(file) != LUTFormat::cube)
         return std::nullopt;
     return attempt(kReadLUTTitle, [&] { return LUTReader::cube(FileIO::readAll(file)).title; });
 }
@@ -386,7 +409,7 @@ int runApply(const ApplyOptions& options)
 void runConvert(const std::string& input, const std::string& output, std::int64_t size,
                 const std::string* title)
 {
-    const auto files = OutputPlan::files(path(output), std::nullopt, "");
+    const auto files = plannedFiles(path(output), std::nullopt, "", {});
     LUT3D lut = readLUT(input);
     const std::string name =
         title ? *title : cubeTitle(input).value_or(path(input).stem().string());
