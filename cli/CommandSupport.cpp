@@ -14,20 +14,19 @@ namespace {
 
 using std::filesystem::path;
 
-// As short as the number allows, so 0.001 and 1.5 read as typed.
-std::string numberText(double value)
-{
-    char text[32] = {};
-    std::snprintf(text, sizeof text, "%g", value);
-    return text;
-}
-
 std::string between(double lower, double upper)
 {
     return "between " + numberText(lower) + " and " + numberText(upper) + ".";
 }
 
 }  // namespace
+
+std::string numberText(double value)
+{
+    char text[32] = {};
+    std::snprintf(text, sizeof text, "%g", value);
+    return text;
+}
 
 std::string quotedName(const path& file) { return "\u201C" + file.filename().string() + "\u201D"; }
 

@@ -14,6 +14,9 @@
 
 namespace lumivert::CommandSupport {
 
+// As short as the number allows, so 0.001 and 1.5 read as typed.
+std::string numberText(double value);
+
 // “name.ext”
 std::string quotedName(const std::filesystem::path& file);
 

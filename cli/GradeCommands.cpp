@@ -11,7 +11,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
 #include <iostream>
 #include <memory>
 
@@ -19,6 +18,7 @@ namespace lumivert::GradeCommands {
 
 namespace {
 
+using CommandSupport::numberText;
 using GradeRecipe::Mode;
 using GradeRecipe::Slot;
 using std::filesystem::path;
@@ -68,13 +68,6 @@ std::string lowerCased(std::string_view text)
     std::transform(result.begin(), result.end(), result.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return result;
-}
-
-std::string numberText(double value)
-{
-    char text[32] = {};
-    std::snprintf(text, sizeof text, "%g", value);
-    return text;
 }
 
 // "tone, colour (default 1,1)": the controls' titles and their defaults, in option order.
