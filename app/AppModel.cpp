@@ -73,7 +73,6 @@ AppModel::AppModel(Services services, QObject* parent)
 
     readPersistedSettings();
     rebuildPreview();
-    startCapture();
 }
 
 AppModel::AppModel(QObject* parent) : AppModel(Services{}, parent) {}
@@ -290,12 +289,28 @@ void AppModel::setLoading(Slot slot, bool on)
     const bool changed = on ? loading_.insert(slot).second : loading_.erase(slot) > 0;
     if (changed)
         Q_EMIT loadingChanged();
+    updateIdle();
 }
 
 void AppModel::changeBusy(int delta)
 {
     busy_ += delta;
     Q_EMIT busyChanged();
+    updateIdle();
+}
+
+bool AppModel::idle() const
+{
+    return loading_.empty() && busy_ == 0 && !rendering_ && !solveTimer_.isActive();
+}
+
+// Called wherever one of the parts of idle() may have changed.
+void AppModel::updateIdle()
+{
+    if (idle() == idle_)
+        return;
+    idle_ = idle();
+    Q_EMIT idleChanged();
 }
 
 // Derived values.

@@ -48,6 +48,7 @@ class AppModel : public QObject {
     Q_OBJECT
     Q_PROPERTY(lumivert::Mode mode READ mode WRITE setMode NOTIFY modeChanged)
     Q_PROPERTY(qint64 busy READ busy NOTIFY busyChanged)
+    Q_PROPERTY(bool idle READ idle NOTIFY idleChanged)
     Q_PROPERTY(double editSmoothness READ editSmoothness WRITE setEditSmoothness NOTIFY
                    editSmoothnessChanged)
     Q_PROPERTY(double intensity READ intensity WRITE setIntensity NOTIFY intensityChanged)
@@ -93,8 +94,8 @@ public:
         std::optional<Environment> environment;  // nothing: the process environment
     };
 
-    // Sets the defaults, builds the test chart, reads the persisted export settings, starts the
-    // first preview and, when a LUMIVERT_ variable is set, the automation script.
+    // Sets the defaults, builds the test chart, reads the persisted export settings and starts the
+    // first preview. LUMIVERT_CAPTURE in the environment keeps the export settings unpersisted.
     explicit AppModel(Services services, QObject* parent = nullptr);
     // The standard store, the Qt panels and the process environment.
     explicit AppModel(QObject* parent = nullptr);
@@ -106,6 +107,9 @@ public:
     const std::map<Slot, LoadedImage>& images() const { return images_; }
     const std::set<Slot>& loading() const { return loading_; }
     qint64 busy() const { return busy_; }
+    // Nothing loading, no job running or waiting for its pause to end, no preview rendering:
+    // what a driver of the model waits for before its next step.
+    bool idle() const;
     const std::optional<LookAnalysis>& lookAnalysis() const { return lookAnalysis_; }
     const std::optional<MatchAnalysis>& matchAnalysis() const { return matchAnalysis_; }
     const std::optional<EditFit>& editFit() const { return editFit_; }
@@ -168,6 +172,8 @@ public:
     // Internal state that views do not observe, readable for the shell and the tests.
     bool capturing() const { return capturing_; }
     bool rendering() const { return rendering_; }
+    // The variables the model was started with; the automation reads its script from them.
+    const Environment& environment() const { return environment_; }
     const LoadedImage& testChart() const { return testChart_; }
     std::int64_t generation(const QString& key) const;
 
@@ -204,17 +210,12 @@ public:
     void revealToastFile();
     static QString sanitisedFileName(const QString& name);
 
-    // Automation steps.
-    void applyCaptureSettings(const Environment& environment);
-    static std::vector<float> captureFloats(const QString& value);
-    // Calls `then` once the model has been idle for four polls in a row (at most 600 polls).
-    void waitUntilIdle(std::function<void()> then);
-
 Q_SIGNALS:
     void modeChanged();
     void imagesChanged();
     void loadingChanged();
     void busyChanged();
+    void idleChanged();
     void lookAnalysisChanged();
     void matchAnalysisChanged();
     void editFitChanged();
@@ -240,11 +241,6 @@ Q_SIGNALS:
     void inspectorTargetChanged();
     // Not a property: a rebuilt preview was stored (also when nothing observable changed).
     void previewRebuilt();
-    // The automation script is done and about to write the ready marker (when one is asked
-    // for): the moment for a screenshot of the settled window.
-    void automationIdle();
-    // The automation script has written its last marker.
-    void automationFinished();
 
 private:
     template <typename Result>
@@ -256,6 +252,7 @@ private:
     void eraseImage(Slot slot);
     void setLoading(Slot slot, bool on);
     void changeBusy(int delta);
+    void updateIdle();
     void setLookAnalysis(std::optional<LookAnalysis> analysis);
     void setMatchAnalysis(std::optional<MatchAnalysis> analysis);
     void setEditFit(std::optional<EditFit> fit);
@@ -265,10 +262,6 @@ private:
     void startRebuild();
     void updateFigures(const LUT3D& lut);
     void readPersistedSettings();
-    void startCapture();
-    void runCaptureExport();
-    void finishCapture();
-    void pollIdle(int polls, int idleRun, std::function<void()> then);
 
     Mode mode_ = Mode::look;
     std::map<Slot, LoadedImage> images_;
@@ -303,6 +296,7 @@ private:
     std::optional<QString> inspectorTarget_;
     bool capturing_ = false;
     bool rendering_ = false;
+    bool idle_ = false;  // as last notified
     QString autoName_;
 
     // Debounced requests: a request number that a newer request bumps stands for cancellation.

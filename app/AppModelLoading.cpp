@@ -221,11 +221,12 @@ void AppModel::resolveEdit()
 {
     ++solveRequest_;
     solveTimer_.stop();
-    if (!editSystem_)
-        return;
-    pendingSystem_ = editSystem_;
-    pendingSmoothness_ = static_cast<float>(editSmoothness_);
-    solveTimer_.start();
+    if (editSystem_) {
+        pendingSystem_ = editSystem_;
+        pendingSmoothness_ = static_cast<float>(editSmoothness_);
+        solveTimer_.start();
+    }
+    updateIdle();
 }
 
 void AppModel::startResolve()
@@ -256,6 +257,7 @@ void AppModel::rebuildPreview()
     pendingSource_ = previewInput();
     rendering_ = true;
     rebuildTimer_.start();
+    updateIdle();
 }
 
 void AppModel::startRebuild()
@@ -291,6 +293,7 @@ void AppModel::startRebuild()
             updateFigures(outcome.value->lut());
         rendering_ = false;
         Q_EMIT previewRebuilt();
+        updateIdle();
     });
 }
 

@@ -1,7 +1,8 @@
 // lumivert: one model, one main window, files from the command line and from later launches,
 // and the automation mode. Under the offscreen platform nobody can close the window, so an
-// automated run quits once its script has finished.
+// automated run quits once its script has finished, with status 1 when it failed.
 #include "AppModel.hpp"
+#include "Automation.hpp"
 #include "Columns.hpp"
 #include "Commands.hpp"
 #include "ContentView.hpp"
@@ -14,18 +15,9 @@
 #include <QIcon>
 #include <QProcessEnvironment>
 
-#include <algorithm>
 #include <cstdio>
 
 namespace {
-
-bool automationRequested()
-{
-    const QStringList names = QProcessEnvironment::systemEnvironment().keys();
-    return std::any_of(names.begin(), names.end(), [](const QString& name) {
-        return name.startsWith(QStringLiteral("LUMIVERT_"));
-    });
-}
 
 bool windowIsInvisible()
 {
@@ -60,7 +52,8 @@ int main(int argc, char* argv[])
     const QStringList files = lumivert::filesFromArguments(parser.positionalArguments());
 
     // An automated run is a script of its own: it neither joins nor becomes the running window.
-    const bool automated = automationRequested();
+    const bool automated =
+        lumivert::Automation::isRequested(QProcessEnvironment::systemEnvironment().keys());
     lumivert::SingleInstance single(parser.value(instance));
     if (!automated) {
         if (single.forward(files))
@@ -71,6 +64,7 @@ int main(int argc, char* argv[])
 
     lumivert::Theme::apply(application);
     lumivert::AppModel model;
+    lumivert::Automation automation(model);
     lumivert::FileOpenQueue queue;
     queue.open(files);
 
@@ -90,15 +84,17 @@ int main(int argc, char* argv[])
 
     const QString screenshot = qEnvironmentVariable("LUMIVERT_SCREENSHOT");
     if (!screenshot.isEmpty())
-        QObject::connect(&model, &lumivert::AppModel::automationIdle, &window, [&] {
+        QObject::connect(&automation, &lumivert::Automation::settled, &window, [&] {
             if (!window.saveScreenshot(screenshot))
                 std::fprintf(stderr, "lumivert: could not write the screenshot to %s.\n",
                              qPrintable(screenshot));
         });
-    if (automated && windowIsInvisible())
-        QObject::connect(&model, &lumivert::AppModel::automationFinished, &application,
-                         &QApplication::quit, Qt::QueuedConnection);
+    if (windowIsInvisible())
+        QObject::connect(
+            &automation, &lumivert::Automation::finished, &application,
+            [](bool succeeded) { QApplication::exit(succeeded ? 0 : 1); }, Qt::QueuedConnection);
 
+    automation.start();
     window.show();
     return QApplication::exec();
 }

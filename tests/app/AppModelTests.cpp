@@ -422,6 +422,39 @@ private Q_SLOTS:
         QCOMPARE(model->generation(QStringLiteral("edit")), 1);  // no second prepare
     }
 
+    void idleNotifiesBothWaysAndCoversTheRefitsPause()
+    {
+        ModelHarness harness;
+        auto model = harness.makeModel();
+        QVERIFY(!model->idle());  // the first preview is rendering
+        QSignalSpy idle(model.get(), &AppModel::idleChanged);
+        QVERIFY(idle.wait(jobTimeoutMs));
+        QVERIFY(model->idle());
+
+        // Every notification is a change: the values alternate and end idle.
+        idle.clear();
+        std::vector<bool> seen;
+        connect(model.get(), &AppModel::idleChanged, this, [&] { seen.push_back(model->idle()); });
+        model->setMode(Mode::edit);
+        model->load(harness.writePhoto(QStringLiteral("Plain")), Slot::editBefore);
+        model->load(harness.writePhoto(QStringLiteral("Warm"), {1, 0.85f, 0.7f}), Slot::editAfter);
+        QTRY_VERIFY_WITH_TIMEOUT(!seen.empty() && seen.back(), jobTimeoutMs);
+        QVERIFY(model->editFit().has_value());
+        for (std::size_t i = 0; i < seen.size(); ++i)
+            QCOMPARE(seen[i], i % 2 == 1);
+
+        // A new smoothing re-fits only after a pause; the pause already counts as work.
+        seen.clear();
+        QSignalSpy fits(model.get(), &AppModel::editFitChanged);
+        model->setEditSmoothness(0.3);
+        QCOMPARE(model->busy(), 0);
+        QVERIFY(!model->idle());
+        QCOMPARE(seen, std::vector<bool>{false});
+        QTRY_VERIFY_WITH_TIMEOUT(model->idle(), jobTimeoutMs);
+        QCOMPARE(fits.count(), 1);
+        QCOMPARE(seen.back(), true);
+    }
+
     void aBurstOfSettingsEndsOnTheLastState()
     {
         ModelHarness harness;
@@ -592,103 +625,6 @@ private Q_SLOTS:
         model->saveIdentityHALD();
         QTRY_VERIFY_WITH_TIMEOUT(model->alert().has_value(), jobTimeoutMs);
         QCOMPARE(model->alert()->title, QStringLiteral("Couldn’t save the HALD image"));
-    }
-
-    // Automation.
-
-    void captureSettingsApplyOnlyValidValues()
-    {
-        ModelHarness harness;
-        auto model = harness.makeModel();
-        model->applyCaptureSettings({{"LUMIVERT_LOOK_SETTINGS", "0.1, 0.2,0.3"},
-                                     {"LUMIVERT_GRID", "64"},
-                                     {"LUMIVERT_SPLIT", " 0.3"},
-                                     {"LUMIVERT_INTENSITY", "abc"},
-                                     {"LUMIVERT_PREVIEW_ON", "Photo"},
-                                     {"LUMIVERT_FORMAT", "3dl"}});
-        QCOMPARE(model->lookSettings(), LookSettings{});
-        QCOMPARE(model->exportSize(), 33);
-        QCOMPARE(model->split(), 0.5);
-        QCOMPARE(model->intensity(), 1.0);
-        QCOMPARE(model->previewSource(), PreviewSource::testChart);
-        QCOMPARE(model->exportChoice(), ExportChoice::cube);
-
-        model->applyCaptureSettings({{"LUMIVERT_LOOK_SETTINGS", "0.1,x, 0.2,,0.3,\t0.4 "},
-                                     {"LUMIVERT_MATCH_SETTINGS", "0.5,0.25"},
-                                     {"LUMIVERT_FINETUNE", "1,2,3,4"},
-                                     {"LUMIVERT_GRID", "+65"},
-                                     {"LUMIVERT_SPLIT", "0.25"},
-                                     {"LUMIVERT_INTENSITY", "1.5e0"},
-                                     {"LUMIVERT_SMOOTHING", "0.1"},
-                                     {"LUMIVERT_COMPARE", "graded"},
-                                     {"LUMIVERT_COMPARE_AFTER", ""},
-                                     {"LUMIVERT_NAME", "Night"},
-                                     {"LUMIVERT_FORMAT", "threeDL"},
-                                     {"LUMIVERT_INSPECTOR", "fineTune"},
-                                     {"LUMIVERT_TOAST", "Hello"}});
-        QCOMPARE(model->lookSettings(), (LookSettings{0.1f, 0.2f, 0.3f, 0.4f}));
-        QCOMPARE(model->matchSettings(), (MatchSettings{0.5f, 0.25f}));
-        QCOMPARE(model->fineTune(), (FineTune{1, 2, 3, 4}));
-        QCOMPARE(model->exportSize(), 65);
-        QCOMPARE(model->split(), 0.25);
-        QCOMPARE(model->intensity(), 1.5);
-        QCOMPARE(model->editSmoothness(), 0.1);
-        QCOMPARE(model->compareStyle(), CompareStyle::graded);
-        QVERIFY(model->compareWithAfter());
-        QCOMPARE(model->lutName(), QStringLiteral("Night"));
-        QCOMPARE(model->exportChoice(), ExportChoice::threeDL);
-        QCOMPARE(model->inspectorTarget(), QStringLiteral("fineTune"));
-        QCOMPARE(model->toast()->message, QStringLiteral("Hello"));
-        QCOMPARE(model->toast()->url, QUrl::fromLocalFile(QStringLiteral("/")));
-    }
-
-    void automationExportsA3dlAndWritesItsMarkers()
-    {
-        ModelHarness harness;
-        const QString out = harness.path(QStringLiteral("out.3dl"));
-        const QString ready = harness.path(QStringLiteral("ready"));
-        auto model = harness.makeModel(
-            {{"LUMIVERT_CAPTURE", "1"},
-             {"LUMIVERT_MODE", "match"},
-             {"LUMIVERT_SOURCE", harness.writePhoto("Mine")},
-             {"LUMIVERT_REFERENCE", harness.writePhoto("Theirs", {1, 0.8f, 0.6f})},
-             {"LUMIVERT_GRID", "17"},
-             {"LUMIVERT_EXPORT", out},
-             {"LUMIVERT_READY", ready}});
-        QCOMPARE(model->mode(), Mode::match);
-        QSignalSpy finished(model.get(), &AppModel::automationFinished);
-        QVERIFY(finished.wait(jobTimeoutMs));
-        QCOMPARE(contentsOf(out + QStringLiteral(".done")), QByteArray("ok"));
-        QCOMPARE(contentsOf(ready), QByteArray("ready"));
-        const QByteArray table = contentsOf(out);
-        // A comment, the shaper line, then one line per entry.
-        QCOMPARE(table.count('\n'), 2 + 17 * 17 * 17);
-        QVERIFY(model->matchAnalysis().has_value());
-        QVERIFY(!harness.settings().contains("exportSize"));
-    }
-
-    void onlyReadyWritesItsMarkerAboutASecondAfterIdle()
-    {
-        ModelHarness harness;
-        const QString ready = harness.path(QStringLiteral("ready"));
-        QElapsedTimer clock;
-        clock.start();
-        auto model = harness.makeModel({{"LUMIVERT_READY", ready}});
-        QVERIFY(!model->capturing());
-        QSignalSpy finished(model.get(), &AppModel::automationFinished);
-        QVERIFY(finished.wait(jobTimeoutMs));
-        // Two waits of at least four idle polls each, then 0.9 s.
-        QVERIFY(clock.elapsed() >= 800 + 900);
-        QCOMPARE(contentsOf(ready), QByteArray("ready"));
-    }
-
-    void noAutomationWithoutAVariable()
-    {
-        ModelHarness harness;
-        auto model = harness.makeModel({{"HOME", "/tmp"}, {"LUMIVERTX", "1"}});
-        QSignalSpy finished(model.get(), &AppModel::automationFinished);
-        QVERIFY(!finished.wait(1500));
-        QVERIFY(model->images().empty());
     }
 
     // Access by name through Qt's meta-object system.

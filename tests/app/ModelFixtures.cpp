@@ -63,9 +63,7 @@ std::unique_ptr<AppModel> ModelHarness::makeModel(const AppModel::Environment& e
 
 bool waitUntilIdle(const AppModel& model, int timeoutMs)
 {
-    return QTest::qWaitFor(
-        [&] { return model.loading().empty() && model.busy() == 0 && !model.rendering(); },
-        timeoutMs);
+    return QTest::qWaitFor([&] { return model.idle(); }, timeoutMs);
 }
 
 }  // namespace lumivert::fixtures

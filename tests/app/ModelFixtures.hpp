@@ -47,7 +47,7 @@ private:
     ScriptedPanels panels_;
 };
 
-// True once the model is idle (nothing loading, no job, no render); false after `timeoutMs`.
+// True once the model is idle; false after `timeoutMs`.
 bool waitUntilIdle(const AppModel& model, int timeoutMs = 60000);
 
 }  // namespace lumivert::fixtures

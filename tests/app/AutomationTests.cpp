@@ -1,0 +1,421 @@
+// The automation mode: the driver on a model with test services, then the real program under the
+// offscreen platform, whose exit status and markers tell failure from success and whose LUTs are
+// byte for byte the command line's for the same inputs and settings.
+#include "AppModel.hpp"
+#include "Automation.hpp"
+#include "ModelFixtures.hpp"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace lumivert;
+using fixtures::ModelHarness;
+
+namespace {
+
+constexpr int jobTimeoutMs = 60000;
+constexpr int processTimeoutMs = 180000;
+
+QByteArray contentsOf(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QString sample(const char* name) { return QStringLiteral(LUMIVERT_SAMPLES_DIR "/") + name; }
+
+struct Finished {
+    int exitCode = -1;  // -1: crashed or timed out
+    QString errors;
+};
+
+Finished run(const QString& program, const QStringList& arguments,
+             const QProcessEnvironment& environment)
+{
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(program, arguments);
+    if (!process.waitForFinished(processTimeoutMs)) {
+        process.kill();
+        process.waitForFinished();
+        return {-1, QStringLiteral("timed out")};
+    }
+    const QString errors = QString::fromUtf8(process.readAllStandardError());
+    if (process.exitStatus() != QProcess::NormalExit)
+        return {-1, errors};
+    return {process.exitCode(), errors};
+}
+
+}  // namespace
+
+class AutomationTests : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(folder_.isValid());
+        // The edit and HALD modes need an edited photo and a graded HALD image: both get the
+        // coffee look, through the command line.
+        const QString look = work(QStringLiteral("coffee.cube"));
+        for (const QStringList& arguments :
+             {QStringList{QStringLiteral("look"), sample("coffee.png"), QStringLiteral("-o"), look},
+              QStringList{QStringLiteral("apply"), look, sample("astronaut.png"),
+                          QStringLiteral("-o"), work(QStringLiteral("astronaut-graded.png"))},
+              QStringList{QStringLiteral("identity-hald"), work(QStringLiteral("identity.png"))},
+              QStringList{QStringLiteral("apply"), look, work(QStringLiteral("identity.png")),
+                          QStringLiteral("-o"), work(QStringLiteral("graded-hald.png"))}}) {
+            const Finished cli = runCli(arguments);
+            QVERIFY2(cli.exitCode == 0, qPrintable(cli.errors));
+        }
+    }
+
+    // The driver.
+
+    void settingsApplyOnlyValidValues()
+    {
+        ModelHarness harness;
+        auto model = harness.makeModel();
+        Automation::applySettings(*model, {{"LUMIVERT_LOOK_SETTINGS", "0.1, 0.2,0.3"},
+                                           {"LUMIVERT_GRID", "64"},
+                                           {"LUMIVERT_SPLIT", " 0.3"},
+                                           {"LUMIVERT_INTENSITY", "abc"},
+                                           {"LUMIVERT_PREVIEW_ON", "Photo"},
+                                           {"LUMIVERT_FORMAT", "3dl"}});
+        QCOMPARE(model->lookSettings(), LookSettings{});
+        QCOMPARE(model->exportSize(), 33);
+        QCOMPARE(model->split(), 0.5);
+        QCOMPARE(model->intensity(), 1.0);
+        QCOMPARE(model->previewSource(), PreviewSource::testChart);
+        QCOMPARE(model->exportChoice(), ExportChoice::cube);
+
+        Automation::applySettings(*model, {{"LUMIVERT_LOOK_SETTINGS", "0.1,x, 0.2,,0.3,\t0.4 "},
+                                           {"LUMIVERT_MATCH_SETTINGS", "0.5,0.25"},
+                                           {"LUMIVERT_FINETUNE", "1,2,3,4"},
+                                           {"LUMIVERT_GRID", "+65"},
+                                           {"LUMIVERT_SPLIT", "0.25"},
+                                           {"LUMIVERT_INTENSITY", "1.5e0"},
+                                           {"LUMIVERT_SMOOTHING", "0.1"},
+                                           {"LUMIVERT_COMPARE", "graded"},
+                                           {"LUMIVERT_COMPARE_AFTER", ""},
+                                           {"LUMIVERT_NAME", "Night"},
+                                           {"LUMIVERT_FORMAT", "threeDL"},
+                                           {"LUMIVERT_INSPECTOR", "fineTune"},
+                                           {"LUMIVERT_TOAST", "Hello"}});
+        QCOMPARE(model->lookSettings(), (LookSettings{0.1f, 0.2f, 0.3f, 0.4f}));
+        QCOMPARE(model->matchSettings(), (MatchSettings{0.5f, 0.25f}));
+        QCOMPARE(model->fineTune(), (FineTune{1, 2, 3, 4}));
+        QCOMPARE(model->exportSize(), 65);
+        QCOMPARE(model->split(), 0.25);
+        QCOMPARE(model->intensity(), 1.5);
+        QCOMPARE(model->editSmoothness(), 0.1);
+        QCOMPARE(model->compareStyle(), CompareStyle::graded);
+        QVERIFY(model->compareWithAfter());
+        QCOMPARE(model->lutName(), QStringLiteral("Night"));
+        QCOMPARE(model->exportChoice(), ExportChoice::threeDL);
+        QCOMPARE(model->inspectorTarget(), QStringLiteral("fineTune"));
+        QCOMPARE(model->toast()->message, QStringLiteral("Hello"));
+        QCOMPARE(model->toast()->url, QUrl::fromLocalFile(QStringLiteral("/")));
+        // A scripted toast has no hiding timer.
+        QTest::qWait(6500);
+        QVERIFY(model->toast().has_value());
+    }
+
+    void exportsA3dlAndWritesItsMarkers()
+    {
+        ModelHarness harness;
+        const QString out = harness.path(QStringLiteral("out.3dl"));
+        const QString ready = harness.path(QStringLiteral("ready"));
+        auto model = harness.makeModel(
+            {{"LUMIVERT_CAPTURE", "1"},
+             {"LUMIVERT_MODE", "match"},
+             {"LUMIVERT_SOURCE", harness.writePhoto("Mine")},
+             {"LUMIVERT_REFERENCE", harness.writePhoto("Theirs", {1, 0.8f, 0.6f})},
+             {"LUMIVERT_GRID", "17"},
+             {"LUMIVERT_EXPORT", out},
+             {"LUMIVERT_READY", ready}});
+        Automation automation(*model);
+        QSignalSpy settled(&automation, &Automation::settled);
+        QSignalSpy finished(&automation, &Automation::finished);
+        automation.start();
+        QCOMPARE(model->mode(), Mode::match);
+        QVERIFY(automation.running());
+        QVERIFY(finished.wait(jobTimeoutMs));
+        QCOMPARE(finished.at(0).at(0).toBool(), true);
+        QCOMPARE(settled.count(), 1);
+        QVERIFY(!automation.running());
+        QVERIFY(automation.failures().isEmpty());
+        QCOMPARE(contentsOf(out + QStringLiteral(".done")), QByteArray("ok"));
+        QCOMPARE(contentsOf(ready), QByteArray("ready"));
+        // A comment, the shaper line, then one line per entry.
+        QCOMPARE(contentsOf(out).count('\n'), 2 + 17 * 17 * 17);
+        QVERIFY(model->matchAnalysis().has_value());
+        QVERIFY(!harness.settings().contains("exportSize"));
+    }
+
+    // A file that cannot be opened, images that cannot be analysed together: the run fails with
+    // the model's alert, writes no LUT and no "ok", and still writes the ready marker.
+    void aFailedStepFailsTheRun_data()
+    {
+        QTest::addColumn<QString>("title");
+        QTest::newRow("missing file") << QStringLiteral("Couldn’t open the image");
+        QTest::newRow("different shapes") << QStringLiteral("Couldn’t analyse the images");
+    }
+
+    void aFailedStepFailsTheRun()
+    {
+        QFETCH(QString, title);
+        ModelHarness harness;
+        const QString out = harness.path(QStringLiteral("out.cube"));
+        const QString ready = harness.path(QStringLiteral("ready"));
+        AppModel::Environment environment{{"LUMIVERT_EXPORT", out}, {"LUMIVERT_READY", ready}};
+        if (QByteArray(QTest::currentDataTag()) == "missing file") {
+            environment.insert(QStringLiteral("LUMIVERT_LOOK"), harness.path("missing.jpg"));
+        } else {
+            environment.insert(QStringLiteral("LUMIVERT_MODE"), QStringLiteral("edit"));
+            environment.insert(QStringLiteral("LUMIVERT_BEFORE"),
+                               harness.writePhoto(QStringLiteral("Wide"), {1, 1, 1}, 96, 48));
+            environment.insert(QStringLiteral("LUMIVERT_AFTER"),
+                               harness.writePhoto(QStringLiteral("Tall"), {1, 1, 1}, 48, 96));
+        }
+        auto model = harness.makeModel(environment);
+        Automation automation(*model);
+        QSignalSpy finished(&automation, &Automation::finished);
+        automation.start();
+        QVERIFY(finished.wait(jobTimeoutMs));
+        QCOMPARE(finished.at(0).at(0).toBool(), false);
+        QCOMPARE(automation.failures().size(), 1);
+        QVERIFY2(automation.failures()[0].startsWith(title + QStringLiteral(": ")),
+                 qPrintable(automation.failures()[0]));
+        QCOMPARE(automation.failures()[0].size(),
+                 title.size() + 2 + model->alert()->message.size());
+        QVERIFY(!QFile::exists(out));
+        QVERIFY(!QFile::exists(out + QStringLiteral(".done")));
+        QCOMPARE(contentsOf(ready), QByteArray("ready"));
+    }
+
+    void onlyReadyWritesItsMarkerAboutASecondAfterIdle()
+    {
+        ModelHarness harness;
+        const QString ready = harness.path(QStringLiteral("ready"));
+        auto model = harness.makeModel({{"LUMIVERT_READY", ready}});
+        QVERIFY(!model->capturing());
+        Automation automation(*model);
+        QElapsedTimer sinceIdle;
+        connect(model.get(), &AppModel::idleChanged, this, [&] {
+            if (model->idle() && !sinceIdle.isValid())
+                sinceIdle.start();
+        });
+        QSignalSpy finished(&automation, &Automation::finished);
+        automation.start();
+        QVERIFY(finished.wait(jobTimeoutMs));
+        QVERIFY(sinceIdle.isValid());
+        QVERIFY2(sinceIdle.elapsed() >= 900, qPrintable(QString::number(sinceIdle.elapsed())));
+        QCOMPARE(contentsOf(ready), QByteArray("ready"));
+    }
+
+    void noAutomationWithoutAVariable()
+    {
+        QVERIFY(!Automation::isRequested({QStringLiteral("HOME"), QStringLiteral("LUMIVERTX")}));
+        QVERIFY(Automation::isRequested({QStringLiteral("HOME"), QStringLiteral("LUMIVERT_")}));
+        ModelHarness harness;
+        auto model = harness.makeModel({{"HOME", "/tmp"}, {"LUMIVERTX", "1"}});
+        Automation automation(*model);
+        QSignalSpy finished(&automation, &Automation::finished);
+        automation.start();
+        QVERIFY(!automation.running());
+        QVERIFY(!finished.wait(1500));
+        QVERIFY(model->images().empty());
+    }
+
+    // The program.
+
+    void theProgramExitsWithStatusOneWhenAStepFails_data()
+    {
+        QTest::addColumn<QString>("look");
+        QTest::addColumn<QString>("exported");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("missing photo")
+            << work(QStringLiteral("missing.jpg")) << work(QStringLiteral("a.cube"))
+            << QStringLiteral("Couldn’t open the image");
+        QTest::newRow("missing folder")
+            << sample("coffee.png") << work(QStringLiteral("no such folder/a.cube"))
+            << QStringLiteral("Couldn’t save the LUT");
+    }
+
+    void theProgramExitsWithStatusOneWhenAStepFails()
+    {
+        QFETCH(QString, look);
+        QFETCH(QString, exported);
+        QFETCH(QString, title);
+        const QString ready = work(QStringLiteral("ready-") + QTest::currentDataTag());
+        const Finished app = runApp({{QStringLiteral("LUMIVERT_LOOK"), look},
+                                     {QStringLiteral("LUMIVERT_EXPORT"), exported},
+                                     {QStringLiteral("LUMIVERT_READY"), ready}});
+        QCOMPARE(app.exitCode, 1);
+        QVERIFY2(app.errors.contains(QStringLiteral("lumivert: ") + title + QStringLiteral(": ")),
+                 qPrintable(app.errors));
+        QVERIFY(!QFile::exists(exported));
+        QVERIFY(!QFile::exists(exported + QStringLiteral(".done")));
+        QCOMPARE(contentsOf(ready), QByteArray("ready"));
+    }
+
+    // Every mode with settings away from their defaults and a size other than 33. The app and
+    // the command line name the same inputs; the file's extension picks its format. Without a
+    // title (match) both name the LUT after the reference photo.
+    void theAppWritesTheCommandLinesLUT_data()
+    {
+        QTest::addColumn<QStringList>("variables");  // "NAME=value", without the LUMIVERT_
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("file");
+        const QString coffee = sample("coffee.png");
+        const QString chelsea = sample("chelsea.png");
+        const QString astronaut = sample("astronaut.png");
+        const QString graded = work(QStringLiteral("astronaut-graded.png"));
+        const QString hald = work(QStringLiteral("graded-hald.png"));
+        QTest::newRow("look") << QStringList{QStringLiteral("LOOK=") + coffee,
+                                             QStringLiteral("LOOK_SETTINGS=0.6,1.2,0.9,0.25"),
+                                             QStringLiteral("INTENSITY=0.8"),
+                                             QStringLiteral("FINETUNE=0.1,-0.05,0.2,0.15"),
+                                             QStringLiteral("NAME=Coffee / Look"),
+                                             QStringLiteral("GRID=17")}
+                              << QStringList{QStringLiteral("look"),
+                                             coffee,
+                                             QStringLiteral("--look-settings=0.6,1.2,0.9,0.25"),
+                                             QStringLiteral("--intensity=0.8"),
+                                             QStringLiteral("--finetune=0.1,-0.05,0.2,0.15"),
+                                             QStringLiteral("--title=Coffee / Look"),
+                                             QStringLiteral("--size=17")}
+                              << QStringLiteral("look.cube");
+        QTest::newRow("match") << QStringList{QStringLiteral("MODE=match"),
+                                              QStringLiteral("SOURCE=") + chelsea,
+                                              QStringLiteral("REFERENCE=") + coffee,
+                                              QStringLiteral("MATCH_SETTINGS=0.7,1.3"),
+                                              QStringLiteral("INTENSITY=1.2"),
+                                              QStringLiteral("FINETUNE=-0.2,0.1,-0.3,0.3"),
+                                              QStringLiteral("GRID=65")}
+                               << QStringList{QStringLiteral("match"),
+                                              chelsea,
+                                              coffee,
+                                              QStringLiteral("--match-settings=0.7,1.3"),
+                                              QStringLiteral("--intensity=1.2"),
+                                              QStringLiteral("--finetune=-0.2,0.1,-0.3,0.3"),
+                                              QStringLiteral("--size=65")}
+                               << QStringLiteral("match.cube");
+        QTest::newRow("edit") << QStringList{QStringLiteral("MODE=edit"),
+                                             QStringLiteral("BEFORE=") + astronaut,
+                                             QStringLiteral("AFTER=") + graded,
+                                             QStringLiteral("SMOOTHING=0.15"),
+                                             QStringLiteral("INTENSITY=0.9"),
+                                             QStringLiteral("FINETUNE=0.3,0.2,0.1,-0.2"),
+                                             QStringLiteral("NAME=Learnt"),
+                                             QStringLiteral("GRID=17")}
+                              << QStringList{QStringLiteral("edit"),
+                                             astronaut,
+                                             graded,
+                                             QStringLiteral("--smoothing=0.15"),
+                                             QStringLiteral("--intensity=0.9"),
+                                             QStringLiteral("--finetune=0.3,0.2,0.1,-0.2"),
+                                             QStringLiteral("--title=Learnt"),
+                                             QStringLiteral("--size=17")}
+                              << QStringLiteral("edit.cube");
+        QTest::newRow("hald") << QStringList{QStringLiteral("MODE=hald"),
+                                             QStringLiteral("HALD=") + hald,
+                                             QStringLiteral("INTENSITY=0.75"),
+                                             QStringLiteral("FINETUNE=-0.1,-0.2,0.25,0.1"),
+                                             QStringLiteral("NAME=Graded"),
+                                             QStringLiteral("GRID=65")}
+                              << QStringList{QStringLiteral("hald"),
+                                             hald,
+                                             QStringLiteral("--intensity=0.75"),
+                                             QStringLiteral("--finetune=-0.1,-0.2,0.25,0.1"),
+                                             QStringLiteral("--title=Graded"),
+                                             QStringLiteral("--size=65")}
+                              << QStringLiteral("hald.cube");
+        // The other two formats; the LUT's name comes from the photo on both sides.
+        QTest::newRow("look as .3dl")
+            << QStringList{QStringLiteral("LOOK=") + chelsea,
+                           QStringLiteral("LOOK_SETTINGS=1.1,0.5,1.4,0.8"),
+                           QStringLiteral("INTENSITY=1.3"), QStringLiteral("GRID=65")}
+            << QStringList{QStringLiteral("look"), chelsea,
+                           QStringLiteral("--look-settings=1.1,0.5,1.4,0.8"),
+                           QStringLiteral("--intensity=1.3"), QStringLiteral("--size=65")}
+            << QStringLiteral("look.3dl");
+        QTest::newRow("edit as HALD .png") << QStringList{QStringLiteral("MODE=edit"),
+                                                          QStringLiteral("BEFORE=") + astronaut,
+                                                          QStringLiteral("AFTER=") + graded,
+                                                          QStringLiteral("SMOOTHING=0.005"),
+                                                          QStringLiteral("FINETUNE=0,0.15,0,0.2"),
+                                                          QStringLiteral("GRID=65")}
+                                           << QStringList{QStringLiteral("edit"),
+                                                          astronaut,
+                                                          graded,
+                                                          QStringLiteral("--smoothing=0.005"),
+                                                          QStringLiteral("--finetune=0,0.15,0,0.2"),
+                                                          QStringLiteral("--size=65")}
+                                           << QStringLiteral("edit.png");
+    }
+
+    void theAppWritesTheCommandLinesLUT()
+    {
+        QFETCH(QStringList, variables);
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, file);
+        const QString fromApp = work(QStringLiteral("app-") + file);
+        const QString fromCli = work(QStringLiteral("cli-") + file);
+        const QString ready = fromApp + QStringLiteral(".ready");
+        QMap<QString, QString> environment{{QStringLiteral("LUMIVERT_EXPORT"), fromApp},
+                                           {QStringLiteral("LUMIVERT_READY"), ready}};
+        for (const QString& variable : variables) {
+            const qsizetype equals = variable.indexOf(QLatin1Char('='));
+            environment.insert(QStringLiteral("LUMIVERT_") + variable.left(equals),
+                               variable.mid(equals + 1));
+        }
+        const Finished app = runApp(environment);
+        QVERIFY2(app.exitCode == 0, qPrintable(app.errors));
+        QCOMPARE(contentsOf(fromApp + QStringLiteral(".done")), QByteArray("ok"));
+        QCOMPARE(contentsOf(ready), QByteArray("ready"));
+
+        const Finished cli = runCli(arguments << QStringLiteral("-o") << fromCli);
+        QVERIFY2(cli.exitCode == 0, qPrintable(cli.errors));
+        const QByteArray expected = contentsOf(fromCli);
+        QVERIFY(expected.size() > 1000);
+        QVERIFY(contentsOf(fromApp) == expected);
+    }
+
+private:
+    QString work(const QString& name) const { return folder_.filePath(name); }
+
+    QProcessEnvironment environmentWith(const QMap<QString, QString>& variables) const
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const QString& name : environment.keys())
+            if (name.startsWith(QStringLiteral("LUMIVERT_")))
+                environment.remove(name);
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        // The user's own settings stay untouched.
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), work(QStringLiteral("config")));
+        for (auto variable = variables.begin(); variable != variables.end(); ++variable)
+            environment.insert(variable.key(), variable.value());
+        return environment;
+    }
+
+    Finished runApp(const QMap<QString, QString>& variables) const
+    {
+        return run(QStringLiteral(LUMIVERT_BINARY), {}, environmentWith(variables));
+    }
+
+    Finished runCli(const QStringList& arguments) const
+    {
+        return run(QStringLiteral(LUMIVERT_CLI_BINARY), arguments, environmentWith({}));
+    }
+
+    QTemporaryDir folder_;
+};
+
+QTEST_MAIN(AutomationTests)
+#include "AutomationTests.moc"
