@@ -1,7 +1,7 @@
 #include "lut/LUTReader.hpp"
 
 #include "imaging/ImageLoader.hpp"
-#include "lut/FileIO.hpp"
+#include "io/FileIO.hpp"
 #include "lut/HaldCLUT.hpp"
 #include "lut/TextEncoding.hpp"
 

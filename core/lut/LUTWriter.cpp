@@ -2,7 +2,7 @@
 
 #include "color/ColorMath.hpp"
 #include "imaging/ImageLoader.hpp"
-#include "lut/FileIO.hpp"
+#include "io/FileIO.hpp"
 #include "lut/HaldCLUT.hpp"
 #include "lut/TextEncoding.hpp"
 

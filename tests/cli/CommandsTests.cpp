@@ -2,12 +2,13 @@
 
 #include "color/ColorMath.hpp"
 #include "imaging/ImageLoader.hpp"
+#include "imaging/Packing.hpp"
 #include "imaging/PreviewRenderer.hpp"
 #include "imaging/TestChart.hpp"
+#include "io/FileIO.hpp"
 #include "learners/GradePipeline.hpp"
 #include "learners/LookExtractor.hpp"
 #include "learners/LookTransform.hpp"
-#include "lut/FileIO.hpp"
 #include "lut/LUTReader.hpp"
 #include "lut/LUTWriter.hpp"
 
@@ -190,8 +191,8 @@ TEST(CliChart, WritesThe8BitTestChart)
     CliRunner cli;
     ASSERT_EQ(cli.run({"chart", "chart.png"}).status, 0);
     EXPECT_EQ(header(cli / "chart.png").format(), VIPS_FORMAT_UCHAR);
-    EXPECT_EQ(ImageLoader::makeImage8(ImageLoader::loadExact(cli / "chart.png")),
-              ImageLoader::makeImage8(TestChart::make(1200, 800)));
+    EXPECT_EQ(Packing::makeImage8(ImageLoader::loadExact(cli / "chart.png")),
+              Packing::makeImage8(TestChart::make(1200, 800)));
 }
 
 // ---- Analyses as JSON --------------------------------------------------------------------------
@@ -302,8 +303,7 @@ TEST(CliApply, ManyImagesGoToAFolderGradedLikeThePreview)
     // Exactly the renderer on the photo as the app loads it, at full size.
     const LUT3D read = LUTReader::read(cli / "warm.cube");
     const Image8 expected = PreviewRenderer().render(ImageLoader::load(coffee, 1600).image(), read);
-    EXPECT_EQ(ImageLoader::makeImage8(ImageLoader::loadExact(cli / "graded/out/coffee.png")),
-              expected);
+    EXPECT_EQ(Packing::makeImage8(ImageLoader::loadExact(cli / "graded/out/coffee.png")), expected);
 }
 
 TEST(CliConvert, TextAndHaldFormatsRoundTrip)

@@ -1,6 +1,6 @@
 #include "color/ColorMath.hpp"
 #include "imaging/ImageLoader.hpp"
-#include "lut/FileIO.hpp"
+#include "io/FileIO.hpp"
 #include "lut/HaldCLUT.hpp"
 #include "lut/LUTReader.hpp"
 #include "lut/LUTWriter.hpp"
