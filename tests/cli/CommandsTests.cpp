@@ -381,10 +381,11 @@ INSTANTIATE_TEST_SUITE_P(
             "Couldn\u2019t open the image: \u201Cmissing.jpg\u201D could not be opened as an "
             "image."},
         FailureCase{"NotAHald", {"hald", "@coffee", "-o", "x.cube"}, 1, "is not a HALD CLUT"},
-        FailureCase{"MalformedCube",
-                    {"apply", "bad.cube", "@coffee", "-o", "x.png"},
-                    1,
-                    "Couldn\u2019t read the LUT: The LUT file could not be read"},
+        FailureCase{
+            "MalformedCube",
+            {"apply", "bad.cube", "@coffee", "-o", "x.png"},
+            1,
+            "Couldn\u2019t read the LUT: bad.cube, line 3: unexpected line \u201C1 x 0\u201D."},
         FailureCase{"UnwritableLUT",
                     {"identity-hald", "missing/x.png"},
                     1,
