@@ -2,6 +2,7 @@
 // they must beat: libvips' own thumbnailer for loading.
 #include "color/LUT3D.hpp"
 #include "imaging/ImageLoader.hpp"
+#include "imaging/Packing.hpp"
 #include "imaging/PreviewRenderer.hpp"
 #include "imaging/TestChart.hpp"
 
@@ -33,10 +34,7 @@ LUT3D previewTable()
 }
 
 // The test chart: flat patches and smooth bands, like most photos.
-Image8 chartImage()
-{
-    return ImageLoader::makeImage8(TestChart::make(kPreviewWidth, kPreviewHeight));
-}
+Image8 chartImage() { return Packing::makeImage8(TestChart::make(kPreviewWidth, kPreviewHeight)); }
 
 // Every pixel random: the worst case for the table's cache footprint.
 Image8 noiseImage()

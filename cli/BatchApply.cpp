@@ -3,6 +3,7 @@
 #include "cli/CommandFailure.hpp"
 #include "cli/CommandSupport.hpp"
 #include "imaging/ImageLoader.hpp"
+#include "imaging/Packing.hpp"
 #include "imaging/PreviewRenderer.hpp"
 #include "recipe/GradeRecipe.hpp"
 
@@ -31,9 +32,9 @@ Image16 graded16(const PixelBuffer& pixels, const LUT3D& lut)
 #pragma omp parallel for schedule(static)
     for (std::int64_t i = 0; i < count; ++i) {
         const RGB c = lut.sample(source[static_cast<std::size_t>(i)]);
-        out[3 * i] = static_cast<std::uint16_t>(ImageLoader::quantized(c.r, k16BitMax));
-        out[3 * i + 1] = static_cast<std::uint16_t>(ImageLoader::quantized(c.g, k16BitMax));
-        out[3 * i + 2] = static_cast<std::uint16_t>(ImageLoader::quantized(c.b, k16BitMax));
+        out[3 * i] = static_cast<std::uint16_t>(Packing::quantized(c.r, k16BitMax));
+        out[3 * i + 1] = static_cast<std::uint16_t>(Packing::quantized(c.g, k16BitMax));
+        out[3 * i + 2] = static_cast<std::uint16_t>(Packing::quantized(c.b, k16BitMax));
     }
     return Image16(pixels.width(), pixels.height(), std::move(samples));
 }

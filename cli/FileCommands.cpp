@@ -5,7 +5,6 @@
 #include "cli/CommandSupport.hpp"
 #include "imaging/ImageLoader.hpp"
 #include "imaging/TestChart.hpp"
-#include "lut/FileIO.hpp"
 #include "lut/HaldCLUT.hpp"
 #include "lut/LUTReader.hpp"
 #include "recipe/GradeRecipe.hpp"
@@ -58,7 +57,7 @@ std::optional<std::string> cubeTitle(const path& file)
     if (LUTFormat::fromPath(file) != LUTFormat::cube)
         return std::nullopt;
     return attempt(GradeRecipe::readLUTFailedTitle,
-                   [&] { return LUTReader::cube(FileIO::readAll(file)).title; });
+                   [&] { return LUTReader::readCube(file).title; });
 }
 
 void requirePng(const path& output)

@@ -2,13 +2,14 @@
 
 #include "color/ColorMath.hpp"
 #include "color/Precondition.hpp"
-#include "lut/FileIO.hpp"
+#include "imaging/Packing.hpp"
+#include "io/FileIO.hpp"
+#include "io/FileName.hpp"
 
 #include <vips/vips8>
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <cstdio>
 #include <limits>
 #include <memory>
@@ -48,14 +49,27 @@ constexpr int kResampleMargin = 2;
 struct FileTypeEntry {
     ImageFileType type;
     const char* encoder;
-    std::array<std::string_view, 2> extensions;
     bool sixteenBit;
 };
 constexpr std::array<FileTypeEntry, 4> kFileTypes = {{
-    {ImageFileType::png, ".png", {".png", ".png"}, true},
-    {ImageFileType::jpeg, ".jpg[Q=95]", {".jpg", ".jpeg"}, false},
-    {ImageFileType::tiff, ".tif", {".tif", ".tiff"}, true},
-    {ImageFileType::webp, ".webp[Q=95]", {".webp", ".webp"}, false},
+    {ImageFileType::png, ".png", true},
+    {ImageFileType::jpeg, ".jpg[Q=95]", false},
+    {ImageFileType::tiff, ".tif", true},
+    {ImageFileType::webp, ".webp[Q=95]", false},
+}};
+
+// The file type each extension names (lower case, without the dot).
+struct ExtensionEntry {
+    std::string_view extension;
+    ImageFileType type;
+};
+constexpr std::array<ExtensionEntry, 6> kExtensions = {{
+    {"png", ImageFileType::png},
+    {"jpg", ImageFileType::jpeg},
+    {"jpeg", ImageFileType::jpeg},
+    {"tif", ImageFileType::tiff},
+    {"tiff", ImageFileType::tiff},
+    {"webp", ImageFileType::webp},
 }};
 
 // libvips starts once per process. Its operation cache is off because files change on disk
@@ -275,8 +289,8 @@ struct Converted {
 
 // Samples of type T divided by maxValue and clamped into 0...1; where the fourth band is alpha,
 // fully transparent pixels become black and the others keep their straight colour. The display
-// samples are those floats quantised, as makeImage8 does. 8- and 16-bit levels are converted
-// once each, into tables, instead of once per sample.
+// samples are those floats quantised, as Packing::makeImage8 does. 8- and 16-bit levels are
+// converted once each, into tables, instead of once per sample.
 template <typename T>
 Converted convertSamples(const void* memory, const VImage& image, float maxValue, bool withDisplay)
 {
@@ -289,7 +303,7 @@ Converted convertSamples(const void* memory, const VImage& image, float maxValue
         for (std::size_t level = 0; level < levels.size(); ++level) {
             levels[level] = clamp01(static_cast<float>(level) / maxValue);
             levelBytes[level] =
-                static_cast<std::uint8_t>(ImageLoader::quantized(levels[level], k8BitMax));
+                static_cast<std::uint8_t>(Packing::quantized(levels[level], k8BitMax));
         }
     }
     const auto toFloat = [&levels, maxValue](T sample) {
@@ -302,7 +316,7 @@ Converted convertSamples(const void* memory, const VImage& image, float maxValue
         if constexpr (tabulated)
             return levelBytes[sample];
         else
-            return static_cast<std::uint8_t>(ImageLoader::quantized(value, k8BitMax));
+            return static_cast<std::uint8_t>(Packing::quantized(value, k8BitMax));
     };
 
     const auto* samples = static_cast<const T*>(memory);
@@ -415,27 +429,6 @@ void encodeAndReplace(const void* samples, std::size_t byteCount, std::int64_t w
     replaceFile(destination, {static_cast<const unsigned char*>(encoded), encodedSize});
 }
 
-template <typename Image>
-std::vector<typename Image::SampleType> quantizedSamples(const PixelBuffer& pixels, float maxCode)
-{
-    using Sample = typename Image::SampleType;
-    constexpr int channels = Image::channels;
-    const std::vector<RGB>& source = pixels.pixels();
-    const auto count = static_cast<std::int64_t>(source.size());
-    std::vector<Sample> samples(static_cast<std::size_t>(checkedMul(count, channels)));
-#pragma omp parallel for schedule(static)
-    for (std::int64_t i = 0; i < count; ++i) {
-        Sample* out = samples.data() + i * channels;
-        const RGB& c = source[static_cast<std::size_t>(i)];
-        out[0] = static_cast<Sample>(ImageLoader::quantized(c.r, maxCode));
-        out[1] = static_cast<Sample>(ImageLoader::quantized(c.g, maxCode));
-        out[2] = static_cast<Sample>(ImageLoader::quantized(c.b, maxCode));
-        if constexpr (channels == 4)
-            out[3] = static_cast<Sample>(maxCode);
-    }
-    return samples;
-}
-
 }  // namespace
 
 ImageLoaderError::ImageLoaderError(Kind kind, const path& location, const char* sentenceEnd)
@@ -485,16 +478,6 @@ PixelBuffer loadExact(const path& location)
     }
 }
 
-Image8 makeImage8(const PixelBuffer& pixels)
-{
-    return Image8(pixels.width(), pixels.height(), quantizedSamples<Image8>(pixels, k8BitMax));
-}
-
-Image16 makeImage16(const PixelBuffer& pixels)
-{
-    return Image16(pixels.width(), pixels.height(), quantizedSamples<Image16>(pixels, k16BitMax));
-}
-
 FullImage loadFull(const path& location)
 {
     try {
@@ -518,15 +501,14 @@ FullImage loadFull(const path& location)
 
 std::optional<ImageFileType> fileType(const path& location)
 {
-    std::string extension = location.extension().string();
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    for (const FileTypeEntry& entry : kFileTypes) {
-        if (std::find(entry.extensions.begin(), entry.extensions.end(), extension) !=
-            entry.extensions.end())
-            return entry.type;
-    }
-    return std::nullopt;
+    const std::string extension = FileName::lowerCaseExtension(location);
+    const auto* entry =
+        std::find_if(kExtensions.begin(), kExtensions.end(), [&extension](const auto& candidate) {
+            return candidate.extension == extension;
+        });
+    if (entry == kExtensions.end())
+        return std::nullopt;
+    return entry->type;
 }
 
 bool holdsSixteenBits(ImageFileType type) { return fileTypeEntry(type).sixteenBit; }
@@ -546,7 +528,7 @@ void writeImage(const Image16& image, const path& location, ImageFileType type, 
         std::vector<std::uint8_t> samples(deep.size());
         std::transform(deep.begin(), deep.end(), samples.begin(), [](std::uint16_t sample) {
             return static_cast<std::uint8_t>(
-                quantized(static_cast<float>(sample) / k16BitMax, k8BitMax));
+                Packing::quantized(static_cast<float>(sample) / k16BitMax, k8BitMax));
         });
         encodeAndReplace(samples.data(), samples.size(), image.width(), image.height(),
                          Image16::channels, VIPS_FORMAT_UCHAR, VIPS_INTERPRETATION_sRGB, location,
@@ -561,9 +543,9 @@ void writeImage(const Image16& image, const path& location, ImageFileType type, 
 void writePNG(const PixelBuffer& pixels, const path& location, bool sixteenBit)
 {
     if (sixteenBit)
-        writeImage(makeImage16(pixels), location, ImageFileType::png);
+        writeImage(Packing::makeImage16(pixels), location, ImageFileType::png);
     else
-        writeImage(makeImage8(pixels), location, ImageFileType::png);
+        writeImage(Packing::makeImage8(pixels), location, ImageFileType::png);
 }
 
 }  // namespace ImageLoader

@@ -74,23 +74,6 @@ std::optional<ImageFileType> fileType(const std::filesystem::path& location);
 // PNG and TIFF keep 16-bit samples; JPEG and WebP hold 8 bits only.
 bool holdsSixteenBits(ImageFileType type);
 
-// q(v) = round(min(v, 1) × maxCode) for v > 0, else 0 (NaN too); halves round away from zero.
-// Inline and branch-free: it runs once per sample of every image the core makes.
-inline int quantized(float value, float maxCode)
-{
-    const float clamped = value > 0.0f ? (value < 1.0f ? value : 1.0f) : 0.0f;
-    const float scaled = clamped * maxCode;
-    const int whole = static_cast<int>(scaled);
-    // scaled − whole is exact, so this is round-half-away-from-zero without a library call.
-    return whole + (scaled - static_cast<float>(whole) >= 0.5f ? 1 : 0);
-}
-
-// The 8-bit display image of a buffer: every channel quantised to 0...255, fourth byte 255.
-// (With makeImage16, what the platform's makeCGImage(_:sixteenBit:) is elsewhere.)
-Image8 makeImage8(const PixelBuffer& pixels);
-// The 16-bit image of a buffer: every channel quantised to 0...65535.
-Image16 makeImage16(const PixelBuffer& pixels);
-
 // Encode as `type` (8-bit or 16-bit RGB, no alpha, the sRGB profile only when tagged) and
 // replace `location` atomically. A 16-bit image written as a type that holds 8 bits is
 // quantised to 8 bits. Throws ImageLoaderError::cannotWrite.
@@ -98,7 +81,7 @@ void writeImage(const Image8& image, const std::filesystem::path& location, Imag
                 ColourTag tag = ColourTag::none);
 void writeImage(const Image16& image, const std::filesystem::path& location, ImageFileType type,
                 ColourTag tag = ColourTag::none);
-// makeImage8 or makeImage16, then writeImage as PNG. Throws ImageLoaderError::cannotWrite.
+// Packing::makeImage8 or makeImage16, then writeImage as PNG. Throws ImageLoaderError::cannotWrite.
 void writePNG(const PixelBuffer& pixels, const std::filesystem::path& location, bool sixteenBit);
 
 }  // namespace ImageLoader

@@ -1,7 +1,7 @@
 #include "imaging/LoadedImage.hpp"
 
 #include "color/Precondition.hpp"
-#include "imaging/ImageLoader.hpp"
+#include "imaging/Packing.hpp"
 
 namespace lumivert {
 
@@ -16,7 +16,7 @@ LoadedImage::LoadedImage(std::optional<std::filesystem::path> url, std::string n
 }
 
 LoadedImage::LoadedImage(std::string name, PixelBuffer pixels)
-    : LoadedImage(std::nullopt, std::move(name), ImageLoader::makeImage8(pixels), pixels,
+    : LoadedImage(std::nullopt, std::move(name), Packing::makeImage8(pixels), pixels,
                   pixels.width(), pixels.height())
 {
 }

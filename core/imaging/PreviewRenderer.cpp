@@ -1,6 +1,6 @@
 #include "imaging/PreviewRenderer.hpp"
 
-#include "imaging/ImageLoader.hpp"
+#include "imaging/Packing.hpp"
 
 #include <algorithm>
 #include <array>
@@ -91,9 +91,9 @@ void renderPortable(const Lattice& l, const std::uint8_t* in, std::uint8_t* out,
         const RGB f0 = lerp(e00, e10, tg);
         const RGB f1 = lerp(e01, e11, tg);
         const RGB v = lerp(f0, f1, tb);
-        out[0] = static_cast<std::uint8_t>(ImageLoader::quantized(v.r, kByteMax));
-        out[1] = static_cast<std::uint8_t>(ImageLoader::quantized(v.g, kByteMax));
-        out[2] = static_cast<std::uint8_t>(ImageLoader::quantized(v.b, kByteMax));
+        out[0] = static_cast<std::uint8_t>(Packing::quantized(v.r, kByteMax));
+        out[1] = static_cast<std::uint8_t>(Packing::quantized(v.g, kByteMax));
+        out[2] = static_cast<std::uint8_t>(Packing::quantized(v.b, kByteMax));
         out[3] = static_cast<std::uint8_t>(kByteMax);
     }
 }
@@ -131,7 +131,7 @@ LUMIVERT_AVX2 inline __m128 samplePixel(const Lattice& l, const std::uint8_t* pi
     return _mm_add_ps(f0, _mm_mul_ps(tb, _mm_sub_ps(f1, f0)));
 }
 
-// ImageLoader::quantized(·, 255) on eight lanes: NaN and values not above 0 give 0 (max returns
+// Packing::quantized(·, 255) on eight lanes: NaN and values not above 0 give 0 (max returns
 // its second operand for NaN), halves round up because the truncation remainder is exact.
 LUMIVERT_AVX2 inline __m256i quantize8(__m256 v)
 {

@@ -1,7 +1,8 @@
 #include "lut/LUTFormat.hpp"
 
-#include <algorithm>
-#include <cctype>
+#include "io/FileName.hpp"
+#include "lut/LUTReader.hpp"
+#include "lut/LUTWriter.hpp"
 
 namespace lumivert {
 
@@ -13,17 +14,35 @@ struct FormatRow {
     std::string_view title;
     std::string_view panelFilter;
     std::string_view compatibility;
+    LUTFormat::Reader reader;
+    LUTFormat::Writer writer;
 };
+
+// The readers and writers in the table's shape.
+LUT3D readCube(const std::filesystem::path& path) { return LUTReader::readCube(path).lut; }
+
+void writeThreeDL(const LUT3D& lut, std::string_view, const std::filesystem::path& destination)
+{
+    LUTWriter::writeThreeDL(lut, destination);
+}
+
+void writeHald(const LUT3D& lut, std::string_view, const std::filesystem::path& destination)
+{
+    LUTWriter::writeHald(lut, destination);
+}
 
 // One row per format, in the order of LUTFormat::Value.
 constexpr std::array<FormatRow, 3> kFormats = {{
     {LUTFormat::cube, "cube", ".cube", "Cube LUT (*.cube)",
      "Photoshop, Lightroom profiles, Premiere, After Effects, DaVinci Resolve, Final Cut Pro, "
-     "Affinity Photo, Pixelmator Pro, Capture One"},
+     "Affinity Photo, Pixelmator Pro, Capture One",
+     readCube, LUTWriter::writeCube},
     {LUTFormat::threeDL, "3dl", ".3dl", "3DL LUT (*.3dl)",
-     "Photoshop, Autodesk Flame and Lustre, Nuke, DaVinci Resolve"},
+     "Photoshop, Autodesk Flame and Lustre, Nuke, DaVinci Resolve", LUTReader::readThreeDL,
+     writeThreeDL},
     {LUTFormat::hald, "png", "HALD .png", "PNG image (*.png)",
-     "Affinity Photo, GIMP (G'MIC), darktable, RawTherapee, ImageMagick"},
+     "Affinity Photo, GIMP (G'MIC), darktable, RawTherapee, ImageMagick", LUTReader::readHald,
+     writeHald},
 }};
 
 const FormatRow& row(LUTFormat format)
@@ -44,12 +63,7 @@ std::optional<LUTFormat> LUTFormat::fromRawValue(std::string_view rawValue)
 
 std::optional<LUTFormat> LUTFormat::fromPath(const std::filesystem::path& path)
 {
-    std::string extension = path.extension().string();
-    if (extension.size() < 2)
-        return std::nullopt;
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return fromRawValue(std::string_view(extension).substr(1));
+    return fromRawValue(FileName::lowerCaseExtension(path));
 }
 
 std::string_view LUTFormat::panelFilter() const { return row(*this).panelFilter; }
@@ -59,5 +73,9 @@ std::string_view LUTFormat::rawValue() const { return row(*this).rawValue; }
 std::string_view LUTFormat::title() const { return row(*this).title; }
 
 std::string_view LUTFormat::compatibility() const { return row(*this).compatibility; }
+
+LUTFormat::Reader LUTFormat::reader() const { return row(*this).reader; }
+
+LUTFormat::Writer LUTFormat::writer() const { return row(*this).writer; }
 
 }  // namespace lumivert

@@ -2,7 +2,9 @@
 
 // The three LUT file formats, in export-panel order. A small value type wrapping an enumeration:
 // LUTFormat::cube converts to it, switch statements work on it, and each format knows its
-// raw value (the file extension), its panel title and the applications that read it.
+// raw value (the file extension), its panel title, the applications that read it, and how its
+// files are read and written. One table holds all of it: routing by extension, reading,
+// writing and the file panels all go through it.
 
 #include <array>
 #include <cstdint>
@@ -12,6 +14,8 @@
 #include <string_view>
 
 namespace lumivert {
+
+class LUT3D;
 
 class LUTFormat {
 public:
@@ -37,6 +41,14 @@ public:
     std::string_view title() const;
     // Help text naming the applications that read the format.
     std::string_view compatibility() const;
+
+    // Reads a file of the format, whatever its extension; throws as LUTReader::read does.
+    using Reader = LUT3D (*)(const std::filesystem::path& path);
+    // Writes a file of the format atomically; the title is kept by formats that store one.
+    using Writer = void (*)(const LUT3D& lut, std::string_view title,
+                            const std::filesystem::path& destination);
+    Reader reader() const;
+    Writer writer() const;
 
 private:
     Value value_;

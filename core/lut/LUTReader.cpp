@@ -1,8 +1,9 @@
 #include "lut/LUTReader.hpp"
 
 #include "imaging/ImageLoader.hpp"
-#include "lut/FileIO.hpp"
+#include "io/FileIO.hpp"
 #include "lut/HaldCLUT.hpp"
+#include "lut/LUTFormat.hpp"
 #include "lut/TextEncoding.hpp"
 
 #include <algorithm>
@@ -35,13 +36,28 @@ constexpr std::size_t kTitleKeywordLength = 5;  // "TITLE"
 // Fields beyond this many are counted but not kept: no keyword needs more.
 constexpr std::size_t kKeptFields = 4;
 
+constexpr std::string_view kUnreadable = "The LUT file could not be read: ";
+
+// Worded like OpenColorIO's parse errors: where, then what.
+std::string errorMessage(const std::string& reason,
+                         const std::optional<std::filesystem::path>& file,
+                         std::optional<std::int64_t> line)
+{
+    const std::string lineText = line ? "line " + std::to_string(*line) : std::string();
+    if (!file)
+        return std::string(kUnreadable) + (line ? lineText + ": " : "") + reason + ".";
+    const std::filesystem::path name = file->has_filename() ? file->filename() : *file;
+    return name.string() + (line ? ", " + lineText : "") + ": " + reason + ".";
+}
+
+// For what only the end of the text reveals, where no single line is at fault.
 [[noreturn]] void fail(std::string reason) { throw LUTFormatError::malformed(std::move(reason)); }
 
-[[noreturn]] void failUnexpectedLine(std::string_view line)
+std::string unexpectedLine(std::string_view line)
 {
-    fail("unexpected line \u201C" +
-         TextEncoding::repairedUTF8(TextEncoding::prefixOfCodePoints(line, kQuotedCharacters)) +
-         "\u201D");
+    return "unexpected line \u201C" +
+           TextEncoding::repairedUTF8(TextEncoding::prefixOfCodePoints(line, kQuotedCharacters)) +
+           "\u201D";
 }
 
 inline unsigned char byteAt(std::string_view text, std::size_t i)
@@ -49,15 +65,15 @@ inline unsigned char byteAt(std::string_view text, std::size_t i)
     return static_cast<unsigned char>(text[i]);
 }
 
-// Bytes of the line break at position i: LF, VT, FF, CR (a CRLF pair is two breaks around an
-// empty line, which is dropped anyway), NEL (C2 85), LS (E2 80 A8), PS (E2 80 A9); else 0.
+// Bytes of the line break at position i: LF, VT, FF, CR, CRLF (one break, so lines are numbered
+// as in the same text with LF), NEL (C2 85), LS (E2 80 A8), PS (E2 80 A9); else 0.
 inline std::size_t lineBreakLength(std::string_view text, std::size_t i)
 {
     switch (byteAt(text, i)) {
     case '\n':
     case '\v':
-    case '\f':
-    case '\r': return 1;
+    case '\f': return 1;
+    case '\r': return i + 1 < text.size() && text[i + 1] == '\n' ? 2 : 1;
     case 0xC2: return i + 1 < text.size() && byteAt(text, i + 1) == 0x85 ? 2 : 0;
     case 0xE2:
         return i + 2 < text.size() && byteAt(text, i + 1) == 0x80 &&
@@ -116,7 +132,8 @@ std::string_view trimmed(std::string_view s)
     return s;
 }
 
-// Calls onLine with every trimmed line that is neither empty nor a "#" comment.
+// Calls onLine with every trimmed line that is neither empty nor a "#" comment, and its number
+// counted from 1 over all lines, blank and comment lines included.
 template <typename OnLine> void forEachLine(std::string_view text, OnLine&& onLine)
 {
     // Windows tools start UTF-8 text with a byte-order mark; it is not part of the first line.
@@ -124,6 +141,7 @@ template <typename OnLine> void forEachLine(std::string_view text, OnLine&& onLi
         text.remove_prefix(kByteOrderMark.size());
     std::size_t start = 0;
     std::size_t i = 0;
+    std::int64_t number = 1;
     while (i <= text.size()) {
         const std::size_t breakLength = i < text.size() ? lineBreakLength(text, i) : 1;
         if (breakLength == 0) {
@@ -132,7 +150,8 @@ template <typename OnLine> void forEachLine(std::string_view text, OnLine&& onLi
         }
         const std::string_view line = trimmed(text.substr(start, i - start));
         if (!line.empty() && line.front() != '#')
-            onLine(line);
+            onLine(line, number);
+        ++number;
         i += breakLength;
         start = i;
     }
@@ -253,12 +272,24 @@ std::optional<std::int64_t> cubeOf(std::int64_t size)
     return size * size * size;
 }
 
-class CubeParser {
+// What both parsers share: the number of the line being read, for errors that point at it.
+class LineParser {
+protected:
+    [[noreturn]] void failOnLine(std::string reason) const
+    {
+        throw LUTFormatError::malformed(std::move(reason), lineNumber_);
+    }
+
+    std::int64_t lineNumber_ = 0;
+};
+
+class CubeParser : LineParser {
 public:
     explicit CubeParser(std::string_view text) : textLength_(text.size()) {}
 
-    void line(std::string_view line)
+    void line(std::string_view line, std::int64_t number)
     {
+        lineNumber_ = number;
         const Fields fields(line);
         const std::string_view keyword = fields.kept[0];
         if (keyword == "TITLE")
@@ -267,13 +298,13 @@ public:
         else if (keyword == "LUT_3D_SIZE")
             sizeLine(fields);
         else if (keyword == "LUT_1D_SIZE")
-            fail("1D LUTs are not supported");
+            failOnLine("1D LUTs are not supported");
         else if (keyword == "DOMAIN_MIN" || keyword == "DOMAIN_MAX") {
             if (fields.count != 4 || !allNumbers(fields, 1, 4))
-                fail("bad " + std::string(keyword));
+                failOnLine("bad " + std::string(keyword));
         } else if (keyword == "LUT_3D_INPUT_RANGE") {
             if (fields.count != 3 || !allNumbers(fields, 1, 3))
-                fail("bad input range");
+                failOnLine("bad input range");
         } else
             dataLine(line, fields);
     }
@@ -296,7 +327,7 @@ private:
         std::int64_t size = 0;
         if (fields.count != 2 || !parseInteger(fields.kept[1], size) || size < kMinCubeSize ||
             size > kMaxCubeSize)
-            fail("bad LUT_3D_SIZE");
+            failOnLine("bad LUT_3D_SIZE");
         size_ = size;
         entries_.reserve(entryReserve(size, textLength_));
     }
@@ -306,7 +337,7 @@ private:
         RGB entry;
         if (fields.count != 3 || !parseNumber(fields.kept[0], entry.r) ||
             !parseNumber(fields.kept[1], entry.g) || !parseNumber(fields.kept[2], entry.b))
-            failUnexpectedLine(line);
+            failOnLine(unexpectedLine(line));
         entries_.push_back(entry);
     }
 
@@ -331,12 +362,13 @@ float threeDLScale(std::int64_t largest)
     return static_cast<float>(kLargestSixteenBit);
 }
 
-class ThreeDLParser {
+class ThreeDLParser : LineParser {
 public:
     explicit ThreeDLParser(std::string_view text) : textLength_(text.size()) {}
 
-    void line(std::string_view line)
+    void line(std::string_view line, std::int64_t number)
     {
+        lineNumber_ = number;
         if (isThreeDLHeader(line))
             return;
         std::array<std::int64_t, 3> integers{};
@@ -381,7 +413,7 @@ private:
     void shaperLine(std::size_t count)
     {
         if (count < 2)
-            fail("missing shaper line");
+            failOnLine("missing shaper line");
         size_ = static_cast<std::int64_t>(count);
         triples_.reserve(entryReserve(size_, textLength_));
     }
@@ -390,7 +422,7 @@ private:
                    std::size_t count)
     {
         if (count != 3)
-            failUnexpectedLine(line);
+            failOnLine(unexpectedLine(line));
         largest_ = std::max({largest_, integers[0], integers[1], integers[2]});
         // Kept as floats: each integer is converted once, as the final division needs.
         triples_.push_back({static_cast<float>(integers[0]), static_cast<float>(integers[1]),
@@ -403,28 +435,34 @@ private:
     std::vector<RGB> triples_;
 };
 
-std::string lowerCaseExtension(const std::filesystem::path& path)
+// Parses the file's text; a parse error gains the file.
+template <typename Parse> auto parsedFile(const std::filesystem::path& path, Parse&& parse)
 {
-    std::string extension = path.extension().string();
-    if (!extension.empty())
-        extension.erase(0, 1);
-    std::transform(extension.begin(), extension.end(), extension.begin(), [](char c) {
-        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-    });
-    return extension;
+    const std::string text = TextEncoding::repairedUTF8(FileIO::readAll(path));
+    try {
+        return parse(text);
+    } catch (const LUTFormatError& error) {
+        throw error.inFile(path);
+    }
 }
 
 }  // namespace
 
-LUTFormatError::LUTFormatError(std::string reason)
-    : std::runtime_error("The LUT file could not be read: " + reason + "."),
-      reason_(std::move(reason))
+LUTFormatError::LUTFormatError(std::string reason, std::optional<std::filesystem::path> file,
+                               std::optional<std::int64_t> line)
+    : std::runtime_error(errorMessage(reason, file, line)), reason_(std::move(reason)),
+      file_(std::move(file)), line_(line)
 {
 }
 
-LUTFormatError LUTFormatError::malformed(std::string reason)
+LUTFormatError LUTFormatError::malformed(std::string reason, std::optional<std::int64_t> line)
 {
-    return LUTFormatError(std::move(reason));
+    return LUTFormatError(std::move(reason), std::nullopt, line);
+}
+
+LUTFormatError LUTFormatError::inFile(const std::filesystem::path& file) const
+{
+    return LUTFormatError(reason_, file, line_);
 }
 
 namespace LUTReader {
@@ -432,25 +470,31 @@ namespace LUTReader {
 CubeContents cube(std::string_view text)
 {
     CubeParser parser(text);
-    forEachLine(text, [&](std::string_view line) { parser.line(line); });
+    forEachLine(text,
+                [&](std::string_view line, std::int64_t number) { parser.line(line, number); });
     return parser.finish();
 }
 
 LUT3D threeDL(std::string_view text)
 {
     ThreeDLParser parser(text);
-    forEachLine(text, [&](std::string_view line) { parser.line(line); });
+    forEachLine(text,
+                [&](std::string_view line, std::int64_t number) { parser.line(line, number); });
     return parser.finish();
 }
 
 LUT3D read(const std::filesystem::path& path)
 {
-    const std::string extension = lowerCaseExtension(path);
-    if (extension == "cube")
-        return cube(TextEncoding::repairedUTF8(FileIO::readAll(path))).lut;
-    if (extension == "3dl")
-        return threeDL(TextEncoding::repairedUTF8(FileIO::readAll(path)));
-    // Exact pixels: any scaling or conversion would move lattice points.
+    return LUTFormat::fromPath(path).value_or(LUTFormat::hald).reader()(path);
+}
+
+CubeContents readCube(const std::filesystem::path& path) { return parsedFile(path, cube); }
+
+LUT3D readThreeDL(const std::filesystem::path& path) { return parsedFile(path, threeDL); }
+
+// Exact pixels: any scaling or conversion would move lattice points.
+LUT3D readHald(const std::filesystem::path& path)
+{
     return HaldCLUT::lut(ImageLoader::loadExact(path));
 }
 

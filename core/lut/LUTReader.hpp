@@ -1,8 +1,9 @@
 #pragma once
 
 // Reads .cube and .3dl text into a table; any other file is read as a HALD image.
-// Lines may end with LF, CR, CRLF, VT, FF, NEL, LS or PS; blank lines, lines starting with "#"
-// and a leading byte-order mark are ignored; fields are separated by spaces and tabs.
+// Lines may end with LF, CR, CRLF, VT, FF, NEL, LS or PS, each one line for error locations;
+// blank lines, lines starting with "#" and a leading byte-order mark are ignored; fields are
+// separated by spaces and tabs.
 // .cube: TITLE, LUT_3D_SIZE (2 … 256), DOMAIN_MIN/MAX and LUT_3D_INPUT_RANGE (checked, values
 // ignored: entries are the outputs on the 0 … 1 lattice), then N³ "r g b" lines, red fastest,
 // unclamped. .3dl: optional 3DMESH/Mesh lines, a shaper line whose count of integers is N, then
@@ -10,6 +11,7 @@
 
 #include "color/LUT3D.hpp"
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <stdexcept>
@@ -18,17 +20,34 @@
 
 namespace lumivert {
 
+// A LUT text that does not parse: the reason, and where it was found when that is known. The
+// message names the place first, as OpenColorIO's parse errors do:
+//   "look.cube, line 7: bad LUT_3D_SIZE."                      a file and a line
+//   "look.cube: wrong entry count."                            a file; the end of it is at fault
+//   "The LUT file could not be read: line 7: bad LUT_3D_SIZE." text without a file
+//   "The LUT file could not be read: no LUT_3D_SIZE."          neither
 class LUTFormatError : public std::runtime_error {
 public:
-    // "The LUT file could not be read: " + reason + "."
-    static LUTFormatError malformed(std::string reason);
+    // At a 1-based line of the text, or nowhere in particular.
+    static LUTFormatError malformed(std::string reason,
+                                    std::optional<std::int64_t> line = std::nullopt);
+    // The same error, found in that file.
+    LUTFormatError inFile(const std::filesystem::path& file) const;
 
+    // The short reason alone, such as "bad LUT_3D_SIZE".
     const std::string& reason() const { return reason_; }
+    // The file as given to the reader; the message shows its name only.
+    const std::optional<std::filesystem::path>& file() const { return file_; }
+    // The offending line, counted from 1; absent for problems only the end reveals.
+    std::optional<std::int64_t> line() const { return line_; }
 
 private:
-    explicit LUTFormatError(std::string reason);
+    LUTFormatError(std::string reason, std::optional<std::filesystem::path> file,
+                   std::optional<std::int64_t> line);
 
     std::string reason_;
+    std::optional<std::filesystem::path> file_;
+    std::optional<std::int64_t> line_;
 };
 
 namespace LUTReader {
@@ -38,9 +57,15 @@ struct CubeContents {
     std::optional<std::string> title;
 };
 
-// By the lower-cased extension: "cube", "3dl", else a HALD image loaded at its exact size.
-// Throws FileError, LUTFormatError, ImageLoaderError or HaldError.
+// Through the format LUTFormat::fromPath names; a file with any other extension is read as a
+// HALD image. Throws FileError, LUTFormatError (naming the file), ImageLoaderError or HaldError.
 LUT3D read(const std::filesystem::path& path);
+
+// One format each, whatever the file's extension. The text is decoded as UTF-8, invalid bytes
+// replaced; a HALD image is loaded at its exact size.
+CubeContents readCube(const std::filesystem::path& path);
+LUT3D readThreeDL(const std::filesystem::path& path);
+LUT3D readHald(const std::filesystem::path& path);
 
 // Both parsers take UTF-8 text and stop at the first offending line with LUTFormatError.
 CubeContents cube(std::string_view text);

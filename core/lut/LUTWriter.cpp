@@ -2,7 +2,7 @@
 
 #include "color/ColorMath.hpp"
 #include "imaging/ImageLoader.hpp"
-#include "lut/FileIO.hpp"
+#include "io/FileIO.hpp"
 #include "lut/HaldCLUT.hpp"
 #include "lut/TextEncoding.hpp"
 
@@ -155,14 +155,23 @@ std::string threeDL(const LUT3D& lut)
 void write(const LUT3D& lut, LUTFormat format, std::string_view title,
            const std::filesystem::path& destination)
 {
-    switch (format) {
-    case LUTFormat::cube: FileIO::writeAtomically(destination, cube(lut, title)); return;
-    case LUTFormat::threeDL: FileIO::writeAtomically(destination, threeDL(lut)); return;
-    case LUTFormat::hald:
-        ImageLoader::writePNG(HaldCLUT::image(lut, HaldCLUT::defaultLevel), destination,
-                              kHaldSixteenBit);
-        return;
-    }
+    format.writer()(lut, title, destination);
+}
+
+void writeCube(const LUT3D& lut, std::string_view title, const std::filesystem::path& destination)
+{
+    FileIO::writeAtomically(destination, cube(lut, title));
+}
+
+void writeThreeDL(const LUT3D& lut, const std::filesystem::path& destination)
+{
+    FileIO::writeAtomically(destination, threeDL(lut));
+}
+
+void writeHald(const LUT3D& lut, const std::filesystem::path& destination)
+{
+    ImageLoader::writePNG(HaldCLUT::image(lut, HaldCLUT::defaultLevel), destination,
+                          kHaldSixteenBit);
 }
 
 }  // namespace lumivert::LUTWriter

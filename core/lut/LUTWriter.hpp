@@ -23,10 +23,16 @@ std::string cleanedTitle(std::string_view title);
 std::string cube(const LUT3D& lut, std::string_view title);
 std::string threeDL(const LUT3D& lut);
 
-// Writes the format to the destination atomically, replacing an existing file. The title is
-// used by .cube only; HALD is always a 16-bit 512 × 512 PNG (level 8). Throws FileError for text
-// formats and ImageLoaderError for HALD; on failure an existing file is left untouched.
+// Writes the format to the destination atomically, replacing an existing file, through the
+// format's writer. The title is used by .cube only. Throws FileError for text formats and
+// ImageLoaderError for HALD; on failure an existing file is left untouched.
 void write(const LUT3D& lut, LUTFormat format, std::string_view title,
            const std::filesystem::path& destination);
+
+// One format each, whatever the destination's extension. HALD is always a 16-bit 512 × 512 PNG
+// (level 8).
+void writeCube(const LUT3D& lut, std::string_view title, const std::filesystem::path& destination);
+void writeThreeDL(const LUT3D& lut, const std::filesystem::path& destination);
+void writeHald(const LUT3D& lut, const std::filesystem::path& destination);
 
 }  // namespace lumivert::LUTWriter

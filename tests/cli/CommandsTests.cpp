@@ -3,9 +3,10 @@
 #include "cli/Commands.hpp"
 #include "color/ColorMath.hpp"
 #include "imaging/ImageLoader.hpp"
+#include "imaging/Packing.hpp"
 #include "imaging/PreviewRenderer.hpp"
 #include "imaging/TestChart.hpp"
-#include "lut/FileIO.hpp"
+#include "io/FileIO.hpp"
 #include "lut/HaldCLUT.hpp"
 #include "lut/LUTReader.hpp"
 #include "lut/LUTWriter.hpp"
@@ -316,8 +317,8 @@ TEST(CliChart, WritesThe8BitTestChart)
     CliRunner cli;
     ASSERT_EQ(cli.run({"chart", "chart.png"}).status, 0);
     EXPECT_EQ(header(cli / "chart.png").format(), VIPS_FORMAT_UCHAR);
-    EXPECT_EQ(ImageLoader::makeImage8(ImageLoader::loadExact(cli / "chart.png")),
-              ImageLoader::makeImage8(
+    EXPECT_EQ(Packing::makeImage8(ImageLoader::loadExact(cli / "chart.png")),
+              Packing::makeImage8(
                   TestChart::make(GradeRecipe::chartWidth, GradeRecipe::chartHeight)));
 }
 
@@ -430,7 +431,7 @@ TEST(CliApply, ManyImagesGoToAFolderGradedLikeThePreview)
     const LUT3D read = LUTReader::read(cli / "warm.cube");
     const Image8 expected = PreviewRenderer().render(
         GradeRecipe::load(GradeRecipe::Slot::preview, coffee).image.image(), read);
-    EXPECT_EQ(ImageLoader::makeImage8(ImageLoader::loadExact(cli / "graded/out/coffee.png")),
+    EXPECT_EQ(Packing::makeImage8(ImageLoader::loadExact(cli / "graded/out/coffee.png")),
               expected);
 }
 
@@ -509,10 +510,11 @@ INSTANTIATE_TEST_SUITE_P(
             "Couldn\u2019t open the image: \u201Cmissing.jpg\u201D could not be opened as an "
             "image."},
         FailureCase{"NotAHald", {"hald", "@coffee", "-o", "x.cube"}, 1, "is not a HALD CLUT"},
-        FailureCase{"MalformedCube",
-                    {"apply", "bad.cube", "@coffee", "-o", "x.png"},
-                    1,
-                    "Couldn\u2019t read the LUT: The LUT file could not be read"},
+        FailureCase{
+            "MalformedCube",
+            {"apply", "bad.cube", "@coffee", "-o", "x.png"},
+            1,
+            "Couldn\u2019t read the LUT: bad.cube, line 3: unexpected line \u201C1 x 0\u201D."},
         FailureCase{"UnwritableLUT",
                     {"identity-hald", "missing/x.png"},
                     1,

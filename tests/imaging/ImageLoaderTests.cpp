@@ -1,6 +1,7 @@
 #include "ImageFixtures.hpp"
 
 #include "imaging/ImageLoader.hpp"
+#include "imaging/Packing.hpp"
 
 #include "support/ColorExpectations.hpp"
 
@@ -22,7 +23,6 @@ using fixtures::TemporaryFolder;
 using vips::VImage;
 
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
-constexpr float kInfinity = std::numeric_limits<float>::infinity();
 
 RGB bytes(double r, double g, double b)
 {
@@ -69,57 +69,6 @@ VImage noise(int width, int height)
         .bandjoin_const({0, 0})
         .cast(VIPS_FORMAT_UCHAR)
         .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
-}
-
-// ---- Quantisation ------------------------------------------------------------------------------
-
-struct QuantizationCase {
-    float value;
-    int eightBit;
-    int sixteenBit;
-};
-
-class ImageLoaderQuantization : public ::testing::TestWithParam<QuantizationCase> {};
-
-TEST_P(ImageLoaderQuantization, RoundsHalfAwayFromZeroAfterClamping)
-{
-    const QuantizationCase c = GetParam();
-    EXPECT_EQ(ImageLoader::quantized(c.value, 255.0f), c.eightBit);
-    EXPECT_EQ(ImageLoader::quantized(c.value, 65535.0f), c.sixteenBit);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Values, ImageLoaderQuantization,
-    ::testing::Values(QuantizationCase{0.5f, 128, 32768}, QuantizationCase{-0.2f, 0, 0},
-                      QuantizationCase{1.7f, 255, 65535}, QuantizationCase{0.0f, 0, 0},
-                      QuantizationCase{1.0f, 255, 65535}, QuantizationCase{kNaN, 0, 0},
-                      QuantizationCase{kInfinity, 255, 65535}, QuantizationCase{-kInfinity, 0, 0},
-                      QuantizationCase{0.1f, 26, 6554}, QuantizationCase{1e-9f, 0, 0}));
-
-TEST(ImageLoaderQuantizationLevels, EveryLevelComesBackFromItsFloat)
-{
-    for (int level = 0; level <= 255; ++level)
-        ASSERT_EQ(ImageLoader::quantized(static_cast<float>(level) / 255.0f, 255.0f), level);
-    for (int level = 0; level <= 65535; ++level)
-        ASSERT_EQ(ImageLoader::quantized(static_cast<float>(level) / 65535.0f, 65535.0f), level);
-}
-
-TEST(ImageLoaderMakeImage, EightBitIsRGBXWithTheFourthByteAt255)
-{
-    const PixelBuffer pixels(2, 1, {{0.5f, -0.2f, 1.7f}, {kNaN, 1.0f, 0.1f}});
-    const Image8 image = ImageLoader::makeImage8(pixels);
-    EXPECT_EQ(image.width(), 2);
-    EXPECT_EQ(image.height(), 1);
-    const std::vector<std::uint8_t> expected{128, 0, 255, 255, 0, 255, 26, 255};
-    EXPECT_EQ(std::vector<std::uint8_t>(image.samples().begin(), image.samples().end()), expected);
-}
-
-TEST(ImageLoaderMakeImage, SixteenBitIsThreeSamplesPerPixel)
-{
-    const PixelBuffer pixels(1, 2, {{0.5f, -0.2f, 1.7f}, {kNaN, 1.0f, 0.1f}});
-    const Image16 image = ImageLoader::makeImage16(pixels);
-    const std::vector<std::uint16_t> expected{32768, 0, 65535, 0, 65535, 6554};
-    EXPECT_EQ(std::vector<std::uint16_t>(image.samples().begin(), image.samples().end()), expected);
 }
 
 // ---- Bounded, upright loading ------------------------------------------------------------------
@@ -230,7 +179,7 @@ TEST(ImageLoaderRecord, NameUrlAndDisplayImageFollowTheFile)
     const LoadedImage loaded = ImageLoader::load(location, 1600);
     EXPECT_EQ(loaded.name(), "Sunset.final");
     EXPECT_EQ(loaded.url(), location);
-    EXPECT_EQ(loaded.image(), ImageLoader::makeImage8(loaded.pixels()));
+    EXPECT_EQ(loaded.image(), Packing::makeImage8(loaded.pixels()));
 }
 
 TEST(ImageLoaderRecord, FileNamesAreNeverReadAsLoaderOptions)
@@ -250,7 +199,7 @@ TEST(ImageLoaderFullSize, KeepsTheStoredSizeTurnsUprightAndReportsTheDepth)
     EXPECT_EQ(full.image.pixels().width(), 40);
     EXPECT_EQ(full.image.pixels().height(), 2400);
     EXPECT_FALSE(full.sixteenBit);
-    EXPECT_EQ(full.image.image(), ImageLoader::makeImage8(full.image.pixels()));
+    EXPECT_EQ(full.image.image(), Packing::makeImage8(full.image.pixels()));
 
     const auto deep = folder / "deep.png";
     fixtures::solid(8, 8, {40000, 20000, 0}, VIPS_FORMAT_USHORT, VIPS_INTERPRETATION_RGB16)
@@ -562,9 +511,9 @@ TEST(ImageLoaderWriting, SixteenBitPngReadsBackEverySampleOver65535)
     ASSERT_EQ(read.height(), 61);
     for (std::size_t i = 0; i < read.pixels().size(); ++i) {
         const RGB& w = written.pixels()[i];
-        const RGB expected{static_cast<float>(ImageLoader::quantized(w.r, 65535.0f)) / 65535.0f,
-                           static_cast<float>(ImageLoader::quantized(w.g, 65535.0f)) / 65535.0f,
-                           static_cast<float>(ImageLoader::quantized(w.b, 65535.0f)) / 65535.0f};
+        const RGB expected{static_cast<float>(Packing::quantized(w.r, 65535.0f)) / 65535.0f,
+                           static_cast<float>(Packing::quantized(w.g, 65535.0f)) / 65535.0f,
+                           static_cast<float>(Packing::quantized(w.b, 65535.0f)) / 65535.0f};
         ASSERT_EQ(read.pixels()[i], expected) << i;
     }
 }
@@ -582,9 +531,9 @@ TEST(ImageLoaderWriting, EightBitPngIsRGBWithoutAlpha)
     const PixelBuffer read = ImageLoader::loadExact(location);
     for (std::size_t i = 0; i < read.pixels().size(); ++i) {
         const RGB& w = written.pixels()[i];
-        const RGB expected{static_cast<float>(ImageLoader::quantized(w.r, 255.0f)) / 255.0f,
-                           static_cast<float>(ImageLoader::quantized(w.g, 255.0f)) / 255.0f,
-                           static_cast<float>(ImageLoader::quantized(w.b, 255.0f)) / 255.0f};
+        const RGB expected{static_cast<float>(Packing::quantized(w.r, 255.0f)) / 255.0f,
+                           static_cast<float>(Packing::quantized(w.g, 255.0f)) / 255.0f,
+                           static_cast<float>(Packing::quantized(w.b, 255.0f)) / 255.0f};
         ASSERT_EQ(read.pixels()[i], expected) << i;
     }
 }
@@ -713,7 +662,7 @@ TEST_P(ImageLoaderTaggedWriting, EmbedsSRGBAndKeepsTheDepthTheTypeHolds)
             pixels.set(x, y, {0.5f, static_cast<float>(x) / 15.0f, 0.25f});
     TemporaryFolder folder;
     const auto location = folder / c.name;
-    ImageLoader::writeImage(ImageLoader::makeImage16(pixels), location, c.type, ColourTag::sRGB);
+    ImageLoader::writeImage(Packing::makeImage16(pixels), location, c.type, ColourTag::sRGB);
 
     const VImage written = VImage::new_from_file(location.c_str());
     EXPECT_EQ(written.bands(), 3);

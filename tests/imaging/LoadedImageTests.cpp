@@ -1,5 +1,5 @@
-#include "imaging/ImageLoader.hpp"
 #include "imaging/LoadedImage.hpp"
+#include "imaging/Packing.hpp"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +17,7 @@ TEST(LoadedImageInMemory, DisplayImageAndSizeComeFromThePixels)
     EXPECT_EQ(chart.name(), "Test chart");
     EXPECT_FALSE(chart.url().has_value());
     EXPECT_TRUE(chart.pixels().sharesStorageWith(pixels));
-    EXPECT_EQ(chart.image(), ImageLoader::makeImage8(pixels));
+    EXPECT_EQ(chart.image(), Packing::makeImage8(pixels));
     EXPECT_EQ(chart.originalWidth(), 4);
     EXPECT_EQ(chart.originalHeight(), 3);
 }
@@ -26,7 +26,7 @@ TEST(LoadedImageDeathTest, DisplayImageMustMatchThePixels)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     const PixelBuffer pixels(4, 3, RGB{});
-    const Image8 other = ImageLoader::makeImage8(PixelBuffer(3, 4, RGB{}));
+    const Image8 other = Packing::makeImage8(PixelBuffer(3, 4, RGB{}));
     EXPECT_DEATH(LoadedImage(std::nullopt, "x", other, pixels, 4, 3), "size of the pixels");
 }
 

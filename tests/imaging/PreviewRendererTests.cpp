@@ -1,4 +1,4 @@
-#include "imaging/ImageLoader.hpp"
+#include "imaging/Packing.hpp"
 #include "imaging/PreviewRenderer.hpp"
 
 #include <gtest/gtest.h>
@@ -20,9 +20,9 @@ std::array<std::uint8_t, 3> reference(const LUT3D& lut, std::uint8_t r, std::uin
 {
     const RGB v = lut.sample({static_cast<float>(r) / 255.0f, static_cast<float>(g) / 255.0f,
                               static_cast<float>(b) / 255.0f});
-    return {static_cast<std::uint8_t>(ImageLoader::quantized(v.r, 255.0f)),
-            static_cast<std::uint8_t>(ImageLoader::quantized(v.g, 255.0f)),
-            static_cast<std::uint8_t>(ImageLoader::quantized(v.b, 255.0f))};
+    return {static_cast<std::uint8_t>(Packing::quantized(v.r, 255.0f)),
+            static_cast<std::uint8_t>(Packing::quantized(v.g, 255.0f)),
+            static_cast<std::uint8_t>(Packing::quantized(v.b, 255.0f))};
 }
 
 // A curved grade with cross-channel terms, so that every interpolation weight matters.

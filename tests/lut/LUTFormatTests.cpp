@@ -1,7 +1,16 @@
 #include "lut/LUTFormat.hpp"
 
+#include "color/LUT3D.hpp"
+#include "lut/LUTReader.hpp"
+#include "lut/LUTWriter.hpp"
+
+#include "support/FolderTest.hpp"
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
+#include <cmath>
 #include <unordered_set>
 
 namespace lumivert {
@@ -41,6 +50,75 @@ TEST(LUTFormatRawValue, AcceptsExactlyTheThreeExtensions)
     EXPECT_EQ(LUTFormat::fromRawValue("3dl"), LUTFormat::threeDL);
     for (const char* other : {"3DL", "cube ", "Cube", ".cube", "", "hald", "PNG"})
         EXPECT_FALSE(LUTFormat::fromRawValue(other).has_value()) << other;
+}
+
+TEST(LUTFormatPath, NamesTheFormatOfTheExtensionInAnyCase)
+{
+    for (LUTFormat format : LUTFormat::allCases()) {
+        const std::string extension(format.fileExtension());
+        std::string upper = extension;
+        for (char& c : upper)
+            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        EXPECT_EQ(LUTFormat::fromPath("look." + extension), format);
+        EXPECT_EQ(LUTFormat::fromPath("dir.cube/Look Two." + upper), format);
+    }
+    EXPECT_EQ(LUTFormat::fromPath("a.b.3Dl"), LUTFormat::threeDL);
+    for (const char* other : {"look", "look.", ".cube", "look.cube.txt", "look.jpg", "cube",
+                              "dir.cube/", "look.cub", "look.cubes"})
+        EXPECT_FALSE(LUTFormat::fromPath(other).has_value()) << other;
+}
+
+class LUTFormatFileTest : public fixtures::FolderTest {};
+
+// A grade with values off the lattice of every format, and beyond [0, 1] for clamping.
+LUT3D tiltedGrade()
+{
+    std::vector<RGB> values = LUT3D::identity(5).values();
+    for (RGB& v : values)
+        v = {v.r * 1.1f - 0.03f, std::sqrt(v.g), 0.2f + 0.5f * v.b};
+    return LUT3D(5, std::move(values));
+}
+
+TEST_F(LUTFormatFileTest, EachRowsReaderReadsWhatItsWriterWrote)
+{
+    const LUT3D grade = tiltedGrade();
+    for (LUTFormat format : LUTFormat::allCases()) {
+        const std::filesystem::path path =
+            folder_ / ("grade." + std::string(format.fileExtension()));
+        format.writer()(grade, "Tilted", path);
+        ASSERT_EQ(LUTFormat::fromPath(path), format);
+        const LUT3D read = format.reader()(path);
+        // HALD comes back at its level's size, the grade resampled.
+        const LUT3D expected = read.size() == grade.size() ? grade : grade.resampled(read.size());
+        ASSERT_EQ(read.size(), expected.size());
+        // Half a 12-bit step (the coarsest format) and the float spacing around it.
+        constexpr float kTolerance = 0.5f / 4095.0f + 1e-6f;
+        for (std::size_t i = 0; i < expected.values().size(); ++i) {
+            const RGB want = expected.values()[i];
+            const RGB found = read.values()[i];
+            ASSERT_NEAR(found.r, std::clamp(want.r, 0.0f, 1.0f), kTolerance) << i;
+            ASSERT_NEAR(found.g, std::clamp(want.g, 0.0f, 1.0f), kTolerance) << i;
+            ASSERT_NEAR(found.b, std::clamp(want.b, 0.0f, 1.0f), kTolerance) << i;
+        }
+    }
+}
+
+TEST_F(LUTFormatFileTest, ReaderAndWriterGoThroughTheTable)
+{
+    const LUT3D grade = tiltedGrade();
+    for (LUTFormat format : LUTFormat::allCases()) {
+        const std::string extension(format.fileExtension());
+        const std::filesystem::path direct = folder_ / ("direct." + extension);
+        const std::filesystem::path routed = folder_ / ("routed." + extension);
+        format.writer()(grade, "Tilted", direct);
+        LUTWriter::write(grade, format, "Tilted", routed);
+        EXPECT_EQ(contents(direct), contents(routed)) << extension;
+        EXPECT_EQ(LUTReader::read(routed), format.reader()(direct)) << extension;
+    }
+    // Extensions the table does not know are read as HALD images.
+    std::filesystem::copy_file(folder_ / "direct.png", folder_ / "graded.tif");
+    EXPECT_EQ(LUTReader::read(folder_ / "graded.tif"),
+              LUTFormat(LUTFormat::hald).reader()(folder_ / "direct.png"));
 }
 
 TEST(LUTFormatValue, IsEquatableAndHashable)

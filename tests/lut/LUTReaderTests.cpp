@@ -1,6 +1,6 @@
 #include "color/ColorMath.hpp"
 #include "imaging/ImageLoader.hpp"
-#include "lut/FileIO.hpp"
+#include "io/FileIO.hpp"
 #include "lut/HaldCLUT.hpp"
 #include "lut/LUTReader.hpp"
 #include "lut/LUTWriter.hpp"
@@ -11,6 +11,7 @@
 
 #include <cmath>
 #include <fstream>
+#include <optional>
 #include <random>
 
 namespace lumivert {
@@ -282,6 +283,135 @@ TEST(LUTReaderCube, ErrorMessageIsASentence)
     }
     EXPECT_STREQ(LUTFormatError::malformed("bad input range").what(),
                  "The LUT file could not be read: bad input range.");
+    const LUTFormatError located = LUTFormatError::malformed("bad input range", 7);
+    EXPECT_STREQ(located.what(), "The LUT file could not be read: line 7: bad input range.");
+    const LUTFormatError inFile = located.inFile(fs::path("grades") / "look.cube");
+    EXPECT_STREQ(inFile.what(), "look.cube, line 7: bad input range.");
+    EXPECT_EQ(inFile.reason(), "bad input range");
+    EXPECT_EQ(inFile.file(), fs::path("grades") / "look.cube");
+    EXPECT_EQ(inFile.line(), 7);
+    EXPECT_STREQ(LUTFormatError::malformed("wrong entry count").inFile("b.3dl").what(),
+                 "b.3dl: wrong entry count.");
+}
+
+// ---- Where a parse error is --------------------------------------------------------------------
+
+// One mutation of a known-good text, and where the parser must report it. Lines of kCube: 1 TITLE,
+// 2 comment, 3 LUT_3D_SIZE, 4 DOMAIN_MIN, 5 DOMAIN_MAX, 6 to 13 entries. Lines of kThreeDL:
+// 1 comment, 2 shaper, 3 to 10 entries.
+struct LocationCase {
+    const char* name;
+    bool threeDL;
+    std::string from;
+    std::string to;
+    std::string reason;
+    std::optional<std::int64_t> line;
+    std::string message;  // of the text parsed without a file, with LF line ends
+};
+
+void PrintTo(const LocationCase& c, std::ostream* out) { *out << c.name; }
+
+// Every line end the reader accepts; each must give the line numbers of the LF text.
+const std::vector<std::pair<std::string, std::string>> kLineEnds = {
+    {"LF", "\n"}, {"CRLF", "\r\n"},  {"CR", "\r"},     {"VT", "\v"},
+    {"FF", "\f"}, {"NEL", "\u0085"}, {"LS", "\u2028"}, {"PS", "\u2029"},
+};
+
+std::string withLineEnds(const std::string& text, const std::string& end)
+{
+    std::string result;
+    for (char c : text)
+        result += c == '\n' ? end : std::string(1, c);
+    return result;
+}
+
+// The error of parsing the text, or none.
+std::optional<LUTFormatError> parseError(const std::string& text, bool threeDL)
+{
+    try {
+        if (threeDL)
+            LUTReader::threeDL(text);
+        else
+            LUTReader::cube(text);
+    } catch (const LUTFormatError& error) {
+        return error;
+    }
+    return std::nullopt;
+}
+
+class LUTReaderErrorLocation : public ::testing::TestWithParam<LocationCase> {};
+
+TEST_P(LUTReaderErrorLocation, NamesTheReasonAndTheLineForEveryLineEnd)
+{
+    const LocationCase& c = GetParam();
+    const std::string mutated = replaced(c.threeDL ? kThreeDL : kCube, c.from, c.to);
+    for (const auto& [endName, end] : kLineEnds) {
+        const std::optional<LUTFormatError> error =
+            parseError(withLineEnds(mutated, end), c.threeDL);
+        ASSERT_TRUE(error.has_value()) << endName;
+        EXPECT_EQ(error->reason(), c.reason) << endName;
+        EXPECT_EQ(error->line(), c.line) << endName;
+        EXPECT_EQ(error->what(), c.message) << endName;
+        EXPECT_FALSE(error->file().has_value()) << endName;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Mutations, LUTReaderErrorLocation,
+    ::testing::Values(
+        LocationCase{"SizeOutOfRange", false, "LUT_3D_SIZE 2", "LUT_3D_SIZE 257", "bad LUT_3D_SIZE",
+                     3, "The LUT file could not be read: line 3: bad LUT_3D_SIZE."},
+        LocationCase{"OneDimensional", false, "# a comment", "LUT_1D_SIZE 1024",
+                     "1D LUTs are not supported", 2,
+                     "The LUT file could not be read: line 2: 1D LUTs are not supported."},
+        LocationCase{"DomainMax", false, "DOMAIN_MAX 1.0 1.0 1.0", "DOMAIN_MAX 1 1",
+                     "bad DOMAIN_MAX", 5,
+                     "The LUT file could not be read: line 5: bad DOMAIN_MAX."},
+        LocationCase{"InputRange", false, "0 0 1\n", "LUT_3D_INPUT_RANGE 0\n0 0 1\n",
+                     "bad input range", 10,
+                     "The LUT file could not be read: line 10: bad input range."},
+        LocationCase{"DataLine", false, "0 1 0\n", "0 1\n", "unexpected line \u201C0 1\u201D", 8,
+                     "The LUT file could not be read: line 8: unexpected line \u201C0 1\u201D."},
+        LocationCase{"AfterBlankAndCommentLines", false, "0 1 0\n", "\n# shadows\n   \n\t\n0 x 0\n",
+                     "unexpected line \u201C0 x 0\u201D", 12,
+                     "The LUT file could not be read: line 12: unexpected line \u201C0 x 0\u201D."},
+        LocationCase{"FirstLineAfterAByteOrderMark", false, "TITLE \"Warm\"",
+                     "\xEF\xBB\xBF"
+                     "0 0",
+                     "unexpected line \u201C0 0\u201D", 1,
+                     "The LUT file could not be read: line 1: unexpected line \u201C0 0\u201D."},
+        LocationCase{"NoSize", false, "LUT_3D_SIZE 2\n", "", "no LUT_3D_SIZE", std::nullopt,
+                     "The LUT file could not be read: no LUT_3D_SIZE."},
+        LocationCase{"ExtraEntry", false, "1 1 0.9\n", "1 1 0.9\n0 0 0\n",
+                     "expected 8 entries, found 9", std::nullopt,
+                     "The LUT file could not be read: expected 8 entries, found 9."},
+        LocationCase{"ShaperMissing", true, "0 1023\n", "1023\n", "missing shaper line", 2,
+                     "The LUT file could not be read: line 2: missing shaper line."},
+        LocationCase{"Triple", true, "0 4095 0\n", "0 4095\n", "unexpected line \u201C0 4095\u201D",
+                     5,
+                     "The LUT file could not be read: line 5: unexpected line \u201C0 4095\u201D."},
+        LocationCase{"TripleAfterHeaderLines", true, "# comment\n0 1023\n",
+                     "3DMESH\nMesh 4 12\n\n0 1023\n1 2\n", "unexpected line \u201C1 2\u201D", 5,
+                     "The LUT file could not be read: line 5: unexpected line \u201C1 2\u201D."},
+        LocationCase{"EntryCount", true, "4095 4095 4095\n", "", "wrong entry count", std::nullopt,
+                     "The LUT file could not be read: wrong entry count."}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(LUTReaderErrorLocationInALargeTable, IsTheLineOfTheBadEntry)
+{
+    // The writer's header takes five lines, so entry k (from 1) is on line 5 + k.
+    const std::string text = LUTWriter::cube(LUT3D::identity(33), "t");
+    const std::size_t entryLength = std::string("0.000000 0.000000 0.000000\n").size();
+    const std::size_t firstEntry = text.size() - 35937 * entryLength;
+    for (std::int64_t entry : {1, 2, 17'000, 35'936, 35'937}) {
+        std::string bad = text;
+        bad[firstEntry + static_cast<std::size_t>(entry - 1) * entryLength] = 'x';
+        for (const char* end : {"\n", "\r\n", "\r"}) {
+            const std::optional<LUTFormatError> error = parseError(withLineEnds(bad, end), false);
+            ASSERT_TRUE(error.has_value()) << entry;
+            EXPECT_EQ(error->line(), 5 + entry) << entry << " " << (end[0] == '\n' ? "LF" : "CR");
+        }
+    }
 }
 
 TEST(LUTReaderThreeDL, ReadsBlueFastestIntoTheTableOrder)
@@ -398,6 +528,54 @@ TEST_F(LUTReaderFileTest, ImagesThatAreNotHaldAndFilesThatAreNotImagesThrow)
     EXPECT_THROW(LUTReader::read(folder_ / "photo.png"), HaldError);
     EXPECT_THROW(LUTReader::read(put("notes.png", kCube)), ImageLoaderError);
     EXPECT_THROW(LUTReader::read(folder_ / "absent.png"), ImageLoaderError);
+}
+
+// What a parse error of a file says; the file is written with CRLF line ends.
+LUTFormatError fileError(const fs::path& path, const std::string& text)
+{
+    std::ofstream(path, std::ios::binary) << withLineEnds(text, "\r\n");
+    try {
+        LUTReader::read(path);
+    } catch (const LUTFormatError& error) {
+        return error;
+    }
+    ADD_FAILURE() << path << " was read without an error";
+    return LUTFormatError::malformed("none");
+}
+
+TEST_F(LUTReaderFileTest, ParseErrorsNameTheFileAndTheLine)
+{
+    const LUTFormatError size =
+        fileError(folder_ / "look.cube", replaced(kCube, "LUT_3D_SIZE 2", "LUT_3D_SIZE 2.0"));
+    EXPECT_STREQ(size.what(), "look.cube, line 3: bad LUT_3D_SIZE.");
+    EXPECT_EQ(size.reason(), "bad LUT_3D_SIZE");
+    EXPECT_EQ(size.file(), folder_ / "look.cube");
+    EXPECT_EQ(size.line(), 3);
+
+    const LUTFormatError count = fileError(folder_ / "Look Two.CUBE", kCube + "0 0 0\n");
+    EXPECT_STREQ(count.what(), "Look Two.CUBE: expected 8 entries, found 9.");
+    EXPECT_EQ(count.file(), folder_ / "Look Two.CUBE");
+    EXPECT_FALSE(count.line().has_value());
+
+    const LUTFormatError shaper =
+        fileError(folder_ / "grade.3dl", replaced(kThreeDL, "0 1023\n", "LUT8\n"));
+    EXPECT_STREQ(shaper.what(), "grade.3dl, line 2: missing shaper line.");
+    EXPECT_STREQ(fileError(folder_ / "grade.3dl", "").what(), "grade.3dl: wrong entry count.");
+}
+
+TEST_F(LUTReaderFileTest, EachFormatsReaderIgnoresTheExtension)
+{
+    const fs::path text = put("look.txt", replaced(kCube, "0 1 0\n", "0 1\n"));
+    try {
+        LUTReader::readCube(text);
+        FAIL() << "a bad .cube text was read";
+    } catch (const LUTFormatError& error) {
+        EXPECT_STREQ(error.what(), "look.txt, line 8: unexpected line \u201C0 1\u201D.");
+    }
+    EXPECT_EQ(LUTReader::readCube(put("good.txt", kCube)).title, "Warm");
+    EXPECT_EQ(LUTReader::readThreeDL(put("grade.cube", kThreeDL)), LUT3D::identity(2));
+    ImageLoader::writePNG(HaldCLUT::identity(2), folder_ / "hald.cube", false);
+    EXPECT_EQ(LUTReader::readHald(folder_ / "hald.cube"), LUT3D::identity(4));
 }
 
 TEST_F(LUTReaderFileTest, MissingFileThrowsTheFileError)

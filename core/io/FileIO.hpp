@@ -1,6 +1,6 @@
 #pragma once
 
-// Whole-file reads and atomic whole-file writes for the LUT files, with errors a user can read.
+// Whole-file reads and atomic whole-file writes, with errors a user can read.
 
 #include <filesystem>
 #include <stdexcept>

@@ -1,4 +1,4 @@
-#include "lut/FileIO.hpp"
+#include "io/FileIO.hpp"
 
 #include <cctype>
 #include <cerrno>

@@ -1,0 +1,76 @@
+# Checks the include lines of the core against its layer order.
+#   cmake -DCORE_DIR=<core folder> -DLAYERS=io,color,... -P CoreLayers.cmake
+# Fails, naming the folders and a file for each, when two folders include each other, when a
+# folder includes a higher layer, or when a folder is missing from the order.
+cmake_minimum_required(VERSION 3.25)
+
+string(REPLACE "," ";" layers "${LAYERS}")
+get_filename_component(CORE_DIR "${CORE_DIR}" ABSOLUTE)
+if(NOT IS_DIRECTORY "${CORE_DIR}" OR NOT layers)
+    message(FATAL_ERROR "usage: cmake -DCORE_DIR=<folder> -DLAYERS=<lowest,...> -P ${CMAKE_SCRIPT_MODE_FILE}")
+endif()
+
+set(include_pattern "^[ \t]*#[ \t]*include[ \t]*\"([A-Za-z0-9_]+)/[^\"]*\"")
+file(GLOB_RECURSE sources RELATIVE "${CORE_DIR}" "${CORE_DIR}/*.hpp" "${CORE_DIR}/*.cpp"
+     "${CORE_DIR}/*.h")
+list(SORT sources)
+if(NOT sources)
+    message(FATAL_ERROR "No source files under ${CORE_DIR}")
+endif()
+
+set(problems "")
+set(edges "")
+foreach(source IN LISTS sources)
+    if(NOT source MATCHES "^([^/]+)/")
+        continue()
+    endif()
+    set(from "${CMAKE_MATCH_1}")
+    list(FIND layers "${from}" from_level)
+    if(from_level EQUAL -1)
+        list(APPEND problems "core/${from} has no place in the layer order (${source})")
+        continue()
+    endif()
+    file(STRINGS "${CORE_DIR}/${source}" lines REGEX "${include_pattern}")
+    foreach(line IN LISTS lines)
+        string(REGEX MATCH "${include_pattern}" included "${line}")
+        set(to "${CMAKE_MATCH_1}")
+        if(to STREQUAL from)
+            continue()
+        endif()
+        list(FIND layers "${to}" to_level)
+        if(to_level EQUAL -1)
+            list(APPEND problems "${source} includes core/${to}, which has no place in the layer order")
+            continue()
+        endif()
+        # The first file of each folder pair stands for the pair.
+        if(NOT DEFINED edge_${from}_${to})
+            set(edge_${from}_${to} "${source}")
+            list(APPEND edges "${from}>${to}")
+        endif()
+    endforeach()
+endforeach()
+
+foreach(edge IN LISTS edges)
+    string(REPLACE ">" ";" pair "${edge}")
+    list(GET pair 0 from)
+    list(GET pair 1 to)
+    list(FIND layers "${from}" from_level)
+    list(FIND layers "${to}" to_level)
+    if(DEFINED edge_${to}_${from})
+        # Reported once, from the lower folder's side.
+        if(from_level LESS to_level)
+            list(APPEND problems
+                 "core/${from} and core/${to} include each other (${edge_${from}_${to}} and ${edge_${to}_${from}})")
+        endif()
+    elseif(to_level GREATER from_level)
+        list(APPEND problems
+             "core/${from} includes the higher layer core/${to} (${edge_${from}_${to}})")
+    endif()
+endforeach()
+
+if(problems)
+    list(JOIN problems "\n  " listed)
+    message(FATAL_ERROR "The core's layers (${LAYERS}, lowest first) are broken:\n  ${listed}")
+endif()
+list(LENGTH sources count)
+message(STATUS "${count} core files keep to the layers ${LAYERS}")

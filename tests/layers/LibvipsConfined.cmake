@@ -1,0 +1,38 @@
+# Checks that libvips stays behind the image loader.
+#   cmake -DSOURCE_DIR=<project> -DFOLDERS=core,cli,app -DALLOWED=core/imaging/ImageLoader.cpp
+#         -P LibvipsConfined.cmake
+# Fails, naming every other file under the folders that includes a libvips header.
+cmake_minimum_required(VERSION 3.25)
+
+string(REPLACE "," ";" folders "${FOLDERS}")
+get_filename_component(SOURCE_DIR "${SOURCE_DIR}" ABSOLUTE)
+if(NOT IS_DIRECTORY "${SOURCE_DIR}" OR NOT folders OR NOT ALLOWED)
+    message(FATAL_ERROR "usage: cmake -DSOURCE_DIR=<folder> -DFOLDERS=<a,b> -DALLOWED=<file> -P ${CMAKE_SCRIPT_MODE_FILE}")
+endif()
+
+set(patterns "")
+foreach(folder IN LISTS folders)
+    list(APPEND patterns "${SOURCE_DIR}/${folder}/*.hpp" "${SOURCE_DIR}/${folder}/*.cpp"
+         "${SOURCE_DIR}/${folder}/*.h")
+endforeach()
+file(GLOB_RECURSE sources RELATIVE "${SOURCE_DIR}" ${patterns})
+list(SORT sources)
+if(NOT sources)
+    message(FATAL_ERROR "No source files under ${SOURCE_DIR} in ${FOLDERS}")
+endif()
+
+set(offenders "")
+foreach(source IN LISTS sources)
+    file(STRINGS "${SOURCE_DIR}/${source}" lines REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"]vips/")
+    if(lines AND NOT source STREQUAL ALLOWED)
+        list(APPEND offenders "${source}")
+    endif()
+endforeach()
+
+if(offenders)
+    list(JOIN offenders "\n  " listed)
+    message(FATAL_ERROR "Only ${ALLOWED} may include libvips; these do too:\n  ${listed}")
+endif()
+list(LENGTH sources count)
+math(EXPR others "${count} - 1")
+message(STATUS "None of ${others} other files includes libvips")
