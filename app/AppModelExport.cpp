@@ -14,7 +14,12 @@ namespace lumivert {
 
 namespace {
 
-const QString defaultLUTName = QStringLiteral("Lumivert Look");
+const QString defaultLUTName =
+    QString::fromUtf8(GradeRecipe::defaultLUTName.data(), GradeRecipe::defaultLUTName.size());
+const QString saveLUTFailedTitle = QString::fromUtf8(GradeRecipe::saveLUTFailedTitle.data(),
+                                                     GradeRecipe::saveLUTFailedTitle.size());
+const QString saveHaldFailedTitle = QString::fromUtf8(GradeRecipe::saveHaldFailedTitle.data(),
+                                                      GradeRecipe::saveHaldFailedTitle.size());
 const QString exportDirectoryKey = QStringLiteral("exportDirectory");
 const QString templateName = QStringLiteral("Identity HALD 8.png");
 constexpr int templateLevel = 8;
@@ -76,8 +81,10 @@ void AppModel::exportLUT()
 {
     if (!hasResult() && fineTune_.isNeutral()) {
         QStringList titles;
-        for (Slot slot : Modes::slots(mode_))
-            titles << Slots::title(slot);
+        for (GradeRecipe::Slot slot : GradeRecipe::recipe(toRecipe(mode_)).slots) {
+            const std::string_view title = GradeRecipe::recipe(slot).title;
+            titles << QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size()));
+        }
         setAlert(AlertInfo{QUuid::createUuid(), QStringLiteral("Nothing to export yet"),
                            QStringLiteral("Add ") + titles.join(QStringLiteral(" and ")).toLower() +
                                QStringLiteral(" first.")});
@@ -110,8 +117,7 @@ void AppModel::writeLUTs(const QString& path, const std::vector<LUTFormat>& form
     const std::string title = (lutName_.isEmpty() ? defaultLUTName : lutName_).toStdString();
     const QFileInfo chosen(path);
     const QString stem = chosen.dir().filePath(chosen.completeBaseName());
-    changeBusy(+1);
-    runInBackground([pipeline, size, title, stem, formats] {
+    auto write = [pipeline, size, title, stem, formats] {
         const LUT3D lut = pipeline.makeLUT(size);
         QStringList written;
         for (LUTFormat format : formats) {
@@ -120,18 +126,23 @@ void AppModel::writeLUTs(const QString& path, const std::vector<LUTFormat>& form
             written << file;
         }
         return written;
-    }).then(this, [this](const Outcome<QStringList>& outcome) {
-        if (outcome.value && !outcome.value->isEmpty()) {
-            QStringList names;
-            for (const QString& file : *outcome.value)
-                names << QStringLiteral("“%1”").arg(QFileInfo(file).fileName());
-            showToast(QStringLiteral("Saved ") + names.join(QStringLiteral(", ")),
-                      QUrl::fromLocalFile(outcome.value->front()));
-        } else if (!outcome.value) {
-            present(outcome.error, QStringLiteral("Couldn’t save the LUT"));
-        }
-        changeBusy(-1);
-    });
+    };
+    changeBusy(+1);
+    // After the previous export has landed: two exports to one name end with the later one.
+    lastExport_ =
+        lastExport_.then(QtFuture::Launch::Async, [write]() mutable { return outcomeOf(write); })
+            .then(this, [this](const Outcome<QStringList>& outcome) {
+                if (outcome.value && !outcome.value->isEmpty()) {
+                    QStringList names;
+                    for (const QString& file : *outcome.value)
+                        names << QStringLiteral("“%1”").arg(QFileInfo(file).fileName());
+                    showToast(QStringLiteral("Saved ") + names.join(QStringLiteral(", ")),
+                              QUrl::fromLocalFile(outcome.value->front()));
+                } else if (!outcome.value) {
+                    present(outcome.error, saveLUTFailedTitle);
+                }
+                changeBusy(-1);
+            });
 }
 
 void AppModel::saveIdentityHALD()
@@ -155,7 +166,7 @@ void AppModel::saveIdentityHALD()
                           .arg(QFileInfo(path).fileName()),
                       QUrl::fromLocalFile(path));
         else
-            present(outcome.error, QStringLiteral("Couldn’t save the HALD image"));
+            present(outcome.error, saveHaldFailedTitle);
     });
 }
 

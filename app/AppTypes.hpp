@@ -2,6 +2,8 @@
 // The enumerations and small records the application model and its views share. Every
 // enumeration is listed in its display order by allCases(), and round-trips through its raw
 // value, the string that the defaults store and the automation variables use.
+#include "recipe/GradeRecipe.hpp"
+
 #include <QObject>
 #include <QString>
 #include <QUrl>
@@ -65,6 +67,24 @@ QString title(Mode mode);
 // The mode's input slots, key input first.
 std::vector<Slot> slots(Mode mode);
 }  // namespace Modes
+
+// The grade recipe's slots and modes are these, in the same order: one cast maps them.
+constexpr GradeRecipe::Slot toRecipe(Slot slot) { return static_cast<GradeRecipe::Slot>(slot); }
+constexpr Slot fromRecipe(GradeRecipe::Slot slot) { return static_cast<Slot>(slot); }
+constexpr GradeRecipe::Mode toRecipe(Mode mode) { return static_cast<GradeRecipe::Mode>(mode); }
+constexpr Mode fromRecipe(GradeRecipe::Mode mode) { return static_cast<Mode>(mode); }
+
+static_assert(toRecipe(Slot::lookReference) == GradeRecipe::Slot::lookReference);
+static_assert(toRecipe(Slot::matchSource) == GradeRecipe::Slot::matchSource);
+static_assert(toRecipe(Slot::matchReference) == GradeRecipe::Slot::matchReference);
+static_assert(toRecipe(Slot::editBefore) == GradeRecipe::Slot::editBefore);
+static_assert(toRecipe(Slot::editAfter) == GradeRecipe::Slot::editAfter);
+static_assert(toRecipe(Slot::hald) == GradeRecipe::Slot::hald);
+static_assert(toRecipe(Slot::preview) == GradeRecipe::Slot::preview);
+static_assert(toRecipe(Mode::look) == GradeRecipe::Mode::look);
+static_assert(toRecipe(Mode::match) == GradeRecipe::Mode::match);
+static_assert(toRecipe(Mode::edit) == GradeRecipe::Mode::edit);
+static_assert(toRecipe(Mode::hald) == GradeRecipe::Mode::hald);
 
 namespace PreviewSources {
 const std::array<PreviewSource, 3>& allCases();

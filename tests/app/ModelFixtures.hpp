@@ -4,6 +4,7 @@
 #include "AppModel.hpp"
 #include "FilePanels.hpp"
 
+#include <QSemaphore>
 #include <QSettings>
 #include <QTemporaryDir>
 
@@ -36,6 +37,8 @@ public:
     // A smooth width × height gradient photo whose colours are multiplied by `tint`.
     QString writePhoto(const QString& name, const RGB& tint = {1, 1, 1}, int width = 96,
                        int height = 64);
+    // A graded HALD image of a small level: the identity with its colours multiplied by `tint`.
+    QString writeHald(const QString& name, const RGB& tint);
     QString path(const QString& name) const { return folder_.filePath(name); }
     QSettings& settings() { return *settings_; }
     ScriptedPanels& panels() { return panels_; }
@@ -45,6 +48,27 @@ private:
     QTemporaryDir folder_;
     std::unique_ptr<QSettings> settings_;
     ScriptedPanels panels_;
+};
+
+// Holds every worker of the global thread pool until released, so that background jobs started
+// meanwhile wait in the pool's queue in the order they were started: "still running" made
+// certain rather than likely.
+class PoolGate {
+public:
+    // Returns once every worker is held.
+    PoolGate();
+    // Releases the workers still held.
+    ~PoolGate();
+    PoolGate(const PoolGate&) = delete;
+    PoolGate& operator=(const PoolGate&) = delete;
+
+    // One worker goes back to the queue, whose first job it takes.
+    void releaseOne();
+    void releaseAll();
+
+private:
+    std::shared_ptr<QSemaphore> open_;
+    int held_;
 };
 
 // True once the model is idle (nothing loading, no job, no render); false after `timeoutMs`.
