@@ -1,9 +1,10 @@
 #include "cli/BatchApply.hpp"
 
 #include "cli/CommandFailure.hpp"
-#include "cli/OutputPlan.hpp"
+#include "cli/CommandSupport.hpp"
 #include "imaging/ImageLoader.hpp"
 #include "imaging/PreviewRenderer.hpp"
+#include "recipe/GradeRecipe.hpp"
 
 #include <memory>
 #include <mutex>
@@ -15,13 +16,10 @@ namespace lumivert::BatchApply {
 
 namespace {
 
+using CommandSupport::quotedName;
 using std::filesystem::path;
 
 constexpr float k16BitMax = 65535.0f;
-constexpr const char* kOpenTitle = "Couldn\u2019t open the image";
-constexpr const char* kSaveTitle = "Couldn\u2019t save the image";
-
-std::string quotedName(const path& file) { return "\u201C" + file.filename().string() + "\u201D"; }
 
 // Deep samples through the same trilinear lookup, quantised to 16 bits.
 Image16 graded16(const PixelBuffer& pixels, const LUT3D& lut)
@@ -44,9 +42,10 @@ void refuseToReplaceInput(const Job& job)
 {
     std::error_code error;
     if (std::filesystem::equivalent(job.input, job.output, error)) {
-        throw CommandFailure(kSaveTitle, quotedName(job.output) +
-                                             " is the input image and would be replaced; choose "
-                                             "another output.");
+        throw CommandFailure(GradeRecipe::saveImageFailedTitle,
+                             quotedName(job.output) +
+                                 " is the input image and would be replaced; choose "
+                                 "another output.");
     }
 }
 
@@ -78,8 +77,9 @@ void applyToFile(const LUT3D& lut, const Job& job)
                          " needs the extension .png, .jpg, .tif or .webp.");
     }
     refuseToReplaceInput(job);
-    const FullImage full = attempt(kOpenTitle, [&] { return ImageLoader::loadFull(job.input); });
-    attempt(kSaveTitle, [&] {
+    const FullImage full =
+        attempt(GradeRecipe::openFailedTitle, [&] { return ImageLoader::loadFull(job.input); });
+    attempt(GradeRecipe::saveImageFailedTitle, [&] {
         if (full.sixteenBit) {
             ImageLoader::writeImage(graded16(full.image.pixels(), lut), job.output, *type,
                                     ColourTag::sRGB);

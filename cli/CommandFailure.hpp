@@ -1,7 +1,8 @@
 #pragma once
 
-// A user-data failure of one step of a command, with the title the app gives that workflow
-// ("Couldn’t open the image", …) and the error's own sentence. The program exits with status 1.
+// The two ways a command fails. A user-data failure of one step carries the title the app gives
+// that workflow ("Couldn’t open the image", …) and the error's own sentence; the program exits
+// with status 1. A command line that asks for something impossible exits with status 2.
 
 #include <new>
 #include <stdexcept>
@@ -17,6 +18,11 @@ public:
         : std::runtime_error(std::string(title) + ": " + message)
     {
     }
+};
+
+class UsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
 };
 
 // Runs the step and gives its user-data error (any std::runtime_error) the step's title.

@@ -1,10 +1,21 @@
 #pragma once
 
-// The lumivert-cli command line: every subcommand, its options and its exit status
-// (0 success, 1 a failure with the app's message on standard error, 2 a usage error).
+// The lumivert-cli command line: the table of subcommands, the parser built from it and the
+// exit status (0 success, 1 a failure with the app's message on standard error, 2 a usage
+// error).
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
 
 namespace lumivert::Commands {
 
 int run(int argc, const char* const* argv);
+
+// The name nearest the typed word by edit distance, when it is near enough to be a slip of the
+// keyboard rather than another word; the earlier name wins a tie.
+std::optional<std::string> suggestion(std::string_view typed,
+                                      const std::vector<std::string>& names);
 
 }  // namespace lumivert::Commands

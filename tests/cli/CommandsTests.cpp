@@ -1,15 +1,15 @@
 #include "CliRunner.hpp"
 
+#include "cli/Commands.hpp"
 #include "color/ColorMath.hpp"
 #include "imaging/ImageLoader.hpp"
 #include "imaging/PreviewRenderer.hpp"
 #include "imaging/TestChart.hpp"
-#include "learners/GradePipeline.hpp"
-#include "learners/LookExtractor.hpp"
-#include "learners/LookTransform.hpp"
 #include "lut/FileIO.hpp"
+#include "lut/HaldCLUT.hpp"
 #include "lut/LUTReader.hpp"
 #include "lut/LUTWriter.hpp"
+#include "recipe/GradeRecipe.hpp"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -19,10 +19,12 @@
 #include <functional>
 #include <memory>
 #include <random>
+#include <sstream>
 
 namespace lumivert {
 namespace {
 
+using GradeRecipe::Mode;
 using std::filesystem::path;
 using testing::CliResult;
 using testing::CliRunner;
@@ -80,9 +82,42 @@ void expectInRange(const nlohmann::json& value, double lo, double hi, const char
     EXPECT_LE(value.get<double>(), hi) << name;
 }
 
+// What the recipe makes of the files, as the window would: its LUT at `size`, its name and its
+// status line.
+struct RecipeGrade {
+    LUT3D lut;
+    std::string name;
+    std::string status;
+};
+
+RecipeGrade recipeGrade(Mode mode, const std::vector<path>& files,
+                        const GradeRecipe::Settings& settings, std::int64_t size)
+{
+    const auto slots = GradeRecipe::recipe(mode).slots;
+    std::vector<GradeRecipe::Input> inputs;
+    GradeRecipe::SlotNames names;
+    for (std::size_t i = 0; i < slots.size(); ++i) {
+        inputs.push_back(GradeRecipe::load(slots[i], files.at(i)));
+        names[slots[i]] = inputs.back().image.name();
+    }
+    GradeRecipe::Results results;
+    results.store(GradeRecipe::analyse(mode, inputs, settings));
+    return {GradeRecipe::pipeline(mode, results, settings).makeLUT(size),
+            GradeRecipe::suggestedName(mode, names).value_or(""),
+            GradeRecipe::statusLine(mode, results, names).value_or("")};
+}
+
+// The number as the command line's messages and a user type it.
+std::string numberText(double value)
+{
+    std::ostringstream text;
+    text << value;
+    return text.str();
+}
+
 // ---- Making LUTs -------------------------------------------------------------------------------
 
-TEST(CliLook, WritesTheAppsGradeInTheThreeFormatsNamedAfterTheReference)
+TEST(CliLook, WritesTheRecipesGradeInTheThreeFormatsNamedAfterTheReference)
 {
     CliRunner cli;
     const path reference = CliRunner::sample("coffee.png");
@@ -92,19 +127,110 @@ TEST(CliLook, WritesTheAppsGradeInTheThreeFormatsNamedAfterTheReference)
     EXPECT_EQ(cli.entries(),
               (std::vector<std::string>{"coffee Look.3dl", "coffee Look.cube", "coffee Look.png"}));
 
-    const LookAnalysis analysis =
-        LookExtractor::analyse(ImageLoader::load(reference, 1600).pixels());
-    const LUT3D expected =
-        GradePipeline(std::make_shared<LookTransform>(analysis, LookSettings{}), 1.0f, {})
-            .makeLUT(17);
+    const RecipeGrade expected = recipeGrade(Mode::look, {reference}, {}, 17);
     const auto cube = LUTReader::cube(FileIO::readAll(cli / "coffee Look.cube"));
-    EXPECT_EQ(cube.title, "coffee Look");
-    EXPECT_LE(maxDifference(cube.lut, expected), kCubeTolerance);
-    EXPECT_LE(maxDifference(LUTReader::read(cli / "coffee Look.3dl"), expected), kThreeDLTolerance);
+    EXPECT_EQ(cube.title, expected.name);
+    EXPECT_LE(maxDifference(cube.lut, expected.lut), kCubeTolerance);
+    EXPECT_LE(maxDifference(LUTReader::read(cli / "coffee Look.3dl"), expected.lut),
+              kThreeDLTolerance);
     const LUT3D hald = LUTReader::read(cli / "coffee Look.png");
     EXPECT_EQ(hald.size(), 64);
-    EXPECT_NE(result.out.find("Look"), std::string::npos);
+    EXPECT_EQ(result.out.substr(0, result.out.find('\n')), expected.status);
 }
+
+// Every mode with adjustments away from their defaults gives the recipe's LUT, name and summary.
+struct RecipeCase {
+    const char* name;
+    Mode mode;
+    std::vector<std::string> inputs;  // "@coffee" stands for that sample's path
+    std::vector<std::string> options;
+    GradeRecipe::Settings settings;  // the options' adjustments
+    std::int64_t size;
+};
+
+GradeRecipe::Settings adjusted(const std::function<void(GradeRecipe::Settings&)>& change)
+{
+    GradeRecipe::Settings settings;
+    change(settings);
+    return settings;
+}
+
+class CliRecipe : public ::testing::TestWithParam<RecipeCase> {};
+
+TEST_P(CliRecipe, EveryModeBakesTheRecipesPipelineWithTheTypedAdjustments)
+{
+    const RecipeCase& c = GetParam();
+    CliRunner cli;
+    // An edit to learn and a graded HALD to read, both from one smooth grade.
+    PixelBuffer after = ImageLoader::loadExact(CliRunner::sample("coffee.png"));
+    for (RGB& pixel : after.mutablePixels())
+        pixel = warmGrade(pixel);
+    ImageLoader::writePNG(after, cli / "after.png", false);
+    ImageLoader::writePNG(HaldCLUT::image(LUT3D::build(16, warmGrade), 4), cli / "graded.png",
+                          true);
+
+    std::vector<path> files;
+    std::vector<std::string> arguments{GradeRecipe::recipe(c.mode).id.data()};
+    for (const std::string& input : c.inputs) {
+        files.push_back(input.starts_with("@") ? CliRunner::sample(input.substr(1) + ".png")
+                                               : cli / input);
+        arguments.push_back(files.back().string());
+    }
+    arguments.insert(arguments.end(), {"-o", "out.cube", "--size", std::to_string(c.size)});
+    arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+    const CliResult result = cli.run(arguments);
+    ASSERT_EQ(result.status, 0) << result.err;
+
+    const RecipeGrade expected = recipeGrade(c.mode, files, c.settings, c.size);
+    const auto cube = LUTReader::cube(FileIO::readAll(cli / "out.cube"));
+    EXPECT_EQ(cube.title, expected.name);
+    EXPECT_EQ(cube.lut.size(), c.size);
+    EXPECT_LE(maxDifference(cube.lut, expected.lut), kCubeTolerance);
+    EXPECT_GT(maxDifference(cube.lut, LUT3D::identity(c.size)), 0.01f);
+    EXPECT_EQ(result.out, expected.status + "\nSaved out.cube\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Modes, CliRecipe,
+    ::testing::Values(RecipeCase{"Look",
+                                 Mode::look,
+                                 {"@coffee"},
+                                 {"--look-settings", "1,0.5,1.2,0", "--intensity", "0.7",
+                                  "--finetune", "0.2,-0.1,0.3,0.1"},
+                                 adjusted([](GradeRecipe::Settings& s) {
+                                     s.look = {1, 0.5f, 1.2f, 0};
+                                     s.intensity = 0.7f;
+                                     s.fineTune = {0.2f, -0.1f, 0.3f, 0.1f};
+                                 }),
+                                 17},
+                      RecipeCase{"Match",
+                                 Mode::match,
+                                 {"@chelsea", "@astronaut"},
+                                 {"--match-settings", "0.6,1.3", "--intensity", "1.3"},
+                                 adjusted([](GradeRecipe::Settings& s) {
+                                     s.match = {0.6f, 1.3f};
+                                     s.intensity = 1.3f;
+                                 }),
+                                 33},
+                      RecipeCase{"Edit",
+                                 Mode::edit,
+                                 {"@coffee", "after.png"},
+                                 {"--smoothing", "0.05", "--finetune", "0,0.3,0,-0.2"},
+                                 adjusted([](GradeRecipe::Settings& s) {
+                                     s.smoothing = 0.05f;
+                                     s.fineTune = {0, 0.3f, 0, -0.2f};
+                                 }),
+                                 17},
+                      RecipeCase{"Hald",
+                                 Mode::hald,
+                                 {"graded.png"},
+                                 {"--intensity", "0.5", "--finetune", "-0.4,0,0.2,0"},
+                                 adjusted([](GradeRecipe::Settings& s) {
+                                     s.intensity = 0.5f;
+                                     s.fineTune = {-0.4f, 0, 0.2f, 0};
+                                 }),
+                                 65}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(CliLook, IntensityFineTuneAndSettingsReachTheLUT)
 {
@@ -191,7 +317,8 @@ TEST(CliChart, WritesThe8BitTestChart)
     ASSERT_EQ(cli.run({"chart", "chart.png"}).status, 0);
     EXPECT_EQ(header(cli / "chart.png").format(), VIPS_FORMAT_UCHAR);
     EXPECT_EQ(ImageLoader::makeImage8(ImageLoader::loadExact(cli / "chart.png")),
-              ImageLoader::makeImage8(TestChart::make(1200, 800)));
+              ImageLoader::makeImage8(
+                  TestChart::make(GradeRecipe::chartWidth, GradeRecipe::chartHeight)));
 }
 
 // ---- Analyses as JSON --------------------------------------------------------------------------
@@ -301,7 +428,8 @@ TEST(CliApply, ManyImagesGoToAFolderGradedLikeThePreview)
         EXPECT_TRUE(std::filesystem::exists(cli / "graded/out" / name)) << name;
     // Exactly the renderer on the photo as the app loads it, at full size.
     const LUT3D read = LUTReader::read(cli / "warm.cube");
-    const Image8 expected = PreviewRenderer().render(ImageLoader::load(coffee, 1600).image(), read);
+    const Image8 expected = PreviewRenderer().render(
+        GradeRecipe::load(GradeRecipe::Slot::preview, coffee).image.image(), read);
     EXPECT_EQ(ImageLoader::makeImage8(ImageLoader::loadExact(cli / "graded/out/coffee.png")),
               expected);
 }
@@ -403,6 +531,22 @@ INSTANTIATE_TEST_SUITE_P(
                     "Couldn\u2019t analyse the images: The before and after images have different "
                     "shapes."},
         FailureCase{"NoCommand", {}, 2, "A subcommand is required"},
+        FailureCase{"UnknownCommand",
+                    {"lok", "@coffee"},
+                    2,
+                    "unknown command 'lok'; did you mean 'look'?\nRun with --help"},
+        FailureCase{"UnknownCommandFarFromAll",
+                    {"paint", "@coffee"},
+                    2,
+                    "unknown command 'paint'\nRun with --help"},
+        FailureCase{"UnknownAnalysis",
+                    {"analyse", "mach", "@chelsea", "@coffee"},
+                    2,
+                    "unknown command 'mach'; did you mean 'match'?"},
+        FailureCase{"NonFiniteIntensity",
+                    {"look", "@coffee", "--intensity", "nan"},
+                    2,
+                    "The values of --intensity must be finite numbers."},
         FailureCase{"UnknownLUTExtension",
                     {"look", "@coffee", "-o", "x.txt"},
                     2,
@@ -423,6 +567,74 @@ INSTANTIATE_TEST_SUITE_P(
                     2,
                     "--size must lie between 2 and 256"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST(CliRanges, EveryAdjustmentOutsideItsControlsRangeIsRefusedWithTheRange)
+{
+    struct RangeCase {
+        std::vector<std::string> command;
+        std::string option;
+        GradeRecipe::Range range;
+        std::size_t count;
+    };
+    const std::string coffee = CliRunner::sample("coffee.png").string();
+    const std::vector<RangeCase> cases{
+        {{"look", coffee}, "--intensity", GradeRecipe::intensityRange, 1},
+        {{"hald", coffee}, "--finetune", GradeRecipe::fineTuneRange, 4},
+        {{"look", coffee}, "--look-settings", GradeRecipe::strengthRange, 4},
+        {{"match", coffee, coffee}, "--match-settings", GradeRecipe::strengthRange, 2},
+        {{"edit", coffee, coffee}, "--smoothing", GradeRecipe::smoothingRange, 1},
+        {{"analyse", "edit", coffee, coffee}, "--smoothing", GradeRecipe::smoothingRange, 1},
+    };
+    CliRunner cli;
+    for (const RangeCase& c : cases) {
+        const double step = (c.range.upper - c.range.lower) / 100;
+        for (const double outside : {c.range.lower - step, c.range.upper + step}) {
+            // The other values sit on the range's ends, which are allowed.
+            std::string values;
+            for (std::size_t i = 1; i < c.count; ++i)
+                values += numberText(i % 2 ? c.range.upper : c.range.lower) + ",";
+            values += numberText(outside);
+            std::vector<std::string> arguments = c.command;
+            arguments.insert(arguments.end(), {c.option, values});
+            const CliResult result = cli.run(arguments);
+            const std::string subject = c.count == 1 ? c.option : c.option + " values";
+            EXPECT_EQ(result.status, 2) << c.option << " " << values;
+            EXPECT_EQ(result.err, "The " + subject + " must lie between " +
+                                      numberText(c.range.lower) + " and " +
+                                      numberText(c.range.upper) +
+                                      ".\nRun with --help for more information.\n");
+        }
+    }
+    EXPECT_TRUE(cli.entries().empty());
+}
+
+TEST(CliRanges, TheEndsOfEveryRangeAreAllowed)
+{
+    const auto ends = [](const GradeRecipe::Range& range, std::size_t count) {
+        std::string values;
+        for (std::size_t i = 0; i < count; ++i)
+            values += (i ? "," : "") + numberText(i % 2 ? range.upper : range.lower);
+        return values;
+    };
+    CliRunner cli;
+    const std::string coffee = CliRunner::sample("coffee.png").string();
+    const CliResult look = cli.run({"look", coffee, "--size", "17", "--intensity",
+                                    numberText(GradeRecipe::intensityRange.upper), "--finetune",
+                                    ends(GradeRecipe::fineTuneRange, 4), "--look-settings",
+                                    ends(GradeRecipe::strengthRange, 4)});
+    EXPECT_EQ(look.status, 0) << look.err;
+    const CliResult match = cli.run({"match", coffee, coffee, "--size", "17", "--intensity",
+                                     numberText(GradeRecipe::intensityRange.lower),
+                                     "--match-settings", ends(GradeRecipe::strengthRange, 2)});
+    EXPECT_EQ(match.status, 0) << match.err;
+    const std::string chelsea = CliRunner::sample("chelsea.png").string();
+    for (const double smoothing :
+         {GradeRecipe::smoothingRange.lower, GradeRecipe::smoothingRange.upper}) {
+        const CliResult edit =
+            cli.run({"analyse", "edit", chelsea, chelsea, "--smoothing", numberText(smoothing)});
+        EXPECT_EQ(edit.status, 0) << edit.err;
+    }
+}
 
 TEST(CliFailuresApply, OneUnreadableImageDoesNotStopTheOthers)
 {
@@ -460,6 +672,39 @@ TEST(CliFailuresLUT, AllFormatsNeverReplaceTheGradedHaldTheyWereMadeFrom)
         << result.err;
     EXPECT_EQ(ImageLoader::loadExact(cli / "graded.png"), before);
     EXPECT_EQ(cli.entries(), (std::vector<std::string>{"graded.png"}));
+}
+
+TEST(CliHelp, VersionNamesTheProgramAndTheProjectsVersion)
+{
+    CliRunner cli;
+    const CliResult result = cli.run({"--version"});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out, "lumivert-cli " LUMIVERT_VERSION "\n");
+}
+
+TEST(CliHelp, ASlipOfTheKeyboardSuggestsTheCommandAndOtherWordsNothing)
+{
+    const std::vector<std::string> names{"look",  "match",   "edit", "hald",          "analyse",
+                                         "apply", "convert", "info", "identity-hald", "chart"};
+    for (const std::string& name : names) {
+        for (std::size_t i = 0; i <= name.size(); ++i) {
+            std::string inserted = name;
+            inserted.insert(i, 1, 'q');
+            EXPECT_EQ(Commands::suggestion(inserted, names), name) << inserted;
+            if (i == name.size())
+                continue;
+            std::string dropped = name;
+            dropped.erase(i, 1);
+            EXPECT_EQ(Commands::suggestion(dropped, names), name) << dropped;
+            std::string replaced = name;
+            replaced[i] = 'q';
+            EXPECT_EQ(Commands::suggestion(replaced, names), name) << replaced;
+        }
+    }
+    EXPECT_EQ(Commands::suggestion("analyze", names), "analyse");
+    EXPECT_EQ(Commands::suggestion("look", names), "look");
+    for (const char* far : {"", "x", "lk", "paint", "identity", "mtach-all"})
+        EXPECT_EQ(Commands::suggestion(far, names), std::nullopt) << far;
 }
 
 TEST(CliHelp, EveryCommandHasHelpWithExamples)

@@ -1,0 +1,44 @@
+#pragma once
+
+// What several commands share: the checks of numeric options, the export plan with the
+// command line's exit statuses, and writing the planned LUT files.
+
+#include "color/LUT3D.hpp"
+#include "recipe/ExportPlan.hpp"
+#include "recipe/GradeRecipe.hpp"
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace lumivert::CommandSupport {
+
+// As short as the number allows, so 0.001 and 1.5 read as typed.
+std::string numberText(double value);
+
+// “name.ext”
+std::string quotedName(const std::filesystem::path& file);
+
+// UsageError unless every value is finite: "The values of --finetune must be finite numbers."
+void requireFinite(const std::vector<float>& values, const std::string& option);
+// UsageError unless the value lies in the range: "The --level must lie between 2 and 16."
+void requireWithin(double value, double lower, double upper, const std::string& option);
+// Finite, then within the range: "The --intensity must lie between 0 and 1.5."
+void requireWithin(float value, const GradeRecipe::Range& range, const std::string& option);
+// Finite, then each value within the range: "The --finetune values must lie between -1 and 1."
+void requireWithin(const std::vector<float>& values, const GradeRecipe::Range& range,
+                   const std::string& option);
+
+// The files that --output, the --format's choice and the title name, none of them one of the
+// inputs: UsageError for a plan the command line cannot make, CommandFailure when it would replace
+// an input.
+ExportPlan::Plan plannedFiles(const std::optional<std::filesystem::path>& output,
+                              std::optional<ExportPlan::ExportChoice> choice,
+                              const std::string& title,
+                              const std::vector<std::filesystem::path>& inputs);
+
+// Writes the LUT to every planned file, saying "Saved …" for each.
+void writeLUTs(const LUT3D& lut, const ExportPlan::Plan& plan, const std::string& title);
+
+}  // namespace lumivert::CommandSupport

@@ -1,0 +1,363 @@
+#include "cli/GradeCommands.hpp"
+
+#include "cli/AnalysisJson.hpp"
+#include "cli/CommandFailure.hpp"
+#include "cli/CommandSupport.hpp"
+#include "color/Precondition.hpp"
+#include "recipe/ExportPlan.hpp"
+#include "recipe/GradeRecipe.hpp"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <cctype>
+#include <iostream>
+#include <memory>
+
+namespace lumivert::GradeCommands {
+
+namespace {
+
+using CommandSupport::numberText;
+using GradeRecipe::Mode;
+using GradeRecipe::Slot;
+using std::filesystem::path;
+
+constexpr int kJsonIndent = 2;
+
+// Every option of the LUT-making commands; each command declares the ones its mode reads.
+struct GradeOptions {
+    std::vector<std::string> inputs;
+    std::string output;
+    std::string format;
+    std::int64_t size = GradeRecipe::defaultExportSize;
+    std::string title;
+    float intensity = static_cast<float>(GradeRecipe::intensityRange.defaultValue);
+    std::vector<float> fineTune;
+    std::vector<float> lookSettings;
+    std::vector<float> matchSettings;
+    float smoothing = static_cast<float>(GradeRecipe::smoothingRange.defaultValue);
+    CLI::Option* outputOption = nullptr;
+    CLI::Option* formatOption = nullptr;
+    CLI::Option* titleOption = nullptr;
+};
+
+// What the command line says about each mode besides the recipe.
+struct ModeCommand {
+    Mode mode;
+    const char* description;
+    const char* examples;
+    const char* inputs;  // the positional arguments' name, one word per slot
+    const char* inputsHelp;
+    void (*addSettings)(CLI::App& command, GradeOptions& options);
+};
+
+struct AnalyseCommand {
+    Mode mode;
+    const char* description;
+    const char* examples;
+    const char* inputs;
+    const char* inputsHelp;
+    std::array<const char*, 2> keys;  // the JSON key of each slot's image name
+    void (*addSettings)(CLI::App& command, GradeOptions& options);
+};
+
+std::string lowerCased(std::string_view text)
+{
+    std::string result(text);
+    std::transform(result.begin(), result.end(), result.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return result;
+}
+
+// "tone, colour (default 1,1)": the controls' titles and their defaults, in option order.
+template <typename Settings, std::size_t Count>
+std::string strengthsHelp(const std::array<GradeRecipe::Strength<Settings>, Count>& rows)
+{
+    std::string titles;
+    std::string defaults;
+    for (const auto& row : rows) {
+        titles += (titles.empty() ? "" : ", ") + lowerCased(row.title);
+        defaults += (defaults.empty() ? "" : ",") + numberText(row.defaultValue());
+    }
+    return titles + " (default " + defaults + ")";
+}
+
+template <typename Settings, std::size_t Count>
+CLI::Option* addStrengths(CLI::App& command, const std::string& name, std::vector<float>& values,
+                          const std::array<GradeRecipe::Strength<Settings>, Count>& rows)
+{
+    return command.add_option(name, values, strengthsHelp(rows))
+        ->delimiter(',')
+        ->expected(static_cast<int>(Count));
+}
+
+// The settings record with the typed values in the rows' order, else its defaults.
+template <typename Settings, std::size_t Count>
+Settings strengthsOf(const std::vector<float>& values,
+                     const std::array<GradeRecipe::Strength<Settings>, Count>& rows)
+{
+    Settings settings;
+    for (std::size_t i = 0; i < values.size() && i < Count; ++i)
+        settings.*rows[i].field = values[i];
+    return settings;
+}
+
+void addGradeOptions(CLI::App& command, GradeOptions& options)
+{
+    std::vector<std::string> formatNames;
+    for (const ExportPlan::ChoiceRecipe& row : ExportPlan::choices())
+        formatNames.emplace_back(row.name);
+    options.outputOption =
+        command.add_option("-o,--output", options.output,
+                           "LUT file to write; .cube, .3dl or .png (HALD) picks the format");
+    options.formatOption =
+        command.add_option("--format", options.format, "cube, 3dl, hald or all (the three)")
+            ->check(CLI::IsMember(formatNames));
+    command
+        .add_option("--size", options.size,
+                    "lattice points per axis (default " +
+                        std::to_string(GradeRecipe::defaultExportSize) + ")")
+        ->check(CLI::IsMember(std::vector<std::int64_t>(GradeRecipe::exportSizes.begin(),
+                                                        GradeRecipe::exportSizes.end())));
+    options.titleOption =
+        command.add_option("--title", options.title, "title inside the LUT and default file name");
+    command.add_option("--intensity", options.intensity,
+                       "strength of the grade (default " +
+                           numberText(GradeRecipe::intensityRange.defaultValue) + ")");
+    addStrengths(command, "--finetune", options.fineTune, GradeRecipe::fineTuneControls());
+}
+
+void addLookSettings(CLI::App& command, GradeOptions& options)
+{
+    addStrengths(command, "--look-settings", options.lookSettings, GradeRecipe::lookStrengths());
+}
+
+void addMatchSettings(CLI::App& command, GradeOptions& options)
+{
+    addStrengths(command, "--match-settings", options.matchSettings, GradeRecipe::matchStrengths());
+}
+
+void addSmoothing(CLI::App& command, GradeOptions& options)
+{
+    command.add_option("--smoothing", options.smoothing,
+                       "smoothness of the fit (default " +
+                           numberText(GradeRecipe::smoothingRange.defaultValue) + ")");
+}
+
+// The typed adjustments, each within the range its control offers.
+GradeRecipe::Settings settingsOf(const GradeOptions& options)
+{
+    using CommandSupport::requireWithin;
+    requireWithin(options.lookSettings, GradeRecipe::strengthRange, "--look-settings");
+    requireWithin(options.matchSettings, GradeRecipe::strengthRange, "--match-settings");
+    requireWithin(options.smoothing, GradeRecipe::smoothingRange, "--smoothing");
+    requireWithin(options.fineTune, GradeRecipe::fineTuneRange, "--finetune");
+    requireWithin(options.intensity, GradeRecipe::intensityRange, "--intensity");
+    GradeRecipe::Settings settings;
+    settings.look = strengthsOf(options.lookSettings, GradeRecipe::lookStrengths());
+    settings.match = strengthsOf(options.matchSettings, GradeRecipe::matchStrengths());
+    settings.smoothing = options.smoothing;
+    settings.intensity = options.intensity;
+    settings.fineTune = strengthsOf(options.fineTune, GradeRecipe::fineTuneControls());
+    return settings;
+}
+
+struct LoadedInputs {
+    std::vector<path> files;
+    std::vector<GradeRecipe::Input> inputs;
+    GradeRecipe::SlotNames names;
+};
+
+// Each slot's file as the mode reads it, in slot order.
+LoadedInputs loaded(Mode mode, const std::vector<std::string>& files)
+{
+    const auto slots = GradeRecipe::recipe(mode).slots;
+    LUMIVERT_PRECONDITION(files.size() == slots.size(), "one file for every slot of the mode");
+    LoadedInputs result;
+    for (std::size_t i = 0; i < slots.size(); ++i) {
+        result.files.emplace_back(files[i]);
+        result.inputs.push_back(attempt(GradeRecipe::openFailedTitle, [&] {
+            return GradeRecipe::load(slots[i], result.files.back());
+        }));
+        result.names[slots[i]] = result.inputs.back().image.name();
+    }
+    return result;
+}
+
+GradeRecipe::Analysis analysed(Mode mode, const LoadedInputs& loaded,
+                               const GradeRecipe::Settings& settings)
+{
+    return attempt(GradeRecipe::analyseFailedTitle,
+                   [&] { return GradeRecipe::analyse(mode, loaded.inputs, settings); });
+}
+
+std::string statusOf(Mode mode, const GradeRecipe::Results& results,
+                     const GradeRecipe::SlotNames& names)
+{
+    const std::optional<std::string> line = GradeRecipe::statusLine(mode, results, names);
+    LUMIVERT_PRECONDITION(line.has_value(), "an analysed mode has a status line");
+    return *line;
+}
+
+int makeLUT(Mode mode, const GradeOptions& options)
+{
+    const GradeRecipe::Settings settings = settingsOf(options);
+    const LoadedInputs inputs = loaded(mode, options.inputs);
+    const std::string title = options.titleOption->count()
+                                  ? options.title
+                                  : GradeRecipe::suggestedName(mode, inputs.names)
+                                        .value_or(std::string(GradeRecipe::defaultLUTName));
+    const ExportPlan::Plan plan = CommandSupport::plannedFiles(
+        options.outputOption->count() ? std::optional<path>(options.output) : std::nullopt,
+        options.formatOption->count() ? ExportPlan::choiceNamed(options.format) : std::nullopt,
+        title, inputs.files);
+    GradeRecipe::Results results;
+    results.store(analysed(mode, inputs, settings));
+    std::cout << statusOf(mode, results, inputs.names) << '\n';
+    CommandSupport::writeLUTs(GradeRecipe::pipeline(mode, results, settings).makeLUT(options.size),
+                              plan, title);
+    return 0;
+}
+
+// The analysis's own fields, and the smoothing an edit was fitted with.
+struct AnalysisFields {
+    float smoothing;
+
+    nlohmann::json operator()(const LookAnalysis& analysis) const
+    {
+        return {{"analysis", AnalysisJson::look(analysis)}};
+    }
+    nlohmann::json operator()(const MatchAnalysis& analysis) const
+    {
+        return {{"analysis", AnalysisJson::match(analysis)}};
+    }
+    nlohmann::json operator()(const GradeRecipe::EditAnalysis& analysis) const
+    {
+        return {{"analysis", AnalysisJson::edit(analysis.fit, analysis.system.sampleCount())},
+                {"smoothness", AnalysisJson::number(smoothing)}};
+    }
+    nlohmann::json operator()(const LUT3D&) const
+    {
+        LUMIVERT_PRECONDITION(false, "a graded HALD has no analysis to print");
+        return {};
+    }
+};
+
+int printAnalysis(const AnalyseCommand& command, const GradeOptions& options)
+{
+    const GradeRecipe::Settings settings = settingsOf(options);
+    const LoadedInputs inputs = loaded(command.mode, options.inputs);
+    GradeRecipe::Analysis analysis = analysed(command.mode, inputs, settings);
+    nlohmann::json document = std::visit(AnalysisFields{settings.smoothing}, analysis);
+    const auto slots = GradeRecipe::recipe(command.mode).slots;
+    for (std::size_t i = 0; i < slots.size(); ++i)
+        document[command.keys[i]] = inputs.names.at(slots[i]);
+    GradeRecipe::Results results;
+    results.store(std::move(analysis));
+    document["summary"] = statusOf(command.mode, results, inputs.names);
+    std::cout << document.dump(kJsonIndent) << '\n';
+    return 0;
+}
+
+CLI::Option* addInputs(CLI::App& command, Mode mode, const char* name, const char* help,
+                       GradeOptions& options)
+{
+    return command.add_option(name, options.inputs, help)
+        ->required()
+        ->expected(static_cast<int>(GradeRecipe::recipe(mode).slots.size()));
+}
+
+const std::array<ModeCommand, 4> kModeCommands{{
+    {Mode::look, "Capture the look of a reference photo as a LUT.",
+     "  lumivert-cli look sunset.jpg -o Sunset.cube\n"
+     "  lumivert-cli look film.png --format all --size 65 --look-settings 1,0.5,1.2,0\n",
+     "REFERENCE", "the photo whose colours you want", addLookSettings},
+    {Mode::match, "Make a LUT that gives your photo the look of a reference photo.",
+     "  lumivert-cli match mine.jpg reference.jpg -o Matched.cube\n"
+     "  lumivert-cli match mine.jpg reference.jpg --match-settings 1,0.6 --format 3dl\n",
+     "SOURCE REFERENCE", "your photo, then the reference", addMatchSettings},
+    {Mode::edit, "Learn the colour change between a photo before and after an edit.",
+     "  lumivert-cli edit original.jpg graded.jpg -o Grade.cube\n"
+     "  lumivert-cli edit before.png after.png --smoothing 0.05 --format all\n",
+     "BEFORE AFTER", "the original, then the edited photo", addSmoothing},
+    {Mode::hald, "Turn a graded HALD image into a LUT.",
+     "  lumivert-cli identity-hald \"Identity HALD 8.png\"   # grade this elsewhere, then:\n"
+     "  lumivert-cli hald \"Identity HALD 8 graded.png\" -o Graded.cube\n",
+     "GRADED_HALD", "a HALD image graded in another editor", nullptr},
+}};
+
+const std::array<AnalyseCommand, 3> kAnalyseCommands{{
+    {Mode::look,
+     "Levels, contrast, band tints, colourfulness and palette.",
+     "  lumivert-cli analyse look sunset.jpg > sunset.json\n",
+     "IMAGE",
+     "the photo",
+     {"image", nullptr},
+     nullptr},
+    {Mode::match,
+     "Tone map, source ranks and the six colour bands.",
+     "  lumivert-cli analyse match mine.jpg reference.jpg\n",
+     "SOURCE REFERENCE",
+     "your photo, then the reference",
+     {"source", "reference"},
+     nullptr},
+    {Mode::edit,
+     "How well a LUT captures the edit, and why.",
+     "  lumivert-cli analyse edit before.png after.png --smoothing 0.05\n",
+     "BEFORE AFTER",
+     "the original, then the edited photo",
+     {"before", "after"},
+     addSmoothing},
+}};
+
+}  // namespace
+
+std::vector<Command> modeCommands()
+{
+    std::vector<Command> commands;
+    for (const ModeCommand& row : kModeCommands) {
+        const auto define = [&row](CLI::App& command) -> Action {
+            auto options = std::make_shared<GradeOptions>();
+            addInputs(command, row.mode, row.inputs, row.inputsHelp, *options);
+            addGradeOptions(command, *options);
+            if (row.addSettings)
+                row.addSettings(command, *options);
+            return [mode = row.mode, options] { return makeLUT(mode, *options); };
+        };
+        commands.push_back({std::string(GradeRecipe::recipe(row.mode).id),
+                            row.description,
+                            row.examples,
+                            define,
+                            {}});
+    }
+    return commands;
+}
+
+Command analyse()
+{
+    Command group{"analyse",
+                  "Print an analysis as JSON.",
+                  "  lumivert-cli analyse look sunset.jpg\n"
+                  "  lumivert-cli analyse match mine.jpg reference.jpg\n"
+                  "  lumivert-cli analyse edit before.png after.png\n",
+                  {},
+                  {}};
+    for (const AnalyseCommand& row : kAnalyseCommands) {
+        const auto define = [&row](CLI::App& command) -> Action {
+            auto options = std::make_shared<GradeOptions>();
+            addInputs(command, row.mode, row.inputs, row.inputsHelp, *options);
+            if (row.addSettings)
+                row.addSettings(command, *options);
+            return [&row, options] { return printAnalysis(row, *options); };
+        };
+        group.subcommands.push_back({std::string(GradeRecipe::recipe(row.mode).id),
+                                     row.description,
+                                     row.examples,
+                                     define,
+                                     {}});
+    }
+    return group;
+}
+
+}  // namespace lumivert::GradeCommands

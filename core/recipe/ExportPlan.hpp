@@ -1,0 +1,87 @@
+#pragma once
+
+// Where an export writes, for the window and the command line alike: the choices of format, the
+// cleaned file name, one path per chosen format (each format's extension, in export order) and
+// the guards that keep an export from replacing what it was made from.
+
+#include "lut/LUTFormat.hpp"
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lumivert::ExportPlan {
+
+// ---- Choices -----------------------------------------------------------------------------------
+
+enum class ExportChoice : std::uint8_t { cube, threeDL, hald, all };
+
+struct ChoiceRecipe {
+    ExportChoice choice;
+    std::string_view name;               // "3dl": as the command line spells it
+    std::string_view rawValue;           // "threeDL": as the window stores it
+    std::span<const LUTFormat> formats;  // in export order
+};
+
+// In the order the export panel lists them.
+const std::array<ChoiceRecipe, 4>& choices();
+const ChoiceRecipe& recipe(ExportChoice choice);
+std::optional<ExportChoice> choiceNamed(std::string_view name);
+std::optional<ExportChoice> choiceFromRawValue(std::string_view rawValue);
+std::span<const LUTFormat> formats(ExportChoice choice);
+
+// ---- Files -------------------------------------------------------------------------------------
+
+struct PlannedFile {
+    std::filesystem::path path;
+    LUTFormat format;
+
+    friend bool operator==(const PlannedFile&, const PlannedFile&) = default;
+};
+
+using Plan = std::vector<PlannedFile>;
+
+// A plan that cannot be written; the message is a full sentence naming the file.
+class ExportPlanError : public std::runtime_error {
+public:
+    enum class Reason : std::uint8_t {
+        unknownExtension,  // no choice, and the output's extension names no LUT format
+        replacesInput,     // a planned file is one of the inputs
+        sharedPath         // two planned files are one file
+    };
+
+    ExportPlanError(Reason reason, std::filesystem::path file, const std::string& message);
+
+    Reason reason() const { return reason_; }
+    const std::filesystem::path& file() const { return file_; }
+
+private:
+    Reason reason_;
+    std::filesystem::path file_;
+};
+
+// The name with each of the ten characters /:\?%*|"<> turned into "-", trimmed of spaces and
+// tabs.
+std::string sanitisedFileName(std::string_view name);
+
+// Without a choice the output's extension decides (ExportPlanError unknownExtension when it
+// names no LUT format); with one, a LUT extension on the output is replaced by each format's and
+// any other suffix is kept ("Teal.v2" → "Teal.v2.cube"). Without an output the files are named
+// after the sanitised name, or GradeRecipe::defaultLUTName when nothing is left of it.
+Plan files(const std::optional<std::filesystem::path>& output, std::optional<ExportChoice> choice,
+           std::string_view name);
+
+// Throws ExportPlanError when a planned file is one of the inputs (replacesInput) or two planned
+// files are one file (sharedPath).
+void refuseUnsafe(const Plan& plan, std::span<const std::filesystem::path> inputs);
+
+// The planned files that exist already, in plan order: the ones an export would replace.
+std::vector<std::filesystem::path> existingFiles(const Plan& plan);
+
+}  // namespace lumivert::ExportPlan

@@ -1,0 +1,205 @@
+#include "recipe/ExportPlan.hpp"
+
+#include "recipe/GradeRecipe.hpp"
+#include "support/FolderTest.hpp"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <random>
+
+namespace lumivert {
+namespace {
+
+using namespace ExportPlan;
+using std::filesystem::path;
+using Files = std::vector<std::pair<std::string, LUTFormat>>;
+
+Files flattened(const Plan& plan)
+{
+    Files result;
+    for (const PlannedFile& file : plan)
+        result.emplace_back(file.path.string(), file.format);
+    return result;
+}
+
+ExportPlanError::Reason reasonOf(const std::function<void()>& step)
+{
+    try {
+        step();
+    } catch (const ExportPlanError& error) {
+        return error.reason();
+    }
+    ADD_FAILURE() << "no ExportPlanError";
+    return {};
+}
+
+TEST(ExportPlanChoices, TheCommandLineAndTheWindowSpellEachChoiceTheirOwnWay)
+{
+    const std::vector<std::tuple<ExportChoice, std::string, std::string>> spellings{
+        {ExportChoice::cube, "cube", "cube"},
+        {ExportChoice::threeDL, "3dl", "threeDL"},
+        {ExportChoice::hald, "hald", "hald"},
+        {ExportChoice::all, "all", "all"}};
+    ASSERT_EQ(choices().size(), spellings.size());
+    for (std::size_t i = 0; i < spellings.size(); ++i) {
+        const auto& [choice, name, rawValue] = spellings[i];
+        EXPECT_EQ(choices()[i].choice, choice);
+        EXPECT_EQ(&recipe(choice), &choices()[i]);
+        EXPECT_EQ(choiceNamed(name), choice);
+        EXPECT_EQ(choiceFromRawValue(rawValue), choice);
+    }
+    EXPECT_EQ(choiceNamed("threeDL"), std::nullopt);
+    EXPECT_EQ(choiceFromRawValue("3dl"), std::nullopt);
+    EXPECT_EQ(choiceNamed("CUBE"), std::nullopt);
+}
+
+TEST(ExportPlanChoices, EachSingleChoiceWritesItsFormatAndAllWritesEveryFormatInOrder)
+{
+    for (const LUTFormat format : LUTFormat::allCases()) {
+        const auto single = std::find_if(choices().begin(), choices().end(), [&](const auto& row) {
+            return row.formats.size() == 1 && row.formats.front() == format;
+        });
+        EXPECT_NE(single, choices().end()) << format.rawValue();
+    }
+    const auto all = formats(ExportChoice::all);
+    const auto every = LUTFormat::allCases();
+    EXPECT_TRUE(std::equal(all.begin(), all.end(), every.begin(), every.end()));
+}
+
+TEST(ExportPlanFiles, TheExtensionPicksTheFormatWhenNoChoiceIsGiven)
+{
+    EXPECT_EQ(flattened(files(path("out/Teal.3dl"), std::nullopt, "x")),
+              (Files{{"out/Teal.3dl", LUTFormat::threeDL}}));
+    EXPECT_EQ(flattened(files(path("Teal.PNG"), std::nullopt, "x")),
+              (Files{{"Teal.PNG", LUTFormat::hald}}));
+    try {
+        files(path("dir/Teal.txt"), std::nullopt, "x");
+        ADD_FAILURE() << "a .txt output was planned";
+    } catch (const ExportPlanError& error) {
+        EXPECT_EQ(error.reason(), ExportPlanError::Reason::unknownExtension);
+        EXPECT_EQ(error.file(), path("dir/Teal.txt"));
+        EXPECT_STREQ(error.what(),
+                     "The output \u201CTeal.txt\u201D needs the extension .cube, .3dl or .png.");
+    }
+    EXPECT_EQ(reasonOf([] { files(path("Teal"), std::nullopt, "x"); }),
+              ExportPlanError::Reason::unknownExtension);
+}
+
+TEST(ExportPlanFiles, AChoiceWritesItsFormatsBesideEachOtherInExportOrder)
+{
+    EXPECT_EQ(flattened(files(path("dir/Teal.cube"), ExportChoice::all, "x")),
+              (Files{{"dir/Teal.cube", LUTFormat::cube},
+                     {"dir/Teal.3dl", LUTFormat::threeDL},
+                     {"dir/Teal.png", LUTFormat::hald}}));
+    // A dot inside the name is not an extension; a LUT extension is, in any case.
+    EXPECT_EQ(flattened(files(path("Teal.v2"), ExportChoice::hald, "x")),
+              (Files{{"Teal.v2.png", LUTFormat::hald}}));
+    EXPECT_EQ(flattened(files(path("Teal.CUBE"), ExportChoice::threeDL, "x")),
+              (Files{{"Teal.3dl", LUTFormat::threeDL}}));
+}
+
+TEST(ExportPlanFiles, WithoutAnOutputTheSanitisedNameNamesTheFiles)
+{
+    EXPECT_EQ(flattened(files(std::nullopt, std::nullopt, "A/B:C Look")),
+              (Files{{"A-B-C Look.cube", LUTFormat::cube}}));
+    const std::string fallback(GradeRecipe::defaultLUTName);
+    EXPECT_EQ(flattened(files(std::nullopt, ExportChoice::threeDL, " \t")),
+              (Files{{fallback + ".3dl", LUTFormat::threeDL}}));
+    EXPECT_EQ(flattened(files(std::nullopt, ExportChoice::all, "")),
+              (Files{{fallback + ".cube", LUTFormat::cube},
+                     {fallback + ".3dl", LUTFormat::threeDL},
+                     {fallback + ".png", LUTFormat::hald}}));
+}
+
+TEST(ExportPlanNames, SanitisingReplacesEachForbiddenCharacterAndTrims)
+{
+    EXPECT_EQ(sanitisedFileName("  a//b?c%d*e|f\"g<h>i\\j:k \t"), "a--b-c-d-e-f-g-h-i-j-k");
+    EXPECT_EQ(sanitisedFileName("Caf\u00E9 Look"), "Caf\u00E9 Look");
+    EXPECT_EQ(sanitisedFileName(" \t "), "");
+}
+
+TEST(ExportPlanNames, AnySanitisedNameIsOneSafeFileNameAndSanitisingAgainKeepsIt)
+{
+    const std::string alphabet = "ab /:\\?%*|\"<>\t.-\xC3\xA9";
+    std::mt19937 random(7);
+    std::uniform_int_distribution<std::size_t> pick(0, alphabet.size() - 1);
+    std::uniform_int_distribution<int> length(0, 24);
+    for (int round = 0; round < 2000; ++round) {
+        std::string name;
+        for (int i = length(random); i > 0; --i)
+            name += alphabet[pick(random)];
+        const std::string clean = sanitisedFileName(name);
+        EXPECT_EQ(clean.find_first_of("/:\\?%*|\"<>"), std::string::npos) << name;
+        if (!clean.empty()) {
+            EXPECT_NE(clean.front(), ' ') << name;
+            EXPECT_NE(clean.back(), '\t') << name;
+            EXPECT_EQ(path(clean).filename(), path(clean)) << name;
+        }
+        EXPECT_EQ(sanitisedFileName(clean), clean) << name;
+        // Nothing but blanks sanitises to nothing.
+        EXPECT_NE(name.find_first_not_of(" \t") == std::string::npos, !clean.empty()) << name;
+    }
+}
+
+class ExportPlanGuards : public fixtures::FolderTest {
+protected:
+    void touch(const path& file) { std::ofstream(file) << "x"; }
+};
+
+TEST_F(ExportPlanGuards, NoPlannedFileMayBeAnInputUnderAnyName)
+{
+    const path graded = folder_ / "graded.png";
+    touch(graded);
+    std::filesystem::create_directory(folder_ / "sub");
+    std::filesystem::create_hard_link(graded, folder_ / "linked.png");
+    for (const path& output :
+         {folder_ / "graded", folder_ / "sub/../graded.cube", folder_ / "linked.cube"}) {
+        const Plan plan = files(output, ExportChoice::all, "x");
+        try {
+            refuseUnsafe(plan, std::vector<path>{folder_ / "other.jpg", graded});
+            ADD_FAILURE() << output;
+        } catch (const ExportPlanError& error) {
+            EXPECT_EQ(error.reason(), ExportPlanError::Reason::replacesInput);
+            EXPECT_EQ(error.file(), plan.back().path);
+            EXPECT_EQ(std::string(error.what()),
+                      "\u201C" + plan.back().path.filename().string() +
+                          "\u201D is an input and would be replaced; choose another output.");
+        }
+    }
+    EXPECT_NO_THROW(refuseUnsafe(files(folder_ / "graded", ExportChoice::cube, "x"),
+                                 std::vector<path>{graded}));
+    EXPECT_NO_THROW(
+        refuseUnsafe(files(folder_ / "Graded", ExportChoice::all, "x"), std::vector<path>{graded}));
+}
+
+TEST_F(ExportPlanGuards, NoTwoPlannedFilesMayBeOneFile)
+{
+    std::filesystem::create_directory(folder_ / "sub");
+    const Plan plan{{folder_ / "x.cube", LUTFormat::cube},
+                    {folder_ / "sub/../x.cube", LUTFormat::threeDL}};
+    EXPECT_EQ(reasonOf([&] { refuseUnsafe(plan, {}); }), ExportPlanError::Reason::sharedPath);
+    touch(folder_ / "x.cube");
+    std::filesystem::create_symlink(folder_ / "x.cube", folder_ / "y.3dl");
+    EXPECT_EQ(reasonOf([&] {
+                  refuseUnsafe({{folder_ / "x.cube", LUTFormat::cube},
+                                {folder_ / "y.3dl", LUTFormat::threeDL}},
+                               {});
+              }),
+              ExportPlanError::Reason::sharedPath);
+    EXPECT_NO_THROW(refuseUnsafe(files(folder_ / "x", ExportChoice::all, "x"), {}));
+}
+
+TEST_F(ExportPlanGuards, ExistingFilesAreThePlannedOnesOnDiskInPlanOrder)
+{
+    const Plan plan = files(folder_ / "Teal", ExportChoice::all, "x");
+    EXPECT_TRUE(existingFiles(plan).empty());
+    touch(folder_ / "Teal.png");
+    touch(folder_ / "Teal.cube");
+    touch(folder_ / "Teal.txt");
+    EXPECT_EQ(existingFiles(plan),
+              (std::vector<path>{folder_ / "Teal.cube", folder_ / "Teal.png"}));
+}
+
+}  // namespace
+}  // namespace lumivert
