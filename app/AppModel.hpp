@@ -17,6 +17,7 @@
 #include "imaging/PreviewRenderer.hpp"
 #include "imaging/RenderedPreview.hpp"
 #include "lut/LUTFormat.hpp"
+#include "recipe/ExportPlan.hpp"
 #include "recipe/GradeRecipe.hpp"
 
 #include <QFuture>
@@ -200,11 +201,12 @@ public:
 
     // Export, the identity HALD template and toasts.
     void exportLUT();
+    // Bakes once and writes one file per format (the formats of one export choice), named like
+    // `path` with each format's extension, after any export still running.
     void writeLUTs(const QString& path, const std::vector<LUTFormat>& formats);
     void saveIdentityHALD();
     void showToast(const QString& message, const std::optional<QUrl>& url);
     void revealToastFile();
-    static QString sanitisedFileName(const QString& name);
 
     // Automation steps.
     void applyCaptureSettings(const Environment& environment);
@@ -267,6 +269,12 @@ private:
     void setEditFit(EditFit fit);
     void refitEdit();
     void storeRendered(const Image8& source, const Outcome<RenderedPreview>& outcome);
+    // The LUT's title, and the name its files are proposed under before cleaning.
+    QString exportTitle() const;
+    // Asks before the plan replaces a loaded image, or a file other than the one just chosen in
+    // the save panel (which asked itself); true to go ahead.
+    bool confirmReplacing(const ExportPlan::Plan& plan, const std::filesystem::path& chosen);
+    void writePlan(const ExportPlan::Plan& plan);
     void updateFigures(const LUT3D& lut);
     void readPersistedSettings();
     void startCapture();

@@ -2,6 +2,7 @@
 // The enumerations and small records the application model and its views share. Every
 // enumeration is listed in its display order by allCases(), and round-trips through its raw
 // value, the string that the defaults store and the automation variables use.
+#include "recipe/ExportPlan.hpp"
 #include "recipe/GradeRecipe.hpp"
 
 #include <QObject>
@@ -18,8 +19,6 @@ namespace lumivert {
 // The enumerations are known to Qt's meta-object system, so properties of these types can be
 // read and written by name (QObject::property, the automation, item views).
 Q_NAMESPACE
-
-class LUTFormat;
 
 // An image slot: one place that holds one image.
 enum class Slot {
@@ -102,9 +101,18 @@ namespace ExportChoices {
 const std::array<ExportChoice, 4>& allCases();
 QString rawValue(ExportChoice choice);
 std::optional<ExportChoice> fromRawValue(const QString& rawValue);
-// The formats an export writes, in writing order.
-std::vector<LUTFormat> formats(ExportChoice choice);
 }  // namespace ExportChoices
+
+// The export plan's choices are these, in the same order.
+constexpr ExportPlan::ExportChoice toPlan(ExportChoice choice)
+{
+    return static_cast<ExportPlan::ExportChoice>(choice);
+}
+
+static_assert(toPlan(ExportChoice::cube) == ExportPlan::ExportChoice::cube);
+static_assert(toPlan(ExportChoice::threeDL) == ExportPlan::ExportChoice::threeDL);
+static_assert(toPlan(ExportChoice::hald) == ExportPlan::ExportChoice::hald);
+static_assert(toPlan(ExportChoice::all) == ExportPlan::ExportChoice::all);
 
 // The tint of the preview LUT at one grey level: "S", "M" or "H".
 // The array members are also properties as lists of numbers, which QVariant carries.

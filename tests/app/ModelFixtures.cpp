@@ -30,6 +30,16 @@ std::optional<QString> ScriptedPanels::chooseSaveLocation(const SaveRequest& req
     return next();
 }
 
+bool ScriptedPanels::confirm(const Question& question)
+{
+    questions.push_back(question);
+    if (confirmations.empty())
+        return false;
+    const bool answer = confirmations.front();
+    confirmations.pop_front();
+    return answer;
+}
+
 void ScriptedPanels::reveal(const QString& path) { revealed << path; }
 
 ModelHarness::ModelHarness()

@@ -14,16 +14,20 @@
 
 namespace lumivert::fixtures {
 
-// Answers the panels from a queue (an empty answer is a cancel) and records every request.
+// Answers the panels from a queue (an empty answer is a cancel), and the questions from another
+// (an unscripted question is declined), and records every request.
 class ScriptedPanels final : public FilePanels {
 public:
     std::deque<std::optional<QString>> answers;
+    std::deque<bool> confirmations;
     std::vector<SaveRequest> saveRequests;
+    std::vector<Question> questions;
     QStringList imageMessages;
     QStringList revealed;
 
     std::optional<QString> chooseImage(const QString& message) override;
     std::optional<QString> chooseSaveLocation(const SaveRequest& request) override;
+    bool confirm(const Question& question) override;
     void reveal(const QString& path) override;
 
 private:
