@@ -1,9 +1,6 @@
 #include "AppModel.hpp"
-#include "learners/StatusLine.hpp"
 
 #include "imaging/TestChart.hpp"
-#include "learners/LookTransform.hpp"
-#include "learners/MatchTransform.hpp"
 
 #include <QProcessEnvironment>
 
@@ -14,15 +11,33 @@ namespace lumivert {
 
 namespace {
 
-constexpr std::int64_t chartWidth = 1200;
-constexpr std::int64_t chartHeight = 800;
-constexpr int rebuildPauseMs = 10;
-constexpr int solvePauseMs = 120;
+// A burst of slider steps bakes one preview, and re-solves the edit once the slider rests.
+constexpr std::chrono::milliseconds rebuildPause(10);
+constexpr std::chrono::milliseconds refitPause(120);
 constexpr int toastLifetimeMs = 6000;
-const std::array<qint64, 3> exportSizes{17, 33, 65};
 
 const QString exportChoiceKey = QStringLiteral("exportChoice");
 const QString exportSizeKey = QStringLiteral("exportSize");
+
+// A mode's result property: whether a change leaves it equal, and its notification. An edit
+// fit notifies on every assignment.
+struct ResultProperty {
+    bool (*same)(const GradeRecipe::Results& x, const GradeRecipe::Results& y);
+    void (AppModel::*changed)();
+};
+
+const std::array<ResultProperty, 4> resultProperties{{
+    {[](const GradeRecipe::Results& x, const GradeRecipe::Results& y) { return x.look == y.look; },
+     &AppModel::lookAnalysisChanged},
+    {[](const GradeRecipe::Results& x, const GradeRecipe::Results& y) {
+         return x.match == y.match;
+     },
+     &AppModel::matchAnalysisChanged},
+    {[](const GradeRecipe::Results&, const GradeRecipe::Results&) { return false; },
+     &AppModel::editFitChanged},
+    {[](const GradeRecipe::Results& x, const GradeRecipe::Results& y) { return x.hald == y.hald; },
+     &AppModel::haldLUTChanged},
+}};
 
 AppModel::Environment processEnvironment()
 {
@@ -46,9 +61,11 @@ QImage platformImage(const Image8& image)
 }
 
 AppModel::AppModel(Services services, QObject* parent)
-    : QObject(parent), renderer_(std::make_shared<const PreviewRenderer>()),
+    : QObject(parent), refitJob_(this, {refitPause, [this](int delta) { changeBusy(delta); }}),
+      previewJob_(this, {rebuildPause, {}}), lastExport_(QtFuture::makeReadyFuture()),
+      renderer_(std::make_shared<const PreviewRenderer>()),
       testChart_(QStringLiteral("Test chart").toStdString(),
-                 TestChart::make(chartWidth, chartHeight)),
+                 TestChart::make(GradeRecipe::chartWidth, GradeRecipe::chartHeight)),
       ownedSettings_(services.settings ? nullptr
                                        : std::make_unique<QSettings>(QStringLiteral("Lumivert"),
                                                                      QStringLiteral("Lumivert"))),
@@ -59,14 +76,11 @@ AppModel::AppModel(Services services, QObject* parent)
 {
     capturing_ = environment_.contains(QStringLiteral("LUMIVERT_CAPTURE"));
 
-    rebuildTimer_.setSingleShot(true);
-    rebuildTimer_.setTimerType(Qt::PreciseTimer);
-    rebuildTimer_.setInterval(rebuildPauseMs);
-    connect(&rebuildTimer_, &QTimer::timeout, this, &AppModel::startRebuild);
-    solveTimer_.setSingleShot(true);
-    solveTimer_.setTimerType(Qt::PreciseTimer);
-    solveTimer_.setInterval(solvePauseMs);
-    connect(&solveTimer_, &QTimer::timeout, this, &AppModel::startResolve);
+    for (std::unique_ptr<LatestJob>& job : loadJobs_)
+        job = std::make_unique<LatestJob>(this);
+    for (std::unique_ptr<LatestJob>& job : analysisJobs_)
+        job = std::make_unique<LatestJob>(
+            this, LatestJob::Options{{}, [this](int delta) { changeBusy(delta); }});
     toastTimer_.setSingleShot(true);
     toastTimer_.setInterval(toastLifetimeMs);
     connect(&toastTimer_, &QTimer::timeout, this, [this] { setToast(std::nullopt); });
@@ -79,14 +93,6 @@ AppModel::AppModel(QObject* parent) : AppModel(Services{}, parent) {}
 
 AppModel::~AppModel() = default;
 
-std::int64_t AppModel::generation(const QString& key) const
-{
-    const auto found = generations_.find(key);
-    return found == generations_.end() ? 0 : found->second;
-}
-
-std::int64_t AppModel::nextGeneration(const QString& key) { return ++generations_[key]; }
-
 void AppModel::readPersistedSettings()
 {
     if (capturing_)
@@ -95,7 +101,7 @@ void AppModel::readPersistedSettings()
             ExportChoices::fromRawValue(defaults_->value(exportChoiceKey).toString()))
         setExportChoice(*choice);
     const qint64 size = defaults_->value(exportSizeKey, 0).toLongLong();
-    if (std::find(exportSizes.begin(), exportSizes.end(), size) != exportSizes.end())
+    if (GradeRecipe::isExportSize(size))
         setExportSize(size);
 }
 
@@ -138,7 +144,7 @@ void AppModel::setEditSmoothness(double smoothness)
         editSmoothness_ = smoothness;
         Q_EMIT editSmoothnessChanged();
     }
-    resolveEdit();
+    refitEdit();
 }
 
 void AppModel::setIntensity(double intensity)
@@ -242,34 +248,35 @@ void AppModel::setInspectorTarget(const std::optional<QString>& target)
     Q_EMIT inspectorTargetChanged();
 }
 
-void AppModel::setLookAnalysis(std::optional<LookAnalysis> analysis)
+void AppModel::changeResult(Mode mode, const std::function<void(GradeRecipe::Results&)>& change)
 {
-    if (analysis == lookAnalysis_)
-        return;
-    lookAnalysis_ = std::move(analysis);
-    Q_EMIT lookAnalysisChanged();
+    const GradeRecipe::Results before = results_;
+    change(results_);
+    const ResultProperty& property = resultProperties[index(mode)];
+    if (!property.same(before, results_))
+        Q_EMIT(this->*property.changed)();
 }
 
-void AppModel::setMatchAnalysis(std::optional<MatchAnalysis> analysis)
+void AppModel::storeResult(Mode mode, GradeRecipe::Analysis analysis)
 {
-    if (analysis == matchAnalysis_)
-        return;
-    matchAnalysis_ = std::move(analysis);
-    Q_EMIT matchAnalysisChanged();
+    changeResult(
+        mode, [&analysis](GradeRecipe::Results& results) { results.store(std::move(analysis)); });
 }
 
-void AppModel::setEditFit(std::optional<EditFit> fit)
+void AppModel::clearResult(Mode mode)
 {
-    editFit_ = std::move(fit);
-    Q_EMIT editFitChanged();
+    // Whatever is still being worked out for the mode would bring the result back.
+    analysisJobs_[index(mode)]->cancel();
+    if (mode == Mode::edit)
+        refitJob_.cancel();
+    changeResult(mode, [mode](GradeRecipe::Results& results) { results.clear(toRecipe(mode)); });
+    updateIdle();
 }
 
-void AppModel::setHaldLUT(std::optional<LUT3D> lut)
+void AppModel::setEditFit(EditFit fit)
 {
-    if (lut == haldLUT_)
-        return;
-    haldLUT_ = std::move(lut);
-    Q_EMIT haldLUTChanged();
+    changeResult(Mode::edit,
+                 [&fit](GradeRecipe::Results& results) { results.edit = std::move(fit); });
 }
 
 void AppModel::storeImage(Slot slot, const LoadedImage& image)
@@ -301,7 +308,7 @@ void AppModel::changeBusy(int delta)
 
 bool AppModel::idle() const
 {
-    return loading_.empty() && busy_ == 0 && !rendering_ && !solveTimer_.isActive();
+    return loading_.empty() && busy_ == 0 && !rendering_ && !refitJob_.waiting();
 }
 
 // Called wherever one of the parts of idle() may have changed.
@@ -315,10 +322,24 @@ void AppModel::updateIdle()
 
 // Derived values.
 
+GradeRecipe::Settings AppModel::recipeSettings() const
+{
+    return {lookSettings_, matchSettings_, static_cast<float>(editSmoothness_),
+            static_cast<float>(intensity_), fineTune_};
+}
+
+GradeRecipe::SlotNames AppModel::slotNames() const
+{
+    GradeRecipe::SlotNames names;
+    for (const auto& [slot, image] : images_)
+        names.emplace(toRecipe(slot), image.name());
+    return names;
+}
+
 std::vector<PreviewSource> AppModel::availablePreviewSources() const
 {
     std::vector<PreviewSource> sources;
-    if (mode_ != Mode::hald)
+    if (GradeRecipe::recipe(toRecipe(mode_)).hasInputPreview)
         sources.push_back(PreviewSource::input);
     sources.push_back(PreviewSource::testChart);
     if (images_.contains(Slot::preview))
@@ -328,7 +349,7 @@ std::vector<PreviewSource> AppModel::availablePreviewSources() const
 
 PreviewSource AppModel::defaultPreviewSource() const
 {
-    if (mode_ == Mode::match || mode_ == Mode::edit)
+    if (GradeRecipe::recipe(toRecipe(mode_)).previewsInput)
         return PreviewSource::input;
     return images_.contains(Slot::preview) ? PreviewSource::photo : PreviewSource::testChart;
 }
@@ -339,14 +360,13 @@ const LoadedImage& AppModel::previewInput() const
         const auto found = images_.find(slot);
         return found == images_.end() ? testChart_ : found->second;
     };
+    const GradeRecipe::ModeRecipe& recipe = GradeRecipe::recipe(toRecipe(mode_));
     switch (previewSource_) {
     case PreviewSource::testChart: return testChart_;
     case PreviewSource::photo: return imageIn(Slot::preview);
     case PreviewSource::input: break;
     }
-    if (mode_ == Mode::hald)
-        return testChart_;
-    return imageIn(Modes::slots(mode_).front());
+    return recipe.hasInputPreview ? imageIn(fromRecipe(recipe.slots.front())) : testChart_;
 }
 
 namespace {
@@ -373,91 +393,31 @@ QString AppModel::originalLabel() const
 
 Slot AppModel::dropTargetSlot() const
 {
-    const std::vector<Slot> slots = Modes::slots(mode_);
+    const std::span<const GradeRecipe::Slot> slots = GradeRecipe::recipe(toRecipe(mode_)).slots;
     // A slot whose new file is still loading counts as empty, even while it shows an older one.
-    const auto empty = std::find_if(slots.begin(), slots.end(), [this](Slot slot) {
-        return !images_.contains(slot) || loading_.contains(slot);
+    const auto empty = std::find_if(slots.begin(), slots.end(), [this](GradeRecipe::Slot slot) {
+        return !images_.contains(fromRecipe(slot)) || loading_.contains(fromRecipe(slot));
     });
-    return empty == slots.end() ? slots.front() : *empty;
+    return fromRecipe(empty == slots.end() ? slots.front() : *empty);
 }
 
-bool AppModel::hasResult() const
-{
-    switch (mode_) {
-    case Mode::look: return lookAnalysis_.has_value();
-    case Mode::match: return matchAnalysis_.has_value();
-    case Mode::edit: return editFit_.has_value();
-    case Mode::hald: return haldLUT_.has_value();
-    }
-    return false;
-}
+bool AppModel::hasResult() const { return results_.has(toRecipe(mode_)); }
 
 std::optional<QString> AppModel::suggestedName() const
 {
-    const auto nameIn = [this](Slot slot, const QString& suffix) -> std::optional<QString> {
-        const auto found = images_.find(slot);
-        if (found == images_.end())
-            return std::nullopt;
-        return QString::fromStdString(found->second.name()) + suffix;
-    };
-    switch (mode_) {
-    case Mode::look: return nameIn(Slot::lookReference, QStringLiteral(" Look"));
-    case Mode::match: return nameIn(Slot::matchReference, QStringLiteral(" Match"));
-    case Mode::edit: return nameIn(Slot::editAfter, QStringLiteral(" Edit"));
-    case Mode::hald: return nameIn(Slot::hald, QString());
-    }
-    return std::nullopt;
+    const auto name = GradeRecipe::suggestedName(toRecipe(mode_), slotNames());
+    return name ? std::optional(QString::fromStdString(*name)) : std::nullopt;
 }
 
 GradePipeline AppModel::currentPipeline() const
 {
-    std::shared_ptr<const ColorTransform> base;
-    switch (mode_) {
-    case Mode::look:
-        if (lookAnalysis_)
-            base = std::make_shared<const LookTransform>(*lookAnalysis_, lookSettings_);
-        break;
-    case Mode::match:
-        if (matchAnalysis_)
-            base = std::make_shared<const MatchTransform>(*matchAnalysis_, matchSettings_);
-        break;
-    case Mode::edit:
-        if (editFit_)
-            base = std::make_shared<const LUT3D>(editFit_->lut);
-        break;
-    case Mode::hald:
-        if (haldLUT_)
-            base = std::make_shared<const LUT3D>(*haldLUT_);
-        break;
-    }
-    if (!base)
-        base = std::make_shared<const IdentityTransform>();
-    return GradePipeline(std::move(base), static_cast<float>(intensity_), fineTune_);
+    return GradeRecipe::pipeline(toRecipe(mode_), results_, recipeSettings());
 }
 
 std::optional<QString> AppModel::statusLine() const
 {
-    switch (mode_) {
-    case Mode::look:
-        if (lookAnalysis_)
-            return QString::fromStdString(StatusLine::look(*lookAnalysis_));
-        break;
-    case Mode::match:
-        if (matchAnalysis_ && images_.contains(Slot::matchSource) &&
-            images_.contains(Slot::matchReference))
-            return QString::fromStdString(StatusLine::match(
-                images_.at(Slot::matchSource).name(), images_.at(Slot::matchReference).name()));
-        break;
-    case Mode::edit:
-        if (editFit_)
-            return QString::fromStdString(StatusLine::edit(editFit_->rmsError));
-        break;
-    case Mode::hald:
-        if (haldLUT_)
-            return QString::fromStdString(StatusLine::hald(haldLUT_->size()));
-        break;
-    }
-    return std::nullopt;
+    const auto line = GradeRecipe::statusLine(toRecipe(mode_), results_, slotNames());
+    return line ? std::optional(QString::fromStdString(*line)) : std::nullopt;
 }
 
 void AppModel::applyAutoName(const QString& name)
@@ -472,8 +432,8 @@ void AppModel::resetAdjustments()
 {
     setLookSettings(LookSettings{});
     setMatchSettings(MatchSettings{});
-    setEditSmoothness(0.02);
-    setIntensity(1.0);
+    setEditSmoothness(GradeRecipe::smoothingRange.defaultValue);
+    setIntensity(GradeRecipe::intensityRange.defaultValue);
     setFineTune(FineTune{});
 }
 

@@ -1,28 +1,26 @@
 #pragma once
 // The one object the user interface reads and writes: the loaded images, each mode's analysis or
 // fit, every adjustment, the preview, the export settings and the transient toast and alert.
-// Confined to the main thread. Heavy work runs on the global thread pool on value copies and
-// comes back to the main thread, where a result is stored only if no newer request of its kind
-// was made meanwhile (generation counters for loads and analyses, a request number for the
-// debounced preview rebuild and smoothness re-fit).
+// Confined to the main thread. What a mode means (its inputs, its analysis, its grade, its name
+// and summary) is the core's grade recipe; the model holds the images, the results and the
+// adjustments and runs the recipe's steps. Heavy work runs on the global thread pool on value
+// copies, each kind of job through one LatestJob, so that only the newest request of a kind
+// lands and a superseded one that has not begun never runs.
 //
 // Notification: a setter that stores a value equal to the current one emits nothing, except
 // images, editFit, tintDots and alert, which notify on every assignment; the side effects of an
 // assignment (rebuild, re-fit, persistence) run either way.
 #include "AppTypes.hpp"
 #include "FilePanels.hpp"
+#include "LatestJob.hpp"
 
-#include "color/LUT3D.hpp"
-#include "imaging/LoadedImage.hpp"
 #include "imaging/PreviewRenderer.hpp"
 #include "imaging/RenderedPreview.hpp"
-#include "learners/EditLearner.hpp"
-#include "learners/FineTune.hpp"
-#include "learners/GradePipeline.hpp"
-#include "learners/LookAnalysis.hpp"
-#include "learners/MatchAnalysis.hpp"
 #include "lut/LUTFormat.hpp"
+#include "recipe/ExportPlan.hpp"
+#include "recipe/GradeRecipe.hpp"
 
+#include <QFuture>
 #include <QImage>
 #include <QMap>
 #include <QObject>
@@ -30,6 +28,7 @@
 #include <QTimer>
 #include <QVariant>
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -110,10 +109,10 @@ public:
     // Nothing loading, no job running or waiting for its pause to end, no preview rendering:
     // what a driver of the model waits for before its next step.
     bool idle() const;
-    const std::optional<LookAnalysis>& lookAnalysis() const { return lookAnalysis_; }
-    const std::optional<MatchAnalysis>& matchAnalysis() const { return matchAnalysis_; }
-    const std::optional<EditFit>& editFit() const { return editFit_; }
-    const std::optional<LUT3D>& haldLUT() const { return haldLUT_; }
+    const std::optional<LookAnalysis>& lookAnalysis() const { return results_.look; }
+    const std::optional<MatchAnalysis>& matchAnalysis() const { return results_.match; }
+    const std::optional<EditFit>& editFit() const { return results_.edit; }
+    const std::optional<LUT3D>& haldLUT() const { return results_.hald; }
     const LookSettings& lookSettings() const { return lookSettings_; }
     void setLookSettings(const LookSettings& settings);
     const MatchSettings& matchSettings() const { return matchSettings_; }
@@ -175,7 +174,12 @@ public:
     // The variables the model was started with; the automation reads its script from them.
     const Environment& environment() const { return environment_; }
     const LoadedImage& testChart() const { return testChart_; }
-    std::int64_t generation(const QString& key) const;
+    // The background jobs: each slot's load, each mode's analysis, the smoothness re-fit and the
+    // preview bake. Tests read how many were started and how many actually ran.
+    const LatestJob& loadJob(Slot slot) const { return *loadJobs_[index(slot)]; }
+    const LatestJob& analysisJob(Mode mode) const { return *analysisJobs_[index(mode)]; }
+    const LatestJob& refitJob() const { return refitJob_; }
+    const LatestJob& previewJob() const { return previewJob_; }
 
     // Derived values, computed on every read.
     std::vector<PreviewSource> availablePreviewSources() const;
@@ -196,19 +200,19 @@ public:
     void chooseImage(Slot slot);
     void load(const QString& path, Slot slot);
     void remove(Slot slot);
-    void analyseLook();
-    void analyseMatch();
-    void analyseEdit();
+    // Runs the mode's analysis on its loaded inputs; with one of them missing, clears its result.
+    void analyse(Mode mode);
     void rebuildPreview();
     void present(const QString& message, const QString& title);
 
     // Export, the identity HALD template and toasts.
     void exportLUT();
+    // Bakes once and writes one file per format (the formats of one export choice), named like
+    // `path` with each format's extension, after any export still running.
     void writeLUTs(const QString& path, const std::vector<LUTFormat>& formats);
     void saveIdentityHALD();
     void showToast(const QString& message, const std::optional<QUrl>& url);
     void revealToastFile();
-    static QString sanitisedFileName(const QString& name);
 
 Q_SIGNALS:
     void modeChanged();
@@ -243,23 +247,31 @@ Q_SIGNALS:
     void previewRebuilt();
 
 private:
-    template <typename Result>
-    void runSolve(const QString& key, std::function<Result()> work,
-                  std::function<void(Result)> apply);
-    std::int64_t nextGeneration(const QString& key);
+    template <typename Enum> static std::size_t index(Enum value)
+    {
+        return static_cast<std::size_t>(value);
+    }
+    GradeRecipe::Settings recipeSettings() const;
+    GradeRecipe::SlotNames slotNames() const;
     void didLoad(Slot slot);
     void storeImage(Slot slot, const LoadedImage& image);
     void eraseImage(Slot slot);
     void setLoading(Slot slot, bool on);
     void changeBusy(int delta);
     void updateIdle();
-    void setLookAnalysis(std::optional<LookAnalysis> analysis);
-    void setMatchAnalysis(std::optional<MatchAnalysis> analysis);
-    void setEditFit(std::optional<EditFit> fit);
-    void setHaldLUT(std::optional<LUT3D> lut);
-    void resolveEdit();
-    void startResolve();
-    void startRebuild();
+    // Changes the results of one mode and notifies its property.
+    void changeResult(Mode mode, const std::function<void(GradeRecipe::Results&)>& change);
+    void storeResult(Mode mode, GradeRecipe::Analysis analysis);
+    void clearResult(Mode mode);
+    void setEditFit(EditFit fit);
+    void refitEdit();
+    void storeRendered(const Image8& source, const Outcome<RenderedPreview>& outcome);
+    // The LUT's title, and the name its files are proposed under before cleaning.
+    QString exportTitle() const;
+    // Asks before the plan replaces a loaded image, or a file other than the one just chosen in
+    // the save panel (which asked itself); true to go ahead.
+    bool confirmReplacing(const ExportPlan::Plan& plan, const std::filesystem::path& chosen);
+    void writePlan(const ExportPlan::Plan& plan);
     void updateFigures(const LUT3D& lut);
     void readPersistedSettings();
 
@@ -267,16 +279,11 @@ private:
     std::map<Slot, LoadedImage> images_;
     std::set<Slot> loading_;
     qint64 busy_ = 0;
-    std::optional<LookAnalysis> lookAnalysis_;
-    std::optional<MatchAnalysis> matchAnalysis_;
-    std::optional<EditFit> editFit_;
-    std::optional<LUT3D> haldLUT_;
-    std::optional<EditSystem> editSystem_;
-    std::map<QString, std::int64_t> generations_;
+    GradeRecipe::Results results_;
     LookSettings lookSettings_;
     MatchSettings matchSettings_;
-    double editSmoothness_ = 0.02;
-    double intensity_ = 1.0;
+    double editSmoothness_ = GradeRecipe::smoothingRange.defaultValue;
+    double intensity_ = GradeRecipe::intensityRange.defaultValue;
     FineTune fineTune_;
     PreviewSource previewSource_ = PreviewSource::testChart;
     CompareStyle compareStyle_ = CompareStyle::split;
@@ -290,7 +297,7 @@ private:
     std::vector<TintDot> tintDots_;
     QString lutName_;
     ExportChoice exportChoice_ = ExportChoice::cube;
-    qint64 exportSize_ = 33;
+    qint64 exportSize_ = GradeRecipe::defaultExportSize;
     std::optional<Toast> toast_;
     std::optional<AlertInfo> alert_;
     std::optional<QString> inspectorTarget_;
@@ -299,15 +306,12 @@ private:
     bool idle_ = false;  // as last notified
     QString autoName_;
 
-    // Debounced requests: a request number that a newer request bumps stands for cancellation.
-    QTimer rebuildTimer_;
-    std::uint64_t rebuildRequest_ = 0;
-    std::optional<GradePipeline> pendingPipeline_;
-    std::optional<LoadedImage> pendingSource_;
-    QTimer solveTimer_;
-    std::uint64_t solveRequest_ = 0;
-    std::optional<EditSystem> pendingSystem_;
-    float pendingSmoothness_ = 0;
+    std::array<std::unique_ptr<LatestJob>, 7> loadJobs_;
+    std::array<std::unique_ptr<LatestJob>, 4> analysisJobs_;
+    LatestJob refitJob_;
+    LatestJob previewJob_;
+    // Exports run one after another, so that two to one name end with the later one.
+    QFuture<void> lastExport_;
     QTimer toastTimer_;
 
     std::shared_ptr<const PreviewRenderer> renderer_;

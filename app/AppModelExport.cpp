@@ -2,94 +2,89 @@
 #include "AppModel.hpp"
 #include "BackgroundJob.hpp"
 
+#include "color/Precondition.hpp"
 #include "imaging/ImageLoader.hpp"
 #include "lut/HaldCLUT.hpp"
 #include "lut/LUTWriter.hpp"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+
+#include <algorithm>
+#include <system_error>
 
 namespace lumivert {
 
 namespace {
 
-const QString defaultLUTName = QStringLiteral("Lumivert Look");
+using std::filesystem::path;
+
+QString text(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+const QString defaultLUTName = text(GradeRecipe::defaultLUTName);
+const QString saveLUTFailedTitle = text(GradeRecipe::saveLUTFailedTitle);
+const QString saveHaldFailedTitle = text(GradeRecipe::saveHaldFailedTitle);
 const QString exportDirectoryKey = QStringLiteral("exportDirectory");
 const QString templateName = QStringLiteral("Identity HALD 8.png");
 constexpr int templateLevel = 8;
-// The ten characters that may not appear in an exported file name.
-const QString forbiddenFileNameCharacters = QStringLiteral("/:\\?%*|\"<>");
 
-QString nameFilter(LUTFormat format)
+path fileSystemPath(const QString& file) { return QFile::encodeName(file).toStdString(); }
+
+QString displayName(const path& file) { return QFile::decodeName(file.filename().c_str()); }
+
+bool sameFile(const path& a, const path& b)
 {
-    switch (format) {
-    case LUTFormat::cube: return QStringLiteral("Cube LUT (*.cube)");
-    case LUTFormat::threeDL: return QStringLiteral("3DL LUT (*.3dl)");
-    case LUTFormat::hald: return QStringLiteral("PNG image (*.png)");
-    }
-    return QString();
+    std::error_code error;
+    return std::filesystem::equivalent(a, b, error);
 }
 
-QString extension(LUTFormat format)
+// “a”, “b” and “c”
+QString quotedList(const QStringList& names)
 {
-    return QString::fromUtf8(format.fileExtension().data(), format.fileExtension().size());
+    QStringList quoted;
+    for (const QString& name : names)
+        quoted << QStringLiteral("“%1”").arg(name);
+    if (quoted.size() < 2)
+        return quoted.join(QString());
+    return quoted.mid(0, quoted.size() - 1).join(QStringLiteral(", ")) + QStringLiteral(" and ") +
+           quoted.back();
 }
 
-std::filesystem::path fileSystemPath(const QString& path)
+// The choice whose files are these formats, in this order.
+ExportPlan::ExportChoice choiceWriting(std::span<const LUTFormat> formats)
 {
-    return QFile::encodeName(path).toStdString();
+    const auto& choices = ExportPlan::choices();
+    const auto found = std::find_if(choices.begin(), choices.end(), [formats](const auto& row) {
+        return std::equal(row.formats.begin(), row.formats.end(), formats.begin(), formats.end());
+    });
+    LUMIVERT_PRECONDITION(found != choices.end(), "the formats of one export choice");
+    return found->choice;
 }
 
 }  // namespace
-
-namespace ExportChoices {
-std::vector<LUTFormat> formats(ExportChoice choice)
-{
-    switch (choice) {
-    case ExportChoice::cube: return {LUTFormat::cube};
-    case ExportChoice::threeDL: return {LUTFormat::threeDL};
-    case ExportChoice::hald: return {LUTFormat::hald};
-    case ExportChoice::all: return {LUTFormat::cube, LUTFormat::threeDL, LUTFormat::hald};
-    }
-    return {};
-}
-}  // namespace ExportChoices
-
-QString AppModel::sanitisedFileName(const QString& name)
-{
-    QString cleaned = name;
-    for (QChar& character : cleaned)
-        if (forbiddenFileNameCharacters.contains(character))
-            character = QLatin1Char('-');
-    const auto blank = [](QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); };
-    qsizetype first = 0;
-    qsizetype last = cleaned.size();
-    while (first < last && blank(cleaned[first]))
-        ++first;
-    while (last > first && blank(cleaned[last - 1]))
-        --last;
-    return cleaned.mid(first, last - first);
-}
 
 void AppModel::exportLUT()
 {
     if (!hasResult() && fineTune_.isNeutral()) {
         QStringList titles;
-        for (Slot slot : Modes::slots(mode_))
-            titles << Slots::title(slot);
+        for (GradeRecipe::Slot slot : GradeRecipe::recipe(toRecipe(mode_)).slots)
+            titles << text(GradeRecipe::recipe(slot).title);
         setAlert(AlertInfo{QUuid::createUuid(), QStringLiteral("Nothing to export yet"),
                            QStringLiteral("Add ") + titles.join(QStringLiteral(" and ")).toLower() +
                                QStringLiteral(" first.")});
         return;
     }
-    const std::vector<LUTFormat> formats = ExportChoices::formats(exportChoice_);
-    const QString baseName = lutName_.isEmpty() ? defaultLUTName : lutName_;
+    const ExportPlan::ExportChoice choice = toPlan(exportChoice_);
+    const LUTFormat first = ExportPlan::formats(choice).front();
     FilePanels::SaveRequest request;
     request.title = QStringLiteral("Export LUT");
     request.proposedName =
-        sanitisedFileName(baseName) + QLatin1Char('.') + extension(formats.front());
-    request.nameFilters << nameFilter(formats.front());
+        QString::fromStdString(ExportPlan::sanitisedFileName(exportTitle().toStdString())) +
+        QLatin1Char('.') + text(first.fileExtension());
+    request.nameFilters << text(first.panelFilter());
     if (exportChoice_ == ExportChoice::all)
         request.message = QStringLiteral("Saves .cube, .3dl and HALD .png files with this name.");
     const QUrl folder = defaults_->value(exportDirectoryKey).toUrl();
@@ -100,38 +95,89 @@ void AppModel::exportLUT()
         return;
     // Remembered before writing, so a failed write still opens the panel there next time.
     defaults_->setValue(exportDirectoryKey, QUrl::fromLocalFile(QFileInfo(*chosen).absolutePath()));
-    writeLUTs(*chosen, formats);
+    const ExportPlan::Plan plan =
+        ExportPlan::files(fileSystemPath(*chosen), choice, exportTitle().toStdString());
+    if (confirmReplacing(plan, fileSystemPath(*chosen)))
+        writePlan(plan);
 }
 
-void AppModel::writeLUTs(const QString& path, const std::vector<LUTFormat>& formats)
+void AppModel::writeLUTs(const QString& file, const std::vector<LUTFormat>& formats)
 {
+    writePlan(ExportPlan::files(fileSystemPath(file), choiceWriting(formats),
+                                exportTitle().toStdString()));
+}
+
+QString AppModel::exportTitle() const { return lutName_.isEmpty() ? defaultLUTName : lutName_; }
+
+bool AppModel::confirmReplacing(const ExportPlan::Plan& plan, const path& chosen)
+{
+    QStringList inputs;
+    QStringList others;
+    for (const path& file : ExportPlan::existingFiles(plan)) {
+        const bool loaded = std::any_of(images_.begin(), images_.end(), [&file](const auto& entry) {
+            return entry.second.url() && sameFile(file, *entry.second.url());
+        });
+        if (loaded)
+            inputs << displayName(file);
+        else if (!sameFile(file, chosen))  // the save panel asked about that one
+            others << displayName(file);
+    }
+    if (inputs.isEmpty() && others.isEmpty())
+        return true;
+    QStringList sentences;
+    if (!others.isEmpty())
+        sentences << quotedList(others) +
+                         (others.size() == 1
+                              ? QStringLiteral(" already exists and would be replaced.")
+                              : QStringLiteral(" already exist and would be replaced."));
+    if (!inputs.isEmpty())
+        sentences
+            << quotedList(inputs) +
+                   (inputs.size() == 1
+                        ? QStringLiteral(" is an image you loaded; the export would replace it.")
+                        : QStringLiteral(" are images you loaded; the export would replace them."));
+    const bool several = inputs.size() + others.size() > 1;
+    return panels_->confirm({several ? QStringLiteral("Replace existing files?")
+                                     : QStringLiteral("Replace the existing file?"),
+                             sentences.join(QLatin1Char(' ')), QStringLiteral("Replace")});
+}
+
+void AppModel::writePlan(const ExportPlan::Plan& plan)
+{
+    try {
+        ExportPlan::refuseUnsafe(plan, {});
+    } catch (const ExportPlan::ExportPlanError& error) {
+        present(QString::fromUtf8(error.what()), saveLUTFailedTitle);
+        return;
+    }
     const GradePipeline pipeline = currentPipeline();
     const qint64 size = exportSize_;
-    const std::string title = (lutName_.isEmpty() ? defaultLUTName : lutName_).toStdString();
-    const QFileInfo chosen(path);
-    const QString stem = chosen.dir().filePath(chosen.completeBaseName());
-    changeBusy(+1);
-    runInBackground([pipeline, size, title, stem, formats] {
+    const std::string title = exportTitle().toStdString();  // the title is not sanitised
+    auto write = [pipeline, size, title, plan] {
         const LUT3D lut = pipeline.makeLUT(size);
         QStringList written;
-        for (LUTFormat format : formats) {
-            const QString file = stem + QLatin1Char('.') + extension(format);
-            LUTWriter::write(lut, format, title, fileSystemPath(file));
-            written << file;
+        for (const ExportPlan::PlannedFile& file : plan) {
+            LUTWriter::write(lut, file.format, title, file.path);
+            written << QFile::decodeName(file.path.c_str());
         }
         return written;
-    }).then(this, [this](const Outcome<QStringList>& outcome) {
-        if (outcome.value && !outcome.value->isEmpty()) {
-            QStringList names;
-            for (const QString& file : *outcome.value)
-                names << QStringLiteral("“%1”").arg(QFileInfo(file).fileName());
-            showToast(QStringLiteral("Saved ") + names.join(QStringLiteral(", ")),
-                      QUrl::fromLocalFile(outcome.value->front()));
-        } else if (!outcome.value) {
-            present(outcome.error, QStringLiteral("Couldn’t save the LUT"));
-        }
-        changeBusy(-1);
-    });
+    };
+    changeBusy(+1);
+    // After the previous export has landed: two exports to one name end with the later one.
+    lastExport_ =
+        lastExport_.then(QtFuture::Launch::Async, [write]() mutable { return outcomeOf(write); })
+            .then(this, [this](const Outcome<QStringList>& outcome) {
+                if (outcome.value && !outcome.value->isEmpty()) {
+                    QStringList names;
+                    for (const QString& file : *outcome.value)
+                        names << QStringLiteral("“%1”").arg(QFileInfo(file).fileName());
+                    showToast(QStringLiteral("Saved ") + names.join(QStringLiteral(", ")),
+                              QUrl::fromLocalFile(outcome.value->front()));
+                } else if (!outcome.value) {
+                    present(outcome.error, saveLUTFailedTitle);
+                }
+                changeBusy(-1);
+            });
 }
 
 void AppModel::saveIdentityHALD()
@@ -141,7 +187,7 @@ void AppModel::saveIdentityHALD()
     request.message = QStringLiteral("A 512 × 512, 16-bit HALD image. Grade it with adjustment "
                                      "layers only, save it, then drop it back here.");
     request.proposedName = templateName;
-    request.nameFilters << nameFilter(LUTFormat::hald);
+    request.nameFilters << text(LUTFormat(LUTFormat::hald).panelFilter());
     const auto chosen = panels_->chooseSaveLocation(request);
     if (!chosen)
         return;
@@ -155,7 +201,7 @@ void AppModel::saveIdentityHALD()
                           .arg(QFileInfo(path).fileName()),
                       QUrl::fromLocalFile(path));
         else
-            present(outcome.error, QStringLiteral("Couldn’t save the HALD image"));
+            present(outcome.error, saveHaldFailedTitle);
     });
 }
 

@@ -1,12 +1,8 @@
-// The model's loading, analysis and preview workflows.
+// The model's loading, analysis and preview workflows: the grade recipe's steps, each kind of
+// job run in the background through its LatestJob.
 #include "AppModel.hpp"
-#include "BackgroundJob.hpp"
 
 #include "color/ColorMath.hpp"
-#include "imaging/ImageLoader.hpp"
-#include "learners/ColorMatcher.hpp"
-#include "learners/LookExtractor.hpp"
-#include "lut/HaldCLUT.hpp"
 
 #include <QFile>
 
@@ -16,33 +12,16 @@ namespace lumivert {
 
 namespace {
 
-constexpr std::int64_t photoPixelSize = 1600;
-constexpr std::int64_t haldThumbnailSize = 600;
-constexpr std::int64_t editGridSize = 33;
-constexpr std::int64_t previewLUTSize = 33;
-
-const QString openFailedTitle = QStringLiteral("Couldn’t open the image");
-const QString analyseFailedTitle = QStringLiteral("Couldn’t analyse the images");
+const QString openFailedTitle =
+    QString::fromUtf8(GradeRecipe::openFailedTitle.data(), GradeRecipe::openFailedTitle.size());
+const QString analyseFailedTitle = QString::fromUtf8(GradeRecipe::analyseFailedTitle.data(),
+                                                     GradeRecipe::analyseFailedTitle.size());
 
 struct TintLevel {
     const char* id;
     float level;
 };
 constexpr std::array<TintLevel, 3> tintLevels{{{"S", 0.18f}, {"M", 0.5f}, {"H", 0.85f}}};
-
-struct LoadResult {
-    LoadedImage image;
-    std::optional<LUT3D> lut;  // the graded HALD's table
-};
-
-LoadResult loadFile(const std::filesystem::path& location, Slot slot)
-{
-    if (slot != Slot::hald)
-        return {ImageLoader::load(location, photoPixelSize), std::nullopt};
-    // The table is read at full size; the thumbnail only shows the user which image it was.
-    LUT3D lut = HaldCLUT::lut(ImageLoader::loadExact(location));
-    return {ImageLoader::load(location, haldThumbnailSize), std::move(lut)};
-}
 
 std::vector<RGB> diagonal(const LUT3D& lut)
 {
@@ -66,235 +45,160 @@ void AppModel::chooseImage(Slot slot)
 void AppModel::load(const QString& path, Slot slot)
 {
     setLoading(slot, true);
-    const QString key = Slots::loadKey(slot);
-    const std::int64_t generation = nextGeneration(key);
     const std::filesystem::path location = QFile::encodeName(path).toStdString();
-    runInBackground([location, slot] {
-        return loadFile(location, slot);
-    }).then(this, [this, key, generation, slot](const Outcome<LoadResult>& outcome) {
-        const bool current = this->generation(key) == generation;
-        if (outcome.value && current) {
-            storeImage(slot, outcome.value->image);
-            if (slot == Slot::hald)
-                setHaldLUT(outcome.value->lut);
-            didLoad(slot);
-        } else if (!outcome.value) {
-            // Even a superseded load reports its failure: the user asked for that file.
-            present(outcome.error, openFailedTitle);
-        }
-        if (current)
+    const GradeRecipe::Slot input = toRecipe(slot);
+    loadJobs_[index(slot)]->start(
+        [location, input] { return GradeRecipe::load(input, location); },
+        [this, slot](const Outcome<GradeRecipe::Input>& outcome) {
+            if (outcome.value) {
+                storeImage(slot, outcome.value->image);
+                // A mode whose input is its result (a graded HALD's table) has it now.
+                const auto mode = GradeRecipe::modeOf(toRecipe(slot));
+                if (mode && GradeRecipe::recipe(*mode).analysedOnLoad)
+                    storeResult(fromRecipe(*mode),
+                                GradeRecipe::analyse(*mode, std::span(&*outcome.value, 1),
+                                                     recipeSettings()));
+                didLoad(slot);
+            } else {
+                present(outcome.error, openFailedTitle);
+            }
             setLoading(slot, false);
-    });
+        },
+        // Even a superseded load reports its failure: the user asked for that file.
+        [this](const Outcome<GradeRecipe::Input>& outcome) {
+            if (!outcome.value)
+                present(outcome.error, openFailedTitle);
+        });
 }
 
 void AppModel::didLoad(Slot slot)
 {
-    const auto nameOf = [this](Slot filled, const char* fallback) {
-        const std::string& name = images_.at(filled).name();
-        return name.empty() ? QString::fromUtf8(fallback) : QString::fromStdString(name);
-    };
-    switch (slot) {
-    case Slot::lookReference:
-        applyAutoName(nameOf(slot, "Photo") + QStringLiteral(" Look"));
-        analyseLook();
-        break;
-    case Slot::matchSource:
-    case Slot::matchReference:
-        if (images_.contains(Slot::matchReference))
-            applyAutoName(nameOf(Slot::matchReference, "Photo") + QStringLiteral(" Match"));
-        if (slot == Slot::matchSource && previewSource_ == PreviewSource::testChart)
-            setPreviewSource(PreviewSource::input);
-        analyseMatch();
-        break;
-    case Slot::editBefore:
-    case Slot::editAfter:
-        if (images_.contains(Slot::editAfter))
-            applyAutoName(nameOf(Slot::editAfter, "Photo") + QStringLiteral(" Edit"));
-        if (slot == Slot::editBefore && previewSource_ == PreviewSource::testChart)
-            setPreviewSource(PreviewSource::input);
-        analyseEdit();
-        break;
-    case Slot::hald:
-        applyAutoName(nameOf(slot, "HALD"));
-        rebuildPreview();
-        break;
-    case Slot::preview:
+    const auto mode = GradeRecipe::modeOf(toRecipe(slot));
+    if (!mode) {
+        // The preview photo, which belongs to no mode.
         setPreviewSource(PreviewSource::photo);
         rebuildPreview();
-        break;
+        return;
     }
+    const GradeRecipe::ModeRecipe& recipe = GradeRecipe::recipe(*mode);
+    if (const auto name = GradeRecipe::suggestedName(*mode, slotNames()))
+        applyAutoName(QString::fromStdString(*name));
+    if (recipe.previewsInput && toRecipe(slot) == recipe.slots.front() &&
+        previewSource_ == PreviewSource::testChart)
+        setPreviewSource(PreviewSource::input);
+    if (recipe.analysedOnLoad)
+        rebuildPreview();
+    else
+        analyse(fromRecipe(*mode));
 }
 
 void AppModel::remove(Slot slot)
 {
+    // The slot's load, and the analysis of its mode, would bring the image or the result back.
+    loadJobs_[index(slot)]->cancel();
+    setLoading(slot, false);
     eraseImage(slot);
-    switch (slot) {
-    case Slot::lookReference: setLookAnalysis(std::nullopt); break;
-    case Slot::matchSource:
-    case Slot::matchReference: setMatchAnalysis(std::nullopt); break;
-    case Slot::editBefore:
-    case Slot::editAfter:
-        editSystem_.reset();
-        setEditFit(std::nullopt);
-        break;
-    case Slot::hald: setHaldLUT(std::nullopt); break;
-    case Slot::preview:
-        if (previewSource_ == PreviewSource::photo)
-            setPreviewSource(defaultPreviewSource());
-        break;
-    }
+    if (const auto mode = GradeRecipe::modeOf(toRecipe(slot)))
+        clearResult(fromRecipe(*mode));
+    else if (previewSource_ == PreviewSource::photo)
+        setPreviewSource(defaultPreviewSource());
     rebuildPreview();
 }
 
-template <typename Result>
-void AppModel::runSolve(const QString& key, std::function<Result()> work,
-                        std::function<void(Result)> apply)
+void AppModel::analyse(Mode mode)
 {
-    const std::int64_t generation = nextGeneration(key);
-    changeBusy(+1);
-    runInBackground(std::move(work))
-        .then(this, [this, key, generation, apply](const Outcome<Result>& outcome) {
-            if (this->generation(key) == generation) {
-                if (outcome.value) {
-                    apply(*outcome.value);
-                    rebuildPreview();
-                } else {
-                    present(outcome.error, analyseFailedTitle);
-                }
-            }
-            changeBusy(-1);
-        });
-}
-
-void AppModel::analyseLook()
-{
-    const auto found = images_.find(Slot::lookReference);
-    if (found == images_.end())
-        return;
-    const PixelBuffer pixels = found->second.pixels();
-    runSolve<LookAnalysis>(
-        QStringLiteral("look"), [pixels] { return LookExtractor::analyse(pixels); },
-        [this](LookAnalysis analysis) { setLookAnalysis(std::move(analysis)); });
-}
-
-void AppModel::analyseMatch()
-{
-    if (!images_.contains(Slot::matchSource) || !images_.contains(Slot::matchReference)) {
-        setMatchAnalysis(std::nullopt);
-        rebuildPreview();
-        return;
-    }
-    const PixelBuffer source = images_.at(Slot::matchSource).pixels();
-    const PixelBuffer reference = images_.at(Slot::matchReference).pixels();
-    runSolve<MatchAnalysis>(
-        QStringLiteral("match"),
-        [source, reference] { return ColorMatcher::analyse(source, reference); },
-        [this](MatchAnalysis analysis) { setMatchAnalysis(std::move(analysis)); });
-}
-
-void AppModel::analyseEdit()
-{
-    if (!images_.contains(Slot::editBefore) || !images_.contains(Slot::editAfter)) {
-        editSystem_.reset();
-        setEditFit(std::nullopt);
-        rebuildPreview();
-        return;
-    }
-    using Prepared = std::pair<EditSystem, EditFit>;
-    const PixelBuffer before = images_.at(Slot::editBefore).pixels();
-    const PixelBuffer after = images_.at(Slot::editAfter).pixels();
-    const auto smoothness = static_cast<float>(editSmoothness_);
-    runSolve<Prepared>(
-        QStringLiteral("edit"),
-        [before, after, smoothness] {
-            EditSystem system = EditLearner::prepare(before, after, editGridSize);
-            EditFit fit = EditLearner::solve(system, smoothness);
-            return Prepared{std::move(system), std::move(fit)};
-        },
-        [this](Prepared prepared) {
-            editSystem_ = std::move(prepared.first);
-            setEditFit(std::move(prepared.second));
-        });
-}
-
-void AppModel::resolveEdit()
-{
-    ++solveRequest_;
-    solveTimer_.stop();
-    if (editSystem_) {
-        pendingSystem_ = editSystem_;
-        pendingSmoothness_ = static_cast<float>(editSmoothness_);
-        solveTimer_.start();
-    }
-    updateIdle();
-}
-
-void AppModel::startResolve()
-{
-    if (!pendingSystem_)
-        return;
-    const std::uint64_t request = solveRequest_;
-    const EditSystem system = *pendingSystem_;
-    const float smoothness = pendingSmoothness_;
-    pendingSystem_.reset();
-    changeBusy(+1);
-    // A newer smoothness does not stop this fit; it only discards it when it returns.
-    runInBackground([system, smoothness] {
-        return EditLearner::solve(system, smoothness);
-    }).then(this, [this, request](const Outcome<EditFit>& outcome) {
-        if (request == solveRequest_ && outcome.value) {
-            setEditFit(*outcome.value);
+    const GradeRecipe::Mode recipeMode = toRecipe(mode);
+    const GradeRecipe::ModeRecipe& recipe = GradeRecipe::recipe(recipeMode);
+    std::vector<GradeRecipe::Input> inputs;
+    for (GradeRecipe::Slot slot : recipe.slots) {
+        const auto found = images_.find(fromRecipe(slot));
+        if (found == images_.end()) {
+            clearResult(mode);
             rebuildPreview();
+            return;
         }
-        changeBusy(-1);
-    });
+        inputs.push_back({found->second, std::nullopt});
+    }
+    if (recipe.analysedOnLoad)
+        return;  // the result came with the file
+    const GradeRecipe::Settings settings = recipeSettings();
+    analysisJobs_[index(mode)]->start(
+        [recipeMode, inputs, settings] {
+            return GradeRecipe::analyse(recipeMode, inputs, settings);
+        },
+        [this, mode,
+         smoothing = settings.smoothing](const Outcome<GradeRecipe::Analysis>& outcome) {
+            if (!outcome.value) {
+                present(outcome.error, analyseFailedTitle);
+                return;
+            }
+            storeResult(mode, *outcome.value);
+            if (mode == Mode::edit) {
+                // A re-fit of the previous pair must not replace this fit; a smoothing moved
+                // while this one was prepared is fitted now.
+                refitJob_.cancel();
+                if (smoothing != static_cast<float>(editSmoothness_))
+                    refitEdit();
+            }
+            rebuildPreview();
+        });
+}
+
+void AppModel::refitEdit()
+{
+    if (!results_.editSystem) {
+        refitJob_.cancel();
+        updateIdle();
+        return;
+    }
+    const EditSystem system = *results_.editSystem;
+    const auto smoothing = static_cast<float>(editSmoothness_);
+    refitJob_.start([system, smoothing] { return GradeRecipe::refit(system, smoothing); },
+                    [this](const Outcome<EditFit>& outcome) {
+                        if (!outcome.value)
+                            return;
+                        setEditFit(*outcome.value);
+                        rebuildPreview();
+                    });
+    updateIdle();
 }
 
 void AppModel::rebuildPreview()
 {
-    ++rebuildRequest_;
-    pendingPipeline_ = currentPipeline();
-    pendingSource_ = previewInput();
+    const GradePipeline pipeline = currentPipeline();
+    const Image8 source = previewInput().image();
     rendering_ = true;
-    rebuildTimer_.start();
+    previewJob_.start(
+        [pipeline, source, renderer = renderer_] {
+            LUT3D lut = pipeline.makeLUT(GradeRecipe::previewLatticeSize);
+            Image8 graded = renderer->render(source, lut);
+            return RenderedPreview(std::move(lut), std::move(graded));
+        },
+        [this, source](const Outcome<RenderedPreview>& outcome) {
+            storeRendered(source, outcome);
+        });
     updateIdle();
 }
 
-void AppModel::startRebuild()
+void AppModel::storeRendered(const Image8& source, const Outcome<RenderedPreview>& outcome)
 {
-    if (!pendingPipeline_ || !pendingSource_)
-        return;
-    const std::uint64_t request = rebuildRequest_;
-    const GradePipeline pipeline = *pendingPipeline_;
-    const Image8 source = pendingSource_->image();
-    const std::shared_ptr<const PreviewRenderer> renderer = renderer_;
-    pendingPipeline_.reset();
-    pendingSource_.reset();
-    runInBackground([pipeline, source, renderer] {
-        LUT3D lut = pipeline.makeLUT(previewLUTSize);
-        Image8 graded = renderer->render(source, lut);
-        return RenderedPreview(std::move(lut), std::move(graded));
-    }).then(this, [this, request, source](const Outcome<RenderedPreview>& outcome) {
-        if (request != rebuildRequest_)
-            return;  // a newer rebuild owns `rendering` and the preview
-        if (!previewOriginalImage_ || !(*previewOriginalImage_ == source)) {
-            previewOriginalImage_ = source;
-            previewOriginal_ = platformImage(source);
-            Q_EMIT previewOriginalChanged();
-        }
-        const std::optional<Image8> graded =
-            outcome.value ? outcome.value->image() : std::optional<Image8>();
-        if (graded != previewGradedImage_) {
-            previewGradedImage_ = graded;
-            previewGraded_ = graded ? platformImage(*graded) : QImage();
-            Q_EMIT previewGradedChanged();
-        }
-        if (outcome.value)
-            updateFigures(outcome.value->lut());
-        rendering_ = false;
-        Q_EMIT previewRebuilt();
-        updateIdle();
-    });
+    if (!previewOriginalImage_ || !(*previewOriginalImage_ == source)) {
+        previewOriginalImage_ = source;
+        previewOriginal_ = platformImage(source);
+        Q_EMIT previewOriginalChanged();
+    }
+    const std::optional<Image8> graded =
+        outcome.value ? outcome.value->image() : std::optional<Image8>();
+    if (graded != previewGradedImage_) {
+        previewGradedImage_ = graded;
+        previewGraded_ = graded ? platformImage(*graded) : QImage();
+        Q_EMIT previewGradedChanged();
+    }
+    if (outcome.value)
+        updateFigures(outcome.value->lut());
+    rendering_ = false;
+    updateIdle();
+    Q_EMIT previewRebuilt();
 }
 
 void AppModel::updateFigures(const LUT3D& lut)

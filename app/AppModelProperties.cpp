@@ -86,39 +86,40 @@ QVariantMap AppModel::fineTuneSummary() const
 
 QVariant AppModel::lookAnalysisSummary() const
 {
-    if (!lookAnalysis_)
+    if (!results_.look)
         return {};
     return QVariantMap{
-        {QStringLiteral("blackLevel"), lookAnalysis_->blackLevel},
-        {QStringLiteral("whiteLevel"), lookAnalysis_->whiteLevel},
-        {QStringLiteral("contrast"), lookAnalysis_->contrast},
-        {QStringLiteral("saturation"), lookAnalysis_->saturation},
-        {QStringLiteral("paletteSize"), static_cast<qlonglong>(lookAnalysis_->palette.size())}};
+        {QStringLiteral("blackLevel"), results_.look->blackLevel},
+        {QStringLiteral("whiteLevel"), results_.look->whiteLevel},
+        {QStringLiteral("contrast"), results_.look->contrast},
+        {QStringLiteral("saturation"), results_.look->saturation},
+        {QStringLiteral("paletteSize"), static_cast<qlonglong>(results_.look->palette.size())}};
 }
 
 QVariant AppModel::matchAnalysisSummary() const
 {
-    if (!matchAnalysis_)
+    if (!results_.match)
         return {};
     return QVariantMap{
-        {QStringLiteral("bandCount"), static_cast<qlonglong>(matchAnalysis_->bands.size())}};
+        {QStringLiteral("bandCount"), static_cast<qlonglong>(results_.match->bands.size())}};
 }
 
 QVariant AppModel::editFitSummary() const
 {
-    if (!editFit_)
+    if (!results_.edit)
         return {};
-    return QVariantMap{{QStringLiteral("rmsError"), editFit_->rmsError},
-                       {QStringLiteral("coverage"), editFit_->coverage},
-                       {QStringLiteral("iterations"), static_cast<qlonglong>(editFit_->iterations)},
-                       {QStringLiteral("size"), static_cast<qlonglong>(editFit_->lut.size())}};
+    return QVariantMap{
+        {QStringLiteral("rmsError"), results_.edit->rmsError},
+        {QStringLiteral("coverage"), results_.edit->coverage},
+        {QStringLiteral("iterations"), static_cast<qlonglong>(results_.edit->iterations)},
+        {QStringLiteral("size"), static_cast<qlonglong>(results_.edit->lut.size())}};
 }
 
 QVariant AppModel::haldLUTSummary() const
 {
-    if (!haldLUT_)
+    if (!results_.hald)
         return {};
-    return QVariantMap{{QStringLiteral("size"), static_cast<qlonglong>(haldLUT_->size())}};
+    return QVariantMap{{QStringLiteral("size"), static_cast<qlonglong>(results_.hald->size())}};
 }
 
 QVariantList AppModel::neutralCurveSummary() const

@@ -34,18 +34,6 @@ template <typename Enum, std::size_t N> struct CaseTable {
     }
 };
 
-static_assert(recipeSlot(Slot::lookReference) == GradeRecipe::Slot::lookReference &&
-              recipeSlot(Slot::matchSource) == GradeRecipe::Slot::matchSource &&
-              recipeSlot(Slot::matchReference) == GradeRecipe::Slot::matchReference &&
-              recipeSlot(Slot::editBefore) == GradeRecipe::Slot::editBefore &&
-              recipeSlot(Slot::editAfter) == GradeRecipe::Slot::editAfter &&
-              recipeSlot(Slot::hald) == GradeRecipe::Slot::hald &&
-              recipeSlot(Slot::preview) == GradeRecipe::Slot::preview);
-static_assert(recipeMode(Mode::look) == GradeRecipe::Mode::look &&
-              recipeMode(Mode::match) == GradeRecipe::Mode::match &&
-              recipeMode(Mode::edit) == GradeRecipe::Mode::edit &&
-              recipeMode(Mode::hald) == GradeRecipe::Mode::hald);
-
 QString text(std::string_view raw) { return QString::fromUtf8(raw.data(), raw.size()); }
 
 // The core's rows in the core's order, which is the enumeration's.
@@ -78,38 +66,34 @@ const CaseTable<CompareStyle, 3> compareStyleTable{{{{CompareStyle::split, "spli
                                                      {CompareStyle::original, "original"},
                                                      {CompareStyle::graded, "graded"}}}};
 
-const CaseTable<ExportChoice, 4> exportChoiceTable{{{{ExportChoice::cube, "cube"},
-                                                     {ExportChoice::threeDL, "threeDL"},
-                                                     {ExportChoice::hald, "hald"},
-                                                     {ExportChoice::all, "all"}}}};
+const std::array<ExportChoice, 4> exportChoiceCases = casesOf<ExportChoice>(ExportPlan::choices());
 
 }  // namespace
 
 namespace Slots {
 const std::array<Slot, 7>& allCases() { return slotCases; }
-QString rawValue(Slot slot) { return text(GradeRecipe::recipe(recipeSlot(slot)).id); }
+QString rawValue(Slot slot) { return text(GradeRecipe::recipe(toRecipe(slot)).id); }
 std::optional<Slot> fromRawValue(const QString& raw)
 {
     return caseNamed<Slot>(GradeRecipe::slots(), raw);
 }
-QString title(Slot slot) { return text(GradeRecipe::recipe(recipeSlot(slot)).title); }
-QString hint(Slot slot) { return text(GradeRecipe::recipe(recipeSlot(slot)).hint); }
-QString loadKey(Slot slot) { return QStringLiteral("load-") + rawValue(slot); }
+QString title(Slot slot) { return text(GradeRecipe::recipe(toRecipe(slot)).title); }
+QString hint(Slot slot) { return text(GradeRecipe::recipe(toRecipe(slot)).hint); }
 }  // namespace Slots
 
 namespace Modes {
 const std::array<Mode, 4>& allCases() { return modeCases; }
-QString rawValue(Mode mode) { return text(GradeRecipe::recipe(recipeMode(mode)).id); }
+QString rawValue(Mode mode) { return text(GradeRecipe::recipe(toRecipe(mode)).id); }
 std::optional<Mode> fromRawValue(const QString& raw)
 {
     return caseNamed<Mode>(GradeRecipe::modes(), raw);
 }
-QString title(Mode mode) { return text(GradeRecipe::recipe(recipeMode(mode)).title); }
+QString title(Mode mode) { return text(GradeRecipe::recipe(toRecipe(mode)).title); }
 std::vector<Slot> slots(Mode mode)
 {
     std::vector<Slot> slots;
-    for (GradeRecipe::Slot slot : GradeRecipe::recipe(recipeMode(mode)).slots)
-        slots.push_back(appSlot(slot));
+    for (GradeRecipe::Slot slot : GradeRecipe::recipe(toRecipe(mode)).slots)
+        slots.push_back(fromRecipe(slot));
     return slots;
 }
 }  // namespace Modes
@@ -133,11 +117,12 @@ std::optional<CompareStyle> fromRawValue(const QString& raw)
 }  // namespace CompareStyles
 
 namespace ExportChoices {
-const std::array<ExportChoice, 4>& allCases() { return exportChoiceTable.cases; }
-QString rawValue(ExportChoice choice) { return exportChoiceTable.rawValue(choice); }
+const std::array<ExportChoice, 4>& allCases() { return exportChoiceCases; }
+QString rawValue(ExportChoice choice) { return text(ExportPlan::recipe(toPlan(choice)).rawValue); }
 std::optional<ExportChoice> fromRawValue(const QString& raw)
 {
-    return exportChoiceTable.fromRawValue(raw);
+    const auto choice = ExportPlan::choiceFromRawValue(raw.toStdString());
+    return choice ? std::optional(static_cast<ExportChoice>(*choice)) : std::nullopt;
 }
 }  // namespace ExportChoices
 

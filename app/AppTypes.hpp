@@ -2,6 +2,7 @@
 // The enumerations and small records the application model and its views share. Every
 // enumeration is listed in its display order by allCases(), and round-trips through its raw
 // value, the string that the defaults store and the automation variables use.
+#include "recipe/ExportPlan.hpp"
 #include "recipe/GradeRecipe.hpp"
 
 #include <QObject>
@@ -18,8 +19,6 @@ namespace lumivert {
 // The enumerations are known to Qt's meta-object system, so properties of these types can be
 // read and written by name (QObject::property, the automation, item views).
 Q_NAMESPACE
-
-class LUTFormat;
 
 // An image slot: one place that holds one image.
 enum class Slot {
@@ -49,20 +48,12 @@ Q_ENUM_NS(CompareStyle)
 enum class ExportChoice { cube, threeDL, hald, all };
 Q_ENUM_NS(ExportChoice)
 
-// The core's slots and modes in the same order, so a cast converts (checked in AppTypes.cpp).
-constexpr GradeRecipe::Slot recipeSlot(Slot slot) { return static_cast<GradeRecipe::Slot>(slot); }
-constexpr Slot appSlot(GradeRecipe::Slot slot) { return static_cast<Slot>(slot); }
-constexpr GradeRecipe::Mode recipeMode(Mode mode) { return static_cast<GradeRecipe::Mode>(mode); }
-constexpr Mode appMode(GradeRecipe::Mode mode) { return static_cast<Mode>(mode); }
-
 namespace Slots {
 const std::array<Slot, 7>& allCases();
 QString rawValue(Slot slot);
 std::optional<Slot> fromRawValue(const QString& rawValue);
 QString title(Slot slot);
 QString hint(Slot slot);
-// "load-" and the raw value: the slot's generation key.
-QString loadKey(Slot slot);
 }  // namespace Slots
 
 namespace Modes {
@@ -73,6 +64,24 @@ QString title(Mode mode);
 // The mode's input slots, key input first.
 std::vector<Slot> slots(Mode mode);
 }  // namespace Modes
+
+// The grade recipe's slots and modes are these, in the same order: one cast maps them.
+constexpr GradeRecipe::Slot toRecipe(Slot slot) { return static_cast<GradeRecipe::Slot>(slot); }
+constexpr Slot fromRecipe(GradeRecipe::Slot slot) { return static_cast<Slot>(slot); }
+constexpr GradeRecipe::Mode toRecipe(Mode mode) { return static_cast<GradeRecipe::Mode>(mode); }
+constexpr Mode fromRecipe(GradeRecipe::Mode mode) { return static_cast<Mode>(mode); }
+
+static_assert(toRecipe(Slot::lookReference) == GradeRecipe::Slot::lookReference);
+static_assert(toRecipe(Slot::matchSource) == GradeRecipe::Slot::matchSource);
+static_assert(toRecipe(Slot::matchReference) == GradeRecipe::Slot::matchReference);
+static_assert(toRecipe(Slot::editBefore) == GradeRecipe::Slot::editBefore);
+static_assert(toRecipe(Slot::editAfter) == GradeRecipe::Slot::editAfter);
+static_assert(toRecipe(Slot::hald) == GradeRecipe::Slot::hald);
+static_assert(toRecipe(Slot::preview) == GradeRecipe::Slot::preview);
+static_assert(toRecipe(Mode::look) == GradeRecipe::Mode::look);
+static_assert(toRecipe(Mode::match) == GradeRecipe::Mode::match);
+static_assert(toRecipe(Mode::edit) == GradeRecipe::Mode::edit);
+static_assert(toRecipe(Mode::hald) == GradeRecipe::Mode::hald);
 
 namespace PreviewSources {
 const std::array<PreviewSource, 3>& allCases();
@@ -90,9 +99,18 @@ namespace ExportChoices {
 const std::array<ExportChoice, 4>& allCases();
 QString rawValue(ExportChoice choice);
 std::optional<ExportChoice> fromRawValue(const QString& rawValue);
-// The formats an export writes, in writing order.
-std::vector<LUTFormat> formats(ExportChoice choice);
 }  // namespace ExportChoices
+
+// The export plan's choices are these, in the same order.
+constexpr ExportPlan::ExportChoice toPlan(ExportChoice choice)
+{
+    return static_cast<ExportPlan::ExportChoice>(choice);
+}
+
+static_assert(toPlan(ExportChoice::cube) == ExportPlan::ExportChoice::cube);
+static_assert(toPlan(ExportChoice::threeDL) == ExportPlan::ExportChoice::threeDL);
+static_assert(toPlan(ExportChoice::hald) == ExportPlan::ExportChoice::hald);
+static_assert(toPlan(ExportChoice::all) == ExportPlan::ExportChoice::all);
 
 // The tint of the preview LUT at one grey level: "S", "M" or "H".
 // The array members are also properties as lists of numbers, which QVariant carries.

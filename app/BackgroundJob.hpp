@@ -17,17 +17,21 @@ template <typename T> struct Outcome {
     QString error;           // the error's sentence otherwise
 };
 
-template <typename Work>
-auto runInBackground(Work work) -> QFuture<Outcome<std::invoke_result_t<Work>>>
+template <typename Work> using WorkResult = std::invoke_result_t<Work>;
+
+// Runs `work` where it is called and catches what it throws.
+template <typename Work> Outcome<WorkResult<Work>> outcomeOf(Work& work)
 {
-    using Result = std::invoke_result_t<Work>;
-    return QtConcurrent::run([work = std::move(work)]() -> Outcome<Result> {
-        try {
-            return {work(), {}};
-        } catch (const std::exception& error) {
-            return {std::nullopt, QString::fromUtf8(error.what())};
-        }
-    });
+    try {
+        return {work(), {}};
+    } catch (const std::exception& error) {
+        return {std::nullopt, QString::fromUtf8(error.what())};
+    }
+}
+
+template <typename Work> auto runInBackground(Work work) -> QFuture<Outcome<WorkResult<Work>>>
+{
+    return QtConcurrent::run([work = std::move(work)]() mutable { return outcomeOf(work); });
 }
 
 }  // namespace lumivert

@@ -6,6 +6,8 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QUrl>
 
 namespace lumivert {
@@ -42,6 +44,16 @@ std::optional<QString> QtFilePanels::chooseSaveLocation(const SaveRequest& reque
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return dialog.selectedFiles().front();
+}
+
+bool QtFilePanels::confirm(const Question& question)
+{
+    QMessageBox box(QMessageBox::Warning, question.title, question.title);
+    box.setInformativeText(question.message);
+    QPushButton* accept = box.addButton(question.acceptLabel, QMessageBox::DestructiveRole);
+    box.setDefaultButton(box.addButton(QMessageBox::Cancel));
+    box.exec();
+    return box.clickedButton() == accept;
 }
 
 void QtFilePanels::reveal(const QString& path)

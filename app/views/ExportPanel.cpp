@@ -5,6 +5,7 @@
 #include "Theme.hpp"
 
 #include "lut/LUTFormat.hpp"
+#include "recipe/ExportPlan.hpp"
 
 #include <QButtonGroup>
 #include <QComboBox>
@@ -17,6 +18,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <span>
 
 namespace lumivert {
 
@@ -39,7 +41,7 @@ QString fromView(std::string_view text)
 
 QString choiceTitle(ExportChoice choice)
 {
-    const std::vector<LUTFormat> formats = ExportChoices::formats(choice);
+    const std::span<const LUTFormat> formats = ExportPlan::formats(toPlan(choice));
     return formats.size() == 1 ? fromView(formats.front().title())
                                : QStringLiteral("All three formats");
 }
@@ -75,7 +77,7 @@ QString exportDescription(ExportChoice choice, qint64 size)
     const QString cube = choice == ExportChoice::hald
                              ? QStringLiteral("a %1-point cube").arg(haldCubeSize)
                              : QStringLiteral("a %1-point cube").arg(size);
-    const std::vector<LUTFormat> formats = ExportChoices::formats(choice);
+    const std::span<const LUTFormat> formats = ExportPlan::formats(toPlan(choice));
     if (formats.size() == 1)
         return QStringLiteral("Works in ") + fromView(formats.front().compatibility()) +
                QStringLiteral(". Saves ") + cube + QLatin1Char('.');

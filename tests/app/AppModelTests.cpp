@@ -2,6 +2,7 @@
 #include "ModelFixtures.hpp"
 
 #include "lut/LUTFormat.hpp"
+#include "recipe/GradeRecipe.hpp"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -15,6 +16,7 @@
 
 using namespace lumivert;
 using fixtures::ModelHarness;
+using fixtures::PoolGate;
 using fixtures::waitUntilIdle;
 
 namespace {
@@ -39,6 +41,33 @@ bool isIdentityDiagonal(const std::vector<RGB>& curve)
             return false;
     }
     return true;
+}
+
+// The fit the recipe makes of two photos at one smoothing, as the command line does.
+EditFit recipeFit(const QString& before, const QString& after, double smoothing)
+{
+    const std::array<GradeRecipe::Input, 2> inputs{
+        GradeRecipe::load(GradeRecipe::Slot::editBefore, QFile::encodeName(before).toStdString()),
+        GradeRecipe::load(GradeRecipe::Slot::editAfter, QFile::encodeName(after).toStdString())};
+    GradeRecipe::Settings settings;
+    settings.smoothing = static_cast<float>(smoothing);
+    return std::get<GradeRecipe::EditAnalysis>(
+               GradeRecipe::analyse(GradeRecipe::Mode::edit, inputs, settings))
+        .fit;
+}
+
+bool fitIs(const AppModel& model, const EditFit& expected)
+{
+    return model.editFit() && model.editFit()->lut == expected.lut;
+}
+
+// Closes the gate the moment `slot` is filled: after the load, before the slot's analysis.
+QMetaObject::Connection closeWhenFilled(AppModel& model, Slot slot, std::optional<PoolGate>& gate)
+{
+    return QObject::connect(&model, &AppModel::imagesChanged, &model, [&model, slot, &gate] {
+        if (!gate && model.images().contains(slot))
+            gate.emplace();
+    });
 }
 
 QByteArray contentsOf(const QString& path)
@@ -89,6 +118,45 @@ private Q_SLOTS:
         QImage wrapped = platformImage(image);
         QCOMPARE(wrapped.constBits(), image.data());
         QCOMPARE(wrapped.pixel(1, 0), qRgb(4, 5, 6));
+    }
+
+    void theGradeIsTheRecipesInEveryMode()
+    {
+        ModelHarness harness;
+        auto model = harness.makeModel();
+        model->load(harness.writePhoto(QStringLiteral("Look"), {1, 0.8f, 0.6f}),
+                    Slot::lookReference);
+        model->load(harness.writePhoto(QStringLiteral("Mine")), Slot::matchSource);
+        model->load(harness.writePhoto(QStringLiteral("Theirs"), {0.7f, 0.9f, 1}),
+                    Slot::matchReference);
+        model->load(harness.writePhoto(QStringLiteral("Before")), Slot::editBefore);
+        model->load(harness.writePhoto(QStringLiteral("After"), {1, 0.9f, 0.7f}), Slot::editAfter);
+        model->load(harness.writeHald(QStringLiteral("Graded"), {0.9f, 1, 0.8f}), Slot::hald);
+        model->setLookSettings(LookSettings{0.5f, 1.2f, 0.3f, 0.9f});
+        model->setMatchSettings(MatchSettings{0.6f, 1.3f});
+        model->setIntensity(0.7);
+        model->setFineTune(FineTune{0.1f, -0.2f, 0.3f, -0.1f});
+        QVERIFY(waitUntilIdle(*model));
+
+        // Read back through the model's accessors, as a view or a script sees them.
+        GradeRecipe::Results results;
+        results.look = model->lookAnalysis();
+        results.match = model->matchAnalysis();
+        results.edit = model->editFit();
+        results.hald = model->haldLUT();
+        const GradeRecipe::Settings settings{model->lookSettings(), model->matchSettings(),
+                                             static_cast<float>(model->editSmoothness()),
+                                             static_cast<float>(model->intensity()),
+                                             model->fineTune()};
+        const LUT3D fineTuneOnly =
+            GradeRecipe::pipeline(GradeRecipe::Mode::look, {}, settings).makeLUT(17);
+        for (Mode mode : Modes::allCases()) {
+            model->setMode(mode);
+            QVERIFY(model->hasResult());
+            const LUT3D lut = model->currentPipeline().makeLUT(17);
+            QVERIFY(lut == GradeRecipe::pipeline(toRecipe(mode), results, settings).makeLUT(17));
+            QVERIFY(!(lut == fineTuneOnly));
+        }
     }
 
     void equalAssignmentsNotifyNobodyButStillRebuild()
@@ -307,7 +375,7 @@ private Q_SLOTS:
         QVERIFY(waitUntilIdle(*model));
         QCOMPARE(images.count(), 1);
         QCOMPARE(nameIn(*model, Slot::lookReference), QStringLiteral("Fourth"));
-        QCOMPARE(model->generation(Slots::loadKey(Slot::lookReference)), 4);
+        QCOMPARE(model->loadJob(Slot::lookReference).started(), 4);
     }
 
     void aFailedLoadKeepsThePreviousImage()
@@ -398,6 +466,163 @@ private Q_SLOTS:
         QVERIFY(!model->previewGraded().isNull());
     }
 
+    // Jobs that come back too late. A pool gate holds the workers, so that a job is certainly
+    // still queued when the test acts.
+
+    void aRemovedInputStaysRemovedWhateverItsJobsBringBack_data()
+    {
+        QTest::addColumn<Mode>("mode");
+        QTest::addColumn<Slot>("removed");
+        QTest::addColumn<bool>("whileAnalysing");  // else while its file loads
+        QTest::newRow("look photo loading") << Mode::look << Slot::lookReference << false;
+        QTest::newRow("look photo analysed") << Mode::look << Slot::lookReference << true;
+        QTest::newRow("reference loading") << Mode::match << Slot::matchReference << false;
+        QTest::newRow("reference analysed") << Mode::match << Slot::matchReference << true;
+        QTest::newRow("after analysed") << Mode::edit << Slot::editAfter << true;
+        QTest::newRow("graded HALD loading") << Mode::hald << Slot::hald << false;
+    }
+
+    void aRemovedInputStaysRemovedWhateverItsJobsBringBack()
+    {
+        QFETCH(Mode, mode);
+        QFETCH(Slot, removed);
+        QFETCH(bool, whileAnalysing);
+        ModelHarness harness;
+        auto model = harness.makeModel();
+        model->setMode(mode);
+        for (Slot slot : Modes::slots(mode))
+            if (slot != removed)
+                model->load(harness.writePhoto(QStringLiteral("Kept")), slot);
+        QVERIFY(waitUntilIdle(*model));
+        const QString file = removed == Slot::hald
+                                 ? harness.writeHald(QStringLiteral("Graded"), {1, 0.8f, 0.6f})
+                                 : harness.writePhoto(QStringLiteral("Removed"), {1, 0.8f, 0.6f});
+        std::optional<PoolGate> gate;
+        if (whileAnalysing) {
+            const auto watch = closeWhenFilled(*model, removed, gate);
+            model->load(file, removed);
+            QTRY_VERIFY_WITH_TIMEOUT(gate.has_value(), jobTimeoutMs);
+            disconnect(watch);
+            QCOMPARE(model->busy(), 1);
+        } else {
+            gate.emplace();
+            model->load(file, removed);
+        }
+        model->remove(removed);
+        // Analysed again with the input missing: the analysis returns early and clears.
+        model->analyse(mode);
+        gate->releaseAll();
+        QVERIFY(waitUntilIdle(*model));
+        QVERIFY(!model->images().contains(removed));
+        QVERIFY(!model->hasResult());
+        QVERIFY(!model->statusLine());
+        QVERIFY(isIdentityDiagonal(model->neutralCurve()));
+    }
+
+    void aRefitOfTheOldPairNeverReplacesTheNewPairsFit()
+    {
+        ModelHarness harness;
+        auto model = harness.makeModel();
+        model->setMode(Mode::edit);
+        const QString before = harness.writePhoto(QStringLiteral("Plain"));
+        const QString newAfter = harness.writePhoto(QStringLiteral("Cool"), {0.75f, 0.9f, 1});
+        model->load(before, Slot::editBefore);
+        model->load(harness.writePhoto(QStringLiteral("Warm"), {1, 0.85f, 0.7f}), Slot::editAfter);
+        QVERIFY(waitUntilIdle(*model));
+        std::optional<PoolGate> gate;
+        closeWhenFilled(*model, Slot::editAfter, gate);  // the old after is still in place
+        model->load(newAfter, Slot::editAfter);
+        QTRY_VERIFY_WITH_TIMEOUT(gate.has_value(), jobTimeoutMs);
+        QCOMPARE(model->busy(), 1);  // the new pair's preparation waits…
+        model->setEditSmoothness(0.3);
+        QTRY_COMPARE(model->busy(), 2);  // …and behind it a refit of the old pair
+        // One worker: the new pair's fit comes back first, then the old pair's refit.
+        gate->releaseOne();
+        const EditFit expected = recipeFit(before, newAfter, 0.3);
+        QTRY_VERIFY_WITH_TIMEOUT(fitIs(*model, expected), jobTimeoutMs);
+        gate->releaseAll();
+        QVERIFY(waitUntilIdle(*model));
+        QVERIFY(fitIs(*model, expected));
+    }
+
+    void theFirstFitUsesTheSmoothingSetWhileItWasPrepared()
+    {
+        ModelHarness harness;
+        auto model = harness.makeModel();
+        model->setMode(Mode::edit);
+        const QString before = harness.writePhoto(QStringLiteral("Plain"));
+        const QString after = harness.writePhoto(QStringLiteral("Warm"), {1, 0.85f, 0.7f});
+        model->load(before, Slot::editBefore);
+        QVERIFY(waitUntilIdle(*model));
+        std::optional<PoolGate> gate;
+        closeWhenFilled(*model, Slot::editAfter, gate);
+        model->load(after, Slot::editAfter);
+        QTRY_VERIFY_WITH_TIMEOUT(gate.has_value(), jobTimeoutMs);
+        model->setEditSmoothness(0.004);
+        model->setEditSmoothness(0.25);
+        gate->releaseAll();
+        const EditFit expected = recipeFit(before, after, 0.25);
+        QTRY_VERIFY_WITH_TIMEOUT(fitIs(*model, expected), jobTimeoutMs);
+        QVERIFY(waitUntilIdle(*model));
+        QVERIFY(fitIs(*model, expected));
+    }
+
+    void theLaterOfTwoExportsToOneNameIsTheOneOnDisk()
+    {
+        ModelHarness harness;
+        auto model = harness.makeModel();
+        model->setFineTune(FineTune{0.2f, 0, 0, 0});
+        QVERIFY(waitUntilIdle(*model));
+        const QString file = harness.path(QStringLiteral("Twice.cube"));
+        PoolGate gate;
+        // The earlier export is the slower one: run side by side, it would end last.
+        model->setExportSize(65);
+        harness.panels().answers.push_back(file);
+        model->exportLUT();
+        model->setExportSize(17);
+        harness.panels().answers.push_back(file);
+        model->exportLUT();
+        gate.releaseAll();
+        QVERIFY(waitUntilIdle(*model));
+        QVERIFY(contentsOf(file).contains("LUT_3D_SIZE 17"));
+        QCOMPARE(model->toast()->message, QStringLiteral("Saved “Twice.cube”"));
+    }
+
+    void aDraggedSliderBakesOnlyTheLastPreview()
+    {
+        ModelHarness harness;
+        auto model = harness.makeModel();
+        model->load(harness.writePhoto(QStringLiteral("Amber"), {1, 0.8f, 0.6f}),
+                    Slot::lookReference);
+        QVERIFY(waitUntilIdle(*model));
+        const std::int64_t bakedBefore = model->previewJob().ran();
+        PoolGate gate;
+        // A drag at sixty steps a second: each step outlasts the preview's pause.
+        int steps = 0;
+        QTimer drag;
+        drag.setInterval(16);
+        connect(&drag, &QTimer::timeout, this, [&] {
+            model->setIntensity(++steps / 100.0);
+            if (steps == 50)
+                drag.stop();
+        });
+        drag.start();
+        QTRY_COMPARE_WITH_TIMEOUT(steps, 50, jobTimeoutMs);
+        gate.releaseAll();
+        QVERIFY(waitUntilIdle(*model));
+        QCOMPARE(model->previewJob().ran() - bakedBefore, 1);
+
+        GradeRecipe::Results results;
+        results.look = model->lookAnalysis();
+        GradeRecipe::Settings settings;
+        settings.intensity = 0.5f;
+        const LUT3D expected = GradeRecipe::pipeline(GradeRecipe::Mode::look, results, settings)
+                                   .makeLUT(GradeRecipe::previewLatticeSize);
+        QCOMPARE(model->neutralCurve().size(), std::size_t(expected.size()));
+        for (std::int64_t i = 0; i < expected.size(); ++i)
+            QCOMPARE(model->neutralCurve()[std::size_t(i)], expected(i, i, i));
+    }
+
     void smoothnessBurstRefitsOnceAndNothingWithoutASystem()
     {
         ModelHarness harness;
@@ -419,7 +644,7 @@ private Q_SLOTS:
         QVERIFY(waitUntilIdle(*model));
         QVERIFY(!fits.wait(400));
         QCOMPARE(fits.count(), 1);
-        QCOMPARE(model->generation(QStringLiteral("edit")), 1);  // no second prepare
+        QCOMPARE(model->analysisJob(Mode::edit).ran(), 1);  // no second prepare
     }
 
     void idleNotifiesBothWaysAndCoversTheRefitsPause()
@@ -515,6 +740,7 @@ private Q_SLOTS:
         QCOMPARE(request.proposedName, QStringLiteral("Teal Look.cube"));
         QCOMPARE(request.message,
                  QStringLiteral("Saves .cube, .3dl and HALD .png files with this name."));
+        QVERIFY(harness.panels().questions.empty());  // nothing was there to replace
         model->revealToastFile();
         QCOMPARE(harness.panels().revealed, QStringList{harness.path("out/Teal.cube")});
 
@@ -523,6 +749,65 @@ private Q_SLOTS:
         model->exportLUT();
         QCOMPARE(QDir(harness.panels().saveRequests.back().startFolder),
                  QDir(harness.path(QStringLiteral("out"))));
+    }
+
+    void anExportAsksBeforeReplacingALoadedImageOrAnotherFile()
+    {
+        ModelHarness harness;
+        auto model = harness.makeModel();
+        model->setMode(Mode::hald);
+        const QString hald = harness.writeHald(QStringLiteral("Teal"), {0.8f, 1, 1});
+        model->load(hald, Slot::hald);
+        QVERIFY(waitUntilIdle(*model));
+        QCOMPARE(model->lutName(), QStringLiteral("Teal"));
+        model->setExportChoice(ExportChoice::all);
+        const QByteArray graded = contentsOf(hald);
+        const QString chosen = harness.path(QStringLiteral("Teal.cube"));
+        auto& panels = harness.panels();
+
+        // Declined, nothing is written.
+        panels.answers.push_back(chosen);
+        panels.confirmations.push_back(false);
+        model->exportLUT();
+        QVERIFY(waitUntilIdle(*model));
+        QCOMPARE(panels.questions.size(), std::size_t{1});
+        QCOMPARE(panels.questions.back().title, QStringLiteral("Replace the existing file?"));
+        QCOMPARE(panels.questions.back().message,
+                 QStringLiteral("“Teal.png” is an image you loaded; the export would replace it."));
+        QCOMPARE(panels.questions.back().acceptLabel, QStringLiteral("Replace"));
+        QVERIFY(!QFileInfo::exists(chosen));
+        QVERIFY(!QFileInfo::exists(harness.path(QStringLiteral("Teal.3dl"))));
+        QCOMPARE(contentsOf(hald), graded);
+        QVERIFY(!model->toast().has_value());
+
+        // Another file in the way is named too; accepted, all three are written.
+        QFile older(harness.path(QStringLiteral("Teal.3dl")));
+        QVERIFY(older.open(QIODevice::WriteOnly));
+        older.write("older");
+        older.close();
+        panels.answers.push_back(chosen);
+        panels.confirmations.push_back(true);
+        model->exportLUT();
+        QVERIFY(waitUntilIdle(*model));
+        QCOMPARE(panels.questions.size(), std::size_t{2});
+        QCOMPARE(panels.questions.back().title, QStringLiteral("Replace existing files?"));
+        QCOMPARE(panels.questions.back().message,
+                 QStringLiteral("“Teal.3dl” already exists and would be replaced. “Teal.png” is "
+                                "an image you loaded; the export would replace it."));
+        QCOMPARE(model->toast()->message,
+                 QStringLiteral("Saved “Teal.cube”, “Teal.3dl”, “Teal.png”"));
+        QVERIFY(contentsOf(older.fileName()) != QByteArray("older"));
+        QVERIFY(contentsOf(hald) != graded);
+
+        // The chosen file alone is not asked about again: the save panel did.
+        model->remove(Slot::hald);
+        model->setFineTune(FineTune{0.1f, 0, 0, 0});
+        model->setExportChoice(ExportChoice::cube);
+        panels.answers.push_back(chosen);
+        model->exportLUT();
+        QVERIFY(waitUntilIdle(*model));
+        QCOMPARE(panels.questions.size(), std::size_t{2});
+        QCOMPARE(model->toast()->message, QStringLiteral("Saved “Teal.cube”"));
     }
 
     void proposedNamesAreSanitisedButTitlesAreNot()
@@ -544,9 +829,6 @@ private Q_SLOTS:
         QCOMPARE(harness.panels().saveRequests.back().proposedName,
                  QStringLiteral("Lumivert Look.3dl"));
         QVERIFY(harness.panels().saveRequests.back().message.isEmpty());
-
-        QCOMPARE(AppModel::sanitisedFileName(QStringLiteral(" \tx??y|\"<>%*\\ ")),
-                 QStringLiteral("x--y-------"));
     }
 
     void emptyNameIsTheDefaultTitle()

@@ -95,7 +95,6 @@ private Q_SLOTS:
         QVERIFY(slot.has_value());
         QCOMPARE(Slots::title(*slot), title);
         QCOMPARE(Slots::hint(*slot), hint);
-        QCOMPARE(Slots::loadKey(*slot), QStringLiteral("load-") + raw);
     }
 };
 

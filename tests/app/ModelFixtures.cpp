@@ -1,9 +1,11 @@
 #include "ModelFixtures.hpp"
 
 #include "imaging/ImageLoader.hpp"
+#include "lut/HaldCLUT.hpp"
 
 #include <QFile>
 #include <QTest>
+#include <QThreadPool>
 
 namespace lumivert::fixtures {
 
@@ -26,6 +28,16 @@ std::optional<QString> ScriptedPanels::chooseSaveLocation(const SaveRequest& req
 {
     saveRequests.push_back(request);
     return next();
+}
+
+bool ScriptedPanels::confirm(const Question& question)
+{
+    questions.push_back(question);
+    if (confirmations.empty())
+        return false;
+    const bool answer = confirmations.front();
+    confirmations.pop_front();
+    return answer;
 }
 
 void ScriptedPanels::reveal(const QString& path) { revealed << path; }
@@ -52,6 +64,17 @@ QString ModelHarness::writePhoto(const QString& name, const RGB& tint, int width
     return file;
 }
 
+QString ModelHarness::writeHald(const QString& name, const RGB& tint)
+{
+    constexpr int level = 4;
+    PixelBuffer pixels = HaldCLUT::identity(level);
+    for (RGB& pixel : pixels.mutablePixels())
+        pixel = pixel * tint;
+    const QString file = folder_.filePath(name + QStringLiteral(".png"));
+    ImageLoader::writePNG(pixels, QFile::encodeName(file).toStdString(), true);
+    return file;
+}
+
 std::unique_ptr<AppModel> ModelHarness::makeModel(const AppModel::Environment& environment)
 {
     AppModel::Services services;
@@ -59,6 +82,34 @@ std::unique_ptr<AppModel> ModelHarness::makeModel(const AppModel::Environment& e
     services.panels = &panels_;
     services.environment = environment;
     return std::make_unique<AppModel>(services);
+}
+
+PoolGate::PoolGate()
+    : open_(std::make_shared<QSemaphore>()), held_(QThreadPool::globalInstance()->maxThreadCount())
+{
+    const auto arrived = std::make_shared<QSemaphore>();
+    for (int worker = 0; worker < held_; ++worker)
+        QThreadPool::globalInstance()->start([open = open_, arrived] {
+            arrived->release();
+            open->acquire();
+        });
+    arrived->acquire(held_);
+}
+
+PoolGate::~PoolGate() { releaseAll(); }
+
+void PoolGate::releaseOne()
+{
+    if (held_ == 0)
+        return;
+    --held_;
+    open_->release();
+}
+
+void PoolGate::releaseAll()
+{
+    open_->release(held_);
+    held_ = 0;
 }
 
 bool waitUntilIdle(const AppModel& model, int timeoutMs)

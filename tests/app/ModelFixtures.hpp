@@ -4,6 +4,7 @@
 #include "AppModel.hpp"
 #include "FilePanels.hpp"
 
+#include <QSemaphore>
 #include <QSettings>
 #include <QTemporaryDir>
 
@@ -13,16 +14,20 @@
 
 namespace lumivert::fixtures {
 
-// Answers the panels from a queue (an empty answer is a cancel) and records every request.
+// Answers the panels from a queue (an empty answer is a cancel), and the questions from another
+// (an unscripted question is declined), and records every request.
 class ScriptedPanels final : public FilePanels {
 public:
     std::deque<std::optional<QString>> answers;
+    std::deque<bool> confirmations;
     std::vector<SaveRequest> saveRequests;
+    std::vector<Question> questions;
     QStringList imageMessages;
     QStringList revealed;
 
     std::optional<QString> chooseImage(const QString& message) override;
     std::optional<QString> chooseSaveLocation(const SaveRequest& request) override;
+    bool confirm(const Question& question) override;
     void reveal(const QString& path) override;
 
 private:
@@ -36,6 +41,8 @@ public:
     // A smooth width × height gradient photo whose colours are multiplied by `tint`.
     QString writePhoto(const QString& name, const RGB& tint = {1, 1, 1}, int width = 96,
                        int height = 64);
+    // A graded HALD image of a small level: the identity with its colours multiplied by `tint`.
+    QString writeHald(const QString& name, const RGB& tint);
     QString path(const QString& name) const { return folder_.filePath(name); }
     QSettings& settings() { return *settings_; }
     ScriptedPanels& panels() { return panels_; }
@@ -45,6 +52,27 @@ private:
     QTemporaryDir folder_;
     std::unique_ptr<QSettings> settings_;
     ScriptedPanels panels_;
+};
+
+// Holds every worker of the global thread pool until released, so that background jobs started
+// meanwhile wait in the pool's queue in the order they were started: "still running" made
+// certain rather than likely.
+class PoolGate {
+public:
+    // Returns once every worker is held.
+    PoolGate();
+    // Releases the workers still held.
+    ~PoolGate();
+    PoolGate(const PoolGate&) = delete;
+    PoolGate& operator=(const PoolGate&) = delete;
+
+    // One worker goes back to the queue, whose first job it takes.
+    void releaseOne();
+    void releaseAll();
+
+private:
+    std::shared_ptr<QSemaphore> open_;
+    int held_;
 };
 
 // True once the model is idle; false after `timeoutMs`.

@@ -280,7 +280,7 @@ private Q_SLOTS:
         QVERIFY(waitUntilIdle(*sidebar.model));
         QCOMPARE(loadedName(*sidebar.model, Slot::editAfter), QString("first"));
         QCOMPARE(sidebar.model->images().size(), std::size_t{1});
-        QCOMPARE(sidebar.model->generation(Slots::loadKey(Slot::editAfter)), 1);
+        QCOMPARE(sidebar.model->loadJob(Slot::editAfter).started(), 1);
         QVERIFY(!after->isTargeted());
 
         // Remote URLs are passed over for the first local file.
@@ -303,7 +303,7 @@ private Q_SLOTS:
         QVERIFY(!well->isTargeted());
         QVERIFY(!drop(well, {QUrl("https://example.com/a.png")}));
         QVERIFY(sidebar.model->loading().empty());
-        QCOMPARE(sidebar.model->generation(Slots::loadKey(Slot::lookReference)), 0);
+        QCOMPARE(sidebar.model->loadJob(Slot::lookReference).started(), 0);
     }
 
     void aFileDragTargetsTheWellUntilItLeaves()
@@ -321,7 +321,7 @@ private Q_SLOTS:
         QApplication::sendEvent(well, &leave);
         QVERIFY(!well->isTargeted());
         QCOMPARE(well->targetScale(), 1.0);
-        QCOMPARE(sidebar.model->generation(Slots::loadKey(Slot::lookReference)), 0);
+        QCOMPARE(sidebar.model->loadJob(Slot::lookReference).started(), 0);
     }
 
     // What a well shows.
