@@ -178,14 +178,11 @@ void Automation::markExport()
 
 void Automation::finish()
 {
-    if (!environment_.contains(readyKey)) {
-        Q_EMIT settled();
-        writeReady();
-        return;
-    }
+    // The window's fades and relayouts end before anyone looks at it (screenshot, ready marker).
     QTimer::singleShot(readyDelayMs, Qt::PreciseTimer, this, [this] {
         Q_EMIT settled();
-        writeMarker(environment_.value(readyKey), QByteArrayLiteral("ready"));
+        if (environment_.contains(readyKey))
+            writeMarker(environment_.value(readyKey), QByteArrayLiteral("ready"));
         writeReady();
     });
 }

@@ -122,8 +122,9 @@ private Q_SLOTS:
     {
         Inspector inspector;
         const ValueSlider& palette = inspector.slider(QStringLiteral("Palette"));
-        QCOMPARE(palette.upperBound(), 1.5);
-        QCOMPARE(palette.defaultValue(), 0.4);
+        QCOMPARE(palette.upperBound(), GradeRecipe::strengthRange.upper);
+        // The slider resets to exactly the value a fresh look setting holds.
+        QCOMPARE(static_cast<float>(palette.defaultValue()), LookSettings{}.palette);
         QCOMPARE(palette.help(), QStringLiteral("Pulls hues towards the photo’s dominant colours"));
         QVERIFY(inspector.slider(QStringLiteral("Intensity")).help().isEmpty());
         inspector.model->setMode(Mode::edit);
