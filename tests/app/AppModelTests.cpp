@@ -92,9 +92,9 @@ private Q_SLOTS:
         QCOMPARE(model->previewSource(), PreviewSource::testChart);
         QVERIFY(model->lutName().isEmpty());
         QCOMPARE(model->exportChoice(), ExportChoice::cube);
-        QCOMPARE(model->exportSize(), 33);
-        QCOMPARE(model->intensity(), 1.0);
-        QCOMPARE(model->editSmoothness(), 0.02);
+        QCOMPARE(model->exportSize(), qint64{GradeRecipe::defaultExportSize});
+        QCOMPARE(model->intensity(), GradeRecipe::intensityRange.defaultValue);
+        QCOMPARE(model->editSmoothness(), GradeRecipe::smoothingRange.defaultValue);
         QCOMPARE(model->split(), 0.5);
         QVERIFY(!model->capturing());
         for (Mode mode : Modes::allCases()) {
@@ -299,7 +299,7 @@ private Q_SLOTS:
         QCOMPARE(model->lookSettings(), LookSettings{});
         QCOMPARE(model->lookSettings().tone, 0.8f);
         QCOMPARE(model->matchSettings(), (MatchSettings{1, 1}));
-        QCOMPARE(model->editSmoothness(), 0.02);
+        QCOMPARE(model->editSmoothness(), GradeRecipe::smoothingRange.defaultValue);
         QCOMPARE(model->intensity(), 1.0);
         QVERIFY(model->fineTune().isNeutral());
         QVERIFY(fits.wait(jobTimeoutMs));  // the smoothness was already 0.02
