@@ -338,6 +338,9 @@ private:
         if (fields.count != 3 || !parseNumber(fields.kept[0], entry.r) ||
             !parseNumber(fields.kept[1], entry.g) || !parseNumber(fields.kept[2], entry.b))
             failOnLine(unexpectedLine(line));
+        // One NaN or infinity would turn every colour that reaches its cell black or white.
+        if (!std::isfinite(entry.r) || !std::isfinite(entry.g) || !std::isfinite(entry.b))
+            failOnLine("not a number in entry " + std::to_string(entries_.size() + 1));
         entries_.push_back(entry);
     }
 

@@ -142,8 +142,8 @@ TEST(LUTReaderCube, EntriesAreKeptUnclampedAndMayPrecedeTheSize)
         replaced(replaced(kCube, "0.1 0 0\n", "-0.25 1e-3 +2\n"), "LUT_3D_SIZE 2\n", "") +
         "LUT_3D_SIZE 2\n";
     EXPECT_EQ(LUTReader::cube(text).lut.values()[0], (RGB{-0.25f, 0.001f, 2.0f}));
-    EXPECT_EQ(LUTReader::cube(replaced(kCube, "0.1 0 0", "1e39 -1e39 1e-50")).lut.values()[0],
-              (RGB{INFINITY, -INFINITY, 0.0f}));
+    EXPECT_EQ(LUTReader::cube(replaced(kCube, "0.1 0 0", "0 0 1e-50")).lut.values()[0],
+              (RGB{0.0f, 0.0f, 0.0f}));
 }
 
 TEST(LUTReaderCube, LaterSizeLineReplacesTheEarlierOne)
@@ -412,6 +412,25 @@ TEST(LUTReaderErrorLocationInALargeTable, IsTheLineOfTheBadEntry)
             EXPECT_EQ(error->line(), 5 + entry) << entry << " " << (end[0] == '\n' ? "LF" : "CR");
         }
     }
+}
+
+// Not a number or beyond single precision: refused with the entry's number and its line.
+TEST(LUTReaderCube, NonFiniteEntriesAreRefused)
+{
+    for (const char* field : {"nan", "NAN", "-nan", "inf", "-inf", "infinity", "1e39", "-1e300"}) {
+        const std::optional<LUTFormatError> error =
+            parseError(replaced(kCube, "0 1 0\n", std::string("0 ") + field + " 0\n"), false);
+        ASSERT_TRUE(error.has_value()) << field;
+        EXPECT_EQ(error->reason(), "not a number in entry 3") << field;
+        EXPECT_EQ(error->line(), 8) << field;
+    }
+    // The white corner of a 33-point table, the last of its 35 937 entries.
+    std::string text = LUTWriter::cube(LUT3D::identity(33), "t");
+    text.replace(text.rfind("1.000000 1.000000 1.000000"), 26, "1.000000 nan 1.000000");
+    const std::optional<LUTFormatError> error = parseError(text, false);
+    ASSERT_TRUE(error.has_value());
+    EXPECT_STREQ(error->what(),
+                 "The LUT file could not be read: line 35942: not a number in entry 35937.");
 }
 
 TEST(LUTReaderThreeDL, ReadsBlueFastestIntoTheTableOrder)
