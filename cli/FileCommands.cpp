@@ -117,9 +117,23 @@ void createFolder(const path& folder)
     }
 }
 
+// An output that is the LUT file itself would replace the grade with a graded photo.
+void refuseToReplaceTheLUT(const std::vector<BatchApply::Job>& jobs, const path& lut)
+{
+    for (const BatchApply::Job& job : jobs) {
+        std::error_code error;
+        if (std::filesystem::equivalent(job.output, lut, error)) {
+            throw CommandFailure(GradeRecipe::saveImageFailedTitle,
+                                 quotedName(job.output) +
+                                     " is the LUT and would be replaced; choose another output.");
+        }
+    }
+}
+
 int apply(const ApplyOptions& options)
 {
     const std::vector<BatchApply::Job> jobs = jobsOf(options);
+    refuseToReplaceTheLUT(jobs, options.lut);
     const LUT3D lut = readLUT(options.lut);
     if (options.folderOption->count())
         createFolder(options.folder);
@@ -165,7 +179,9 @@ struct ConvertOptions {
 
 int convert(const ConvertOptions& options)
 {
-    const auto plan = CommandSupport::plannedFiles(path(options.output), std::nullopt, "", {});
+    // Converting onto the input would lose the original table (a 65-point one resampled to 17).
+    const auto plan =
+        CommandSupport::plannedFiles(path(options.output), std::nullopt, "", {options.input});
     LUT3D lut = readLUT(options.input);
     const std::string title =
         options.titleOption->count()

@@ -317,9 +317,9 @@ TEST(CliChart, WritesThe8BitTestChart)
     CliRunner cli;
     ASSERT_EQ(cli.run({"chart", "chart.png"}).status, 0);
     EXPECT_EQ(header(cli / "chart.png").format(), VIPS_FORMAT_UCHAR);
-    EXPECT_EQ(Packing::makeImage8(ImageLoader::loadExact(cli / "chart.png")),
-              Packing::makeImage8(
-                  TestChart::make(GradeRecipe::chartWidth, GradeRecipe::chartHeight)));
+    EXPECT_EQ(
+        Packing::makeImage8(ImageLoader::loadExact(cli / "chart.png")),
+        Packing::makeImage8(TestChart::make(GradeRecipe::chartWidth, GradeRecipe::chartHeight)));
 }
 
 // ---- Analyses as JSON --------------------------------------------------------------------------
@@ -431,8 +431,7 @@ TEST(CliApply, ManyImagesGoToAFolderGradedLikeThePreview)
     const LUT3D read = LUTReader::read(cli / "warm.cube");
     const Image8 expected = PreviewRenderer().render(
         GradeRecipe::load(GradeRecipe::Slot::preview, coffee).image.image(), read);
-    EXPECT_EQ(Packing::makeImage8(ImageLoader::loadExact(cli / "graded/out/coffee.png")),
-              expected);
+    EXPECT_EQ(Packing::makeImage8(ImageLoader::loadExact(cli / "graded/out/coffee.png")), expected);
 }
 
 TEST(CliConvert, TextAndHaldFormatsRoundTrip)
@@ -660,6 +659,32 @@ TEST(CliFailuresApply, NeverReplacesItsOwnInput)
     EXPECT_EQ(result.status, 1);
     EXPECT_NE(result.err.find("is the input image"), std::string::npos) << result.err;
     EXPECT_EQ(ImageLoader::loadExact(cli / "photo.png"), before);
+}
+
+// Neither a conversion nor a graded image may land on the LUT it came from, under any spelling
+// of its path (the same name, "./", a hard link).
+TEST(CliFailuresLUT, ConvertAndApplyNeverReplaceTheirLUT)
+{
+    CliRunner cli;
+    LUTWriter::write(LUT3D::build(65, warmGrade), LUTFormat::cube, "Warm", cli / "warm.cube");
+    ASSERT_EQ(cli.run({"identity-hald", "hald.png", "--level", "4"}).status, 0);
+    std::filesystem::create_hard_link(cli / "warm.cube", cli / "linked.cube");
+    std::filesystem::create_hard_link(cli / "hald.png", cli / "hald-link.png");
+    ImageLoader::writePNG(noise(8, 8, 3), cli / "photo.png", false);
+    const std::string cube = FileIO::readAll(cli / "warm.cube");
+    const auto hald = ImageLoader::loadExact(cli / "hald.png");
+    for (const std::vector<std::string>& arguments : std::vector<std::vector<std::string>>{
+             {"convert", "warm.cube", "-o", "warm.cube", "--size", "17"},
+             {"convert", "warm.cube", "-o", "./linked.cube"},
+             {"convert", "hald.png", "-o", "hald.png", "--size", "9"},
+             {"apply", "hald.png", "photo.png", "-o", "hald.png"},
+             {"apply", "hald.png", "photo.png", "-o", "./hald-link.png"}}) {
+        const CliResult result = cli.run(arguments);
+        EXPECT_EQ(result.status, 1) << arguments[0] << " " << arguments[3];
+        EXPECT_NE(result.err.find("would be replaced"), std::string::npos) << result.err;
+    }
+    EXPECT_EQ(FileIO::readAll(cli / "warm.cube"), cube);
+    EXPECT_EQ(ImageLoader::loadExact(cli / "hald.png"), hald);
 }
 
 TEST(CliFailuresLUT, AllFormatsNeverReplaceTheGradedHaldTheyWereMadeFrom)
