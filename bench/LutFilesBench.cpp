@@ -60,7 +60,7 @@ void BM_LUTReaderThreeDL65(benchmark::State& state)
 {
     const std::string text = LUTWriter::threeDL(exportTable());
     for (auto _ : state) {
-        LUT3D lut = LUTReader::threeDL(text);
+        LUT3D lut = LUTReader::threeDL(text).lut;
         benchmark::DoNotOptimize(lut.values().data());
     }
 }

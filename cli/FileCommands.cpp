@@ -25,10 +25,6 @@ namespace {
 using CommandSupport::quotedName;
 using std::filesystem::path;
 
-// A resampled LUT keeps at least two points per axis and stays small enough to write.
-constexpr std::int64_t kMinConvertSize = 2;
-constexpr std::int64_t kMaxConvertSize = 256;
-
 // Inputs whose mappings `info` prints: the ends of the grey axis, mid and 18 % grey, the
 // primaries and a skin tone.
 struct NamedColour {
@@ -46,9 +42,20 @@ constexpr std::array<NamedColour, 8> kInfoSamples = {{
     {"skin", {0.87f, 0.67f, 0.55f}},
 }};
 
+// A .3dl depth guessed from dark values may be wrong by a factor of four; only the user can tell.
 LUT3D readLUT(const path& file)
 {
-    return attempt(GradeRecipe::readLUTFailedTitle, [&] { return LUTReader::read(file); });
+    return attempt(GradeRecipe::readLUTFailedTitle, [&] {
+        if (LUTFormat::fromPath(file) != LUTFormat::threeDL)
+            return LUTReader::read(file);
+        LUTReader::ThreeDLContents contents = LUTReader::readThreeDL(file);
+        if (contents.guessedTenBit)
+            std::cerr << "Warning: " << quotedName(file)
+                      << " declares no output depth and its values stay below 1024, so they were "
+                         "read as 10-bit; a dark 12-bit grade would come out four times too "
+                         "bright.\n";
+        return std::move(contents.lut);
+    });
 }
 
 // The title stored in a .cube file, if any.
@@ -189,8 +196,8 @@ int convert(const ConvertOptions& options)
             : cubeTitle(options.input).value_or(path(options.input).stem().string());
     if (options.size != 0) {
         CommandSupport::requireWithin(static_cast<double>(options.size),
-                                      static_cast<double>(kMinConvertSize),
-                                      static_cast<double>(kMaxConvertSize), "--size");
+                                      static_cast<double>(LUTFormat::minSize),
+                                      static_cast<double>(LUTFormat::maxSize), "--size");
         lut = lut.resampled(options.size);
     }
     CommandSupport::writeLUTs(lut, plan, title);

@@ -21,6 +21,8 @@ struct FormatRow {
 // The readers and writers in the table's shape.
 LUT3D readCube(const std::filesystem::path& path) { return LUTReader::readCube(path).lut; }
 
+LUT3D readThreeDL(const std::filesystem::path& path) { return LUTReader::readThreeDL(path).lut; }
+
 void writeThreeDL(const LUT3D& lut, std::string_view, const std::filesystem::path& destination)
 {
     LUTWriter::writeThreeDL(lut, destination);
@@ -38,8 +40,7 @@ constexpr std::array<FormatRow, 3> kFormats = {{
      "Affinity Photo, Pixelmator Pro, Capture One",
      readCube, LUTWriter::writeCube},
     {LUTFormat::threeDL, "3dl", ".3dl", "3DL LUT (*.3dl)",
-     "Photoshop, Autodesk Flame and Lustre, Nuke, DaVinci Resolve", LUTReader::readThreeDL,
-     writeThreeDL},
+     "Photoshop, Autodesk Flame and Lustre, Nuke, DaVinci Resolve", readThreeDL, writeThreeDL},
     {LUTFormat::hald, "png", "HALD .png", "PNG image (*.png)",
      "Affinity Photo, GIMP (G'MIC), darktable, RawTherapee, ImageMagick", LUTReader::readHald,
      writeHald},

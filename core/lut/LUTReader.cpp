@@ -4,6 +4,7 @@
 #include "io/FileIO.hpp"
 #include "lut/HaldCLUT.hpp"
 #include "lut/LUTFormat.hpp"
+#include "lut/LUTWriter.hpp"
 #include "lut/TextEncoding.hpp"
 
 #include <algorithm>
@@ -18,8 +19,6 @@ namespace lumivert {
 
 namespace {
 
-constexpr std::int64_t kMinCubeSize = 2;
-constexpr std::int64_t kMaxCubeSize = 256;
 constexpr std::size_t kQuotedCharacters = 40;
 // The shortest possible entry line, "0 0 0" and a line break: bounds what a text can hold.
 constexpr std::size_t kShortestEntryLine = 6;
@@ -28,7 +27,6 @@ constexpr std::int64_t kLargestCubableSize = 2'097'151;
 
 constexpr std::int64_t kLargestTenBit = 1023;
 constexpr std::int64_t kLargestTwelveBit = 4095;
-constexpr std::int64_t kLargestSixteenBit = 65535;
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 constexpr std::size_t kTitleKeywordLength = 5;  // "TITLE"
@@ -264,14 +262,6 @@ std::size_t entryReserve(std::int64_t size, std::size_t textLength)
     return std::min(static_cast<std::size_t>(size * size * size), most);
 }
 
-// N³ when it fits in 64 bits; else nothing, since no list can be that long.
-std::optional<std::int64_t> cubeOf(std::int64_t size)
-{
-    if (size > kLargestCubableSize)
-        return std::nullopt;
-    return size * size * size;
-}
-
 // What both parsers share: the number of the line being read, for errors that point at it.
 class LineParser {
 protected:
@@ -325,8 +315,8 @@ private:
     void sizeLine(const Fields& fields)
     {
         std::int64_t size = 0;
-        if (fields.count != 2 || !parseInteger(fields.kept[1], size) || size < kMinCubeSize ||
-            size > kMaxCubeSize)
+        if (fields.count != 2 || !parseInteger(fields.kept[1], size) || size < LUTFormat::minSize ||
+            size > LUTFormat::maxSize)
             failOnLine("bad LUT_3D_SIZE");
         size_ = size;
         entries_.reserve(entryReserve(size, textLength_));
@@ -350,31 +340,79 @@ private:
     std::vector<RGB> entries_;
 };
 
-bool isThreeDLHeader(std::string_view line)
+// Bits of .3dl output values that a Mesh line may declare.
+constexpr std::int64_t kFewestMeshBits = 8;
+constexpr std::int64_t kMostMeshBits = 16;
+// Mesh N gives 2^N + 1 points; beyond this exponent the size limit is passed anyway.
+constexpr std::int64_t kLargestMeshExponent = 30;
+// The writer's own files hold 12-bit outputs.
+constexpr int kOurOutputBits = 12;
+// A row of red, green and blue.
+constexpr std::size_t kTripleCount = 3;
+
+std::string tooManyPoints(const std::string& what)
 {
-    return line.starts_with("3DMESH") || line.starts_with("Mesh");
+    return what + " gives more than " + std::to_string(LUTFormat::maxSize) + " points per axis";
+}
+
+// Whether the first line is the comment our writer starts a .3dl with. It stands for a declaration
+// of 12-bit output: a header line would break readers that take the first line as the shaper.
+bool startsWithOurComment(std::string_view text)
+{
+    if (text.starts_with(kByteOrderMark))
+        text.remove_prefix(kByteOrderMark.size());
+    std::size_t end = 0;
+    while (end < text.size() && lineBreakLength(text, end) == 0)
+        ++end;
+    const std::string comment = LUTWriter::commentLine();
+    return trimmed(text.substr(0, end)) == trimmed(comment.substr(0, comment.size() - 1));
+}
+
+// The two numbers of "Mesh N B" (fields may end with commas, as in "Mesh, 4, 12"), or nothing.
+std::optional<std::array<std::int64_t, 2>> meshNumbers(std::string_view line)
+{
+    std::array<std::int64_t, 2> numbers{};
+    std::size_t count = 0;
+    bool valid = true;
+    forEachField(line, [&](std::string_view field) {
+        while (field.ends_with(','))
+            field.remove_suffix(1);
+        if (count == 0)
+            valid = valid && field == "Mesh";
+        else if (count <= numbers.size())
+            valid = valid && parseInteger(field, numbers[count - 1]);
+        ++count;
+    });
+    if (!valid || count != numbers.size() + 1)
+        return std::nullopt;
+    return numbers;
 }
 
 // Output scale of .3dl values from the largest one: 10, 12 or 16 bits.
-float threeDLScale(std::int64_t largest)
+int guessedBits(std::int64_t largest)
 {
     if (largest <= kLargestTenBit)
-        return static_cast<float>(kLargestTenBit);
-    if (largest <= kLargestTwelveBit)
-        return static_cast<float>(kLargestTwelveBit);
-    return static_cast<float>(kLargestSixteenBit);
+        return 10;
+    return largest <= kLargestTwelveBit ? 12 : 16;
 }
 
 class ThreeDLParser : LineParser {
 public:
-    explicit ThreeDLParser(std::string_view text) : textLength_(text.size()) {}
+    ThreeDLParser(std::string_view text, std::optional<int> declaredBits)
+        : textLength_(text.size()), declaredBits_(declaredBits)
+    {
+    }
 
     void line(std::string_view line, std::int64_t number)
     {
         lineNumber_ = number;
-        if (isThreeDLHeader(line))
+        if (line.starts_with("3DMESH"))
             return;
-        std::array<std::int64_t, 3> integers{};
+        if (line.starts_with("Mesh")) {
+            meshLine(line);
+            return;
+        }
+        std::array<std::int64_t, kTripleCount> integers{};
         std::size_t count = 0;
         forEachField(line, [&](std::string_view field) {
             std::int64_t value = 0;
@@ -386,17 +424,23 @@ public:
         });
         if (size_ == 0)
             shaperLine(count);
+        else if (awaitingShaper_)
+            lineAfterMesh(line, integers, count);
         // Lustre files end with words such as "LUT8" and "gamma 1.0", which hold no integer.
         else if (count != 0)
             entryLine(line, integers, count);
     }
 
-    LUT3D finish()
+    LUTReader::ThreeDLContents finish()
     {
-        const std::optional<std::int64_t> expected = cubeOf(size_);
-        if (size_ == 0 || expected != static_cast<std::int64_t>(triples_.size()))
+        // With 3 points a shaper line looks like a row: one row too many shows it was one.
+        if (firstRowMayBeShaper_ &&
+            triples_.size() == kTripleCount * kTripleCount * kTripleCount + 1)
+            triples_.erase(triples_.begin());
+        if (size_ == 0 || size_ * size_ * size_ != static_cast<std::int64_t>(triples_.size()))
             fail("wrong entry count");
-        const float scale = threeDLScale(largest_);
+        const int bits = declaredBits_.value_or(guessedBits(largest_));
+        const float scale = static_cast<float>((std::int64_t{1} << bits) - 1);
         std::vector<RGB> values(triples_.size());
         // File order has blue fastest; the table has red fastest.
         std::size_t position = 0;
@@ -409,31 +453,82 @@ public:
                 }
             }
         }
-        return LUT3D(size_, std::move(values));
+        return {LUT3D(size_, std::move(values)), bits, !declaredBits_ && bits == 10};
     }
 
 private:
+    // "Mesh N B": 2^N + 1 points and B-bit outputs, before any shaper line or row.
+    void meshLine(std::string_view line)
+    {
+        if (size_ != 0)
+            failOnLine(unexpectedLine(line));
+        const auto numbers = meshNumbers(line);
+        if (!numbers || (*numbers)[0] < 0 || (*numbers)[1] < kFewestMeshBits ||
+            (*numbers)[1] > kMostMeshBits)
+            failOnLine("bad Mesh line");
+        const std::int64_t exponent = (*numbers)[0];
+        if (exponent > kLargestMeshExponent ||
+            (std::int64_t{1} << exponent) + 1 > LUTFormat::maxSize)
+            failOnLine(tooManyPoints("Mesh " + std::to_string(exponent)));
+        declaredBits_ = static_cast<int>((*numbers)[1]);
+        reserve((std::int64_t{1} << exponent) + 1);
+        awaitingShaper_ = true;
+    }
+
     void shaperLine(std::size_t count)
     {
         if (count < 2)
             failOnLine("missing shaper line");
-        size_ = static_cast<std::int64_t>(count);
-        triples_.reserve(entryReserve(size_, textLength_));
+        // Counted without keeping the values, so a huge line allocates nothing.
+        if (count > static_cast<std::size_t>(LUTFormat::maxSize))
+            failOnLine(tooManyPoints("a shaper line of " + std::to_string(count) + " values"));
+        reserve(static_cast<std::int64_t>(count));
     }
 
-    void entryLine(std::string_view line, const std::array<std::int64_t, 3>& integers,
+    // After a Mesh line the shaper line is optional: a line of N values is one, a row is not.
+    void lineAfterMesh(std::string_view line,
+                       const std::array<std::int64_t, kTripleCount>& integers, std::size_t count)
+    {
+        if (count == 0)
+            return;
+        awaitingShaper_ = false;
+        if (count == kTripleCount) {
+            firstRowMayBeShaper_ = size_ == static_cast<std::int64_t>(kTripleCount);
+            entryLine(line, integers, count);
+        } else if (static_cast<std::int64_t>(count) != size_)
+            failOnLine("shaper line does not match the Mesh line");
+    }
+
+    void entryLine(std::string_view line, const std::array<std::int64_t, kTripleCount>& integers,
                    std::size_t count)
     {
-        if (count != 3)
+        if (count != kTripleCount)
             failOnLine(unexpectedLine(line));
+        // A declared depth is trusted, so a value beyond it means the file is not what it says.
+        if (declaredBits_) {
+            const std::int64_t most = (std::int64_t{1} << *declaredBits_) - 1;
+            if (std::any_of(integers.begin(), integers.end(),
+                            [most](std::int64_t v) { return v < 0 || v > most; }))
+                failOnLine("value outside 0 to " + std::to_string(most) + " in entry " +
+                           std::to_string(triples_.size() + 1));
+        }
         largest_ = std::max({largest_, integers[0], integers[1], integers[2]});
         // Kept as floats: each integer is converted once, as the final division needs.
         triples_.push_back({static_cast<float>(integers[0]), static_cast<float>(integers[1]),
                             static_cast<float>(integers[2])});
     }
 
+    void reserve(std::int64_t size)
+    {
+        size_ = size;
+        triples_.reserve(entryReserve(size_, textLength_));
+    }
+
     std::size_t textLength_;
+    std::optional<int> declaredBits_;
     std::int64_t size_ = 0;
+    bool awaitingShaper_ = false;
+    bool firstRowMayBeShaper_ = false;
     std::int64_t largest_ = std::numeric_limits<std::int64_t>::min();
     std::vector<RGB> triples_;
 };
@@ -478,9 +573,10 @@ CubeContents cube(std::string_view text)
     return parser.finish();
 }
 
-LUT3D threeDL(std::string_view text)
+ThreeDLContents threeDL(std::string_view text)
 {
-    ThreeDLParser parser(text);
+    ThreeDLParser parser(text,
+                         startsWithOurComment(text) ? std::optional(kOurOutputBits) : std::nullopt);
     forEachLine(text,
                 [&](std::string_view line, std::int64_t number) { parser.line(line, number); });
     return parser.finish();
@@ -493,7 +589,7 @@ LUT3D read(const std::filesystem::path& path)
 
 CubeContents readCube(const std::filesystem::path& path) { return parsedFile(path, cube); }
 
-LUT3D readThreeDL(const std::filesystem::path& path) { return parsedFile(path, threeDL); }
+ThreeDLContents readThreeDL(const std::filesystem::path& path) { return parsedFile(path, threeDL); }
 
 // Exact pixels: any scaling or conversion would move lattice points.
 LUT3D readHald(const std::filesystem::path& path)

@@ -6,8 +6,11 @@
 // separated by spaces and tabs.
 // .cube: TITLE, LUT_3D_SIZE (2 … 256), DOMAIN_MIN/MAX and LUT_3D_INPUT_RANGE (checked, values
 // ignored: entries are the outputs on the 0 … 1 lattice), then N³ "r g b" lines, red fastest,
-// unclamped. .3dl: optional 3DMESH/Mesh lines, a shaper line whose count of integers is N, then
-// N³ integer triples, blue fastest, scaled by 1023, 4095 or 65535 after the largest value.
+// unclamped. .3dl: an optional 3DMESH line; a "Mesh N B" line (2^N + 1 points, B-bit outputs)
+// after which the shaper line is optional, or a shaper line whose count of integers is N; then N³
+// integer triples, blue fastest. Without a Mesh line, outputs are 12-bit when the first line is
+// the comment our writer starts with, else scaled by 1023, 4095 or 65535 after the largest value.
+// Every format holds LUTFormat::minSize … maxSize points per axis.
 
 #include "color/LUT3D.hpp"
 
@@ -57,6 +60,15 @@ struct CubeContents {
     std::optional<std::string> title;
 };
 
+struct ThreeDLContents {
+    LUT3D lut;
+    // Bits of the output values: 10, 12 or 16 when guessed.
+    int outputBits = 0;
+    // Nothing declared the depth and no value reached 1024, so it was read as 10-bit: a dark 12-
+    // or 16-bit grade looks just the same, and would then read four or more times too bright.
+    bool guessedTenBit = false;
+};
+
 // Through the format LUTFormat::fromPath names; a file with any other extension is read as a
 // HALD image. Throws FileError, LUTFormatError (naming the file), ImageLoaderError or HaldError.
 LUT3D read(const std::filesystem::path& path);
@@ -64,12 +76,12 @@ LUT3D read(const std::filesystem::path& path);
 // One format each, whatever the file's extension. The text is decoded as UTF-8, invalid bytes
 // replaced; a HALD image is loaded at its exact size.
 CubeContents readCube(const std::filesystem::path& path);
-LUT3D readThreeDL(const std::filesystem::path& path);
+ThreeDLContents readThreeDL(const std::filesystem::path& path);
 LUT3D readHald(const std::filesystem::path& path);
 
 // Both parsers take UTF-8 text and stop at the first offending line with LUTFormatError.
 CubeContents cube(std::string_view text);
-LUT3D threeDL(std::string_view text);
+ThreeDLContents threeDL(std::string_view text);
 
 }  // namespace LUTReader
 

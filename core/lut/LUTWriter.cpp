@@ -1,12 +1,14 @@
 #include "lut/LUTWriter.hpp"
 
 #include "color/ColorMath.hpp"
+#include "color/Precondition.hpp"
 #include "imaging/ImageLoader.hpp"
 #include "io/FileIO.hpp"
 #include "lut/HaldCLUT.hpp"
 #include "lut/TextEncoding.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 
 namespace lumivert::LUTWriter {
@@ -33,12 +35,6 @@ constexpr std::size_t kShaperValueLength = 5;
 
 // 16 bits per channel, so a graded HALD keeps every table step an editor makes.
 constexpr bool kHaldSixteenBit = true;
-
-std::string commentLine()
-{
-    return "# Created with " + std::string(generator) +
-           ". Input: sRGB-encoded (display-referred) RGB.\n";
-}
 
 bool keepsInTitle(char c) { return c >= kFirstPrintable && c <= kLastPrintable && c != '"'; }
 
@@ -80,7 +76,22 @@ std::int64_t roundNonNegative(float x)
 
 std::int64_t twelveBit(float value) { return roundNonNegative(clamp01(value) * kOutputScale); }
 
+// Readers refuse NaN and infinities, so a table holding one comes from a fault in the caller.
+void requireFinite(const LUT3D& lut)
+{
+    const bool finite = std::all_of(lut.values().begin(), lut.values().end(), [](const RGB& v) {
+        return std::isfinite(v.r) && std::isfinite(v.g) && std::isfinite(v.b);
+    });
+    LUMIVERT_PRECONDITION(finite, "a LUT to write has only finite entries");
+}
+
 }  // namespace
+
+std::string commentLine()
+{
+    return "# Created with " + std::string(generator) +
+           ". Input: sRGB-encoded (display-referred) RGB.\n";
+}
 
 std::string cleanedTitle(std::string_view title)
 {
@@ -100,6 +111,7 @@ std::string cleanedTitle(std::string_view title)
 
 std::string cube(const LUT3D& lut, std::string_view title)
 {
+    requireFinite(lut);
     const std::string header = "TITLE \"" + cleanedTitle(title) + "\"\n" + commentLine() +
                                "LUT_3D_SIZE " + std::to_string(lut.size()) +
                                "\nDOMAIN_MIN 0.0 0.0 0.0\nDOMAIN_MAX 1.0 1.0 1.0\n";
@@ -121,6 +133,7 @@ std::string cube(const LUT3D& lut, std::string_view title)
 
 std::string threeDL(const LUT3D& lut)
 {
+    requireFinite(lut);
     const std::int64_t n = lut.size();
     const std::string comment = commentLine();
     std::string text;
@@ -170,6 +183,7 @@ void writeThreeDL(const LUT3D& lut, const std::filesystem::path& destination)
 
 void writeHald(const LUT3D& lut, const std::filesystem::path& destination)
 {
+    requireFinite(lut);
     ImageLoader::writePNG(HaldCLUT::image(lut, HaldCLUT::defaultLevel), destination,
                           kHaldSixteenBit);
 }

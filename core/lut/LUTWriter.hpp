@@ -4,6 +4,7 @@
 // .cube: TITLE, a comment, LUT_3D_SIZE, DOMAIN_MIN/MAX, then N³ lines "r g b" with six decimals,
 // red fastest. .3dl: the comment, a shaper line of N 10-bit inputs, then N³ lines of 12-bit
 // integers, blue fastest. Components are clamped into [0, 1]; lines end with a line feed.
+// Every entry must be finite (else stops): a NaN would be written as a plausible number.
 
 #include "color/LUT3D.hpp"
 #include "lut/LUTFormat.hpp"
@@ -15,6 +16,10 @@
 namespace lumivert::LUTWriter {
 
 inline constexpr std::string_view generator = "Lumivert";
+
+// The comment line, line feed included, that starts every .3dl and follows the TITLE of every
+// .cube; the .3dl reader takes it as our declaration of 12-bit output.
+std::string commentLine();
 
 // The title as written in the TITLE line: diacritics stripped, printable ASCII without double
 // quotes, trimmed of spaces, at most 120 characters, "Untitled" when nothing is left.

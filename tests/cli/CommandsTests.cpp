@@ -456,6 +456,56 @@ TEST(CliConvert, TextAndHaldFormatsRoundTrip)
     EXPECT_EQ(small.title, "Warm grade");
 }
 
+// A dark grade (every output below 0.2) in our .3dl and, without our first comment line, in a
+// foreign one: only the foreign file's depth is a guess, and each command says so once.
+TEST(CliThreeDL, DarkForeignFilesWarnOnceAndOurOwnReadBackRight)
+{
+    CliRunner cli;
+    const LUT3D dark = LUT3D::build(9, [](const RGB& c) { return warmGrade(c) * 0.2f; });
+    const std::string ours = LUTWriter::threeDL(dark);
+    FileIO::writeAtomically(cli / "ours.3dl", ours);
+    FileIO::writeAtomically(cli / "foreign.3dl", ours.substr(LUTWriter::commentLine().size()));
+    ImageLoader::writePNG(noise(8, 8, 3), cli / "photo.png", false);
+    const std::string warning = "Warning: \u201Cforeign.3dl\u201D declares no output depth and "
+                                "its values stay below 1024, so they were read as 10-bit; a dark "
+                                "12-bit grade would come out four times too bright.\n";
+    for (const std::string name : {"ours", "foreign"}) {
+        SCOPED_TRACE(name);
+        const std::vector<std::vector<std::string>> runs = {
+            {"info", name + ".3dl"},
+            {"convert", name + ".3dl", "-o", name + ".cube"},
+            {"apply", name + ".3dl", "photo.png", "-o", name + ".png"}};
+        for (const std::vector<std::string>& arguments : runs) {
+            const CliResult result = cli.run(arguments);
+            ASSERT_EQ(result.status, 0) << result.err;
+            EXPECT_EQ(result.err, name == "ours" ? "" : warning) << arguments[0];
+        }
+    }
+    EXPECT_LE(maxDifference(LUTReader::read(cli / "ours.cube"), dark),
+              kThreeDLTolerance + kCubeTolerance);
+    // The foreign copy is read as 10-bit, as other readers do: about four times as bright.
+    const LUT3D foreign = LUTReader::read(cli / "foreign.cube");
+    EXPECT_NEAR(foreign(8, 8, 8).g, dark(8, 8, 8).g * 4095.0f / 1023.0f, 2e-3f);
+}
+
+TEST(CliThreeDL, TablesOverTheSizeLimitAreNeitherReadNorWritten)
+{
+    CliRunner cli;
+    std::string shaper;
+    for (int i = 0; i < 257; ++i)
+        shaper += std::to_string(i * 4) + " ";
+    FileIO::writeAtomically(cli / "huge.3dl", shaper + "\n0 0 0\n");
+    const CliResult result = cli.run({"convert", "huge.3dl", "-o", "huge.cube"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, "Couldn\u2019t read the LUT: huge.3dl, line 1: a shaper line of 257 "
+                          "values gives more than 256 points per axis.\n");
+    EXPECT_FALSE(std::filesystem::exists(cli / "huge.cube"));
+    LUTWriter::write(LUT3D::identity(2), LUTFormat::cube, "Small", cli / "small.cube");
+    const CliResult tooLarge = cli.run({"convert", "small.cube", "-o", "x.3dl", "--size", "257"});
+    EXPECT_EQ(tooLarge.status, 2);
+    EXPECT_NE(tooLarge.err.find("--size must lie between 2 and 256"), std::string::npos);
+}
+
 TEST(CliInfo, DescribesSizeTitleAndMappings)
 {
     CliRunner cli;

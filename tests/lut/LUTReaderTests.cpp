@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <fstream>
 #include <optional>
@@ -113,7 +114,7 @@ TEST(LUTReaderRoundTrip, ThreeDLTextReadsBackWithinTwelveBits)
 {
     for (std::int64_t size : {2, 17, 33}) {
         const LUT3D lut = sampleGrade(size);
-        expectWithin(LUTReader::threeDL(LUTWriter::threeDL(lut)), lut, 0.5f / 4095.0f + 1e-7f);
+        expectWithin(LUTReader::threeDL(LUTWriter::threeDL(lut)).lut, lut, 0.5f / 4095.0f + 1e-7f);
     }
 }
 
@@ -391,7 +392,7 @@ INSTANTIATE_TEST_SUITE_P(
                      5,
                      "The LUT file could not be read: line 5: unexpected line \u201C0 4095\u201D."},
         LocationCase{"TripleAfterHeaderLines", true, "# comment\n0 1023\n",
-                     "3DMESH\nMesh 4 12\n\n0 1023\n1 2\n", "unexpected line \u201C1 2\u201D", 5,
+                     "3DMESH\nMesh 0 12\n\n0 1023\n1 2\n", "unexpected line \u201C1 2\u201D", 5,
                      "The LUT file could not be read: line 5: unexpected line \u201C1 2\u201D."},
         LocationCase{"EntryCount", true, "4095 4095 4095\n", "", "wrong entry count", std::nullopt,
                      "The LUT file could not be read: wrong entry count."}),
@@ -435,10 +436,11 @@ TEST(LUTReaderCube, NonFiniteEntriesAreRefused)
 
 TEST(LUTReaderThreeDL, ReadsBlueFastestIntoTheTableOrder)
 {
-    const LUT3D lut = LUTReader::threeDL(kThreeDL);
+    const LUT3D lut = LUTReader::threeDL(kThreeDL).lut;
     EXPECT_EQ(lut, LUT3D::identity(2));
     // Only entry (r, g, b) = (1, 0, 0) differs: in the file it is the fifth triple.
-    const LUT3D marked = LUTReader::threeDL(replaced(kThreeDL, "4095 0 0\n", "1000 2000 3000\n"));
+    const LUT3D marked =
+        LUTReader::threeDL(replaced(kThreeDL, "4095 0 0\n", "1000 2000 3000\n")).lut;
     EXPECT_EQ(marked(1, 0, 0), (RGB{1000.0f / 4095.0f, 2000.0f / 4095.0f, 3000.0f / 4095.0f}));
     EXPECT_EQ(marked(0, 0, 1), (RGB{0, 0, 1}));
 }
@@ -451,7 +453,7 @@ TEST(LUTReaderThreeDL, BitDepthFollowsTheLargestValue)
         for (int i = 0; i < 7; ++i)
             text += "0 0 0\n";
         text += std::to_string(largest) + " 0 0\n";
-        return static_cast<float>(largest) / LUTReader::threeDL(text)(1, 1, 1).r;
+        return static_cast<float>(largest) / LUTReader::threeDL(text).lut(1, 1, 1).r;
     };
     EXPECT_FLOAT_EQ(scaleFor(1023), 1023.0f);
     EXPECT_FLOAT_EQ(scaleFor(1024), 4095.0f);
@@ -466,21 +468,21 @@ TEST(LUTReaderThreeDL, SixteenBitFilesReadAsSixteenBit)
     for (const char* line : {"0 0 0", "0 0 65535", "0 65535 0", "0 65535 65535", "65535 0 0",
                              "65535 0 65535", "65535 65535 0", "32768 65535 65535"})
         text += std::string(line) + "\n";
-    const LUT3D lut = LUTReader::threeDL(text);
+    const LUT3D lut = LUTReader::threeDL(text).lut;
     EXPECT_EQ(lut(1, 0, 0), (RGB{1, 0, 0}));
     EXPECT_EQ(lut(1, 1, 1), (RGB{32768.0f / 65535.0f, 1, 1}));
 }
 
 TEST(LUTReaderThreeDL, HeaderAndTrailerLinesOfOtherToolsAreSkipped)
 {
-    const LUT3D expected = LUTReader::threeDL(kThreeDL);
-    EXPECT_EQ(LUTReader::threeDL("3DMESH\nMesh 4 12\n" + kThreeDL), expected);
-    EXPECT_EQ(LUTReader::threeDL("Mesh, 4, 12\n" + kThreeDL), expected);
-    EXPECT_EQ(LUTReader::threeDL("3DMESH\nMesh 1 12\n" + kThreeDL + "\nLUT8\ngamma 1.0\n"),
-              expected);
+    const LUT3D expected = LUTReader::threeDL(kThreeDL).lut;
+    EXPECT_EQ(LUTReader::threeDL("3DMESH\nMesh 0 12\n" + kThreeDL).lut, expected);
+    EXPECT_EQ(LUTReader::threeDL("Mesh, 0, 12\n" + kThreeDL).lut, expected);
+    EXPECT_EQ(LUTReader::threeDL("3DMESH\n" + kThreeDL + "\nLUT8\ngamma 1.0\n").lut, expected);
     // Fields that are not integers are left out of a line.
-    EXPECT_EQ(LUTReader::threeDL(replaced(kThreeDL, "0 0 4095\n", "0 x 0 0.5 4095\n")), expected);
-    EXPECT_EQ(LUTReader::threeDL("\xEF\xBB\xBF" + replaced(kThreeDL, "\n", "\r\n")), expected);
+    EXPECT_EQ(LUTReader::threeDL(replaced(kThreeDL, "0 0 4095\n", "0 x 0 0.5 4095\n")).lut,
+              expected);
+    EXPECT_EQ(LUTReader::threeDL("\xEF\xBB\xBF" + replaced(kThreeDL, "\n", "\r\n")).lut, expected);
 }
 
 TEST(LUTReaderThreeDL, Failures)
@@ -495,11 +497,195 @@ TEST(LUTReaderThreeDL, Failures)
     EXPECT_EQ(threeDLReason(kThreeDL + "1 1 1\n"), "wrong entry count");
     EXPECT_EQ(threeDLReason(""), "wrong entry count");
     EXPECT_EQ(threeDLReason("# comment only\n3DMESH\n"), "wrong entry count");
-    // A shaper line of three million values cannot be cubed; nothing is allocated for it.
-    std::string huge;
-    for (int i = 0; i < 3'000'000; ++i)
-        huge += "0 ";
-    EXPECT_EQ(threeDLReason(huge + "\n0 0 0\n"), "wrong entry count");
+}
+
+// ---- Lustre layout: the Mesh line declares size and depth --------------------------------------
+
+// A table whose every channel differs, so a misplaced row or a wrong scale shows.
+std::array<std::int64_t, 3> lustreRow(std::int64_t r, std::int64_t g, std::int64_t b,
+                                      std::int64_t most)
+{
+    return {(r * 127 + g * 3) % (most + 1), (g * 131 + b * 5) % (most + 1),
+            (b * 137 + r * 7 + 1) % (most + 1)};
+}
+
+// "3DMESH", "Mesh N B", comments, then (2^N + 1)³ rows of B-bit integers, blue fastest.
+std::string lustreText(int exponent, int bits, const std::string& shaper = "")
+{
+    const std::int64_t n = (std::int64_t{1} << exponent) + 1;
+    const std::int64_t most = (std::int64_t{1} << bits) - 1;
+    std::string text = "3DMESH\nMesh " + std::to_string(exponent) + " " + std::to_string(bits) +
+                       "\n# Lustre layout\n#\n" + shaper;
+    for (std::int64_t r = 0; r < n; ++r)
+        for (std::int64_t g = 0; g < n; ++g)
+            for (std::int64_t b = 0; b < n; ++b) {
+                const auto row = lustreRow(r, g, b, most);
+                text += std::to_string(row[0]) + " " + std::to_string(row[1]) + " " +
+                        std::to_string(row[2]) + "\n";
+            }
+    return text + "\nLUT8\ngamma 1.0\n";
+}
+
+void expectLustreValues(const LUTReader::ThreeDLContents& read, int exponent, int bits)
+{
+    const std::int64_t n = (std::int64_t{1} << exponent) + 1;
+    const std::int64_t most = (std::int64_t{1} << bits) - 1;
+    ASSERT_EQ(read.lut.size(), n);
+    EXPECT_EQ(read.outputBits, bits);
+    EXPECT_FALSE(read.guessedTenBit);
+    const auto scale = static_cast<float>(most);
+    for (std::int64_t r = 0; r < n; ++r)
+        for (std::int64_t g = 0; g < n; ++g)
+            for (std::int64_t b = 0; b < n; ++b) {
+                const auto row = lustreRow(r, g, b, most);
+                ASSERT_EQ(read.lut(r, g, b), (RGB{static_cast<float>(row[0]) / scale,
+                                                  static_cast<float>(row[1]) / scale,
+                                                  static_cast<float>(row[2]) / scale}))
+                    << r << " " << g << " " << b;
+            }
+}
+
+TEST(LUTReaderThreeDLLustre, MeshLineGivesSizeAndDepthWithoutAShaperLine)
+{
+    // 33 points and 12-bit values, as OpenColorIO's own Lustre sample.
+    expectLustreValues(LUTReader::threeDL(lustreText(5, 12)), 5, 12);
+    expectLustreValues(LUTReader::threeDL(lustreText(4, 16)), 4, 16);
+    expectLustreValues(LUTReader::threeDL(lustreText(4, 10)), 4, 10);
+    // Dark values in a 16-bit mesh are not mistaken for 10-bit ones.
+    const LUTReader::ThreeDLContents dark = LUTReader::threeDL(replaced(
+        replaced(kThreeDL, "4095 4095 4095\n", "900 900 900\n"), "# comment\n", "Mesh 0 16\n"));
+    EXPECT_EQ(dark.lut(1, 1, 1), (RGB{900.0f / 65535.0f, 900.0f / 65535.0f, 900.0f / 65535.0f}));
+}
+
+TEST(LUTReaderThreeDLLustre, ShaperLineAfterTheMeshLineIsOptional)
+{
+    std::string shaper;
+    for (int i = 0; i <= 16; ++i)
+        shaper += std::to_string(i * 64) + " ";
+    expectLustreValues(LUTReader::threeDL(lustreText(4, 12, shaper + "\n")), 4, 12);
+    // With three points a shaper line and a row look alike; the count tells them apart.
+    expectLustreValues(LUTReader::threeDL(lustreText(1, 12)), 1, 12);
+    expectLustreValues(LUTReader::threeDL(lustreText(1, 12, "0 512 1023\n")), 1, 12);
+}
+
+TEST(LUTReaderThreeDLLustre, ContradictionsAndOverflowsAreRefusedWithTheLine)
+{
+    const auto error = [](const std::string& text) {
+        const std::optional<LUTFormatError> found = parseError(text, true);
+        return found ? found->reason() + " @" + std::to_string(found->line().value_or(0))
+                     : "no error";
+    };
+    EXPECT_EQ(error(lustreText(4, 12, "0 1023\n")), "shaper line does not match the Mesh line @5");
+    EXPECT_EQ(error(replaced(lustreText(4, 12), "0 5 138\n", "0 5 4096\n")),
+              "value outside 0 to 4095 in entry 2 @6");
+    EXPECT_EQ(error(replaced(lustreText(4, 12), "0 5 138\n", "0 -5 138\n")),
+              "value outside 0 to 4095 in entry 2 @6");
+    EXPECT_EQ(error(replaced(lustreText(2, 12), "Mesh 2 12", "Mesh 2")), "bad Mesh line @2");
+    EXPECT_EQ(error(replaced(lustreText(2, 12), "Mesh 2 12", "Mesh 2 32")), "bad Mesh line @2");
+    EXPECT_EQ(error(replaced(lustreText(2, 12), "Mesh 2 12", "Mesh -1 12")), "bad Mesh line @2");
+    EXPECT_EQ(error(replaced(lustreText(2, 12), "Mesh 2 12", "Meshes 2 12")), "bad Mesh line @2");
+    EXPECT_EQ(error(kThreeDL + "Mesh 0 12\n"), "unexpected line \u201CMesh 0 12\u201D @11");
+    // No size over 256 is accepted: 2^8 + 1 = 257 points, refused at the Mesh line.
+    for (const char* mesh : {"Mesh 8 12", "Mesh 63 12", "Mesh 99999 12"})
+        EXPECT_EQ(error(replaced(lustreText(2, 12), "Mesh 2 12", mesh)),
+                  "Mesh " + std::string(mesh).substr(5, std::string(mesh).find(' ', 5) - 5) +
+                      " gives more than 256 points per axis @2")
+            << mesh;
+}
+
+TEST(LUTReaderThreeDL, SizesOverTheLimitAreRefusedBeforeAllocation)
+{
+    const auto shaperOf = [](std::size_t count) {
+        std::string line;
+        for (std::size_t i = 0; i < count; ++i)
+            line += "0 ";
+        return line + "\n";
+    };
+    EXPECT_EQ(threeDLReason(shaperOf(257) + "0 0 0\n"),
+              "a shaper line of 257 values gives more than 256 points per axis");
+    // Three million values: refused from the count alone, with nothing reserved for them.
+    EXPECT_EQ(threeDLReason(shaperOf(3'000'000) + "0 0 0\n"),
+              "a shaper line of 3000000 values gives more than 256 points per axis");
+    // 256 is the limit itself and is read (the count check comes at the end).
+    EXPECT_EQ(threeDLReason(shaperOf(256) + "0 0 0\n"), "wrong entry count");
+}
+
+// ---- Output depth: declared by our own files, guessed for others -------------------------------
+
+// Random outputs in [low, high], so every table's largest value falls in a known band.
+LUT3D gradeWithin(std::int64_t size, float low, float high, unsigned seed)
+{
+    std::vector<RGB> values = LUT3D::identity(size).values();
+    std::mt19937 random(seed);
+    std::uniform_real_distribution<float> range(low, high);
+    for (RGB& v : values)
+        v = {range(random), range(random), range(random)};
+    return LUT3D(size, std::move(values));
+}
+
+TEST(LUTReaderThreeDLDepth, OurOwnFilesReadBackWithinTwelveBitsWhateverTheirRange)
+{
+    struct Band {
+        const char* name;
+        float low;
+        float high;
+    };
+    // Dark grades never reach 1024 in 12 bits, the very values a guess would read as 10-bit.
+    for (const Band& band : {Band{"dark", 0.0f, 0.2f}, Band{"very dark", 0.0f, 0.01f},
+                             Band{"bright", 0.8f, 1.0f}, Band{"full range", -0.2f, 1.2f}}) {
+        for (unsigned seed = 1; seed <= 4; ++seed) {
+            const LUT3D lut = gradeWithin(2 + seed * 5, band.low, band.high, seed);
+            const LUTReader::ThreeDLContents read = LUTReader::threeDL(LUTWriter::threeDL(lut));
+            SCOPED_TRACE(band.name);
+            expectWithin(read.lut, lut, 0.5f / 4095.0f + 1e-7f);
+            EXPECT_EQ(read.outputBits, 12);
+            EXPECT_FALSE(read.guessedTenBit);
+        }
+    }
+    // Line ends and a byte-order mark added by other tools keep the declaration.
+    const LUT3D dark = gradeWithin(5, 0.0f, 0.2f, 9);
+    const std::string crlf = "\xEF\xBB\xBF" + withLineEnds(LUTWriter::threeDL(dark), "\r\n");
+    expectWithin(LUTReader::threeDL(crlf).lut, dark, 0.5f / 4095.0f + 1e-7f);
+}
+
+TEST(LUTReaderThreeDLDepth, ForeignFilesAreGuessedAsBeforeAndTenBitGuessesAreFlagged)
+{
+    const LUT3D dark = gradeWithin(5, 0.0f, 0.2f, 3);
+    const std::string ours = LUTWriter::threeDL(dark);
+    const std::string comment = LUTWriter::commentLine();
+    ASSERT_TRUE(ours.starts_with(comment));
+    // Without our comment first, the same rows are a foreign file: guessed 10-bit, and flagged.
+    for (const std::string& foreign :
+         {ours.substr(comment.size()), "# other tool\n" + ours,
+          replaced(ours, "Lumivert", "Lumivert 2"), "# x\n" + ours.substr(comment.size())}) {
+        const LUTReader::ThreeDLContents read = LUTReader::threeDL(foreign);
+        EXPECT_EQ(read.outputBits, 10);
+        EXPECT_TRUE(read.guessedTenBit);
+        for (std::size_t i = 0; i < dark.values().size(); ++i) {
+            ASSERT_NEAR(read.lut.values()[i].r, dark.values()[i].r * 4095.0f / 1023.0f,
+                        0.5f / 1023.0f + 1e-6f);
+        }
+    }
+    // Guesses of 12 and 16 bits come from values no 10-bit file holds: not flagged.
+    const LUTReader::ThreeDLContents twelve = LUTReader::threeDL(kThreeDL);
+    EXPECT_EQ(twelve.outputBits, 12);
+    EXPECT_FALSE(twelve.guessedTenBit);
+    const LUTReader::ThreeDLContents sixteen =
+        LUTReader::threeDL(replaced(kThreeDL, "4095 4095 4095\n", "65535 4095 4095\n"));
+    EXPECT_EQ(sixteen.outputBits, 16);
+    EXPECT_FALSE(sixteen.guessedTenBit);
+}
+
+TEST(LUTReaderThreeDL, ExtremeIntegersStillGiveFiniteEntries)
+{
+    // Integers are read within 64 bits and divided by a depth scale: nothing can become NaN or
+    // infinite, so no table from a .3dl can break the writer.
+    for (const char* value : {"9223372036854775807", "-9223372036854775808", "65536"}) {
+        const LUT3D lut =
+            LUTReader::threeDL(replaced(kThreeDL, "4095 0 0\n", std::string(value) + " 0 0\n")).lut;
+        for (const RGB& v : lut.values())
+            ASSERT_TRUE(std::isfinite(v.r) && std::isfinite(v.g) && std::isfinite(v.b)) << value;
+    }
 }
 
 class LUTReaderFileTest : public fixtures::FolderTest {
@@ -592,7 +778,7 @@ TEST_F(LUTReaderFileTest, EachFormatsReaderIgnoresTheExtension)
         EXPECT_STREQ(error.what(), "look.txt, line 8: unexpected line \u201C0 1\u201D.");
     }
     EXPECT_EQ(LUTReader::readCube(put("good.txt", kCube)).title, "Warm");
-    EXPECT_EQ(LUTReader::readThreeDL(put("grade.cube", kThreeDL)), LUT3D::identity(2));
+    EXPECT_EQ(LUTReader::readThreeDL(put("grade.cube", kThreeDL)).lut, LUT3D::identity(2));
     ImageLoader::writePNG(HaldCLUT::identity(2), folder_ / "hald.cube", false);
     EXPECT_EQ(LUTReader::readHald(folder_ / "hald.cube"), LUT3D::identity(4));
 }

@@ -73,9 +73,6 @@ TEST(LUTWriterCube, NumbersHaveSixDecimalsRoundedHalfAwayAndClamped)
     // 1/128 × 10⁶ is exactly 7812.5: the half goes up.
     EXPECT_EQ(firstCubeEntry({1.0f / 128.0f, 0.0000004f, 0.0000006f}),
               "0.007813 0.000000 0.000001");
-    const float nan = std::numeric_limits<float>::quiet_NaN();
-    const float inf = std::numeric_limits<float>::infinity();
-    EXPECT_EQ(firstCubeEntry({nan, inf, -inf}), "0.000000 1.000000 0.000000");
     EXPECT_EQ(firstCubeEntry({0.123456789f, 0.9f, 0.01f}), "0.123457 0.900000 0.010000");
 }
 
@@ -150,8 +147,7 @@ TEST(LUTWriterThreeDL, ShaperLineSpansTenBits)
 TEST(LUTWriterThreeDL, ValuesAreTwelveBitRoundedHalfAwayAndClamped)
 {
     EXPECT_EQ(firstThreeDLEntry({0.5f, 1.0f / 3.0f, 1.0f}), "2048 1365 4095");
-    EXPECT_EQ(firstThreeDLEntry({1.2f, -0.1f, std::numeric_limits<float>::quiet_NaN()}),
-              "4095 0 0");
+    EXPECT_EQ(firstThreeDLEntry({1.2f, -0.1f, 0.0f}), "4095 0 0");
     EXPECT_EQ(firstThreeDLEntry({1.0f / 4095.0f, 0.49f / 4095.0f, 0.51f / 4095.0f}), "1 0 1");
 }
 
@@ -166,6 +162,24 @@ TEST(LUTWriterThreeDL, EntriesRunBlueFastest)
 }
 
 class LUTWriterFileTest : public fixtures::FolderTest {};
+
+// A table with a NaN or an infinity anywhere is a caller's fault in every format: written, it
+// would be a plausible colour that the user never chose.
+TEST(LUTWriterDeathTest, NonFiniteEntriesStopEveryFormat)
+{
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    const fs::path nowhere = fs::temp_directory_path() / "lumivert-never-written";
+    for (const RGB& bad : {RGB{nan, 0, 0}, RGB{0, inf, 0}, RGB{0, 0, -inf}}) {
+        LUT3D lut = LUT3D::identity(17);
+        lut.mutableValues()[lut.values().size() - 1] = bad;  // the white corner
+        EXPECT_DEATH(LUTWriter::cube(lut, "t"), "only finite entries");
+        EXPECT_DEATH(LUTWriter::threeDL(lut), "only finite entries");
+        for (LUTFormat format : LUTFormat::allCases())
+            EXPECT_DEATH(LUTWriter::write(lut, format, "t", nowhere), "only finite entries");
+    }
+    EXPECT_FALSE(fs::exists(nowhere));
+}
 
 TEST_F(LUTWriterFileTest, TextFormatsWriteTheirTextAndReplaceOldFiles)
 {
