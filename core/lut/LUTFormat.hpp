@@ -30,6 +30,7 @@ public:
     // write is one we refuse to read (a level-16 HALD image holds 256).
     static constexpr std::int64_t minSize = 2;
     static constexpr std::int64_t maxSize = 256;
+
     // Exactly "cube", "3dl" or "png" (case-sensitive); anything else gives nothing.
     static std::optional<LUTFormat> fromRawValue(std::string_view rawValue);
 
