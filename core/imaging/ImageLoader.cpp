@@ -120,9 +120,11 @@ bool trusted(const char* loader)
            kTrustedLoaders.end();
 }
 
-// Opens a trusted image file and refuses stored sizes above maxPixels before decoding a pixel.
-// A source (unlike a file name) is never parsed for libvips options, so any name is safe.
-OpenedImage open(const path& location, std::int64_t maxPixels)
+// Opens a trusted image file and refuses stored sizes above maxPixels (or that the shape check
+// refuses) before decoding a pixel. A source (unlike a file name) is never parsed for libvips
+// options, so any name is safe.
+OpenedImage open(const path& location, std::int64_t maxPixels,
+                 const ImageLoader::ShapeCheck& checkShape = {})
 {
     std::error_code error;
     if (!vipsReady() || !std::filesystem::is_regular_file(location, error))
@@ -134,6 +136,8 @@ OpenedImage open(const path& location, std::int64_t maxPixels)
         throw ImageLoaderError::unreadable(location);
     }
     VImage image = openFirstImage(source);
+    if (checkShape)
+        checkShape(image.width(), image.height());
     if (std::int64_t{image.width()} * image.height() > maxPixels)
         throw ImageLoaderError::unreadable(location);
     return {source, image, loader};
@@ -466,10 +470,12 @@ LoadedImage load(const path& location, std::int64_t maxPixelSize)
     }
 }
 
-PixelBuffer loadExact(const path& location)
+PixelBuffer loadExact(const path& location) { return loadExact(location, {}); }
+
+PixelBuffer loadExact(const path& location, const ShapeCheck& checkShape)
 {
     try {
-        const OpenedImage opened = open(location, maxExactPixels);
+        const OpenedImage opened = open(location, maxExactPixels, checkShape);
         const VImage stored = untaggedToSRGB(opened.image, true);
         return PixelBuffer(stored.width(), stored.height(), convert(stored, false).pixels);
     } catch (const vips::VError&) {

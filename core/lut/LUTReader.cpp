@@ -36,6 +36,10 @@ constexpr std::size_t kTitleKeywordLength = 5;  // "TITLE"
 // Fields beyond this many are counted but not kept: no keyword needs more.
 constexpr std::size_t kKeptFields = 4;
 
+// Far above any 256-point table in text (16.8 million lines of about 27 bytes, 60 with
+// 17-digit numbers), so a larger file is refused before a byte of it is read.
+constexpr std::uintmax_t kLargestLUTText = std::uintmax_t{1} << 30;
+
 constexpr std::string_view kUnreadable = "The LUT file could not be read: ";
 
 // Worded like OpenColorIO's parse errors: where, then what.
@@ -441,7 +445,8 @@ private:
 // Parses the file's text; a parse error gains the file.
 template <typename Parse> auto parsedFile(const std::filesystem::path& path, Parse&& parse)
 {
-    const std::string text = TextEncoding::repairedUTF8(FileIO::readAll(path));
+    std::string text = FileIO::readRegularFile(path, kLargestLUTText, "a LUT");
+    TextEncoding::repairUTF8(text);
     try {
         return parse(text);
     } catch (const LUTFormatError& error) {
@@ -491,14 +496,22 @@ LUT3D read(const std::filesystem::path& path)
     return LUTFormat::fromPath(path).value_or(LUTFormat::hald).reader()(path);
 }
 
+CubeContents readContents(const std::filesystem::path& path)
+{
+    if (LUTFormat::fromPath(path) == LUTFormat::cube)
+        return readCube(path);
+    return {read(path), std::nullopt};
+}
+
 CubeContents readCube(const std::filesystem::path& path) { return parsedFile(path, cube); }
 
 LUT3D readThreeDL(const std::filesystem::path& path) { return parsedFile(path, threeDL); }
 
-// Exact pixels: any scaling or conversion would move lattice points.
+// Exact pixels: any scaling or conversion would move lattice points. The shape is checked from
+// the header, so a large photo is refused before it is decoded.
 LUT3D readHald(const std::filesystem::path& path)
 {
-    return HaldCLUT::lut(ImageLoader::loadExact(path));
+    return HaldCLUT::lut(ImageLoader::loadExact(path, HaldCLUT::requiredLevel));
 }
 
 }  // namespace LUTReader
