@@ -36,9 +36,12 @@ constexpr std::size_t kTitleKeywordLength = 5;  // "TITLE"
 // Fields beyond this many are counted but not kept: no keyword needs more.
 constexpr std::size_t kKeptFields = 4;
 
-// Far above any 256-point table in text (16.8 million lines of about 27 bytes, 60 with
-// 17-digit numbers), so a larger file is refused before a byte of it is read.
-constexpr std::uintmax_t kLargestLUTText = std::uintmax_t{1} << 30;
+// The longest entry line a writer plausibly uses: three 17-character numbers, two spaces and a
+// CRLF. Six-decimal files take 27 bytes a line, so a 256-point table of these lines (0.94 GB)
+// leaves room for comments; a larger file is refused before a byte of it is read.
+constexpr std::uintmax_t kLongestPlausibleLine = 56;
+constexpr std::uintmax_t kLargestLUTText =
+    kLongestPlausibleLine * kMaxCubeSize * kMaxCubeSize * kMaxCubeSize;
 
 constexpr std::string_view kUnreadable = "The LUT file could not be read: ";
 
@@ -445,8 +448,9 @@ private:
 // Parses the file's text; a parse error gains the file.
 template <typename Parse> auto parsedFile(const std::filesystem::path& path, Parse&& parse)
 {
-    std::string text = FileIO::readRegularFile(path, kLargestLUTText, "a LUT");
-    TextEncoding::repairUTF8(text);
+    // Not repaired as a whole: the parsers match only complete UTF-8 sequences and repair what
+    // they quote, so invalid bytes give the same table without a second, larger copy.
+    const std::string text = FileIO::readRegularFile(path, kLargestLUTText, "a LUT");
     try {
         return parse(text);
     } catch (const LUTFormatError& error) {

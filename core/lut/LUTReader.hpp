@@ -63,9 +63,10 @@ LUT3D read(const std::filesystem::path& path);
 // read, with the title a .cube file stores, from one reading of the file.
 CubeContents readContents(const std::filesystem::path& path);
 
-// One format each, whatever the file's extension. Text is read only from a regular file of at
-// most 1 GiB (else FileError) and decoded as UTF-8, invalid bytes replaced; a HALD image is
-// loaded at its exact size once its header shows a HALD shape.
+// One format each, whatever the file's extension. Text is read only from a regular file no
+// larger than a 256-point table can be (0.94 GB; else FileError) and decoded as UTF-8, invalid
+// bytes replaced where they are quoted; a HALD image is loaded at its exact size once its
+// header shows a HALD shape.
 CubeContents readCube(const std::filesystem::path& path);
 LUT3D readThreeDL(const std::filesystem::path& path);
 LUT3D readHald(const std::filesystem::path& path);

@@ -17,35 +17,14 @@ inline bool isContinuationByte(unsigned char byte) { return (byte & 0xC0) == 0x8
 
 }  // namespace
 
-namespace {
-
-bool isValid(std::string_view bytes)
-{
-    return g_utf8_validate_len(bytes.data(), static_cast<gsize>(bytes.size()), nullptr);
-}
-
-std::string madeValid(std::string_view bytes)
-{
-    const GString repaired(g_utf8_make_valid(bytes.data(), static_cast<gssize>(bytes.size())));
-    return std::string(repaired.get());
-}
-
-}  // namespace
-
-// Validation is far cheaper than the repairing copy, and almost every file is valid.
 std::string repairedUTF8(std::string_view bytes)
 {
-    return isValid(bytes) ? std::string(bytes) : madeValid(bytes);
-}
-
-void repairUTF8(std::string& bytes)
-{
-    if (isValid(bytes))
-        return;
-    const GString repaired(g_utf8_make_valid(bytes.data(), static_cast<gssize>(bytes.size())));
-    // Released before the copy back, so at most two texts are held at once.
-    std::string().swap(bytes);
-    bytes.assign(repaired.get());
+    const auto length = static_cast<gssize>(bytes.size());
+    // Validation is far cheaper than the repairing copy, and almost every file is valid.
+    if (g_utf8_validate_len(bytes.data(), static_cast<gsize>(length), nullptr))
+        return std::string(bytes);
+    const GString repaired(g_utf8_make_valid(bytes.data(), length));
+    return std::string(repaired.get());
 }
 
 std::string withoutDiacritics(std::string_view text)

@@ -9,8 +9,6 @@ namespace lumivert::TextEncoding {
 
 // The bytes as valid UTF-8: each invalid sequence (and each NUL byte) becomes U+FFFD.
 std::string repairedUTF8(std::string_view bytes);
-// The same repair in place: valid text, almost every file, is checked but never copied.
-void repairUTF8(std::string& bytes);
 
 // Canonical decomposition with every combining mark removed, so é becomes e; invalid bytes are
 // repaired first. Characters without a decomposition (ø, emoji) are kept as they are.

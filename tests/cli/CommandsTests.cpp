@@ -751,12 +751,12 @@ TEST(CliFailuresLUT, WhatCannotBeALUTIsRefusedAtOnce)
     ASSERT_EQ(::mkfifo((cli / "pipe.cube").c_str(), 0600), 0);
     std::filesystem::create_symlink("/dev/zero", cli / "zero.3dl");
     std::ofstream(cli / "huge.cube");
-    std::filesystem::resize_file(cli / "huge.cube", (std::uintmax_t{11} << 30) / 10);
+    std::filesystem::resize_file(cli / "huge.cube", 1'000'000'000);
     ImageLoader::writePNG(noise(8, 8, 3), cli / "photo.png", false);
     const std::pair<std::string, std::string> cases[] = {
         {"pipe.cube", "\u201Cpipe.cube\u201D is not a regular file."},
         {"zero.3dl", "\u201Czero.3dl\u201D is not a regular file."},
-        {"huge.cube", "\u201Chuge.cube\u201D is too large to be a LUT (1.2 GB)."},
+        {"huge.cube", "\u201Chuge.cube\u201D is too large to be a LUT (1.0 GB)."},
     };
     for (const auto& [name, message] : cases) {
         for (const std::vector<std::string>& arguments :

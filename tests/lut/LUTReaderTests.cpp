@@ -5,6 +5,7 @@
 #include "lut/HaldCLUT.hpp"
 #include "lut/LUTReader.hpp"
 #include "lut/LUTWriter.hpp"
+#include "lut/TextEncoding.hpp"
 
 #include "support/FolderTest.hpp"
 
@@ -526,6 +527,42 @@ TEST_F(LUTReaderFileTest, DispatchesOnTheLowerCasedExtension)
     EXPECT_THROW(LUTReader::read(put("c.cube", kThreeDL)), LUTFormatError);
 }
 
+// Files are parsed as read, without repairing the whole text first: on any mix of invalid
+// bytes, separators and line breaks, the table, the title and the failing line must be those of
+// the repaired text.
+TEST(LUTReaderInvalidBytes, ParseAsTheRepairedTextWould)
+{
+    const std::string pieces[] = {
+        "\xFF",         "\xE2",     "\x80",         "\xC2",         "\0"s, "\xF0\x9F", "\xC2\x85",
+        "\xE2\x80\xA8", "\xC2\xA0", "\xE2\x80\x80", "\xE3\x80\x80", " ",   "\r",       "#",
+        "\xEF\xBB\xBF", "\u00E9"};
+    std::mt19937 random(11);
+    std::uniform_int_distribution<std::size_t> pick(0, std::size(pieces) - 1);
+    for (int trial = 0; trial < 3000; ++trial) {
+        const std::string base = trial % 2 == 0 ? kCube : kThreeDL;
+        std::string text = base;
+        for (int inserts = 1 + trial % 4; inserts > 0; --inserts) {
+            std::uniform_int_distribution<std::size_t> at(0, text.size());
+            text.insert(at(random), pieces[pick(random)]);
+        }
+        const std::string repaired = TextEncoding::repairedUTF8(text);
+        const auto outcome = [&](const std::string& input) {
+            try {
+                if (trial % 2 == 0) {
+                    const LUTReader::CubeContents contents = LUTReader::cube(input);
+                    return std::pair(std::optional(contents.lut), contents.title);
+                }
+                return std::pair(std::optional(LUTReader::threeDL(input)),
+                                 std::optional<std::string>());
+            } catch (const LUTFormatError& error) {
+                return std::pair(std::optional<LUT3D>(),
+                                 std::optional("line " + std::to_string(error.line().value_or(0))));
+            }
+        };
+        EXPECT_EQ(outcome(text), outcome(repaired)) << ::testing::PrintToString(text);
+    }
+}
+
 TEST_F(LUTReaderFileTest, InvalidBytesAreRepairedNotRefused)
 {
     const std::string text = replaced(kCube, "# a comment", "# caf\xE9 \xFF\xFE");
@@ -625,7 +662,7 @@ TEST_F(LUTReaderFileTest, OnlyRegularFilesOfAPlausibleSizeAreRead)
 {
     ASSERT_EQ(::mkfifo((folder_ / "pipe").c_str(), 0600), 0);
     std::ofstream(folder_ / "sparse");
-    fs::resize_file(folder_ / "sparse", (std::uintmax_t{11} << 30) / 10);
+    fs::resize_file(folder_ / "sparse", 1'000'000'000);
     for (const char* extension : {".cube", ".3dl"}) {
         const std::string pipe = "pipe"s + extension;
         const std::string zero = "zero"s + extension;
@@ -636,7 +673,7 @@ TEST_F(LUTReaderFileTest, OnlyRegularFilesOfAPlausibleSizeAreRead)
         const std::pair<std::string, std::string> cases[] = {
             {pipe, "\u201C" + pipe + "\u201D is not a regular file."},
             {zero, "\u201C" + zero + "\u201D is not a regular file."},
-            {huge, "\u201C" + huge + "\u201D is too large to be a LUT (1.2 GB)."},
+            {huge, "\u201C" + huge + "\u201D is too large to be a LUT (1.0 GB)."},
         };
         for (const auto& [name, message] : cases) {
             const auto start = std::chrono::steady_clock::now();

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <random>
-
 namespace lumivert {
 namespace {
 
@@ -25,28 +23,6 @@ TEST(RepairedUTF8, KeepsValidTextAndReplacesEachBadByte)
     // A NUL byte would end the text for C callers.
     EXPECT_EQ(TextEncoding::repairedUTF8("a\0b"s), "a"s + kReplacement + "b");
     EXPECT_EQ(TextEncoding::repairedUTF8(""), "");
-}
-
-// The in-place repair must agree with the copying one on any bytes, and leave valid text where
-// it is: a large file is then never held twice.
-TEST(RepairUTF8, InPlaceAgreesWithTheCopyAndKeepsValidTextInItsBuffer)
-{
-    std::mt19937 random(7);
-    const std::string pieces[] = {"a",        " ",        "\u00E9", "\u2014", "\U0001F600", "\xFF",
-                                  "\xE2\x80", "\xC0\xAF", "\0"s,    "\r\n",   "0.5"};
-    std::uniform_int_distribution<std::size_t> pick(0, std::size(pieces) - 1);
-    for (int trial = 0; trial < 2000; ++trial) {
-        std::string bytes;
-        for (int i = trial % 40; i > 0; --i)
-            bytes += pieces[pick(random)];
-        std::string text = bytes;
-        const char* const buffer = text.data();
-        TextEncoding::repairUTF8(text);
-        EXPECT_EQ(text, TextEncoding::repairedUTF8(bytes)) << bytes;
-        if (text == bytes) {
-            EXPECT_EQ(text.data(), buffer) << "valid text was copied: " << bytes;
-        }
-    }
 }
 
 TEST(WithoutDiacritics, StripsCombiningMarksOnly)
