@@ -58,13 +58,12 @@ LUT3D readLUT(const path& file)
     });
 }
 
-// The title stored in a .cube file, if any.
-std::optional<std::string> cubeTitle(const path& file)
+// The table and the title a .cube file stores, from one reading of the file.
+LUTReader::CubeContents readLUTAndTitle(const path& file)
 {
     if (LUTFormat::fromPath(file) != LUTFormat::cube)
-        return std::nullopt;
-    return attempt(GradeRecipe::readLUTFailedTitle,
-                   [&] { return LUTReader::readCube(file).title; });
+        return {readLUT(file), std::nullopt};
+    return attempt(GradeRecipe::readLUTFailedTitle, [&] { return LUTReader::readCube(file); });
 }
 
 void requirePng(const path& output)
@@ -189,11 +188,10 @@ int convert(const ConvertOptions& options)
     // Converting onto the input would lose the original table (a 65-point one resampled to 17).
     const auto plan =
         CommandSupport::plannedFiles(path(options.output), std::nullopt, "", {options.input});
-    LUT3D lut = readLUT(options.input);
-    const std::string title =
-        options.titleOption->count()
-            ? options.title
-            : cubeTitle(options.input).value_or(path(options.input).stem().string());
+    auto [lut, storedTitle] = readLUTAndTitle(options.input);
+    const std::string title = options.titleOption->count()
+                                  ? options.title
+                                  : storedTitle.value_or(path(options.input).stem().string());
     if (options.size != 0) {
         CommandSupport::requireWithin(static_cast<double>(options.size),
                                       static_cast<double>(LUTFormat::minSize),
@@ -219,8 +217,7 @@ Action defineConvert(CLI::App& command)
 
 int info(const std::string& input)
 {
-    const LUT3D lut = readLUT(input);
-    const std::optional<std::string> title = cubeTitle(input);
+    const auto [lut, title] = readLUTAndTitle(input);
     std::cout << "File: " << input << '\n' << "Size: " << lut.size() << " points per axis\n";
     if (title)
         std::cout << "Title: " << *title << '\n';

@@ -8,6 +8,10 @@
 
 #include <vips/vips8>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -120,20 +124,48 @@ bool trusted(const char* loader)
            kTrustedLoaders.end();
 }
 
-// Opens a trusted image file and refuses stored sizes above maxPixels before decoding a pixel.
-// A source (unlike a file name) is never parsed for libvips options, so any name is safe.
-OpenedImage open(const path& location, std::int64_t maxPixels)
+// The file as a source, opened without blocking and checked again on its descriptor, so that a
+// FIFO put in the file's place after the check cannot hang the load.
+VSource regularFileSource(const path& location)
+{
+    const int descriptor = ::open(location.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (descriptor < 0)
+        throw ImageLoaderError::unreadable(location);
+    struct stat info {};
+    const bool regular = ::fstat(descriptor, &info) == 0 && S_ISREG(info.st_mode);
+    if (!regular) {
+        ::close(descriptor);
+        throw ImageLoaderError::unreadable(location);
+    }
+    try {
+        // The source keeps a duplicate of the descriptor.
+        VSource source = VSource::new_from_descriptor(descriptor);
+        ::close(descriptor);
+        return source;
+    } catch (...) {
+        ::close(descriptor);
+        throw;
+    }
+}
+
+// Opens a trusted image file and refuses stored sizes above maxPixels (or that the shape check
+// refuses) before decoding a pixel. A source (unlike a file name) is never parsed for libvips
+// options, so any name is safe.
+OpenedImage open(const path& location, std::int64_t maxPixels,
+                 const ImageLoader::ShapeCheck& checkShape = {})
 {
     std::error_code error;
     if (!vipsReady() || !std::filesystem::is_regular_file(location, error))
         throw ImageLoaderError::unreadable(location);
-    VSource source = VSource::new_from_file(location.c_str());
+    VSource source = regularFileSource(location);
     const char* loader = vips_foreign_find_load_source(source.get_source());
     if (loader == nullptr || !trusted(loader)) {
         vips_error_clear();
         throw ImageLoaderError::unreadable(location);
     }
     VImage image = openFirstImage(source);
+    if (checkShape)
+        checkShape(image.width(), image.height());
     if (std::int64_t{image.width()} * image.height() > maxPixels)
         throw ImageLoaderError::unreadable(location);
     return {source, image, loader};
@@ -466,10 +498,12 @@ LoadedImage load(const path& location, std::int64_t maxPixelSize)
     }
 }
 
-PixelBuffer loadExact(const path& location)
+PixelBuffer loadExact(const path& location) { return loadExact(location, {}); }
+
+PixelBuffer loadExact(const path& location, const ShapeCheck& checkShape)
 {
     try {
-        const OpenedImage opened = open(location, maxExactPixels);
+        const OpenedImage opened = open(location, maxExactPixels, checkShape);
         const VImage stored = untaggedToSRGB(opened.image, true);
         return PixelBuffer(stored.width(), stored.height(), convert(stored, false).pixels);
     } catch (const vips::VError&) {

@@ -17,6 +17,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 
@@ -65,6 +66,11 @@ inline constexpr std::int64_t maxExactPixels = std::int64_t{1} << 26;
 LoadedImage load(const std::filesystem::path& location, std::int64_t maxPixelSize);
 // Full size as stored. Throws ImageLoaderError::unreadable.
 PixelBuffer loadExact(const std::filesystem::path& location);
+// Called with the stored width and height, read from the file's header, before any pixel is
+// decoded or the size bound applies; it throws to refuse an image of the wrong shape.
+using ShapeCheck = std::function<void(std::int64_t width, std::int64_t height)>;
+// loadExact for images of one shape only: the check's exception is passed on as it is.
+PixelBuffer loadExact(const std::filesystem::path& location, const ShapeCheck& checkShape);
 // Upright and colour-managed like load, at the stored size; refused above maxExactPixels.
 // Throws ImageLoaderError::unreadable.
 FullImage loadFull(const std::filesystem::path& location);

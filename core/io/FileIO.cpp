@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <random>
 #include <sys/stat.h>
@@ -16,7 +17,27 @@ constexpr int kTemporaryNameAttempts = 64;
 constexpr std::size_t kMaxNameInTemporary = 128;
 constexpr std::size_t kReadChunk = 1 << 16;
 
+constexpr double kBytesPerKilobyte = 1e3;
+constexpr double kBytesPerMegabyte = 1e6;
+constexpr double kBytesPerGigabyte = 1e9;
+
 std::error_code lastError() { return {errno, std::generic_category()}; }
+
+// Sizes as a file manager shows them: "1.2 GB", "3.4 MB", "5.6 kB", "512 bytes".
+std::string sizeText(std::uintmax_t bytes)
+{
+    const auto value = static_cast<double>(bytes);
+    char text[32] = {};
+    if (value >= kBytesPerGigabyte)
+        std::snprintf(text, sizeof text, "%.1f GB", value / kBytesPerGigabyte);
+    else if (value >= kBytesPerMegabyte)
+        std::snprintf(text, sizeof text, "%.1f MB", value / kBytesPerMegabyte);
+    else if (value >= kBytesPerKilobyte)
+        std::snprintf(text, sizeof text, "%.1f kB", value / kBytesPerKilobyte);
+    else
+        std::snprintf(text, sizeof text, "%ju bytes", bytes);
+    return text;
+}
 
 std::string reasonText(std::error_code code)
 {
@@ -84,6 +105,26 @@ int createTemporary(const std::filesystem::path& path, std::filesystem::path& cr
     return -1;
 }
 
+// Appends everything up to the end of the file, failing once the bytes exceed maxBytes.
+enum class ReadResult { complete, tooLarge, failed };
+ReadResult appendAll(int fd, std::string& bytes, std::uintmax_t maxBytes)
+{
+    char chunk[kReadChunk];
+    for (;;) {
+        const ssize_t count = ::read(fd, chunk, sizeof chunk);
+        if (count == 0)
+            return ReadResult::complete;
+        if (count < 0) {
+            if (errno == EINTR)
+                continue;
+            return ReadResult::failed;
+        }
+        if (bytes.size() + static_cast<std::size_t>(count) > maxBytes)
+            return ReadResult::tooLarge;
+        bytes.append(chunk, static_cast<std::size_t>(count));
+    }
+}
+
 bool writeFully(int fd, std::string_view bytes)
 {
     while (!bytes.empty()) {
@@ -119,6 +160,20 @@ FileError FileError::cannotWrite(const std::filesystem::path& path, std::error_c
                      path, code);
 }
 
+FileError FileError::notRegular(const std::filesystem::path& path)
+{
+    return FileError(quoted(path.filename().string()) + " is not a regular file.", path,
+                     std::make_error_code(std::errc::invalid_argument));
+}
+
+FileError FileError::tooLarge(const std::filesystem::path& path, std::uintmax_t bytes,
+                              std::string_view what)
+{
+    return FileError(quoted(path.filename().string()) + " is too large to be " + std::string(what) +
+                         " (" + sizeText(bytes) + ").",
+                     path, std::make_error_code(std::errc::file_too_large));
+}
+
 namespace FileIO {
 
 std::string readAll(const std::filesystem::path& path)
@@ -130,18 +185,42 @@ std::string readAll(const std::filesystem::path& path)
     std::string bytes;
     if (::fstat(file.get(), &info) == 0 && S_ISREG(info.st_mode))
         bytes.reserve(static_cast<std::size_t>(info.st_size));
-    char chunk[kReadChunk];
-    for (;;) {
-        const ssize_t count = ::read(file.get(), chunk, sizeof chunk);
-        if (count == 0)
-            return bytes;
-        if (count < 0) {
-            if (errno == EINTR)
-                continue;
-            throw FileError::cannotRead(path, lastError());
-        }
-        bytes.append(chunk, static_cast<std::size_t>(count));
-    }
+    if (appendAll(file.get(), bytes, bytes.max_size()) != ReadResult::complete)
+        throw FileError::cannotRead(path, lastError());
+    return bytes;
+}
+
+std::string readRegularFile(const std::filesystem::path& path, std::uintmax_t maxBytes,
+                            std::string_view what)
+{
+    // Checked by name first, so that a FIFO or device is never even opened.
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0)
+        throw FileError::cannotRead(path, lastError());
+    if (!S_ISREG(info.st_mode))
+        throw FileError::notRegular(path);
+    if (static_cast<std::uintmax_t>(info.st_size) > maxBytes)
+        throw FileError::tooLarge(path, static_cast<std::uintmax_t>(info.st_size), what);
+    // A FIFO swapped in after the check must not block the open; the descriptor is checked again.
+    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (file.get() < 0)
+        throw FileError::cannotRead(path, lastError());
+    if (::fstat(file.get(), &info) != 0)
+        throw FileError::cannotRead(path, lastError());
+    if (!S_ISREG(info.st_mode))
+        throw FileError::notRegular(path);
+    const auto size = static_cast<std::uintmax_t>(info.st_size);
+    if (size > maxBytes)
+        throw FileError::tooLarge(path, size, what);
+    std::string bytes;
+    bytes.reserve(static_cast<std::size_t>(size));
+    const ReadResult result = appendAll(file.get(), bytes, maxBytes);
+    if (result == ReadResult::failed)
+        throw FileError::cannotRead(path, lastError());
+    // The file grew past the limit while it was read.
+    if (result == ReadResult::tooLarge)
+        throw FileError::tooLarge(path, maxBytes + 1, what);
+    return bytes;
 }
 
 void writeAtomically(const std::filesystem::path& path, std::string_view bytes)

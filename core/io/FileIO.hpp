@@ -2,6 +2,7 @@
 
 // Whole-file reads and atomic whole-file writes, with errors a user can read.
 
+#include <cstdint>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
@@ -16,6 +17,11 @@ public:
     static FileError cannotRead(const std::filesystem::path& path, std::error_code code);
     // “name” could not be saved in “folder”: reason.
     static FileError cannotWrite(const std::filesystem::path& path, std::error_code code);
+    // “name” is not a regular file.
+    static FileError notRegular(const std::filesystem::path& path);
+    // “name” is too large to be <what> (1.2 GB).
+    static FileError tooLarge(const std::filesystem::path& path, std::uintmax_t bytes,
+                              std::string_view what);
 
     const std::filesystem::path& path() const { return path_; }
     std::error_code code() const { return code_; }
@@ -31,6 +37,13 @@ namespace FileIO {
 
 // The file's bytes; throws FileError::cannotRead.
 std::string readAll(const std::filesystem::path& path);
+
+// The bytes of a regular file (after following links) of at most maxBytes, read once into a
+// buffer of the file's size. A FIFO, device, socket or folder is refused without being read or
+// waited on (FileError::notRegular), and a larger file before any byte is read
+// (FileError::tooLarge, naming it as `what`, such as "a LUT"); else FileError::cannotRead.
+std::string readRegularFile(const std::filesystem::path& path, std::uintmax_t maxBytes,
+                            std::string_view what);
 
 // Writes the bytes to a new file in the destination's folder, then renames it over the
 // destination, so readers see either the old file or the complete new one. On failure the

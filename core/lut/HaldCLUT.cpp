@@ -47,6 +47,14 @@ std::optional<int> level(std::int64_t width, std::int64_t height)
     return std::nullopt;
 }
 
+int requiredLevel(std::int64_t width, std::int64_t height)
+{
+    const std::optional<int> found = level(width, height);
+    if (!found)
+        throw HaldError::notHald(width, height);
+    return *found;
+}
+
 PixelBuffer identity(int level)
 {
     const std::int64_t edge = side(level);
@@ -63,10 +71,8 @@ PixelBuffer image(const LUT3D& lut, int level)
 
 LUT3D lut(const PixelBuffer& image)
 {
-    const std::optional<int> found = level(image.width(), image.height());
-    if (!found)
-        throw HaldError::notHald(image.width(), image.height());
-    return LUT3D(static_cast<std::int64_t>(*found) * *found, image.pixels());
+    const int found = requiredLevel(image.width(), image.height());
+    return LUT3D(static_cast<std::int64_t>(found) * found, image.pixels());
 }
 
 }  // namespace HaldCLUT

@@ -35,6 +35,8 @@ inline constexpr int maxLevel = 16;
 
 // The level L with L³ = width = height for L in 2 … 16, or nothing.
 std::optional<int> level(std::int64_t width, std::int64_t height);
+// The same level, or HaldError for any other shape: checks an image's header before decoding.
+int requiredLevel(std::int64_t width, std::int64_t height);
 // The identity image of a level (2 … 16, else stops).
 PixelBuffer identity(int level);
 // The table resampled to L² points and laid out as an image of side L³.

@@ -34,6 +34,13 @@ constexpr std::size_t kTitleKeywordLength = 5;  // "TITLE"
 // Fields beyond this many are counted but not kept: no keyword needs more.
 constexpr std::size_t kKeptFields = 4;
 
+// The longest entry line a writer plausibly uses: three 17-character numbers, two spaces and a
+// CRLF. Six-decimal files take 27 bytes a line, so a 256-point table of these lines (0.94 GB)
+// leaves room for comments; a larger file is refused before a byte of it is read.
+constexpr std::uintmax_t kLongestPlausibleLine = 56;
+constexpr std::uintmax_t kLargestLUTText =
+    kLongestPlausibleLine * kMaxCubeSize * kMaxCubeSize * kMaxCubeSize;
+
 constexpr std::string_view kUnreadable = "The LUT file could not be read: ";
 
 // Worded like OpenColorIO's parse errors: where, then what.
@@ -536,7 +543,9 @@ private:
 // Parses the file's text; a parse error gains the file.
 template <typename Parse> auto parsedFile(const std::filesystem::path& path, Parse&& parse)
 {
-    const std::string text = TextEncoding::repairedUTF8(FileIO::readAll(path));
+    // Not repaired as a whole: the parsers match only complete UTF-8 sequences and repair what
+    // they quote, so invalid bytes give the same table without a second, larger copy.
+    const std::string text = FileIO::readRegularFile(path, kLargestLUTText, "a LUT");
     try {
         return parse(text);
     } catch (const LUTFormatError& error) {
@@ -587,14 +596,22 @@ LUT3D read(const std::filesystem::path& path)
     return LUTFormat::fromPath(path).value_or(LUTFormat::hald).reader()(path);
 }
 
+CubeContents readContents(const std::filesystem::path& path)
+{
+    if (LUTFormat::fromPath(path) == LUTFormat::cube)
+        return readCube(path);
+    return {read(path), std::nullopt};
+}
+
 CubeContents readCube(const std::filesystem::path& path) { return parsedFile(path, cube); }
 
 ThreeDLContents readThreeDL(const std::filesystem::path& path) { return parsedFile(path, threeDL); }
 
-// Exact pixels: any scaling or conversion would move lattice points.
+// Exact pixels: any scaling or conversion would move lattice points. The shape is checked from
+// the header, so a large photo is refused before it is decoded.
 LUT3D readHald(const std::filesystem::path& path)
 {
-    return HaldCLUT::lut(ImageLoader::loadExact(path));
+    return HaldCLUT::lut(ImageLoader::loadExact(path, HaldCLUT::requiredLevel));
 }
 
 }  // namespace LUTReader

@@ -72,9 +72,13 @@ struct ThreeDLContents {
 // Through the format LUTFormat::fromPath names; a file with any other extension is read as a
 // HALD image. Throws FileError, LUTFormatError (naming the file), ImageLoaderError or HaldError.
 LUT3D read(const std::filesystem::path& path);
+// read, with the title a .cube file stores, from one reading of the file.
+CubeContents readContents(const std::filesystem::path& path);
 
-// One format each, whatever the file's extension. The text is decoded as UTF-8, invalid bytes
-// replaced; a HALD image is loaded at its exact size.
+// One format each, whatever the file's extension. Text is read only from a regular file no
+// larger than a 256-point table can be (0.94 GB; else FileError) and decoded as UTF-8, invalid
+// bytes replaced where they are quoted; a HALD image is loaded at its exact size once its
+// header shows a HALD shape.
 CubeContents readCube(const std::filesystem::path& path);
 ThreeDLContents readThreeDL(const std::filesystem::path& path);
 LUT3D readHald(const std::filesystem::path& path);

@@ -172,7 +172,7 @@ Input load(Slot slot, const std::filesystem::path& file)
 {
     if (!recipe(slot).holdsTable)
         return {ImageLoader::load(file, analysisPixelSize), std::nullopt};
-    LUT3D table = HaldCLUT::lut(ImageLoader::loadExact(file));
+    LUT3D table = HaldCLUT::lut(ImageLoader::loadExact(file, HaldCLUT::requiredLevel));
     return {ImageLoader::load(file, haldThumbnailSize), std::move(table)};
 }
 

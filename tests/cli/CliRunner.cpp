@@ -44,14 +44,17 @@ CliRunner::~CliRunner()
     std::filesystem::remove_all(folder_, ignored);
 }
 
-CliResult CliRunner::run(const std::vector<std::string>& arguments) const
+CliResult CliRunner::run(const std::vector<std::string>& arguments,
+                         std::chrono::seconds timeLimit) const
 {
     const std::filesystem::path out =
         folder_.parent_path() / (folder_.filename().string() + ".out");
     const std::filesystem::path err =
         folder_.parent_path() / (folder_.filename().string() + ".err");
+    const std::string limit =
+        timeLimit.count() > 0 ? "timeout -k 5 " + std::to_string(timeLimit.count()) + " " : "";
     std::string command =
-        "cd " + shellQuoted(folder_.string()) + " && " + shellQuoted(LUMIVERT_CLI_PATH);
+        "cd " + shellQuoted(folder_.string()) + " && " + limit + shellQuoted(LUMIVERT_CLI_PATH);
     for (const std::string& argument : arguments)
         command += " " + shellQuoted(argument);
     command += " >" + shellQuoted(out.string()) + " 2>" + shellQuoted(err.string());

@@ -2,6 +2,7 @@
 
 // Runs the built lumivert-cli in a temporary folder and captures what it prints.
 
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -22,8 +23,10 @@ public:
     CliRunner(const CliRunner&) = delete;
     CliRunner& operator=(const CliRunner&) = delete;
 
-    // The program run with these arguments (quoted for the shell) in the working folder.
-    CliResult run(const std::vector<std::string>& arguments) const;
+    // The program run with these arguments (quoted for the shell) in the working folder. With a
+    // time limit, a run that outlasts it is killed and has the status 124.
+    CliResult run(const std::vector<std::string>& arguments,
+                  std::chrono::seconds timeLimit = std::chrono::seconds(0)) const;
 
     const std::filesystem::path& folder() const { return folder_; }
     std::filesystem::path operator/(const std::string& name) const { return folder_ / name; }

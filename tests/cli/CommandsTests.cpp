@@ -16,7 +16,13 @@
 #include <nlohmann/json.hpp>
 #include <vips/vips8>
 
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <cmath>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <random>
@@ -519,6 +525,42 @@ TEST(CliInfo, DescribesSizeTitleAndMappings)
               std::string::npos);
 }
 
+// How many times the file was opened while the command ran.
+int opensDuring(const path& file, const std::function<void()>& command)
+{
+    const int watcher = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    EXPECT_GE(watcher, 0);
+    // Closes are watched too: the kernel merges an event into an identical one still queued.
+    EXPECT_GE(::inotify_add_watch(watcher, file.c_str(), IN_OPEN | IN_CLOSE), 0);
+    command();
+    int opens = 0;
+    alignas(inotify_event) char events[4096];
+    for (ssize_t count = 0; (count = ::read(watcher, events, sizeof events)) > 0;) {
+        for (ssize_t at = 0; at < count;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(events + at);
+            opens += (event->mask & IN_OPEN) != 0 ? 1 : 0;
+            at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+        }
+    }
+    ::close(watcher);
+    return opens;
+}
+
+// A large text is read once for its table and its title alike.
+TEST(CliInfo, InfoAndConvertReadTheFileOnce)
+{
+    CliRunner cli;
+    LUTWriter::write(LUT3D::build(17, warmGrade), LUTFormat::cube, "Warm", cli / "warm.cube");
+    for (const std::vector<std::string>& arguments : std::vector<std::vector<std::string>>{
+             {"info", "warm.cube"}, {"convert", "warm.cube", "-o", "warm.3dl"}}) {
+        CliResult result;
+        EXPECT_EQ(opensDuring(cli / "warm.cube", [&] { result = cli.run(arguments); }), 1)
+            << arguments[0];
+        EXPECT_EQ(result.status, 0) << result.err;
+    }
+    EXPECT_EQ(LUTReader::read(cli / "warm.3dl").size(), 17);
+}
+
 // ---- Failures: exit status, the message, and nothing half-written ------------------------------
 
 struct FailureCase {
@@ -749,6 +791,35 @@ TEST(CliFailuresLUT, AllFormatsNeverReplaceTheGradedHaldTheyWereMadeFrom)
         << result.err;
     EXPECT_EQ(ImageLoader::loadExact(cli / "graded.png"), before);
     EXPECT_EQ(cli.entries(), (std::vector<std::string>{"graded.png"}));
+}
+
+// A FIFO would block every reader, /dev/zero would fill memory and a huge file would be held in
+// memory in full; each is refused at once. The time limit keeps a regression from hanging.
+TEST(CliFailuresLUT, WhatCannotBeALUTIsRefusedAtOnce)
+{
+    CliRunner cli;
+    ASSERT_EQ(::mkfifo((cli / "pipe.cube").c_str(), 0600), 0);
+    std::filesystem::create_symlink("/dev/zero", cli / "zero.3dl");
+    std::ofstream(cli / "huge.cube");
+    std::filesystem::resize_file(cli / "huge.cube", 1'000'000'000);
+    ImageLoader::writePNG(noise(8, 8, 3), cli / "photo.png", false);
+    const std::pair<std::string, std::string> cases[] = {
+        {"pipe.cube", "\u201Cpipe.cube\u201D is not a regular file."},
+        {"zero.3dl", "\u201Czero.3dl\u201D is not a regular file."},
+        {"huge.cube", "\u201Chuge.cube\u201D is too large to be a LUT (1.0 GB)."},
+    };
+    for (const auto& [name, message] : cases) {
+        for (const std::vector<std::string>& arguments :
+             std::vector<std::vector<std::string>>{{"info", name},
+                                                   {"convert", name, "-o", "out.cube"},
+                                                   {"apply", name, "photo.png", "-o", "out.png"}}) {
+            const CliResult result = cli.run(arguments, std::chrono::seconds(20));
+            EXPECT_EQ(result.status, 1) << arguments[0] << " " << name;
+            EXPECT_NE(result.err.find(message), std::string::npos) << result.err;
+        }
+    }
+    EXPECT_FALSE(std::filesystem::exists(cli / "out.cube"));
+    EXPECT_FALSE(std::filesystem::exists(cli / "out.png"));
 }
 
 TEST(CliHelp, VersionNamesTheProgramAndTheProjectsVersion)

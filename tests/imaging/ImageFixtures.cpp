@@ -5,6 +5,7 @@
 #include <iterator>
 #include <random>
 #include <stdexcept>
+#include <string_view>
 
 namespace lumivert::fixtures {
 
@@ -15,7 +16,10 @@ constexpr std::size_t kIhdrType = 12;
 constexpr std::size_t kIhdrWidth = 16;
 constexpr std::size_t kIhdrCrc = 29;
 constexpr std::size_t kIhdrCrcSpan = 17;  // type and data
+// Bytes kept after the start of the first IDAT chunk: its length, its type and a little data.
 constexpr std::size_t kKeptImageData = 16;
+constexpr std::string_view kImageDataType = "IDAT";
+constexpr std::size_t kChunkLengthBytes = 4;
 
 std::uint32_t crc32(const unsigned char* data, std::size_t size)
 {
@@ -107,7 +111,14 @@ std::vector<unsigned char> pngClaiming(std::uint32_t width, std::uint32_t height
     putBigEndian(bytes, kIhdrWidth, width);
     putBigEndian(bytes, kIhdrWidth + 4, height);
     putBigEndian(bytes, kIhdrCrc, crc32(bytes.data() + kIhdrType, kIhdrCrcSpan));
-    bytes.resize(kIhdrCrc + 4 + kKeptImageData);
+    // The chunks before the image data stay whole, so that the header reads as it would in a
+    // real file; the data itself ends early, so that any decode fails.
+    const auto data =
+        std::search(bytes.begin(), bytes.end(), kImageDataType.begin(), kImageDataType.end());
+    if (data == bytes.end())
+        throw std::runtime_error("the encoded PNG has no image data");
+    bytes.resize(static_cast<std::size_t>(data - bytes.begin()) - kChunkLengthBytes +
+                 kKeptImageData);
     return bytes;
 }
 

@@ -470,6 +470,40 @@ TEST(ImageLoaderUnreadableSize, ExactLoadingRefusesImagesTooLargeToHold)
     expectUnreadable([&] { ImageLoader::loadExact(location); }, location, "large.png");
 }
 
+// The header's size reaches the check before the size bound or any decoding; the claimed image
+// has a few bytes of data only, so a decode would fail instead.
+TEST(ImageLoaderShapeCheck, SeesTheStoredSizeBeforeAnyPixelIsDecoded)
+{
+    struct WrongShape {
+        std::int64_t width;
+        std::int64_t height;
+    };
+    const auto refuseAll = [](std::int64_t width, std::int64_t height) {
+        throw WrongShape{width, height};
+    };
+    TemporaryFolder folder;
+    for (const auto& [width, height] : {std::pair{8192u, 8192u}, std::pair{100'000u, 3u}}) {
+        const auto location = folder / "claimed.png";
+        fixtures::writeBytes(location, fixtures::pngClaiming(width, height));
+        try {
+            ImageLoader::loadExact(location, refuseAll);
+            ADD_FAILURE() << "the shape check was not called";
+        } catch (const WrongShape& refused) {
+            EXPECT_EQ(refused.width, width);
+            EXPECT_EQ(refused.height, height);
+        }
+        const auto acceptAll = [](std::int64_t, std::int64_t) {};
+        EXPECT_THROW(ImageLoader::loadExact(location, acceptAll), ImageLoaderError);
+    }
+    const auto stored = folder / "stored.png";
+    fixtures::writeBytes(stored, fixtures::encode(noise(24, 16), ".png"));
+    std::vector<std::pair<std::int64_t, std::int64_t>> seen;
+    const PixelBuffer checked = ImageLoader::loadExact(
+        stored, [&](std::int64_t width, std::int64_t height) { seen.emplace_back(width, height); });
+    EXPECT_EQ(seen, (std::vector<std::pair<std::int64_t, std::int64_t>>{{24, 16}}));
+    EXPECT_EQ(checked, ImageLoader::loadExact(stored));
+}
+
 // ---- Writing -----------------------------------------------------------------------------------
 
 PixelBuffer randomBuffer(std::int64_t width, std::int64_t height)

@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <fstream>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace lumivert {
 namespace {
@@ -152,6 +154,66 @@ TEST_F(FileIOTest, UnreadableFileThrowsAReadableError)
                                    "directory.");
     }
     EXPECT_THROW(FileIO::readAll(folder_), FileError);  // a folder is not a file
+}
+
+// What reading a path as a regular file of at most maxBytes says, or "" when it reads.
+std::string regularReadError(const fs::path& path, std::uintmax_t maxBytes)
+{
+    try {
+        FileIO::readRegularFile(path, maxBytes, "a LUT");
+    } catch (const FileError& error) {
+        return error.what();
+    }
+    return "";
+}
+
+TEST_F(FileIOTest, RegularFilesReadWholeUpToTheLimit)
+{
+    const std::string bytes = "TITLE \"x\"\r\n\0\xFE"s + std::string(300'000, '7');
+    put(folder_ / "x.cube", bytes);
+    EXPECT_EQ(FileIO::readRegularFile(folder_ / "x.cube", bytes.size(), "a LUT"), bytes);
+    EXPECT_EQ(regularReadError(folder_ / "x.cube", bytes.size() - 1),
+              "\u201Cx.cube\u201D is too large to be a LUT (300.0 kB).");
+    // A link is followed to the file it names.
+    fs::create_symlink(folder_ / "x.cube", folder_ / "link.cube");
+    EXPECT_EQ(FileIO::readRegularFile(folder_ / "link.cube", bytes.size(), "a LUT"), bytes);
+    put(folder_ / "empty.cube", "");
+    EXPECT_EQ(FileIO::readRegularFile(folder_ / "empty.cube", 0, "a LUT"), "");
+    EXPECT_EQ(regularReadError(folder_ / "absent.cube", 10),
+              "\u201Cabsent.cube\u201D could not be read: no such file or directory.");
+}
+
+// Each of these would block, read forever or fail obscurely if it were opened and read.
+TEST_F(FileIOTest, WhatIsNotARegularFileIsRefusedWithoutReading)
+{
+    ASSERT_EQ(::mkfifo((folder_ / "pipe.cube").c_str(), 0600), 0);
+    fs::create_symlink("/dev/zero", folder_ / "zero.cube");
+    fs::create_symlink(folder_ / "pipe.cube", folder_ / "link to pipe.3dl");
+    fs::create_directory(folder_ / "folder.cube");
+    for (const char* name : {"pipe.cube", "zero.cube", "link to pipe.3dl", "folder.cube"}) {
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(regularReadError(folder_ / name, 1 << 30),
+                  "\u201C"s + name + "\u201D is not a regular file.");
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1)) << name;
+    }
+}
+
+// A sparse file takes no disk space, and reading it would take 1.1 GiB of memory.
+TEST_F(FileIOTest, AFileAboveTheLimitIsRefusedBeforeAnyByteIsRead)
+{
+    const fs::path path = folder_ / "huge.cube";
+    put(path, "");
+    fs::resize_file(path, (std::uintmax_t{11} << 30) / 10);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(regularReadError(path, std::uintmax_t{1} << 30),
+              "\u201Chuge.cube\u201D is too large to be a LUT (1.2 GB).");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100));
+    try {
+        FileIO::readRegularFile(path, std::uintmax_t{1} << 30, "a LUT");
+    } catch (const FileError& error) {
+        EXPECT_EQ(error.code(), std::errc::file_too_large);
+        EXPECT_EQ(error.path(), path);
+    }
 }
 
 }  // namespace

@@ -1,15 +1,20 @@
 #include "color/ColorMath.hpp"
+#include "imaging/ImageFixtures.hpp"
 #include "imaging/ImageLoader.hpp"
 #include "io/FileIO.hpp"
 #include "lut/HaldCLUT.hpp"
 #include "lut/LUTReader.hpp"
 #include "lut/LUTWriter.hpp"
+#include "lut/TextEncoding.hpp"
 
 #include "support/FolderTest.hpp"
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <array>
+#include <chrono>
 #include <cmath>
 #include <fstream>
 #include <optional>
@@ -708,6 +713,42 @@ TEST_F(LUTReaderFileTest, DispatchesOnTheLowerCasedExtension)
     EXPECT_THROW(LUTReader::read(put("c.cube", kThreeDL)), LUTFormatError);
 }
 
+// Files are parsed as read, without repairing the whole text first: on any mix of invalid
+// bytes, separators and line breaks, the table, the title and the failing line must be those of
+// the repaired text.
+TEST(LUTReaderInvalidBytes, ParseAsTheRepairedTextWould)
+{
+    const std::string pieces[] = {
+        "\xFF",         "\xE2",     "\x80",         "\xC2",         "\0"s, "\xF0\x9F", "\xC2\x85",
+        "\xE2\x80\xA8", "\xC2\xA0", "\xE2\x80\x80", "\xE3\x80\x80", " ",   "\r",       "#",
+        "\xEF\xBB\xBF", "\u00E9"};
+    std::mt19937 random(11);
+    std::uniform_int_distribution<std::size_t> pick(0, std::size(pieces) - 1);
+    for (int trial = 0; trial < 3000; ++trial) {
+        const std::string base = trial % 2 == 0 ? kCube : kThreeDL;
+        std::string text = base;
+        for (int inserts = 1 + trial % 4; inserts > 0; --inserts) {
+            std::uniform_int_distribution<std::size_t> at(0, text.size());
+            text.insert(at(random), pieces[pick(random)]);
+        }
+        const std::string repaired = TextEncoding::repairedUTF8(text);
+        const auto outcome = [&](const std::string& input) {
+            try {
+                if (trial % 2 == 0) {
+                    const LUTReader::CubeContents contents = LUTReader::cube(input);
+                    return std::pair(std::optional(contents.lut), contents.title);
+                }
+                return std::pair(std::optional(LUTReader::threeDL(input)),
+                                 std::optional<std::string>());
+            } catch (const LUTFormatError& error) {
+                return std::pair(std::optional<LUT3D>(),
+                                 std::optional("line " + std::to_string(error.line().value_or(0))));
+            }
+        };
+        EXPECT_EQ(outcome(text), outcome(repaired)) << ::testing::PrintToString(text);
+    }
+}
+
 TEST_F(LUTReaderFileTest, InvalidBytesAreRepairedNotRefused)
 {
     const std::string text = replaced(kCube, "# a comment", "# caf\xE9 \xFF\xFE");
@@ -781,6 +822,72 @@ TEST_F(LUTReaderFileTest, EachFormatsReaderIgnoresTheExtension)
     EXPECT_EQ(LUTReader::readThreeDL(put("grade.cube", kThreeDL)).lut, LUT3D::identity(2));
     ImageLoader::writePNG(HaldCLUT::identity(2), folder_ / "hald.cube", false);
     EXPECT_EQ(LUTReader::readHald(folder_ / "hald.cube"), LUT3D::identity(4));
+}
+
+// A large photo must be refused from its header: decoding an 8192 × 8192 image first would hold
+// gigabytes. The claimed images hold a few bytes of data, so only a header check can name them.
+TEST_F(LUTReaderFileTest, NonHaldShapesAreRefusedFromTheHeader)
+{
+    for (const std::uint32_t side : {8192u, 16384u}) {
+        const fs::path photo = folder_ / "photo.tif";
+        fixtures::writeBytes(photo, fixtures::pngClaiming(side, side));
+        try {
+            LUTReader::read(photo);
+            ADD_FAILURE() << side << " × " << side << " was read";
+        } catch (const HaldError& error) {
+            EXPECT_STREQ(error.what(), HaldError::notHald(side, side).what());
+        }
+    }
+    // The same truncated data with a HALD shape gets as far as decoding, and fails there.
+    fixtures::writeBytes(folder_ / "level8.png", fixtures::pngClaiming(512, 512));
+    EXPECT_THROW(LUTReader::read(folder_ / "level8.png"), ImageLoaderError);
+}
+
+// None of these may block, read without end or fill memory: each is refused at once by name.
+TEST_F(LUTReaderFileTest, OnlyRegularFilesOfAPlausibleSizeAreRead)
+{
+    ASSERT_EQ(::mkfifo((folder_ / "pipe").c_str(), 0600), 0);
+    std::ofstream(folder_ / "sparse");
+    fs::resize_file(folder_ / "sparse", 1'000'000'000);
+    for (const char* extension : {".cube", ".3dl"}) {
+        const std::string pipe = "pipe"s + extension;
+        const std::string zero = "zero"s + extension;
+        const std::string huge = "huge"s + extension;
+        fs::create_symlink(folder_ / "pipe", folder_ / pipe);
+        fs::create_symlink("/dev/zero", folder_ / zero);
+        fs::create_symlink(folder_ / "sparse", folder_ / huge);
+        const std::pair<std::string, std::string> cases[] = {
+            {pipe, "\u201C" + pipe + "\u201D is not a regular file."},
+            {zero, "\u201C" + zero + "\u201D is not a regular file."},
+            {huge, "\u201C" + huge + "\u201D is too large to be a LUT (1.0 GB)."},
+        };
+        for (const auto& [name, message] : cases) {
+            const auto start = std::chrono::steady_clock::now();
+            try {
+                LUTReader::read(folder_ / name);
+                ADD_FAILURE() << name << " was read";
+            } catch (const FileError& error) {
+                EXPECT_EQ(error.what(), message);
+            }
+            EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100))
+                << name;
+        }
+    }
+}
+
+TEST_F(LUTReaderFileTest, ContentsCarryTheTitleOfACubeFromOneRead)
+{
+    const LUT3D lut = sampleGrade(17);
+    for (const char* name : {"look.cube", "look.3dl", "look.png"})
+        LUTWriter::write(lut, *LUTFormat::fromPath(name), "Warm evening", folder_ / name);
+    const LUTReader::CubeContents cube = LUTReader::readContents(folder_ / "look.cube");
+    EXPECT_EQ(cube.title, "Warm evening");
+    EXPECT_EQ(cube.lut, LUTReader::read(folder_ / "look.cube"));
+    for (const char* name : {"look.3dl", "look.png"}) {
+        const LUTReader::CubeContents other = LUTReader::readContents(folder_ / name);
+        EXPECT_FALSE(other.title) << name;
+        EXPECT_EQ(other.lut, LUTReader::read(folder_ / name)) << name;
+    }
 }
 
 TEST_F(LUTReaderFileTest, MissingFileThrowsTheFileError)

@@ -1,5 +1,6 @@
 #include "recipe/GradeRecipe.hpp"
 
+#include "imaging/ImageFixtures.hpp"
 #include "imaging/ImageLoader.hpp"
 #include "lut/HaldCLUT.hpp"
 #include "support/EditPhotos.hpp"
@@ -166,6 +167,20 @@ TEST_F(GradeRecipeFiles, AHaldSlotCarriesItsFullSizeTableAndASmallThumbnail)
     results.store(analyse(Mode::hald, std::vector<Input>{input}, Settings{}));
     EXPECT_EQ(results.hald, input.table);
     EXPECT_EQ(statusLine(Mode::hald, results, {}), "HALD level 8 \u00B7 64-point cube");
+}
+
+// An 8192 × 8192 photo dropped on the HALD slot is refused from its header, with the reader's
+// message; its few bytes of data show that nothing was decoded.
+TEST_F(GradeRecipeFiles, AHaldSlotRefusesOtherShapesBeforeDecoding)
+{
+    const path photo = folder_ / "photo.png";
+    fixtures::writeBytes(photo, fixtures::pngClaiming(8192, 8192));
+    try {
+        load(Slot::hald, photo);
+        FAIL() << "a non-HALD image was loaded into the HALD slot";
+    } catch (const HaldError& error) {
+        EXPECT_STREQ(error.what(), HaldError::notHald(8192, 8192).what());
+    }
 }
 
 }  // namespace
