@@ -38,8 +38,9 @@ constexpr std::size_t kKeptFields = 4;
 // CRLF. Six-decimal files take 27 bytes a line, so a 256-point table of these lines (0.94 GB)
 // leaves room for comments; a larger file is refused before a byte of it is read.
 constexpr std::uintmax_t kLongestPlausibleLine = 56;
+constexpr auto kMaxLUTSize = static_cast<std::uintmax_t>(LUTFormat::maxSize);
 constexpr std::uintmax_t kLargestLUTText =
-    kLongestPlausibleLine * kMaxCubeSize * kMaxCubeSize * kMaxCubeSize;
+    kLongestPlausibleLine * kMaxLUTSize * kMaxLUTSize * kMaxLUTSize;
 
 constexpr std::string_view kUnreadable = "The LUT file could not be read: ";
 
