@@ -738,7 +738,7 @@ TEST(LUTReaderInvalidBytes, ParseAsTheRepairedTextWould)
                     const LUTReader::CubeContents contents = LUTReader::cube(input);
                     return std::pair(std::optional(contents.lut), contents.title);
                 }
-                return std::pair(std::optional(LUTReader::threeDL(input)),
+                return std::pair(std::optional(LUTReader::threeDL(input).lut),
                                  std::optional<std::string>());
             } catch (const LUTFormatError& error) {
                 return std::pair(std::optional<LUT3D>(),
