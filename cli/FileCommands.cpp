@@ -42,28 +42,21 @@ constexpr std::array<NamedColour, 8> kInfoSamples = {{
     {"skin", {0.87f, 0.67f, 0.55f}},
 }};
 
-// A .3dl depth guessed from dark values may be wrong by a factor of four; only the user can tell.
-LUT3D readLUT(const path& file)
+// The table, and the title a .cube file stores, from one reading of the file. A .3dl depth
+// guessed from dark values may be wrong by a factor of four; only the user can tell.
+LUTReader::CubeContents readLUT(const path& file)
 {
-    return attempt(GradeRecipe::readLUTFailedTitle, [&] {
+    return attempt(GradeRecipe::readLUTFailedTitle, [&]() -> LUTReader::CubeContents {
         if (LUTFormat::fromPath(file) != LUTFormat::threeDL)
-            return LUTReader::read(file);
+            return LUTReader::readContents(file);
         LUTReader::ThreeDLContents contents = LUTReader::readThreeDL(file);
         if (contents.guessedTenBit)
             std::cerr << "Warning: " << quotedName(file)
                       << " declares no output depth and its values stay below 1024, so they were "
                          "read as 10-bit; a dark 12-bit grade would come out four times too "
                          "bright.\n";
-        return std::move(contents.lut);
+        return {std::move(contents.lut), std::nullopt};
     });
-}
-
-// The table and the title a .cube file stores, from one reading of the file.
-LUTReader::CubeContents readLUTAndTitle(const path& file)
-{
-    if (LUTFormat::fromPath(file) != LUTFormat::cube)
-        return {readLUT(file), std::nullopt};
-    return attempt(GradeRecipe::readLUTFailedTitle, [&] { return LUTReader::readCube(file); });
 }
 
 void requirePng(const path& output)
@@ -140,7 +133,7 @@ int apply(const ApplyOptions& options)
 {
     const std::vector<BatchApply::Job> jobs = jobsOf(options);
     refuseToReplaceTheLUT(jobs, options.lut);
-    const LUT3D lut = readLUT(options.lut);
+    const LUT3D lut = readLUT(options.lut).lut;
     if (options.folderOption->count())
         createFolder(options.folder);
     const bool terminal = ::isatty(STDERR_FILENO) == 1;
@@ -188,7 +181,7 @@ int convert(const ConvertOptions& options)
     // Converting onto the input would lose the original table (a 65-point one resampled to 17).
     const auto plan =
         CommandSupport::plannedFiles(path(options.output), std::nullopt, "", {options.input});
-    auto [lut, storedTitle] = readLUTAndTitle(options.input);
+    auto [lut, storedTitle] = readLUT(options.input);
     const std::string title = options.titleOption->count()
                                   ? options.title
                                   : storedTitle.value_or(path(options.input).stem().string());
@@ -217,7 +210,7 @@ Action defineConvert(CLI::App& command)
 
 int info(const std::string& input)
 {
-    const auto [lut, title] = readLUTAndTitle(input);
+    const auto [lut, title] = readLUT(input);
     std::cout << "File: " << input << '\n' << "Size: " << lut.size() << " points per axis\n";
     if (title)
         std::cout << "Title: " << *title << '\n';
