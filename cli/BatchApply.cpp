@@ -21,9 +21,10 @@ using CommandSupport::quotedName;
 using std::filesystem::path;
 
 constexpr float k16BitMax = 65535.0f;
+constexpr float k8BitMax = 255.0f;
 
-// Deep samples through the same trilinear lookup, quantised to 16 bits.
-Image16 graded16(const PixelBuffer& pixels, const LUT3D& lut)
+// Deep samples through the same lookup, quantised to 16 bits.
+Image16 graded16(const PixelBuffer& pixels, const LUTStack& lut)
 {
     const std::vector<RGB>& source = pixels.pixels();
     const auto count = static_cast<std::int64_t>(source.size());
@@ -31,12 +32,34 @@ Image16 graded16(const PixelBuffer& pixels, const LUT3D& lut)
     std::uint16_t* out = samples.get();
 #pragma omp parallel for schedule(static)
     for (std::int64_t i = 0; i < count; ++i) {
-        const RGB c = lut.sample(source[static_cast<std::size_t>(i)]);
+        const RGB c = lut.apply(source[static_cast<std::size_t>(i)]);
         out[3 * i] = static_cast<std::uint16_t>(Packing::quantized(c.r, k16BitMax));
         out[3 * i + 1] = static_cast<std::uint16_t>(Packing::quantized(c.g, k16BitMax));
         out[3 * i + 2] = static_cast<std::uint16_t>(Packing::quantized(c.b, k16BitMax));
     }
     return Image16(pixels.width(), pixels.height(), std::move(samples));
+}
+
+// 8-bit pixels through curves or a table over another domain: the renderer's byte tables hold
+// only plain 0 … 1 lattices. Levels become level / 255, as the renderer takes them.
+Image8 graded8(const Image8& image, const LUTStack& lut)
+{
+    const std::uint8_t* in = image.data();
+    const std::int64_t count = image.width() * image.height();
+    auto samples = std::make_unique_for_overwrite<std::uint8_t[]>(image.samples().size());
+    std::uint8_t* out = samples.get();
+#pragma omp parallel for schedule(static)
+    for (std::int64_t i = 0; i < count; ++i) {
+        const std::uint8_t* pixel = in + 4 * i;
+        const RGB c = lut.apply({static_cast<float>(pixel[0]) / k8BitMax,
+                                 static_cast<float>(pixel[1]) / k8BitMax,
+                                 static_cast<float>(pixel[2]) / k8BitMax});
+        out[4 * i] = static_cast<std::uint8_t>(Packing::quantized(c.r, k8BitMax));
+        out[4 * i + 1] = static_cast<std::uint8_t>(Packing::quantized(c.g, k8BitMax));
+        out[4 * i + 2] = static_cast<std::uint8_t>(Packing::quantized(c.b, k8BitMax));
+        out[4 * i + 3] = static_cast<std::uint8_t>(k8BitMax);
+    }
+    return Image8(image.width(), image.height(), std::move(samples));
 }
 
 void refuseToReplaceInput(const Job& job)
@@ -70,7 +93,7 @@ std::vector<Job> jobsInFolder(const std::vector<path>& inputs, const path& folde
     return jobs;
 }
 
-void applyToFile(const LUT3D& lut, const Job& job)
+void applyToFile(const LUTStack& lut, const Job& job)
 {
     const std::optional<ImageFileType> type = ImageLoader::fileType(job.output);
     if (!type) {
@@ -84,15 +107,18 @@ void applyToFile(const LUT3D& lut, const Job& job)
         if (full.sixteenBit) {
             ImageLoader::writeImage(graded16(full.image.pixels(), lut), job.output, *type,
                                     ColourTag::sRGB);
-        } else {
+        } else if (lut.isPlainTable()) {
             static const PreviewRenderer renderer;
-            ImageLoader::writeImage(renderer.render(full.image.image(), lut), job.output, *type,
+            ImageLoader::writeImage(renderer.render(full.image.image(), lut.table()), job.output,
+                                    *type, ColourTag::sRGB);
+        } else {
+            ImageLoader::writeImage(graded8(full.image.image(), lut), job.output, *type,
                                     ColourTag::sRGB);
         }
     });
 }
 
-std::vector<Failure> applyAll(const LUT3D& lut, const std::vector<Job>& jobs,
+std::vector<Failure> applyAll(const LUTStack& lut, const std::vector<Job>& jobs,
                               const std::function<void(std::size_t, std::size_t)>& progress)
 {
     std::vector<std::optional<std::string>> messages(jobs.size());

@@ -1,11 +1,12 @@
 #pragma once
 
 // Applies a LUT to whole image files: full size, upright, in sRGB as the app's loader gives
-// them, through the renderer's trilinear lookup of the sRGB-encoded values. 8-bit files give
+// them, through the renderer's trilinear lookup of the sRGB-encoded values (1D curves and
+// tables over other domains through the same arithmetic, a pixel at a time). 8-bit files give
 // 8-bit output, deeper files 16-bit output where the output type holds it; the output type
 // follows the output's extension, is tagged sRGB and replaces any old file atomically.
 
-#include "color/LUT3D.hpp"
+#include "color/LUTStack.hpp"
 
 #include <cstddef>
 #include <filesystem>
@@ -31,11 +32,11 @@ std::vector<Job> jobsInFolder(const std::vector<std::filesystem::path>& inputs,
                               const std::filesystem::path& folder);
 
 // One file. Throws CommandFailure; refuses to replace its own input.
-void applyToFile(const LUT3D& lut, const Job& job);
+void applyToFile(const LUTStack& lut, const Job& job);
 
 // Every job, several files at once; one file's failure does not stop the others. `progress`
 // receives (files finished, total) from one thread at a time. Failures come in input order.
-std::vector<Failure> applyAll(const LUT3D& lut, const std::vector<Job>& jobs,
+std::vector<Failure> applyAll(const LUTStack& lut, const std::vector<Job>& jobs,
                               const std::function<void(std::size_t, std::size_t)>& progress);
 
 }  // namespace lumivert::BatchApply

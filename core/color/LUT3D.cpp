@@ -40,11 +40,13 @@ inline float latticePosition(float x, float scale)
 
 }  // namespace
 
-LUT3D::LUT3D(std::int64_t size, std::vector<RGB> values)
-    : size_(size), values_(std::move(values)), scale_(static_cast<float>(size - 1))
+LUT3D::LUT3D(std::int64_t size, std::vector<RGB> values, LUTDomain domain)
+    : size_(size), values_(std::move(values)), scale_(static_cast<float>(size - 1)),
+      domain_(domain), unitDomain_(domain.isUnit())
 {
     LUMIVERT_PRECONDITION(static_cast<std::int64_t>(values_.size()) == entryCount(size),
                           "a LUT of size N needs N³ values");
+    LUMIVERT_PRECONDITION(domain_.isValid(), "a LUT's domain is finite with min below max");
 }
 
 LUT3D LUT3D::identity(std::int64_t size)
@@ -100,6 +102,11 @@ std::vector<float> LUT3D::latticeAxis(std::int64_t size)
 
 RGB LUT3D::sample(const RGB& colour) const
 {
+    return sampleAtPlace(unitDomain_ ? colour : domain_.normalised(colour));
+}
+
+RGB LUT3D::sampleAtPlace(const RGB& colour) const
+{
     const float fr = latticePosition(colour.r, scale_);
     const float fg = latticePosition(colour.g, scale_);
     const float fb = latticePosition(colour.b, scale_);
@@ -128,7 +135,46 @@ LUT3D LUT3D::resampled(std::int64_t size) const
 {
     if (size == size_)
         return *this;
-    return build(size, [this](const RGB& c) { return sample(c); });
+    // Lattice places of the new table are places of the same domain.
+    return baked(size, [this](const RGB& place) { return sampleAtPlace(place); }, domain_);
+}
+
+LUT3D LUT3D::onUnitDomain(std::int64_t size) const
+{
+    if (unitDomain_)
+        return resampled(size);
+    return baked(size, [this](const RGB& c) { return sample(c); }, LUTDomain{});
+}
+
+bool LUT3D::isWithinUnitRange() const
+{
+    return std::all_of(values_.begin(), values_.end(), [](const RGB& v) {
+        return v.r >= 0.0f && v.r <= 1.0f && v.g >= 0.0f && v.g <= 1.0f && v.b >= 0.0f &&
+               v.b <= 1.0f;
+    });
+}
+
+// Our own tables are clamped as build() does; a wider table (HDR, scene-referred) keeps its
+// values, which only an 8- or 16-bit image may clamp.
+LUT3D LUT3D::baked(std::int64_t size, const Function& f, const LUTDomain& domain) const
+{
+    if (isWithinUnitRange()) {
+        LUT3D clamped = build(size, f);
+        return LUT3D(size, std::move(clamped.values_), domain);
+    }
+    std::vector<RGB> values(static_cast<std::size_t>(entryCount(size)));
+    const std::vector<float> axis = latticeAxis(size);
+    std::size_t position = 0;
+    for (std::int64_t b = 0; b < size; ++b) {
+        for (std::int64_t g = 0; g < size; ++g) {
+            for (std::int64_t r = 0; r < size; ++r) {
+                values[position++] = f({axis[static_cast<std::size_t>(r)],
+                                        axis[static_cast<std::size_t>(g)],
+                                        axis[static_cast<std::size_t>(b)]});
+            }
+        }
+    }
+    return LUT3D(size, std::move(values), domain);
 }
 
 std::int64_t LUT3D::index(std::int64_t r, std::int64_t g, std::int64_t b) const
@@ -152,9 +198,10 @@ float LUT3D::maxDeviationFromIdentity() const
         for (std::int64_t g = 0; g < size_; ++g) {
             const float green = latticeCoordinate(g, scale_);
             for (std::int64_t r = 0; r < size_; ++r, ++entry) {
-                const float red = latticeCoordinate(r, scale_);
-                deviation = std::max({deviation, std::fabs(entry->r - red),
-                                      std::fabs(entry->g - green), std::fabs(entry->b - blue)});
+                const RGB input = domain_.at({latticeCoordinate(r, scale_), green, blue});
+                deviation =
+                    std::max({deviation, std::fabs(entry->r - input.r),
+                              std::fabs(entry->g - input.g), std::fabs(entry->b - input.b)});
             }
         }
     }

@@ -3,8 +3,11 @@
 // A 3D lookup table of N³ sRGB-encoded outputs on the lattice of inputs (r, g, b) / (N − 1).
 // Storage order: red fastest, then green, then blue; entry (r, g, b) is
 // values()[r + N × (g + N × b)]. Lookups are trilinear and unclamped on output.
+// A table read from a file may span another input domain (such as 0 … 4 for scene-referred
+// grades): the lattice then covers the domain, and a lookup maps its input into it first.
 
 #include "color/ColorTransform.hpp"
+#include "color/LUTDomain.hpp"
 
 #include <cstdint>
 #include <functional>
@@ -20,8 +23,8 @@ public:
     // index b, in storage order.
     using RowFunction = std::function<void(std::int64_t g, std::int64_t b, std::span<RGB> out)>;
 
-    // size ≥ 2 and values.size() = size³ (else stops).
-    LUT3D(std::int64_t size, std::vector<RGB> values);
+    // size ≥ 2, values.size() = size³ and a valid domain (else stops).
+    LUT3D(std::int64_t size, std::vector<RGB> values, LUTDomain domain = {});
 
     static LUT3D identity(std::int64_t size);
     // Calls f once per lattice point in storage order; outputs clamped into [0, 1], NaN to 0.
@@ -37,32 +40,45 @@ public:
     std::int64_t size() const { return size_; }
     const std::vector<RGB>& values() const { return values_; }
     std::span<RGB> mutableValues() { return values_; }
+    const LUTDomain& domain() const { return domain_; }
 
-    // Trilinear lookup; inputs clamped into [0, 1] first (NaN as 0).
+    // Trilinear lookup; inputs mapped from the domain and clamped into it first (NaN as 0).
     RGB sample(const RGB& colour) const;
     RGB apply(const RGB& colour) const override { return sample(colour); }
 
-    // The same mapping baked onto an N′ lattice (this table unchanged when N′ = N).
+    // The same mapping baked onto an N′ lattice over the same domain (this table unchanged when
+    // N′ = N). A table within [0, 1] stays within it; wider entries keep their values.
     LUT3D resampled(std::int64_t size) const;
+    // The mapping of the inputs 0 … 1 baked onto an N′ lattice over 0 … 1, for formats that hold
+    // no domain: inputs outside the domain take its edge values, as lookups do.
+    LUT3D onUnitDomain(std::int64_t size) const;
+    // Whether every entry lies in [0, 1], as display-referred tables do.
+    bool isWithinUnitRange() const;
 
     // r + N × (g + N × b); out-of-range indices stop the program.
     std::int64_t index(std::int64_t r, std::int64_t g, std::int64_t b) const;
     const RGB& operator()(std::int64_t r, std::int64_t g, std::int64_t b) const;
 
-    // Largest channel difference between any entry and its own lattice input.
+    // Largest channel difference between any entry and its own lattice input (in the domain).
     float maxDeviationFromIdentity() const;
     // 4 × N³ floats: R, G, B, 1 per entry in storage order (the colour-cube filter layout).
     std::vector<float> rgbaFloatData() const;
 
     friend bool operator==(const LUT3D& x, const LUT3D& y)
     {
-        return x.size_ == y.size_ && x.values_ == y.values_;
+        return x.size_ == y.size_ && x.values_ == y.values_ && x.domain_ == y.domain_;
     }
 
 private:
+    // The lookup at a place 0 … 1 of the domain, clamped into it.
+    RGB sampleAtPlace(const RGB& place) const;
+    LUT3D baked(std::int64_t size, const Function& f, const LUTDomain& domain) const;
+
     std::int64_t size_;
     std::vector<RGB> values_;
     float scale_;  // N − 1, kept so a lookup needs no conversion
+    LUTDomain domain_;
+    bool unitDomain_;  // the common case skips the mapping, keeping lookups bit for bit as before
 };
 
 }  // namespace lumivert

@@ -1,5 +1,7 @@
 #include "imaging/PreviewRenderer.hpp"
 
+#include "color/Precondition.hpp"
+
 #include "imaging/Packing.hpp"
 
 #include <algorithm>
@@ -59,6 +61,8 @@ Axis axis(std::int64_t size, std::ptrdiff_t stride)
 
 Lattice lattice(const LUT3D& lut)
 {
+    // The byte tables place each level on a 0 … 1 lattice; callers map other domains first.
+    LUMIVERT_PRECONDITION(lut.domain().isUnit(), "the renderer's table spans inputs 0 to 1");
     const std::int64_t n = lut.size();
     const std::ptrdiff_t green = kEntryFloats * n;
     const std::ptrdiff_t blue = green * n;

@@ -65,7 +65,7 @@ PixelBuffer identity(int level)
 PixelBuffer image(const LUT3D& lut, int level)
 {
     const std::int64_t edge = side(level);
-    std::vector<RGB> values = lut.resampled(static_cast<std::int64_t>(level) * level).values();
+    std::vector<RGB> values = lut.onUnitDomain(static_cast<std::int64_t>(level) * level).values();
     return PixelBuffer(edge, edge, std::move(values));
 }
 

@@ -19,9 +19,14 @@ struct FormatRow {
 };
 
 // The readers and writers in the table's shape.
-LUT3D readCube(const std::filesystem::path& path) { return LUTReader::readCube(path).lut; }
+LUTStack readCube(const std::filesystem::path& path) { return LUTReader::readCube(path).lut; }
 
-LUT3D readThreeDL(const std::filesystem::path& path) { return LUTReader::readThreeDL(path).lut; }
+LUTStack readThreeDL(const std::filesystem::path& path)
+{
+    return LUTReader::readThreeDL(path).lut;
+}
+
+LUTStack readHald(const std::filesystem::path& path) { return LUTReader::readHald(path); }
 
 void writeThreeDL(const LUT3D& lut, std::string_view, const std::filesystem::path& destination)
 {
@@ -42,8 +47,7 @@ constexpr std::array<FormatRow, 3> kFormats = {{
     {LUTFormat::threeDL, "3dl", ".3dl", "3DL LUT (*.3dl)",
      "Photoshop, Autodesk Flame and Lustre, Nuke, DaVinci Resolve", readThreeDL, writeThreeDL},
     {LUTFormat::hald, "png", "HALD .png", "PNG image (*.png)",
-     "Affinity Photo, GIMP (G'MIC), darktable, RawTherapee, ImageMagick", LUTReader::readHald,
-     writeHald},
+     "Affinity Photo, GIMP (G'MIC), darktable, RawTherapee, ImageMagick", readHald, writeHald},
 }};
 
 const FormatRow& row(LUTFormat format)

@@ -16,6 +16,7 @@
 namespace lumivert {
 
 class LUT3D;
+class LUTStack;
 
 class LUTFormat {
 public:
@@ -49,8 +50,9 @@ public:
     std::string_view compatibility() const;
 
     // Reads a file of the format, whatever its extension; throws as LUTReader::read does.
-    using Reader = LUT3D (*)(const std::filesystem::path& path);
-    // Writes a file of the format atomically; the title is kept by formats that store one.
+    using Reader = LUTStack (*)(const std::filesystem::path& path);
+    // Writes a file of the format atomically; the title is kept by formats that store one, and
+    // the domain by .cube (the others hold the table resampled onto inputs 0 … 1).
     using Writer = void (*)(const LUT3D& lut, std::string_view title,
                             const std::filesystem::path& destination);
     Reader reader() const;

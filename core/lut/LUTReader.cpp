@@ -138,9 +138,15 @@ std::string_view trimmed(std::string_view s)
     return s;
 }
 
+// Comments kept for `info`: enough for a colourist's notes, never a whole file of them.
+constexpr std::size_t kKeptComments = 32;
+constexpr std::size_t kKeptCommentCharacters = 200;
+
 // Calls onLine with every trimmed line that is neither empty nor a "#" comment, and its number
-// counted from 1 over all lines, blank and comment lines included.
-template <typename OnLine> void forEachLine(std::string_view text, OnLine&& onLine)
+// counted from 1 over all lines, blank and comment lines included; keeps the first comments,
+// without their "#", in `comments`.
+template <typename OnLine>
+void forEachLine(std::string_view text, std::vector<std::string>& comments, OnLine&& onLine)
 {
     // Windows tools start UTF-8 text with a byte-order mark; it is not part of the first line.
     if (text.starts_with(kByteOrderMark))
@@ -157,6 +163,9 @@ template <typename OnLine> void forEachLine(std::string_view text, OnLine&& onLi
         const std::string_view line = trimmed(text.substr(start, i - start));
         if (!line.empty() && line.front() != '#')
             onLine(line, number);
+        else if (!line.empty() && comments.size() < kKeptComments)
+            comments.push_back(TextEncoding::repairedUTF8(TextEncoding::prefixOfCodePoints(
+                trimmed(line.substr(1)), kKeptCommentCharacters)));
         ++number;
         i += breakLength;
         start = i;
@@ -281,6 +290,15 @@ protected:
     std::int64_t lineNumber_ = 0;
 };
 
+// Where a .cube file sets a table's domain: DOMAIN_MIN/MAX for every table in the file, an
+// INPUT_RANGE line for its own table only (and before or after DOMAIN lines, it wins).
+struct DomainLines {
+    std::optional<RGB> min;
+    std::optional<RGB> max;
+    std::optional<std::array<float, 2>> oneDRange;
+    std::optional<std::array<float, 2>> threeDRange;
+};
+
 class CubeParser : LineParser {
 public:
     explicit CubeParser(std::string_view text) : textLength_(text.size()) {}
@@ -294,40 +312,65 @@ public:
             title_ = TextEncoding::repairedUTF8(
                 trimmedOfQuotes(trimmed(line.substr(kTitleKeywordLength))));
         else if (keyword == "LUT_3D_SIZE")
-            sizeLine(fields);
+            size_ = sizeLine(fields, LUTFormat::minSize, LUTFormat::maxSize, "bad LUT_3D_SIZE");
         else if (keyword == "LUT_1D_SIZE")
-            failOnLine("1D LUTs are not supported");
-        else if (keyword == "DOMAIN_MIN" || keyword == "DOMAIN_MAX") {
-            if (fields.count != 4 || !allNumbers(fields, 1, 4))
-                failOnLine("bad " + std::string(keyword));
-        } else if (keyword == "LUT_3D_INPUT_RANGE") {
-            if (fields.count != 3 || !allNumbers(fields, 1, 3))
-                failOnLine("bad input range");
-        } else
+            oneDSize_ = sizeLine(fields, LUT1D::minSize, LUT1D::maxSize, "bad LUT_1D_SIZE");
+        else if (keyword == "DOMAIN_MIN")
+            domain_.min = domainLine(fields, keyword);
+        else if (keyword == "DOMAIN_MAX")
+            domain_.max = domainLine(fields, keyword);
+        else if (keyword == "LUT_3D_INPUT_RANGE")
+            domain_.threeDRange = rangeLine(fields);
+        else if (keyword == "LUT_1D_INPUT_RANGE")
+            domain_.oneDRange = rangeLine(fields);
+        else
             dataLine(line, fields);
     }
 
     LUTReader::CubeContents finish()
     {
-        if (size_ == 0)
+        if (size_ == 0 && oneDSize_ == 0)
             fail("no LUT_3D_SIZE");
-        const std::int64_t expected = size_ * size_ * size_;
+        const std::int64_t expected = oneDSize_ + (size_ == 0 ? 0 : size_ * size_ * size_);
         const auto found = static_cast<std::int64_t>(entries_.size());
         if (found != expected)
             fail("expected " + std::to_string(expected) + " entries, found " +
                  std::to_string(found));
-        return {LUT3D(size_, std::move(entries_)), std::move(title_)};
+        return {stack(), std::move(title_), {}};
     }
 
 private:
-    void sizeLine(const Fields& fields)
+    std::int64_t sizeLine(const Fields& fields, std::int64_t least, std::int64_t most,
+                          const char* reason)
     {
         std::int64_t size = 0;
-        if (fields.count != 2 || !parseInteger(fields.kept[1], size) || size < LUTFormat::minSize ||
-            size > LUTFormat::maxSize)
-            failOnLine("bad LUT_3D_SIZE");
-        size_ = size;
-        entries_.reserve(entryReserve(size, textLength_));
+        if (fields.count != 2 || !parseInteger(fields.kept[1], size) || size < least ||
+            size > most)
+            failOnLine(reason);
+        const std::int64_t oneD = fields.kept[0] == "LUT_1D_SIZE" ? size : oneDSize_;
+        const std::int64_t threeD = fields.kept[0] == "LUT_1D_SIZE" ? size_ : size;
+        entries_.reserve(entryReserve(threeD, textLength_) + static_cast<std::size_t>(oneD));
+        return size;
+    }
+
+    RGB domainLine(const Fields& fields, std::string_view keyword)
+    {
+        RGB value;
+        if (fields.count != 4 || !parseNumber(fields.kept[1], value.r) ||
+            !parseNumber(fields.kept[2], value.g) || !parseNumber(fields.kept[3], value.b) ||
+            !std::isfinite(value.r) || !std::isfinite(value.g) || !std::isfinite(value.b))
+            failOnLine("bad " + std::string(keyword));
+        return value;
+    }
+
+    std::array<float, 2> rangeLine(const Fields& fields)
+    {
+        std::array<float, 2> range{};
+        if (fields.count != 3 || !parseNumber(fields.kept[1], range[0]) ||
+            !parseNumber(fields.kept[2], range[1]) || !std::isfinite(range[0]) ||
+            !std::isfinite(range[1]) || !(range[0] < range[1]))
+            failOnLine("bad input range");
+        return range;
     }
 
     void dataLine(std::string_view line, const Fields& fields)
@@ -342,8 +385,37 @@ private:
         entries_.push_back(entry);
     }
 
+    LUTDomain domainOf(const std::optional<std::array<float, 2>>& range) const
+    {
+        if (range)
+            return LUTDomain::uniform((*range)[0], (*range)[1]);
+        LUTDomain domain;
+        domain.min = domain_.min.value_or(domain.min);
+        domain.max = domain_.max.value_or(domain.max);
+        if (!domain.isValid())
+            fail("DOMAIN_MIN is not below DOMAIN_MAX in every channel");
+        return domain;
+    }
+
+    // The curves come first in the file, then the table.
+    LUTStack stack()
+    {
+        if (oneDSize_ == 0)
+            return LUT3D(size_, std::move(entries_), domainOf(domain_.threeDRange));
+        const auto curvesEnd = entries_.begin() + static_cast<std::ptrdiff_t>(oneDSize_);
+        LUT1D curves(oneDSize_, std::vector<RGB>(entries_.begin(), curvesEnd),
+                     domainOf(domain_.oneDRange));
+        if (size_ == 0)
+            return LUTStack(std::move(curves));
+        entries_.erase(entries_.begin(), curvesEnd);
+        return LUTStack(std::move(curves),
+                        LUT3D(size_, std::move(entries_), domainOf(domain_.threeDRange)));
+    }
+
     std::size_t textLength_;
     std::int64_t size_ = 0;
+    std::int64_t oneDSize_ = 0;
+    DomainLines domain_;
     std::optional<std::string> title_;
     std::vector<RGB> entries_;
 };
@@ -461,7 +533,7 @@ public:
                 }
             }
         }
-        return {LUT3D(size_, std::move(values)), bits, !declaredBits_ && bits == 10};
+        return {LUT3D(size_, std::move(values)), bits, !declaredBits_ && bits == 10, {}};
     }
 
 private:
@@ -578,21 +650,27 @@ namespace LUTReader {
 CubeContents cube(std::string_view text)
 {
     CubeParser parser(text);
-    forEachLine(text,
+    std::vector<std::string> comments;
+    forEachLine(text, comments,
                 [&](std::string_view line, std::int64_t number) { parser.line(line, number); });
-    return parser.finish();
+    CubeContents contents = parser.finish();
+    contents.comments = std::move(comments);
+    return contents;
 }
 
 ThreeDLContents threeDL(std::string_view text)
 {
     ThreeDLParser parser(text,
                          startsWithOurComment(text) ? std::optional(kOurOutputBits) : std::nullopt);
-    forEachLine(text,
+    std::vector<std::string> comments;
+    forEachLine(text, comments,
                 [&](std::string_view line, std::int64_t number) { parser.line(line, number); });
-    return parser.finish();
+    ThreeDLContents contents = parser.finish();
+    contents.comments = std::move(comments);
+    return contents;
 }
 
-LUT3D read(const std::filesystem::path& path)
+LUTStack read(const std::filesystem::path& path)
 {
     return LUTFormat::fromPath(path).value_or(LUTFormat::hald).reader()(path);
 }
@@ -601,7 +679,7 @@ CubeContents readContents(const std::filesystem::path& path)
 {
     if (LUTFormat::fromPath(path) == LUTFormat::cube)
         return readCube(path);
-    return {read(path), std::nullopt};
+    return {read(path), std::nullopt, {}};
 }
 
 CubeContents readCube(const std::filesystem::path& path) { return parsedFile(path, cube); }

@@ -4,15 +4,16 @@
 // Lines may end with LF, CR, CRLF, VT, FF, NEL, LS or PS, each one line for error locations;
 // blank lines, lines starting with "#" and a leading byte-order mark are ignored; fields are
 // separated by spaces and tabs.
-// .cube: TITLE, LUT_3D_SIZE (2 … 256), DOMAIN_MIN/MAX and LUT_3D_INPUT_RANGE (checked, values
-// ignored: entries are the outputs on the 0 … 1 lattice), then N³ "r g b" lines, red fastest,
-// unclamped. .3dl: an optional 3DMESH line; a "Mesh N B" line (2^N + 1 points, B-bit outputs)
+// .cube: TITLE; LUT_3D_SIZE (2 … 256) and/or LUT_1D_SIZE (2 … 65536); the domain from
+// DOMAIN_MIN/MAX (every table) or LUT_1D_INPUT_RANGE / LUT_3D_INPUT_RANGE (one table, all
+// channels), 0 … 1 by default; then the 1D entries, if any, and N³ "r g b" lines, red fastest.
+// Entries are unclamped (HDR grades reach beyond 0 … 1) but must be finite. .3dl: an optional 3DMESH line; a "Mesh N B" line (2^N + 1 points, B-bit outputs)
 // after which the shaper line is optional, or a shaper line whose count of integers is N; then N³
 // integer triples, blue fastest. Without a Mesh line, outputs are 12-bit when the first line is
 // the comment our writer starts with, else scaled by 1023, 4095 or 65535 after the largest value.
 // Every format holds LUTFormat::minSize … maxSize points per axis.
 
-#include "color/LUT3D.hpp"
+#include "color/LUTStack.hpp"
 
 #include <cstdint>
 #include <filesystem>
@@ -20,6 +21,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace lumivert {
 
@@ -56,8 +58,10 @@ private:
 namespace LUTReader {
 
 struct CubeContents {
-    LUT3D lut;
+    LUTStack lut;
     std::optional<std::string> title;
+    // The first comment lines, without their "#" (the writer's own line among them).
+    std::vector<std::string> comments;
 };
 
 struct ThreeDLContents {
@@ -67,11 +71,12 @@ struct ThreeDLContents {
     // Nothing declared the depth and no value reached 1024, so it was read as 10-bit: a dark 12-
     // or 16-bit grade looks just the same, and would then read four or more times too bright.
     bool guessedTenBit = false;
+    std::vector<std::string> comments;
 };
 
 // Through the format LUTFormat::fromPath names; a file with any other extension is read as a
 // HALD image. Throws FileError, LUTFormatError (naming the file), ImageLoaderError or HaldError.
-LUT3D read(const std::filesystem::path& path);
+LUTStack read(const std::filesystem::path& path);
 // read, with the title a .cube file stores, from one reading of the file.
 CubeContents readContents(const std::filesystem::path& path);
 

@@ -8,6 +8,8 @@
 #include "lut/TextEncoding.hpp"
 
 #include <algorithm>
+#include <charconv>
+#include <cstdio>
 #include <cmath>
 #include <cstdint>
 
@@ -54,6 +56,70 @@ char* writeCubeComponent(char* out, float value)
     return out + kCubeFractionDigits;
 }
 
+// Values beyond this many millionths no longer fit the integer rounding below; such floats are
+// whole numbers anyway.
+constexpr double kLargestRoundedMillionths = 9.0e15;
+
+// The same six-decimal rounding for any finite value, with a sign and as many whole digits as
+// it needs: HDR and scene-referred tables reach beyond 0 … 1.
+void appendCubeComponent(std::string& text, float value)
+{
+    const double magnitude = std::fabs(static_cast<double>(value));
+    const double millionths = magnitude * kCubeScale;
+    char buffer[64];
+    if (millionths >= kLargestRoundedMillionths) {
+        const int length = std::snprintf(buffer, sizeof buffer, "%.6f", static_cast<double>(value));
+        text.append(buffer, static_cast<std::size_t>(length));
+        return;
+    }
+    const auto k = static_cast<std::int64_t>(millionths + 0.5);
+    // −0.0000001 rounds to zero, which has no sign.
+    const int length = std::snprintf(buffer, sizeof buffer, "%s%lld.%06lld",
+                                     value < 0.0f && k != 0 ? "-" : "",
+                                     static_cast<long long>(k / 1'000'000),
+                                     static_cast<long long>(k % 1'000'000));
+    text.append(buffer, static_cast<std::size_t>(length));
+}
+
+// A domain bound as its shortest exact decimal, with ".0" for whole numbers: "0.0", "4.0", "-0.5".
+std::string domainNumber(float value)
+{
+    char buffer[32];
+    const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value);
+    std::string number(buffer, end);
+    if (number.find_first_of(".e") == std::string::npos)
+        number += ".0";
+    return number;
+}
+
+std::string domainLines(const LUTDomain& domain)
+{
+    const auto triple = [](const RGB& v) {
+        return domainNumber(v.r) + " " + domainNumber(v.g) + " " + domainNumber(v.b);
+    };
+    return "DOMAIN_MIN " + triple(domain.min) + "\nDOMAIN_MAX " + triple(domain.max) + "\n";
+}
+
+std::string inputRangeLine(std::string_view keyword, const LUTDomain& domain)
+{
+    return std::string(keyword) + " " + domainNumber(domain.min.r) + " " +
+           domainNumber(domain.max.r) + "\n";
+}
+
+void appendEntries(std::string& text, const std::vector<RGB>& values)
+{
+    for (const RGB& entry : values) {
+        appendCubeComponent(text, entry.r);
+        text += ' ';
+        appendCubeComponent(text, entry.g);
+        text += ' ';
+        appendCubeComponent(text, entry.b);
+        text += '\n';
+    }
+}
+
+bool finite(const RGB& v) { return std::isfinite(v.r) && std::isfinite(v.g) && std::isfinite(v.b); }
+
 // Decimal digits of a non-negative integer below 10⁹.
 char* writeInteger(char* out, std::int64_t value)
 {
@@ -77,12 +143,15 @@ std::int64_t roundNonNegative(float x)
 std::int64_t twelveBit(float value) { return roundNonNegative(clamp01(value) * kOutputScale); }
 
 // Readers refuse NaN and infinities, so a table holding one comes from a fault in the caller.
-void requireFinite(const LUT3D& lut)
+void requireFinite(const std::vector<RGB>& values)
 {
-    const bool finite = std::all_of(lut.values().begin(), lut.values().end(), [](const RGB& v) {
-        return std::isfinite(v.r) && std::isfinite(v.g) && std::isfinite(v.b);
-    });
-    LUMIVERT_PRECONDITION(finite, "a LUT to write has only finite entries");
+    LUMIVERT_PRECONDITION(std::all_of(values.begin(), values.end(), finite),
+                          "a LUT to write has only finite entries");
+}
+
+std::string cubeHeader(std::string_view title)
+{
+    return "TITLE \"" + cleanedTitle(title) + "\"\n" + commentLine();
 }
 
 }  // namespace
@@ -111,11 +180,15 @@ std::string cleanedTitle(std::string_view title)
 
 std::string cube(const LUT3D& lut, std::string_view title)
 {
-    requireFinite(lut);
-    const std::string header = "TITLE \"" + cleanedTitle(title) + "\"\n" + commentLine() +
-                               "LUT_3D_SIZE " + std::to_string(lut.size()) +
-                               "\nDOMAIN_MIN 0.0 0.0 0.0\nDOMAIN_MAX 1.0 1.0 1.0\n";
     const std::vector<RGB>& values = lut.values();
+    requireFinite(values);
+    const std::string header = cubeHeader(title) + "LUT_3D_SIZE " + std::to_string(lut.size()) +
+                               "\n" + domainLines(lut.domain());
+    if (!lut.isWithinUnitRange()) {
+        std::string text = header;
+        appendEntries(text, values);
+        return text;
+    }
     std::string text;
     // Every entry line has the same length, so the text is sized once and filled in place.
     text.resize(header.size() + values.size() * kCubeEntryLength);
@@ -131,9 +204,41 @@ std::string cube(const LUT3D& lut, std::string_view title)
     return text;
 }
 
-std::string threeDL(const LUT3D& lut)
+std::string cube(const LUTStack& stack, std::string_view title)
 {
-    requireFinite(lut);
+    if (!stack.hasCurves())
+        return cube(stack.table(), title);
+    const LUT1D& curves = stack.curves();
+    requireFinite(curves.values());
+    std::string text = cubeHeader(title) + "LUT_1D_SIZE " + std::to_string(curves.size()) + "\n";
+    if (!stack.hasTable()) {
+        text += domainLines(curves.domain());
+        appendEntries(text, curves.values());
+        return text;
+    }
+    const LUT3D& table = stack.table();
+    requireFinite(table.values());
+    // The shaper layout of grading applications gives each table its own range, the same for
+    // all channels; per-channel domains can only be shared by both tables.
+    const std::string size3D = "LUT_3D_SIZE " + std::to_string(table.size()) + "\n";
+    if (curves.domain().isUniform() && table.domain().isUniform()) {
+        text += inputRangeLine("LUT_1D_INPUT_RANGE", curves.domain()) + size3D +
+                inputRangeLine("LUT_3D_INPUT_RANGE", table.domain());
+    } else {
+        LUMIVERT_PRECONDITION(curves.domain() == table.domain(),
+                              "a shaper and table with per-channel domains share one");
+        text += size3D + domainLines(table.domain());
+    }
+    appendEntries(text, curves.values());
+    appendEntries(text, table.values());
+    return text;
+}
+
+std::string threeDL(const LUT3D& source)
+{
+    // The format has no domain: its lattice always spans inputs 0 … 1.
+    const LUT3D lut = source.domain().isUnit() ? source : source.onUnitDomain(source.size());
+    requireFinite(lut.values());
     const std::int64_t n = lut.size();
     const std::string comment = commentLine();
     std::string text;
@@ -176,6 +281,12 @@ void writeCube(const LUT3D& lut, std::string_view title, const std::filesystem::
     FileIO::writeAtomically(destination, cube(lut, title));
 }
 
+void writeCube(const LUTStack& stack, std::string_view title,
+               const std::filesystem::path& destination)
+{
+    FileIO::writeAtomically(destination, cube(stack, title));
+}
+
 void writeThreeDL(const LUT3D& lut, const std::filesystem::path& destination)
 {
     FileIO::writeAtomically(destination, threeDL(lut));
@@ -183,7 +294,7 @@ void writeThreeDL(const LUT3D& lut, const std::filesystem::path& destination)
 
 void writeHald(const LUT3D& lut, const std::filesystem::path& destination)
 {
-    requireFinite(lut);
+    requireFinite(lut.values());
     ImageLoader::writePNG(HaldCLUT::image(lut, HaldCLUT::defaultLevel), destination,
                           kHaldSixteenBit);
 }

@@ -1,0 +1,77 @@
+#include "color/LUTStack.hpp"
+
+#include "color/Precondition.hpp"
+
+namespace lumivert {
+
+namespace {
+
+// Entries of a baked table: each lattice input in the domain, through the stack.
+std::vector<RGB> bakedValues(const LUTStack& stack, std::int64_t size, const LUTDomain& domain)
+{
+    const std::vector<float> axis = LUT3D::latticeAxis(size);
+    std::vector<RGB> values;
+    values.reserve(static_cast<std::size_t>(size * size * size));
+    for (const float b : axis) {
+        for (const float g : axis) {
+            for (const float r : axis)
+                values.push_back(stack.apply(domain.at({r, g, b})));
+        }
+    }
+    return values;
+}
+
+}  // namespace
+
+LUTStack::LUTStack(LUT3D table) : table_(std::move(table)) {}
+
+LUTStack::LUTStack(LUT1D curves) : curves_(std::move(curves)) {}
+
+LUTStack::LUTStack(LUT1D shaper, LUT3D table)
+    : curves_(std::move(shaper)), table_(std::move(table))
+{
+}
+
+const LUT1D& LUTStack::curves() const
+{
+    LUMIVERT_PRECONDITION(curves_.has_value(), "the LUT has 1D curves");
+    return *curves_;
+}
+
+const LUT3D& LUTStack::table() const
+{
+    LUMIVERT_PRECONDITION(table_.has_value(), "the LUT has a 3D table");
+    return *table_;
+}
+
+bool LUTStack::isPlainTable() const
+{
+    return !curves_ && table_ && table_->domain().isUnit();
+}
+
+const LUTDomain& LUTStack::domain() const
+{
+    return curves_ ? curves_->domain() : table_->domain();
+}
+
+RGB LUTStack::apply(const RGB& colour) const
+{
+    const RGB shaped = curves_ ? curves_->sample(colour) : colour;
+    return table_ ? table_->sample(shaped) : shaped;
+}
+
+LUT3D LUTStack::baked(std::int64_t size) const
+{
+    if (!curves_)
+        return table_->resampled(size);
+    return LUT3D(size, bakedValues(*this, size, domain()), domain());
+}
+
+LUT3D LUTStack::bakedOnUnitDomain(std::int64_t size) const
+{
+    if (!curves_)
+        return table_->onUnitDomain(size);
+    return LUT3D(size, bakedValues(*this, size, LUTDomain{}));
+}
+
+}  // namespace lumivert
