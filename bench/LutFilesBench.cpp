@@ -40,7 +40,7 @@ void BM_LUTReaderCube65(benchmark::State& state)
     const std::string text = LUTWriter::cube(exportTable(), "Benchmark");
     for (auto _ : state) {
         LUTReader::CubeContents contents = LUTReader::cube(text);
-        benchmark::DoNotOptimize(contents.lut.values().data());
+        benchmark::DoNotOptimize(contents.lut.table().values().data());
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
 }

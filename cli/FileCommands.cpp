@@ -207,7 +207,7 @@ struct ConvertOptions {
 };
 
 // What a format without curves or a domain receives: the table itself (the writer maps its
-// domain onto 0 … 1), or the whole transform baked into one table at the table's size.
+// domain onto 0 … 1), or the whole transform baked into one table.
 LUT3D tableFor(const LUTStack& lut, const std::string& input)
 {
     if (!lut.hasCurves())
@@ -215,8 +215,9 @@ LUT3D tableFor(const LUTStack& lut, const std::string& input)
     std::cerr << "Warning: " << quotedName(input)
               << " holds 1D curves, which .3dl and HALD files cannot; they were baked into the 3D "
                  "table, which changes its precision.\n";
-    return lut.bakedOnUnitDomain(lut.hasTable() ? lut.table().size()
-                                                : GradeRecipe::defaultExportSize);
+    // Curves bend between the table's points, so a small table gets the export lattice.
+    const std::int64_t size = lut.hasTable() ? lut.table().size() : 0;
+    return lut.bakedOnUnitDomain(std::max(size, GradeRecipe::defaultExportSize));
 }
 
 int convert(const ConvertOptions& options)

@@ -37,7 +37,10 @@ public:
     // The same over 0 … 1, for formats that hold no domain and no curves.
     LUT3D bakedOnUnitDomain(std::int64_t size) const;
 
-    friend bool operator==(const LUTStack&, const LUTStack&) = default;
+    friend bool operator==(const LUTStack& x, const LUTStack& y)
+    {
+        return x.curves_ == y.curves_ && x.table_ == y.table_;
+    }
 
 private:
     std::optional<LUT1D> curves_;

@@ -137,10 +137,10 @@ TEST(CliLook, WritesTheRecipesGradeInTheThreeFormatsNamedAfterTheReference)
     const RecipeGrade expected = recipeGrade(Mode::look, {reference}, {}, 17);
     const auto cube = LUTReader::cube(FileIO::readAll(cli / "coffee Look.cube"));
     EXPECT_EQ(cube.title, expected.name);
-    EXPECT_LE(maxDifference(cube.lut, expected.lut), kCubeTolerance);
-    EXPECT_LE(maxDifference(LUTReader::read(cli / "coffee Look.3dl"), expected.lut),
+    EXPECT_LE(maxDifference(cube.lut.table(), expected.lut), kCubeTolerance);
+    EXPECT_LE(maxDifference(LUTReader::read(cli / "coffee Look.3dl").table(), expected.lut),
               kThreeDLTolerance);
-    const LUT3D hald = LUTReader::read(cli / "coffee Look.png");
+    const LUT3D hald = LUTReader::read(cli / "coffee Look.png").table();
     EXPECT_EQ(hald.size(), 64);
     EXPECT_EQ(result.out.substr(0, result.out.find('\n')), expected.status);
 }
@@ -191,9 +191,9 @@ TEST_P(CliRecipe, EveryModeBakesTheRecipesPipelineWithTheTypedAdjustments)
     const RecipeGrade expected = recipeGrade(c.mode, files, c.settings, c.size);
     const auto cube = LUTReader::cube(FileIO::readAll(cli / "out.cube"));
     EXPECT_EQ(cube.title, expected.name);
-    EXPECT_EQ(cube.lut.size(), c.size);
-    EXPECT_LE(maxDifference(cube.lut, expected.lut), kCubeTolerance);
-    EXPECT_GT(maxDifference(cube.lut, LUT3D::identity(c.size)), 0.01f);
+    EXPECT_EQ(cube.lut.table().size(), c.size);
+    EXPECT_LE(maxDifference(cube.lut.table(), expected.lut), kCubeTolerance);
+    EXPECT_GT(maxDifference(cube.lut.table(), LUT3D::identity(c.size)), 0.01f);
     EXPECT_EQ(result.out, expected.status + "\nSaved out.cube\n");
 }
 
@@ -244,7 +244,7 @@ TEST(CliLook, IntensityFineTuneAndSettingsReachTheLUT)
     CliRunner cli;
     const std::string reference = CliRunner::sample("chelsea.png").string();
     ASSERT_EQ(cli.run({"look", reference, "-o", "off.cube", "--intensity", "0"}).status, 0);
-    EXPECT_LE(LUTReader::read(cli / "off.cube").maxDeviationFromIdentity(), kCubeTolerance);
+    EXPECT_LE(LUTReader::read(cli / "off.cube").table().maxDeviationFromIdentity(), kCubeTolerance);
 
     ASSERT_EQ(cli.run({"look", reference, "-o", "warm.cube", "--intensity", "0", "--finetune",
                        "0.5,0,0,0", "--title", "Warm"})
@@ -252,13 +252,13 @@ TEST(CliLook, IntensityFineTuneAndSettingsReachTheLUT)
               0);
     const auto warm = LUTReader::cube(FileIO::readAll(cli / "warm.cube"));
     EXPECT_EQ(warm.title, "Warm");
-    const RGB grey = warm.lut.sample({0.5f, 0.5f, 0.5f});
+    const RGB grey = warm.lut.table().sample({0.5f, 0.5f, 0.5f});
     EXPECT_GT(grey.r, grey.b + 0.02f);
 
     ASSERT_EQ(cli.run({"look", reference, "-o", "none.cube", "--look-settings", "0,0,1,0"}).status,
               0);
     // Full colourfulness with the other aspects off keeps the grey axis.
-    const RGB kept = LUTReader::read(cli / "none.cube").sample({0.5f, 0.5f, 0.5f});
+    const RGB kept = LUTReader::read(cli / "none.cube").table().sample({0.5f, 0.5f, 0.5f});
     EXPECT_NEAR(kept.r, 0.5f, 0.01f);
     EXPECT_NEAR(kept.b, 0.5f, 0.01f);
 }
@@ -273,7 +273,7 @@ TEST(CliMatch, NamesTheLUTAfterTheReferenceAndSaysWhatItMatched)
     EXPECT_EQ(cli.entries(), (std::vector<std::string>{"astronaut Match.3dl"}));
     EXPECT_NE(result.out.find("Matching \u201Cchelsea\u201D to \u201Castronaut\u201D"),
               std::string::npos);
-    EXPECT_GT(LUTReader::read(cli / "astronaut Match.3dl").maxDeviationFromIdentity(), 0.02f);
+    EXPECT_GT(LUTReader::read(cli / "astronaut Match.3dl").table().maxDeviationFromIdentity(), 0.02f);
 }
 
 TEST(CliEdit, LearnsAGradeThatApplyPutOnAPhoto)
@@ -292,7 +292,7 @@ TEST(CliEdit, LearnsAGradeThatApplyPutOnAPhoto)
     for (const RGB colour :
          {RGB{0.5f, 0.4f, 0.3f}, RGB{0.3f, 0.25f, 0.2f}, RGB{0.7f, 0.6f, 0.5f}}) {
         const RGB want = warmGrade(colour);
-        const RGB got = learned.lut.sample(colour);
+        const RGB got = learned.lut.table().sample(colour);
         EXPECT_NEAR(got.r, want.r, 0.02f);
         EXPECT_NEAR(got.g, want.g, 0.02f);
         EXPECT_NEAR(got.b, want.b, 0.02f);
@@ -315,7 +315,7 @@ TEST(CliHald, IdentityTemplateReadsBackAsTheIdentity)
     EXPECT_NE(result.out.find("HALD level 4 \u00B7 16-point cube"), std::string::npos);
     const auto cube = LUTReader::cube(FileIO::readAll(cli / "small.cube"));
     EXPECT_EQ(cube.title, "small");
-    EXPECT_LE(cube.lut.maxDeviationFromIdentity(), 1e-4f);
+    EXPECT_LE(cube.lut.table().maxDeviationFromIdentity(), 1e-4f);
 }
 
 TEST(CliChart, WritesThe8BitTestChart)
@@ -434,7 +434,7 @@ TEST(CliApply, ManyImagesGoToAFolderGradedLikeThePreview)
     for (const char* name : {"coffee.png", "chelsea.png", "astronaut.png"})
         EXPECT_TRUE(std::filesystem::exists(cli / "graded/out" / name)) << name;
     // Exactly the renderer on the photo as the app loads it, at full size.
-    const LUT3D read = LUTReader::read(cli / "warm.cube");
+    const LUT3D read = LUTReader::read(cli / "warm.cube").table();
     const Image8 expected = PreviewRenderer().render(
         GradeRecipe::load(GradeRecipe::Slot::preview, coffee).image.image(), read);
     EXPECT_EQ(Packing::makeImage8(ImageLoader::loadExact(cli / "graded/out/coffee.png")), expected);
@@ -450,16 +450,96 @@ TEST(CliConvert, TextAndHaldFormatsRoundTrip)
     ASSERT_EQ(cli.run({"convert", "warm.3dl", "-o", "back.cube", "--title", "Back"}).status, 0);
     const auto back = LUTReader::cube(FileIO::readAll(cli / "back.cube"));
     EXPECT_EQ(back.title, "Back");
-    EXPECT_LE(maxDifference(back.lut, lut), kThreeDLTolerance + kCubeTolerance);
+    EXPECT_LE(maxDifference(back.lut.table(), lut), kThreeDLTolerance + kCubeTolerance);
 
     ASSERT_EQ(cli.run({"convert", "warm.cube", "-o", "warm.png"}).status, 0);
     ASSERT_EQ(cli.run({"convert", "warm.png", "-o", "again.cube", "--size", "17"}).status, 0);
-    EXPECT_LE(maxDifference(LUTReader::read(cli / "again.cube"), lut), 2e-3f);
+    EXPECT_LE(maxDifference(LUTReader::read(cli / "again.cube").table(), lut), 2e-3f);
 
     ASSERT_EQ(cli.run({"convert", "warm.cube", "-o", "small.cube", "--size", "9"}).status, 0);
     const auto small = LUTReader::cube(FileIO::readAll(cli / "small.cube"));
-    EXPECT_EQ(small.lut.size(), 9);
+    EXPECT_EQ(small.lut.table().size(), 9);
     EXPECT_EQ(small.title, "Warm grade");
+}
+
+// Halves every input of 0 … 2: linear, so trilinear lookups are exact. Read as if it spanned
+// 0 … 1, it would leave photos unchanged.
+std::string halvingCube()
+{
+    std::string text = "TITLE \"Half\"\nLUT_3D_SIZE 3\nDOMAIN_MIN 0 0 0\nDOMAIN_MAX 2 2 2\n";
+    for (int b = 0; b < 3; ++b) {
+        for (int g = 0; g < 3; ++g) {
+            for (int r = 0; r < 3; ++r)
+                text += std::to_string(r * 0.5) + " " + std::to_string(g * 0.5) + " " +
+                        std::to_string(b * 0.5) + "\n";
+        }
+    }
+    return text;
+}
+
+TEST(CliDomains, ApplyConvertAndInfoHonourTheDomainOfACube)
+{
+    CliRunner cli;
+    FileIO::writeAtomically(cli / "half.cube", halvingCube());
+    ImageLoader::writePNG(noise(40, 30, 3), cli / "noise.png", false);
+    ASSERT_EQ(cli.run({"apply", "half.cube", "noise.png", "-o", "out.png"}).status, 0);
+    // The .3dl holds the table resampled onto 0 … 1: the same halving.
+    ASSERT_EQ(cli.run({"convert", "half.cube", "-o", "half.3dl"}).status, 0);
+    ASSERT_EQ(cli.run({"apply", "half.3dl", "noise.png", "-o", "out3dl.png"}).status, 0);
+    const PixelBuffer in = ImageLoader::loadExact(cli / "noise.png");
+    for (const char* name : {"out.png", "out3dl.png"}) {
+        const PixelBuffer out = ImageLoader::loadExact(cli / name);
+        for (std::size_t i = 0; i < in.pixels().size(); i += 7) {
+            ASSERT_NEAR(out.pixels()[i].r * 255.0f, in.pixels()[i].r * 255.0f / 2.0f, 0.51f)
+                << name << " pixel " << i;
+        }
+    }
+    // A converted .cube keeps the domain, so it means what the original meant.
+    ASSERT_EQ(cli.run({"convert", "half.cube", "-o", "copy.cube"}).status, 0);
+    const std::string copy = FileIO::readAll(cli / "copy.cube");
+    EXPECT_NE(copy.find("DOMAIN_MAX 2.0 2.0 2.0"), std::string::npos) << copy;
+    EXPECT_EQ(LUTReader::cube(copy).lut, LUTReader::cube(halvingCube()).lut);
+    const CliResult info = cli.run({"info", "half.cube"});
+    EXPECT_NE(info.out.find("Format: .cube, 3D table\nSize: 3 points per axis\nDomain: 0 to 2\n"),
+              std::string::npos)
+        << info.out;
+    EXPECT_NE(info.out.find("white     1.0000 1.0000 1.0000 -> 0.5000 0.5000 0.5000"),
+              std::string::npos);
+}
+
+TEST(CliDomains, ShaperFilesStayShapersInCubeAndAreBakedWithAWarningElsewhere)
+{
+    CliRunner cli;
+    // Curves squaring −1 … 3 onto 0 … 1, then a table scaling by 2: out = 2 × ((x + 1) / 4)².
+    std::string text = "LUT_1D_SIZE 65\nLUT_1D_INPUT_RANGE -1 3\nLUT_3D_SIZE 2\n";
+    for (int i = 0; i <= 64; ++i) {
+        const double t = i / 64.0;
+        text += std::to_string(t * t) + " " + std::to_string(t * t) + " " +
+                std::to_string(t * t) + "\n";
+    }
+    for (int b = 0; b < 2; ++b) {
+        for (int g = 0; g < 2; ++g) {
+            for (int r = 0; r < 2; ++r)
+                text += std::to_string(2 * r) + " " + std::to_string(2 * g) + " " +
+                        std::to_string(2 * b) + "\n";
+        }
+    }
+    FileIO::writeAtomically(cli / "log.cube", text);
+    ASSERT_EQ(cli.run({"convert", "log.cube", "-o", "copy.cube"}).status, 0);
+    EXPECT_EQ(LUTReader::cube(FileIO::readAll(cli / "copy.cube")).lut, LUTReader::cube(text).lut);
+    const CliResult baked = cli.run({"convert", "log.cube", "-o", "log.3dl"});
+    ASSERT_EQ(baked.status, 0);
+    EXPECT_NE(baked.err.find("baked"), std::string::npos) << baked.err;
+    // Input 0.6: (1.6 / 4)² × 2 = 0.32, within the bake's lattice error.
+    EXPECT_NEAR(LUTReader::read(cli / "log.3dl").table().sample({0.6f, 0.6f, 0.6f}).r, 0.32f,
+                0.01f);
+    const CliResult info = cli.run({"info", "log.cube"});
+    EXPECT_NE(info.out.find("Format: .cube, 1D shaper then 3D table\n1D curves: 65 points per "
+                            "channel, inputs -1 to 3\n"),
+              std::string::npos)
+        << info.out;
+    EXPECT_NE(info.out.find("Grey axis: monotone in every channel"), std::string::npos);
+    EXPECT_NE(info.out.find("Output range: 0 to 2 (beyond 0 to 1"), std::string::npos);
 }
 
 // A dark grade (every output below 0.2) in our .3dl and, without our first comment line, in a
@@ -487,10 +567,10 @@ TEST(CliThreeDL, DarkForeignFilesWarnOnceAndOurOwnReadBackRight)
             EXPECT_EQ(result.err, name == "ours" ? "" : warning) << arguments[0];
         }
     }
-    EXPECT_LE(maxDifference(LUTReader::read(cli / "ours.cube"), dark),
+    EXPECT_LE(maxDifference(LUTReader::read(cli / "ours.cube").table(), dark),
               kThreeDLTolerance + kCubeTolerance);
     // The foreign copy is read as 10-bit, as other readers do: about four times as bright.
-    const LUT3D foreign = LUTReader::read(cli / "foreign.cube");
+    const LUT3D foreign = LUTReader::read(cli / "foreign.cube").table();
     EXPECT_NEAR(foreign(8, 8, 8).g, dark(8, 8, 8).g * 4095.0f / 1023.0f, 2e-3f);
 }
 
@@ -558,7 +638,7 @@ TEST(CliInfo, InfoAndConvertReadTheFileOnce)
             << arguments[0];
         EXPECT_EQ(result.status, 0) << result.err;
     }
-    EXPECT_EQ(LUTReader::read(cli / "warm.3dl").size(), 17);
+    EXPECT_EQ(LUTReader::read(cli / "warm.3dl").table().size(), 17);
 }
 
 // ---- Failures: exit status, the message, and nothing half-written ------------------------------

@@ -93,11 +93,13 @@ LUT3D sampleGrade(std::int64_t size)
     return LUT3D(size, std::move(values));
 }
 
-void expectWithin(const LUT3D& actual, const LUT3D& written, float tolerance)
+// Entries within the tolerance of what was written, clamped into [0, 1] for formats that hold
+// only that range (.3dl, HALD).
+void expectWithin(const LUT3D& actual, const LUT3D& written, float tolerance, bool clamped = true)
 {
     ASSERT_EQ(actual.size(), written.size());
     for (std::size_t i = 0; i < written.values().size(); ++i) {
-        const RGB expected = clamp01(written.values()[i]);
+        const RGB expected = clamped ? clamp01(written.values()[i]) : written.values()[i];
         const RGB& found = actual.values()[i];
         ASSERT_NEAR(found.r, expected.r, tolerance) << i;
         ASSERT_NEAR(found.g, expected.g, tolerance) << i;
@@ -105,12 +107,13 @@ void expectWithin(const LUT3D& actual, const LUT3D& written, float tolerance)
     }
 }
 
-TEST(LUTReaderRoundTrip, CubeTextReadsBackWithinSixDecimals)
+TEST(LUTReaderRoundTrip, CubeTextReadsBackWithinSixDecimalsBeyondZeroToOneToo)
 {
     for (std::int64_t size : {2, 17, 33}) {
         const LUT3D lut = sampleGrade(size);
         const LUTReader::CubeContents read = LUTReader::cube(LUTWriter::cube(lut, " Caf\u00E9 "));
-        expectWithin(read.lut, lut, 5.0e-7f + 1.0e-7f);  // format rounding plus float spacing
+        // Format rounding plus float spacing; HDR entries are kept, not clamped.
+        expectWithin(read.lut.table(), lut, 5.0e-7f + 1.0e-7f, false);
         EXPECT_EQ(read.title, "Cafe");
     }
 }
@@ -126,8 +129,8 @@ TEST(LUTReaderRoundTrip, ThreeDLTextReadsBackWithinTwelveBits)
 TEST(LUTReaderCube, ReadsEntriesInFileOrderWithTheTitle)
 {
     const LUTReader::CubeContents read = LUTReader::cube(kCube);
-    EXPECT_EQ(read.lut.size(), 2);
-    EXPECT_EQ(read.lut.values(), kCubeValues);
+    EXPECT_EQ(read.lut.table().size(), 2);
+    EXPECT_EQ(read.lut.table().values(), kCubeValues);
     EXPECT_EQ(read.title, "Warm");
     EXPECT_FALSE(LUTReader::cube(replaced(kCube, "TITLE \"Warm\"\n", "")).title.has_value());
 }
@@ -147,37 +150,49 @@ TEST(LUTReaderCube, EntriesAreKeptUnclampedAndMayPrecedeTheSize)
     const std::string text =
         replaced(replaced(kCube, "0.1 0 0\n", "-0.25 1e-3 +2\n"), "LUT_3D_SIZE 2\n", "") +
         "LUT_3D_SIZE 2\n";
-    EXPECT_EQ(LUTReader::cube(text).lut.values()[0], (RGB{-0.25f, 0.001f, 2.0f}));
-    EXPECT_EQ(LUTReader::cube(replaced(kCube, "0.1 0 0", "0 0 1e-50")).lut.values()[0],
+    EXPECT_EQ(LUTReader::cube(text).lut.table().values()[0], (RGB{-0.25f, 0.001f, 2.0f}));
+    EXPECT_EQ(LUTReader::cube(replaced(kCube, "0.1 0 0", "0 0 1e-50")).lut.table().values()[0],
               (RGB{0.0f, 0.0f, 0.0f}));
 }
 
 TEST(LUTReaderCube, LaterSizeLineReplacesTheEarlierOne)
 {
     EXPECT_EQ(LUTReader::cube(replaced(kCube, "LUT_3D_SIZE 2\n", "LUT_3D_SIZE 3\nLUT_3D_SIZE 2\n"))
-                  .lut.size(),
+                  .lut.table().size(),
               2);
     EXPECT_EQ(cubeReason(kCube + "LUT_3D_SIZE 3\n"), "expected 27 entries, found 8");
 }
 
-TEST(LUTReaderCube, DomainAndInputRangeValuesAreCheckedButIgnored)
+TEST(LUTReaderCube, DomainAndInputRangeLinesSetTheDomainOfTheEntries)
 {
-    const std::vector<RGB> expected = LUTReader::cube(kCube).lut.values();
-    for (const char* domain :
-         {"DOMAIN_MAX 2 2 2", "DOMAIN_MAX 1.0 0.5 2.0", "DOMAIN_MAX\t1\t1\t1"}) {
-        EXPECT_EQ(LUTReader::cube(replaced(kCube, "DOMAIN_MAX 1.0 1.0 1.0", domain)).lut.values(),
-                  expected)
-            << domain;
-    }
-    EXPECT_EQ(LUTReader::cube(replaced(kCube, "DOMAIN_MIN 0.0 0.0 0.0", "DOMAIN_MIN -0.1 0 0.2"))
-                  .lut.values(),
-              expected);
-    EXPECT_EQ(LUTReader::cube(kCube + "LUT_3D_INPUT_RANGE 0.0 1.0\n").lut.values(), expected);
+    const std::vector<RGB> expected = LUTReader::cube(kCube).lut.table().values();
+    const auto domainOf = [](const std::string& text) {
+        const LUTReader::CubeContents read = LUTReader::cube(text);
+        EXPECT_EQ(read.lut.table().values(), kCubeValues);
+        return read.lut.table().domain();
+    };
+    EXPECT_EQ(expected, kCubeValues);
+    EXPECT_TRUE(domainOf(kCube).isUnit());
+    EXPECT_EQ(domainOf(replaced(kCube, "DOMAIN_MAX 1.0 1.0 1.0", "DOMAIN_MAX\t1\t0.5\t2.0")),
+              (LUTDomain{{0, 0, 0}, {1, 0.5f, 2}}));
+    EXPECT_EQ(domainOf(replaced(kCube, "DOMAIN_MIN 0.0 0.0 0.0", "DOMAIN_MIN -0.1 0 0.2")),
+              (LUTDomain{{-0.1f, 0, 0.2f}, {1, 1, 1}}));
+    // The range line is the same domain for all three channels, wherever it stands.
+    EXPECT_EQ(domainOf(kCube + "LUT_3D_INPUT_RANGE 0.0 4.0\n"), LUTDomain::uniform(0, 4));
+    EXPECT_EQ(domainOf("LUT_3D_INPUT_RANGE -1 3\n" + kCube), LUTDomain::uniform(-1, 3));
+    // A 1D range says nothing about a 3D table.
+    EXPECT_TRUE(domainOf(kCube + "LUT_1D_INPUT_RANGE 0 4\n").isUnit());
+    EXPECT_EQ(cubeReason(replaced(kCube, "DOMAIN_MAX 1.0 1.0 1.0", "DOMAIN_MAX 1 0 1")),
+              "DOMAIN_MIN is not below DOMAIN_MAX in every channel");
+    EXPECT_EQ(cubeReason(kCube + "LUT_3D_INPUT_RANGE 1 1\n"), "bad input range");
+    EXPECT_EQ(cubeReason(kCube + "LUT_3D_INPUT_RANGE 0 inf\n"), "bad input range");
+    EXPECT_EQ(cubeReason(replaced(kCube, "DOMAIN_MAX 1.0 1.0 1.0", "DOMAIN_MAX 1 nan 1")),
+              "bad DOMAIN_MAX");
 }
 
 TEST(LUTReaderCube, AcceptsTheWaysOtherToolsLayOutText)
 {
-    const std::vector<RGB> expected = LUTReader::cube(kCube).lut.values();
+    const std::vector<RGB> expected = LUTReader::cube(kCube).lut.table().values();
     const auto withLineEnd = [](const std::string& end) {
         std::string text;
         for (char c : kCube)
@@ -204,7 +219,7 @@ TEST(LUTReaderCube, AcceptsTheWaysOtherToolsLayOutText)
         {"uppercase exponents", replaced(kCube, "0.1 0 0", "1E-1 0e0 .0")},
     };
     for (const auto& [name, text] : variants)
-        EXPECT_EQ(LUTReader::cube(text).lut.values(), expected) << name;
+        EXPECT_EQ(LUTReader::cube(text).lut.table().values(), expected) << name;
     EXPECT_EQ(LUTReader::cube(withLineEnd("\r\n")).title, "Warm");
 }
 
@@ -214,7 +229,7 @@ TEST(LUTReaderCube, SizeLineFailures)
          {"LUT_3D_SIZE 1", "LUT_3D_SIZE 257", "LUT_3D_SIZE 2.0", "LUT_3D_SIZE", "LUT_3D_SIZE 2 2",
           "LUT_3D_SIZE x", "LUT_3D_SIZE 99999999999999999999", "LUT_3D_SIZE +-2"})
         EXPECT_EQ(cubeReason(replaced(kCube, "LUT_3D_SIZE 2", line)), "bad LUT_3D_SIZE") << line;
-    EXPECT_EQ(LUTReader::cube(replaced(kCube, "LUT_3D_SIZE 2", "LUT_3D_SIZE +2")).lut.size(), 2);
+    EXPECT_EQ(LUTReader::cube(replaced(kCube, "LUT_3D_SIZE 2", "LUT_3D_SIZE +2")).lut.table().size(), 2);
     EXPECT_EQ(cubeReason(replaced(kCube, "LUT_3D_SIZE 2\n", "")), "no LUT_3D_SIZE");
     EXPECT_EQ(cubeReason(""), "no LUT_3D_SIZE");
     EXPECT_EQ(cubeReason("# only a comment\n\n"), "no LUT_3D_SIZE");
@@ -223,11 +238,13 @@ TEST(LUTReaderCube, SizeLineFailures)
               "unexpected line \u201Clut_3d_size 2\u201D");
 }
 
-TEST(LUTReaderCube, OneDimensionalTablesAreRefused)
+TEST(LUTReaderCube, OneDimensionalSizesOutsideTheirRangeAreRefused)
 {
-    EXPECT_EQ(cubeReason(replaced(kCube, "# a comment", "LUT_1D_SIZE 1024")),
-              "1D LUTs are not supported");
-    EXPECT_EQ(cubeReason("LUT_1D_SIZE 2\n0 0 0\n1 1 1\n"), "1D LUTs are not supported");
+    EXPECT_EQ(cubeReason(replaced(kCube, "# a comment", "LUT_1D_SIZE 1")), "bad LUT_1D_SIZE");
+    EXPECT_EQ(cubeReason("LUT_1D_SIZE 65537\n0 0 0\n1 1 1\n"), "bad LUT_1D_SIZE");
+    // A 1D table before a 3D one is a shaper: its entries come first.
+    EXPECT_EQ(cubeReason(replaced(kCube, "# a comment", "LUT_1D_SIZE 4")),
+              "expected 12 entries, found 8");
 }
 
 TEST(LUTReaderCube, DomainAndRangeLineFailuresNameTheKeyword)
@@ -367,9 +384,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         LocationCase{"SizeOutOfRange", false, "LUT_3D_SIZE 2", "LUT_3D_SIZE 257", "bad LUT_3D_SIZE",
                      3, "The LUT file could not be read: line 3: bad LUT_3D_SIZE."},
-        LocationCase{"OneDimensional", false, "# a comment", "LUT_1D_SIZE 1024",
-                     "1D LUTs are not supported", 2,
-                     "The LUT file could not be read: line 2: 1D LUTs are not supported."},
+        LocationCase{"OneDimensional", false, "# a comment", "LUT_1D_SIZE 0", "bad LUT_1D_SIZE",
+                     2, "The LUT file could not be read: line 2: bad LUT_1D_SIZE."},
         LocationCase{"DomainMax", false, "DOMAIN_MAX 1.0 1.0 1.0", "DOMAIN_MAX 1 1",
                      "bad DOMAIN_MAX", 5,
                      "The LUT file could not be read: line 5: bad DOMAIN_MAX."},
@@ -707,8 +723,8 @@ TEST_F(LUTReaderFileTest, DispatchesOnTheLowerCasedExtension)
     const LUT3D lut = sampleGrade(9);
     LUTWriter::write(lut, LUTFormat::cube, "t", folder_ / "a.CUBE");
     LUTWriter::write(lut, LUTFormat::threeDL, "t", folder_ / "b.3DL");
-    expectWithin(LUTReader::read(folder_ / "a.CUBE"), lut, 6e-7f);
-    expectWithin(LUTReader::read(folder_ / "b.3DL"), lut, 0.5f / 4095.0f + 1e-7f);
+    expectWithin(LUTReader::read(folder_ / "a.CUBE").table(), lut, 6e-7f, false);
+    expectWithin(LUTReader::read(folder_ / "b.3DL").table(), lut, 0.5f / 4095.0f + 1e-7f);
     // A .3dl text in a file named .cube goes to the .cube parser and fails there.
     EXPECT_THROW(LUTReader::read(put("c.cube", kThreeDL)), LUTFormatError);
 }
@@ -736,7 +752,7 @@ TEST(LUTReaderInvalidBytes, ParseAsTheRepairedTextWould)
             try {
                 if (trial % 2 == 0) {
                     const LUTReader::CubeContents contents = LUTReader::cube(input);
-                    return std::pair(std::optional(contents.lut), contents.title);
+                    return std::pair(std::optional(contents.lut.table()), contents.title);
                 }
                 return std::pair(std::optional(LUTReader::threeDL(input).lut),
                                  std::optional<std::string>());
@@ -752,7 +768,7 @@ TEST(LUTReaderInvalidBytes, ParseAsTheRepairedTextWould)
 TEST_F(LUTReaderFileTest, InvalidBytesAreRepairedNotRefused)
 {
     const std::string text = replaced(kCube, "# a comment", "# caf\xE9 \xFF\xFE");
-    EXPECT_EQ(LUTReader::read(put("latin1.cube", text)).values(), kCubeValues);
+    EXPECT_EQ(LUTReader::read(put("latin1.cube", text)).table().values(), kCubeValues);
     EXPECT_EQ(LUTReader::read(put("latin1.3dl", "# \xE9t\xE9\n" + kThreeDL)), LUT3D::identity(2));
 }
 
@@ -760,10 +776,10 @@ TEST_F(LUTReaderFileTest, OtherExtensionsAreReadAsHaldImages)
 {
     const LUT3D lut = sampleGrade(64);
     LUTWriter::write(lut, LUTFormat::hald, "t", folder_ / "graded.png");
-    expectWithin(LUTReader::read(folder_ / "graded.png"), lut, 0.5f / 65535.0f + 1e-7f);
+    expectWithin(LUTReader::read(folder_ / "graded.png").table(), lut, 0.5f / 65535.0f + 1e-7f);
     // The image decoder goes by content, so a PNG named .tif shows the dispatch by extension.
     fs::rename(folder_ / "graded.png", folder_ / "graded.tif");
-    expectWithin(LUTReader::read(folder_ / "graded.tif"), lut, 0.5f / 65535.0f + 1e-7f);
+    expectWithin(LUTReader::read(folder_ / "graded.tif").table(), lut, 0.5f / 65535.0f + 1e-7f);
     ImageLoader::writePNG(HaldCLUT::identity(2), folder_ / "small.PNG", false);
     EXPECT_EQ(LUTReader::read(folder_ / "small.PNG"), LUT3D::identity(4));
 }

@@ -66,10 +66,12 @@ TEST(LUTWriterCube, IdentityOfSizeTwoIsExact)
                                                                   "1.000000 1.000000 1.000000\n");
 }
 
-TEST(LUTWriterCube, NumbersHaveSixDecimalsRoundedHalfAwayAndClamped)
+TEST(LUTWriterCube, NumbersHaveSixDecimalsRoundedHalfAwayAndKeepValuesBeyondZeroToOne)
 {
     EXPECT_EQ(firstCubeEntry({0.5f, 1.0f / 3.0f, 0.9999996f}), "0.500000 0.333333 1.000000");
-    EXPECT_EQ(firstCubeEntry({1.2f, -0.1f, 0.0f}), "1.000000 0.000000 0.000000");
+    // HDR grades: clamped only where an image is written.
+    EXPECT_EQ(firstCubeEntry({1.2f, -0.1f, 0.0f}), "1.200000 -0.100000 0.000000");
+    EXPECT_EQ(firstCubeEntry({-1.0f / 128.0f, 16.0f, -0.0000004f}), "-0.007813 16.000000 0.000000");
     // 1/128 × 10⁶ is exactly 7812.5: the half goes up.
     EXPECT_EQ(firstCubeEntry({1.0f / 128.0f, 0.0000004f, 0.0000006f}),
               "0.007813 0.000000 0.000001");
