@@ -15,8 +15,8 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <functional>
 #include <cstdio>
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -242,8 +242,7 @@ int convert(const ConvertOptions& options)
             if (planned.format == LUTFormat::cube)
                 LUTWriter::writeCube(lut, title, planned.path);
             else
-                LUTWriter::write(tableFor(lut, options.input), planned.format, title,
-                                 planned.path);
+                LUTWriter::write(tableFor(lut, options.input), planned.format, title, planned.path);
         });
         std::cout << "Saved " << planned.path.string() << '\n';
     }
@@ -292,8 +291,9 @@ std::string greyAxisText(const LUTStack& lut)
         const float t = static_cast<float>(step) / kGreySteps;
         const RGB input = domain.at({t, t, t});
         const RGB out = lut.apply(input);
-        const std::array<std::pair<const char*, float>, 3> falls = {
-            {{"red", previous.r - out.r}, {"green", previous.g - out.g}, {"blue", previous.b - out.b}}};
+        const std::array<std::pair<const char*, float>, 3> falls = {{{"red", previous.r - out.r},
+                                                                     {"green", previous.g - out.g},
+                                                                     {"blue", previous.b - out.b}}};
         for (const auto& [name, fall] : falls) {
             if (fall > kMonotoneTolerance) {
                 char text[128];
@@ -335,23 +335,30 @@ void countClipping(const std::vector<RGB>& values, const std::function<RGB(std::
 Clipping clippingOf(const LUTStack& lut)
 {
     Clipping clipping;
-    const RGB first = lut.hasCurves() ? lut.curves().values().front() : lut.table().values().front();
+    const RGB first =
+        lut.hasCurves() ? lut.curves().values().front() : lut.table().values().front();
     clipping.lowest = clipping.highest = first.r;
     if (lut.hasCurves()) {
         const LUT1D& curves = lut.curves();
         const float last = static_cast<float>(curves.size() - 1);
-        countClipping(curves.values(), [&](std::size_t i) {
-            const float t = static_cast<float>(i) / last;
-            return curves.domain().at({t, t, t});
-        }, clipping);
+        countClipping(
+            curves.values(),
+            [&](std::size_t i) {
+                const float t = static_cast<float>(i) / last;
+                return curves.domain().at({t, t, t});
+            },
+            clipping);
     }
     if (lut.hasTable()) {
         const LUT3D& table = lut.table();
         const std::vector<float> axis = LUT3D::latticeAxis(table.size());
         const auto n = static_cast<std::size_t>(table.size());
-        countClipping(table.values(), [&](std::size_t i) {
-            return table.domain().at({axis[i % n], axis[i / n % n], axis[i / (n * n)]});
-        }, clipping);
+        countClipping(
+            table.values(),
+            [&](std::size_t i) {
+                return table.domain().at({axis[i % n], axis[i / n % n], axis[i / (n * n)]});
+            },
+            clipping);
     }
     return clipping;
 }
@@ -384,8 +391,7 @@ int info(const std::string& input)
     for (const std::string& comment : file.comments)
         std::cout << "Comment: " << comment << '\n';
     const Clipping clipping = clippingOf(lut);
-    std::printf("Largest change from identity: %.6f\n",
-                static_cast<double>(largestChange(lut)));
+    std::printf("Largest change from identity: %.6f\n", static_cast<double>(largestChange(lut)));
     std::printf("Output range: %s%s\n", range(clipping.lowest, clipping.highest).c_str(),
                 clipping.lowest < 0.0f || clipping.highest > 1.0f
                     ? " (beyond 0 to 1: clamped only where an image is written)"
@@ -394,10 +400,10 @@ int info(const std::string& input)
     if (clipping.entries == 0)
         std::printf("Clipping: none\n");
     else
-        std::printf("Clipping: %lld of %lld entries at 0 or 1 (%.1f %%)\n",
-                    static_cast<long long>(clipping.entries), static_cast<long long>(clipping.total),
-                    100.0 * static_cast<double>(clipping.entries) /
-                        static_cast<double>(clipping.total));
+        std::printf(
+            "Clipping: %lld of %lld entries at 0 or 1 (%.1f %%)\n",
+            static_cast<long long>(clipping.entries), static_cast<long long>(clipping.total),
+            100.0 * static_cast<double>(clipping.entries) / static_cast<double>(clipping.total));
     std::fflush(stdout);
     std::cout << "Sample mappings (sRGB-encoded):\n";
     for (const NamedColour& sample : kInfoSamples) {

@@ -41,8 +41,8 @@ float LUT1D::maxDeviationFromIdentity() const
         const float t = static_cast<float>(i) / last;
         const RGB input = domain_.at({t, t, t});
         const RGB& entry = values_[i];
-        deviation = std::max({deviation, std::fabs(entry.r - input.r),
-                              std::fabs(entry.g - input.g), std::fabs(entry.b - input.b)});
+        deviation = std::max({deviation, std::fabs(entry.r - input.r), std::fabs(entry.g - input.g),
+                              std::fabs(entry.b - input.b)});
     }
     return deviation;
 }

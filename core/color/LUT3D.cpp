@@ -136,14 +136,16 @@ LUT3D LUT3D::resampled(std::int64_t size) const
     if (size == size_)
         return *this;
     // Lattice places of the new table are places of the same domain.
-    return baked(size, [this](const RGB& place) { return sampleAtPlace(place); }, domain_);
+    return baked(
+        size, [this](const RGB& place) { return sampleAtPlace(place); }, domain_);
 }
 
 LUT3D LUT3D::onUnitDomain(std::int64_t size) const
 {
     if (unitDomain_)
         return resampled(size);
-    return baked(size, [this](const RGB& c) { return sample(c); }, LUTDomain{});
+    return baked(
+        size, [this](const RGB& c) { return sample(c); }, LUTDomain{});
 }
 
 bool LUT3D::isWithinUnitRange() const
@@ -168,9 +170,9 @@ LUT3D LUT3D::baked(std::int64_t size, const Function& f, const LUTDomain& domain
     for (std::int64_t b = 0; b < size; ++b) {
         for (std::int64_t g = 0; g < size; ++g) {
             for (std::int64_t r = 0; r < size; ++r) {
-                values[position++] = f({axis[static_cast<std::size_t>(r)],
-                                        axis[static_cast<std::size_t>(g)],
-                                        axis[static_cast<std::size_t>(b)]});
+                values[position++] =
+                    f({axis[static_cast<std::size_t>(r)], axis[static_cast<std::size_t>(g)],
+                       axis[static_cast<std::size_t>(b)]});
             }
         }
     }

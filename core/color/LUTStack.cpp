@@ -27,8 +27,7 @@ LUTStack::LUTStack(LUT3D table) : table_(std::move(table)) {}
 
 LUTStack::LUTStack(LUT1D curves) : curves_(std::move(curves)) {}
 
-LUTStack::LUTStack(LUT1D shaper, LUT3D table)
-    : curves_(std::move(shaper)), table_(std::move(table))
+LUTStack::LUTStack(LUT1D shaper, LUT3D table) : curves_(std::move(shaper)), table_(std::move(table))
 {
 }
 
@@ -44,15 +43,9 @@ const LUT3D& LUTStack::table() const
     return *table_;
 }
 
-bool LUTStack::isPlainTable() const
-{
-    return !curves_ && table_ && table_->domain().isUnit();
-}
+bool LUTStack::isPlainTable() const { return !curves_ && table_ && table_->domain().isUnit(); }
 
-const LUTDomain& LUTStack::domain() const
-{
-    return curves_ ? curves_->domain() : table_->domain();
-}
+const LUTDomain& LUTStack::domain() const { return curves_ ? curves_->domain() : table_->domain(); }
 
 RGB LUTStack::apply(const RGB& colour) const
 {

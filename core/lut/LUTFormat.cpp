@@ -21,10 +21,7 @@ struct FormatRow {
 // The readers and writers in the table's shape.
 LUTStack readCube(const std::filesystem::path& path) { return LUTReader::readCube(path).lut; }
 
-LUTStack readThreeDL(const std::filesystem::path& path)
-{
-    return LUTReader::readThreeDL(path).lut;
-}
+LUTStack readThreeDL(const std::filesystem::path& path) { return LUTReader::readThreeDL(path).lut; }
 
 LUTStack readHald(const std::filesystem::path& path) { return LUTReader::readHald(path); }
 

@@ -164,8 +164,8 @@ void forEachLine(std::string_view text, std::vector<std::string>& comments, OnLi
         if (!line.empty() && line.front() != '#')
             onLine(line, number);
         else if (!line.empty() && comments.size() < kKeptComments)
-            comments.push_back(TextEncoding::repairedUTF8(TextEncoding::prefixOfCodePoints(
-                trimmed(line.substr(1)), kKeptCommentCharacters)));
+            comments.push_back(TextEncoding::repairedUTF8(
+                TextEncoding::prefixOfCodePoints(trimmed(line.substr(1)), kKeptCommentCharacters)));
         ++number;
         i += breakLength;
         start = i;
@@ -344,8 +344,7 @@ private:
                           const char* reason)
     {
         std::int64_t size = 0;
-        if (fields.count != 2 || !parseInteger(fields.kept[1], size) || size < least ||
-            size > most)
+        if (fields.count != 2 || !parseInteger(fields.kept[1], size) || size < least || size > most)
             failOnLine(reason);
         const std::int64_t oneD = fields.kept[0] == "LUT_1D_SIZE" ? size : oneDSize_;
         const std::int64_t threeD = fields.kept[0] == "LUT_1D_SIZE" ? size_ : size;

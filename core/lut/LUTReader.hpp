@@ -7,11 +7,12 @@
 // .cube: TITLE; LUT_3D_SIZE (2 … 256) and/or LUT_1D_SIZE (2 … 65536); the domain from
 // DOMAIN_MIN/MAX (every table) or LUT_1D_INPUT_RANGE / LUT_3D_INPUT_RANGE (one table, all
 // channels), 0 … 1 by default; then the 1D entries, if any, and N³ "r g b" lines, red fastest.
-// Entries are unclamped (HDR grades reach beyond 0 … 1) but must be finite. .3dl: an optional 3DMESH line; a "Mesh N B" line (2^N + 1 points, B-bit outputs)
-// after which the shaper line is optional, or a shaper line whose count of integers is N; then N³
-// integer triples, blue fastest. Without a Mesh line, outputs are 12-bit when the first line is
-// the comment our writer starts with, else scaled by 1023, 4095 or 65535 after the largest value.
-// Every format holds LUTFormat::minSize … maxSize points per axis.
+// Entries are unclamped (HDR grades reach beyond 0 … 1) but must be finite. .3dl: an optional
+// 3DMESH line; a "Mesh N B" line (2^N + 1 points, B-bit outputs) after which the shaper line is
+// optional, or a shaper line whose count of integers is N; then N³ integer triples, blue fastest.
+// Without a Mesh line, outputs are 12-bit when the first line is the comment our writer starts
+// with, else scaled by 1023, 4095 or 65535 after the largest value. Every format holds
+// LUTFormat::minSize … maxSize points per axis.
 
 #include "color/LUTStack.hpp"
 

@@ -9,9 +9,9 @@
 
 #include <algorithm>
 #include <charconv>
-#include <cstdio>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 
 namespace lumivert::LUTWriter {
 
@@ -74,10 +74,9 @@ void appendCubeComponent(std::string& text, float value)
     }
     const auto k = static_cast<std::int64_t>(millionths + 0.5);
     // −0.0000001 rounds to zero, which has no sign.
-    const int length = std::snprintf(buffer, sizeof buffer, "%s%lld.%06lld",
-                                     value < 0.0f && k != 0 ? "-" : "",
-                                     static_cast<long long>(k / 1'000'000),
-                                     static_cast<long long>(k % 1'000'000));
+    const int length =
+        std::snprintf(buffer, sizeof buffer, "%s%lld.%06lld", value < 0.0f && k != 0 ? "-" : "",
+                      static_cast<long long>(k / 1'000'000), static_cast<long long>(k % 1'000'000));
     text.append(buffer, static_cast<std::size_t>(length));
 }
 

@@ -273,7 +273,8 @@ TEST(CliMatch, NamesTheLUTAfterTheReferenceAndSaysWhatItMatched)
     EXPECT_EQ(cli.entries(), (std::vector<std::string>{"astronaut Match.3dl"}));
     EXPECT_NE(result.out.find("Matching \u201Cchelsea\u201D to \u201Castronaut\u201D"),
               std::string::npos);
-    EXPECT_GT(LUTReader::read(cli / "astronaut Match.3dl").table().maxDeviationFromIdentity(), 0.02f);
+    EXPECT_GT(LUTReader::read(cli / "astronaut Match.3dl").table().maxDeviationFromIdentity(),
+              0.02f);
 }
 
 TEST(CliEdit, LearnsAGradeThatApplyPutOnAPhoto)
@@ -514,8 +515,8 @@ TEST(CliDomains, ShaperFilesStayShapersInCubeAndAreBakedWithAWarningElsewhere)
     std::string text = "LUT_1D_SIZE 65\nLUT_1D_INPUT_RANGE -1 3\nLUT_3D_SIZE 2\n";
     for (int i = 0; i <= 64; ++i) {
         const double t = i / 64.0;
-        text += std::to_string(t * t) + " " + std::to_string(t * t) + " " +
-                std::to_string(t * t) + "\n";
+        text += std::to_string(t * t) + " " + std::to_string(t * t) + " " + std::to_string(t * t) +
+                "\n";
     }
     for (int b = 0; b < 2; ++b) {
         for (int g = 0; g < 2; ++g) {

@@ -158,7 +158,8 @@ TEST(LUTReaderCube, EntriesAreKeptUnclampedAndMayPrecedeTheSize)
 TEST(LUTReaderCube, LaterSizeLineReplacesTheEarlierOne)
 {
     EXPECT_EQ(LUTReader::cube(replaced(kCube, "LUT_3D_SIZE 2\n", "LUT_3D_SIZE 3\nLUT_3D_SIZE 2\n"))
-                  .lut.table().size(),
+                  .lut.table()
+                  .size(),
               2);
     EXPECT_EQ(cubeReason(kCube + "LUT_3D_SIZE 3\n"), "expected 27 entries, found 8");
 }
@@ -229,7 +230,8 @@ TEST(LUTReaderCube, SizeLineFailures)
          {"LUT_3D_SIZE 1", "LUT_3D_SIZE 257", "LUT_3D_SIZE 2.0", "LUT_3D_SIZE", "LUT_3D_SIZE 2 2",
           "LUT_3D_SIZE x", "LUT_3D_SIZE 99999999999999999999", "LUT_3D_SIZE +-2"})
         EXPECT_EQ(cubeReason(replaced(kCube, "LUT_3D_SIZE 2", line)), "bad LUT_3D_SIZE") << line;
-    EXPECT_EQ(LUTReader::cube(replaced(kCube, "LUT_3D_SIZE 2", "LUT_3D_SIZE +2")).lut.table().size(), 2);
+    EXPECT_EQ(
+        LUTReader::cube(replaced(kCube, "LUT_3D_SIZE 2", "LUT_3D_SIZE +2")).lut.table().size(), 2);
     EXPECT_EQ(cubeReason(replaced(kCube, "LUT_3D_SIZE 2\n", "")), "no LUT_3D_SIZE");
     EXPECT_EQ(cubeReason(""), "no LUT_3D_SIZE");
     EXPECT_EQ(cubeReason("# only a comment\n\n"), "no LUT_3D_SIZE");
@@ -384,8 +386,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         LocationCase{"SizeOutOfRange", false, "LUT_3D_SIZE 2", "LUT_3D_SIZE 257", "bad LUT_3D_SIZE",
                      3, "The LUT file could not be read: line 3: bad LUT_3D_SIZE."},
-        LocationCase{"OneDimensional", false, "# a comment", "LUT_1D_SIZE 0", "bad LUT_1D_SIZE",
-                     2, "The LUT file could not be read: line 2: bad LUT_1D_SIZE."},
+        LocationCase{"OneDimensional", false, "# a comment", "LUT_1D_SIZE 0", "bad LUT_1D_SIZE", 2,
+                     "The LUT file could not be read: line 2: bad LUT_1D_SIZE."},
         LocationCase{"DomainMax", false, "DOMAIN_MAX 1.0 1.0 1.0", "DOMAIN_MAX 1 1",
                      "bad DOMAIN_MAX", 5,
                      "The LUT file could not be read: line 5: bad DOMAIN_MAX."},

@@ -24,7 +24,10 @@ std::mt19937& random()
     return generator;
 }
 
-float uniform(float lo, float hi) { return std::uniform_real_distribution<float>(lo, hi)(random()); }
+float uniform(float lo, float hi)
+{
+    return std::uniform_real_distribution<float>(lo, hi)(random());
+}
 
 RGB randomColour(float lo, float hi) { return {uniform(lo, hi), uniform(lo, hi), uniform(lo, hi)}; }
 
@@ -70,8 +73,8 @@ TEST(LUTDomains, ALookupMapsItsInputFromTheDomainOntoTheLatticeAndClampsAtItsEdg
         EXPECT_EQ(finer.domain(), domain);
         for (std::int64_t k = 0; k < size; ++k) {
             const float t = static_cast<float>(k) / static_cast<float>(size - 1);
-            expectNear(finer.sample(domain.at({t, t, t})), wide.sample(domain.at({t, t, t})),
-                       2e-5f, "resampled");
+            expectNear(finer.sample(domain.at({t, t, t})), wide.sample(domain.at({t, t, t})), 2e-5f,
+                       "resampled");
         }
     }
 }
@@ -93,10 +96,15 @@ TEST(LUTDomains, CubeFilesKeepTheDomainAndTheValuesExactlyAsRead)
                             "0.000000 0.000000 0.000000\n1.000000 0.000000 0.000000\n"),
               std::string::npos);
     // Signs and whole digits where the values need them; a rounded-away sign is not written.
-    const std::string hdr = LUTWriter::cube(
-        LUT3D(2, {{-0.5f, 1234.5f, -0.0000001f}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0},
-                  {0, 0, 1}, {1, 0, 1}, {0, 1, 1}, {2.25f, 1, 1}}),
-        "x");
+    const std::string hdr = LUTWriter::cube(LUT3D(2, {{-0.5f, 1234.5f, -0.0000001f},
+                                                      {1, 0, 0},
+                                                      {0, 1, 0},
+                                                      {1, 1, 0},
+                                                      {0, 0, 1},
+                                                      {1, 0, 1},
+                                                      {0, 1, 1},
+                                                      {2.25f, 1, 1}}),
+                                            "x");
     EXPECT_NE(hdr.find("\n-0.500000 1234.500000 0.000000\n"), std::string::npos);
     EXPECT_NE(hdr.find("\n2.250000 1.000000 1.000000\n"), std::string::npos);
 }
@@ -142,8 +150,7 @@ TEST(LUTCurves, OneDTablesInterpolateEachChannelOverTheirDomainAndWriteBack)
     ASSERT_TRUE(read.hasCurves() && !read.hasTable());
     EXPECT_EQ(read.domain(), LUTDomain::uniform(-1, 3));
     // Input 0.5 lies halfway between entries 1 (input 0) and 2 (input 1).
-    expectNear(read.apply({0.5f, 0.5f, 0.5f}), {0.15625f, 0.375f, 0.25f}, 1e-6f,
-               "between entries");
+    expectNear(read.apply({0.5f, 0.5f, 0.5f}), {0.15625f, 0.375f, 0.25f}, 1e-6f, "between entries");
     expectNear(read.apply({-7, 3, 99}), {0.0f, 1.0f, 1.5f}, 0.0f, "clamped to the domain");
     // Written back as curves, not as a table.
     const std::string text = LUTWriter::cube(read, "curves");
@@ -171,8 +178,8 @@ TEST(LUTCurves, AShaperFeedsTheTableAndTheFileReadsBackAsOneTransform)
         for (int i = 0; i < 40; ++i) {
             const RGB input = randomColour(-1.0f, 5.0f);
             // Six-decimal curves, amplified by the table's slope (up to 4.5 × 6 per unit).
-            expectNear(read.apply(input), stack.table().sample(stack.curves().sample(input)),
-                       2e-4f, "curves, then table");
+            expectNear(read.apply(input), stack.table().sample(stack.curves().sample(input)), 2e-4f,
+                       "curves, then table");
         }
         // Baked into one table of the same domain, it agrees at every lattice point.
         const LUT3D baked = read.baked(size);
