@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace lumivert {
@@ -53,8 +54,12 @@ public:
     // Writes a file of the format atomically; the title is kept by formats that store one.
     using Writer = void (*)(const LUT3D& lut, std::string_view title,
                             const std::filesystem::path& destination);
+    // The bytes a writer would write; the destination is only named in errors.
+    using Encoder = std::string (*)(const LUT3D& lut, std::string_view title,
+                                    const std::filesystem::path& destination);
     Reader reader() const;
     Writer writer() const;
+    Encoder encoder() const;
 
 private:
     Value value_;
