@@ -128,6 +128,16 @@ bool writable(const path& target, const struct stat& info)
     return ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) == 0 || errno != EACCES;
 }
 
+// Gives the new file the mode and, where we may, the owner of the file it replaces (file systems
+// without owners refuse with EPERM). Owner first: a change of owner clears the set-user-ID bit
+// that the mode may restore.
+bool takeOwnerAndMode(int fd, const struct stat& replaced)
+{
+    if (::geteuid() == 0 && ::fchown(fd, replaced.st_uid, replaced.st_gid) != 0 && errno != EPERM)
+        return false;
+    return ::fchmod(fd, replaced.st_mode & kPermissionBits) == 0;
+}
+
 bool writeFully(SystemCalls& calls, int fd, std::string_view bytes)
 {
     while (!bytes.empty()) {
@@ -211,17 +221,11 @@ void StagedFiles::stage(const path& destination, std::string_view bytes)
     staged.fd = openStaging(calls, staged.target, staged.temporary);
     if (staged.fd < 0)
         throw FileError::cannotWrite(destination, lastError());
-    bool complete = true;
-    if (replaces) {
-        staged.replacedLinks = replaced.st_nlink;
-        // Owner first: a change of owner clears the set-user-ID bit that the mode may restore.
-        if (::geteuid() == 0)
-            complete = ::fchown(staged.fd, replaced.st_uid, replaced.st_gid) == 0;
-        complete = complete && ::fchmod(staged.fd, replaced.st_mode & kPermissionBits) == 0;
-    }
+    staged.replacedLinks = replaces ? replaced.st_nlink : 0;
     // The data must be on disk before the file takes the destination's name, or a crash could
     // leave an empty file behind.
-    complete = complete && writeFully(calls, staged.fd, bytes) && calls.fsync(staged.fd) == 0;
+    const bool complete = (!replaces || takeOwnerAndMode(staged.fd, replaced)) &&
+                          writeFully(calls, staged.fd, bytes) && calls.fsync(staged.fd) == 0;
     std::error_code failure = complete ? std::error_code() : lastError();
     // A named temporary is closed now; an unnamed one stays open, or it would be gone.
     if (!failure && !staged.temporary.empty()) {
