@@ -388,20 +388,6 @@ TEST_P(StagedFilesTest, SeveralFilesChangeTogetherOrNotAtAll)
     }
 }
 
-TEST_P(StagedFilesTest, UncommittedFilesVanish)
-{
-    put(folder_ / "look.cube", "old");
-    {
-        WatchedCalls calls = watched();
-        const ScopedSystemCalls scope(calls);
-        StagedFiles staged;
-        staged.stage(folder_ / "look.cube", "new");
-        staged.stage(folder_ / "new.3dl", "new");
-    }
-    EXPECT_EQ(contents(folder_ / "look.cube"), "old");
-    EXPECT_EQ(names(), std::vector<std::string>{"look.cube"});
-}
-
 using StagedFilesDeathTest = fixtures::FolderTest;
 
 // Runs in a fresh process that has left SIGXFSZ alone, as the app and the command line do:
