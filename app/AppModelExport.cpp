@@ -5,7 +5,6 @@
 #include "color/Precondition.hpp"
 #include "imaging/ImageLoader.hpp"
 #include "lut/HaldCLUT.hpp"
-#include "lut/LUTWriter.hpp"
 
 #include <QFile>
 #include <QFileInfo>
@@ -155,11 +154,10 @@ void AppModel::writePlan(const ExportPlan::Plan& plan)
     const std::string title = exportTitle().toStdString();  // the title is not sanitised
     auto write = [pipeline, size, title, plan] {
         const LUT3D lut = pipeline.makeLUT(size);
+        ExportPlan::write(lut, plan, title);
         QStringList written;
-        for (const ExportPlan::PlannedFile& file : plan) {
-            LUTWriter::write(lut, file.format, title, file.path);
+        for (const ExportPlan::PlannedFile& file : plan)
             written << QFile::decodeName(file.path.c_str());
-        }
         return written;
     };
     changeBusy(+1);

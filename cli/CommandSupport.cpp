@@ -1,7 +1,6 @@
 #include "cli/CommandSupport.hpp"
 
 #include "cli/CommandFailure.hpp"
-#include "lut/LUTWriter.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -80,11 +79,9 @@ ExportPlan::Plan plannedFiles(const std::optional<path>& output,
 
 void writeLUTs(const LUT3D& lut, const ExportPlan::Plan& plan, const std::string& title)
 {
-    for (const ExportPlan::PlannedFile& file : plan) {
-        attempt(GradeRecipe::saveLUTFailedTitle,
-                [&] { LUTWriter::write(lut, file.format, title, file.path); });
+    attempt(GradeRecipe::saveLUTFailedTitle, [&] { ExportPlan::write(lut, plan, title); });
+    for (const ExportPlan::PlannedFile& file : plan)
         std::cout << "Saved " << file.path.string() << '\n';
-    }
 }
 
 }  // namespace lumivert::CommandSupport

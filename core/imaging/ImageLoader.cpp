@@ -416,25 +416,23 @@ const FileTypeEntry& fileTypeEntry(ImageFileType type)
     return *entry;
 }
 
-// Replaces the destination atomically (temporary file beside it, flushed, renamed over it), so
-// a failure leaves any existing file untouched; the shared writer's error becomes ours.
-void replaceFile(const path& destination, std::span<const unsigned char> bytes)
+// Replaces the destination atomically, so a failure leaves any existing file untouched; the
+// shared writer's error becomes ours.
+void replaceFile(const path& destination, std::string_view bytes)
 {
     try {
-        FileIO::writeAtomically(
-            destination,
-            std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+        FileIO::writeAtomically(destination, bytes);
     } catch (const FileError&) {
         throw ImageLoaderError::cannotWrite(destination);
     }
 }
 
-// Encodes 3-band pixels wrapped from `samples` (which must outlive the call) and replaces the
+// Encodes 3-band pixels wrapped from `samples` (which must outlive the call) for the
 // destination. libvips only reads wrapped memory; the const_cast is for its C signature.
-void encodeAndReplace(const void* samples, std::size_t byteCount, std::int64_t width,
-                      std::int64_t height, int bands, VipsBandFormat format,
-                      VipsInterpretation interpretation, const path& destination,
-                      ImageFileType type, ColourTag tag)
+std::string encode(const void* samples, std::size_t byteCount, std::int64_t width,
+                   std::int64_t height, int bands, VipsBandFormat format,
+                   VipsInterpretation interpretation, const path& destination, ImageFileType type,
+                   ColourTag tag)
 {
     if (!vipsReady())
         throw ImageLoaderError::cannotWrite(destination);
@@ -458,7 +456,35 @@ void encodeAndReplace(const void* samples, std::size_t byteCount, std::int64_t w
         throw ImageLoaderError::cannotWrite(destination);
     }
     const std::unique_ptr<void, decltype(&g_free)> owner(encoded, &g_free);
-    replaceFile(destination, {static_cast<const unsigned char*>(encoded), encodedSize});
+    return {static_cast<const char*>(encoded), encodedSize};
+}
+
+std::string encodeImage(const Image8& image, const path& location, ImageFileType type,
+                        ColourTag tag)
+{
+    return encode(image.data(), image.samples().size_bytes(), image.width(), image.height(),
+                  Image8::channels, VIPS_FORMAT_UCHAR, VIPS_INTERPRETATION_sRGB, location, type,
+                  tag);
+}
+
+std::string encodeImage(const Image16& image, const path& location, ImageFileType type,
+                        ColourTag tag)
+{
+    if (!ImageLoader::holdsSixteenBits(type)) {
+        // Rounded here rather than by the encoder, which truncates 16-bit samples to 8 bits.
+        const std::span<const std::uint16_t> deep = image.samples();
+        std::vector<std::uint8_t> samples(deep.size());
+        std::transform(deep.begin(), deep.end(), samples.begin(), [](std::uint16_t sample) {
+            return static_cast<std::uint8_t>(
+                Packing::quantized(static_cast<float>(sample) / k16BitMax, k8BitMax));
+        });
+        return encode(samples.data(), samples.size(), image.width(), image.height(),
+                      Image16::channels, VIPS_FORMAT_UCHAR, VIPS_INTERPRETATION_sRGB, location,
+                      type, tag);
+    }
+    return encode(image.data(), image.samples().size_bytes(), image.width(), image.height(),
+                  Image16::channels, VIPS_FORMAT_USHORT, VIPS_INTERPRETATION_RGB16, location, type,
+                  tag);
 }
 
 }  // namespace
@@ -549,37 +575,25 @@ bool holdsSixteenBits(ImageFileType type) { return fileTypeEntry(type).sixteenBi
 
 void writeImage(const Image8& image, const path& location, ImageFileType type, ColourTag tag)
 {
-    encodeAndReplace(image.data(), image.samples().size_bytes(), image.width(), image.height(),
-                     Image8::channels, VIPS_FORMAT_UCHAR, VIPS_INTERPRETATION_sRGB, location, type,
-                     tag);
+    replaceFile(location, encodeImage(image, location, type, tag));
 }
 
 void writeImage(const Image16& image, const path& location, ImageFileType type, ColourTag tag)
 {
-    if (!holdsSixteenBits(type)) {
-        // Rounded here rather than by the encoder, which truncates 16-bit samples to 8 bits.
-        const std::span<const std::uint16_t> deep = image.samples();
-        std::vector<std::uint8_t> samples(deep.size());
-        std::transform(deep.begin(), deep.end(), samples.begin(), [](std::uint16_t sample) {
-            return static_cast<std::uint8_t>(
-                Packing::quantized(static_cast<float>(sample) / k16BitMax, k8BitMax));
-        });
-        encodeAndReplace(samples.data(), samples.size(), image.width(), image.height(),
-                         Image16::channels, VIPS_FORMAT_UCHAR, VIPS_INTERPRETATION_sRGB, location,
-                         type, tag);
-        return;
-    }
-    encodeAndReplace(image.data(), image.samples().size_bytes(), image.width(), image.height(),
-                     Image16::channels, VIPS_FORMAT_USHORT, VIPS_INTERPRETATION_RGB16, location,
-                     type, tag);
+    replaceFile(location, encodeImage(image, location, type, tag));
+}
+
+std::string encodePNG(const PixelBuffer& pixels, bool sixteenBit, const path& location)
+{
+    if (sixteenBit)
+        return encodeImage(Packing::makeImage16(pixels), location, ImageFileType::png,
+                           ColourTag::none);
+    return encodeImage(Packing::makeImage8(pixels), location, ImageFileType::png, ColourTag::none);
 }
 
 void writePNG(const PixelBuffer& pixels, const path& location, bool sixteenBit)
 {
-    if (sixteenBit)
-        writeImage(Packing::makeImage16(pixels), location, ImageFileType::png);
-    else
-        writeImage(Packing::makeImage8(pixels), location, ImageFileType::png);
+    replaceFile(location, encodePNG(pixels, sixteenBit, location));
 }
 
 }  // namespace ImageLoader

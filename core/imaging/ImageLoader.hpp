@@ -20,6 +20,7 @@
 #include <functional>
 #include <optional>
 #include <stdexcept>
+#include <string>
 
 namespace lumivert {
 
@@ -89,6 +90,10 @@ void writeImage(const Image16& image, const std::filesystem::path& location, Ima
                 ColourTag tag = ColourTag::none);
 // Packing::makeImage8 or makeImage16, then writeImage as PNG. Throws ImageLoaderError::cannotWrite.
 void writePNG(const PixelBuffer& pixels, const std::filesystem::path& location, bool sixteenBit);
+// The bytes writePNG would write, for writing together with other files; `location` is the file
+// they are meant for, named in errors. Throws ImageLoaderError::cannotWrite.
+std::string encodePNG(const PixelBuffer& pixels, bool sixteenBit,
+                      const std::filesystem::path& location);
 
 }  // namespace ImageLoader
 

@@ -1,10 +1,11 @@
 #include "io/FileIO.hpp"
 
+#include "io/StagedFiles.hpp"
+
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
-#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,9 +13,6 @@ namespace lumivert {
 
 namespace {
 
-constexpr int kTemporaryNameAttempts = 64;
-// Keeps the temporary name within the 255-byte limit of a file name.
-constexpr std::size_t kMaxNameInTemporary = 128;
 constexpr std::size_t kReadChunk = 1 << 16;
 
 constexpr double kBytesPerKilobyte = 1e3;
@@ -80,31 +78,6 @@ private:
     int fd_;
 };
 
-// A name beside the destination that no other writer uses: hidden, with a random suffix.
-std::filesystem::path temporaryName(const std::filesystem::path& path, std::mt19937_64& random)
-{
-    std::string name = path.filename().string().substr(0, kMaxNameInTemporary);
-    static constexpr char kHex[] = "0123456789abcdef";
-    std::string suffix(12, '0');
-    for (char& c : suffix)
-        c = kHex[random() & 15];
-    return folderOf(path) / ("." + name + "." + suffix + ".tmp");
-}
-
-// Creates the temporary file with mode 0666 less the umask, as any new file would get.
-int createTemporary(const std::filesystem::path& path, std::filesystem::path& created)
-{
-    std::mt19937_64 random(std::random_device{}());
-    for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
-        created = temporaryName(path, random);
-        const int fd = ::open(created.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST)
-            return fd;
-    }
-    errno = EEXIST;
-    return -1;
-}
-
 // Appends everything up to the end of the file, failing once the bytes exceed maxBytes.
 enum class ReadResult { complete, tooLarge, failed };
 ReadResult appendAll(int fd, std::string& bytes, std::uintmax_t maxBytes)
@@ -123,20 +96,6 @@ ReadResult appendAll(int fd, std::string& bytes, std::uintmax_t maxBytes)
             return ReadResult::tooLarge;
         bytes.append(chunk, static_cast<std::size_t>(count));
     }
-}
-
-bool writeFully(int fd, std::string_view bytes)
-{
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return true;
 }
 
 }  // namespace
@@ -158,6 +117,12 @@ FileError FileError::cannotWrite(const std::filesystem::path& path, std::error_c
     return FileError(quoted(path.filename().string()) + " could not be saved in " +
                          quoted(folderOf(path).string()) + ": " + reasonText(code) + ".",
                      path, code);
+}
+
+FileError FileError::readOnly(const std::filesystem::path& path)
+{
+    return FileError(quoted(path.filename().string()) + " is read-only.", path,
+                     std::make_error_code(std::errc::permission_denied));
 }
 
 FileError FileError::notRegular(const std::filesystem::path& path)
@@ -225,23 +190,9 @@ std::string readRegularFile(const std::filesystem::path& path, std::uintmax_t ma
 
 void writeAtomically(const std::filesystem::path& path, std::string_view bytes)
 {
-    if (!path.has_filename())
-        throw FileError::cannotWrite(path, std::make_error_code(std::errc::is_a_directory));
-    std::filesystem::path temporary;
-    FileDescriptor file(createTemporary(path, temporary));
-    if (file.get() < 0)
-        throw FileError::cannotWrite(path, lastError());
-    // The data must be on disk before the rename, or a crash could leave an empty file behind.
-    const bool complete = writeFully(file.get(), bytes) && ::fsync(file.get()) == 0;
-    std::error_code failure = complete ? std::error_code() : lastError();
-    if (!file.close() && !failure)
-        failure = lastError();
-    if (!failure && ::rename(temporary.c_str(), path.c_str()) != 0)
-        failure = lastError();
-    if (failure) {
-        ::unlink(temporary.c_str());
-        throw FileError::cannotWrite(path, failure);
-    }
+    StagedFiles staged;
+    staged.stage(path, bytes);
+    staged.commit();
 }
 
 }  // namespace FileIO

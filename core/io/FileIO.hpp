@@ -17,6 +17,8 @@ public:
     static FileError cannotRead(const std::filesystem::path& path, std::error_code code);
     // “name” could not be saved in “folder”: reason.
     static FileError cannotWrite(const std::filesystem::path& path, std::error_code code);
+    // “name” is read-only.
+    static FileError readOnly(const std::filesystem::path& path);
     // “name” is not a regular file.
     static FileError notRegular(const std::filesystem::path& path);
     // “name” is too large to be <what> (1.2 GB).
@@ -45,9 +47,10 @@ std::string readAll(const std::filesystem::path& path);
 std::string readRegularFile(const std::filesystem::path& path, std::uintmax_t maxBytes,
                             std::string_view what);
 
-// Writes the bytes to a new file in the destination's folder, then renames it over the
-// destination, so readers see either the old file or the complete new one. On failure the
-// temporary file is removed, any existing file is untouched, and FileError::cannotWrite is thrown.
+// Writes the bytes to a new file in the destination's folder, then puts it in place of the
+// destination, so readers see either the old file or the complete new one (see StagedFiles: the
+// mode of a replaced file is kept, symbolic links are followed). On failure nothing of the new
+// file is left, any existing file is untouched, and FileError is thrown.
 void writeAtomically(const std::filesystem::path& path, std::string_view bytes);
 
 }  // namespace FileIO

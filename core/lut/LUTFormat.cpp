@@ -16,6 +16,7 @@ struct FormatRow {
     std::string_view compatibility;
     LUTFormat::Reader reader;
     LUTFormat::Writer writer;
+    LUTFormat::Encoder encoder;
 };
 
 // The readers and writers in the table's shape.
@@ -35,16 +36,33 @@ void writeHald(const LUT3D& lut, std::string_view, const std::filesystem::path& 
     LUTWriter::writeHald(lut, destination);
 }
 
+std::string encodeCube(const LUT3D& lut, std::string_view title, const std::filesystem::path&)
+{
+    return LUTWriter::cube(lut, title);
+}
+
+std::string encodeThreeDL(const LUT3D& lut, std::string_view, const std::filesystem::path&)
+{
+    return LUTWriter::threeDL(lut);
+}
+
+std::string encodeHald(const LUT3D& lut, std::string_view, const std::filesystem::path& destination)
+{
+    return LUTWriter::hald(lut, destination);
+}
+
 // One row per format, in the order of LUTFormat::Value.
 constexpr std::array<FormatRow, 3> kFormats = {{
     {LUTFormat::cube, "cube", ".cube", "Cube LUT (*.cube)",
      "Photoshop, Lightroom profiles, Premiere, After Effects, DaVinci Resolve, Final Cut Pro, "
      "Affinity Photo, Pixelmator Pro, Capture One",
-     readCube, LUTWriter::writeCube},
+     readCube, LUTWriter::writeCube, encodeCube},
     {LUTFormat::threeDL, "3dl", ".3dl", "3DL LUT (*.3dl)",
-     "Photoshop, Autodesk Flame and Lustre, Nuke, DaVinci Resolve", readThreeDL, writeThreeDL},
+     "Photoshop, Autodesk Flame and Lustre, Nuke, DaVinci Resolve", readThreeDL, writeThreeDL,
+     encodeThreeDL},
     {LUTFormat::hald, "png", "HALD .png", "PNG image (*.png)",
-     "Affinity Photo, GIMP (G'MIC), darktable, RawTherapee, ImageMagick", readHald, writeHald},
+     "Affinity Photo, GIMP (G'MIC), darktable, RawTherapee, ImageMagick", readHald, writeHald,
+     encodeHald},
 }};
 
 const FormatRow& row(LUTFormat format)
@@ -79,5 +97,7 @@ std::string_view LUTFormat::compatibility() const { return row(*this).compatibil
 LUTFormat::Reader LUTFormat::reader() const { return row(*this).reader; }
 
 LUTFormat::Writer LUTFormat::writer() const { return row(*this).writer; }
+
+LUTFormat::Encoder LUTFormat::encoder() const { return row(*this).encoder; }
 
 }  // namespace lumivert

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace lumivert {
@@ -55,8 +56,12 @@ public:
     // the domain by .cube (the others hold the table resampled onto inputs 0 … 1).
     using Writer = void (*)(const LUT3D& lut, std::string_view title,
                             const std::filesystem::path& destination);
+    // The bytes a writer would write; the destination is only named in errors.
+    using Encoder = std::string (*)(const LUT3D& lut, std::string_view title,
+                                    const std::filesystem::path& destination);
     Reader reader() const;
     Writer writer() const;
+    Encoder encoder() const;
 
 private:
     Value value_;

@@ -269,6 +269,13 @@ std::string threeDL(const LUT3D& source)
     return text;
 }
 
+std::string hald(const LUT3D& lut, const std::filesystem::path& destination)
+{
+    requireFinite(lut);
+    return ImageLoader::encodePNG(HaldCLUT::image(lut, HaldCLUT::defaultLevel), kHaldSixteenBit,
+                                  destination);
+}
+
 void write(const LUT3D& lut, LUTFormat format, std::string_view title,
            const std::filesystem::path& destination)
 {

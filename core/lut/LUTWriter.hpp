@@ -33,6 +33,9 @@ std::string cube(const LUT3D& lut, std::string_view title);
 // with LUT_1D_SIZE, LUT_1D_INPUT_RANGE, LUT_3D_SIZE, LUT_3D_INPUT_RANGE, then both entry lists.
 std::string cube(const LUTStack& stack, std::string_view title);
 std::string threeDL(const LUT3D& lut);
+// The PNG bytes writeHald writes, for writing together with other files; the destination is
+// named in errors (ImageLoaderError).
+std::string hald(const LUT3D& lut, const std::filesystem::path& destination);
 
 // Writes the format to the destination atomically, replacing an existing file, through the
 // format's writer. The title is used by .cube only. Throws FileError for text formats and

@@ -1,5 +1,7 @@
 #include "recipe/ExportPlan.hpp"
 
+#include "color/LUT3D.hpp"
+#include "io/StagedFiles.hpp"
 #include "recipe/GradeRecipe.hpp"
 
 #include <algorithm>
@@ -165,6 +167,14 @@ std::vector<path> existingFiles(const Plan& plan)
             existing.push_back(file.path);
     }
     return existing;
+}
+
+void write(const LUT3D& lut, const Plan& plan, std::string_view title)
+{
+    StagedFiles staged;
+    for (const PlannedFile& file : plan)
+        staged.stage(file.path, file.format.encoder()(lut, title, file.path));
+    staged.commit();
 }
 
 }  // namespace lumivert::ExportPlan

@@ -16,6 +16,10 @@
 #include <string_view>
 #include <vector>
 
+namespace lumivert {
+class LUT3D;
+}
+
 namespace lumivert::ExportPlan {
 
 // ---- Choices -----------------------------------------------------------------------------------
@@ -80,6 +84,12 @@ Plan files(const std::optional<std::filesystem::path>& output, std::optional<Exp
 // Throws ExportPlanError when a planned file is one of the inputs (replacesInput) or two planned
 // files are one file (sharedPath).
 void refuseUnsafe(const Plan& plan, std::span<const std::filesystem::path> inputs);
+
+// Writes the table in each planned format (the title kept by formats that store one). Every file
+// is written in full before any takes its name, so on failure none of the planned files has
+// changed and nothing is left beside them. Throws FileError, or ImageLoaderError when a HALD
+// image cannot be encoded.
+void write(const LUT3D& lut, const Plan& plan, std::string_view title);
 
 // The planned files that exist already, in plan order: the ones an export would replace.
 std::vector<std::filesystem::path> existingFiles(const Plan& plan);

@@ -751,6 +751,34 @@ private Q_SLOTS:
                  QDir(harness.path(QStringLiteral("out"))));
     }
 
+    // One read-only file stops the whole export before any file changes; the alert names it.
+    void aReadOnlyFileKeepsEveryFormatOfAnExportAsItWas()
+    {
+        ModelHarness harness;
+        auto model = harness.makeModel();
+        model->setFineTune(FineTune{0.2f, 0, 0, 0});
+        model->setExportChoice(ExportChoice::all);
+        const QString cube = harness.path(QStringLiteral("Teal.cube"));
+        const QString threeDL = harness.path(QStringLiteral("Teal.3dl"));
+        for (const QString& name : {cube, threeDL}) {
+            QFile older(name);
+            QVERIFY(older.open(QIODevice::WriteOnly));
+            older.write("older");
+        }
+        QVERIFY(QFile::setPermissions(threeDL, QFileDevice::ReadOwner | QFileDevice::ReadGroup));
+        harness.panels().answers.push_back(cube);
+        harness.panels().confirmations.push_back(true);
+        model->exportLUT();
+        QVERIFY(waitUntilIdle(*model));
+        QVERIFY(model->alert().has_value());
+        QCOMPARE(model->alert()->title, QString::fromUtf8(GradeRecipe::saveLUTFailedTitle));
+        QCOMPARE(model->alert()->message, QStringLiteral("“Teal.3dl” is read-only."));
+        QCOMPARE(contentsOf(cube), QByteArray("older"));
+        QCOMPARE(contentsOf(threeDL), QByteArray("older"));
+        QVERIFY(!QFileInfo::exists(harness.path(QStringLiteral("Teal.png"))));
+        QVERIFY(!model->toast().has_value());
+    }
+
     void anExportAsksBeforeReplacingALoadedImageOrAnotherFile()
     {
         ModelHarness harness;

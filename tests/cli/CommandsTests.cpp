@@ -543,6 +543,27 @@ TEST(CliDomains, ShaperFilesStayShapersInCubeAndAreBakedWithAWarningElsewhere)
     EXPECT_NE(info.out.find("Output range: 0 to 2 (beyond 0 to 1"), std::string::npos);
 }
 
+// "All three formats" changes none of the files when one of them may not be replaced, and says
+// which one.
+TEST(CliExport, OneReadOnlyFileKeepsAllThreeFormatsAsTheyWere)
+{
+    CliRunner cli;
+    FileIO::writeAtomically(cli / "Look.cube", "the user's cube");
+    FileIO::writeAtomically(cli / "Look.3dl", "the user's 3dl");
+    std::filesystem::permissions(cli / "Look.3dl", std::filesystem::perms::owner_read |
+                                                       std::filesystem::perms::group_read);
+    const CliResult result = cli.run(
+        {"look", CliRunner::sample("coffee.png").string(), "-o", "Look", "--format", "all"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.err.find("Couldn\u2019t save the LUT: \u201CLook.3dl\u201D is read-only."),
+              std::string::npos)
+        << result.err;
+    EXPECT_EQ(result.out.find("Saved"), std::string::npos) << result.out;
+    EXPECT_EQ(FileIO::readAll(cli / "Look.cube"), "the user's cube");
+    EXPECT_EQ(FileIO::readAll(cli / "Look.3dl"), "the user's 3dl");
+    EXPECT_EQ(cli.entries(), (std::vector<std::string>{"Look.3dl", "Look.cube"}));
+}
+
 // A dark grade (every output below 0.2) in our .3dl and, without our first comment line, in a
 // foreign one: only the foreign file's depth is a guess, and each command says so once.
 TEST(CliThreeDL, DarkForeignFilesWarnOnceAndOurOwnReadBackRight)

@@ -3,6 +3,7 @@
 
 #include "color/ColorMath.hpp"
 #include "color/LUTStack.hpp"
+#include "imaging/PreviewRenderer.hpp"
 #include "lut/HaldCLUT.hpp"
 #include "lut/LUTReader.hpp"
 #include "lut/LUTWriter.hpp"
@@ -10,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <random>
 
 namespace lumivert {
@@ -190,6 +192,19 @@ TEST(LUTCurves, AShaperFeedsTheTableAndTheFileReadsBackAsOneTransform)
             expectNear(baked.sample(input), read.apply(input), 1e-6f, "baked");
         }
     }
+}
+
+// Callers build tables from what the readers checked; anything else is a fault in the caller.
+TEST(LUTDomainsDeathTest, TablesWithoutAValidDomainAndMissingPartsStop)
+{
+    EXPECT_DEATH(LUT3D(2, LUT3D::identity(2).values(), LUTDomain::uniform(1, 1)), "domain");
+    EXPECT_DEATH(LUT1D(2, {{0, 0, 0}, {1, 1, 1}}, LUTDomain::uniform(0, NAN)), "domain");
+    EXPECT_DEATH(LUT1D(1, {{0, 0, 0}}), "1D LUT");
+    EXPECT_DEATH(LUTStack(LUT3D::identity(2)).curves(), "1D curves");
+    EXPECT_DEATH(PreviewRenderer().render(Image8(1, 1, std::vector<std::uint8_t>(4, 0)),
+                                          LUT3D(2, LUT3D::identity(2).values(),
+                                                LUTDomain::uniform(0, 2))),
+                 "0 to 1");
 }
 
 }  // namespace

@@ -1,10 +1,17 @@
 #include "recipe/ExportPlan.hpp"
 
+#include "color/LUT3D.hpp"
+#include "io/FileIO.hpp"
+#include "lut/LUTWriter.hpp"
 #include "recipe/GradeRecipe.hpp"
 #include "support/FolderTest.hpp"
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <cmath>
 #include <fstream>
 #include <random>
 
@@ -199,6 +206,80 @@ TEST_F(ExportPlanGuards, ExistingFilesAreThePlannedOnesOnDiskInPlanOrder)
     touch(folder_ / "Teal.txt");
     EXPECT_EQ(existingFiles(plan),
               (std::vector<path>{folder_ / "Teal.cube", folder_ / "Teal.png"}));
+}
+
+// A table that is not the identity, so a format that drops or reorders entries shows.
+LUT3D curvedTable(std::int64_t size)
+{
+    LUT3D lut = LUT3D::identity(size);
+    std::vector<RGB> values = lut.values();
+    for (RGB& entry : values)
+        entry = {std::pow(entry.r, 0.8f), entry.g * 0.9f + 0.05f, std::sqrt(entry.b)};
+    return LUT3D(size, std::move(values));
+}
+
+class ExportPlanWriting : public fixtures::FolderTest {};
+
+// Written together, each file is byte for byte what its format's own writer writes alone.
+TEST_F(ExportPlanWriting, EveryPlannedFileIsWhatItsFormatWritesAlone)
+{
+    const LUT3D lut = curvedTable(17);
+    const Plan plan = files(folder_ / "Teal", ExportChoice::all, "Teal");
+    std::filesystem::create_directory(folder_ / "alone");
+    write(lut, plan, "Teal & Orange");
+    for (const PlannedFile& file : plan) {
+        const path alone = folder_ / "alone" / file.path.filename();
+        LUTWriter::write(lut, file.format, "Teal & Orange", alone);
+        EXPECT_EQ(contents(file.path), contents(alone)) << file.path;
+    }
+    const auto entries = std::distance(std::filesystem::directory_iterator(folder_),
+                                       std::filesystem::directory_iterator());
+    EXPECT_EQ(entries, 4);
+}
+
+using ExportPlanWritingDeathTest = ExportPlanWriting;
+
+// Runs in a fresh process. The file-size limit (which binds root too, standing in for a full
+// disk) lets the files before the last through and stops the last: every original must stay as
+// it was, with nothing beside it. Exits 0 when that holds.
+[[noreturn]] void exportAllBeyondTheSizeLimit(const path& folder)
+{
+    const LUT3D lut = curvedTable(17);
+    const Plan plan = files(folder / "Look", ExportChoice::all, "Look");
+    std::vector<std::size_t> sizes;
+    for (const PlannedFile& file : plan) {
+        sizes.push_back(file.format.encoder()(lut, "Look", file.path).size());
+        std::ofstream(file.path) << "the user's " << file.path.extension().string();
+    }
+    // The HALD image, written last, is the largest: the text files before it fit.
+    const std::size_t largest = sizes.back();
+    if (std::max_element(sizes.begin(), sizes.end()) != sizes.end() - 1)
+        std::exit(2);
+    const rlim_t limit = largest - 1;
+    const rlimit smaller{limit, limit};
+    ::setrlimit(RLIMIT_FSIZE, &smaller);
+    bool failed = false;
+    try {
+        write(lut, plan, "Look");
+    } catch (const FileError& error) {
+        failed = error.code() == std::errc::file_too_large;
+    }
+    bool kept = true;
+    for (const PlannedFile& file : plan) {
+        std::ifstream in(file.path);
+        kept = kept && std::string(std::istreambuf_iterator<char>(in), {}) ==
+                           "the user's " + file.path.extension().string();
+    }
+    const auto entries = std::distance(std::filesystem::directory_iterator(folder),
+                                       std::filesystem::directory_iterator());
+    std::exit(failed && kept && entries == 3 ? 0 : 1);
+}
+
+TEST_F(ExportPlanWritingDeathTest, AFullDiskOnOneFileKeepsEveryOriginal)
+{
+    // A fresh process: the image encoder's worker threads do not survive a plain fork.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(exportAllBeyondTheSizeLimit(folder_), testing::ExitedWithCode(0), "");
 }
 
 }  // namespace
