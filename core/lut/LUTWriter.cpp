@@ -11,6 +11,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <optional>
 #include <cstdio>
 
 namespace lumivert::LUTWriter {
@@ -236,7 +237,10 @@ std::string cube(const LUTStack& stack, std::string_view title)
 std::string threeDL(const LUT3D& source)
 {
     // The format has no domain: its lattice always spans inputs 0 … 1.
-    const LUT3D lut = source.domain().isUnit() ? source : source.onUnitDomain(source.size());
+    std::optional<LUT3D> remapped;
+    if (!source.domain().isUnit())
+        remapped = source.onUnitDomain(source.size());
+    const LUT3D& lut = remapped ? *remapped : source;
     requireFinite(lut.values());
     const std::int64_t n = lut.size();
     const std::string comment = commentLine();
