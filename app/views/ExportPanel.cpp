@@ -36,7 +36,7 @@ struct HelpNote {
     const char* title;
     const char* text;
 };
-const std::array<HelpNote, 6> helpNotes{{
+const std::array<HelpNote, 6> helpTexts{{
     {"Using it in Photoshop",
      "Layer \u203a New Adjustment Layer \u203a Color Lookup. In the Properties panel choose "
      "3DLUT File \u203a Load 3D LUT\u2026 and pick the .cube or .3dl file. Lower the layer\u2019s "
@@ -193,7 +193,7 @@ QWidget* ExportPanel::makeHelpNotes()
     auto* stack = new QVBoxLayout(group);
     stack->setContentsMargins(0, 0, 0, 0);
     stack->setSpacing(6);
-    for (const HelpNote& help : helpNotes) {
+    for (const HelpNote& help : helpTexts) {
         auto* toggle = new QToolButton;
         toggle->setText(Presentation::actionText(QString::fromUtf8(help.title)));
         toggle->setCheckable(true);

@@ -300,6 +300,7 @@ void ValueSlider::beginTyping()
         typing_->setFont(valueFont());
         typing_->setAccessibleName(title_);
         typing_->installEventFilter(this);
+        connect(typing_, &QLineEdit::returnPressed, this, [this] { finishTyping(true); });
         connect(typing_, &QLineEdit::editingFinished, this, [this] { finishTyping(true); });
     }
     const int height = std::max(headerHeight() + 4, typing_->sizeHint().height());
