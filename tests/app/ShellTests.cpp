@@ -1,15 +1,21 @@
 // The application shell: the main window around its three columns, the menu commands, files
 // opened by the desktop (before and after the window appears, and from a second launch), and
 // the window placement of the automation mode.
+#include "AnalysisPanel.hpp"
 #include "Commands.hpp"
 #include "ContentView.hpp"
 #include "FileOpenQueue.hpp"
+#include "InspectorView.hpp"
 #include "ModelFixtures.hpp"
+#include "PreviewPane.hpp"
+#include "SidebarView.hpp"
 #include "SingleInstance.hpp"
 #include "ValueSlider.hpp"
 #include "WindowPlacement.hpp"
 
+#include <QAccessible>
 #include <QAction>
+#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QMenuBar>
@@ -299,6 +305,61 @@ private Q_SLOTS:
         for (int step = 0; step < 4; ++step)
             QTest::keyClick(&window, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
         QCOMPARE(model->intensity(), dragged);
+    }
+
+    void tabReachesEveryControlColumnByColumn()
+    {
+        ModelHarness harness;
+        auto model = harness.makeModel();
+        model->load(harness.writePhoto(QStringLiteral("look")), Slot::lookReference);
+        QVERIFY(waitUntilIdle(*model));
+        ContentView window(*model, {new SidebarView(*model), new PreviewPane(*model),
+                                    new InspectorView(*model, new AnalysisPanel(*model))});
+        window.show();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        const ContentView::Columns& columns = window.columns();
+        const auto columnOf = [&columns](const QWidget* widget) {
+            const std::array<const QWidget*, 3> order{columns.sidebar, columns.preview,
+                                                      columns.inspector};
+            for (std::size_t i = 0; i < order.size(); ++i)
+                if (order[i]->isAncestorOf(widget))
+                    return static_cast<int>(i);
+            return -1;
+        };
+
+        // One round of Tab from the first control of the sidebar.
+        QWidget* first = columns.sidebar->nextInFocusChain();
+        while (!(first->focusPolicy() & Qt::TabFocus) || !first->isVisible())
+            first = first->nextInFocusChain();
+        first->setFocus(Qt::TabFocusReason);
+        QList<QWidget*> reached;
+        while (!reached.contains(QApplication::focusWidget()) && reached.size() < 400) {
+            reached << QApplication::focusWidget();
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        }
+        int column = 0;
+        for (QWidget* widget : reached) {
+            const int here = columnOf(widget);
+            if (here < 0)
+                continue;  // the toolbar
+            QVERIFY2(here >= column, qPrintable(widget->metaObject()->className()));
+            column = here;
+        }
+        // Every control that takes Tab is in the round, and each has a name for assistive
+        // technology.
+        for (QWidget* widget : window.findChildren<QWidget*>()) {
+            if (!widget->isVisible() || !widget->isEnabled() ||
+                !(widget->focusPolicy() & Qt::TabFocus) || widget->focusProxy())
+                continue;
+            QVERIFY2(reached.contains(widget),
+                     qPrintable(widget->metaObject()->className() + QStringLiteral(" ") +
+                                widget->accessibleName()));
+            QAccessibleInterface* element = QAccessible::queryAccessibleInterface(widget);
+            QVERIFY(element);
+            QVERIFY2(!element->text(QAccessible::Name).isEmpty(),
+                     widget->metaObject()->className());
+        }
     }
 
     void openingWithEveryWellFullAsksWhichImageToReplace()
