@@ -300,7 +300,6 @@ void ValueSlider::beginTyping()
         typing_->setFont(valueFont());
         typing_->setAccessibleName(title_);
         typing_->installEventFilter(this);
-        connect(typing_, &QLineEdit::returnPressed, this, [this] { finishTyping(true); });
         connect(typing_, &QLineEdit::editingFinished, this, [this] { finishTyping(true); });
     }
     const int height = std::max(headerHeight() + 4, typing_->sizeHint().height());
@@ -328,10 +327,14 @@ void ValueSlider::finishTyping(bool apply)
 
 bool ValueSlider::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == typing_ && event->type() == QEvent::KeyPress &&
-        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
-        finishTyping(false);
-        return true;
+    // The field's keys stop here: a Return the field ignores would reach the slider and open
+    // the field again.
+    if (watched == typing_ && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Escape || key == Qt::Key_Return || key == Qt::Key_Enter) {
+            finishTyping(key != Qt::Key_Escape);
+            return true;
+        }
     }
     return QWidget::eventFilter(watched, event);
 }

@@ -329,7 +329,7 @@ private Q_SLOTS:
         };
 
         // One round of Tab from the first control of the sidebar.
-        QWidget* first = columns.sidebar->nextInFocusChain();
+        QWidget* first = columns.sidebar;
         while (!(first->focusPolicy() & Qt::TabFocus) || !first->isVisible())
             first = first->nextInFocusChain();
         first->setFocus(Qt::TabFocusReason);
