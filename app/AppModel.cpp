@@ -248,6 +248,9 @@ void AppModel::setInspectorTarget(const std::optional<QString>& target)
     Q_EMIT inspectorTargetChanged();
 }
 
+const QString AppModel::imageDirectoryKey = QStringLiteral("imageDirectory");
+const QString AppModel::exportDirectoryKey = QStringLiteral("exportDirectory");
+
 void AppModel::changeResult(Mode mode, const std::function<void(GradeRecipe::Results&)>& change)
 {
     const GradeRecipe::Results before = results_;
@@ -259,6 +262,7 @@ void AppModel::changeResult(Mode mode, const std::function<void(GradeRecipe::Res
 
 void AppModel::storeResult(Mode mode, GradeRecipe::Analysis analysis)
 {
+    refusals_[index(mode)].clear();
     changeResult(
         mode, [&analysis](GradeRecipe::Results& results) { results.store(std::move(analysis)); });
 }
@@ -269,8 +273,18 @@ void AppModel::clearResult(Mode mode)
     analysisJobs_[index(mode)]->cancel();
     if (mode == Mode::edit)
         refitJob_.cancel();
+    refusals_[index(mode)].clear();
     changeResult(mode, [mode](GradeRecipe::Results& results) { results.clear(toRecipe(mode)); });
     updateIdle();
+}
+
+void AppModel::refuse(Mode mode, const QString& reason)
+{
+    clearResult(mode);
+    refusals_[index(mode)] = reason;
+    // Notified even when there was no result before: the status line now gives the reason.
+    Q_EMIT(this->*resultProperties[index(mode)].changed)();
+    rebuildPreview();
 }
 
 void AppModel::setEditFit(EditFit fit)
@@ -378,15 +392,18 @@ bool showsRealAfter(Mode mode, bool compareWithAfter, PreviewSource source, bool
 
 QImage AppModel::originalImage() const
 {
-    if (showsRealAfter(mode_, compareWithAfter_, previewSource_, images_.contains(Slot::editAfter)))
+    // A refused After (of another shape) is not compared with the graded Before.
+    if (refusals_[index(Mode::edit)].isEmpty() &&
+        showsRealAfter(mode_, compareWithAfter_, previewSource_, images_.contains(Slot::editAfter)))
         return platformImage(images_.at(Slot::editAfter).image());
     return previewOriginal_;
 }
 
 QString AppModel::originalLabel() const
 {
-    return showsRealAfter(mode_, compareWithAfter_, previewSource_,
-                          images_.contains(Slot::editAfter))
+    return refusals_[index(Mode::edit)].isEmpty() &&
+                   showsRealAfter(mode_, compareWithAfter_, previewSource_,
+                                  images_.contains(Slot::editAfter))
                ? QStringLiteral("Your edit")
                : QStringLiteral("Original");
 }
@@ -416,6 +433,12 @@ GradePipeline AppModel::currentPipeline() const
 
 std::optional<QString> AppModel::statusLine() const
 {
+    const QString& refusal = refusals_[index(mode_)];
+    if (!refusal.isEmpty() && !hasResult()) {
+        // The reason's first sentence: the chip has room for one line.
+        const qsizetype end = refusal.indexOf(QStringLiteral(". "));
+        return QStringLiteral("No fit: ") + (end < 0 ? refusal : refusal.left(end + 1));
+    }
     const auto line = GradeRecipe::statusLine(toRecipe(mode_), results_, slotNames());
     return line ? std::optional(QString::fromStdString(*line)) : std::nullopt;
 }

@@ -263,6 +263,8 @@ private:
     void changeResult(Mode mode, const std::function<void(GradeRecipe::Results&)>& change);
     void storeResult(Mode mode, GradeRecipe::Analysis analysis);
     void clearResult(Mode mode);
+    // Inputs the analysis turned down leave no result of earlier inputs behind.
+    void refuse(Mode mode, const QString& reason);
     void setEditFit(EditFit fit);
     void refitEdit();
     void storeRendered(const Image8& source, const Outcome<RenderedPreview>& outcome);
@@ -274,6 +276,10 @@ private:
     void writePlan(const ExportPlan::Plan& plan);
     void updateFigures(const LUT3D& lut);
     void readPersistedSettings();
+
+    // The remembered folders of the open and export panels.
+    static const QString imageDirectoryKey;
+    static const QString exportDirectoryKey;
 
     Mode mode_ = Mode::look;
     std::map<Slot, LoadedImage> images_;
@@ -305,6 +311,8 @@ private:
     bool rendering_ = false;
     bool idle_ = false;  // as last notified
     QString autoName_;
+    // Why each mode's inputs gave no result, until its inputs change; empty when none was refused.
+    std::array<QString, 4> refusals_;
 
     std::array<std::unique_ptr<LatestJob>, 7> loadJobs_;
     std::array<std::unique_ptr<LatestJob>, 4> analysisJobs_;

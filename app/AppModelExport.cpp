@@ -26,7 +26,6 @@ QString text(std::string_view text)
 const QString defaultLUTName = text(GradeRecipe::defaultLUTName);
 const QString saveLUTFailedTitle = text(GradeRecipe::saveLUTFailedTitle);
 const QString saveHaldFailedTitle = text(GradeRecipe::saveHaldFailedTitle);
-const QString exportDirectoryKey = QStringLiteral("exportDirectory");
 const QString templateName = QStringLiteral("Identity HALD 8.png");
 constexpr int templateLevel = 8;
 

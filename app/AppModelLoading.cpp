@@ -5,6 +5,8 @@
 #include "color/ColorMath.hpp"
 
 #include <QFile>
+#include <QFileInfo>
+#include <QUrl>
 
 #include <array>
 
@@ -36,8 +38,13 @@ std::vector<RGB> diagonal(const LUT3D& lut)
 
 void AppModel::chooseImage(Slot slot)
 {
+    // The folder of the last image opened; before any, the last export's.
+    QUrl folder = defaults_->value(imageDirectoryKey).toUrl();
+    if (!folder.isLocalFile())
+        folder = defaults_->value(exportDirectoryKey).toUrl();
     const auto path =
-        panels_->chooseImage(Slots::title(slot) + QStringLiteral(": ") + Slots::hint(slot));
+        panels_->chooseImage(Slots::title(slot) + QStringLiteral(": ") + Slots::hint(slot),
+                             folder.isLocalFile() ? folder.toLocalFile() : QString());
     if (path)
         load(*path, slot);
 }
@@ -49,8 +56,11 @@ void AppModel::load(const QString& path, Slot slot)
     const GradeRecipe::Slot input = toRecipe(slot);
     loadJobs_[index(slot)]->start(
         [location, input] { return GradeRecipe::load(input, location); },
-        [this, slot](const Outcome<GradeRecipe::Input>& outcome) {
+        [this, slot, path](const Outcome<GradeRecipe::Input>& outcome) {
             if (outcome.value) {
+                if (!capturing_)
+                    defaults_->setValue(imageDirectoryKey,
+                                        QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
                 storeImage(slot, outcome.value->image);
                 // A mode whose input is its result (a graded HALD's table) has it now.
                 const auto mode = GradeRecipe::modeOf(toRecipe(slot));
@@ -129,6 +139,7 @@ void AppModel::analyse(Mode mode)
         [this, mode,
          smoothing = settings.smoothing](const Outcome<GradeRecipe::Analysis>& outcome) {
             if (!outcome.value) {
+                refuse(mode, outcome.error);
                 present(outcome.error, analyseFailedTitle);
                 return;
             }

@@ -4,7 +4,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
 #include <optional>
+
+class QFileDialog;
 
 namespace lumivert {
 
@@ -26,8 +29,10 @@ public:
     };
 
     virtual ~FilePanels();
-    // One existing image file, or nothing when the user cancels.
-    virtual std::optional<QString> chooseImage(const QString& message) = 0;
+    // One existing image file, or nothing when the user cancels; the panel opens in
+    // `startFolder` (empty: the panel's own choice).
+    virtual std::optional<QString> chooseImage(const QString& message,
+                                               const QString& startFolder) = 0;
     // The destination path, or nothing when the user cancels.
     virtual std::optional<QString> chooseSaveLocation(const SaveRequest& request) = 0;
     // True when the user goes ahead; cancelling is the default answer.
@@ -39,7 +44,11 @@ public:
 // QFileDialog and the desktop's file manager.
 class QtFilePanels final : public FilePanels {
 public:
-    std::optional<QString> chooseImage(const QString& message) override;
+    // The save panel for a request, not yet shown: its message is a row of its own under the
+    // panel's rows, so that the file-name row keeps its label and its width.
+    static std::unique_ptr<QFileDialog> saveDialog(const SaveRequest& request);
+
+    std::optional<QString> chooseImage(const QString& message, const QString& startFolder) override;
     std::optional<QString> chooseSaveLocation(const SaveRequest& request) override;
     bool confirm(const Question& question) override;
     void reveal(const QString& path) override;

@@ -1,11 +1,15 @@
 #include "Commands.hpp"
 
 #include "AppModel.hpp"
+#include "Presentation.hpp"
+#include "UndoHistory.hpp"
+#include "WellChoice.hpp"
 
 #include <QActionGroup>
 #include <QApplication>
 #include <QMainWindow>
 #include <QMenuBar>
+#include <QUndoStack>
 
 namespace lumivert {
 
@@ -18,8 +22,10 @@ const std::array<QKeySequence, 4> modeShortcuts{
 void addFileMenu(QMainWindow& window, AppModel& model)
 {
     QMenu* file = window.menuBar()->addMenu(QStringLiteral("&File"));
-    QAction* open = file->addAction(QStringLiteral("Open Image…"), &model,
-                                    [&model] { model.chooseImage(model.dropTargetSlot()); });
+    QAction* open = file->addAction(QStringLiteral("Open Image…"), &model, [&window, &model] {
+        if (const auto slot = WellChoice::target(model, &window))
+            model.chooseImage(*slot);
+    });
     open->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
     file->addSeparator();
     QAction* exportLUT =
@@ -34,6 +40,20 @@ void addFileMenu(QMainWindow& window, AppModel& model)
     quit->setMenuRole(QAction::QuitRole);
 }
 
+void addEditMenu(QMainWindow& window, AppModel& model)
+{
+    QMenu* edit = window.menuBar()->addMenu(QStringLiteral("&Edit"));
+    auto* history = new UndoHistory(model, &window, &window);
+    history->setObjectName(QStringLiteral("undoHistory"));
+    // The items name the step they undo or redo ("Undo Intensity").
+    QAction* undo = history->stack()->createUndoAction(edit, QStringLiteral("Undo"));
+    undo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    QAction* redo = history->stack()->createRedoAction(edit, QStringLiteral("Redo"));
+    redo->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
+    edit->addAction(undo);
+    edit->addAction(redo);
+}
+
 void addModeMenu(QMainWindow& window, AppModel& model)
 {
     QMenu* menu = window.menuBar()->addMenu(QStringLiteral("&Mode"));
@@ -42,8 +62,8 @@ void addModeMenu(QMainWindow& window, AppModel& model)
     std::array<QAction*, 4> actions{};
     for (std::size_t index = 0; index < Modes::allCases().size(); ++index) {
         const Mode mode = Modes::allCases()[index];
-        QAction* action =
-            menu->addAction(Modes::title(mode), &model, [&model, mode] { model.setMode(mode); });
+        QAction* action = menu->addAction(Presentation::actionText(Modes::title(mode)), &model,
+                                          [&model, mode] { model.setMode(mode); });
         action->setShortcut(modeShortcuts[index]);
         action->setCheckable(true);
         action->setChecked(model.mode() == mode);
@@ -64,6 +84,7 @@ void addModeMenu(QMainWindow& window, AppModel& model)
 void installCommands(QMainWindow& window, AppModel& model)
 {
     addFileMenu(window, model);
+    addEditMenu(window, model);
     addModeMenu(window, model);
     // The shortcuts work wherever the focus is inside the window.
     for (QAction* action : window.menuBar()->actions())

@@ -74,10 +74,11 @@ CompareView::CompareView(AppModel& model, QWidget* parent)
     setFocusPolicy(Qt::StrongFocus);
     setMinimumSize(1, 1);
 
-    // originalImage depends on the mode, the after image, the source and the switch.
-    for (auto signal : {&AppModel::previewOriginalChanged, &AppModel::previewGradedChanged,
-                        &AppModel::imagesChanged, &AppModel::modeChanged,
-                        &AppModel::previewSourceChanged, &AppModel::compareWithAfterChanged})
+    // originalImage depends on the mode, the after image, the source, the switch and the fit.
+    for (auto signal :
+         {&AppModel::previewOriginalChanged, &AppModel::previewGradedChanged,
+          &AppModel::imagesChanged, &AppModel::modeChanged, &AppModel::previewSourceChanged,
+          &AppModel::compareWithAfterChanged, &AppModel::editFitChanged})
         connect(&model_, signal, this, &CompareView::refreshImages);
     connect(&model_, &AppModel::compareStyleChanged, this, [this] {
         placeHandle();

@@ -1,6 +1,7 @@
 #include "ExportPanel.hpp"
 
 #include "AppModel.hpp"
+#include "Presentation.hpp"
 #include "Symbols.hpp"
 #include "Theme.hpp"
 
@@ -29,10 +30,37 @@ constexpr int gridPickerWidth = 150;
 constexpr int exportButtonHeight = 34;
 constexpr qint64 haldCubeSize = 64;  // what a HALD level-8 image holds, whatever the setting
 
-const char* const photoshopText =
-    "Layer \u203a New Adjustment Layer \u203a Color Lookup. In the Properties panel choose "
-    "3DLUT File \u203a Load 3D LUT\u2026 and pick the .cube or .3dl file. Lower the layer\u2019s "
-    "opacity to weaken the look.";
+// How to use the file in the applications photographers use, one disclosure each: the title
+// and the two or three steps.
+struct HelpNote {
+    const char* title;
+    const char* text;
+};
+const std::array<HelpNote, 6> helpTexts{{
+    {"Using it in Photoshop",
+     "Layer \u203a New Adjustment Layer \u203a Color Lookup. In the Properties panel choose "
+     "3DLUT File \u203a Load 3D LUT\u2026 and pick the .cube or .3dl file. Lower the layer\u2019s "
+     "opacity to weaken the look."},
+    {"Using it in darktable",
+     "In preferences \u203a processing, set the \u201c3D lut root folder\u201d and copy the "
+     ".cube, .3dl or HALD .png file into it. In the darkroom, open the \u201clut 3D\u201d module "
+     "and pick the file."},
+    {"Using it in GIMP with G\u2019MIC",
+     "Open Filters \u203a G\u2019MIC-Qt and choose Colors \u203a Apply External CLUT. Pick the "
+     ".cube or HALD .png file and apply."},
+    {"Using it in RawTherapee",
+     "RawTherapee\u2019s Film Simulation reads HALD images: export HALD .png and copy it into "
+     "the folder set in Preferences \u203a Image Processing \u203a Film Simulation. Pick it in "
+     "the Color tab\u2019s Film Simulation tool."},
+    {"Using it with ffmpeg",
+     "ffmpeg -i in.mp4 -vf lut3d=Look.cube out.mp4 applies the LUT to a video. Its .3dl reader "
+     "takes 17-point files only: choose the 17 grid for .3dl."},
+    {"Using it in DaVinci Resolve on Linux",
+     "Project Settings \u203a Color Management \u203a Open LUT Folder (usually /opt/resolve/LUT), "
+     "copy the .cube file there and click Update Lists. Pick it from a node\u2019s LUT menu."},
+}};
+const QString haldGridReason = QStringLiteral(
+    "A HALD image always holds a %1-point cube; the grid applies to .cube and .3dl files.");
 
 QString fromView(std::string_view text)
 {
@@ -124,7 +152,7 @@ ExportPanel::ExportPanel(AppModel& model, QWidget* parent)
     stack->addLayout(labelledRow(QStringLiteral("Grid"), makeGridPicker(), true));
     stack->addWidget(description_);
     stack->addWidget(export_);
-    stack->addWidget(makePhotoshopNote());
+    stack->addWidget(makeHelpNotes());
 
     showName();
     showChoice();
@@ -137,6 +165,7 @@ ExportPanel::ExportPanel(AppModel& model, QWidget* parent)
 QWidget* ExportPanel::makeGridPicker()
 {
     auto* picker = new QWidget;
+    gridPicker_ = picker;
     picker->setFixedWidth(gridPickerWidth);
     picker->setAccessibleName(QStringLiteral("Grid"));
     auto* row = new QHBoxLayout(picker);
@@ -148,7 +177,6 @@ QWidget* ExportPanel::makeGridPicker()
         button->setCheckable(true);
         button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
         button->setStyleSheet(Theme::segmentStyle(i, gridSizes.size()));
-        button->setToolTip(QStringLiteral("%1 points per axis").arg(gridSizes[i]));
         grid_->addButton(button, static_cast<int>(gridSizes[i]));
         row->addWidget(button);
         gridButtons_[i] = button;
@@ -159,29 +187,32 @@ QWidget* ExportPanel::makeGridPicker()
     return picker;
 }
 
-QWidget* ExportPanel::makePhotoshopNote()
+QWidget* ExportPanel::makeHelpNotes()
 {
     auto* group = new QWidget;
     auto* stack = new QVBoxLayout(group);
     stack->setContentsMargins(0, 0, 0, 0);
     stack->setSpacing(6);
-    photoshopToggle_ = new QToolButton;
-    photoshopToggle_->setText(QStringLiteral("Using it in Photoshop"));
-    photoshopToggle_->setCheckable(true);
-    photoshopToggle_->setAutoRaise(true);
-    photoshopToggle_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    photoshopToggle_->setArrowType(Qt::RightArrow);
-    photoshopToggle_->setStyleSheet(
-        QStringLiteral("QToolButton { border: none; padding: 2px 0; }"));
-    photoshopNote_ = secondaryCaption(QString::fromUtf8(photoshopText));
-    photoshopNote_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    photoshopNote_->setVisible(false);
-    connect(photoshopToggle_, &QToolButton::toggled, this, [this](bool open) {
-        photoshopToggle_->setArrowType(open ? Qt::DownArrow : Qt::RightArrow);
-        photoshopNote_->setVisible(open);
-    });
-    stack->addWidget(photoshopToggle_);
-    stack->addWidget(photoshopNote_);
+    for (const HelpNote& help : helpTexts) {
+        auto* toggle = new QToolButton;
+        toggle->setText(Presentation::actionText(QString::fromUtf8(help.title)));
+        toggle->setCheckable(true);
+        toggle->setAutoRaise(true);
+        toggle->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+        toggle->setArrowType(Qt::RightArrow);
+        toggle->setStyleSheet(QStringLiteral("QToolButton { border: none; padding: 2px 0; }"));
+        QLabel* note = secondaryCaption(QString::fromUtf8(help.text));
+        note->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        note->setVisible(false);
+        connect(toggle, &QToolButton::toggled, this, [toggle, note](bool open) {
+            toggle->setArrowType(open ? Qt::DownArrow : Qt::RightArrow);
+            note->setVisible(open);
+        });
+        stack->addWidget(toggle);
+        stack->addWidget(note);
+        helpToggles_.push_back(toggle);
+        helpNotes_.push_back(note);
+    }
     return group;
 }
 
@@ -200,6 +231,14 @@ void ExportPanel::showChoice()
         const QSignalBlocker blocker(format_);
         format_->setCurrentIndex(index);
     }
+    // A HALD image's cube size is fixed by its level: the grid does not apply, and says why.
+    const bool gridApplies = model_.exportChoice() != ExportChoice::hald;
+    gridPicker_->setEnabled(gridApplies);
+    gridPicker_->setToolTip(gridApplies ? QString() : haldGridReason.arg(haldCubeSize));
+    for (std::size_t i = 0; i < gridSizes.size(); ++i)
+        gridButtons_[i]->setToolTip(gridApplies
+                                        ? QStringLiteral("%1 points per axis").arg(gridSizes[i])
+                                        : haldGridReason.arg(haldCubeSize));
     showDescription();
 }
 

@@ -1,13 +1,14 @@
 #pragma once
 // The export settings and the export button (the inspector's last card): the LUT name, the
-// formats to write, the lattice size, a line on what the choice produces, "Export LUT…" and a
-// collapsible note on loading the file in Photoshop.
+// formats to write, the lattice size, a line on what the choice produces, "Export LUT…" and
+// collapsible notes on loading the file in Photoshop and in the usual Linux applications.
 #include "AppTypes.hpp"
 
 #include <QString>
 #include <QWidget>
 
 #include <array>
+#include <vector>
 
 class QButtonGroup;
 class QComboBox;
@@ -37,12 +38,16 @@ public:
     const std::array<QToolButton*, 3>& gridButtons() const { return gridButtons_; }
     QLabel* description() const { return description_; }
     QPushButton* exportButton() const { return export_; }
-    QToolButton* photoshopToggle() const { return photoshopToggle_; }
-    QLabel* photoshopNote() const { return photoshopNote_; }
+    QWidget* gridPicker() const { return gridPicker_; }
+    // The disclosures on using the file in other applications; Photoshop's comes first.
+    const std::vector<QToolButton*>& helpToggles() const { return helpToggles_; }
+    const std::vector<QLabel*>& helpNotes() const { return helpNotes_; }
+    QToolButton* photoshopToggle() const { return helpToggles_.front(); }
+    QLabel* photoshopNote() const { return helpNotes_.front(); }
 
 private:
     QWidget* makeGridPicker();
-    QWidget* makePhotoshopNote();
+    QWidget* makeHelpNotes();
     void showName();
     void showChoice();
     void showSize();
@@ -55,8 +60,9 @@ private:
     std::array<QToolButton*, 3> gridButtons_{};
     QLabel* description_;
     QPushButton* export_;
-    QToolButton* photoshopToggle_ = nullptr;
-    QLabel* photoshopNote_ = nullptr;
+    QWidget* gridPicker_ = nullptr;
+    std::vector<QToolButton*> helpToggles_;
+    std::vector<QLabel*> helpNotes_;
 };
 
 }  // namespace lumivert

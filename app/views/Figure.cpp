@@ -19,6 +19,10 @@ Figure::Figure(const QString& caption, QWidget* content, QWidget* parent)
     : QWidget(parent), content_(content), caption_(new QLabel(caption, this))
 {
     content_->setParent(this);
+    // A drawn figure has no text of its own for assistive technology: its caption names it.
+    setAccessibleName(caption);
+    if (content_->accessibleName().isEmpty())
+        content_->setAccessibleName(caption);
     caption_->setFont(Theme::font(Theme::TextStyle::caption2));
     caption_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred);

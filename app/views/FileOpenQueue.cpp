@@ -1,6 +1,7 @@
 #include "FileOpenQueue.hpp"
 
 #include "AppModel.hpp"
+#include "WellChoice.hpp"
 
 namespace lumivert {
 
@@ -17,10 +18,11 @@ void FileOpenQueue::flushPending()
     if (!model_)
         return;
     // A load still running does not fill its slot, so files opened together all aim at the same
-    // slot and the last one started stays.
+    // slot and the last one started stays. With every well full the user picks the well.
     const QStringList paths = std::exchange(pending_, {});
     for (const QString& path : paths)
-        model_->load(path, model_->dropTargetSlot());
+        if (const auto slot = WellChoice::target(*model_, nullptr))
+            model_->load(path, *slot);
 }
 
 }  // namespace lumivert

@@ -38,6 +38,7 @@ InspectorView::InspectorView(AppModel& model, QWidget* analysisPanel, QWidget* p
     setWidgetResizable(true);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setFrameShape(QFrame::NoFrame);
+    setAccessibleName(QStringLiteral("Adjustments"));
     setMinimumWidth(narrowest);
     setMaximumWidth(widest);
 

@@ -18,6 +18,7 @@ PaletteStrip::PaletteStrip(QWidget* parent) : QWidget(parent)
 {
     setFixedHeight(stripHeight);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    setAccessibleName(QStringLiteral("Palette"));
 }
 
 void PaletteStrip::setPalette(std::vector<PaletteColor> palette)

@@ -81,4 +81,10 @@ QString compareStyleSymbol(CompareStyle style)
     return QString::fromUtf8(styleTexts[static_cast<std::size_t>(style)].symbol);
 }
 
+QString actionText(const QString& title)
+{
+    QString text = title;
+    return text.replace(QLatin1Char('&'), QStringLiteral("&&"));
+}
+
 }  // namespace lumivert::Presentation

@@ -14,6 +14,9 @@ QString emptyDescription(Mode mode);
 
 QString slotSymbol(Slot slot);
 
+// A title as the text of an action or button, where a lone "&" would mark a mnemonic.
+QString actionText(const QString& title);
+
 // "Look photo", "Your photo", "Before" or "Input" for the input; the fixed names otherwise.
 QString previewSourceLabel(PreviewSource source, Mode mode);
 QString compareStyleLabel(CompareStyle style);

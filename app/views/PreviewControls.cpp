@@ -134,7 +134,8 @@ void PreviewControls::rebuildSources()
     shownMode_ = model_.mode();
     for (std::size_t index = 0; index < available.size(); ++index) {
         QToolButton* button = segment(sourcePicker_);
-        button->setText(Presentation::previewSourceLabel(available[index], shownMode_));
+        button->setText(Presentation::actionText(
+            Presentation::previewSourceLabel(available[index], shownMode_)));
         button->setToolButtonStyle(Qt::ToolButtonTextOnly);
         button->setStyleSheet(Theme::segmentStyle(index, available.size()));
         sources_->addButton(button, static_cast<int>(index));

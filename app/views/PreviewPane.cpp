@@ -6,6 +6,7 @@
 #include "StatusChip.hpp"
 #include "Theme.hpp"
 #include "ToastView.hpp"
+#include "WellChoice.hpp"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -14,6 +15,7 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QPointer>
+#include <QTimer>
 
 #include <algorithm>
 #include <cmath>
@@ -160,12 +162,25 @@ void PreviewPane::resizeEvent(QResizeEvent*)
     layoutOverlays();
 }
 
+// The chip and a toast that is shown or coming sit below the image, never on it.
+int PreviewPane::bottomRoom() const
+{
+    int room = bottomPadding;
+    if (!statusChip_->isHidden())
+        room += statusChip_->height() + bottomSpacing;
+    if (model_.toast())
+        room += toastView_->height() + bottomSpacing;
+    return std::max(compareBottomRoom, room);
+}
+
 void PreviewPane::layoutContent()
 {
     emptyHost_->setGeometry(rect());
-    compareView_->setGeometry(compareSidePadding, compareTopRoom,
-                              std::max(0, width() - 2 * compareSidePadding),
-                              std::max(0, height() - compareTopRoom - compareBottomRoom));
+    const QRect compare(compareSidePadding, compareTopRoom,
+                        std::max(0, width() - 2 * compareSidePadding),
+                        std::max(0, height() - compareTopRoom - bottomRoom()));
+    if (compareView_->geometry() != compare)
+        compareView_->setGeometry(compare);
     controls_->raise();
     statusChip_->raise();
     toastView_->raise();
@@ -184,15 +199,12 @@ void PreviewPane::layoutOverlays()
                                  chip.height());
         bottom -= chip.height() + bottomSpacing;
     }
-    const int toastWidth =
-        std::min(toastView_->sizeHint().width(), std::max(0, width() - 2 * bottomPadding));
-    const int toastHeight = toastView_->heightForWidth(toastWidth) > 0
-                                ? toastView_->heightForWidth(toastWidth)
-                                : toastView_->sizeHint().height();
+    const QSize toast = toastView_->sizeWithin(std::max(0, width() - 2 * bottomPadding));
     // The toast rises into place as it fades in and sinks as it fades out.
     const int travel = static_cast<int>(std::lround((1 - toastProgress_) * toastTravel));
-    toastView_->setGeometry((width() - toastWidth) / 2, bottom - toastHeight + travel, toastWidth,
-                            toastHeight);
+    toastView_->setGeometry((width() - toast.width()) / 2, bottom - toast.height() + travel,
+                            toast.width(), toast.height());
+    layoutContent();
 }
 
 bool PreviewPane::eventFilter(QObject* watched, QEvent* event)
@@ -249,7 +261,15 @@ void PreviewPane::dropEvent(QDropEvent* event)
         return;
     }
     event->acceptProposedAction();
-    model_.load(path, model_.dropTargetSlot());
+    if (!WellChoice::allFull(model_)) {
+        model_.load(path, model_.dropTargetSlot());
+        return;
+    }
+    // The question waits until the drop has ended; the window system holds the drag till then.
+    QTimer::singleShot(0, this, [this, path] {
+        if (const auto slot = WellChoice::target(model_, this))
+            model_.load(path, *slot);
+    });
 }
 
 }  // namespace lumivert

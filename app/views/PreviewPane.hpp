@@ -49,6 +49,7 @@ private:
     void showContent();
     void showToast();
     void setDropTargeted(bool targeted);
+    int bottomRoom() const;
     void layoutContent();
     void layoutOverlays();
 

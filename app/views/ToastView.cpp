@@ -16,21 +16,20 @@ constexpr int symbolSize = 18;
 constexpr int paddingX = 14;
 constexpr int paddingY = 8;
 constexpr int spacing = 10;
-constexpr int maximumMessageWidth = 520;
+// Far wider than any pane, so that measuring gives the message's one-line width.
+constexpr int unboundedWidth = 1 << 20;
 constexpr double fillOpacity = 0.72;
 constexpr double cornerRadius = 12;
 }  // namespace
 
 ToastView::ToastView(AppModel& model, QWidget* parent)
-    : QFrame(parent), model_(model), message_(new QLabel(this)),
+    : QFrame(parent), model_(model), symbol_(new QLabel(this)), message_(new QLabel(this)),
       reveal_(new QPushButton(QStringLiteral("Show in Folder"), this))
 {
     setAttribute(Qt::WA_TranslucentBackground);
-    auto* symbol = new QLabel(this);
-    symbol->setPixmap(
+    symbol_->setPixmap(
         Symbols::icon(QStringLiteral("checkmark.circle.fill")).pixmap(symbolSize, symbolSize));
     message_->setWordWrap(true);
-    message_->setMaximumWidth(maximumMessageWidth);
     message_->setFont(Theme::font(Theme::TextStyle::callout));
     QPalette light = message_->palette();
     light.setColor(QPalette::WindowText, Qt::white);
@@ -39,7 +38,7 @@ ToastView::ToastView(AppModel& model, QWidget* parent)
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(paddingX, paddingY, paddingX, paddingY);
     row->setSpacing(spacing);
-    row->addWidget(symbol);
+    row->addWidget(symbol_);
     row->addWidget(message_, 1);
     row->addWidget(reveal_);
 
@@ -57,11 +56,27 @@ void ToastView::refresh()
     if (!toast)
         return;
     message_->setText(toast->message);
-    // A wrapping label asks for little width; give short messages one line.
-    const int textWidth = message_->fontMetrics().horizontalAdvance(toast->message);
-    message_->setMinimumWidth(std::min(textWidth, maximumMessageWidth));
     reveal_->setVisible(toast->url.has_value());
-    adjustSize();
+    updateGeometry();
+}
+
+QSize ToastView::sizeWithin(int width)
+{
+    // A wrapping label asks for little width and wraps early; it gets the width its text takes
+    // on one line (measured as the label measures), or what is left of `width`.
+    const int oneLine = message_->fontMetrics()
+                            .boundingRect(QRect(0, 0, unboundedWidth, unboundedWidth),
+                                          Qt::TextWordWrap, message_->text())
+                            .width();
+    int chrome = 2 * paddingX + symbol_->sizeHint().width() + spacing;
+    if (!reveal_->isHidden())
+        chrome += spacing + reveal_->sizeHint().width();
+    const int textWidth = std::max(0, std::min(oneLine + 1, width - chrome));
+    message_->setFixedWidth(textWidth);
+    const int total = chrome + textWidth;
+    const int height =
+        std::max(layout()->totalMinimumSize().height(), layout()->totalHeightForWidth(total));
+    return {total, height};
 }
 
 void ToastView::paintEvent(QPaintEvent*)

@@ -19,6 +19,8 @@ public:
     // The message of the toast shown last; it stays while the toast fades out.
     QString message() const;
     QPushButton* revealButton() const { return reveal_; }
+    // Sizes the toast to its message on one line, or wrapped to fit `width`, and returns it.
+    QSize sizeWithin(int width);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -27,6 +29,7 @@ private:
     void refresh();
 
     AppModel& model_;
+    QLabel* symbol_;
     QLabel* message_;
     QPushButton* reveal_;
 };

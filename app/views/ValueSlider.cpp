@@ -7,6 +7,7 @@
 #include <QAccessibleWidget>
 #include <QFontDatabase>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QLinearGradient>
 #include <QMouseEvent>
 #include <QPainter>
@@ -29,6 +30,11 @@ constexpr double grabSlack = 6;
 constexpr int knobResponseMs = 150;
 constexpr int resetResponseMs = 250;
 constexpr int pageSteps = 4;
+// Shift with an arrow: a tenth of a step, for fine settings.
+constexpr double fineStepFraction = 0.1;
+// The value text shows hundredths of the value; typed numbers are read the same way.
+constexpr double textUnitsPerValue = 100;
+constexpr int typingFieldWidth = 72;
 
 QFont titleFont() { return Theme::font(Theme::TextStyle::callout); }
 
@@ -188,6 +194,12 @@ double ValueSlider::valueAt(double x) const
     return lower_ + (upper_ - lower_) * f;
 }
 
+double ValueSlider::knobCentreX(double value) const
+{
+    const QRectF track = trackRect();
+    return track.left() + knobDiameter / 2 + fraction(value) * (track.width() - knobDiameter);
+}
+
 void ValueSlider::edit(double value)
 {
     if (std::isnan(value))
@@ -217,6 +229,10 @@ void ValueSlider::setDragging(bool dragging)
     if (dragging == dragging_)
         return;
     dragging_ = dragging;
+    if (dragging)
+        Q_EMIT dragStarted();
+    else
+        Q_EMIT dragFinished();
     knobAnimation_.stop();
     knobAnimation_.setStartValue(knobScale_);
     knobAnimation_.setEndValue(dragging ? knobGrowth : 1.0);
@@ -252,6 +268,77 @@ void ValueSlider::announceValue()
     QAccessible::updateAccessibility(&event);
 }
 
+QRectF ValueSlider::valueTextRect() const
+{
+    const double textWidth = QFontMetricsF(valueFont()).horizontalAdvance(textFor(shownValue_));
+    return {width() - edgeMargin - textWidth, edgeMargin, textWidth,
+            static_cast<double>(headerHeight())};
+}
+
+std::optional<double> ValueSlider::typedValue(const QString& text)
+{
+    QString number = text.trimmed();
+    if (number.endsWith(QLatin1Char('%')))
+        number.chop(1);
+    number = number.trimmed();
+    if (number.startsWith(QLatin1Char('+')))
+        number.remove(0, 1);
+    // The minus sign the value text uses, and a comma for a decimal point.
+    number.replace(QChar(0x2212), QLatin1Char('-')).replace(QLatin1Char(','), QLatin1Char('.'));
+    bool ok = false;
+    const double shown = number.toDouble(&ok);
+    if (!ok || !std::isfinite(shown))
+        return std::nullopt;
+    return shown / textUnitsPerValue;
+}
+
+void ValueSlider::beginTyping()
+{
+    if (!typing_) {
+        typing_ = new QLineEdit(this);
+        typing_->setAlignment(Qt::AlignRight);
+        typing_->setFont(valueFont());
+        typing_->setAccessibleName(title_);
+        typing_->installEventFilter(this);
+        connect(typing_, &QLineEdit::editingFinished, this, [this] { finishTyping(true); });
+    }
+    const int height = std::max(headerHeight() + 4, typing_->sizeHint().height());
+    typing_->setGeometry(width() - static_cast<int>(edgeMargin) - typingFieldWidth, 0,
+                         typingFieldWidth, height);
+    typing_->setText(QString::number(value_ * textUnitsPerValue, 'g', 4));
+    typing_->selectAll();
+    typingOpen_ = true;
+    typing_->show();
+    typing_->setFocus(Qt::OtherFocusReason);
+}
+
+void ValueSlider::finishTyping(bool apply)
+{
+    // Hiding the field takes its focus away, which finishes the typing a second time.
+    if (!typingOpen_)
+        return;
+    typingOpen_ = false;
+    const std::optional<double> typed = apply ? typedValue(typing_->text()) : std::nullopt;
+    typing_->hide();
+    setFocus(Qt::OtherFocusReason);
+    if (typed)
+        edit(*typed);
+}
+
+bool ValueSlider::eventFilter(QObject* watched, QEvent* event)
+{
+    // The field's keys stop here: a Return the field ignores would reach the slider and open
+    // the field again.
+    if (watched == typing_ && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Escape || key == Qt::Key_Return || key == Qt::Key_Enter) {
+            finishTyping(key != Qt::Key_Escape);
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
 void ValueSlider::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
@@ -268,8 +355,7 @@ void ValueSlider::paintEvent(QPaintEvent*)
 
     const QRectF track = trackRect();
     const double radius = track.height() / 2;
-    const double centreX =
-        track.left() + knobDiameter / 2 + fraction(shownValue_) * (track.width() - knobDiameter);
+    const double centreX = knobCentreX(shownValue_);
     painter.setPen(Qt::NoPen);
     if (gradient_.empty()) {
         painter.setBrush(Theme::quaternaryFill());
@@ -311,6 +397,13 @@ void ValueSlider::mousePressEvent(QMouseEvent* event)
     }
     valueAnimation_.stop();
     setDragging(true);
+    // A press on the knob takes hold of it where it is; elsewhere on the track it jumps there.
+    const double offset = event->position().x() - knobCentreX(value_);
+    if (std::abs(offset) <= knobDiameter / 2) {
+        grabOffset_ = offset;
+        return;
+    }
+    grabOffset_ = 0;
     edit(valueAt(event->position().x()));
 }
 
@@ -320,7 +413,7 @@ void ValueSlider::mouseMoveEvent(QMouseEvent* event)
         QWidget::mouseMoveEvent(event);
         return;
     }
-    edit(valueAt(event->position().x()));
+    edit(valueAt(event->position().x() - grabOffset_));
 }
 
 void ValueSlider::mouseReleaseEvent(QMouseEvent* event)
@@ -340,6 +433,10 @@ void ValueSlider::mouseDoubleClickEvent(QMouseEvent* event)
         return;
     }
     setDragging(false);
+    if (valueTextRect().contains(event->position())) {
+        beginTyping();
+        return;
+    }
     value_ = defaultValue_;
     showValue(value_, true);
     announceValue();
@@ -348,11 +445,15 @@ void ValueSlider::mouseDoubleClickEvent(QMouseEvent* event)
 
 void ValueSlider::keyPressEvent(QKeyEvent* event)
 {
+    const double arrowStep =
+        event->modifiers() & Qt::ShiftModifier ? step() * fineStepFraction : step();
     switch (event->key()) {
     case Qt::Key_Left:
-    case Qt::Key_Down: edit(value_ - step()); break;
+    case Qt::Key_Down: edit(value_ - arrowStep); break;
     case Qt::Key_Right:
-    case Qt::Key_Up: edit(value_ + step()); break;
+    case Qt::Key_Up: edit(value_ + arrowStep); break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter: beginTyping(); break;
     case Qt::Key_PageDown: edit(value_ - pageSteps * step()); break;
     case Qt::Key_PageUp: edit(value_ + pageSteps * step()); break;
     case Qt::Key_Home: edit(lower_); break;

@@ -2,14 +2,19 @@
 // The labelled slider behind every numeric control of the inspector: a header with the title and
 // the value text, an 18-pixel track (a gradient, or an accent fill up to the value) and a round
 // knob. The value is set by the owner (from the model) with setValue, which never emits; the
-// user's changes (drag, double click, keys, assistive technology) come out of valueEdited.
+// user's changes (drag, double click, keys, typing, assistive technology) come out of
+// valueEdited. Double-clicking the value text, or Enter, opens a field for a typed number in the
+// units the text shows (hundredths of the value); Shift with an arrow moves a tenth of a step.
 #include <QColor>
 #include <QString>
 #include <QVariantAnimation>
 #include <QWidget>
 
 #include <functional>
+#include <optional>
 #include <vector>
+
+class QLineEdit;
 
 namespace lumivert {
 
@@ -48,11 +53,20 @@ public:
     // from knobDiameter / 2 to width − knobDiameter / 2 inside the track.
     QRectF trackRect() const;
     static constexpr double knobDiameter = 18;
-    // The value under the pointer at widget x.
+    // The value under the pointer at widget x, and the knob centre's x for a value.
     double valueAt(double x) const;
+    double knobCentreX(double value) const;
 
     // A user action: clamps, stores, redraws and emits valueEdited.
     void edit(double value);
+
+    // Where the value text is drawn; a double click there opens the typing field.
+    QRectF valueTextRect() const;
+    // Opens the field for a typed value; Enter or leaving it applies it, Escape cancels.
+    void beginTyping();
+    QLineEdit* typingField() const { return typing_; }
+    // The value a typed text stands for ("45", "45%", "+4.5", "-12"), or nothing.
+    static std::optional<double> typedValue(const QString& text);
 
     static QString percentText(double value);
 
@@ -61,6 +75,9 @@ public:
 
 Q_SIGNALS:
     void valueEdited(double value);
+    // A drag, from press to release: its edits make one change for undo.
+    void dragStarted();
+    void dragFinished();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -69,6 +86,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     static constexpr double stepsPerRange = 40;
@@ -80,6 +98,7 @@ private:
     void showValue(double value, bool animated);
     int headerHeight() const;
     void announceValue();
+    void finishTyping(bool apply);
 
     QString title_;
     double lower_;
@@ -90,11 +109,15 @@ private:
     Format format_;
     double value_;
     bool dragging_ = false;
+    // How far right of the knob's centre the drag took hold, so that the knob does not jump.
+    double grabOffset_ = 0;
     // What is drawn: the knob follows the value through short animations.
     double shownValue_;
     double knobScale_ = 1.0;
     QVariantAnimation valueAnimation_;
     QVariantAnimation knobAnimation_;
+    QLineEdit* typing_ = nullptr;
+    bool typingOpen_ = false;
 };
 
 }  // namespace lumivert

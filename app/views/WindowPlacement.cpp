@@ -41,12 +41,14 @@ std::optional<QSize> parseSize(const QString& text)
     return QSize(pixels(*width), pixels(*height));
 }
 
-QRect frame(QSize current, std::optional<QSize> desired, QRect visible)
+QRect frame(QSize current, std::optional<QSize> desired, QRect visible, QMargins decorations)
 {
-    const QSize wanted = desired.value_or(current);
-    const int width = std::min(visible.width(), wanted.width());
-    const int height = std::min(visible.height(), wanted.height());
-    return QRect(visible.left() + leftMargin, visible.top() + topMargin, width, height);
+    const QSize around(decorations.left() + decorations.right(),
+                       decorations.top() + decorations.bottom());
+    const QSize limit = visible.size().expandedTo(current + around);
+    const QSize wanted = desired.value_or(current) + around;
+    return QRect(QPoint(visible.left() + leftMargin, visible.top() + topMargin),
+                 wanted.boundedTo(limit));
 }
 
 void placeForCapture(QWidget& window, const QString& windowVariable)
@@ -60,8 +62,15 @@ void placeForCapture(QWidget& window, const QString& windowVariable)
         best = QGuiApplication::primaryScreen();
     if (!best)
         return;
-    const QRect placed = frame(window.size(), parseSize(windowVariable), best->availableGeometry());
-    window.setGeometry(placed);
+    // move() places the frame, so the title bar stays on the screen; resize() sizes the contents.
+    const QRect outer = window.frameGeometry();
+    const QRect inner = window.geometry();
+    const QMargins decorations(inner.left() - outer.left(), inner.top() - outer.top(),
+                               outer.right() - inner.right(), outer.bottom() - inner.bottom());
+    const QRect placed =
+        frame(window.size(), parseSize(windowVariable), best->availableGeometry(), decorations);
+    window.resize(placed.size().shrunkBy(decorations));
+    window.move(placed.topLeft());
     window.repaint();
 }
 

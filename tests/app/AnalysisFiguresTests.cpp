@@ -397,6 +397,30 @@ private Q_SLOTS:
         QVERIFY(panel.shownRows().empty());
     }
 
+    void drawnFiguresHaveAccessibleNames()
+    {
+        ModelHarness harness;
+        auto model = harness.makeModel();
+        AnalysisPanel panel(*model);
+        panel.resize(300, 500);
+        panel.show();
+        model->load(harness.writePhoto(QStringLiteral("Warm"), {1, 0.7f, 0.4f}),
+                    Slot::lookReference);
+        QVERIFY(waitUntilIdle(*model));
+        const std::vector<std::pair<QWidget*, QString>> drawn{
+            {panel.greyAxisFigure(), QStringLiteral("Grey axis")},
+            {panel.tintFigure(), QStringLiteral("Tint by tone")},
+            {panel.curvesView(), QStringLiteral("Grey axis curves")},
+            {panel.wheelView(), QStringLiteral("Tint wheel")},
+            {panel.paletteStrip(), QStringLiteral("Palette")},
+        };
+        for (const auto& [widget, name] : drawn) {
+            QAccessibleInterface* element = QAccessible::queryAccessibleInterface(widget);
+            QVERIFY(element);
+            QCOMPARE(element->text(QAccessible::Name), name);
+        }
+    }
+
     void panelShowsTheFitQualityInEditMode()
     {
         ModelHarness harness;

@@ -712,6 +712,34 @@ private Q_SLOTS:
         QCOMPARE(nameIn(*model, Slot::lookReference), QStringLiteral("Chosen"));
     }
 
+    void openPanelStartsWhereTheLastImageCameFrom()
+    {
+        ModelHarness harness;
+        auto model = harness.makeModel();
+        // Before any image, the last export folder; then the folder of the last image opened,
+        // also one that came by a drop; a new model reads it back.
+        harness.settings().setValue("exportDirectory", QUrl::fromLocalFile(harness.path("out")));
+        harness.panels().answers.push_back(std::nullopt);
+        model->chooseImage(Slot::lookReference);
+        QCOMPARE(harness.panels().imageFolders.back(), harness.path("out"));
+
+        QDir(harness.path(QString())).mkpath(QStringLiteral("shoot"));
+        const QString photo = harness.writePhoto(QStringLiteral("shoot/Dawn"));
+        model->load(photo, Slot::lookReference);
+        QVERIFY(waitUntilIdle(*model));
+        harness.panels().answers.push_back(std::nullopt);
+        model->chooseImage(Slot::preview);
+        QCOMPARE(harness.panels().imageFolders.back(), harness.path("shoot"));
+
+        // A file that fails to open moves nothing.
+        model->load(harness.path("missing/none.png"), Slot::preview);
+        QVERIFY(waitUntilIdle(*model));
+        auto again = harness.makeModel();
+        harness.panels().answers.push_back(std::nullopt);
+        again->chooseImage(Slot::lookReference);
+        QCOMPARE(harness.panels().imageFolders.back(), harness.path("shoot"));
+    }
+
     // Export, template and toasts.
 
     void exportAllWritesThreeFilesAndOneToast()

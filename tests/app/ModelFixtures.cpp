@@ -3,9 +3,14 @@
 #include "imaging/ImageLoader.hpp"
 #include "lut/HaldCLUT.hpp"
 
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDeadlineTimer>
 #include <QFile>
+#include <QMessageBox>
 #include <QTest>
 #include <QThreadPool>
+#include <QTimer>
 
 namespace lumivert::fixtures {
 
@@ -18,9 +23,11 @@ std::optional<QString> ScriptedPanels::next()
     return answer;
 }
 
-std::optional<QString> ScriptedPanels::chooseImage(const QString& message)
+std::optional<QString> ScriptedPanels::chooseImage(const QString& message,
+                                                   const QString& startFolder)
 {
     imageMessages << message;
+    imageFolders << startFolder;
     return next();
 }
 
@@ -115,6 +122,32 @@ void PoolGate::releaseAll()
 bool waitUntilIdle(const AppModel& model, int timeoutMs)
 {
     return QTest::qWaitFor([&] { return model.idle(); }, timeoutMs);
+}
+
+std::shared_ptr<bool> answerNextBox(const QString& objectName, const QString& buttonText,
+                                    int timeoutMs)
+{
+    auto answered = std::make_shared<bool>(false);
+    // Polls from the event loop, which the box's own loop keeps running while it waits.
+    auto* poll = new QTimer(qApp);
+    const QDeadlineTimer deadline(timeoutMs);
+    QObject::connect(poll, &QTimer::timeout, poll,
+                     [poll, objectName, buttonText, deadline, answered] {
+                         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                         if (box && box->objectName() == objectName) {
+                             for (QAbstractButton* button : box->buttons())
+                                 if (button->text() == buttonText) {
+                                     *answered = true;
+                                     button->click();
+                                     poll->deleteLater();
+                                     return;
+                                 }
+                         }
+                         if (deadline.hasExpired())
+                             poll->deleteLater();
+                     });
+    poll->start(20);
+    return answered;
 }
 
 }  // namespace lumivert::fixtures

@@ -23,9 +23,10 @@ public:
     std::vector<SaveRequest> saveRequests;
     std::vector<Question> questions;
     QStringList imageMessages;
+    QStringList imageFolders;
     QStringList revealed;
 
-    std::optional<QString> chooseImage(const QString& message) override;
+    std::optional<QString> chooseImage(const QString& message, const QString& startFolder) override;
     std::optional<QString> chooseSaveLocation(const SaveRequest& request) override;
     bool confirm(const Question& question) override;
     void reveal(const QString& path) override;
@@ -74,6 +75,12 @@ private:
     std::shared_ptr<QSemaphore> open_;
     int held_;
 };
+
+// Clicks the button of this text in the next message box of this object name that is opened
+// modally (the question of a nested event loop), within `timeoutMs`; the flag turns true once
+// it has clicked.
+std::shared_ptr<bool> answerNextBox(const QString& objectName, const QString& buttonText,
+                                    int timeoutMs = 10000);
 
 // True once the model is idle; false after `timeoutMs`.
 bool waitUntilIdle(const AppModel& model, int timeoutMs = 60000);

@@ -540,6 +540,79 @@ private Q_SLOTS:
         QVERIFY(harness.pane->showsToast());
     }
 
+    void refusedAfterLeavesTheBeforeUnsquashedAndSaysWhy()
+    {
+        PaneHarness harness;
+        AppModel& model = *harness.model;
+        model.setMode(Mode::edit);
+        harness.loadPhoto(QStringLiteral("before"), Slot::editBefore);
+        model.load(harness.files.writePhoto(QStringLiteral("after"), {1, 0.9f, 0.8f}),
+                   Slot::editAfter);
+        QVERIFY(waitUntilIdle(model, jobTimeoutMs));
+        QVERIFY(model.hasResult());
+        model.setCompareWithAfter(true);
+        QCOMPARE(model.originalLabel(), QStringLiteral("Your edit"));
+
+        // An After of another shape (portrait against landscape) is refused.
+        model.load(harness.files.writePhoto(QStringLiteral("portrait"), {1, 0.9f, 0.8f}, 64, 96),
+                   Slot::editAfter);
+        QVERIFY(waitUntilIdle(model, jobTimeoutMs));
+        QVERIFY(model.alert().has_value());
+        QVERIFY(!model.hasResult());
+        QVERIFY(!model.editFit().has_value());
+        QCOMPARE(model.originalLabel(), QStringLiteral("Original"));
+        const QString status = model.statusLine().value_or(QString());
+        QVERIFY2(status.startsWith(QStringLiteral("No fit: ")), qPrintable(status));
+        QTRY_COMPARE(harness.pane->statusChip()->text(), status);
+        // Drawn at the Before's proportions, and with nothing graded left over from the old fit.
+        const QRectF image = harness.pane->compareView()->imageRect();
+        QVERIFY(std::abs(image.width() / image.height() - 96.0 / 64.0) < 0.02);
+        const QRgb graded = model.previewGraded().pixel(10, 10);
+        const QRgb original = model.previewOriginal().pixel(10, 10);
+        QVERIFY(std::abs(qRed(graded) - qRed(original)) <= 2);
+        QVERIFY(std::abs(qBlue(graded) - qBlue(original)) <= 2);
+
+        // A pair that fits again replaces the reason with its result.
+        model.load(harness.files.writePhoto(QStringLiteral("after2"), {1, 0.9f, 0.8f}),
+                   Slot::editAfter);
+        QVERIFY(waitUntilIdle(model, jobTimeoutMs));
+        QVERIFY(model.hasResult());
+        QVERIFY(!model.statusLine()->startsWith(QStringLiteral("No fit")));
+    }
+
+    void toastFitsItsTextAndStaysClearOfTheImage()
+    {
+        PaneHarness harness;
+        harness.model->load(
+            harness.files.writePhoto(QStringLiteral("tall.png"), {1, 1, 1}, 60, 200),
+            Slot::lookReference);
+        QVERIFY(waitUntilIdle(*harness.model, jobTimeoutMs));
+        ToastView* toast = harness.pane->toastView();
+        const QUrl file = QUrl::fromLocalFile(harness.files.path(QStringLiteral("y.cube")));
+        harness.model->showToast(QStringLiteral("Done"), file);
+        QTRY_VERIFY(harness.pane->showsToast());
+        const int oneLine = toast->sizeWithin(10000).height();
+        harness.model->showToast(QStringLiteral("Saved “y.cube”, “y.3dl”, “y.png”"), file);
+
+        for (const int paneWidth : {900, 640, 420}) {
+            harness.pane->resize(paneWidth, 640);
+            QTRY_COMPARE(harness.pane->compareView()->width(), paneWidth - 60);
+            const QRect shown = toast->geometry();
+            QVERIFY(shown.left() >= 0 && shown.right() < paneWidth);
+            // One line wherever the pane has room for it.
+            if (toast->sizeWithin(10000).width() <= paneWidth - 28)
+                QCOMPARE(shown.height(), oneLine);
+            else
+                QVERIFY(shown.height() > oneLine);
+            CompareView* view = harness.pane->compareView();
+            const QRectF image = view->imageRect().translated(view->pos());
+            QVERIFY(!image.isEmpty());
+            QVERIFY(!image.intersects(QRectF(shown)));
+            QVERIFY(!image.intersects(QRectF(harness.pane->statusChip()->geometry())));
+            QVERIFY(!harness.pane->statusChip()->isHidden());
+        }
+    }
+
     // Dropping files on the pane.
 
     void dropLoadsTheFirstFileIntoTheDropTarget()
@@ -561,6 +634,22 @@ private Q_SLOTS:
         QVERIFY(waitUntilIdle(*harness.model, jobTimeoutMs));
         QCOMPARE(QString::fromStdString(harness.model->images().at(Slot::matchReference).name()),
                  QStringLiteral("second"));
+
+        // With both wells full the drop asks which image it replaces; cancelling keeps both.
+        const QString third = harness.files.writePhoto(QStringLiteral("third"));
+        const auto cancelled =
+            fixtures::answerNextBox(QStringLiteral("wellChoice"), QStringLiteral("Cancel"));
+        QVERIFY(drop(harness.pane.get(), {QUrl::fromLocalFile(third)}));
+        QTRY_VERIFY(*cancelled);
+        QCOMPARE(harness.model->images().size(), std::size_t{2});
+        QVERIFY(harness.model->loading().empty());
+        const QString reference = Slots::title(Slot::matchReference);
+        fixtures::answerNextBox(QStringLiteral("wellChoice"), reference);
+        QVERIFY(drop(harness.pane.get(), {QUrl::fromLocalFile(third)}));
+        QTRY_VERIFY_WITH_TIMEOUT(harness.model->images().at(Slot::matchReference).name() == "third",
+                                 jobTimeoutMs);
+        QCOMPARE(QString::fromStdString(harness.model->images().at(Slot::matchSource).name()),
+                 QStringLiteral("first"));
     }
 
     void dropWithoutFilesIsRefused()

@@ -1,19 +1,27 @@
 // The application shell: the main window around its three columns, the menu commands, files
 // opened by the desktop (before and after the window appears, and from a second launch), and
 // the window placement of the automation mode.
+#include "AnalysisPanel.hpp"
 #include "Commands.hpp"
 #include "ContentView.hpp"
 #include "FileOpenQueue.hpp"
+#include "InspectorView.hpp"
 #include "ModelFixtures.hpp"
+#include "PreviewPane.hpp"
+#include "SidebarView.hpp"
 #include "SingleInstance.hpp"
+#include "ValueSlider.hpp"
 #include "WindowPlacement.hpp"
 
+#include <QAccessible>
 #include <QAction>
+#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QProcess>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QSplitter>
 #include <QTest>
@@ -27,11 +35,12 @@ namespace {
 
 ContentView::Columns placeholderColumns() { return {new QWidget, new QWidget, new QWidget}; }
 
+// Finds an item by the text the menu shows, mnemonic markers taken out as the menu takes them.
 QAction* findAction(QMainWindow& window, const QString& text)
 {
     for (QAction* menu : window.menuBar()->actions())
         for (QAction* item : menu->menu()->actions())
-            if (item->text() == text)
+            if (item->iconText() == text)
                 return item;
     return nullptr;
 }
@@ -219,6 +228,178 @@ private Q_SLOTS:
                  first);
     }
 
+    void undoAndRedoStepThroughAdjustmentsModesImagesAndResets()
+    {
+        ModelHarness harness;
+        auto model = harness.makeModel();
+        // A slider of the window drives the intensity, as the inspector's does.
+        auto* slider = new ValueSlider(QStringLiteral("Intensity"), 0, 1, 1);
+        ContentView window(*model, {slider, new QWidget, new QWidget});
+        QObject::connect(slider, &ValueSlider::valueEdited, model.get(),
+                         [&model](double value) { model->setIntensity(value); });
+        installCommands(window, *model);
+        window.show();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        const auto undoText = [&window] {
+            for (QAction* menu : window.menuBar()->actions())
+                for (QAction* item : menu->menu()->actions())
+                    if (item->shortcut() == QKeySequence(QStringLiteral("Ctrl+Z")))
+                        return item->isEnabled() ? item->text() : QString();
+            return QStringLiteral("(no undo item)");
+        };
+        QCOMPARE(undoText(), QString());
+
+        model->setIntensity(0.4);
+        QTRY_COMPARE(undoText(), QStringLiteral("Undo Intensity"));
+        model->setMode(Mode::match);
+        QTRY_COMPARE(undoText(), QStringLiteral("Undo Mode Change"));
+        model->load(harness.writePhoto(QStringLiteral("mine")), Slot::matchSource);
+        QVERIFY(waitUntilIdle(*model));
+        QTRY_COMPARE(undoText(), QStringLiteral("Undo Open Image"));
+        model->setMatchSettings(MatchSettings{0.3f, 0.9f});
+        QTRY_COMPARE(undoText(), QStringLiteral("Undo Match Strengths"));
+        model->setFineTune(FineTune{0.2f, 0, 0, 0});
+        QTRY_COMPARE(undoText(), QStringLiteral("Undo Fine Tune"));
+        // A reset is one step, however many adjustments it moves.
+        model->resetAdjustments();
+        QTRY_COMPARE(undoText(), QStringLiteral("Undo Reset Adjustments"));
+
+        // A drag, with many edits on the way, is one step back to where it started.
+        const QRectF track = slider->trackRect();
+        const QPoint knob(static_cast<int>(slider->knobCentreX(slider->value())),
+                          static_cast<int>(track.center().y()));
+        QTest::mousePress(slider, Qt::LeftButton, {}, knob);
+        for (int dx = 5; dx <= 60; dx += 5)
+            QTest::mouseMove(slider, knob - QPoint(dx, 0));
+        QTest::mouseRelease(slider, Qt::LeftButton, {}, knob - QPoint(60, 0));
+        const double dragged = model->intensity();
+        QVERIFY(dragged < 1.0);
+        QTRY_COMPARE(undoText(), QStringLiteral("Undo Intensity"));
+
+        QTest::keyClick(&window, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(model->intensity(), 1.0);
+        QTest::keyClick(&window, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(model->matchSettings(), (MatchSettings{0.3f, 0.9f}));
+        QCOMPARE(model->fineTune(), (FineTune{0.2f, 0, 0, 0}));
+        QCOMPARE(model->intensity(), 0.4);
+        QTest::keyClick(&window, Qt::Key_Z, Qt::ControlModifier);  // the fine tune
+        QTest::keyClick(&window, Qt::Key_Z, Qt::ControlModifier);  // the strengths
+        QCOMPARE(model->matchSettings(), MatchSettings{});
+        QTest::keyClick(&window, Qt::Key_Z, Qt::ControlModifier);  // the image
+        QVERIFY(!model->images().contains(Slot::matchSource));
+        QTest::keyClick(&window, Qt::Key_Z, Qt::ControlModifier);  // the mode
+        QCOMPARE(model->mode(), Mode::look);
+        QTest::keyClick(&window, Qt::Key_Z, Qt::ControlModifier);  // the intensity
+        QCOMPARE(model->intensity(), 1.0);
+        QCOMPARE(undoText(), QString());
+
+        // Redo walks forward again, the image opened anew from its file; nothing new is recorded.
+        for (int step = 0; step < 3; ++step)
+            QTest::keyClick(&window, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(model->mode(), Mode::match);
+        QVERIFY(waitUntilIdle(*model));
+        QCOMPARE(QString::fromStdString(model->images().at(Slot::matchSource).name()),
+                 QStringLiteral("mine"));
+        QTRY_COMPARE(undoText(), QStringLiteral("Undo Open Image"));
+        for (int step = 0; step < 4; ++step)
+            QTest::keyClick(&window, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(model->intensity(), dragged);
+    }
+
+    void tabReachesEveryControlColumnByColumn()
+    {
+        ModelHarness harness;
+        auto model = harness.makeModel();
+        model->load(harness.writePhoto(QStringLiteral("look")), Slot::lookReference);
+        QVERIFY(waitUntilIdle(*model));
+        ContentView window(*model, {new SidebarView(*model), new PreviewPane(*model),
+                                    new InspectorView(*model, new AnalysisPanel(*model))});
+        window.show();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        const ContentView::Columns& columns = window.columns();
+        const auto columnOf = [&columns](const QWidget* widget) {
+            const std::array<const QWidget*, 3> order{columns.sidebar, columns.preview,
+                                                      columns.inspector};
+            for (std::size_t i = 0; i < order.size(); ++i)
+                if (order[i]->isAncestorOf(widget))
+                    return static_cast<int>(i);
+            return -1;
+        };
+
+        // One round of Tab from the first control of the sidebar.
+        QWidget* first = columns.sidebar;
+        while (!(first->focusPolicy() & Qt::TabFocus) || !first->isVisible())
+            first = first->nextInFocusChain();
+        first->setFocus(Qt::TabFocusReason);
+        QList<QWidget*> reached;
+        while (!reached.contains(QApplication::focusWidget()) && reached.size() < 400) {
+            reached << QApplication::focusWidget();
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        }
+        int column = 0;
+        for (QWidget* widget : reached) {
+            const int here = columnOf(widget);
+            if (here < 0)
+                continue;  // the toolbar
+            QVERIFY2(here >= column, qPrintable(widget->metaObject()->className()));
+            column = here;
+        }
+        // Every control that takes Tab is in the round, and each has a name for assistive
+        // technology.
+        for (QWidget* widget : window.findChildren<QWidget*>()) {
+            if (!widget->isVisible() || !widget->isEnabled() ||
+                !(widget->focusPolicy() & Qt::TabFocus) || widget->focusProxy())
+                continue;
+            QVERIFY2(reached.contains(widget),
+                     qPrintable(widget->metaObject()->className() + QStringLiteral(" ") +
+                                widget->accessibleName()));
+            QAccessibleInterface* element = QAccessible::queryAccessibleInterface(widget);
+            QVERIFY(element);
+            QVERIFY2(!element->text(QAccessible::Name).isEmpty(),
+                     widget->metaObject()->className());
+        }
+    }
+
+    void openingWithEveryWellFullAsksWhichImageToReplace()
+    {
+        ModelHarness harness;
+        auto model = harness.makeModel();
+        ContentView window(*model, placeholderColumns());
+        installCommands(window, *model);
+        model->setMode(Mode::match);
+        model->load(harness.writePhoto(QStringLiteral("mine")), Slot::matchSource);
+        model->load(harness.writePhoto(QStringLiteral("theirs")), Slot::matchReference);
+        QVERIFY(waitUntilIdle(*model));
+
+        // The menu asks first, then opens the panel for the chosen well.
+        const QString replacement = harness.writePhoto(QStringLiteral("new"), {0.7f, 0.8f, 1});
+        harness.panels().answers.push_back(replacement);
+        const auto chosen =
+            answerNextBox(QStringLiteral("wellChoice"), Slots::title(Slot::matchReference));
+        findAction(window, QStringLiteral("Open Image…"))->trigger();
+        QVERIFY(*chosen);
+        QVERIFY(
+            harness.panels().imageMessages.last().startsWith(Slots::title(Slot::matchReference)));
+        QVERIFY(waitUntilIdle(*model));
+        QCOMPARE(QString::fromStdString(model->images().at(Slot::matchReference).name()),
+                 QStringLiteral("new"));
+        QCOMPARE(QString::fromStdString(model->images().at(Slot::matchSource).name()),
+                 QStringLiteral("mine"));
+
+        // A file from the desktop asks too; cancelling replaces nothing.
+        FileOpenQueue queue;
+        queue.setModel(model.get());
+        const auto cancelled =
+            answerNextBox(QStringLiteral("wellChoice"), QStringLiteral("Cancel"));
+        queue.open({harness.writePhoto(QStringLiteral("other"))});
+        QVERIFY(*cancelled);
+        QVERIFY(model->loading().empty());
+        QCOMPARE(QString::fromStdString(model->images().at(Slot::matchSource).name()),
+                 QStringLiteral("mine"));
+    }
+
     void secondLaunchForwardsItsFiles()
     {
         const QString name =
@@ -309,6 +490,41 @@ private Q_SLOTS:
                  QRect(20, 35, 1000, 700));
         QCOMPARE(WindowPlacement::frame(QSize(1380, 860), QSize(4000, 3000), visible),
                  QRect(20, 35, 1920, 1050));
+    }
+
+    void captureWindowPlacesTheFrameNotTheContents()
+    {
+        // A title bar of 30 and borders of 2: the frame's top is 10 below the area's top, the
+        // contents keep the asked-for size inside it.
+        const QRect visible(0, 25, 1920, 1050);
+        const QMargins decorations(2, 30, 2, 2);
+        const QRect placed =
+            WindowPlacement::frame(QSize(1380, 860), QSize(1200, 800), visible, decorations);
+        QCOMPARE(placed, QRect(20, 35, 1204, 832));
+        QCOMPARE(placed.marginsRemoved(decorations), QRect(22, 65, 1200, 800));
+        // Clamped, it is the whole frame that fits the area.
+        const QRect large =
+            WindowPlacement::frame(QSize(1380, 860), QSize(4000, 3000), visible, decorations);
+        QVERIFY(visible.contains(large.translated(-20, -10)));
+        QCOMPARE(large.size(), visible.size());
+    }
+
+    void captureWindowKeepsTheAskedSizeWhereTheDefaultSizeFits()
+    {
+        // The offscreen screen is smaller than the window's default size, which it keeps: a
+        // size up to that one is given as asked, whatever the screen.
+        ModelHarness harness;
+        auto model = harness.makeModel();
+        ContentView window(*model, placeholderColumns());
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const QRect visible = window.screen()->availableGeometry();
+        for (const QSize asked : {ContentView::defaultWindowSize, QSize(1200, 800)}) {
+            WindowPlacement::placeForCapture(
+                window, QStringLiteral("%1x%2").arg(asked.width()).arg(asked.height()));
+            QTRY_COMPARE(window.size(), asked);
+            QCOMPARE(window.frameGeometry().topLeft(), visible.topLeft() + QPoint(20, 10));
+        }
     }
 };
 

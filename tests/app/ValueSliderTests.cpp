@@ -4,9 +4,11 @@
 
 #include <QAccessible>
 #include <QAccessibleValueInterface>
+#include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -52,7 +54,7 @@ private Q_SLOTS:
     {
         auto slider = makeSlider();
         QSignalSpy edited(slider.get(), &ValueSlider::valueEdited);
-        QTest::mousePress(slider.get(), Qt::LeftButton, {}, onTrack(*slider, 130));
+        QTest::mousePress(slider.get(), Qt::LeftButton, {}, onTrack(*slider, 40));
         QVERIFY(slider->isDragging());
         QTest::mouseMove(slider.get(), onTrack(*slider, -80));
         QCOMPARE(slider->value(), 0.0);
@@ -96,6 +98,37 @@ private Q_SLOTS:
         QTest::mouseRelease(slider.get(), Qt::LeftButton, {}, onTrack(*slider, x));
     }
 
+    void pressOnTheKnobTakesHoldWithoutMovingIt()
+    {
+        // Wherever the knob sits and wherever on it the press lands, the press changes nothing
+        // and the drag moves the value by exactly the pointer's travel.
+        for (const double start : {0.0, 0.3, 0.8, 1.5}) {
+            for (const int offset : {-8, -3, 0, 4, 8}) {
+                auto slider = makeSlider();
+                slider->setValue(start);
+                QSignalSpy edited(slider.get(), &ValueSlider::valueEdited);
+                const double centre = slider->knobCentreX(start);
+                const QPoint press = onTrack(*slider, std::round(centre) + offset);
+                QTest::mousePress(slider.get(), Qt::LeftButton, {}, press);
+                QVERIFY(slider->isDragging());
+                QCOMPARE(edited.size(), 0);
+                QCOMPARE(slider->value(), start);
+                const int travel = start > 0.75 ? -30 : 30;
+                QTest::mouseMove(slider.get(), press + QPoint(travel, 0));
+                const double perPixel =
+                    1.5 / (slider->trackRect().width() - ValueSlider::knobDiameter);
+                const double expected = std::clamp(start + travel * perPixel, 0.0, 1.5);
+                QVERIFY2(std::abs(slider->value() - expected) < 1e-9,
+                         qPrintable(QStringLiteral("start %1, offset %2: %3 instead of %4")
+                                        .arg(start)
+                                        .arg(offset)
+                                        .arg(slider->value())
+                                        .arg(expected)));
+                QTest::mouseRelease(slider.get(), Qt::LeftButton, {}, press);
+            }
+        }
+    }
+
     void pressOnTheHeaderDoesNotMoveTheValue()
     {
         auto slider = makeSlider();
@@ -125,6 +158,87 @@ private Q_SLOTS:
         QTest::mouseRelease(slider.get(), Qt::LeftButton, {}, nearStart);
         QCOMPARE(slider->value(), 0.8);
         QVERIFY(!slider->isDragging());
+    }
+
+    // Typed values.
+
+    void typedTextsReadInTheUnitsShown_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<double>("value");  // NaN: refused
+        QTest::newRow("plain") << "45" << 0.45;
+        QTest::newRow("percent") << "45%" << 0.45;
+        QTest::newRow("spaced percent") << " 45 % " << 0.45;
+        QTest::newRow("signed") << "+4.5" << 0.045;
+        QTest::newRow("minus sign") << "\u221212" << -0.12;
+        QTest::newRow("hyphen") << "-12" << -0.12;
+        QTest::newRow("decimal comma") << "7,5" << 0.075;
+        QTest::newRow("word") << "Smooth" << qQNaN();
+        QTest::newRow("empty") << "" << qQNaN();
+        QTest::newRow("overflow") << "1e400" << qQNaN();
+        QTest::newRow("two numbers") << "4 5" << qQNaN();
+    }
+
+    void typedTextsReadInTheUnitsShown()
+    {
+        QFETCH(QString, text);
+        QFETCH(double, value);
+        const std::optional<double> typed = ValueSlider::typedValue(text);
+        QCOMPARE(typed.has_value(), !std::isnan(value));
+        if (typed)
+            QVERIFY(std::abs(*typed - value) < tolerance);
+    }
+
+    void typingAValueEditsItClampedToTheRange()
+    {
+        auto slider = makeSlider();
+        QSignalSpy edited(slider.get(), &ValueSlider::valueEdited);
+        // A double click on the value text opens the field instead of restoring the default.
+        const QPoint onText = slider->valueTextRect().center().toPoint();
+        QTest::mouseDClick(slider.get(), Qt::LeftButton, {}, onText);
+        QLineEdit* field = slider->typingField();
+        QVERIFY(field && field->isVisible());
+        QCOMPARE(field->text(), QStringLiteral("80"));
+        QVERIFY(edited.isEmpty());
+        field->selectAll();
+        QTest::keyClicks(field, QStringLiteral("37.5"));
+        QTest::keyClick(field, Qt::Key_Return);
+        QVERIFY(!field->isVisible());
+        QCOMPARE(edited.size(), 1);
+        QVERIFY(std::abs(slider->value() - 0.375) < tolerance);
+
+        // Enter on the focused slider opens it too; beyond the range is clamped, Escape cancels.
+        slider->setFocus();
+        QTest::keyClick(slider.get(), Qt::Key_Return);
+        QVERIFY(field->isVisible());
+        field->selectAll();
+        QTest::keyClicks(field, QStringLiteral("900"));
+        QTest::keyClick(field, Qt::Key_Return);
+        QCOMPARE(slider->value(), 1.5);
+        QTest::keyClick(slider.get(), Qt::Key_Enter);
+        field->selectAll();
+        QTest::keyClicks(field, QStringLiteral("10"));
+        QTest::keyClick(field, Qt::Key_Escape);
+        QVERIFY(!field->isVisible());
+        QCOMPARE(slider->value(), 1.5);
+        // Text that is not a number changes nothing.
+        QTest::keyClick(slider.get(), Qt::Key_Return);
+        field->selectAll();
+        QTest::keyClicks(field, QStringLiteral("lots"));
+        QTest::keyClick(field, Qt::Key_Return);
+        QCOMPARE(slider->value(), 1.5);
+        QCOMPARE(edited.size(), 2);
+    }
+
+    void shiftArrowsMoveATenthOfAStep()
+    {
+        auto slider = makeSlider();
+        slider->setFocus();
+        for (int i = 0; i < 7; ++i)
+            QTest::keyClick(slider.get(), Qt::Key_Right, Qt::ShiftModifier);
+        QVERIFY(std::abs(slider->value() - (0.8 + 0.7 * slider->step())) < tolerance);
+        QTest::keyClick(slider.get(), Qt::Key_Left);
+        QVERIFY(std::abs(slider->value() - (0.8 - 0.3 * slider->step())) < tolerance);
     }
 
     // Keyboard and assistive technology.

@@ -1,0 +1,64 @@
+#pragma once
+// Undo and redo for what the user changes: every adjustment, the mode, the images opened or
+// removed, and a reset. The history watches the model rather than each control: the changes of
+// one event-loop turn (a reset moves several adjustments at once) make one step, and so do all
+// the changes of a slider drag, from press to release. An image comes back by opening its file
+// again, so an undone load never holds a second copy of a photo in memory.
+#include "AppTypes.hpp"
+
+#include "learners/FineTune.hpp"
+#include "learners/LookAnalysis.hpp"
+#include "learners/MatchAnalysis.hpp"
+
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+
+#include <map>
+
+class QAction;
+class QUndoStack;
+class QWidget;
+
+namespace lumivert {
+
+class AppModel;
+
+class UndoHistory : public QObject {
+    Q_OBJECT
+
+public:
+    // What one step restores: the user's choices, and each slot's file.
+    struct State {
+        Mode mode = Mode::look;
+        LookSettings look;
+        MatchSettings match;
+        double smoothness = 0;
+        double intensity = 0;
+        FineTune fineTune;
+        std::map<Slot, QString> files;
+        friend bool operator==(const State&, const State&) = default;
+    };
+
+    // `controls` holds the sliders whose drags make one step each.
+    UndoHistory(AppModel& model, QWidget* controls, QObject* parent = nullptr);
+
+    QUndoStack* stack() const { return stack_; }
+    static State stateOf(const AppModel& model);
+    // The name of the step between two states: "Intensity", "Open Image", "Reset Adjustments"…
+    static QString describe(const State& before, const State& after);
+
+private:
+    void changed();
+    void record();
+    void restore(const State& state);
+
+    AppModel& model_;
+    QPointer<QWidget> controls_;
+    QUndoStack* stack_;
+    QTimer settle_;
+    State current_;
+    bool restoring_ = false;
+};
+
+}  // namespace lumivert
