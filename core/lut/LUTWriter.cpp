@@ -11,8 +11,8 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
-#include <optional>
 #include <cstdio>
+#include <optional>
 
 namespace lumivert::LUTWriter {
 
@@ -275,7 +275,7 @@ std::string threeDL(const LUT3D& source)
 
 std::string hald(const LUT3D& lut, const std::filesystem::path& destination)
 {
-    requireFinite(lut);
+    requireFinite(lut.values());
     return ImageLoader::encodePNG(HaldCLUT::image(lut, HaldCLUT::defaultLevel), kHaldSixteenBit,
                                   destination);
 }
