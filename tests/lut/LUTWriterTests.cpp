@@ -163,6 +163,47 @@ TEST(LUTWriterThreeDL, EntriesRunBlueFastest)
 
 class LUTWriterFileTest : public fixtures::FolderTest {};
 
+// FNV-1a, 64 bits: a fingerprint of written bytes that a test can pin.
+std::uint64_t fingerprint(std::string_view bytes)
+{
+    std::uint64_t hash = 14695981039346656037ull;
+    for (const char c : bytes) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 1099511628211ull;
+    }
+    return hash;
+}
+
+// The decoded 16-bit samples, so the pin does not depend on how the encoder compresses.
+std::uint64_t pixelFingerprint(const PixelBuffer& image)
+{
+    std::string samples;
+    for (const RGB& pixel : image.pixels()) {
+        for (const float value : {pixel.r, pixel.g, pixel.b}) {
+            const auto sample = static_cast<std::uint16_t>(std::lround(value * 65535.0f));
+            samples.push_back(static_cast<char>(sample >> 8));
+            samples.push_back(static_cast<char>(sample & 0xFF));
+        }
+    }
+    return fingerprint(samples);
+}
+
+// Files written with every option at its default stay the bytes that earlier versions wrote, so
+// an option added later cannot change what users already rely on.
+TEST_F(LUTWriterFileTest, DefaultOptionsKeepTheEarlierFilesByteForByte)
+{
+    const LUT3D lut = LUT3D::build(17, [](const RGB& c) {
+        return RGB{1.15f * c.r - 0.05f * c.b, c.g * c.g + 0.1f * c.r, 0.8f * c.b + 0.12f};
+    });
+    for (LUTFormat format : LUTFormat::allCases())
+        LUTWriter::write(lut, format, "Pinned grade",
+                         folder_ / ("pinned." + std::string(format.fileExtension())));
+    EXPECT_EQ(fingerprint(contents(folder_ / "pinned.cube")), 3441016779089385232u);
+    EXPECT_EQ(fingerprint(contents(folder_ / "pinned.3dl")), 8199103678229440839u);
+    EXPECT_EQ(pixelFingerprint(ImageLoader::loadExact(folder_ / "pinned.png")),
+              14194853737791403029u);
+}
+
 // A table with a NaN or an infinity anywhere is a caller's fault in every format: written, it
 // would be a plausible colour that the user never chose.
 TEST(LUTWriterDeathTest, NonFiniteEntriesStopEveryFormat)
