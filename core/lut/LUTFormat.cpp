@@ -23,14 +23,22 @@ LUT3D readCube(const std::filesystem::path& path) { return LUTReader::readCube(p
 
 LUT3D readThreeDL(const std::filesystem::path& path) { return LUTReader::readThreeDL(path).lut; }
 
-void writeThreeDL(const LUT3D& lut, std::string_view, const std::filesystem::path& destination)
+void writeCube(const LUT3D& lut, std::string_view title, const std::filesystem::path& destination,
+               const LUTWriter::Options&)
 {
-    LUTWriter::writeThreeDL(lut, destination);
+    LUTWriter::writeCube(lut, title, destination);
 }
 
-void writeHald(const LUT3D& lut, std::string_view, const std::filesystem::path& destination)
+void writeThreeDL(const LUT3D& lut, std::string_view, const std::filesystem::path& destination,
+                  const LUTWriter::Options& options)
 {
-    LUTWriter::writeHald(lut, destination);
+    LUTWriter::writeThreeDL(lut, destination, options.threeDLFlavour);
+}
+
+void writeHald(const LUT3D& lut, std::string_view, const std::filesystem::path& destination,
+               const LUTWriter::Options& options)
+{
+    LUTWriter::writeHald(lut, destination, options.haldLevel);
 }
 
 // One row per format, in the order of LUTFormat::Value.
@@ -38,7 +46,7 @@ constexpr std::array<FormatRow, 3> kFormats = {{
     {LUTFormat::cube, "cube", ".cube", "Cube LUT (*.cube)",
      "Photoshop, Lightroom profiles, Premiere, After Effects, DaVinci Resolve, Final Cut Pro, "
      "Affinity Photo, Pixelmator Pro, Capture One",
-     readCube, LUTWriter::writeCube},
+     readCube, writeCube},
     {LUTFormat::threeDL, "3dl", ".3dl", "3DL LUT (*.3dl)",
      "Photoshop, Autodesk Flame and Lustre, Nuke, DaVinci Resolve", readThreeDL, writeThreeDL},
     {LUTFormat::hald, "png", "HALD .png", "PNG image (*.png)",

@@ -17,6 +17,10 @@ namespace lumivert {
 
 class LUT3D;
 
+namespace LUTWriter {
+struct Options;
+}
+
 class LUTFormat {
 public:
     enum Value : std::uint8_t { cube, threeDL, hald };
@@ -50,9 +54,11 @@ public:
 
     // Reads a file of the format, whatever its extension; throws as LUTReader::read does.
     using Reader = LUT3D (*)(const std::filesystem::path& path);
-    // Writes a file of the format atomically; the title is kept by formats that store one.
+    // Writes a file of the format atomically; the title is kept by formats that store one, and
+    // each format reads the options that concern it.
     using Writer = void (*)(const LUT3D& lut, std::string_view title,
-                            const std::filesystem::path& destination);
+                            const std::filesystem::path& destination,
+                            const LUTWriter::Options& options);
     Reader reader() const;
     Writer writer() const;
 
