@@ -7,6 +7,7 @@
 #include "imaging/TestChart.hpp"
 #include "lut/HaldCLUT.hpp"
 #include "lut/LUTReader.hpp"
+#include "lut/LUTWriter.hpp"
 #include "recipe/GradeRecipe.hpp"
 
 #include <unistd.h>
@@ -173,6 +174,7 @@ struct ConvertOptions {
     std::string output;
     std::string title;
     std::int64_t size = 0;  // 0 keeps the input's size
+    LUTWriter::Options writer;
     CLI::Option* titleOption = nullptr;
 };
 
@@ -191,7 +193,9 @@ int convert(const ConvertOptions& options)
                                       static_cast<double>(LUTFormat::maxSize), "--size");
         lut = lut.resampled(options.size);
     }
-    CommandSupport::writeLUTs(lut, plan, title);
+    CommandSupport::requireWritable(
+        plan, [&lut](LUTFormat) { return lut.size(); }, options.writer);
+    CommandSupport::writeLUTs(lut, plan, title, options.writer);
     return 0;
 }
 
@@ -200,7 +204,9 @@ Action defineConvert(CLI::App& command)
     auto options = std::make_shared<ConvertOptions>();
     command.add_option("LUT", options->input, "a .cube, .3dl or HALD .png file")->required();
     command.add_option("-o,--output", options->output, "a .cube, .3dl or .png file")->required();
-    command.add_option("--size", options->size, "lattice points per axis (2 to 256)");
+    command.add_option("--size", options->size,
+                       CommandSupport::sizeHelp("2 to 256; default: the input's"));
+    CommandSupport::addWriterOptions(command, options->writer);
     options->titleOption =
         command.add_option("--title", options->title, "title for a .cube output");
     return [options] { return convert(*options); };
@@ -297,7 +303,10 @@ std::vector<Command> commands()
         {"convert",
          "Convert a LUT to another format, resampled when asked.",
          "  lumivert-cli convert Teal.cube -o Teal.3dl\n"
-         "  lumivert-cli convert graded-hald.png -o Graded.cube --size 65\n",
+         "  lumivert-cli convert graded-hald.png -o Graded.cube --size 65\n"
+         "  lumivert-cli convert Teal.cube -o Teal-ffmpeg.3dl --size 17\n"
+         "  lumivert-cli convert Teal.cube -o Teal-lustre.3dl --3dl-flavour lustre --size 33\n"
+         "  lumivert-cli convert Teal.cube -o Teal-hald12.png --hald-level 12\n",
          defineConvert,
          {}},
         {"info",
