@@ -131,8 +131,7 @@ void requireWritable(const ExportPlan::Plan& plan,
     requireWithin(options.haldLevel, HaldCLUT::minLevel, HaldCLUT::maxLevel, kHaldLevelOption);
     for (const ExportPlan::PlannedFile& file : plan) {
         const std::int64_t size = tableSize(file.format);
-        if (file.format == LUTFormat::threeDL &&
-            !LUTWriter::canWrite(options.threeDLFlavour, size)) {
+        if (!LUTWriter::canWrite(file.format, size, options)) {
             throw UsageError("A Lustre .3dl holds " + lustreSizes() + " points per axis, not " +
                              std::to_string(size) + "; choose one with --size.");
         }

@@ -225,11 +225,7 @@ std::function<std::int64_t(LUTFormat)> sizesFor(Mode mode, const GradeRecipe::Re
     const std::optional<std::int64_t> kept =
         options.sizeOption->count() ? std::nullopt : GradeRecipe::resultTableSize(mode, results);
     return [kept, &options](LUTFormat format) {
-        if (!kept)
-            return options.size;
-        const bool holds = format != LUTFormat::threeDL ||
-                           LUTWriter::canWrite(options.writer.threeDLFlavour, *kept);
-        return holds ? *kept : options.size;
+        return kept && LUTWriter::canWrite(format, *kept, options.writer) ? *kept : options.size;
     };
 }
 

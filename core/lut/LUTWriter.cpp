@@ -195,6 +195,11 @@ bool canWrite(ThreeDLFlavour flavour, std::int64_t size)
     return flavour == ThreeDLFlavour::plain || meshExponent(size).has_value();
 }
 
+bool canWrite(LUTFormat format, std::int64_t size, const Options& options)
+{
+    return format != LUTFormat::threeDL || canWrite(options.threeDLFlavour, size);
+}
+
 std::int64_t writtenSize(std::int64_t size, LUTFormat format, const Options& options)
 {
     if (format != LUTFormat::hald)

@@ -34,6 +34,9 @@ struct Options {
 // Whether the flavour can hold a table of this many points per axis: plain any, Lustre only
 // 2^K + 1, as its Mesh line gives the size as K.
 bool canWrite(ThreeDLFlavour flavour, std::int64_t size);
+// Whether a table of this size can be written in the format with these options: always, but
+// for a Lustre .3dl (HALD resamples any table to its level).
+bool canWrite(LUTFormat format, std::int64_t size, const Options& options);
 
 // Points per axis of the table a file of the format holds when this table is written to it:
 // the table's own size, or level² for HALD.

@@ -186,6 +186,11 @@ TEST(LUTWriterLustre, HoldsThePlainRowsUnderAMeshHeaderForEverySizeTwoToTheKPlus
         if (LUTWriter::canWrite(LUTWriter::ThreeDLFlavour::lustre, size))
             writable.push_back(size);
         EXPECT_TRUE(LUTWriter::canWrite(LUTWriter::ThreeDLFlavour::plain, size));
+        for (LUTFormat format : {LUTFormat::cube, LUTFormat::hald})
+            EXPECT_TRUE(LUTWriter::canWrite(format, size, {2, LUTWriter::ThreeDLFlavour::lustre}));
+        EXPECT_EQ(
+            LUTWriter::canWrite(LUTFormat::threeDL, size, {2, LUTWriter::ThreeDLFlavour::lustre}),
+            LUTWriter::canWrite(LUTWriter::ThreeDLFlavour::lustre, size));
     }
     EXPECT_EQ(writable, (std::vector<std::int64_t>{2, 3, 5, 9, 17, 33, 65, 129}));
     for (std::size_t exponent = 0; exponent + 1 < writable.size(); ++exponent) {
