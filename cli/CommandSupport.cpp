@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <iostream>
+#include <map>
 
 namespace lumivert::CommandSupport {
 
@@ -13,9 +14,27 @@ namespace {
 
 using std::filesystem::path;
 
+constexpr const char* kHaldLevelOption = "--hald-level";
+// As --3dl-flavour spells LUTWriter::ThreeDLFlavour's cases, in their order.
+const std::vector<std::string> kFlavourNames{"plain", "lustre"};
+
 std::string between(double lower, double upper)
 {
     return "between " + numberText(lower) + " and " + numberText(upper) + ".";
+}
+
+// "2, 3, 5, 9, 17, 33, 65 or 129"
+std::string lustreSizes()
+{
+    std::vector<std::string> sizes;
+    for (std::int64_t size = LUTFormat::minSize; size <= LUTFormat::maxSize; ++size) {
+        if (LUTWriter::canWrite(LUTWriter::ThreeDLFlavour::lustre, size))
+            sizes.push_back(std::to_string(size));
+    }
+    std::string text = sizes.front();
+    for (std::size_t i = 1; i < sizes.size(); ++i)
+        text += (i + 1 == sizes.size() ? " or " : ", ") + sizes[i];
+    return text;
 }
 
 }  // namespace
@@ -77,11 +96,73 @@ ExportPlan::Plan plannedFiles(const std::optional<path>& output,
     }
 }
 
-void writeLUTs(const LUT3D& lut, const ExportPlan::Plan& plan, const std::string& title)
+std::string sizeHelp(const std::string& defaultSize)
 {
-    attempt(GradeRecipe::saveLUTFailedTitle, [&] { ExportPlan::write(lut, plan, title); });
-    for (const ExportPlan::PlannedFile& file : plan)
-        std::cout << "Saved " << file.path.string() << '\n';
+    return "lattice points per axis (" + defaultSize +
+           "); ffmpeg's lut3d filter reads only 17-point .3dl files (others come out wrong "
+           "without an error), so use 17 for it";
+}
+
+void addWriterOptions(CLI::App& command, LUTWriter::Options& options)
+{
+    command.add_option(kHaldLevelOption, options.haldLevel,
+                       "level of a HALD .png output, " + std::to_string(HaldCLUT::minLevel) +
+                           " to " + std::to_string(HaldCLUT::maxLevel) + " (default " +
+                           std::to_string(HaldCLUT::defaultLevel) +
+                           ": 512 x 512 pixels, 64 points per axis)");
+    command.add_option("--3dl-flavour")
+        ->type_name("TEXT")
+        ->description("layout of a .3dl output: plain (default; read by most applications and "
+                      "ffmpeg) or lustre (Autodesk Lustre's 3DMESH header; sizes " +
+                      lustreSizes() + ")")
+        ->check(CLI::IsMember(kFlavourNames))
+        ->each([&options](const std::string& name) {
+            const auto found = std::find(kFlavourNames.begin(), kFlavourNames.end(), name);
+            options.threeDLFlavour =
+                static_cast<LUTWriter::ThreeDLFlavour>(found - kFlavourNames.begin());
+        });
+}
+
+void requireWritable(const ExportPlan::Plan& plan,
+                     const std::function<std::int64_t(LUTFormat)>& tableSize,
+                     const LUTWriter::Options& options)
+{
+    requireWithin(options.haldLevel, HaldCLUT::minLevel, HaldCLUT::maxLevel, kHaldLevelOption);
+    for (const ExportPlan::PlannedFile& file : plan) {
+        const std::int64_t size = tableSize(file.format);
+        if (!LUTWriter::canWrite(file.format, size, options)) {
+            throw UsageError("A Lustre .3dl holds " + lustreSizes() + " points per axis, not " +
+                             std::to_string(size) + "; choose one with --size.");
+        }
+    }
+}
+
+void writeLUTs(const std::function<LUT3D(LUTFormat)>& tableFor, const ExportPlan::Plan& plan,
+               const std::string& title, const LUTWriter::Options& options, SavedLine saved)
+{
+    // Every file is written before any takes its name, so the lines come after the commit.
+    std::vector<std::int64_t> sizes;
+    attempt(GradeRecipe::saveLUTFailedTitle, [&] {
+        ExportPlan::write(
+            [&](LUTFormat format) {
+                LUT3D lut = tableFor(format);
+                sizes.push_back(LUTWriter::writtenSize(lut.size(), format, options));
+                return lut;
+            },
+            plan, title, options);
+    });
+    for (std::size_t i = 0; i < plan.size(); ++i) {
+        std::cout << "Saved " << plan[i].path.string();
+        if (saved == SavedLine::pathAndSize)
+            std::cout << " (" << sizes[i] << " points per axis)";
+        std::cout << '\n';
+    }
+}
+
+void writeLUTs(const LUT3D& lut, const ExportPlan::Plan& plan, const std::string& title,
+               const LUTWriter::Options& options)
+{
+    writeLUTs([&lut](LUTFormat) { return lut; }, plan, title, options);
 }
 
 }  // namespace lumivert::CommandSupport

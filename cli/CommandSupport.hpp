@@ -4,10 +4,14 @@
 // command line's exit statuses, and writing the planned LUT files.
 
 #include "color/LUT3D.hpp"
+#include "lut/LUTWriter.hpp"
 #include "recipe/ExportPlan.hpp"
 #include "recipe/GradeRecipe.hpp"
 
+#include <CLI/CLI.hpp>
+
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -38,7 +42,28 @@ ExportPlan::Plan plannedFiles(const std::optional<std::filesystem::path>& output
                               const std::string& title,
                               const std::vector<std::filesystem::path>& inputs);
 
-// Writes the LUT to every planned file, saying "Saved …" for each.
-void writeLUTs(const LUT3D& lut, const ExportPlan::Plan& plan, const std::string& title);
+// The --size help: what the default is, and the one size ffmpeg's lut3d filter reads in .3dl.
+std::string sizeHelp(const std::string& defaultSize);
+
+// --hald-level and --3dl-flavour, stored into the options.
+void addWriterOptions(CLI::App& command, LUTWriter::Options& options);
+
+// UsageError for a --hald-level outside 2 … 16, or for a Lustre .3dl in the plan whose table
+// (of the size tableSize gives for its format) the Mesh line cannot declare.
+void requireWritable(const ExportPlan::Plan& plan,
+                     const std::function<std::int64_t(LUTFormat)>& tableSize,
+                     const LUTWriter::Options& options);
+
+// Whether "Saved …" names the points per axis of the file written.
+enum class SavedLine : std::uint8_t { path, pathAndSize };
+
+// Writes to every planned file the table that tableFor gives for its format, saying "Saved …"
+// for each.
+void writeLUTs(const std::function<LUT3D(LUTFormat)>& tableFor, const ExportPlan::Plan& plan,
+               const std::string& title, const LUTWriter::Options& options,
+               SavedLine saved = SavedLine::path);
+// The same LUT to every planned file.
+void writeLUTs(const LUT3D& lut, const ExportPlan::Plan& plan, const std::string& title,
+               const LUTWriter::Options& options);
 
 }  // namespace lumivert::CommandSupport

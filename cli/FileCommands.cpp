@@ -203,6 +203,7 @@ struct ConvertOptions {
     std::string output;
     std::string title;
     std::int64_t size = 0;  // 0 keeps the input's size
+    LUTWriter::Options writer;
     CLI::Option* titleOption = nullptr;
 };
 
@@ -237,15 +238,20 @@ int convert(const ConvertOptions& options)
         // A plain 3D table of that size over the input's domain; curves are baked into it.
         lut = LUTStack(lut.baked(options.size));
     }
-    for (const ExportPlan::PlannedFile& planned : plan) {
-        attempt(GradeRecipe::saveLUTFailedTitle, [&] {
-            if (planned.format == LUTFormat::cube)
-                LUTWriter::writeCube(lut, title, planned.path);
-            else
-                LUTWriter::write(tableFor(lut, options.input), planned.format, title, planned.path);
-        });
-        std::cout << "Saved " << planned.path.string() << '\n';
+    // One output: a .cube keeps curves and domains as they are; other formats get one table.
+    std::optional<LUT3D> table;
+    if (plan.front().format != LUTFormat::cube)
+        table = tableFor(lut, options.input);
+    CommandSupport::requireWritable(
+        plan, [&table](LUTFormat) { return table ? table->size() : LUTFormat::maxSize; },
+        options.writer);
+    if (table) {
+        CommandSupport::writeLUTs(*table, plan, title, options.writer);
+        return 0;
     }
+    attempt(GradeRecipe::saveLUTFailedTitle,
+            [&] { LUTWriter::writeCube(lut, title, plan.front().path); });
+    std::cout << "Saved " << plan.front().path.string() << '\n';
     return 0;
 }
 
@@ -254,7 +260,9 @@ Action defineConvert(CLI::App& command)
     auto options = std::make_shared<ConvertOptions>();
     command.add_option("LUT", options->input, "a .cube, .3dl or HALD .png file")->required();
     command.add_option("-o,--output", options->output, "a .cube, .3dl or .png file")->required();
-    command.add_option("--size", options->size, "lattice points per axis (2 to 256)");
+    command.add_option("--size", options->size,
+                       CommandSupport::sizeHelp("2 to 256; default: the input's"));
+    CommandSupport::addWriterOptions(command, options->writer);
     options->titleOption =
         command.add_option("--title", options->title, "title for a .cube output");
     return [options] { return convert(*options); };
@@ -485,7 +493,10 @@ std::vector<Command> commands()
         {"convert",
          "Convert a LUT to another format, resampled when asked.",
          "  lumivert-cli convert Teal.cube -o Teal.3dl\n"
-         "  lumivert-cli convert graded-hald.png -o Graded.cube --size 65\n",
+         "  lumivert-cli convert graded-hald.png -o Graded.cube --size 65\n"
+         "  lumivert-cli convert Teal.cube -o Teal-ffmpeg.3dl --size 17\n"
+         "  lumivert-cli convert Teal.cube -o Teal-lustre.3dl --3dl-flavour lustre --size 33\n"
+         "  lumivert-cli convert Teal.cube -o Teal-hald12.png --hald-level 12\n",
          defineConvert,
          {}},
         {"info",

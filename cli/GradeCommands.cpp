@@ -11,7 +11,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <functional>
 #include <iostream>
+#include <map>
 #include <memory>
 
 namespace lumivert::GradeCommands {
@@ -37,7 +39,9 @@ struct GradeOptions {
     std::vector<float> lookSettings;
     std::vector<float> matchSettings;
     float smoothing = static_cast<float>(GradeRecipe::smoothingRange.defaultValue);
+    LUTWriter::Options writer;
     CLI::Option* outputOption = nullptr;
+    CLI::Option* sizeOption = nullptr;
     CLI::Option* formatOption = nullptr;
     CLI::Option* titleOption = nullptr;
 };
@@ -103,7 +107,13 @@ Settings strengthsOf(const std::vector<float>& values,
     return settings;
 }
 
-void addGradeOptions(CLI::App& command, GradeOptions& options)
+// A mode whose input is a table (a graded HALD) keeps it whole unless --size is given.
+bool keepsInputTable(Mode mode)
+{
+    return GradeRecipe::recipe(GradeRecipe::recipe(mode).slots.front()).holdsTable;
+}
+
+void addGradeOptions(CLI::App& command, Mode mode, GradeOptions& options)
 {
     std::vector<std::string> formatNames;
     for (const ExportPlan::ChoiceRecipe& row : ExportPlan::choices())
@@ -114,12 +124,19 @@ void addGradeOptions(CLI::App& command, GradeOptions& options)
     options.formatOption =
         command.add_option("--format", options.format, "cube, 3dl, hald or all (the three)")
             ->check(CLI::IsMember(formatNames));
-    command
-        .add_option("--size", options.size,
-                    "lattice points per axis (default " +
-                        std::to_string(GradeRecipe::defaultExportSize) + ")")
-        ->check(CLI::IsMember(std::vector<std::int64_t>(GradeRecipe::exportSizes.begin(),
-                                                        GradeRecipe::exportSizes.end())));
+    const std::string defaultSize = std::to_string(GradeRecipe::defaultExportSize);
+    options.sizeOption =
+        command
+            .add_option("--size", options.size,
+                        CommandSupport::sizeHelp(
+                            keepsInputTable(mode)
+                                ? "default: the HALD's own table, 64 for level 8, where the "
+                                  "format holds it, else " +
+                                      defaultSize
+                                : "default " + defaultSize))
+            ->check(CLI::IsMember(std::vector<std::int64_t>(GradeRecipe::exportSizes.begin(),
+                                                            GradeRecipe::exportSizes.end())));
+    CommandSupport::addWriterOptions(command, options.writer);
     options.titleOption =
         command.add_option("--title", options.title, "title inside the LUT and default file name");
     command.add_option("--intensity", options.intensity,
@@ -200,6 +217,18 @@ std::string statusOf(Mode mode, const GradeRecipe::Results& results,
     return *line;
 }
 
+// Points per axis to bake for each format: --size, else the result's own table where the format
+// holds it, else the default export size.
+std::function<std::int64_t(LUTFormat)> sizesFor(Mode mode, const GradeRecipe::Results& results,
+                                                const GradeOptions& options)
+{
+    const std::optional<std::int64_t> kept =
+        options.sizeOption->count() ? std::nullopt : GradeRecipe::resultTableSize(mode, results);
+    return [kept, &options](LUTFormat format) {
+        return kept && LUTWriter::canWrite(format, *kept, options.writer) ? *kept : options.size;
+    };
+}
+
 int makeLUT(Mode mode, const GradeOptions& options)
 {
     const GradeRecipe::Settings settings = settingsOf(options);
@@ -212,11 +241,25 @@ int makeLUT(Mode mode, const GradeOptions& options)
         options.outputOption->count() ? std::optional<path>(options.output) : std::nullopt,
         options.formatOption->count() ? ExportPlan::choiceNamed(options.format) : std::nullopt,
         title, inputs.files);
+    // Checked before the analysis, which may be slow; a kept table gives way to --size where a
+    // format cannot hold it, so what passes here is writable after it too.
+    CommandSupport::requireWritable(plan, sizesFor(mode, {}, options), options.writer);
     GradeRecipe::Results results;
     results.store(analysed(mode, inputs, settings));
+    const auto sizeFor = sizesFor(mode, results, options);
     std::cout << statusOf(mode, results, inputs.names) << '\n';
-    CommandSupport::writeLUTs(GradeRecipe::pipeline(mode, results, settings).makeLUT(options.size),
-                              plan, title);
+    // One bake per size, shared by the formats that take it.
+    const GradePipeline pipeline = GradeRecipe::pipeline(mode, results, settings);
+    std::map<std::int64_t, LUT3D> baked;
+    const auto tableFor = [&](LUTFormat format) {
+        const std::int64_t size = sizeFor(format);
+        if (!baked.contains(size))
+            baked.emplace(size, pipeline.makeLUT(size));
+        return baked.at(size);
+    };
+    CommandSupport::writeLUTs(tableFor, plan, title, options.writer,
+                              keepsInputTable(mode) ? CommandSupport::SavedLine::pathAndSize
+                                                    : CommandSupport::SavedLine::path);
     return 0;
 }
 
@@ -320,7 +363,7 @@ std::vector<Command> modeCommands()
         const auto define = [&row](CLI::App& command) -> Action {
             auto options = std::make_shared<GradeOptions>();
             addInputs(command, row.mode, row.inputs, row.inputsHelp, *options);
-            addGradeOptions(command, *options);
+            addGradeOptions(command, row.mode, *options);
             if (row.addSettings)
                 row.addSettings(command, *options);
             return [mode = row.mode, options] { return makeLUT(mode, *options); };

@@ -26,29 +26,40 @@ LUTStack readThreeDL(const std::filesystem::path& path) { return LUTReader::read
 
 LUTStack readHald(const std::filesystem::path& path) { return LUTReader::readHald(path); }
 
-void writeThreeDL(const LUT3D& lut, std::string_view, const std::filesystem::path& destination)
+void writeCube(const LUT3D& lut, std::string_view title, const std::filesystem::path& destination,
+               const LUTWriter::Options&)
 {
-    LUTWriter::writeThreeDL(lut, destination);
+    LUTWriter::writeCube(lut, title, destination);
 }
 
-void writeHald(const LUT3D& lut, std::string_view, const std::filesystem::path& destination)
+void writeThreeDL(const LUT3D& lut, std::string_view, const std::filesystem::path& destination,
+                  const LUTWriter::Options& options)
 {
-    LUTWriter::writeHald(lut, destination);
+    LUTWriter::writeThreeDL(lut, destination, options.threeDLFlavour);
 }
 
-std::string encodeCube(const LUT3D& lut, std::string_view title, const std::filesystem::path&)
+void writeHald(const LUT3D& lut, std::string_view, const std::filesystem::path& destination,
+               const LUTWriter::Options& options)
+{
+    LUTWriter::writeHald(lut, destination, options.haldLevel);
+}
+
+std::string encodeCube(const LUT3D& lut, std::string_view title, const std::filesystem::path&,
+                       const LUTWriter::Options&)
 {
     return LUTWriter::cube(lut, title);
 }
 
-std::string encodeThreeDL(const LUT3D& lut, std::string_view, const std::filesystem::path&)
+std::string encodeThreeDL(const LUT3D& lut, std::string_view, const std::filesystem::path&,
+                          const LUTWriter::Options& options)
 {
-    return LUTWriter::threeDL(lut);
+    return LUTWriter::threeDL(lut, options.threeDLFlavour);
 }
 
-std::string encodeHald(const LUT3D& lut, std::string_view, const std::filesystem::path& destination)
+std::string encodeHald(const LUT3D& lut, std::string_view, const std::filesystem::path& destination,
+                       const LUTWriter::Options& options)
 {
-    return LUTWriter::hald(lut, destination);
+    return LUTWriter::hald(lut, destination, options.haldLevel);
 }
 
 // One row per format, in the order of LUTFormat::Value.
@@ -56,7 +67,7 @@ constexpr std::array<FormatRow, 3> kFormats = {{
     {LUTFormat::cube, "cube", ".cube", "Cube LUT (*.cube)",
      "Photoshop, Lightroom profiles, Premiere, After Effects, DaVinci Resolve, Final Cut Pro, "
      "Affinity Photo, Pixelmator Pro, Capture One",
-     readCube, LUTWriter::writeCube, encodeCube},
+     readCube, writeCube, encodeCube},
     {LUTFormat::threeDL, "3dl", ".3dl", "3DL LUT (*.3dl)",
      "Photoshop, Autodesk Flame and Lustre, Nuke, DaVinci Resolve", readThreeDL, writeThreeDL,
      encodeThreeDL},

@@ -19,6 +19,10 @@ namespace lumivert {
 class LUT3D;
 class LUTStack;
 
+namespace LUTWriter {
+struct Options;
+}
+
 class LUTFormat {
 public:
     enum Value : std::uint8_t { cube, threeDL, hald };
@@ -52,13 +56,16 @@ public:
 
     // Reads a file of the format, whatever its extension; throws as LUTReader::read does.
     using Reader = LUTStack (*)(const std::filesystem::path& path);
-    // Writes a file of the format atomically; the title is kept by formats that store one, and
-    // the domain by .cube (the others hold the table resampled onto inputs 0 … 1).
+    // Writes a file of the format atomically; the title is kept by formats that store one, the
+    // domain by .cube (the others hold the table resampled onto inputs 0 … 1), and each format
+    // reads the options that concern it.
     using Writer = void (*)(const LUT3D& lut, std::string_view title,
-                            const std::filesystem::path& destination);
+                            const std::filesystem::path& destination,
+                            const LUTWriter::Options& options);
     // The bytes a writer would write; the destination is only named in errors.
     using Encoder = std::string (*)(const LUT3D& lut, std::string_view title,
-                                    const std::filesystem::path& destination);
+                                    const std::filesystem::path& destination,
+                                    const LUTWriter::Options& options);
     Reader reader() const;
     Writer writer() const;
     Encoder encoder() const;

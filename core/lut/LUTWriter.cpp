@@ -30,6 +30,7 @@ constexpr std::size_t kCubeEntryLength = 27;
 constexpr std::size_t kHeaderReserve = 256;
 
 constexpr float kShaperScale = 1023.0f;  // 10-bit input
+constexpr int kOutputBits = 12;
 constexpr float kOutputScale = 4095.0f;  // 12-bit output
 // "4095 4095 4095\n" plus one spare, as the longest entry line.
 constexpr std::size_t kThreeDLEntryLength = 16;
@@ -142,6 +143,29 @@ std::int64_t roundNonNegative(float x)
 
 std::int64_t twelveBit(float value) { return roundNonNegative(clamp01(value) * kOutputScale); }
 
+// N 10-bit inputs spread evenly from 0 to 1023, and the line feed.
+char* writeShaperLine(char* out, std::int64_t n)
+{
+    const float last = static_cast<float>(n - 1);
+    for (std::int64_t i = 0; i < n; ++i) {
+        if (i > 0)
+            *out++ = ' ';
+        out = writeInteger(out, roundNonNegative(static_cast<float>(i) * kShaperScale / last));
+    }
+    *out++ = '\n';
+    return out;
+}
+
+// K with 2^K + 1 = n, or nothing.
+std::optional<int> meshExponent(std::int64_t n)
+{
+    for (int exponent = 0; (std::int64_t{1} << exponent) + 1 <= n; ++exponent) {
+        if ((std::int64_t{1} << exponent) + 1 == n)
+            return exponent;
+    }
+    return std::nullopt;
+}
+
 // Readers refuse NaN and infinities, so a table holding one comes from a fault in the caller.
 void requireFinite(const std::vector<RGB>& values)
 {
@@ -234,7 +258,7 @@ std::string cube(const LUTStack& stack, std::string_view title)
     return text;
 }
 
-std::string threeDL(const LUT3D& source)
+std::string threeDL(const LUT3D& source, ThreeDLFlavour flavour)
 {
     // The format has no domain: its lattice always spans inputs 0 … 1.
     std::optional<LUT3D> remapped;
@@ -243,18 +267,18 @@ std::string threeDL(const LUT3D& source)
     const LUT3D& lut = remapped ? *remapped : source;
     requireFinite(lut.values());
     const std::int64_t n = lut.size();
-    const std::string comment = commentLine();
+    const bool lustre = flavour == ThreeDLFlavour::lustre;
+    LUMIVERT_PRECONDITION(canWrite(flavour, n), "a Lustre .3dl table has 2^K + 1 points");
+    const std::string header = lustre ? "3DMESH\nMesh " + std::to_string(*meshExponent(n)) + " " +
+                                            std::to_string(kOutputBits) + "\n" + commentLine()
+                                      : commentLine();
     std::string text;
     text.resize(kHeaderReserve + static_cast<std::size_t>(n) * kShaperValueLength +
                 lut.values().size() * kThreeDLEntryLength);
-    char* out = std::copy(comment.begin(), comment.end(), text.data());
-    const float last = static_cast<float>(n - 1);
-    for (std::int64_t i = 0; i < n; ++i) {
-        if (i > 0)
-            *out++ = ' ';
-        out = writeInteger(out, roundNonNegative(static_cast<float>(i) * kShaperScale / last));
-    }
-    *out++ = '\n';
+    char* out = std::copy(header.begin(), header.end(), text.data());
+    // The Mesh line gives Lustre its inputs, so it has no shaper line.
+    if (!lustre)
+        out = writeShaperLine(out, n);
     // Blue varies fastest in .3dl, the reverse of the table's own order.
     for (std::int64_t r = 0; r < n; ++r) {
         for (std::int64_t g = 0; g < n; ++g) {
@@ -273,17 +297,33 @@ std::string threeDL(const LUT3D& source)
     return text;
 }
 
-std::string hald(const LUT3D& lut, const std::filesystem::path& destination)
+std::string hald(const LUT3D& lut, const std::filesystem::path& destination, int level)
 {
     requireFinite(lut.values());
-    return ImageLoader::encodePNG(HaldCLUT::image(lut, HaldCLUT::defaultLevel), kHaldSixteenBit,
-                                  destination);
+    return ImageLoader::encodePNG(HaldCLUT::image(lut, level), kHaldSixteenBit, destination);
+}
+
+bool canWrite(ThreeDLFlavour flavour, std::int64_t size)
+{
+    return flavour == ThreeDLFlavour::plain || meshExponent(size).has_value();
+}
+
+bool canWrite(LUTFormat format, std::int64_t size, const Options& options)
+{
+    return format != LUTFormat::threeDL || canWrite(options.threeDLFlavour, size);
+}
+
+std::int64_t writtenSize(std::int64_t size, LUTFormat format, const Options& options)
+{
+    if (format != LUTFormat::hald)
+        return size;
+    return static_cast<std::int64_t>(options.haldLevel) * options.haldLevel;
 }
 
 void write(const LUT3D& lut, LUTFormat format, std::string_view title,
-           const std::filesystem::path& destination)
+           const std::filesystem::path& destination, const Options& options)
 {
-    format.writer()(lut, title, destination);
+    format.writer()(lut, title, destination, options);
 }
 
 void writeCube(const LUT3D& lut, std::string_view title, const std::filesystem::path& destination)
@@ -297,16 +337,16 @@ void writeCube(const LUTStack& stack, std::string_view title,
     FileIO::writeAtomically(destination, cube(stack, title));
 }
 
-void writeThreeDL(const LUT3D& lut, const std::filesystem::path& destination)
+void writeThreeDL(const LUT3D& lut, const std::filesystem::path& destination,
+                  ThreeDLFlavour flavour)
 {
-    FileIO::writeAtomically(destination, threeDL(lut));
+    FileIO::writeAtomically(destination, threeDL(lut, flavour));
 }
 
-void writeHald(const LUT3D& lut, const std::filesystem::path& destination)
+void writeHald(const LUT3D& lut, const std::filesystem::path& destination, int level)
 {
     requireFinite(lut.values());
-    ImageLoader::writePNG(HaldCLUT::image(lut, HaldCLUT::defaultLevel), destination,
-                          kHaldSixteenBit);
+    ImageLoader::writePNG(HaldCLUT::image(lut, level), destination, kHaldSixteenBit);
 }
 
 }  // namespace lumivert::LUTWriter

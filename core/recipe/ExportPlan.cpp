@@ -169,11 +169,19 @@ std::vector<path> existingFiles(const Plan& plan)
     return existing;
 }
 
-void write(const LUT3D& lut, const Plan& plan, std::string_view title)
+void write(const LUT3D& lut, const Plan& plan, std::string_view title,
+           const LUTWriter::Options& options)
+{
+    write([&lut](LUTFormat) { return lut; }, plan, title, options);
+}
+
+void write(const std::function<LUT3D(LUTFormat)>& tableFor, const Plan& plan,
+           std::string_view title, const LUTWriter::Options& options)
 {
     StagedFiles staged;
     for (const PlannedFile& file : plan)
-        staged.stage(file.path, file.format.encoder()(lut, title, file.path));
+        staged.stage(file.path,
+                     file.format.encoder()(tableFor(file.format), title, file.path, options));
     staged.commit();
 }
 

@@ -4,11 +4,14 @@
 // cleaned file name, one path per chosen format (each format's extension, in export order) and
 // the guards that keep an export from replacing what it was made from.
 
+#include "color/LUT3D.hpp"
 #include "lut/LUTFormat.hpp"
+#include "lut/LUTWriter.hpp"
 
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <span>
 #include <stdexcept>
@@ -89,7 +92,12 @@ void refuseUnsafe(const Plan& plan, std::span<const std::filesystem::path> input
 // is written in full before any takes its name, so on failure none of the planned files has
 // changed and nothing is left beside them. Throws FileError, or ImageLoaderError when a HALD
 // image cannot be encoded.
-void write(const LUT3D& lut, const Plan& plan, std::string_view title);
+void write(const LUT3D& lut, const Plan& plan, std::string_view title,
+           const LUTWriter::Options& options = {});
+// The same with a table per format, asked for once per planned file in plan order (formats
+// that resample, such as HALD, may take another size).
+void write(const std::function<LUT3D(LUTFormat)>& tableFor, const Plan& plan,
+           std::string_view title, const LUTWriter::Options& options = {});
 
 // The planned files that exist already, in plan order: the ones an export would replace.
 std::vector<std::filesystem::path> existingFiles(const Plan& plan);

@@ -52,7 +52,10 @@ struct Steps {
     Analysis (*analyse)(std::span<const Input> inputs, const Settings& settings);
     Base (*base)(const Results& results, const Settings& settings);
     std::optional<std::string> (*status)(const Results& results, const SlotNames& names);
+    std::optional<std::int64_t> (*tableSize)(const Results& results);
 };
+
+std::optional<std::int64_t> noTable(const Results&) { return std::nullopt; }
 
 std::optional<std::string> nameIn(const SlotNames& names, Slot slot)
 {
@@ -70,7 +73,8 @@ const std::array<Steps, 4> stepTable{{
      },
      [](const Results& results, const SlotNames&) -> std::optional<std::string> {
          return results.look ? std::optional(StatusLine::look(*results.look)) : std::nullopt;
-     }},
+     },
+     noTable},
     {[](std::span<const Input> inputs, const Settings&) -> Analysis {
          return ColorMatcher::analyse(inputs[0].image.pixels(), inputs[1].image.pixels());
      },
@@ -85,7 +89,8 @@ const std::array<Steps, 4> stepTable{{
          if (!results.match || !source || !reference)
              return std::nullopt;
          return StatusLine::match(*source, *reference);
-     }},
+     },
+     noTable},
     {[](std::span<const Input> inputs, const Settings& settings) -> Analysis {
          EditSystem system = EditLearner::prepare(inputs[0].image.pixels(),
                                                   inputs[1].image.pixels(), editLatticeSize);
@@ -98,7 +103,9 @@ const std::array<Steps, 4> stepTable{{
      [](const Results& results, const SlotNames&) -> std::optional<std::string> {
          return results.edit ? std::optional(StatusLine::edit(results.edit->rmsError))
                              : std::nullopt;
-     }},
+     },
+     // The fit is the learner's lattice, not a table the user made.
+     noTable},
     {[](std::span<const Input> inputs, const Settings&) -> Analysis {
          LUMIVERT_PRECONDITION(inputs[0].table.has_value(), "a HALD input carries its table");
          return *inputs[0].table;
@@ -108,6 +115,9 @@ const std::array<Steps, 4> stepTable{{
      },
      [](const Results& results, const SlotNames&) -> std::optional<std::string> {
          return results.hald ? std::optional(StatusLine::hald(results.hald->size())) : std::nullopt;
+     },
+     [](const Results& results) -> std::optional<std::int64_t> {
+         return results.hald ? std::optional(results.hald->size()) : std::nullopt;
      }},
 }};
 
@@ -259,6 +269,11 @@ GradePipeline pipeline(Mode mode, const Results& results, const Settings& settin
     if (!base)
         base = std::make_shared<const IdentityTransform>();
     return GradePipeline(std::move(base), settings.intensity, settings.fineTune);
+}
+
+std::optional<std::int64_t> resultTableSize(Mode mode, const Results& results)
+{
+    return steps(mode).tableSize(results);
 }
 
 std::optional<std::string> suggestedName(Mode mode, const SlotNames& names)

@@ -185,6 +185,9 @@ Analysis analyse(Mode mode, std::span<const Input> inputs, const Settings& setti
 // A prepared edit fitted again at another smoothing.
 EditFit refit(const EditSystem& system, float smoothing);
 
+// The points per axis of a result that is itself a table from the user's file (a graded HALD's),
+// which an export can keep whole rather than resample; nothing for other modes or no result.
+std::optional<std::int64_t> resultTableSize(Mode mode, const Results& results);
 // The mode's base transform (the identity without a result), scaled and fine-tuned.
 GradePipeline pipeline(Mode mode, const Results& results, const Settings& settings);
 // The LUT's name from the naming slot's image, or nothing while it is empty.

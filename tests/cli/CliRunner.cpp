@@ -47,14 +47,28 @@ CliRunner::~CliRunner()
 CliResult CliRunner::run(const std::vector<std::string>& arguments,
                          std::chrono::seconds timeLimit) const
 {
+    return runProgram(LUMIVERT_CLI_PATH, arguments, {}, timeLimit);
+}
+
+CliResult CliRunner::runProgram(const std::filesystem::path& program,
+                                const std::vector<std::string>& arguments,
+                                const std::vector<std::string>& environment,
+                                std::chrono::seconds timeLimit) const
+{
     const std::filesystem::path out =
         folder_.parent_path() / (folder_.filename().string() + ".out");
     const std::filesystem::path err =
         folder_.parent_path() / (folder_.filename().string() + ".err");
     const std::string limit =
         timeLimit.count() > 0 ? "timeout -k 5 " + std::to_string(timeLimit.count()) + " " : "";
-    std::string command =
-        "cd " + shellQuoted(folder_.string()) + " && " + limit + shellQuoted(LUMIVERT_CLI_PATH);
+    std::string command = "cd " + shellQuoted(folder_.string()) + " && " + limit;
+    if (!environment.empty()) {
+        command += "env";
+        for (const std::string& setting : environment)
+            command += " " + shellQuoted(setting);
+        command += " ";
+    }
+    command += shellQuoted(program.string());
     for (const std::string& argument : arguments)
         command += " " + shellQuoted(argument);
     command += " >" + shellQuoted(out.string()) + " 2>" + shellQuoted(err.string());

@@ -27,6 +27,12 @@ public:
     // time limit, a run that outlasts it is killed and has the status 124.
     CliResult run(const std::vector<std::string>& arguments,
                   std::chrono::seconds timeLimit = std::chrono::seconds(0)) const;
+    // Another program, such as a tool to compare with, run the same way; `environment` holds
+    // "NAME=value" settings for it alone.
+    CliResult runProgram(const std::filesystem::path& program,
+                         const std::vector<std::string>& arguments,
+                         const std::vector<std::string>& environment = {},
+                         std::chrono::seconds timeLimit = std::chrono::seconds(0)) const;
 
     const std::filesystem::path& folder() const { return folder_; }
     std::filesystem::path operator/(const std::string& name) const { return folder_ / name; }

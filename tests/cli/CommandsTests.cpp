@@ -194,7 +194,10 @@ TEST_P(CliRecipe, EveryModeBakesTheRecipesPipelineWithTheTypedAdjustments)
     EXPECT_EQ(cube.lut.table().size(), c.size);
     EXPECT_LE(maxDifference(cube.lut.table(), expected.lut), kCubeTolerance);
     EXPECT_GT(maxDifference(cube.lut.table(), LUT3D::identity(c.size)), 0.01f);
-    EXPECT_EQ(result.out, expected.status + "\nSaved out.cube\n");
+    // hald says which size it wrote, as its own table may be kept.
+    const std::string written =
+        c.mode == Mode::hald ? " (" + std::to_string(c.size) + " points per axis)" : "";
+    EXPECT_EQ(result.out, expected.status + "\nSaved out.cube" + written + "\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -317,6 +320,47 @@ TEST(CliHald, IdentityTemplateReadsBackAsTheIdentity)
     const auto cube = LUTReader::cube(FileIO::readAll(cli / "small.cube"));
     EXPECT_EQ(cube.title, "small");
     EXPECT_LE(cube.lut.table().maxDeviationFromIdentity(), 1e-4f);
+}
+
+// hald keeps the graded HALD's whole table (64 points for level 8) unless --size is given or the
+// format cannot hold it, and says which size each file got.
+TEST(CliHald, KeepsTheHaldsOwnTableWhereTheFormatHoldsIt)
+{
+    CliRunner cli;
+    ASSERT_EQ(cli.run({"identity-hald", "Identity HALD 8.png"}).status, 0);
+    const CliResult full = cli.run({"hald", "Identity HALD 8.png", "-o", "full.cube"});
+    ASSERT_EQ(full.status, 0) << full.err;
+    EXPECT_NE(full.out.find("Saved full.cube (64 points per axis)\n"), std::string::npos);
+    const LUT3D identity = LUTReader::read(cli / "full.cube").table();
+    EXPECT_EQ(identity.size(), 64);
+    EXPECT_LE(identity.maxDeviationFromIdentity(), 0.5f / 65535.0f + kCubeTolerance);
+
+    // A graded level-4 HALD (16 points), fine-tuned: 16 is no size a Lustre .3dl can hold.
+    ImageLoader::writePNG(HaldCLUT::image(LUT3D::build(16, warmGrade), 4), cli / "graded.png",
+                          true);
+    const CliResult result =
+        cli.run({"hald", "graded.png", "--format", "all", "--title", "G", "--3dl-flavour", "lustre",
+                 "--hald-level", "4", "--finetune", "0.3,0,0,0"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_NE(result.out.find("Saved G.cube (16 points per axis)\nSaved G.3dl (33 points per "
+                              "axis)\nSaved G.png (16 points per axis)\n"),
+              std::string::npos)
+        << result.out;
+    GradeRecipe::Settings settings;
+    settings.fineTune.temperature = 0.3f;
+    const std::vector<path> files{cli / "graded.png"};
+    const LUT3D kept = recipeGrade(Mode::hald, files, settings, 16).lut;
+    EXPECT_GT(maxDifference(kept, LUT3D::build(16, warmGrade)), 0.01f);
+    EXPECT_LE(maxDifference(LUTReader::read(cli / "G.cube").table(), kept), kCubeTolerance);
+    EXPECT_LE(maxDifference(LUTReader::read(cli / "G.png").table(), kept), 0.5f / 65535.0f + 1e-6f);
+    EXPECT_LE(maxDifference(LUTReader::read(cli / "G.3dl").table(),
+                            recipeGrade(Mode::hald, files, settings, 33).lut),
+              kThreeDLTolerance);
+
+    const CliResult sized = cli.run({"hald", "graded.png", "-o", "s.cube", "--size", "17"});
+    ASSERT_EQ(sized.status, 0) << sized.err;
+    EXPECT_NE(sized.out.find("Saved s.cube (17 points per axis)"), std::string::npos);
+    EXPECT_EQ(LUTReader::read(cli / "s.cube").table().size(), 17);
 }
 
 TEST(CliChart, WritesThe8BitTestChart)
@@ -456,6 +500,18 @@ TEST(CliConvert, TextAndHaldFormatsRoundTrip)
     ASSERT_EQ(cli.run({"convert", "warm.cube", "-o", "warm.png"}).status, 0);
     ASSERT_EQ(cli.run({"convert", "warm.png", "-o", "again.cube", "--size", "17"}).status, 0);
     EXPECT_LE(maxDifference(LUTReader::read(cli / "again.cube").table(), lut), 2e-3f);
+
+    // Any HALD level: the table resampled to level² points, in 16 bits.
+    for (const int level : {2, 5, 9}) {
+        SCOPED_TRACE(level);
+        ASSERT_EQ(cli.run({"convert", "warm.cube", "-o", "level.png", "--hald-level",
+                           std::to_string(level)})
+                      .status,
+                  0);
+        EXPECT_EQ(header(cli / "level.png").width(), level * level * level);
+        const LUT3D hald = LUTReader::read(cli / "level.png").table();
+        EXPECT_LE(maxDifference(hald, lut.resampled(level * level)), 0.5f / 65535.0f + 1e-6f);
+    }
 
     ASSERT_EQ(cli.run({"convert", "warm.cube", "-o", "small.cube", "--size", "9"}).status, 0);
     const auto small = LUTReader::cube(FileIO::readAll(cli / "small.cube"));
@@ -760,7 +816,21 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"ConvertSize",
                     {"convert", "good.cube", "-o", "bad.cube", "--size", "1"},
                     2,
-                    "--size must lie between 2 and 256"}),
+                    "--size must lie between 2 and 256"},
+        FailureCase{"HaldLevel",
+                    {"look", "@coffee", "--format", "all", "--hald-level", "17"},
+                    2,
+                    "The --hald-level must lie between 2 and 16.\n"},
+        FailureCase{
+            "LustreSize",
+            {"convert", "good.cube", "-o", "x.3dl", "--3dl-flavour", "lustre", "--size", "16"},
+            2,
+            "A Lustre .3dl holds 2, 3, 5, 9, 17, 33, 65 or 129 points per axis, not 16; "
+            "choose one with --size.\n"},
+        FailureCase{"UnknownFlavour",
+                    {"convert", "good.cube", "-o", "x.3dl", "--3dl-flavour", "flame"},
+                    2,
+                    "--3dl-flavour: flame not in {plain,lustre}"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(CliRanges, EveryAdjustmentOutsideItsControlsRangeIsRefusedWithTheRange)

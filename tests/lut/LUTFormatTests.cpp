@@ -85,7 +85,7 @@ TEST_F(LUTFormatFileTest, EachRowsReaderReadsWhatItsWriterWrote)
     for (LUTFormat format : LUTFormat::allCases()) {
         const std::filesystem::path path =
             folder_ / ("grade." + std::string(format.fileExtension()));
-        format.writer()(grade, "Tilted", path);
+        format.writer()(grade, "Tilted", path, {});
         ASSERT_EQ(LUTFormat::fromPath(path), format);
         const LUT3D read = format.reader()(path).table();
         // HALD comes back at its level's size, the grade resampled.
@@ -110,15 +110,19 @@ TEST_F(LUTFormatFileTest, EachRowsReaderReadsWhatItsWriterWrote)
 TEST_F(LUTFormatFileTest, ReaderAndWriterGoThroughTheTable)
 {
     const LUT3D grade = tiltedGrade();
+    // Options other than the defaults, so the routing cannot drop them.
+    const LUTWriter::Options options{3, LUTWriter::ThreeDLFlavour::lustre};
     for (LUTFormat format : LUTFormat::allCases()) {
         const std::string extension(format.fileExtension());
         const std::filesystem::path direct = folder_ / ("direct." + extension);
         const std::filesystem::path routed = folder_ / ("routed." + extension);
-        format.writer()(grade, "Tilted", direct);
-        LUTWriter::write(grade, format, "Tilted", routed);
+        format.writer()(grade, "Tilted", direct, options);
+        LUTWriter::write(grade, format, "Tilted", routed, options);
         EXPECT_EQ(contents(direct), contents(routed)) << extension;
         EXPECT_EQ(LUTReader::read(routed), format.reader()(direct)) << extension;
     }
+    EXPECT_EQ(LUTReader::read(folder_ / "routed.png").table().size(), 9);
+    EXPECT_TRUE(contents(folder_ / "routed.3dl").starts_with("3DMESH\n"));
     // Extensions the table does not know are read as HALD images.
     std::filesystem::copy_file(folder_ / "direct.png", folder_ / "graded.tif");
     EXPECT_EQ(LUTReader::read(folder_ / "graded.tif"),

@@ -5,6 +5,8 @@
 #include "lut/LUTReader.hpp"
 #include "lut/LUTWriter.hpp"
 
+#include "support/ExternalTool.hpp"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -23,18 +25,6 @@ namespace fs = std::filesystem;
 constexpr std::int64_t kSize = 17;  // 2⁴ + 1: the Lustre flavour needs a power of two plus one
 constexpr float kCubeTolerance = 2.0e-6f;  // six decimals written twice, plus float spacing
 constexpr float kTwelveBitTolerance = 0.5f / 4095.0f + 1.0e-6f;
-
-std::optional<fs::path> findOnPath(const std::string& name)
-{
-    const char* path = std::getenv("PATH");
-    std::istringstream folders(path ? path : "");
-    for (std::string folder; std::getline(folders, folder, ':');) {
-        const fs::path candidate = fs::path(folder) / name;
-        if (::access(candidate.c_str(), X_OK) == 0)
-            return candidate;
-    }
-    return std::nullopt;
-}
 
 std::string readText(const fs::path& path)
 {
@@ -68,10 +58,9 @@ class OCIOInteropTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        tool_ = findOnPath("ociobakelut");
+        tool_ = fixtures::findOnPath("ociobakelut");
         if (!tool_)
-            GTEST_SKIP() << "ociobakelut is not installed (Debian package opencolorio-tools); "
-                            "skipping the files exchanged with OpenColorIO";
+            GTEST_SKIP() << fixtures::missingTool("ociobakelut", "opencolorio-tools");
         folder_ = fs::temp_directory_path() / ("lumivert-ocio-" + std::to_string(::getpid()));
         fs::remove_all(folder_);
         fs::create_directories(folder_);

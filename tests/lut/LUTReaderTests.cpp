@@ -657,12 +657,19 @@ TEST(LUTReaderThreeDLDepth, OurOwnFilesReadBackWithinTwelveBitsWhateverTheirRang
     for (const Band& band : {Band{"dark", 0.0f, 0.2f}, Band{"very dark", 0.0f, 0.01f},
                              Band{"bright", 0.8f, 1.0f}, Band{"full range", -0.2f, 1.2f}}) {
         for (unsigned seed = 1; seed <= 4; ++seed) {
-            const LUT3D lut = gradeWithin(2 + seed * 5, band.low, band.high, seed);
-            const LUTReader::ThreeDLContents read = LUTReader::threeDL(LUTWriter::threeDL(lut));
             SCOPED_TRACE(band.name);
-            expectWithin(read.lut, lut, 0.5f / 4095.0f + 1e-7f);
-            EXPECT_EQ(read.outputBits, 12);
-            EXPECT_FALSE(read.guessedTenBit);
+            const LUT3D lut = gradeWithin(2 + seed * 5, band.low, band.high, seed);
+            // The Lustre flavour declares its depth in its Mesh line, for sizes 2^K + 1 only.
+            const LUT3D meshed = gradeWithin((1 << seed) + 1, band.low, band.high, seed);
+            for (const auto& [table, text] :
+                 {std::pair{lut, LUTWriter::threeDL(lut)},
+                  std::pair{meshed,
+                            LUTWriter::threeDL(meshed, LUTWriter::ThreeDLFlavour::lustre)}}) {
+                const LUTReader::ThreeDLContents read = LUTReader::threeDL(text);
+                expectWithin(read.lut, table, 0.5f / 4095.0f + 1e-7f);
+                EXPECT_EQ(read.outputBits, 12);
+                EXPECT_FALSE(read.guessedTenBit);
+            }
         }
     }
     // Line ends and a byte-order mark added by other tools keep the declaration.

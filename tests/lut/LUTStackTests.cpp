@@ -201,10 +201,10 @@ TEST(LUTDomainsDeathTest, TablesWithoutAValidDomainAndMissingPartsStop)
     EXPECT_DEATH(LUT1D(2, {{0, 0, 0}, {1, 1, 1}}, LUTDomain::uniform(0, NAN)), "domain");
     EXPECT_DEATH(LUT1D(1, {{0, 0, 0}}), "1D LUT");
     EXPECT_DEATH(LUTStack(LUT3D::identity(2)).curves(), "1D curves");
-    EXPECT_DEATH(PreviewRenderer().render(Image8(1, 1, std::vector<std::uint8_t>(4, 0)),
-                                          LUT3D(2, LUT3D::identity(2).values(),
-                                                LUTDomain::uniform(0, 2))),
-                 "0 to 1");
+    EXPECT_DEATH(
+        PreviewRenderer().render(Image8(1, 1, std::vector<std::uint8_t>(4, 0)),
+                                 LUT3D(2, LUT3D::identity(2).values(), LUTDomain::uniform(0, 2))),
+        "0 to 1");
 }
 
 }  // namespace

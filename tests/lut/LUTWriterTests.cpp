@@ -163,7 +163,99 @@ TEST(LUTWriterThreeDL, EntriesRunBlueFastest)
     EXPECT_EQ(lines[2 + 26], "4095 0 4095");  // (2, 2, 2)
 }
 
+TEST(LUTWriterLustre, IdentityOfSizeThreeIsExact)
+{
+    const std::vector<std::string> lines =
+        linesOf(LUTWriter::threeDL(LUT3D::identity(3), LUTWriter::ThreeDLFlavour::lustre));
+    ASSERT_EQ(lines.size(), 3u + 27u);
+    EXPECT_EQ(lines[0], "3DMESH");
+    EXPECT_EQ(lines[1], "Mesh 1 12");
+    EXPECT_EQ(lines[2], kComment);
+    EXPECT_EQ(lines[3], "0 0 0");
+    EXPECT_EQ(lines[4], "0 0 2048");
+    EXPECT_EQ(lines[3 + 9], "2048 0 0");
+    EXPECT_EQ(lines.back(), "4095 4095 4095");
+}
+
+// Lustre differs from plain only in its header: the rows are the same, blue fastest.
+TEST(LUTWriterLustre, HoldsThePlainRowsUnderAMeshHeaderForEverySizeTwoToTheKPlusOne)
+{
+    const auto grade = [](const RGB& c) {
+        return RGB{c.g * c.b, 1.1f * c.r - 0.05f, std::sqrt(c.b)};
+    };
+    std::vector<std::int64_t> writable;
+    for (std::int64_t size = LUTFormat::minSize; size <= LUTFormat::maxSize; ++size) {
+        if (LUTWriter::canWrite(LUTWriter::ThreeDLFlavour::lustre, size))
+            writable.push_back(size);
+        EXPECT_TRUE(LUTWriter::canWrite(LUTWriter::ThreeDLFlavour::plain, size));
+        for (LUTFormat format : {LUTFormat::cube, LUTFormat::hald})
+            EXPECT_TRUE(LUTWriter::canWrite(format, size, {2, LUTWriter::ThreeDLFlavour::lustre}));
+        EXPECT_EQ(
+            LUTWriter::canWrite(LUTFormat::threeDL, size, {2, LUTWriter::ThreeDLFlavour::lustre}),
+            LUTWriter::canWrite(LUTWriter::ThreeDLFlavour::lustre, size));
+    }
+    EXPECT_EQ(writable, (std::vector<std::int64_t>{2, 3, 5, 9, 17, 33, 65, 129}));
+    for (std::size_t exponent = 0; exponent + 1 < writable.size(); ++exponent) {
+        const LUT3D lut = LUT3D::build(writable[exponent], grade);
+        const std::string plain = LUTWriter::threeDL(lut);
+        const std::string lustre = LUTWriter::threeDL(lut, LUTWriter::ThreeDLFlavour::lustre);
+        const std::string header =
+            "3DMESH\nMesh " + std::to_string(exponent) + " 12\n" + LUTWriter::commentLine();
+        ASSERT_TRUE(lustre.starts_with(header)) << writable[exponent];
+        const std::size_t plainRows = plain.find('\n', LUTWriter::commentLine().size()) + 1;
+        EXPECT_EQ(lustre.substr(header.size()), plain.substr(plainRows)) << writable[exponent];
+    }
+}
+
+TEST(LUTWriterDeathTest, LustreRefusesSizesItsMeshLineCannotGive)
+{
+    for (std::int64_t size : {4, 16, 64})
+        EXPECT_DEATH(LUTWriter::threeDL(LUT3D::identity(size), LUTWriter::ThreeDLFlavour::lustre),
+                     "Lustre .3dl table");
+}
+
 class LUTWriterFileTest : public fixtures::FolderTest {};
+
+// FNV-1a, 64 bits: a fingerprint of written bytes that a test can pin.
+std::uint64_t fingerprint(std::string_view bytes)
+{
+    std::uint64_t hash = 14695981039346656037ull;
+    for (const char c : bytes) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 1099511628211ull;
+    }
+    return hash;
+}
+
+// The decoded 16-bit samples, so the pin does not depend on how the encoder compresses.
+std::uint64_t pixelFingerprint(const PixelBuffer& image)
+{
+    std::string samples;
+    for (const RGB& pixel : image.pixels()) {
+        for (const float value : {pixel.r, pixel.g, pixel.b}) {
+            const auto sample = static_cast<std::uint16_t>(std::lround(value * 65535.0f));
+            samples.push_back(static_cast<char>(sample >> 8));
+            samples.push_back(static_cast<char>(sample & 0xFF));
+        }
+    }
+    return fingerprint(samples);
+}
+
+// Files written with every option at its default stay the bytes that earlier versions wrote, so
+// an option added later cannot change what users already rely on.
+TEST_F(LUTWriterFileTest, DefaultOptionsKeepTheEarlierFilesByteForByte)
+{
+    const LUT3D lut = LUT3D::build(17, [](const RGB& c) {
+        return RGB{1.15f * c.r - 0.05f * c.b, c.g * c.g + 0.1f * c.r, 0.8f * c.b + 0.12f};
+    });
+    for (LUTFormat format : LUTFormat::allCases())
+        LUTWriter::write(lut, format, "Pinned grade",
+                         folder_ / ("pinned." + std::string(format.fileExtension())));
+    EXPECT_EQ(fingerprint(contents(folder_ / "pinned.cube")), 3441016779089385232u);
+    EXPECT_EQ(fingerprint(contents(folder_ / "pinned.3dl")), 8199103678229440839u);
+    EXPECT_EQ(pixelFingerprint(ImageLoader::loadExact(folder_ / "pinned.png")),
+              14194853737791403029u);
+}
 
 // A table with a NaN or an infinity anywhere is a caller's fault in every format: written, it
 // would be a plausible colour that the user never chose.
@@ -234,6 +326,36 @@ TEST_F(LUTWriterFileTest, HaldExportIsASixteenBitLevelEightPNG)
     EXPECT_EQ(bigEndian32(bytes, kPNGWidthOffset + 4), 512u);
     EXPECT_EQ(static_cast<unsigned char>(bytes[kPNGBitDepthOffset]), 16);
     EXPECT_EQ(static_cast<unsigned char>(bytes[kPNGColourTypeOffset]), kPNGColourTypeRGB);
+}
+
+// Every level (the largest, up to 16, in the interop tests) writes its own layout, and the image
+// reads back as the table resampled to level² points, within 16-bit rounding.
+TEST_F(LUTWriterFileTest, HaldExportWritesEveryLevelAndReadsBackAsTheGrade)
+{
+    const LUT3D lut = LUT3D::build(17, [](const RGB& c) {
+        return RGB{0.9f * c.r + 0.1f * c.g * c.b, c.g * c.g, 0.2f + 0.7f * c.b};
+    });
+    const fs::path path = folder_ / "level.png";
+    for (int level = HaldCLUT::minLevel; level <= 9; ++level) {
+        SCOPED_TRACE(level);
+        const LUTWriter::Options options{level};
+        LUTWriter::write(lut, LUTFormat::hald, "t", path, options);
+        const PixelBuffer read = ImageLoader::loadExact(path);
+        EXPECT_EQ(read.width(), level * level * level);
+        EXPECT_EQ(HaldCLUT::level(read.width(), read.height()), level);
+        const LUT3D table = HaldCLUT::lut(read);
+        ASSERT_EQ(table.size(), LUTWriter::writtenSize(lut.size(), LUTFormat::hald, options));
+        const LUT3D expected = lut.resampled(table.size());
+        float worst = 0.0f;
+        for (std::size_t i = 0; i < expected.values().size(); ++i) {
+            const RGB d = table.values()[i] - expected.values()[i];
+            worst = std::max({worst, std::fabs(d.r), std::fabs(d.g), std::fabs(d.b)});
+        }
+        EXPECT_LE(worst, 0.5f / 65535.0f + 1e-6f);
+    }
+    EXPECT_EQ(LUTWriter::writtenSize(17, LUTFormat::hald), 64);
+    EXPECT_EQ(LUTWriter::writtenSize(17, LUTFormat::hald, {16}), 256);
+    EXPECT_EQ(LUTWriter::writtenSize(17, LUTFormat::threeDL, {16}), 17);
 }
 
 TEST_F(LUTWriterFileTest, HaldExportOfTheIdentityIsTheIdentityImage)

@@ -248,7 +248,7 @@ using ExportPlanWritingDeathTest = ExportPlanWriting;
     const Plan plan = files(folder / "Look", ExportChoice::all, "Look");
     std::vector<std::size_t> sizes;
     for (const PlannedFile& file : plan) {
-        sizes.push_back(file.format.encoder()(lut, "Look", file.path).size());
+        sizes.push_back(file.format.encoder()(lut, "Look", file.path, {}).size());
         std::ofstream(file.path) << "the user's " << file.path.extension().string();
     }
     // The HALD image, written last, is the largest: the text files before it fit.

@@ -1,0 +1,229 @@
+// Our LUT files in other tools: ffmpeg's lut3d and haldclut filters and OpenColorIO's
+// ocioconvert grade a photo and a grid of 4096 colours as `lumivert-cli apply` does, within one
+// 8-bit level. Each case skips when its tool is not installed (scripts/install-deps --optional).
+// A case is one row: the LUT file, how it is made, and how the tool applies it.
+#include "CliRunner.hpp"
+
+#include "imaging/ImageLoader.hpp"
+#include "lut/LUTWriter.hpp"
+
+#include "support/ExternalTool.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <functional>
+
+namespace lumivert {
+namespace {
+
+using std::filesystem::path;
+using testing::CliResult;
+using testing::CliRunner;
+
+constexpr float kLevels = 255.0f;
+// Both sides interpolate the same table trilinearly; each rounds its own result to 8 bits.
+constexpr int kMostLevelsApart = 1;
+// Sixteen values per channel: every colour of the grid image is one pixel.
+constexpr int kGridSteps = 16;
+constexpr std::int64_t kGradeSize = 33;
+
+// A smooth, non-separable grade that moves every colour: warmer shadows, cooler highlights,
+// more saturation, a little clipping at both ends.
+RGB grade(const RGB& c)
+{
+    const float luma = 0.2126f * c.r + 0.7152f * c.g + 0.0722f * c.b;
+    const auto towards = [luma](float value) { return luma + 1.25f * (value - luma); };
+    return {towards(c.r) + 0.06f * (1.0f - luma) - 0.02f, towards(c.g) * 0.97f + 0.01f,
+            towards(c.b) + 0.08f * luma * luma - 0.03f};
+}
+
+// Every combination of sixteen evenly spaced 8-bit values, one pixel each: 64 × 64 = 16³.
+PixelBuffer gridImage()
+{
+    constexpr std::int64_t side = 64;
+    PixelBuffer grid(side, side, RGB{});
+    const float step = 1.0f / static_cast<float>(kGridSteps - 1);
+    std::int64_t index = 0;
+    for (int b = 0; b < kGridSteps; ++b)
+        for (int g = 0; g < kGridSteps; ++g)
+            for (int r = 0; r < kGridSteps; ++r, ++index)
+                grid.set(index % grid.width(), index / grid.width(),
+                         {static_cast<float>(r) * step, static_cast<float>(g) * step,
+                          static_cast<float>(b) * step});
+    return grid;
+}
+
+// The largest difference between two 8-bit images, in levels.
+int levelsApart(const PixelBuffer& a, const PixelBuffer& b)
+{
+    EXPECT_EQ(a.width(), b.width());
+    EXPECT_EQ(a.height(), b.height());
+    int worst = 0;
+    for (std::size_t i = 0; i < a.pixels().size() && i < b.pixels().size(); ++i) {
+        for (const auto channel : {&RGB::r, &RGB::g, &RGB::b}) {
+            const long apart = std::lround(a.pixels()[i].*channel * kLevels) -
+                               std::lround(b.pixels()[i].*channel * kLevels);
+            worst = std::max(worst, static_cast<int>(std::labs(apart)));
+        }
+    }
+    return worst;
+}
+
+// ---- The tools ---------------------------------------------------------------------------------
+
+// Runs the tool on `input` with the LUT file, writing the 8-bit PNG `output`; names are relative
+// to the runner's folder.
+using ToolRun =
+    std::function<CliResult(const CliRunner& cli, const path& tool, const std::string& lut,
+                            const std::string& input, const std::string& output)>;
+
+CliResult ffmpegLut3d(const CliRunner& cli, const path& tool, const std::string& lut,
+                      const std::string& input, const std::string& output)
+{
+    return cli.runProgram(tool,
+                          {"-v", "error", "-y", "-i", input, "-vf",
+                           "lut3d=file=" + lut + ":interp=trilinear", "-pix_fmt", "rgb24", output});
+}
+
+CliResult ffmpegHaldClut(const CliRunner& cli, const path& tool, const std::string& lut,
+                         const std::string& input, const std::string& output)
+{
+    // The HALD image is brought to the photo's pixel format: at 16 bits it keeps its values,
+    // where ffmpeg's own rounding to 8 bits would move many of them a level.
+    return cli.runProgram(tool, {"-v", "error", "-y", "-i", input, "-i", lut, "-filter_complex",
+                                 "[0:v]format=rgb48[photo];[photo][1:v]haldclut=interp=trilinear",
+                                 "-pix_fmt", "rgb24", output});
+}
+
+// A config whose one colour space is the LUT as a FileTransform with trilinear interpolation.
+CliResult ocioConvert(const CliRunner& cli, const path& tool, const std::string& lut,
+                      const std::string& input, const std::string& output)
+{
+    const std::string config = lut + ".ocio";
+    std::ofstream(cli / config) << "ocio_profile_version: 1\n"
+                                   "search_path: .\n"
+                                   "roles:\n"
+                                   "  default: raw\n"
+                                   "colorspaces:\n"
+                                   "  - !<ColorSpace>\n"
+                                   "    name: raw\n"
+                                   "  - !<ColorSpace>\n"
+                                   "    name: graded\n"
+                                   "    from_reference: !<FileTransform> {src: \""
+                                << lut << "\", interpolation: linear}\n";
+    return cli.runProgram(tool, {input, "raw", output, "graded"}, {"OCIO=" + config});
+}
+
+struct Tool {
+    const char* name;
+    const char* package;
+    ToolRun run;
+};
+
+const Tool kFfmpegLut3d{"ffmpeg", "ffmpeg", ffmpegLut3d};
+const Tool kFfmpegHaldClut{"ffmpeg", "ffmpeg", ffmpegHaldClut};
+const Tool kOcioConvert{"ocioconvert", "opencolorio-tools", ocioConvert};
+
+// ---- The cases ---------------------------------------------------------------------------------
+
+// Writes the LUT file of a case into the runner's folder, which holds the grade as grade.cube.
+using LUTMaker = std::function<void(const CliRunner& cli, const std::string& lut)>;
+
+// grade.cube as it is.
+void asWritten(const CliRunner&, const std::string&) {}
+
+// grade.cube converted by lumivert-cli with these options.
+LUTMaker converted(std::vector<std::string> options)
+{
+    return [options](const CliRunner& cli, const std::string& lut) {
+        std::vector<std::string> arguments{"convert", "grade.cube", "-o", lut};
+        arguments.insert(arguments.end(), options.begin(), options.end());
+        const CliResult result = cli.run(arguments);
+        ASSERT_EQ(result.status, 0) << result.err;
+    };
+}
+
+struct InteropCase {
+    const char* name;
+    Tool tool;
+    std::string lut;
+    LUTMaker make;
+};
+
+const std::vector<InteropCase>& interopCases()
+{
+    static const std::vector<InteropCase> cases{
+        {"FfmpegCube", kFfmpegLut3d, "grade.cube", asWritten},
+        // ffmpeg reads a .3dl as 17 points, whatever the file says.
+        {"FfmpegThreeDL17", kFfmpegLut3d, "grade17.3dl", converted({"--size", "17"})},
+        {"FfmpegHaldLevel4", kFfmpegHaldClut, "hald4.png", converted({"--hald-level", "4"})},
+        {"FfmpegHaldLevel8", kFfmpegHaldClut, "hald8.png", converted({})},
+        {"FfmpegHaldLevel12", kFfmpegHaldClut, "hald12.png", converted({"--hald-level", "12"})},
+        {"OcioCube", kOcioConvert, "grade.cube", asWritten},
+        {"OcioThreeDLPlain", kOcioConvert, "grade.3dl", converted({})},
+        {"OcioThreeDLLustre", kOcioConvert, "lustre.3dl", converted({"--3dl-flavour", "lustre"})},
+    };
+    return cases;
+}
+
+struct Picture {
+    const char* name;
+    std::function<path(const CliRunner& cli)> make;  // its file, in the folder or a sample
+};
+
+const std::vector<Picture>& pictures()
+{
+    static const std::vector<Picture> all{
+        {"Photo", [](const CliRunner&) { return CliRunner::sample("coffee.png"); }},
+        {"Grid",
+         [](const CliRunner& cli) {
+             ImageLoader::writePNG(gridImage(), cli / "grid.png", false);
+             return cli / "grid.png";
+         }},
+    };
+    return all;
+}
+
+// Test names say which case failed; gtest would print the rows' bytes.
+void PrintTo(const InteropCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const Picture& picture, std::ostream* out) { *out << picture.name; }
+
+class Interop : public ::testing::TestWithParam<std::tuple<InteropCase, Picture>> {};
+
+TEST_P(Interop, TheToolGradesAsApplyDoesWithinOneLevel)
+{
+    const auto& [c, picture] = GetParam();
+    const std::optional<path> tool = fixtures::findOnPath(c.tool.name);
+    if (!tool)
+        GTEST_SKIP() << fixtures::missingTool(c.tool.name, c.tool.package);
+    CliRunner cli;
+    LUTWriter::write(LUT3D::build(kGradeSize, grade), LUTFormat::cube, "Interop",
+                     cli / "grade.cube");
+    c.make(cli, c.lut);
+    const path input = picture.make(cli);
+
+    const CliResult ours = cli.run({"apply", c.lut, input.string(), "-o", "ours.png"});
+    ASSERT_EQ(ours.status, 0) << ours.err;
+    const CliResult theirs = c.tool.run(cli, *tool, c.lut, input.string(), "theirs.png");
+    ASSERT_EQ(theirs.status, 0) << theirs.err;
+
+    const PixelBuffer original = ImageLoader::loadExact(input);
+    const PixelBuffer graded = ImageLoader::loadExact(cli / "ours.png");
+    // The grade must show, or agreeing would prove nothing.
+    EXPECT_GT(levelsApart(graded, original), 10);
+    EXPECT_LE(levelsApart(graded, ImageLoader::loadExact(cli / "theirs.png")), kMostLevelsApart);
+}
+
+INSTANTIATE_TEST_SUITE_P(Tools, Interop,
+                         ::testing::Combine(::testing::ValuesIn(interopCases()),
+                                            ::testing::ValuesIn(pictures())),
+                         [](const auto& info) {
+                             return std::string(std::get<0>(info.param).name) +
+                                    std::get<1>(info.param).name;
+                         });
+
+}  // namespace
+}  // namespace lumivert
