@@ -90,16 +90,26 @@ Files cubeFiles()
     };
 }
 
-// N³ integer triples of an identity table with outputs up to `largest`, blue fastest.
+// The table's entries as integer triples scaled to `largest`, blue fastest.
+std::string threeDLEntries(const LUT3D& lut, std::int64_t largest)
+{
+    const auto scaled = [largest](float value) {
+        return std::to_string(
+            static_cast<std::int64_t>(value * static_cast<float>(largest) + 0.5f));
+    };
+    std::string text;
+    for (std::int64_t r = 0; r < lut.size(); ++r)
+        for (std::int64_t g = 0; g < lut.size(); ++g)
+            for (std::int64_t b = 0; b < lut.size(); ++b) {
+                const RGB& entry = lut(r, g, b);
+                text += scaled(entry.r) + " " + scaled(entry.g) + " " + scaled(entry.b) + "\n";
+            }
+    return text;
+}
+
 std::string threeDLIdentity(int size, std::int64_t largest)
 {
-    std::string text;
-    for (int r = 0; r < size; ++r)
-        for (int g = 0; g < size; ++g)
-            for (int b = 0; b < size; ++b)
-                for (const int i : {r, g, b})
-                    text += std::to_string(i * largest / (size - 1)) + (i == b ? "\n" : " ");
-    return text;
+    return threeDLEntries(LUT3D::identity(size), largest);
 }
 
 Files threeDLFiles()
@@ -118,6 +128,8 @@ Files threeDLFiles()
         {"mesh-bits-out-of-range.3dl", "Mesh 1 40\n0 512 1023\n" + threeDLIdentity(3, 4095)},
         {"guessed-10-bit.3dl", "0 1023\n" + threeDLIdentity(2, 1023)},
         {"guessed-16-bit.3dl", "0 1023\n" + threeDLIdentity(2, 65535)},
+        {"graded-16-bit.3dl", "Mesh 2 16\n0 256 512 768 1023\n" + threeDLEntries(graded(5), 65535)},
+        {"graded-10-bit.3dl", "0 512 1023\n" + threeDLEntries(graded(3), 1023)},
         {"shaper-mismatch.3dl", "0 512 1023\n" + threeDLIdentity(2, 4095)},
         {"hand-nan.3dl", "0 1023\nnan 0 0\n" + threeDLIdentity(2, 4095).substr(6)},
         {"hand-negative.3dl", "0 1023\n-1 0 0\n" + threeDLIdentity(2, 4095).substr(6)},
