@@ -8,6 +8,7 @@
 #include "imaging/ImageLoader.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -15,6 +16,7 @@
 #include <system_error>
 #include <unistd.h>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -69,9 +71,17 @@ void checkBounded(const lumivert::LoadedImage& loaded, std::int64_t bound,
     check(loaded.originalWidth() == stored->first && loaded.originalHeight() == stored->second,
           "load reports the stored size");
     const std::int64_t storedLonger = std::max(stored->first, stored->second);
-    check(std::max(width, height) <= storedLonger, "load never scales up");
-    if (storedLonger <= bound)
+    const std::int64_t storedShorter = std::min(stored->first, stored->second);
+    if (storedLonger <= bound) {
         check(uprightOf(*stored, width, height), "load keeps the size of an image within bound");
+        return;
+    }
+    // Scaled down: the longer side to the bound, the shorter in proportion, rounded.
+    const double shorter = static_cast<double>(storedShorter) * static_cast<double>(bound) /
+                           static_cast<double>(storedLonger);
+    check(std::max(width, height) == bound, "load scales the longer side to the bound");
+    check(std::fabs(static_cast<double>(std::min(width, height)) - std::max(1.0, shorter)) <= 0.5,
+          "load keeps the aspect ratio");
 }
 
 }  // namespace
@@ -99,10 +109,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } catch (const ImageLoaderError&) {
     }
 
-    const std::int64_t bound = 1 + static_cast<std::int64_t>(size % kBoundChoices);
-    try {
-        checkBounded(ImageLoader::load(file, bound), bound, stored);
-    } catch (const ImageLoaderError&) {
+    // A bound from the input's length, and one that surely scales a known image down.
+    std::vector<std::int64_t> bounds{1 + static_cast<std::int64_t>(size % kBoundChoices)};
+    if (stored)
+        bounds.push_back(std::max<std::int64_t>(1, std::max(stored->first, stored->second) / 3));
+    for (const std::int64_t bound : bounds) {
+        try {
+            checkBounded(ImageLoader::load(file, bound), bound, stored);
+        } catch (const ImageLoaderError&) {
+        }
     }
 
     // Without a header there is no size to hold the full decode to.
