@@ -3,7 +3,7 @@ JOBS ?= 2
 CMAKE ?= cmake
 PREFIX ?= /usr/local
 
-.PHONY: all deps build build-asan test bench bench-cli demo run install clean
+.PHONY: all deps build build-asan test bench bench-cli demo run install clean fuzz
 
 all: build
 
@@ -23,6 +23,15 @@ test: build-asan
 
 bench: build
 	./build/bench/lumivert-bench
+
+# The libFuzzer targets of fuzz/ (clang, in build-fuzz), each run for FUZZ_SECONDS from its corpus.
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS = automation_values cube_reader hald_reader image_loader threedl_reader
+fuzz:
+	CC=clang CXX=clang++ $(CMAKE) -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DLUMIVERT_FUZZ=ON -DLUMIVERT_BUILD_TESTS=OFF -DLUMIVERT_BUILD_BENCH=OFF
+	$(CMAKE) --build build-fuzz -j$(JOBS) --target $(addprefix fuzz_,$(FUZZ_TARGETS))
+	./scripts/run-fuzz build-fuzz $(FUZZ_SECONDS) $(FUZZ_TARGETS)
 
 # lumivert-cli on the sample photos; writes LUTs and before/after images into demo-output/.
 demo: build
@@ -54,4 +63,4 @@ install: build
 	-gtk-update-icon-cache -q $(PREFIX)/share/icons/hicolor 2>/dev/null
 
 clean:
-	rm -rf build build-asan demo demo-output
+	rm -rf build build-asan build-fuzz demo demo-output

@@ -1,5 +1,6 @@
 #include "Automation.hpp"
 
+#include "AutomationValues.hpp"
 #include "lut/LUTFormat.hpp"
 #include "recipe/GradeRecipe.hpp"
 
@@ -12,6 +13,7 @@
 #include <cstdio>
 #include <optional>
 #include <utility>
+#include <vector>
 
 namespace lumivert {
 
@@ -39,37 +41,6 @@ constexpr std::array<FileVariable, 7> fileVariables{{{"LUMIVERT_LOOK", Slot::loo
                                                      {"LUMIVERT_AFTER", Slot::editAfter},
                                                      {"LUMIVERT_HALD", Slot::hald},
                                                      {"LUMIVERT_PREVIEW", Slot::preview}}};
-
-QString trimmedOfSpacesAndTabs(const QString& text)
-{
-    const auto blank = [](QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); };
-    qsizetype first = 0;
-    qsizetype last = text.size();
-    while (first < last && blank(text[first]))
-        ++first;
-    while (last > first && blank(text[last - 1]))
-        --last;
-    return text.mid(first, last - first);
-}
-
-// A whole decimal literal: Qt's parsers skip surrounding white space, which is not allowed here.
-std::optional<double> wholeNumber(const QString& text)
-{
-    if (text.isEmpty() || text.trimmed() != text)
-        return std::nullopt;
-    bool ok = false;
-    const double value = text.toDouble(&ok);
-    return ok ? std::optional<double>(value) : std::nullopt;
-}
-
-std::optional<qint64> wholeInteger(const QString& text)
-{
-    if (text.isEmpty() || text.trimmed() != text)
-        return std::nullopt;
-    bool ok = false;
-    const qint64 value = text.toLongLong(&ok, 10);
-    return ok ? std::optional<qint64>(value) : std::nullopt;
-}
 
 void writeMarker(const QString& path, const QByteArray& contents)
 {
@@ -193,18 +164,6 @@ void Automation::writeReady()
     Q_EMIT finished(failures_.isEmpty());
 }
 
-std::vector<float> Automation::floats(const QString& value)
-{
-    std::vector<float> numbers;
-    for (const QString& piece : value.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-        bool ok = false;
-        const float number = trimmedOfSpacesAndTabs(piece).toFloat(&ok);
-        if (ok)
-            numbers.push_back(number);
-    }
-    return numbers;
-}
-
 void Automation::applySettings(AppModel& model, const Environment& environment)
 {
     const auto value = [&](const char* name) -> std::optional<QString> {
@@ -215,7 +174,7 @@ void Automation::applySettings(AppModel& model, const Environment& environment)
     };
     const auto numbers = [&](const char* name, std::size_t count) -> std::vector<float> {
         const auto text = value(name);
-        std::vector<float> parsed = text ? floats(*text) : std::vector<float>();
+        std::vector<float> parsed = text ? AutomationValues::floats(*text) : std::vector<float>();
         return parsed.size() == count ? parsed : std::vector<float>();
     };
 
@@ -228,17 +187,17 @@ void Automation::applySettings(AppModel& model, const Environment& environment)
     if (value("LUMIVERT_COMPARE_AFTER"))
         model.setCompareWithAfter(true);
     if (const auto text = value("LUMIVERT_SPLIT"))
-        if (const auto number = wholeNumber(*text))
+        if (const auto number = AutomationValues::wholeNumber(*text))
             model.setSplit(*number);
     if (const auto text = value("LUMIVERT_INTENSITY"))
-        if (const auto number = wholeNumber(*text))
+        if (const auto number = AutomationValues::wholeNumber(*text))
             model.setIntensity(*number);
     if (const auto look = numbers("LUMIVERT_LOOK_SETTINGS", 4); !look.empty())
         model.setLookSettings(LookSettings{look[0], look[1], look[2], look[3]});
     if (const auto match = numbers("LUMIVERT_MATCH_SETTINGS", 2); !match.empty())
         model.setMatchSettings(MatchSettings{match[0], match[1]});
     if (const auto text = value("LUMIVERT_SMOOTHING"))
-        if (const auto number = wholeNumber(*text))
+        if (const auto number = AutomationValues::wholeNumber(*text))
             model.setEditSmoothness(*number);
     if (const auto tune = numbers("LUMIVERT_FINETUNE", 4); !tune.empty())
         model.setFineTune(FineTune{tune[0], tune[1], tune[2], tune[3]});
@@ -248,7 +207,8 @@ void Automation::applySettings(AppModel& model, const Environment& environment)
         if (const auto choice = ExportChoices::fromRawValue(*text))
             model.setExportChoice(*choice);
     if (const auto text = value("LUMIVERT_GRID"))
-        if (const auto size = wholeInteger(*text); size && GradeRecipe::isExportSize(*size))
+        if (const auto size = AutomationValues::wholeInteger(*text);
+            size && GradeRecipe::isExportSize(*size))
             model.setExportSize(*size);
     if (const auto text = value("LUMIVERT_INSPECTOR"))
         model.setInspectorTarget(*text);

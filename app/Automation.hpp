@@ -14,8 +14,6 @@
 #include <QStringList>
 #include <QTimer>
 
-#include <vector>
-
 namespace lumivert {
 
 class Automation : public QObject {
@@ -40,9 +38,6 @@ public:
     // The setting variables, in their fixed order; a variable whose value does not parse
     // leaves its property unchanged.
     static void applySettings(AppModel& model, const Environment& environment);
-    // The numbers of a comma-separated list: empty pieces dropped, spaces and tabs trimmed,
-    // pieces that are not numbers skipped.
-    static std::vector<float> floats(const QString& value);
 
 Q_SIGNALS:
     // The script is done and about to write the ready marker (when one is asked for): the

@@ -243,16 +243,19 @@ std::string cube(const LUTStack& stack, std::string_view title)
     const LUT3D& table = stack.table();
     requireFinite(table.values());
     // The shaper layout of grading applications gives each table its own range, the same for
-    // all channels; per-channel domains can only be shared by both tables.
-    const std::string size3D = "LUT_3D_SIZE " + std::to_string(table.size()) + "\n";
-    if (curves.domain().isUniform() && table.domain().isUniform()) {
-        text += inputRangeLine("LUT_1D_INPUT_RANGE", curves.domain()) + size3D +
-                inputRangeLine("LUT_3D_INPUT_RANGE", table.domain());
-    } else {
-        LUMIVERT_PRECONDITION(curves.domain() == table.domain(),
-                              "a shaper and table with per-channel domains share one");
-        text += size3D + domainLines(table.domain());
-    }
+    // all channels; a per-channel domain goes into DOMAIN lines, which the reader gives to
+    // every table without a range of its own, so only one such domain can be written.
+    const bool curvesUniform = curves.domain().isUniform();
+    const bool tableUniform = table.domain().isUniform();
+    LUMIVERT_PRECONDITION(curvesUniform || tableUniform || curves.domain() == table.domain(),
+                          "a shaper and table with per-channel domains share one");
+    if (curvesUniform)
+        text += inputRangeLine("LUT_1D_INPUT_RANGE", curves.domain());
+    text += "LUT_3D_SIZE " + std::to_string(table.size()) + "\n";
+    if (tableUniform)
+        text += inputRangeLine("LUT_3D_INPUT_RANGE", table.domain());
+    if (!curvesUniform || !tableUniform)
+        text += domainLines(curvesUniform ? table.domain() : curves.domain());
     appendEntries(text, curves.values());
     appendEntries(text, table.values());
     return text;

@@ -4,7 +4,9 @@
 // A case is one row: the LUT file, how it is made, and how the tool applies it.
 #include "CliRunner.hpp"
 
+#include "color/LUTStack.hpp"
 #include "imaging/ImageLoader.hpp"
+#include "lut/LUTReader.hpp"
 #include "lut/LUTWriter.hpp"
 
 #include "support/ExternalTool.hpp"
@@ -146,6 +148,39 @@ LUTMaker converted(std::vector<std::string> options)
     };
 }
 
+// grade.cube's table spread over other inputs per channel, as scene-referred files are.
+void withDomain(const CliRunner& cli, const std::string& lut)
+{
+    const LUT3D table = LUTReader::read(cli / "grade.cube").table();
+    LUTWriter::writeCube(
+        LUT3D(table.size(), table.values(), LUTDomain{{-0.25f, 0, 0}, {1.75f, 2, 1.5f}}), "Domain",
+        cli / lut);
+}
+
+// Three different tone curves over 0 … 1, as a 1D .cube.
+LUT1D toneCurves(std::int64_t size, const LUTDomain& domain)
+{
+    std::vector<RGB> values(static_cast<std::size_t>(size));
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const float t = static_cast<float>(i) / static_cast<float>(size - 1);
+        values[i] = {std::pow(t, 0.6f), t * t * (3.0f - 2.0f * t), std::pow(t, 1.5f)};
+    }
+    return LUT1D(size, std::move(values), domain);
+}
+
+void oneD(const CliRunner& cli, const std::string& lut)
+{
+    LUTWriter::writeCube(LUTStack(toneCurves(256, {})), "Curves", cli / lut);
+}
+
+// Curves over −0.25 … 1.5 feeding grade.cube's table: the shaper layout of grading tools.
+void shaper(const CliRunner& cli, const std::string& lut)
+{
+    LUTWriter::writeCube(LUTStack(toneCurves(64, LUTDomain::uniform(-0.25f, 1.5f)),
+                                  LUTReader::read(cli / "grade.cube").table()),
+                         "Shaper", cli / lut);
+}
+
 struct InteropCase {
     const char* name;
     Tool tool;
@@ -165,6 +200,10 @@ const std::vector<InteropCase>& interopCases()
         {"OcioCube", kOcioConvert, "grade.cube", asWritten},
         {"OcioThreeDLPlain", kOcioConvert, "grade.3dl", converted({})},
         {"OcioThreeDLLustre", kOcioConvert, "lustre.3dl", converted({"--3dl-flavour", "lustre"})},
+        {"FfmpegDomainCube", kFfmpegLut3d, "domain.cube", withDomain},
+        {"OcioDomainCube", kOcioConvert, "domain.cube", withDomain},
+        {"OcioOneDCube", kOcioConvert, "curves.cube", oneD},
+        {"OcioShaperCube", kOcioConvert, "shaper.cube", shaper},
     };
     return cases;
 }

@@ -1,0 +1,72 @@
+// The HALD reader on decoded images. The input is an image as the loader hands it over: two
+// bytes choose the width and the height, the rest are 16-bit samples (R, G, B, repeated as
+// needed). An image that reads as a table has a HALD shape, holds its pixels in its own order,
+// and lays out again as the very same image.
+
+#include "FuzzSupport.hpp"
+
+#include "lut/HaldCLUT.hpp"
+
+#include <array>
+#include <optional>
+#include <vector>
+
+namespace {
+
+// Half of the shape bytes pick a HALD side (levels 2 to 5), the others any side up to 80, so that
+// both the accepted shapes and their near misses come up often.
+constexpr std::array<std::int64_t, 4> kHaldSides{8, 27, 64, 125};
+constexpr int kAnySideBelow = 80;
+constexpr std::size_t kShapeBytes = 2;
+constexpr std::size_t kSampleBytes = 2;
+constexpr float kSampleScale = 65535.0f;
+
+std::int64_t sideOf(std::uint8_t byte)
+{
+    return byte < 128 ? kHaldSides[byte % kHaldSides.size()] : 1 + byte % kAnySideBelow;
+}
+
+lumivert::PixelBuffer decodedImage(const std::uint8_t* data, std::size_t size)
+{
+    const std::int64_t width = sideOf(data[0]);
+    const std::int64_t height = sideOf(data[1]);
+    const std::uint8_t* samples = data + kShapeBytes;
+    const std::size_t sampleCount = (size - kShapeBytes) / kSampleBytes;
+    const auto sample = [&](std::size_t i) {
+        if (sampleCount == 0)
+            return 0.0f;
+        const std::size_t at = (i % sampleCount) * kSampleBytes;
+        return static_cast<float>(samples[at] | samples[at + 1] << 8) / kSampleScale;
+    };
+    std::vector<lumivert::RGB> pixels(static_cast<std::size_t>(width * height));
+    for (std::size_t i = 0; i < pixels.size(); ++i)
+        pixels[i] = {sample(3 * i), sample(3 * i + 1), sample(3 * i + 2)};
+    return {width, height, std::move(pixels)};
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    using namespace lumivert;
+    if (size < kShapeBytes)
+        return 0;
+    const PixelBuffer image = decodedImage(data, size);
+    const std::optional<int> level = HaldCLUT::level(image.width(), image.height());
+    std::optional<LUT3D> lut;
+    try {
+        lut = HaldCLUT::lut(image);
+    } catch (const HaldError& error) {
+        FuzzSupport::check(!level && error.width() == image.width() &&
+                               error.height() == image.height(),
+                           "only images without a HALD shape are refused, naming their size");
+        return 0;
+    }
+    FuzzSupport::check(level.has_value(), "a table is read from a HALD shape only");
+    FuzzSupport::check(lut->size() == static_cast<std::int64_t>(*level) * *level &&
+                           lut->values() == image.pixels(),
+                       "a HALD table holds the image's pixels in their order");
+    FuzzSupport::check(HaldCLUT::image(*lut, *level) == image,
+                       "a HALD table lays out as the image it was read from");
+    return 0;
+}
