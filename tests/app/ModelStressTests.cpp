@@ -18,8 +18,8 @@ using fixtures::waitUntilIdle;
 
 namespace {
 
-constexpr int actionCount = 240;
-constexpr int checkEvery = 60;
+constexpr int actionCount = 120;
+constexpr int checkEvery = 40;
 constexpr int maxPauseMs = 12;
 
 // An export and the file it must hold: the table of the settings when it was asked for.
@@ -140,7 +140,7 @@ private:
     {
         if (!model_.hasResult() && model_.fineTune().isNeutral())
             return;
-        const std::int64_t size = pick(2) == 0 ? 17 : 33;
+        const std::int64_t size = GradeRecipe::exportSizes.front();
         model_.setExportSize(size);
         const QString title = model_.lutName().isEmpty()
                                   ? QString::fromUtf8(GradeRecipe::defaultLUTName.data(),
