@@ -3,7 +3,7 @@ JOBS ?= 2
 CMAKE ?= cmake
 PREFIX ?= /usr/local
 
-.PHONY: all deps build build-asan test bench bench-cli demo run install clean fuzz
+.PHONY: all deps build build-asan build-tsan test bench bench-cli demo run install clean fuzz
 
 all: build
 
@@ -18,8 +18,14 @@ build-asan: deps
 	$(CMAKE) -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMIVERT_SANITIZE=ON -DLUMIVERT_BUILD_BENCH=OFF
 	$(CMAKE) --build build-asan -j$(JOBS)
 
-test: build-asan
+# The core's and the model's tests under ThreadSanitizer (OpenMP on one thread there).
+build-tsan: deps
+	$(CMAKE) -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMIVERT_SANITIZE=thread -DLUMIVERT_BUILD_BENCH=OFF
+	$(CMAKE) --build build-tsan -j$(JOBS) --target thread-checks
+
+test: build-asan build-tsan
 	cd build-asan && ctest --output-on-failure -j$(JOBS)
+	cd build-tsan && ctest --output-on-failure -j$(JOBS)
 
 bench: build
 	./build/bench/lumivert-bench
@@ -63,4 +69,4 @@ install: build
 	-gtk-update-icon-cache -q $(PREFIX)/share/icons/hicolor 2>/dev/null
 
 clean:
-	rm -rf build build-asan build-fuzz demo demo-output
+	rm -rf build build-asan build-tsan build-fuzz demo demo-output

@@ -519,6 +519,37 @@ private Q_SLOTS:
         QVERIFY(isIdentityDiagonal(model->neutralCurve()));
     }
 
+    void anOlderSlowerAnalysisNeverReplacesTheNewerPhotosResult()
+    {
+        ModelHarness harness;
+        auto model = harness.makeModel();
+        QVERIFY(waitUntilIdle(*model));
+        // The old photo is large, so its analysis is still running when the new one's ends.
+        const QString older =
+            harness.writePhoto(QStringLiteral("Old"), {1, 0.8f, 0.6f}, 1600, 1200);
+        const QString newer = harness.writePhoto(QStringLiteral("New"), {0.7f, 0.9f, 1});
+        std::optional<PoolGate> gate;
+        const auto watch = closeWhenFilled(*model, Slot::lookReference, gate);
+        model->load(older, Slot::lookReference);
+        QTRY_VERIFY_WITH_TIMEOUT(gate.has_value(), jobTimeoutMs);
+        disconnect(watch);
+        QCOMPARE(model->busy(), 1);
+        // One worker takes the old analysis; the new load and its analysis go to the other.
+        gate->releaseOne();
+        model->load(newer, Slot::lookReference);
+        gate->releaseAll();
+        QVERIFY(waitUntilIdle(*model));
+        QCOMPARE(model->analysisJob(Mode::look).ran(), 2);
+
+        const std::array<GradeRecipe::Input, 1> input{GradeRecipe::load(
+            GradeRecipe::Slot::lookReference, QFile::encodeName(newer).toStdString())};
+        const auto expected = std::get<LookAnalysis>(
+            GradeRecipe::analyse(GradeRecipe::Mode::look, input, GradeRecipe::Settings{}));
+        QCOMPARE(nameIn(*model, Slot::lookReference), QStringLiteral("New"));
+        QVERIFY(model->lookAnalysis().has_value());
+        QVERIFY(*model->lookAnalysis() == expected);
+    }
+
     void aRefitOfTheOldPairNeverReplacesTheNewPairsFit()
     {
         ModelHarness harness;
@@ -634,8 +665,10 @@ private Q_SLOTS:
         QVERIFY(!model->editFit().has_value());
 
         model->setMode(Mode::edit);
-        model->load(harness.writePhoto(QStringLiteral("Plain")), Slot::editBefore);
-        model->load(harness.writePhoto(QStringLiteral("Warm"), {1, 0.85f, 0.7f}), Slot::editAfter);
+        const QString before = harness.writePhoto(QStringLiteral("Plain"));
+        const QString after = harness.writePhoto(QStringLiteral("Warm"), {1, 0.85f, 0.7f});
+        model->load(before, Slot::editBefore);
+        model->load(after, Slot::editAfter);
         QVERIFY(waitUntilIdle(*model));
         QSignalSpy fits(model.get(), &AppModel::editFitChanged);
         for (int step = 1; step <= 10; ++step)
@@ -645,6 +678,8 @@ private Q_SLOTS:
         QVERIFY(!fits.wait(400));
         QCOMPARE(fits.count(), 1);
         QCOMPARE(model->analysisJob(Mode::edit).ran(), 1);  // no second prepare
+        // The drag's last value is the one fitted.
+        QVERIFY(fitIs(*model, recipeFit(before, after, 0.1)));
     }
 
     void idleNotifiesBothWaysAndCoversTheRefitsPause()

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <random>
@@ -101,6 +103,61 @@ TEST(LUT3DLookup, InterpolatesRedThenGreenThenBlue)
     };
     EXPECT_NEAR(out.r, blend([](const RGB& c) { return c.r; }), 1e-5f);
     EXPECT_NEAR(out.g, blend([](const RGB& c) { return c.g; }), 1e-5f);
+}
+
+// The trilinear blend written without cells: every lattice node weighs in with its tent
+// max(0, 1 − |p − i|) per axis, so no cell choice at the edges can hide in the reference.
+RGB tentBlend(const LUT3D& lut, const RGB& colour)
+{
+    const auto last = static_cast<double>(lut.size() - 1);
+    const auto weight = [last](float x, std::int64_t i) {
+        return std::max(0.0,
+                        1.0 - std::abs(static_cast<double>(x) * last - static_cast<double>(i)));
+    };
+    double r = 0, g = 0, b = 0;
+    for (std::int64_t ib = 0; ib < lut.size(); ++ib)
+        for (std::int64_t ig = 0; ig < lut.size(); ++ig)
+            for (std::int64_t ir = 0; ir < lut.size(); ++ir) {
+                const double w = weight(colour.r, ir) * weight(colour.g, ig) * weight(colour.b, ib);
+                r += w * lut(ir, ig, ib).r;
+                g += w * lut(ir, ig, ib).g;
+                b += w * lut(ir, ig, ib).b;
+            }
+    return {static_cast<float>(r), static_cast<float>(g), static_cast<float>(b)};
+}
+
+TEST(LUT3DLookup, UpperEdgeBlendsTheLastNodesOnEverySize)
+{
+    // Each channel at exactly 1, just below it, just below the last-but-one node, or anywhere,
+    // in every combination, on tables of random entries.
+    for (std::int64_t size = 2; size <= 5; ++size) {
+        std::mt19937 random(static_cast<std::uint32_t>(size));
+        std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+        std::vector<RGB> entries(static_cast<std::size_t>(size * size * size));
+        for (RGB& entry : entries)
+            entry = {unit(random), unit(random), unit(random)};
+        const LUT3D lut(size, entries);
+        const float belowNode =
+            std::nextafter(static_cast<float>(size - 2) / static_cast<float>(size - 1), 0.0f);
+        const std::array<float, 4> edges = {1.0f, std::nextafter(1.0f, 0.0f), belowNode, 0.0f};
+        for (int trial = 0; trial < 256; ++trial) {
+            const auto pick = [&](int shift) {
+                const int choice = (trial >> shift) & 3;
+                return choice == 3 ? unit(random) : edges[static_cast<std::size_t>(choice)];
+            };
+            const RGB colour{pick(0), pick(2), pick(4)};
+            const RGB out = lut.sample(colour);
+            const RGB expected = tentBlend(lut, colour);
+            ASSERT_NEAR(out.r, expected.r, 1e-5f)
+                << size << ": " << colour.r << ", " << colour.g << ", " << colour.b;
+            ASSERT_NEAR(out.g, expected.g, 1e-5f)
+                << size << ": " << colour.r << ", " << colour.g << ", " << colour.b;
+            ASSERT_NEAR(out.b, expected.b, 1e-5f)
+                << size << ": " << colour.r << ", " << colour.g << ", " << colour.b;
+        }
+        expectNear(lut.sample({1, 1, 1}), lut(size - 1, size - 1, size - 1), 1e-6f);
+        expectNear(lut.sample({1, 0, 0}), lut(size - 1, 0, 0), 1e-6f);
+    }
 }
 
 TEST(LUT3DLookup, ConstantTableAndUnclampedOutput)

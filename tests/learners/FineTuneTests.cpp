@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <limits>
+#include <random>
 
 namespace lumivert {
 namespace {
@@ -77,6 +78,28 @@ TEST(FineTuneWhiteBalance, DirectionsOfTemperatureAndTint)
     EXPECT_NEAR(ColorMath::luma(magenta), 0.3f, 3e-5f);
     const RGB green = ColorMath::decode(FineTune{0, -1, 0, 0}.apply(base));
     EXPECT_GT(green.g, green.r);
+}
+
+TEST(FineTuneWhiteBalance, TintScalesGreenAgainstRedAndBlueOnEveryColour)
+{
+    // Positive tint lowers green against the other two by e^(−0.14 × tint), on any colour, and
+    // so moves every colour towards magenta (+a); red against blue never moves.
+    std::mt19937 random(11);
+    std::uniform_real_distribution<float> channel(0.15f, 0.75f);
+    for (const float tint : {-1.0f, -0.4f, 0.25f, 1.0f}) {
+        const FineTune tune{0, tint, 0, 0};
+        const float greenFactor = std::exp(-0.14f * tint);
+        for (int i = 0; i < 200; ++i) {
+            const RGB colour{channel(random), channel(random), channel(random)};
+            const RGB in = ColorMath::decode(colour);
+            const RGB out = ColorMath::decode(tune.apply(colour));
+            ASSERT_NEAR((out.g / out.r) / (in.g / in.r), greenFactor, 2e-3f) << tint;
+            ASSERT_NEAR((out.b / out.r) / (in.b / in.r), 1.0f, 2e-3f) << tint;
+            const float shift =
+                ColorMath::srgbToOklab(tune.apply(colour)).a - ColorMath::srgbToOklab(colour).a;
+            ASSERT_GT(tint > 0 ? shift : -shift, 0.0f) << tint;
+        }
+    }
 }
 
 TEST(FineTuneContrast, PivotStaysAndExponentsFollowTheControl)

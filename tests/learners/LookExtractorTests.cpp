@@ -428,6 +428,51 @@ TEST(LookExtractorPalette, KeepsAtMostSixSharesOfAtLeastFourPercent)
     EXPECT_LE(total, 1.0f + 1e-5f);
 }
 
+TEST(LookExtractorPalette, SeparatedClustersConvergeToTheirOwnMeans)
+{
+    // Four discs of different sizes, chromas and lightnesses, placed so that the seeds reach
+    // them only after several rounds: a run cut short leaves two of them sharing a centre.
+    const struct {
+        float hue;
+        float chroma;
+        float lightness;
+        int count;
+    } discs[] = {{3.2f, 0.06f, 0.4f, 1500},
+                 {4.8f, 0.07f, 0.5f, 1600},
+                 {2.9f, 0.16f, 0.6f, 800},
+                 {2.1f, 0.10f, 0.7f, 1200}};
+    const Tints noCast{};
+    std::vector<Lab> samples;
+    std::vector<Lab> means;
+    for (const auto& disc : discs) {
+        const Chroma centre = polar(disc.chroma, disc.hue);
+        double a = 0;
+        double b = 0;
+        for (int i = 0; i < disc.count; ++i) {
+            // A sunflower spiral fills the disc of radius 0.016 evenly.
+            const Chroma spread = polar(
+                0.016f * std::sqrt((static_cast<float>(i) + 0.5f) / static_cast<float>(disc.count)),
+                2.39996323f * static_cast<float>(i));
+            samples.push_back({disc.lightness, centre.a + spread.a, centre.b + spread.b});
+            a += samples.back().a;
+            b += samples.back().b;
+        }
+        means.push_back({disc.lightness, static_cast<float>(a / disc.count),
+                         static_cast<float>(b / disc.count)});
+    }
+    const std::vector<PaletteColor> palette = LookExtractor::extractPalette(samples, noCast);
+    ASSERT_EQ(palette.size(), 4u);
+    const std::array<std::size_t, 4> largestFirst = {1, 0, 3, 2};
+    for (std::size_t i = 0; i < palette.size(); ++i) {
+        const std::size_t disc = largestFirst[i];
+        EXPECT_EQ(palette[i].id, static_cast<int>(i));
+        EXPECT_FLOAT_EQ(palette[i].weight, static_cast<float>(discs[disc].count) / 5100.0f);
+        EXPECT_NEAR(palette[i].lab.L, means[disc].L, 1e-5f) << i;
+        EXPECT_NEAR(palette[i].lab.a, means[disc].a, 1e-5f) << i;
+        EXPECT_NEAR(palette[i].lab.b, means[disc].b, 1e-5f) << i;
+    }
+}
+
 TEST(LookExtractorPalette, CloseCentresMergeIntoOneColour)
 {
     // One small blob straddling two seed directions: two centres split it, then merge.

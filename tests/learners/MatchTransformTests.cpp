@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <random>
@@ -127,6 +128,50 @@ TEST(MatchTransformColour, InterpolatesEveryBandFieldBeforeTransferring)
     const Chroma d = {input.a - 0.02f, input.b - 0.01f};
     EXPECT_NEAR(out.a, 0.01f + 1.5f * d.a + 0.25f * d.b, 1e-5f);
     EXPECT_NEAR(out.b, 0.0f + 0.25f * d.a + 1.0f * d.b, 1e-5f);
+}
+
+TEST(MatchTransformColour, BandFieldsFollowTheRankPiecewiseLinearly)
+{
+    // Random, uneven band fields: at every rank the transfer is made of the tent-weighted
+    // fields of the bands around it, held flat beyond the end centres.
+    std::mt19937 random(9);
+    std::uniform_real_distribution<float> mean(-0.015f, 0.015f);
+    std::uniform_real_distribution<float> diagonal(0.5f, 1.2f);
+    std::uniform_real_distribution<float> across(-0.2f, 0.2f);
+    MatchAnalysis analysis = handMadeAnalysis(0.0f);
+    for (BandTransfer& band : analysis.bands)
+        band = {{mean(random), mean(random)},
+                {mean(random), mean(random)},
+                {diagonal(random), across(random), diagonal(random)}};
+    const auto count = static_cast<double>(analysis.bands.size());
+    const Lab input{0.6f, 0.01f, -0.005f};
+    for (int step = 0; step <= 96; ++step) {
+        const float rank = static_cast<float>(step) / 96.0f;
+        analysis.sourceRank = Curve1D(std::vector<float>{rank, rank});
+        const double position = std::clamp(rank * count - 0.5, 0.0, count - 1.0);
+        BandTransfer expected{};
+        for (std::size_t k = 0; k < analysis.bands.size(); ++k) {
+            const auto w = static_cast<float>(
+                std::max(0.0, 1.0 - std::abs(position - static_cast<double>(k))));
+            const BandTransfer& band = analysis.bands[k];
+            expected.sourceMean += band.sourceMean * w;
+            expected.referenceMean += band.referenceMean * w;
+            expected.matrix.m00 += band.matrix.m00 * w;
+            expected.matrix.m01 += band.matrix.m01 * w;
+            expected.matrix.m11 += band.matrix.m11 * w;
+        }
+        const Chroma d = Chroma{input.a, input.b} - expected.sourceMean;
+        const Chroma out =
+            chromaOf(MatchTransform(analysis, {0.0f, 1.0f}).apply(ColorMath::oklabToSRGB(input)));
+        ASSERT_NEAR(
+            out.a, expected.referenceMean.a + expected.matrix.m00 * d.a + expected.matrix.m01 * d.b,
+            2e-5f)
+            << rank;
+        ASSERT_NEAR(
+            out.b, expected.referenceMean.b + expected.matrix.m01 * d.a + expected.matrix.m11 * d.b,
+            2e-5f)
+            << rank;
+    }
 }
 
 TEST(MatchTransformColour, OutputsStayInGamut)

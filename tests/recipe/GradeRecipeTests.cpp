@@ -125,6 +125,29 @@ TEST(GradeRecipePipeline, EachModeReadsItsOwnResultAndSettings)
     EXPECT_FALSE(statusLine(Mode::match, results, {{Slot::matchSource, "chelsea"}}));
 }
 
+TEST(GradeRecipeLook, SamplePhotoPaletteIsTheConvergedOne)
+{
+    // Pinned from a run to convergence: a k-means cut short finds fewer, blended colours.
+    const struct {
+        float weight;
+        Lab lab;
+    } expected[] = {{0.5388f, {0.5932f, 0.1218f, 0.0904f}},
+                    {0.2335f, {0.5329f, 0.0187f, 0.0518f}},
+                    {0.1128f, {0.3722f, 0.0910f, 0.0394f}},
+                    {0.0640f, {0.3233f, 0.0445f, -0.0933f}},
+                    {0.0457f, {0.4193f, 0.0286f, -0.0316f}}};
+    const std::vector<Input> inputs = inputsOf(Mode::look, {samples / "astronaut.png"});
+    const auto analysis = std::get<LookAnalysis>(analyse(Mode::look, inputs, Settings{}));
+    ASSERT_EQ(analysis.palette.size(), std::size(expected));
+    for (std::size_t i = 0; i < analysis.palette.size(); ++i) {
+        const PaletteColor& colour = analysis.palette[i];
+        EXPECT_NEAR(colour.weight, expected[i].weight, 1e-3f) << i;
+        EXPECT_NEAR(colour.lab.L, expected[i].lab.L, 2e-3f) << i;
+        EXPECT_NEAR(colour.lab.a, expected[i].lab.a, 2e-3f) << i;
+        EXPECT_NEAR(colour.lab.b, expected[i].lab.b, 2e-3f) << i;
+    }
+}
+
 class GradeRecipeFiles : public fixtures::FolderTest {};
 
 TEST_F(GradeRecipeFiles, EditKeepsItsSystemSoARefitMatchesAFreshAnalysis)
