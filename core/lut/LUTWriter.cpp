@@ -234,12 +234,14 @@ std::string cube(const LUTStack& stack, std::string_view title)
         return cube(stack.table(), title);
     const LUT1D& curves = stack.curves();
     requireFinite(curves.values());
-    std::string text = cubeHeader(title) + "LUT_1D_SIZE " + std::to_string(curves.size()) + "\n";
+    const std::string size1D = "LUT_1D_SIZE " + std::to_string(curves.size()) + "\n";
     if (!stack.hasTable()) {
-        text += domainLines(curves.domain());
+        std::string text = cubeHeader(title) + size1D + domainLines(curves.domain());
         appendEntries(text, curves.values());
         return text;
     }
+    // OpenColorIO's reader of the shaper layout refuses a TITLE line, so the title is a comment.
+    std::string text = "# " + cleanedTitle(title) + "\n" + commentLine() + size1D;
     const LUT3D& table = stack.table();
     requireFinite(table.values());
     // The shaper layout of grading applications gives each table its own range, the same for

@@ -55,7 +55,8 @@ std::string cleanedTitle(std::string_view title);
 
 std::string cube(const LUT3D& lut, std::string_view title);
 // A plain table as above; 1D curves with LUT_1D_SIZE and DOMAIN_MIN/MAX; a shaper and a table
-// with LUT_1D_SIZE, LUT_1D_INPUT_RANGE, LUT_3D_SIZE, LUT_3D_INPUT_RANGE, then both entry lists.
+// with LUT_1D_SIZE, LUT_1D_INPUT_RANGE, LUT_3D_SIZE, LUT_3D_INPUT_RANGE, then both entry lists,
+// the title as the first comment (readers of that layout refuse a TITLE line).
 std::string cube(const LUTStack& stack, std::string_view title);
 // A Lustre table must have a size that canWrite accepts (else stops).
 std::string threeDL(const LUT3D& lut, ThreeDLFlavour flavour = ThreeDLFlavour::plain);

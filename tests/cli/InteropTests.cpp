@@ -157,6 +157,13 @@ void withDomain(const CliRunner& cli, const std::string& lut)
         cli / lut);
 }
 
+void withDomainFromZero(const CliRunner& cli, const std::string& lut)
+{
+    const LUT3D table = LUTReader::read(cli / "grade.cube").table();
+    LUTWriter::writeCube(LUT3D(table.size(), table.values(), LUTDomain{{0, 0, 0}, {2, 1.5f, 3}}),
+                         "Domain", cli / lut);
+}
+
 // Three different tone curves over 0 … 1, as a 1D .cube.
 LUT1D toneCurves(std::int64_t size, const LUTDomain& domain)
 {
@@ -200,7 +207,8 @@ const std::vector<InteropCase>& interopCases()
         {"OcioCube", kOcioConvert, "grade.cube", asWritten},
         {"OcioThreeDLPlain", kOcioConvert, "grade.3dl", converted({})},
         {"OcioThreeDLLustre", kOcioConvert, "lustre.3dl", converted({"--3dl-flavour", "lustre"})},
-        {"FfmpegDomainCube", kFfmpegLut3d, "domain.cube", withDomain},
+        // ffmpeg scales inputs by the domain's width but ignores its lower end.
+        {"FfmpegDomainCube", kFfmpegLut3d, "domain.cube", withDomainFromZero},
         {"OcioDomainCube", kOcioConvert, "domain.cube", withDomain},
         {"OcioOneDCube", kOcioConvert, "curves.cube", oneD},
         {"OcioShaperCube", kOcioConvert, "shaper.cube", shaper},
