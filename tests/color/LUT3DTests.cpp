@@ -236,12 +236,19 @@ TEST(LUT3DResample, SameSizeIsUnchangedAndIdentityStaysIdentity)
     }
 }
 
-TEST(LUT3DResample, ClampsOutputs)
+// HDR and scene-referred tables read from files keep their values; only images clamp them.
+TEST(LUT3DResample, KeepsValuesBeyondZeroToOneAndKeepsOtherTablesWithinIt)
 {
     const LUT3D wild(2, std::vector<RGB>(8, RGB{1.5f, -0.5f, 0.5f}));
-    const LUT3D resampled = wild.resampled(3);
-    for (const RGB& v : resampled.values())
-        EXPECT_EQ(v, (RGB{1.0f, 0.0f, 0.5f}));
+    const LUT3D wider = wild.resampled(3);
+    for (const RGB& v : wider.values())
+        EXPECT_EQ(v, (RGB{1.5f, -0.5f, 0.5f}));
+    const LUT3D tame(2, std::vector<RGB>(8, RGB{1.0f, 0.0f, 0.3f}));
+    const LUT3D finer = tame.resampled(5);
+    for (const RGB& v : finer.values()) {
+        EXPECT_GE(std::min({v.r, v.g, v.b}), 0.0f);
+        EXPECT_LE(std::max({v.r, v.g, v.b}), 1.0f);
+    }
 }
 
 TEST(LUT3DDeviation, MeasuresLargestChannelOffset)
