@@ -23,14 +23,6 @@ protected:
     {
         std::ofstream(path, std::ios::binary) << bytes;
     }
-    std::vector<std::string> names() const
-    {
-        std::vector<std::string> found;
-        for (const auto& entry : fs::directory_iterator(folder_))
-            found.push_back(entry.path().filename().string());
-        std::sort(found.begin(), found.end());
-        return found;
-    }
 };
 
 using FileIODeathTest = FileIOTest;

@@ -101,15 +101,6 @@ protected:
         std::ofstream(path, std::ios::binary) << bytes;
         fs::permissions(path, static_cast<fs::perms>(mode));
     }
-    // Every entry of the folder, hidden ones included, sorted.
-    std::vector<std::string> names() const
-    {
-        std::vector<std::string> found;
-        for (const auto& entry : fs::directory_iterator(folder_))
-            found.push_back(entry.path().filename().string());
-        std::sort(found.begin(), found.end());
-        return found;
-    }
     static mode_t modeOf(const fs::path& path)
     {
         struct stat info {};

@@ -2,11 +2,13 @@
 // A fresh empty folder per test, named after the test, removed afterwards.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 namespace lumivert::fixtures {
 
@@ -27,6 +29,16 @@ protected:
     {
         std::ifstream in(path, std::ios::binary);
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+
+    // Every entry of the folder, hidden ones included, sorted.
+    std::vector<std::string> names() const
+    {
+        std::vector<std::string> found;
+        for (const auto& entry : std::filesystem::directory_iterator(folder_))
+            found.push_back(entry.path().filename().string());
+        std::sort(found.begin(), found.end());
+        return found;
     }
 
     std::filesystem::path folder_;
