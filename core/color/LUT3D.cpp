@@ -164,16 +164,18 @@ LUT3D LUT3D::baked(std::int64_t size, const Function& f, const LUTDomain& domain
         LUT3D clamped = build(size, f);
         return LUT3D(size, std::move(clamped.values_), domain);
     }
+    return buildUnclamped(size, f, domain);
+}
+
+LUT3D LUT3D::buildUnclamped(std::int64_t size, const Function& f, const LUTDomain& domain)
+{
     std::vector<RGB> values(static_cast<std::size_t>(entryCount(size)));
     const std::vector<float> axis = latticeAxis(size);
     std::size_t position = 0;
-    for (std::int64_t b = 0; b < size; ++b) {
-        for (std::int64_t g = 0; g < size; ++g) {
-            for (std::int64_t r = 0; r < size; ++r) {
-                values[position++] =
-                    f({axis[static_cast<std::size_t>(r)], axis[static_cast<std::size_t>(g)],
-                       axis[static_cast<std::size_t>(b)]});
-            }
+    for (const float b : axis) {
+        for (const float g : axis) {
+            for (const float r : axis)
+                values[position++] = f({r, g, b});
         }
     }
     return LUT3D(size, std::move(values), domain);

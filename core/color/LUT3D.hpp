@@ -29,6 +29,9 @@ public:
     static LUT3D identity(std::int64_t size);
     // Calls f once per lattice point in storage order; outputs clamped into [0, 1], NaN to 0.
     static LUT3D build(std::int64_t size, const Function& f);
+    // f at each lattice place 0 … 1 in storage order, outputs kept as they are (HDR tables), as a
+    // table over the domain: f maps places to outputs, the domain says which inputs they are.
+    static LUT3D buildUnclamped(std::int64_t size, const Function& f, const LUTDomain& domain = {});
     // The same table as build(), with f called from several threads at once (f must be pure).
     static LUT3D buildConcurrently(std::int64_t size, const Function& f);
     // The same, a row at a time, for callers that share work along a row; outputs clamped as in

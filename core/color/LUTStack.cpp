@@ -4,25 +4,6 @@
 
 namespace lumivert {
 
-namespace {
-
-// Entries of a baked table: each lattice input in the domain, through the stack.
-std::vector<RGB> bakedValues(const LUTStack& stack, std::int64_t size, const LUTDomain& domain)
-{
-    const std::vector<float> axis = LUT3D::latticeAxis(size);
-    std::vector<RGB> values;
-    values.reserve(static_cast<std::size_t>(size * size * size));
-    for (const float b : axis) {
-        for (const float g : axis) {
-            for (const float r : axis)
-                values.push_back(stack.apply(domain.at({r, g, b})));
-        }
-    }
-    return values;
-}
-
-}  // namespace
-
 LUTStack::LUTStack(LUT3D table) : table_(std::move(table)) {}
 
 LUTStack::LUTStack(LUT1D curves) : curves_(std::move(curves)) {}
@@ -57,14 +38,16 @@ LUT3D LUTStack::baked(std::int64_t size) const
 {
     if (!curves_)
         return table_->resampled(size);
-    return LUT3D(size, bakedValues(*this, size, domain()), domain());
+    const LUTDomain& inputs = domain();
+    return LUT3D::buildUnclamped(
+        size, [&](const RGB& place) { return apply(inputs.at(place)); }, inputs);
 }
 
 LUT3D LUTStack::bakedOnUnitDomain(std::int64_t size) const
 {
     if (!curves_)
         return table_->onUnitDomain(size);
-    return LUT3D(size, bakedValues(*this, size, LUTDomain{}));
+    return LUT3D::buildUnclamped(size, [this](const RGB& place) { return apply(place); });
 }
 
 }  // namespace lumivert
