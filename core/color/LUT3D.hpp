@@ -16,6 +16,10 @@
 
 namespace lumivert {
 
+// How a lookup blends the lattice entries around its input: trilinear (this system's own LUTs
+// and previews) or tetrahedral (what most grading applications and OpenColorIO use by default).
+enum class Interpolation { trilinear, tetrahedral };
+
 class LUT3D final : public ColorTransform {
 public:
     using Function = std::function<RGB(const RGB&)>;
@@ -48,6 +52,14 @@ public:
     // Trilinear lookup; inputs mapped from the domain and clamped into it first (NaN as 0).
     RGB sample(const RGB& colour) const;
     RGB apply(const RGB& colour) const override { return sample(colour); }
+    // Tetrahedral lookup of the same cell: the four entries of the tetrahedron the input falls
+    // in, chosen by the order of its fractions; inputs mapped and clamped as in sample.
+    RGB sampleTetrahedral(const RGB& colour) const;
+    RGB sample(const RGB& colour, Interpolation interpolation) const
+    {
+        return interpolation == Interpolation::trilinear ? sample(colour)
+                                                         : sampleTetrahedral(colour);
+    }
 
     // The same mapping baked onto an N′ lattice over the same domain (this table unchanged when
     // N′ = N). A table within [0, 1] stays within it; wider entries keep their values.

@@ -189,8 +189,11 @@ PreviewRenderer::PreviewRenderer(Kernel kernel)
 {
 }
 
-Image8 PreviewRenderer::render(const Image8& image, const LUT3D& lut) const
+Image8 PreviewRenderer::render(const Image8& image, const LUT3D& lut,
+                               Interpolation interpolation) const
 {
+    LUMIVERT_PRECONDITION(interpolation == Interpolation::trilinear,
+                          "the renderer has trilinear kernels only");
     const Lattice table = lattice(lut);
     const std::int64_t count = image.width() * image.height();
     const std::uint8_t* in = image.data();
