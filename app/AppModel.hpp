@@ -133,6 +133,10 @@ public:
     void setSplit(double split);
     const QImage& previewOriginal() const { return previewOriginal_; }  // null: none
     const QImage& previewGraded() const { return previewGraded_; }      // null: none
+    // The table previewGraded was rendered with, and the renderer, for views that grade more of
+    // the photo (the zoomed-in preview); null before the first preview.
+    const std::shared_ptr<const LUT3D>& previewLUT() const { return previewLUT_; }
+    const PreviewRenderer& previewRenderer() const { return *renderer_; }
     const std::vector<RGB>& neutralCurve() const { return neutralCurve_; }
     const std::vector<TintDot>& tintDots() const { return tintDots_; }
     const QString& lutName() const { return lutName_; }
@@ -299,6 +303,7 @@ private:
     QImage previewGraded_;
     std::optional<Image8> previewOriginalImage_;  // what the two QImages wrap, to compare
     std::optional<Image8> previewGradedImage_;
+    std::shared_ptr<const LUT3D> previewLUT_;
     std::vector<RGB> neutralCurve_;
     std::vector<TintDot> tintDots_;
     QString lutName_;

@@ -193,6 +193,9 @@ void AppModel::rebuildPreview()
 
 void AppModel::storeRendered(const Image8& source, const Outcome<RenderedPreview>& outcome)
 {
+    // Stored first: a view redrawing on the notifications below grades with the new table.
+    if (outcome.value)
+        previewLUT_ = std::make_shared<const LUT3D>(outcome.value->lut());
     if (!previewOriginalImage_ || !(*previewOriginalImage_ == source)) {
         previewOriginalImage_ = source;
         previewOriginal_ = platformImage(source);

@@ -7,6 +7,7 @@
 #include "Commands.hpp"
 #include "ContentView.hpp"
 #include "FileOpenQueue.hpp"
+#include "ScreenshotScene.hpp"
 #include "SingleInstance.hpp"
 #include "Theme.hpp"
 
@@ -85,7 +86,7 @@ int main(int argc, char* argv[])
     const QString screenshot = qEnvironmentVariable("LUMIVERT_SCREENSHOT");
     if (!screenshot.isEmpty())
         QObject::connect(&automation, &lumivert::Automation::settled, &window, [&] {
-            if (!window.saveScreenshot(screenshot))
+            if (!lumivert::ScreenshotScene::shoot(window, model, model.environment(), screenshot))
                 std::fprintf(stderr, "lumivert: could not write the screenshot to %s.\n",
                              qPrintable(screenshot));
         });

@@ -1,6 +1,7 @@
 #include "Commands.hpp"
 
 #include "AppModel.hpp"
+#include "CompareView.hpp"
 #include "Presentation.hpp"
 #include "UndoHistory.hpp"
 #include "WellChoice.hpp"
@@ -79,6 +80,34 @@ void addModeMenu(QMainWindow& window, AppModel& model)
     reset->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R));
 }
 
+// Zoom acts on the window's comparison, found when the item is chosen: the preview pane is
+// built before the menus but may be rebuilt.
+void addViewMenu(QMainWindow& window)
+{
+    QMenu* view = window.menuBar()->addMenu(QStringLiteral("&View"));
+    const auto onPreview = [&window](void (CompareView::*zoom)()) {
+        return [&window, zoom] {
+            if (auto* compare = window.findChild<CompareView*>())
+                (compare->*zoom)();
+        };
+    };
+    QAction* fit =
+        view->addAction(QStringLiteral("Zoom to Fit"), &window, onPreview(&CompareView::zoomToFit));
+    fit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_0));
+    // Ctrl+1 to Ctrl+4 pick the modes, so 1:1 takes the key of fit with Alt.
+    QAction* actual = view->addAction(QStringLiteral("Actual Size"), &window,
+                                      onPreview(&CompareView::zoomToActualSize));
+    actual->setShortcut(QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_0));
+    QAction* in =
+        view->addAction(QStringLiteral("Zoom In"), &window, onPreview(&CompareView::zoomIn));
+    // Ctrl+= as well: on most layouts plus needs Shift.
+    in->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)});
+    QAction* out =
+        view->addAction(QStringLiteral("Zoom Out"), &window, onPreview(&CompareView::zoomOut));
+    out->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Minus));
+}
+
 }  // namespace
 
 void installCommands(QMainWindow& window, AppModel& model)
@@ -86,6 +115,7 @@ void installCommands(QMainWindow& window, AppModel& model)
     addFileMenu(window, model);
     addEditMenu(window, model);
     addModeMenu(window, model);
+    addViewMenu(window);
     // The shortcuts work wherever the focus is inside the window.
     for (QAction* action : window.menuBar()->actions())
         if (action->menu())

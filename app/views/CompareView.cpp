@@ -1,16 +1,20 @@
 #include "CompareView.hpp"
 
 #include "CompareGeometry.hpp"
+#include "DetailTile.hpp"
 #include "SplitHandle.hpp"
 #include "Theme.hpp"
+#include "ZoomGeometry.hpp"
 
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QWheelEvent>
 
 #include <algorithm>
+#include <cmath>
 
 namespace lumivert {
 
@@ -25,6 +29,14 @@ constexpr double badgeOpacity = 0.28;
 constexpr double keyStep = 0.01;
 constexpr double largeKeyStep = 0.1;
 const QString gradedLabel = QStringLiteral("With LUT");
+const QString yourEditLabel = QStringLiteral("Your edit");
+// Screen pixels graded beyond each edge of the view, so that a short pan only redraws.
+constexpr double detailMargin = 192;
+// A wheel notch (120 eighths of a degree) zooms by this factor; touchpads send fractions of one.
+constexpr double wheelNotch = 120;
+constexpr double notchZoomFactor = 1.25;
+// Zooms this close to 1:1 count as 1:1, where the detail is drawn pixel for pixel.
+constexpr double zoomTolerance = 1e-9;
 
 // Reads the comparison's value to assistive technology, which a plain widget cannot.
 class CompareViewAccessible : public QAccessibleWidget {
@@ -86,6 +98,9 @@ CompareView::CompareView(AppModel& model, QWidget* parent)
         splitChanged();
     });
     connect(&model_, &AppModel::splitChanged, this, &CompareView::splitChanged);
+    // A new grade or a loaded photo changes the full-size pixels on screen.
+    connect(&model_, &AppModel::previewRebuilt, this, &CompareView::updateDetail);
+    connect(&fullImages_, &FullImageCache::loaded, this, &CompareView::layoutImages);
     refreshImages();
 }
 
@@ -93,6 +108,23 @@ QString CompareView::accessibleValue() const
 {
     return CompareGeometry::accessibleValue(model_.compareStyle(), model_.split());
 }
+
+QRectF CompareView::visibleImageRect() const
+{
+    return ZoomGeometry::visibleRect(imageRect_, QRectF(rect()));
+}
+
+double CompareView::zoom() const
+{
+    return fit_ ? ZoomGeometry::fitZoom(fullSize_, size(), devicePixelRatioF()) : zoom_;
+}
+
+QPointF CompareView::imagePointAt(const QPointF& point) const
+{
+    return ZoomGeometry::imagePoint(point, imageRect_, fullSize_);
+}
+
+bool CompareView::showsFullResolution() const { return needsDetail() && !detail_.graded.isNull(); }
 
 void CompareView::refreshImages()
 {
@@ -103,25 +135,184 @@ void CompareView::refreshImages()
         return;
     original_ = std::move(original);
     graded_ = std::move(graded);
+
+    // The photo's stored size and file, when what is shown is the model's bounded copy of it.
+    const LoadedImage& input = model_.previewInput();
+    const QSizeF shown = original_.size();
+    QSizeF full = shown;
+    QString gradedPath;
+    if (input.image().width() == shown.width() && input.image().height() == shown.height()) {
+        QSizeF stored(static_cast<double>(input.originalWidth()),
+                      static_cast<double>(input.originalHeight()));
+        // The stored size is before orientation; the copy is upright.
+        if ((stored.width() >= stored.height()) != (shown.width() >= shown.height()))
+            stored.transpose();
+        if (stored.width() > shown.width())
+            full = stored;
+        if (input.url())
+            gradedPath = QString::fromStdString(input.url()->string());
+    }
+    QString originalPath = gradedPath;
+    if (model_.originalLabel() == yourEditLabel && model_.images().contains(Slot::editAfter)) {
+        const auto& url = model_.images().at(Slot::editAfter).url();
+        originalPath = url ? QString::fromStdString(url->string()) : QString();
+    }
+    // Another photo starts at fit, and the full-size pixels of the last one are let go.
+    if (full != storedSize_ || gradedPath != gradedPath_ || originalPath != originalPath_) {
+        storedSize_ = full;
+        fullSize_ = full;
+        gradedPath_ = gradedPath;
+        originalPath_ = originalPath;
+        fullImages_.want({});
+        detail_ = {};
+        fit_ = true;
+        Q_EMIT zoomChanged();
+    }
     layoutImages();
 }
 
 void CompareView::layoutImages()
 {
-    imageRect_ = CompareGeometry::fittedRect(original_.size(), QRectF(rect()));
-    originalScaled_ = scaledTo(original_, imageRect_.size(), devicePixelRatioF());
-    gradedScaled_ = scaledTo(graded_, imageRect_.size(), devicePixelRatioF());
+    const QRectF viewport(rect());
+    const double pixelRatio = devicePixelRatioF();
+    if (fit_) {
+        const double fit = ZoomGeometry::fitZoom(fullSize_, viewport.size(), pixelRatio);
+        centre_ = QPointF(fullSize_.width() / 2, fullSize_.height() / 2);
+        imageRect_ = ZoomGeometry::imageRect(fullSize_, viewport, fit, pixelRatio, centre_);
+        originalScaled_ = scaledTo(original_, imageRect_.size(), pixelRatio);
+        gradedScaled_ = scaledTo(graded_, imageRect_.size(), pixelRatio);
+    } else {
+        imageRect_ = ZoomGeometry::imageRect(fullSize_, viewport, zoom_, pixelRatio, centre_);
+        // Whole device pixels, so that at 1:1 each image pixel lands on one screen pixel.
+        imageRect_.moveTopLeft(QPointF(std::round(imageRect_.left() * pixelRatio) / pixelRatio,
+                                       std::round(imageRect_.top() * pixelRatio) / pixelRatio));
+        centre_ = ZoomGeometry::centreOf(imageRect_, viewport, fullSize_);
+        originalScaled_ = {};
+        gradedScaled_ = {};
+    }
+    updateDetail();
     placeHandle();
+    updateCursor();
     update();
+}
+
+void CompareView::setView(bool fit, double zoom, const QPointF& centre)
+{
+    const double fitting = ZoomGeometry::fitZoom(fullSize_, size(), devicePixelRatioF());
+    // Zooming out to the fitting zoom or below is fit, which follows the window's size.
+    fit = fit || zoom <= fitting + zoomTolerance;
+    zoom = std::min(zoom, ZoomGeometry::maximumZoom);
+    if (fit == fit_ && (fit || (zoom == zoom_ && centre == centre_)))
+        return;
+    fit_ = fit;
+    zoom_ = zoom;
+    centre_ = centre;
+    layoutImages();
+    Q_EMIT zoomChanged();
+}
+
+void CompareView::zoomToFit() { setView(true, zoom_, centre_); }
+
+void CompareView::zoomToActualSize()
+{
+    zoomAbout(ZoomGeometry::actualSize, QRectF(rect()).center());
+}
+
+void CompareView::zoomIn() { zoomAbout(ZoomGeometry::zoomedIn(zoom()), QRectF(rect()).center()); }
+
+void CompareView::zoomOut()
+{
+    const double fitting = ZoomGeometry::fitZoom(fullSize_, size(), devicePixelRatioF());
+    zoomAbout(ZoomGeometry::zoomedOut(zoom(), fitting), QRectF(rect()).center());
+}
+
+void CompareView::zoomAbout(double zoom, const QPointF& anchor)
+{
+    if (imageRect_.isEmpty())
+        return;
+    zoom = std::clamp(zoom, ZoomGeometry::steps().front(), ZoomGeometry::maximumZoom);
+    setView(false, zoom,
+            ZoomGeometry::centreZoomedAbout(anchor, imageRect_, fullSize_, QRectF(rect()), zoom,
+                                            devicePixelRatioF()));
+}
+
+void CompareView::panBy(const QPointF& delta)
+{
+    if (!canPan())
+        return;
+    const double scale = zoom_ / devicePixelRatioF();
+    setView(false, zoom_, centre_ - delta / scale);
+}
+
+bool CompareView::canPan() const
+{
+    return !fit_ && (imageRect_.width() > width() + zoomTolerance ||
+                     imageRect_.height() > height() + zoomTolerance);
+}
+
+bool CompareView::needsDetail() const
+{
+    // Past the copy's own resolution, when the photo has more pixels than the copy.
+    return !fit_ && !original_.isNull() && !gradedPath_.isEmpty() &&
+           fullSize_.width() > original_.width() &&
+           zoom_ * fullSize_.width() > original_.width() * (1 + zoomTolerance);
+}
+
+void CompareView::updateDetail()
+{
+    if (!needsDetail()) {
+        detail_ = {};
+        return;
+    }
+    fullImages_.want({gradedPath_, originalPath_});
+    const std::optional<Image8> gradedFull = fullImages_.image(gradedPath_);
+    const std::optional<Image8> originalFull = fullImages_.image(originalPath_);
+    const std::shared_ptr<const LUT3D> lut = model_.previewLUT();
+    if (!lut || (!gradedFull && !originalFull))
+        return;
+    const QSizeF loaded(static_cast<double>((gradedFull ? gradedFull : originalFull)->width()),
+                        static_cast<double>((gradedFull ? gradedFull : originalFull)->height()));
+    if (loaded != fullSize_) {
+        // The header's size was a guess (a camera file's crop, say): the decoded one counts.
+        fullSize_ = loaded;
+        layoutImages();
+        return;
+    }
+    const QRect bounds(QPoint(0, 0), fullSize_.toSize());
+    const QRectF visible = visibleImageRect();
+    const QRect needed =
+        QRectF(imagePointAt(visible.topLeft()), imagePointAt(visible.bottomRight()))
+            .toAlignedRect()
+            .intersected(bounds);
+    if (needed.isEmpty())
+        return;
+    const bool current =
+        detail_.zoom == zoom_ && detail_.lut == lut && detail_.gradedPath == gradedPath_ &&
+        detail_.originalPath == originalPath_ && detail_.graded.isNull() == !gradedFull &&
+        detail_.original.isNull() == !originalFull && detail_.area.contains(needed);
+    if (current)
+        return;
+    const int margin = static_cast<int>(std::ceil(detailMargin / std::min(zoom_, 1.0)));
+    const QRect area = needed.adjusted(-margin, -margin, margin, margin).intersected(bounds);
+    Detail detail{area, zoom_, lut, originalPath_, gradedPath_, {}, {}};
+    if (gradedFull)
+        detail.graded = platformImage(
+            model_.previewRenderer().render(DetailTile::crop(*gradedFull, area, zoom_), *lut));
+    if (originalFull)
+        detail.original = platformImage(DetailTile::crop(*originalFull, area, zoom_));
+    detail_ = std::move(detail);
+    update();
+    Q_EMIT detailRendered();
 }
 
 void CompareView::placeHandle()
 {
-    const bool shown = model_.compareStyle() == CompareStyle::split && !imageRect_.isEmpty();
+    const QRectF visible = visibleImageRect();
+    const bool shown = model_.compareStyle() == CompareStyle::split && !visible.isEmpty();
     handle_->setVisible(shown);
     if (shown)
         handle_->centreOn(
-            {CompareGeometry::splitLineX(model_.split(), imageRect_), imageRect_.center().y()});
+            {CompareGeometry::splitLineX(model_.split(), visible), visible.center().y()});
 }
 
 void CompareView::splitChanged()
@@ -134,51 +325,89 @@ void CompareView::splitChanged()
     }
 }
 
+void CompareView::updateCursor()
+{
+    if (panning_)
+        setCursor(Qt::ClosedHandCursor);
+    else if (canPan())
+        setCursor(Qt::OpenHandCursor);
+    else
+        unsetCursor();
+}
+
 void CompareView::resizeEvent(QResizeEvent*) { layoutImages(); }
+
+void CompareView::drawSide(QPainter& painter, const QImage& preview, const QPixmap& scaled,
+                           const QImage& detail) const
+{
+    if (fit_) {
+        painter.drawPixmap(imageRect_.topLeft(), scaled);
+        return;
+    }
+    const QRectF visible = visibleImageRect();
+    const double scale = imageRect_.width() / fullSize_.width();
+    const QRectF target(imageRect_.topLeft() + QPointF(detail_.area.topLeft()) * scale,
+                        QSizeF(detail_.area.size()) * scale);
+    // The bounded copy, enlarged, stands in wherever the full-size pixels are not ready yet.
+    if (!preview.isNull() && (detail.isNull() || !target.contains(visible))) {
+        const double copyScale = preview.width() / imageRect_.width();
+        const QRectF source((visible.left() - imageRect_.left()) * copyScale,
+                            (visible.top() - imageRect_.top()) * copyScale,
+                            visible.width() * copyScale, visible.height() * copyScale);
+        painter.save();
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(visible, preview, source);
+        painter.restore();
+    }
+    // Above 1:1 each image pixel shows as a sharp square, as photographers inspect them.
+    if (!detail.isNull())
+        painter.drawImage(target, detail);
+}
 
 void CompareView::paintEvent(QPaintEvent*)
 {
     if (imageRect_.isEmpty())
         return;
     QPainter painter(this);
-    const QPointF origin = imageRect_.topLeft();
+    const QRectF visible = visibleImageRect();
     switch (model_.compareStyle()) {
     case CompareStyle::original:
-        painter.drawPixmap(origin, originalScaled_);
+        drawSide(painter, original_, originalScaled_, detail_.original);
         drawBadge(painter, model_.originalLabel(), Qt::AlignLeft);
         return;
     case CompareStyle::graded:
-        painter.drawPixmap(origin, gradedScaled_);
+        drawSide(painter, graded_, gradedScaled_, detail_.graded);
         drawBadge(painter, gradedLabel, Qt::AlignRight);
         return;
     case CompareStyle::split: break;
     }
-    const double lineX = CompareGeometry::splitLineX(model_.split(), imageRect_);
+    const double lineX = CompareGeometry::splitLineX(model_.split(), visible);
     painter.save();
-    painter.setClipRect(QRectF(imageRect_.left(), imageRect_.top(), lineX - imageRect_.left(),
-                               imageRect_.height()));
-    painter.drawPixmap(origin, originalScaled_);
     painter.setClipRect(
-        QRectF(lineX, imageRect_.top(), imageRect_.right() - lineX, imageRect_.height()));
-    painter.drawPixmap(origin, gradedScaled_);
+        QRectF(visible.left(), visible.top(), lineX - visible.left(), visible.height()));
+    drawSide(painter, original_, originalScaled_, detail_.original);
+    painter.setClipRect(QRectF(lineX, visible.top(), visible.right() - lineX, visible.height()));
+    drawSide(painter, graded_, gradedScaled_, detail_.graded);
     painter.restore();
-    painter.fillRect(
-        QRectF(lineX - lineWidth / 2, imageRect_.top(), lineWidth, imageRect_.height()), Qt::white);
+    painter.fillRect(QRectF(lineX - lineWidth / 2, visible.top(), lineWidth, visible.height()),
+                     Qt::white);
     drawBadge(painter, model_.originalLabel(), Qt::AlignLeft);
     drawBadge(painter, gradedLabel, Qt::AlignRight);
 }
 
 void CompareView::drawBadge(QPainter& painter, const QString& text, Qt::Alignment corner) const
 {
+    // On the part of the image on screen, so that a zoomed-in image keeps its labels.
+    const QRectF visible = visibleImageRect();
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     const QFont font = Theme::font(Theme::TextStyle::caption2, QFont::Medium);
     painter.setFont(font);
     const QSizeF textSize = QFontMetricsF(font).size(Qt::TextSingleLine, text);
     const QSizeF badge(textSize.width() + 2 * badgePaddingX, textSize.height() + 2 * badgePaddingY);
-    const double left = corner == Qt::AlignLeft ? imageRect_.left() + badgeInset
-                                                : imageRect_.right() - badgeInset - badge.width();
-    const QRectF box(QPointF(left, imageRect_.top() + badgeInset), badge);
+    const double left = corner == Qt::AlignLeft ? visible.left() + badgeInset
+                                                : visible.right() - badgeInset - badge.width();
+    const QRectF box(QPointF(left, visible.top() + badgeInset), badge);
     QColor fill(Qt::black);
     fill.setAlphaF(badgeOpacity);
     painter.setPen(Qt::NoPen);
@@ -191,33 +420,83 @@ void CompareView::drawBadge(QPainter& painter, const QString& text, Qt::Alignmen
 
 void CompareView::mousePressEvent(QMouseEvent* event)
 {
+    const QPointF position = event->position();
+    const QRectF visible = visibleImageRect();
+    const bool onLine =
+        model_.compareStyle() == CompareStyle::split &&
+        std::abs(position.x() - CompareGeometry::splitLineX(model_.split(), visible)) <=
+            SplitHandle::diameter / 2.0;
+    // Zoomed in, a drag moves the image; the split line keeps its own drag.
+    const bool pans = canPan() && (event->button() == Qt::MiddleButton ||
+                                   (event->button() == Qt::LeftButton && (spaceHeld_ || !onLine)));
+    if (pans) {
+        panning_ = true;
+        lastPan_ = position;
+        updateCursor();
+        return;
+    }
     if (event->button() != Qt::LeftButton || model_.compareStyle() != CompareStyle::split ||
-        !imageRect_.contains(event->position())) {
+        !visible.contains(position)) {
         QWidget::mousePressEvent(event);
         return;
     }
     dragging_ = true;
-    model_.setSplit(CompareGeometry::splitAt(event->position().x(), imageRect_));
+    model_.setSplit(CompareGeometry::splitAt(position.x(), visible));
 }
 
 void CompareView::mouseMoveEvent(QMouseEvent* event)
 {
+    if (panning_) {
+        const QPointF position = event->position();
+        panBy(position - std::exchange(lastPan_, position));
+        return;
+    }
     // Once the drag has begun it follows the pointer beyond the image, pinned to the edges.
     if (!dragging_ || model_.compareStyle() != CompareStyle::split) {
         QWidget::mouseMoveEvent(event);
         return;
     }
-    model_.setSplit(CompareGeometry::splitAt(event->position().x(), imageRect_));
+    model_.setSplit(CompareGeometry::splitAt(event->position().x(), visibleImageRect()));
 }
 
 void CompareView::mouseReleaseEvent(QMouseEvent* event)
 {
     dragging_ = false;
+    panning_ = false;
+    updateCursor();
     QWidget::mouseReleaseEvent(event);
+}
+
+void CompareView::wheelEvent(QWheelEvent* event)
+{
+    const QPoint angle = event->angleDelta();
+    if (event->modifiers() & Qt::ControlModifier) {
+        // As in GNOME's and KDE's image viewers: Ctrl+wheel zooms about the pointer.
+        const double notches = angle.y() / wheelNotch;
+        zoomAbout(zoom() * std::pow(notchZoomFactor, notches), event->position());
+        event->accept();
+        return;
+    }
+    if (!canPan()) {
+        event->ignore();
+        return;
+    }
+    // The plain wheel scrolls the zoomed image like a page; Shift turns it sideways.
+    QPointF delta = event->pixelDelta().isNull() ? QPointF(angle) / wheelNotch * detailMargin / 4
+                                                 : QPointF(event->pixelDelta());
+    if (event->modifiers() & Qt::ShiftModifier)
+        delta = QPointF(delta.y(), delta.x());
+    panBy(delta);
+    event->accept();
 }
 
 void CompareView::keyPressEvent(QKeyEvent* event)
 {
+    if (event->key() == Qt::Key_Space) {
+        if (!event->isAutoRepeat())
+            spaceHeld_ = true;
+        return;
+    }
     if (model_.compareStyle() != CompareStyle::split ||
         (event->key() != Qt::Key_Left && event->key() != Qt::Key_Right)) {
         QWidget::keyPressEvent(event);
@@ -226,6 +505,15 @@ void CompareView::keyPressEvent(QKeyEvent* event)
     const double step = event->modifiers() & Qt::ShiftModifier ? largeKeyStep : keyStep;
     const double direction = event->key() == Qt::Key_Left ? -1 : 1;
     model_.setSplit(std::clamp(model_.split() + direction * step, 0.0, 1.0));
+}
+
+void CompareView::keyReleaseEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Space && !event->isAutoRepeat()) {
+        spaceHeld_ = false;
+        return;
+    }
+    QWidget::keyReleaseEvent(event);
 }
 
 }  // namespace lumivert

@@ -1,11 +1,22 @@
 #pragma once
 // The before/after comparison of the preview: the model's original image (or the user's own
 // edit) beside the graded one, split by a line the user drags, or one of them alone. It reads
-// originalImage, originalLabel, previewGraded, compareStyle and split, and writes split.
+// originalImage, originalLabel, previewGraded, previewLUT, compareStyle and split, and writes
+// split.
+//
+// Zoom: fit (the default; never above 1:1) or any zoom up to 16 times, about the pointer with
+// Ctrl+wheel. Zoomed in, a drag pans (except on the split line, which keeps its drag), as do the
+// middle button, Space+drag and the plain wheel. Past the resolution of the model's bounded copy
+// the full-size photo is loaded in the background and only the area on screen is graded; the
+// upscaled copy stands in until then.
 #include "AppModel.hpp"
+#include "FullImageCache.hpp"
 
+#include <QImage>
 #include <QPixmap>
 #include <QWidget>
+
+#include <memory>
 
 namespace lumivert {
 
@@ -17,11 +28,38 @@ class CompareView : public QWidget {
 public:
     explicit CompareView(AppModel& model, QWidget* parent = nullptr);
 
-    // Where the image is drawn, in this widget's coordinates; empty when nothing is drawn.
+    // Where the whole image is drawn, in this widget's coordinates (larger than the widget when
+    // zoomed in); empty when nothing is drawn.
     QRectF imageRect() const { return imageRect_; }
+    // The part of imageRect on screen; the split is a fraction of its width.
+    QRectF visibleImageRect() const;
     // "Split at N percent", "Original" or "With LUT".
     QString accessibleValue() const;
     SplitHandle* splitHandle() const { return handle_; }
+
+    // The photo's size in pixels as stored (upright), which zooms count in.
+    QSizeF fullSize() const { return fullSize_; }
+    bool isFit() const { return fit_; }
+    // Screen pixels per full-size pixel; at fit, the fitting zoom.
+    double zoom() const;
+    // The image point (full-size pixels) under a point of this widget.
+    QPointF imagePointAt(const QPointF& point) const;
+    // The graded side on screen comes from the full-size photo, not the bounded copy.
+    bool showsFullResolution() const;
+
+    void zoomToFit();
+    void zoomToActualSize();
+    void zoomIn();
+    void zoomOut();
+    // Zooms keeping the image point under `anchor` (this widget's coordinates) where it is.
+    void zoomAbout(double zoom, const QPointF& anchor);
+    // Moves the image by `delta` logical pixels, stopping at its edges.
+    void panBy(const QPointF& delta);
+
+Q_SIGNALS:
+    void zoomChanged();
+    // The full-size detail on screen was rendered again (a pan, a zoom, a grade, a load).
+    void detailRendered();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -29,13 +67,33 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
 
 private:
+    // The full-size pixels of the area around the screen, as drawn.
+    struct Detail {
+        QRect area;  // full-size pixels
+        double zoom = 0;
+        std::shared_ptr<const LUT3D> lut;
+        QString originalPath;
+        QString gradedPath;
+        QImage original;  // null: that side has no full-size photo yet
+        QImage graded;
+    };
+
     void refreshImages();
     void layoutImages();
+    void setView(bool fit, double zoom, const QPointF& centre);
+    bool canPan() const;
+    bool needsDetail() const;
+    void updateDetail();
     void placeHandle();
     void splitChanged();
+    void updateCursor();
+    void drawSide(QPainter& painter, const QImage& preview, const QPixmap& scaled,
+                  const QImage& detail) const;
     void drawBadge(QPainter& painter, const QString& text, Qt::Alignment corner) const;
 
     AppModel& model_;
@@ -45,7 +103,19 @@ private:
     QPixmap originalScaled_;
     QPixmap gradedScaled_;
     QRectF imageRect_;
+    QSizeF storedSize_;  // as the file's header gives it, which tells photos apart
+    QSizeF fullSize_;    // as decoded, once the full-size photo is loaded
+    QString originalPath_;
+    QString gradedPath_;
+    bool fit_ = true;
+    double zoom_ = 1;
+    QPointF centre_;
+    FullImageCache fullImages_;
+    Detail detail_;
     bool dragging_ = false;
+    bool panning_ = false;
+    bool spaceHeld_ = false;
+    QPointF lastPan_;
 };
 
 }  // namespace lumivert

@@ -19,6 +19,11 @@ constexpr int controlSpacing = 12;
 const QString compareWithAfterTip = QStringLiteral(
     "Show your real edit on the left instead of the original, to judge how closely the LUT "
     "reproduces it");
+const QString zoomToggleText = QStringLiteral("1:1");
+const QString zoomToggleTip = QStringLiteral(
+    "Actual size: one photo pixel per screen pixel (Ctrl+Alt+0; Ctrl+0 fits the photo again). "
+    "Ctrl+scroll zooms about the pointer, Ctrl+plus and Ctrl+minus step. Zoomed in, drag or "
+    "scroll to move around; the split line keeps its own drag.");
 
 // A row of adjoining checkable buttons that reads as one segmented control.
 QWidget* segmentedRow(const QString& name, QHBoxLayout*& row, QWidget* parent)
@@ -46,7 +51,8 @@ QToolButton* segment(QWidget* parent)
 PreviewControls::PreviewControls(AppModel& model, QWidget* parent)
     : QWidget(parent), model_(model), sourcePicker_(nullptr), sourceRow_(nullptr),
       sources_(new QButtonGroup(this)), comparePicker_(nullptr), styles_(new QButtonGroup(this)),
-      compareWithAfter_(new QCheckBox(QStringLiteral("Compare with your edit"), this))
+      compareWithAfter_(new QCheckBox(QStringLiteral("Compare with your edit"), this)),
+      zoomToggle_(segment(this))
 {
     sourcePicker_ = segmentedRow(QStringLiteral("Preview on"), sourceRow_, this);
     QHBoxLayout* styleRow = nullptr;
@@ -75,6 +81,12 @@ PreviewControls::PreviewControls(AppModel& model, QWidget* parent)
     row->addStretch();
     row->addWidget(compareWithAfter_);
     row->addWidget(comparePicker_);
+    zoomToggle_->setText(zoomToggleText);
+    zoomToggle_->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    zoomToggle_->setToolTip(zoomToggleTip);
+    zoomToggle_->setAccessibleName(QStringLiteral("Actual size"));
+    zoomToggle_->setStyleSheet(Theme::segmentStyle(0, 1));
+    row->addWidget(zoomToggle_);
 
     connect(sources_, &QButtonGroup::idClicked, this, [this](int index) {
         if (index >= 0 && static_cast<std::size_t>(index) < shownSources_.size())
@@ -106,6 +118,8 @@ QList<QAbstractButton*> PreviewControls::sourceButtons() const
         buttons << sources_->button(static_cast<int>(index));
     return buttons;
 }
+
+QAbstractButton* PreviewControls::zoomToggle() const { return zoomToggle_; }
 
 QList<QAbstractButton*> PreviewControls::compareButtons() const
 {

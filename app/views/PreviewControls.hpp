@@ -1,6 +1,7 @@
 #pragma once
 // The row above the preview: what to preview on (the sources the mode offers), how to compare,
-// and, in the before-and-after mode, whether the left side shows the user's real edit.
+// and, in the before-and-after mode, whether the left side shows the user's real edit; and the
+// toggle between fit and 1:1, which the pane connects to the comparison.
 #include "AppModel.hpp"
 
 #include <QList>
@@ -10,6 +11,7 @@ class QAbstractButton;
 class QButtonGroup;
 class QCheckBox;
 class QHBoxLayout;
+class QToolButton;
 
 namespace lumivert {
 
@@ -25,6 +27,8 @@ public:
     QList<QAbstractButton*> compareButtons() const;
     // The "Compare with your edit" switch; hidden unless it applies.
     QCheckBox* compareWithAfterSwitch() const { return compareWithAfter_; }
+    // Checked while the preview is zoomed in; clicked, it toggles between fit and 1:1.
+    QAbstractButton* zoomToggle() const;
 
 private:
     void rebuildSources();
@@ -41,6 +45,7 @@ private:
     QWidget* comparePicker_;
     QButtonGroup* styles_;
     QCheckBox* compareWithAfter_;
+    QToolButton* zoomToggle_;
 };
 
 }  // namespace lumivert

@@ -8,6 +8,7 @@
 #include "ToastView.hpp"
 #include "WellChoice.hpp"
 
+#include <QAbstractButton>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QGraphicsOpacityEffect>
@@ -106,6 +107,15 @@ PreviewPane::PreviewPane(AppModel& model, QWidget* parent)
           &AppModel::previewOriginalChanged, &AppModel::compareWithAfterChanged})
         connect(&model_, signal, this, &PreviewPane::showContent);
     connect(&model_, &AppModel::toastChanged, this, &PreviewPane::showToast);
+    QAbstractButton* zoomToggle = controls_->zoomToggle();
+    connect(zoomToggle, &QAbstractButton::clicked, this, [this] {
+        if (compareView_->isFit())
+            compareView_->zoomToActualSize();
+        else
+            compareView_->zoomToFit();
+    });
+    connect(compareView_, &CompareView::zoomChanged, this,
+            [this, zoomToggle] { zoomToggle->setChecked(!compareView_->isFit()); });
     showContent();
     if (model_.toast())
         showToast();

@@ -157,8 +157,9 @@ QFont font(TextStyle style, QFont::Weight weight)
 
 QString segmentStyle(std::size_t index, std::size_t count)
 {
-    const QString corners = index == 0 ? QStringLiteral("border-top-left-radius: 6px;"
-                                                        "border-bottom-left-radius: 6px;")
+    const QString corners = count == 1   ? QStringLiteral("border-radius: 6px;")
+                            : index == 0 ? QStringLiteral("border-top-left-radius: 6px;"
+                                                          "border-bottom-left-radius: 6px;")
                             : index + 1 == count
                                 ? QStringLiteral("border-top-right-radius: 6px;"
                                                  "border-bottom-right-radius: 6px;")
