@@ -57,6 +57,27 @@ private Q_SLOTS:
                  qPrintable(QString::number(previewColourCount(shot))));
     }
 
+    void actualSizeShowsMoreDetailThanFit()
+    {
+        const QImage fit(folder_.filePath(QStringLiteral("zoom-fit.png")));
+        const QImage actual(folder_.filePath(QStringLiteral("zoom-actual-size.png")));
+        if (fit.isNull() && actual.isNull())
+            QSKIP("ImageMagick's convert is missing: no zoom shots were taken.");
+        QCOMPARE(actual.size(), QSize(1380, 860));
+        // At 1:1 the photo fills the pane, where at fit the backdrop shows above and below it.
+        const QRect middle(fit.width() * 3 / 10, fit.height() / 4, fit.width() * 2 / 5,
+                           fit.height() / 2);
+        QVERIFY(fit.copy(middle) != actual.copy(middle));
+        QVERIFY(previewColourCount(actual) > 1000);
+    }
+
+    void savePanelShowsItsMessage()
+    {
+        const QImage panel(folder_.filePath(QStringLiteral("save-dialog.png")));
+        QVERIFY(!panel.isNull());
+        QVERIFY(panel.width() > 400);
+    }
+
 private:
     QTemporaryDir folder_;
 };
