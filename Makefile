@@ -29,6 +29,7 @@ test: build-asan build-tsan
 
 bench: build
 	./build/bench/lumivert-bench
+	./build/bench/lumivert-zoom-bench
 
 # The libFuzzer targets of fuzz/ (clang, in build-fuzz), each run for FUZZ_SECONDS from its corpus.
 FUZZ_SECONDS ?= 60

@@ -1,0 +1,112 @@
+// The zoomed preview of a 24-megapixel photo: a pan at 1:1, from the drag's step to the repainted
+// comparison (the full-size pixels around the view cropped and graded again whenever the view
+// leaves them, then drawn), in split style. The photo is loaded through the model and decoded at
+// full size before timing starts. Its own program: the widgets need a QApplication, which the
+// model benchmark's QCoreApplication would rule out.
+#include "AppModel.hpp"
+#include "CompareView.hpp"
+#include "PreviewPane.hpp"
+
+#include "imaging/ImageLoader.hpp"
+
+#include <QApplication>
+#include <QFile>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <memory>
+#include <random>
+
+namespace {
+
+using namespace lumivert;
+
+constexpr int kPhotoWidth = 6000;
+constexpr int kPhotoHeight = 4000;
+constexpr QSize kPaneSize(1100, 800);
+constexpr int kPanSteps = 40;
+constexpr double kPanStep = 37;  // logical pixels per mouse move, a brisk drag
+
+QApplication& application()
+{
+    static int argc = 1;
+    static char name[] = "lumivert-zoom-bench";
+    static char* argv[] = {name, nullptr};
+    static QApplication* app = [] {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        return new QApplication(argc, argv);
+    }();
+    return *app;
+}
+
+// Noise over a gradient, so that neither the PNG coder nor the renderer gets an easy image.
+QString writePhoto(const QTemporaryDir& folder)
+{
+    std::mt19937 random(17);
+    std::uniform_real_distribution<float> noise(-0.08f, 0.08f);
+    std::vector<RGB> pixels;
+    pixels.reserve(static_cast<std::size_t>(kPhotoWidth) * kPhotoHeight);
+    for (int y = 0; y < kPhotoHeight; ++y)
+        for (int x = 0; x < kPhotoWidth; ++x) {
+            const float u = static_cast<float>(x) / (kPhotoWidth - 1);
+            const float v = static_cast<float>(y) / (kPhotoHeight - 1);
+            const float n = noise(random);
+            pixels.push_back(RGB{std::clamp(0.1f + 0.8f * u + n, 0.0f, 1.0f),
+                                 std::clamp(0.2f + 0.6f * v - n, 0.0f, 1.0f),
+                                 std::clamp(0.5f * (u + v) + n, 0.0f, 1.0f)});
+        }
+    const QString file = folder.filePath("photo.png");
+    ImageLoader::writePNG(PixelBuffer(kPhotoWidth, kPhotoHeight, std::move(pixels)),
+                          QFile::encodeName(file).toStdString(), false);
+    return file;
+}
+
+void BM_PanAtActualSize(benchmark::State& state)
+{
+    application();
+    QTemporaryDir folder;
+    QSettings settings(folder.filePath("settings.ini"), QSettings::IniFormat);
+    AppModel::Services services;
+    services.settings = &settings;
+    services.environment = AppModel::Environment{};
+    AppModel model(services);
+    model.load(writePhoto(folder), Slot::lookReference);
+    const auto idle = [&] { return model.idle(); };
+    if (!QTest::qWaitFor(idle, 300000))
+        std::abort();
+    model.setPreviewSource(PreviewSource::input);
+    if (!QTest::qWaitFor(idle, 300000))
+        std::abort();
+
+    PreviewPane pane(model);
+    pane.resize(kPaneSize);
+    pane.show();
+    CompareView* view = pane.compareView();
+    view->zoomToActualSize();
+    if (!QTest::qWaitFor([&] { return view->showsFullResolution(); }, 300000))
+        std::abort();
+
+    double slowest = 0;
+    int step = 0;
+    for (auto _ : state) {
+        // Back and forth across the photo, so that the view keeps leaving the graded margin.
+        const double direction = (step++ / kPanSteps) % 2 == 0 ? -1 : 1;
+        const auto start = std::chrono::steady_clock::now();
+        view->panBy({direction * kPanStep, direction * kPanStep / 2});
+        view->repaint();
+        const std::chrono::duration<double, std::milli> took =
+            std::chrono::steady_clock::now() - start;
+        slowest = std::max(slowest, took.count());
+    }
+    if (!view->showsFullResolution())
+        std::abort();  // figures of the stand-in would say nothing about the detail
+    state.counters["slowest ms"] = slowest;
+}
+BENCHMARK(BM_PanAtActualSize)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(400);
+
+}  // namespace
