@@ -17,10 +17,12 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <memory>
 #include <random>
+#include <vector>
 
 namespace {
 
@@ -91,7 +93,7 @@ void BM_PanAtActualSize(benchmark::State& state)
     if (!QTest::qWaitFor([&] { return view->showsFullResolution(); }, 300000))
         std::abort();
 
-    double slowest = 0;
+    std::vector<double> times;
     int step = 0;
     for (auto _ : state) {
         // Back and forth across the photo, so that the view keeps leaving the graded margin.
@@ -101,11 +103,15 @@ void BM_PanAtActualSize(benchmark::State& state)
         view->repaint();
         const std::chrono::duration<double, std::milli> took =
             std::chrono::steady_clock::now() - start;
-        slowest = std::max(slowest, took.count());
+        times.push_back(took.count());
     }
     if (!view->showsFullResolution())
         std::abort();  // figures of the stand-in would say nothing about the detail
-    state.counters["slowest ms"] = slowest;
+    // The pans that left the graded margin cost a crop and a grade; the others only a repaint.
+    std::sort(times.begin(), times.end());
+    state.counters["median ms"] = times[times.size() / 2];
+    state.counters["p95 ms"] = times[times.size() * 95 / 100];
+    state.counters["slowest ms"] = times.back();
 }
 BENCHMARK(BM_PanAtActualSize)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(400);
 
