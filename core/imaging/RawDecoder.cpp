@@ -35,6 +35,8 @@ void recordDataError(void* failed, const char*, const int) { *static_cast<bool*>
 
 // The file, noting every read that ends early. LibRaw takes a cut-off file's missing tag values
 // and pixels as zeros, so a short read is the surest sign of a truncated file.
+// Some cameras write tags that point past the end of the file; LibRaw skips those, so only a
+// DNG (written by converters to the TIFF rules) is judged by its header reads.
 class CheckedFile : public LibRaw_bigfile_datastream {
 public:
     explicit CheckedFile(const path& location) : LibRaw_bigfile_datastream(location.c_str()) {}
@@ -47,6 +49,7 @@ public:
         return got;
     }
     bool shortRead() const { return shortRead_; }
+    void forgetShortReads() { shortRead_ = false; }
 
 private:
     bool shortRead_ = false;
@@ -73,7 +76,14 @@ public:
     Processor& operator=(const Processor&) = delete;
 
     // Whether LibRaw recognises the file as RAW; the header is read, no pixel.
-    bool open() { return file_.valid() && raw_->open_datastream(&file_) == LIBRAW_SUCCESS; }
+    bool open()
+    {
+        if (!file_.valid() || raw_->open_datastream(&file_) != LIBRAW_SUCCESS)
+            return false;
+        if (raw_->imgdata.idata.dng_version == 0)
+            file_.forgetShortReads();
+        return true;
+    }
     bool damaged() const { return dataError_ || file_.shortRead(); }
 
     LibRaw& operator*() { return *raw_; }
