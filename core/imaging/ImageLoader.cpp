@@ -79,18 +79,8 @@ constexpr std::array<ExtensionEntry, 6> kExtensions = {{
 }};
 
 // What the trusted libvips decoders read, by extension; camera RAW files add RawDecoder's list.
-constexpr auto kDecodedExtensions = std::to_array<std::string_view>({
-    "jpg",
-    "jpeg",
-    "png",
-    "tif",
-    "tiff",
-    "webp",
-    "gif",
-    "heic",
-    "heif",
-    "avif",
-});
+constexpr auto kDecodedExtensions = std::to_array<std::string_view>(
+    {"jpg", "jpeg", "png", "tif", "tiff", "webp", "gif", "heic", "heif", "avif"});
 
 // libvips starts once per process. Its operation cache is off because files change on disk
 // between loads under the same name; its warnings are dropped because failures arrive as

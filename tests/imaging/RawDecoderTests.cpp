@@ -9,7 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <random>
 #include <string>
 
 namespace lumivert {
@@ -182,6 +184,31 @@ TEST(RawRefusals, TruncatedFilesAreUnreadable)
         fixtures::writeBytes(cut, {bytes.begin(), bytes.begin() + static_cast<long>(kept)});
         expectUnreadable([&] { ImageLoader::load(cut, 1600); });
         expectUnreadable([&] { ImageLoader::loadFull(cut); });
+    }
+}
+
+// Damage anywhere in the file (header, tags or pixels) ends in a photo or in the loader's own
+// error, never in a crash or another exception.
+TEST(RawRefusals, DamagedBytesGiveAPhotoOrUnreadable)
+{
+    TemporaryFolder folder;
+    const auto whole = folder / "whole.dng";
+    fixtures::writeDng(whole, quadrantScene(DngScene::Layout::bayer, 32, 24));
+    const std::vector<unsigned char> bytes = fixtures::readBytes(whole);
+    std::mt19937 random(14);
+    std::uniform_int_distribution<std::size_t> position(0, bytes.size() - 1);
+    for (int variant = 0; variant < 40; ++variant) {
+        std::vector<unsigned char> damaged = bytes;
+        for (int hit = 0; hit < 1 + variant % 4; ++hit)
+            damaged[position(random)] = static_cast<unsigned char>(random());
+        const auto location = folder / "damaged.dng";
+        fixtures::writeBytes(location, damaged);
+        try {
+            const LoadedImage loaded = ImageLoader::load(location, 16);
+            EXPECT_LE(std::max(loaded.pixels().width(), loaded.pixels().height()), 16);
+        } catch (const ImageLoaderError& error) {
+            EXPECT_EQ(error.kind(), ImageLoaderError::Kind::unreadable) << variant;
+        }
     }
 }
 
