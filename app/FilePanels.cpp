@@ -1,5 +1,7 @@
 #include "FilePanels.hpp"
 
+#include "imaging/ImageLoader.hpp"
+
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
@@ -19,9 +21,20 @@ namespace {
 const QString fileManagerService = QStringLiteral("org.freedesktop.FileManager1");
 const QString fileManagerPath = QStringLiteral("/org/freedesktop/FileManager1");
 constexpr int revealTimeoutMs = 3000;
-const QString imageFilter = QStringLiteral(
-    "Images (*.jpg *.jpeg *.png *.tif *.tiff *.webp *.gif *.heic *.heif *.avif);;All files (*)");
 const QString revealFailedTitle = QStringLiteral("Couldn\u2019t show the file");
+
+// Every extension the loader reads, in lower case and in capitals: cameras name their files in
+// capitals, and file panels match patterns case by case.
+QString imageFilter()
+{
+    QStringList patterns;
+    for (const std::string_view extension : ImageLoader::readableExtensions()) {
+        const QString lower =
+            QString::fromLatin1(extension.data(), static_cast<qsizetype>(extension.size()));
+        patterns << QStringLiteral("*.") + lower << QStringLiteral("*.") + lower.toUpper();
+    }
+    return QStringLiteral("Images (%1);;All files (*)").arg(patterns.join(QLatin1Char(' ')));
+}
 
 // Opens the folder; without a folder opener either, the user is told where the file is, since a
 // button that silently does nothing reads as a broken one.
@@ -44,7 +57,7 @@ FilePanels::~FilePanels() = default;
 
 std::optional<QString> QtFilePanels::chooseImage(const QString& message, const QString& startFolder)
 {
-    QFileDialog dialog(nullptr, message, startFolder, imageFilter);
+    QFileDialog dialog(nullptr, message, startFolder, imageFilter());
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setLabelText(QFileDialog::Accept, QStringLiteral("Choose"));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())

@@ -4,11 +4,14 @@
 #include "cli/CommandFailure.hpp"
 #include "cli/FileCommands.hpp"
 #include "cli/GradeCommands.hpp"
+#include "imaging/ImageLoader.hpp"
 
 #include <algorithm>
 #include <iostream>
 #include <new>
 #include <numeric>
+#include <string>
+#include <string_view>
 
 namespace lumivert::Commands {
 
@@ -109,6 +112,15 @@ int execute(const Action& action)
     }
 }
 
+// The image files every command reads, from the loader's own list, camera RAW ones included.
+std::string readableImagesLine()
+{
+    std::string line = "Images read:";
+    for (const std::string_view extension : ImageLoader::readableExtensions())
+        line.append(" .").append(extension);
+    return line;
+}
+
 }  // namespace
 
 std::optional<std::string> suggestion(std::string_view typed, const std::vector<std::string>& names)
@@ -133,8 +145,9 @@ int run(int argc, const char* const* argv)
     app.require_subcommand(1);
     app.set_version_flag("--version", "lumivert-cli " LUMIVERT_VERSION,
                          "Print the version and exit");
-    app.footer("Run lumivert-cli COMMAND --help for the options and examples of each command.\n"
-               "Exit status: 0 success, 1 a file could not be read or written, 2 a usage error.");
+    app.footer("Run lumivert-cli COMMAND --help for the options and examples of each command.\n" +
+               readableImagesLine() +
+               "\nExit status: 0 success, 1 a file could not be read or written, 2 a usage error.");
     Action chosen;
     for (const Command& command : commandTable())
         registerCommand(app, command, chosen);

@@ -7,6 +7,7 @@
 #include "imaging/Packing.hpp"
 #include "lut/HaldCLUT.hpp"
 #include "lut/LUTWriter.hpp"
+#include "support/DngWriter.hpp"
 
 #include <array>
 #include <cstdint>
@@ -269,6 +270,31 @@ Files imageFiles(const fs::path& scratch)
     };
 }
 
+// Small DNGs from the tests' writer: a Bayer mosaic, linear RGB, a turned one, and cuts.
+Files rawFiles(const fs::path& scratch)
+{
+    const auto written = [&scratch](fixtures::DngScene::Layout layout, int orientation) {
+        fixtures::DngScene scene;
+        scene.width = 16;
+        scene.height = 12;
+        scene.layout = layout;
+        scene.orientation = orientation;
+        scene.neutral = {0.5, 1.0, 0.7};
+        scene.colour = [](int x, int y) { return std::array<double, 3>{x / 16.0, y / 12.0, 0.3}; };
+        const fs::path file = scratch / "raw.dng";
+        fixtures::writeDng(file, scene);
+        return readFile(file);
+    };
+    const std::string bayer = written(fixtures::DngScene::Layout::bayer, 1);
+    return {
+        {"bayer.dng", bayer},
+        {"linear.dng", written(fixtures::DngScene::Layout::linear, 1)},
+        {"bayer-turned.dng", written(fixtures::DngScene::Layout::bayer, 6)},
+        {"bayer-header-cut.dng", bayer.substr(0, 200)},
+        {"bayer-truncated.dng", bayer.substr(0, bayer.size() - 40)},
+    };
+}
+
 Files automationFiles()
 {
     return {
@@ -306,6 +332,7 @@ int main(int argc, char** argv)
     writeFiles(corpus / "threedl_reader", threeDLFiles());
     writeFiles(corpus / "hald_reader", haldFiles());
     writeFiles(corpus / "image_loader", imageFiles(scratch));
+    writeFiles(corpus / "raw_decoder", rawFiles(scratch));
     writeFiles(corpus / "automation_values", automationFiles());
     fs::remove_all(scratch);
     return 0;

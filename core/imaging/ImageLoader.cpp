@@ -3,6 +3,7 @@
 #include "color/ColorMath.hpp"
 #include "color/Precondition.hpp"
 #include "imaging/Packing.hpp"
+#include "imaging/RawDecoder.hpp"
 #include "io/FileIO.hpp"
 #include "io/FileName.hpp"
 
@@ -43,6 +44,7 @@ constexpr std::array<std::string_view, 6> kTrustedLoaders = {
     "VipsForeignLoadWebpSource", "VipsForeignLoadNsgifSource", "VipsForeignLoadHeifSource",
 };
 constexpr std::string_view kJpegLoader = "VipsForeignLoadJpegSource";
+constexpr std::string_view kTiffLoader = "VipsForeignLoadTiffSource";
 // JPEG decodes directly at 1/2, 1/4 or 1/8 size. A factor of two is left for the final
 // resampling, as libvips' own thumbnailer does, so the result stays as sharp as a full decode.
 constexpr int kMaxJpegShrink = 8;
@@ -76,6 +78,10 @@ constexpr std::array<ExtensionEntry, 6> kExtensions = {{
     {"webp", ImageFileType::webp},
 }};
 
+// What the trusted libvips decoders read, by extension; camera RAW files add RawDecoder's list.
+constexpr auto kDecodedExtensions = std::to_array<std::string_view>(
+    {"jpg", "jpeg", "png", "tif", "tiff", "webp", "gif", "heic", "heif", "avif"});
+
 // libvips starts once per process. Its operation cache is off because files change on disk
 // between loads under the same name; its warnings are dropped because failures arrive as
 // exceptions and the system keeps no log.
@@ -108,6 +114,9 @@ struct OpenedImage {
     VSource source;
     VImage image;  // the first image, header read, pixels decoded on demand in row order
     std::string loader;
+    std::int64_t storedWidth;  // the file's size as stored, before scaling and orientation
+    std::int64_t storedHeight;
+    std::optional<Image16> rawPixels;  // a camera RAW file's decoded pixels, which image wraps
 };
 
 VImage openFirstImage(const VSource& source, VOption* extraOptions = nullptr)
@@ -159,7 +168,11 @@ OpenedImage open(const path& location, std::int64_t maxPixels,
         throw ImageLoaderError::unreadable(location);
     VSource source = regularFileSource(location);
     const char* loader = vips_foreign_find_load_source(source.get_source());
-    if (loader == nullptr || !trusted(loader)) {
+    // A RAW file that LibRaw turned down is not read as TIFF either: that would be the sensor's
+    // mosaic (a dark, grey-green image), not the photo.
+    const bool rawAsTiff =
+        loader != nullptr && loader == kTiffLoader && RawDecoder::hasRawExtension(location);
+    if (loader == nullptr || !trusted(loader) || rawAsTiff) {
         vips_error_clear();
         throw ImageLoaderError::unreadable(location);
     }
@@ -168,7 +181,38 @@ OpenedImage open(const path& location, std::int64_t maxPixels,
         checkShape(image.width(), image.height());
     if (std::int64_t{image.width()} * image.height() > maxPixels)
         throw ImageLoaderError::unreadable(location);
-    return {source, image, loader};
+    return {source, image, loader, image.width(), image.height(), std::nullopt};
+}
+
+// Camera RAW files are decoded by LibRaw, at half size when the target allows, upright and in
+// sRGB already; the rest of the loader sees a 16-bit RGB image. nullopt for any other file.
+std::optional<OpenedImage> openRaw(const path& location, std::int64_t maxPixels,
+                                   std::int64_t targetPixelSize)
+{
+    std::error_code error;
+    if (!RawDecoder::hasRawExtension(location) || !vipsReady() ||
+        !std::filesystem::is_regular_file(location, error))
+        return std::nullopt;
+    std::optional<RawDecoder::Decoded> decoded =
+        RawDecoder::decode(location, {maxPixels, targetPixelSize});
+    if (!decoded)
+        return std::nullopt;
+    const Image16& pixels = decoded->image;
+    const VImage image =
+        VImage::new_from_memory(const_cast<std::uint16_t*>(pixels.data()),
+                                pixels.samples().size_bytes(), static_cast<int>(pixels.width()),
+                                static_cast<int>(pixels.height()), Image16::channels,
+                                VIPS_FORMAT_USHORT)
+            .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_RGB16));
+    return OpenedImage{VSource(nullptr),      image, "LibRaw", decoded->storedWidth,
+                       decoded->storedHeight, pixels};
+}
+
+OpenedImage openAny(const path& location, std::int64_t maxPixels, std::int64_t targetPixelSize)
+{
+    if (std::optional<OpenedImage> raw = openRaw(location, maxPixels, targetPixelSize))
+        return std::move(*raw);
+    return open(location, maxPixels);
 }
 
 struct Size {
@@ -499,6 +543,11 @@ ImageLoaderError ImageLoaderError::unreadable(const path& location)
     return {Kind::unreadable, location, " could not be opened as an image."};
 }
 
+ImageLoaderError ImageLoaderError::rawNotTableData(const path& location)
+{
+    return {Kind::unreadable, location, " is a camera RAW photo, which cannot hold table data."};
+}
+
 ImageLoaderError ImageLoaderError::cannotWrite(const path& location)
 {
     return {Kind::cannotWrite, location, " could not be written."};
@@ -510,14 +559,14 @@ LoadedImage load(const path& location, std::int64_t maxPixelSize)
 {
     LUMIVERT_PRECONDITION(maxPixelSize >= 1, "the maximum pixel size must be positive");
     try {
-        const OpenedImage opened = open(location, maxStoredPixels);
+        const OpenedImage opened = openAny(location, maxStoredPixels, maxPixelSize);
         const VImage upright = taggedToSRGB(decodeBounded(opened, maxPixelSize));
         Converted converted = convert(upright, true);
         return LoadedImage(
             location, location.stem().string(),
             Image8(upright.width(), upright.height(), std::move(converted.display)),
             PixelBuffer(upright.width(), upright.height(), std::move(converted.pixels)),
-            opened.image.width(), opened.image.height());
+            opened.storedWidth, opened.storedHeight);
     } catch (const vips::VError&) {
         vips_error_clear();
         throw ImageLoaderError::unreadable(location);
@@ -528,6 +577,8 @@ PixelBuffer loadExact(const path& location) { return loadExact(location, {}); }
 
 PixelBuffer loadExact(const path& location, const ShapeCheck& checkShape)
 {
+    if (RawDecoder::hasRawExtension(location) && RawDecoder::identifies(location))
+        throw ImageLoaderError::rawNotTableData(location);
     try {
         const OpenedImage opened = open(location, maxExactPixels, checkShape);
         const VImage stored = untaggedToSRGB(opened.image, true);
@@ -541,7 +592,8 @@ PixelBuffer loadExact(const path& location, const ShapeCheck& checkShape)
 FullImage loadFull(const path& location)
 {
     try {
-        const OpenedImage opened = open(location, maxExactPixels);
+        const OpenedImage opened =
+            openAny(location, maxExactPixels, std::numeric_limits<std::int64_t>::max());
         const VipsBandFormat stored = opened.image.format();
         const bool deep = stored != VIPS_FORMAT_UCHAR && stored != VIPS_FORMAT_CHAR;
         const VImage upright =
@@ -551,7 +603,7 @@ FullImage loadFull(const path& location)
             location, location.stem().string(),
             Image8(upright.width(), upright.height(), std::move(converted.display)),
             PixelBuffer(upright.width(), upright.height(), std::move(converted.pixels)),
-            opened.image.width(), opened.image.height());
+            opened.storedWidth, opened.storedHeight);
         return {std::move(image), deep};
     } catch (const vips::VError&) {
         vips_error_clear();
@@ -569,6 +621,14 @@ std::optional<ImageFileType> fileType(const path& location)
     if (entry == kExtensions.end())
         return std::nullopt;
     return entry->type;
+}
+
+std::vector<std::string_view> readableExtensions()
+{
+    std::vector<std::string_view> extensions(kDecodedExtensions.begin(), kDecodedExtensions.end());
+    const std::span<const std::string_view> raw = RawDecoder::extensions();
+    extensions.insert(extensions.end(), raw.begin(), raw.end());
+    return extensions;
 }
 
 bool holdsSixteenBits(ImageFileType type) { return fileTypeEntry(type).sixteenBit; }

@@ -3,11 +3,13 @@
 // The only place where image files are read or written (through libvips).
 //
 // load: bounded, upright, colour-managed decoding of the first image of a JPEG, PNG, TIFF, WebP,
-// GIF or HEIF/AVIF file into sRGB floats in 0...1, plus its 8-bit display image. An embedded
+// GIF, HEIF/AVIF or camera RAW file (through LibRaw, see RawDecoder) into sRGB floats in 0...1,
+// plus its 8-bit display image. An embedded
 // ICC profile is converted to sRGB; untagged RGB is taken as sRGB; greyscale and CMYK become RGB.
 // Transparent pixels become black; partly transparent ones keep their straight colour.
 // loadExact: the pixels as stored (no orientation, scaling or conversion of RGB images), for
-// HALD images whose pixels are table data; 8-bit samples / 255, 16-bit samples / 65535.
+// HALD images whose pixels are table data; 8-bit samples / 255, 16-bit samples / 65535. Camera
+// RAW files are refused.
 // loadFull: load() without the size bound, for batch work on whole photos.
 // Writing replaces the destination atomically: a failed write leaves an existing file untouched.
 
@@ -21,6 +23,8 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace lumivert {
 
@@ -30,6 +34,8 @@ public:
 
     // “name.ext” could not be opened as an image.
     static ImageLoaderError unreadable(const std::filesystem::path& location);
+    // “name.ext” is a camera RAW photo, which cannot hold table data (kind unreadable).
+    static ImageLoaderError rawNotTableData(const std::filesystem::path& location);
     // “name.ext” could not be written.
     static ImageLoaderError cannotWrite(const std::filesystem::path& location);
 
@@ -78,6 +84,9 @@ FullImage loadFull(const std::filesystem::path& location);
 
 // The file type for an extension (".png", ".jpg"/".jpeg", ".tif"/".tiff", ".webp", any case).
 std::optional<ImageFileType> fileType(const std::filesystem::path& location);
+// Lower-case extensions (without the dot) of the files load reads: the libvips formats, then the
+// camera RAW formats. For file panels and help texts.
+std::vector<std::string_view> readableExtensions();
 // PNG and TIFF keep 16-bit samples; JPEG and WebP hold 8 bits only.
 bool holdsSixteenBits(ImageFileType type);
 

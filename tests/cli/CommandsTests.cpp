@@ -11,6 +11,7 @@
 #include "lut/LUTReader.hpp"
 #include "lut/LUTWriter.hpp"
 #include "recipe/GradeRecipe.hpp"
+#include "support/DngWriter.hpp"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -464,6 +465,36 @@ TEST(CliApply, SixteenBitInputGivesSixteenBitOutput)
     const PixelBuffer stored = ImageLoader::loadExact(cli / "deep.png");
     for (std::size_t i = 0; i < read.pixels().size(); ++i)
         ASSERT_NEAR(read.pixels()[i].g, stored.pixels()[i].g, 1.5f / 65535.0f) << i;
+}
+
+// A DNG used to be read as its sensor mosaic (a dark grey-green image) and graded as such.
+TEST(CliApply, ACameraRawPhotoIsDevelopedAndKeepsSixteenBits)
+{
+    CliRunner cli;
+    fixtures::DngScene scene;
+    scene.width = 40;
+    scene.height = 30;
+    scene.neutral = {0.5, 1.0, 0.75};
+    scene.colour = [](int, int y) {
+        return y < 15 ? std::array<double, 3>{0.18, 0.18, 0.18}
+                      : std::array<double, 3>{0.5, 0.1, 0.05};
+    };
+    fixtures::writeDng(cli / "photo.dng", scene);
+    LUTWriter::write(LUT3D::identity(17), LUTFormat::cube, "", cli / "identity.cube");
+    const CliResult result = cli.run({"apply", "identity.cube", "photo.dng", "-o", "out.tif"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(header(cli / "out.tif").format(), VIPS_FORMAT_USHORT);
+    const PixelBuffer out = ImageLoader::loadExact(cli / "out.tif");
+    ASSERT_EQ(out.width(), 40);
+    const auto expectColour = [&](std::int64_t y, const std::array<double, 3>& linear) {
+        const RGB pixel = out(20, y);
+        EXPECT_NEAR(pixel.r, fixtures::srgbEncoded(linear[0]), 3.0 / 255.0);
+        EXPECT_NEAR(pixel.g, fixtures::srgbEncoded(linear[1]), 3.0 / 255.0);
+        EXPECT_NEAR(pixel.b, fixtures::srgbEncoded(linear[2]), 3.0 / 255.0);
+    };
+    expectColour(7, {0.18, 0.18, 0.18});
+    expectColour(22, {0.5, 0.1, 0.05});
+    EXPECT_EQ(cli.run({"analyse", "look", "photo.dng"}).status, 0);
 }
 
 TEST(CliApply, ManyImagesGoToAFolderGradedLikeThePreview)

@@ -1,13 +1,18 @@
-# Checks that libvips stays behind the image loader.
+# Checks that libvips stays behind the image loader (or, with -DHEADER=libraw/, that another
+# library stays behind its one file).
 #   cmake -DSOURCE_DIR=<project> -DFOLDERS=core,cli,app -DALLOWED=core/imaging/ImageLoader.cpp
-#         -P LibvipsConfined.cmake
-# Fails, naming every other file under the folders that includes a libvips header.
+#         [-DHEADER=vips/] -P LibvipsConfined.cmake
+# Fails, naming every other file under the folders that includes a header of that folder.
 cmake_minimum_required(VERSION 3.25)
 
 string(REPLACE "," ";" folders "${FOLDERS}")
 get_filename_component(SOURCE_DIR "${SOURCE_DIR}" ABSOLUTE)
 if(NOT IS_DIRECTORY "${SOURCE_DIR}" OR NOT folders OR NOT ALLOWED)
     message(FATAL_ERROR "usage: cmake -DSOURCE_DIR=<folder> -DFOLDERS=<a,b> -DALLOWED=<file> -P ${CMAKE_SCRIPT_MODE_FILE}")
+endif()
+
+if(NOT HEADER)
+    set(HEADER "vips/")
 endif()
 
 set(patterns "")
@@ -23,7 +28,7 @@ endif()
 
 set(offenders "")
 foreach(source IN LISTS sources)
-    file(STRINGS "${SOURCE_DIR}/${source}" lines REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"]vips/")
+    file(STRINGS "${SOURCE_DIR}/${source}" lines REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"]${HEADER}")
     if(lines AND NOT source STREQUAL ALLOWED)
         list(APPEND offenders "${source}")
     endif()
@@ -31,8 +36,8 @@ endforeach()
 
 if(offenders)
     list(JOIN offenders "\n  " listed)
-    message(FATAL_ERROR "Only ${ALLOWED} may include libvips; these do too:\n  ${listed}")
+    message(FATAL_ERROR "Only ${ALLOWED} may include ${HEADER}; these do too:\n  ${listed}")
 endif()
 list(LENGTH sources count)
 math(EXPR others "${count} - 1")
-message(STATUS "None of ${others} other files includes libvips")
+message(STATUS "None of ${others} other files includes ${HEADER}")
