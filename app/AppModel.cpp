@@ -62,7 +62,8 @@ QImage platformImage(const Image8& image)
 
 AppModel::AppModel(Services services, QObject* parent)
     : QObject(parent), refitJob_(this, {refitPause, [this](int delta) { changeBusy(delta); }}),
-      previewJob_(this, {rebuildPause, {}}), lastExport_(QtFuture::makeReadyFuture()),
+      previewJob_(this, {rebuildPause, {}}), differenceJob_(this),
+      lastExport_(QtFuture::makeReadyFuture()),
       renderer_(std::make_shared<const PreviewRenderer>()),
       testChart_(QStringLiteral("Test chart").toStdString(),
                  TestChart::make(GradeRecipe::chartWidth, GradeRecipe::chartHeight)),
@@ -180,6 +181,7 @@ void AppModel::setCompareStyle(CompareStyle style)
         return;
     compareStyle_ = style;
     Q_EMIT compareStyleChanged();
+    measureDifference();
 }
 
 void AppModel::setCompareWithAfter(bool on)
@@ -322,7 +324,7 @@ void AppModel::changeBusy(int delta)
 
 bool AppModel::idle() const
 {
-    return loading_.empty() && busy_ == 0 && !rendering_ && !refitJob_.waiting();
+    return loading_.empty() && busy_ == 0 && !rendering_ && !measuring_ && !refitJob_.waiting();
 }
 
 // Called wherever one of the parts of idle() may have changed.

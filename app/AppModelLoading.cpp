@@ -205,9 +205,12 @@ void AppModel::storeRendered(const Image8& source, const Outcome<RenderedPreview
         previewGraded_ = graded ? platformImage(*graded) : QImage();
         Q_EMIT previewGradedChanged();
     }
-    if (outcome.value)
+    if (outcome.value) {
         updateFigures(outcome.value->lut());
+        previewLUT_ = outcome.value->lut();
+    }
     rendering_ = false;
+    measureDifference();
     updateIdle();
     Q_EMIT previewRebuilt();
 }

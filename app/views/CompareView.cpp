@@ -4,9 +4,12 @@
 #include "SplitHandle.hpp"
 #include "Theme.hpp"
 
+#include "imaging/HeatMap.hpp"
+
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QKeyEvent>
+#include <QLinearGradient>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -25,6 +28,23 @@ constexpr double badgeOpacity = 0.28;
 constexpr double keyStep = 0.01;
 constexpr double largeKeyStep = 0.1;
 const QString gradedLabel = QStringLiteral("With LUT");
+// The heat map's scale, in the bottom-right corner: a bar with the ends and the middle labelled.
+constexpr double scaleWidth = 120;
+constexpr double scaleHeight = 8;
+constexpr int scaleStops = 20;
+constexpr int scaleTicks = 2;  // intervals between labelled ticks
+
+QLinearGradient heatGradient()
+{
+    QLinearGradient gradient(0, 0, 1, 0);
+    gradient.setCoordinateMode(QGradient::ObjectMode);
+    for (int stop = 0; stop <= scaleStops; ++stop) {
+        const double at = static_cast<double>(stop) / scaleStops;
+        const RGB c = HeatMap::colour(at * HeatMap::scaleTop);
+        gradient.setColorAt(at, QColor::fromRgbF(c.r, c.g, c.b));
+    }
+    return gradient;
+}
 
 // Reads the comparison's value to assistive technology, which a plain widget cannot.
 class CompareViewAccessible : public QAccessibleWidget {
@@ -75,10 +95,10 @@ CompareView::CompareView(AppModel& model, QWidget* parent)
     setMinimumSize(1, 1);
 
     // originalImage depends on the mode, the after image, the source, the switch and the fit.
-    for (auto signal :
-         {&AppModel::previewOriginalChanged, &AppModel::previewGradedChanged,
-          &AppModel::imagesChanged, &AppModel::modeChanged, &AppModel::previewSourceChanged,
-          &AppModel::compareWithAfterChanged, &AppModel::editFitChanged})
+    for (auto signal : {&AppModel::previewOriginalChanged, &AppModel::previewGradedChanged,
+                        &AppModel::previewDifferenceChanged, &AppModel::imagesChanged,
+                        &AppModel::modeChanged, &AppModel::previewSourceChanged,
+                        &AppModel::compareWithAfterChanged, &AppModel::editFitChanged})
         connect(&model_, signal, this, &CompareView::refreshImages);
     connect(&model_, &AppModel::compareStyleChanged, this, [this] {
         placeHandle();
@@ -98,11 +118,14 @@ void CompareView::refreshImages()
 {
     QImage original = model_.originalImage();
     QImage graded = model_.previewGraded();
-    // The model hands out shared images; an unchanged pair needs no rescaling.
-    if (original.cacheKey() == original_.cacheKey() && graded.cacheKey() == graded_.cacheKey())
+    QImage difference = model_.previewDifference();
+    // The model hands out shared images; unchanged ones need no rescaling.
+    if (original.cacheKey() == original_.cacheKey() && graded.cacheKey() == graded_.cacheKey() &&
+        difference.cacheKey() == difference_.cacheKey())
         return;
     original_ = std::move(original);
     graded_ = std::move(graded);
+    difference_ = std::move(difference);
     layoutImages();
 }
 
@@ -111,6 +134,7 @@ void CompareView::layoutImages()
     imageRect_ = CompareGeometry::fittedRect(original_.size(), QRectF(rect()));
     originalScaled_ = scaledTo(original_, imageRect_.size(), devicePixelRatioF());
     gradedScaled_ = scaledTo(graded_, imageRect_.size(), devicePixelRatioF());
+    differenceScaled_ = scaledTo(difference_, imageRect_.size(), devicePixelRatioF());
     placeHandle();
     update();
 }
@@ -151,6 +175,13 @@ void CompareView::paintEvent(QPaintEvent*)
         painter.drawPixmap(origin, gradedScaled_);
         drawBadge(painter, gradedLabel, Qt::AlignRight);
         return;
+    case CompareStyle::difference:
+        // Until the first measurement lands, the graded image stands in for the map.
+        painter.drawPixmap(origin, differenceScaled_.isNull() ? gradedScaled_ : differenceScaled_);
+        drawBadge(painter, model_.differenceLabel(), Qt::AlignLeft);
+        if (!differenceScaled_.isNull())
+            drawScale(painter);
+        return;
     case CompareStyle::split: break;
     }
     const double lineX = CompareGeometry::splitLineX(model_.split(), imageRect_);
@@ -186,6 +217,39 @@ void CompareView::drawBadge(QPainter& painter, const QString& text, Qt::Alignmen
     painter.drawRoundedRect(box, badgeRadius, badgeRadius);
     painter.setPen(Qt::white);
     painter.drawText(box, Qt::AlignCenter, text);
+    painter.restore();
+}
+
+void CompareView::drawScale(QPainter& painter) const
+{
+    static const QLinearGradient gradient = heatGradient();
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QFont font = Theme::font(Theme::TextStyle::caption2, QFont::Medium);
+    painter.setFont(font);
+    const QFontMetricsF metrics(font);
+    const double boxHeight = scaleHeight + metrics.height() + 3 * badgePaddingY;
+    const QRectF box(imageRect_.right() - badgeInset - scaleWidth - 2 * badgePaddingX,
+                     imageRect_.bottom() - badgeInset - boxHeight, scaleWidth + 2 * badgePaddingX,
+                     boxHeight);
+    QColor fill(Qt::black);
+    fill.setAlphaF(badgeOpacity);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(fill);
+    painter.drawRoundedRect(box, badgeRadius, badgeRadius);
+    const QRectF bar(box.left() + badgePaddingX, box.top() + badgePaddingY, scaleWidth,
+                     scaleHeight);
+    painter.fillRect(bar, gradient);
+    painter.setPen(Qt::white);
+    const int top = static_cast<int>(HeatMap::scaleTop);
+    for (int tick = 0; tick <= scaleTicks; ++tick) {
+        const double x = bar.left() + bar.width() * tick / scaleTicks;
+        const QString label = QString::number(top * tick / scaleTicks) +
+                              (tick == scaleTicks ? QStringLiteral("+") : QString());
+        const double width = metrics.horizontalAdvance(label);
+        const double left = std::clamp(x - width / 2, bar.left(), bar.right() - width);
+        painter.drawText(QPointF(left, bar.bottom() + badgePaddingY + metrics.ascent()), label);
+    }
     painter.restore();
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // The before/after comparison of the preview: the model's original image (or the user's own
-// edit) beside the graded one, split by a line the user drags, or one of them alone. It reads
-// originalImage, originalLabel, previewGraded, compareStyle and split, and writes split.
+// edit) beside the graded one, split by a line the user drags, one of them alone, or the heat map
+// of their ΔE2000 with its scale. It reads originalImage, originalLabel, previewGraded,
+// previewDifference, differenceLabel, compareStyle and split, and writes split.
 #include "AppModel.hpp"
 
 #include <QPixmap>
@@ -37,13 +38,16 @@ private:
     void placeHandle();
     void splitChanged();
     void drawBadge(QPainter& painter, const QString& text, Qt::Alignment corner) const;
+    void drawScale(QPainter& painter) const;
 
     AppModel& model_;
     SplitHandle* handle_;
     QImage original_;
     QImage graded_;
+    QImage difference_;
     QPixmap originalScaled_;
     QPixmap gradedScaled_;
+    QPixmap differenceScaled_;
     QRectF imageRect_;
     bool dragging_ = false;
 };

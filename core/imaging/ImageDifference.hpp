@@ -18,6 +18,8 @@ struct DifferenceStats {
     double medianDeltaE = 0;        // the mean of the two middle values for an even count
     double percentile95DeltaE = 0;  // nearest rank: the smallest value not below 95 % of them
     double maxDeltaE = 0;
+
+    friend bool operator==(const DifferenceStats&, const DifferenceStats&) = default;
 };
 
 // The per-pixel ΔE2000, row-major like the images, and its statistics.
