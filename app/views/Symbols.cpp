@@ -17,7 +17,7 @@ struct Mapping {
     const char* names;  // comma-separated freedesktop names, best first
 };
 
-const std::array<Mapping, 20> mappings{{
+const std::array<Mapping, 21> mappings{{
     {"camera.filters", "color-management,view-filter"},
     {"circle.lefthalf.filled", "color-picker,contrast"},
     {"square.split.2x1", "view-split-left-right,object-columns"},

@@ -20,6 +20,8 @@ namespace ColorDifference {
 
 // sRGB-encoded RGB (unclamped) to CIELAB relative to the sRGB white, so greys have a = b = 0.
 CIELab srgbToCIELab(const RGB& srgb);
+// The same from linear-light sRGB, for callers that decode through a table.
+CIELab linearToCIELab(const RGB& linear);
 // CIEDE2000 with kL = kC = kH = 1; symmetric, 0 for equal colours.
 double deltaE2000(const CIELab& x, const CIELab& y);
 // The two steps above for two sRGB-encoded colours.

@@ -1,6 +1,7 @@
 #include "imaging/ImageDifference.hpp"
 
 #include "color/ColorDifference.hpp"
+#include "color/ColorMath.hpp"
 #include "color/Precondition.hpp"
 
 #include <algorithm>
@@ -17,9 +18,12 @@ constexpr double kPercentile = 0.95;
 // blocks were shared among threads.
 constexpr std::int64_t kBlock = 4096;
 
+// Both pixels sRGB-encoded, and decoded to linear light for CIELAB.
 struct PixelPair {
     RGB x;
     RGB y;
+    RGB linearX;
+    RGB linearY;
 };
 
 double squaredLevels(const RGB& x, const RGB& y)
@@ -73,7 +77,11 @@ ImageDifferenceResult measured(std::int64_t width, std::int64_t height, const Pi
         double squaredSum = 0;
         for (std::int64_t i = block * kBlock; i < std::min(count, (block + 1) * kBlock); ++i) {
             const PixelPair pair = pixelAt(i);
-            const double difference = ColorDifference::deltaE2000(pair.x, pair.y);
+            const double difference =
+                pair.x == pair.y
+                    ? 0.0
+                    : ColorDifference::deltaE2000(ColorDifference::linearToCIELab(pair.linearX),
+                                                  ColorDifference::linearToCIELab(pair.linearY));
             deltaE[i] = static_cast<float>(difference);
             deltaSum += difference;
             squaredSum += squaredLevels(pair.x, pair.y);
@@ -101,7 +109,8 @@ ImageDifferenceResult measure(const PixelBuffer& x, const PixelBuffer& y)
     const RGB* first = x.pixels().data();
     const RGB* second = y.pixels().data();
     return measured(x.width(), x.height(), [first, second](std::int64_t i) {
-        return PixelPair{first[i], second[i]};
+        return PixelPair{first[i], second[i], ColorMath::decode(first[i]),
+                         ColorMath::decode(second[i])};
     });
 }
 
@@ -109,10 +118,17 @@ ImageDifferenceResult measure(const Image8& x, const Image8& y)
 {
     LUMIVERT_PRECONDITION(x.width() == y.width() && x.height() == y.height(),
                           "compared images must have one size");
+    // Each level's value and its decoded value, the same floats the float path computes.
     static const std::array<float, 256> unit = [] {
         std::array<float, 256> table{};
         for (std::size_t level = 0; level < table.size(); ++level)
             table[level] = static_cast<float>(level) / static_cast<float>(kLevels);
+        return table;
+    }();
+    static const std::array<float, 256> linear = [] {
+        std::array<float, 256> table{};
+        for (std::size_t level = 0; level < table.size(); ++level)
+            table[level] = ColorMath::decode(unit[level]);
         return table;
     }();
     const std::uint8_t* first = x.data();
@@ -121,7 +137,9 @@ ImageDifferenceResult measure(const Image8& x, const Image8& y)
         const std::uint8_t* p = first + 4 * i;
         const std::uint8_t* q = second + 4 * i;
         return PixelPair{{unit[p[0]], unit[p[1]], unit[p[2]]},
-                         {unit[q[0]], unit[q[1]], unit[q[2]]}};
+                         {unit[q[0]], unit[q[1]], unit[q[2]]},
+                         {linear[p[0]], linear[p[1]], linear[p[2]]},
+                         {linear[q[0]], linear[q[1]], linear[q[2]]}};
     });
 }
 
