@@ -450,17 +450,18 @@ private Q_SLOTS:
 
     void differenceStyleShowsTheHeatMapWhereTheLUTMissesTheEdit()
     {
-        // After is Before with a global tint, except a patch painted over by hand: no LUT can
-        // make that patch, so the heat map lights up there and stays dark elsewhere.
+        // After is Before with a global tint, except a patch painted over by hand. Before's
+        // colours change only across, so the patch's colours also appear untouched above and
+        // below it: no LUT can make the patch, and the heat map lights up there alone.
         PaneHarness harness;
         constexpr int width = 96;
         constexpr int height = 64;
-        const QRect patch(60, 20, 16, 16);
+        const QRect patch(60, 20, 16, 8);
         std::vector<RGB> before;
         std::vector<RGB> after;
         for (int y = 0; y < height; ++y)
             for (int x = 0; x < width; ++x) {
-                const RGB colour{x / float(width - 1), y / float(height - 1), 0.4f};
+                const RGB colour{x / float(width - 1), 0.5f, 0.4f};
                 before.push_back(colour);
                 after.push_back(patch.contains(x, y) ? RGB{0.1f, 0.9f, 0.9f}
                                                      : colour * RGB{0.9f, 0.95f, 1.0f});
