@@ -14,6 +14,8 @@ namespace {
 // A burst of slider steps bakes one preview, and re-solves the edit once the slider rests.
 constexpr std::chrono::milliseconds rebuildPause(10);
 constexpr std::chrono::milliseconds refitPause(120);
+// Measuring a photo's ΔE2000 costs more than its preview: it waits until a drag rests.
+constexpr std::chrono::milliseconds measurePause(120);
 constexpr int toastLifetimeMs = 6000;
 
 const QString exportChoiceKey = QStringLiteral("exportChoice");
@@ -62,7 +64,8 @@ QImage platformImage(const Image8& image)
 
 AppModel::AppModel(Services services, QObject* parent)
     : QObject(parent), refitJob_(this, {refitPause, [this](int delta) { changeBusy(delta); }}),
-      previewJob_(this, {rebuildPause, {}}), lastExport_(QtFuture::makeReadyFuture()),
+      previewJob_(this, {rebuildPause, {}}), differenceJob_(this, {measurePause, {}}),
+      lastExport_(QtFuture::makeReadyFuture()),
       renderer_(std::make_shared<const PreviewRenderer>()),
       testChart_(QStringLiteral("Test chart").toStdString(),
                  TestChart::make(GradeRecipe::chartWidth, GradeRecipe::chartHeight)),
@@ -180,6 +183,7 @@ void AppModel::setCompareStyle(CompareStyle style)
         return;
     compareStyle_ = style;
     Q_EMIT compareStyleChanged();
+    measureDifference();
 }
 
 void AppModel::setCompareWithAfter(bool on)
@@ -322,7 +326,7 @@ void AppModel::changeBusy(int delta)
 
 bool AppModel::idle() const
 {
-    return loading_.empty() && busy_ == 0 && !rendering_ && !refitJob_.waiting();
+    return loading_.empty() && busy_ == 0 && !rendering_ && !measuring_ && !refitJob_.waiting();
 }
 
 // Called wherever one of the parts of idle() may have changed.

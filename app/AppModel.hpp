@@ -14,6 +14,7 @@
 #include "FilePanels.hpp"
 #include "LatestJob.hpp"
 
+#include "imaging/ImageDifference.hpp"
 #include "imaging/PreviewRenderer.hpp"
 #include "imaging/RenderedPreview.hpp"
 #include "lut/LUTFormat.hpp"
@@ -56,6 +57,7 @@ class AppModel : public QObject {
     Q_PROPERTY(double split READ split WRITE setSplit NOTIFY splitChanged)
     Q_PROPERTY(QImage previewOriginal READ previewOriginal NOTIFY previewOriginalChanged)
     Q_PROPERTY(QImage previewGraded READ previewGraded NOTIFY previewGradedChanged)
+    Q_PROPERTY(QImage previewDifference READ previewDifference NOTIFY previewDifferenceChanged)
     Q_PROPERTY(QString lutName READ lutName WRITE setLutName NOTIFY lutNameChanged)
     Q_PROPERTY(qint64 exportSize READ exportSize WRITE setExportSize NOTIFY exportSizeChanged)
     Q_PROPERTY(lumivert::PreviewSource previewSource READ previewSource WRITE setPreviewSource
@@ -79,6 +81,7 @@ class AppModel : public QObject {
     Q_PROPERTY(QVariant lookAnalysis READ lookAnalysisSummary NOTIFY lookAnalysisChanged)
     Q_PROPERTY(QVariant matchAnalysis READ matchAnalysisSummary NOTIFY matchAnalysisChanged)
     Q_PROPERTY(QVariant editFit READ editFitSummary NOTIFY editFitChanged)
+    Q_PROPERTY(QVariant editDifference READ editDifferenceSummary NOTIFY editDifferenceChanged)
     Q_PROPERTY(QVariant haldLUT READ haldLUTSummary NOTIFY haldLUTChanged)
     Q_PROPERTY(QVariantList neutralCurve READ neutralCurveSummary NOTIFY neutralCurveChanged)
     Q_PROPERTY(QVariantList tintDots READ tintDotsSummary NOTIFY tintDotsChanged)
@@ -137,6 +140,12 @@ public:
     // the photo (the zoomed-in preview); null before the first preview.
     const std::shared_ptr<const LUT3D>& previewLUT() const { return previewLUT_; }
     const PreviewRenderer& previewRenderer() const { return *renderer_; }
+    // While the compare style is difference: the per-pixel ΔE2000 heat map of the graded
+    // preview against the After image (see differenceLabel), else against the original. Null
+    // otherwise, or until measured.
+    const QImage& previewDifference() const { return previewDifference_; }
+    // In edit mode with a usable pair: how far the preview's LUT puts Before from After.
+    const std::optional<DifferenceStats>& editDifference() const { return editDifference_; }
     const std::vector<RGB>& neutralCurve() const { return neutralCurve_; }
     const std::vector<TintDot>& tintDots() const { return tintDots_; }
     const QString& lutName() const { return lutName_; }
@@ -168,6 +177,7 @@ public:
     QVariant lookAnalysisSummary() const;      // the key numbers and the palette size
     QVariant matchAnalysisSummary() const;     // the number of bands
     QVariant editFitSummary() const;           // rmsError, coverage, iterations, lattice size
+    QVariant editDifferenceSummary() const;    // rmsLevels and the ΔE2000 mean, median, …
     QVariant haldLUTSummary() const;           // the lattice size
     QVariantList neutralCurveSummary() const;  // one [r, g, b] list per point
     QVariantList tintDotsSummary() const;      // TintDot gadgets
@@ -184,6 +194,7 @@ public:
     const LatestJob& analysisJob(Mode mode) const { return *analysisJobs_[index(mode)]; }
     const LatestJob& refitJob() const { return refitJob_; }
     const LatestJob& previewJob() const { return previewJob_; }
+    const LatestJob& differenceJob() const { return differenceJob_; }
 
     // Derived values, computed on every read.
     std::vector<PreviewSource> availablePreviewSources() const;
@@ -191,6 +202,9 @@ public:
     const LoadedImage& previewInput() const;
     QImage originalImage() const;
     QString originalLabel() const;
+    // "ΔE2000 to your edit" when the difference is measured against the After image,
+    // "ΔE2000 from original" otherwise.
+    QString differenceLabel() const;
     Slot dropTargetSlot() const;
     bool hasResult() const;
     std::optional<QString> suggestedName() const;
@@ -239,6 +253,8 @@ Q_SIGNALS:
     void splitChanged();
     void previewOriginalChanged();
     void previewGradedChanged();
+    void previewDifferenceChanged();
+    void editDifferenceChanged();
     void neutralCurveChanged();
     void tintDotsChanged();
     void lutNameChanged();
@@ -279,6 +295,12 @@ private:
     bool confirmReplacing(const ExportPlan::Plan& plan, const std::filesystem::path& chosen);
     void writePlan(const ExportPlan::Plan& plan);
     void updateFigures(const LUT3D& lut);
+    // The After image of a usable edit pair (both loaded, of one size, not refused), or none.
+    const LoadedImage* editTarget() const;
+    bool differsAgainstEdit() const;
+    // Starts the measurement of the preview's LUT: the edit's figures and, for the difference
+    // style, the heat map.
+    void measureDifference();
     void readPersistedSettings();
 
     // The remembered folders of the open and export panels.
@@ -304,6 +326,9 @@ private:
     std::optional<Image8> previewOriginalImage_;  // what the two QImages wrap, to compare
     std::optional<Image8> previewGradedImage_;
     std::shared_ptr<const LUT3D> previewLUT_;
+    QImage previewDifference_;
+    std::optional<DifferenceStats> editDifference_;
+    bool measuring_ = false;
     std::vector<RGB> neutralCurve_;
     std::vector<TintDot> tintDots_;
     QString lutName_;
@@ -323,6 +348,7 @@ private:
     std::array<std::unique_ptr<LatestJob>, 4> analysisJobs_;
     LatestJob refitJob_;
     LatestJob previewJob_;
+    LatestJob differenceJob_;
     // Exports run one after another, so that two to one name end with the later one.
     QFuture<void> lastExport_;
     QTimer toastTimer_;

@@ -211,6 +211,7 @@ void AppModel::storeRendered(const Image8& source, const Outcome<RenderedPreview
     if (outcome.value)
         updateFigures(outcome.value->lut());
     rendering_ = false;
+    measureDifference();
     updateIdle();
     Q_EMIT previewRebuilt();
 }

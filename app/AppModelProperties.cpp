@@ -115,6 +115,17 @@ QVariant AppModel::editFitSummary() const
         {QStringLiteral("size"), static_cast<qlonglong>(results_.edit->lut.size())}};
 }
 
+QVariant AppModel::editDifferenceSummary() const
+{
+    if (!editDifference_)
+        return {};
+    return QVariantMap{{QStringLiteral("rmsLevels"), editDifference_->rmsLevels},
+                       {QStringLiteral("meanDeltaE"), editDifference_->meanDeltaE},
+                       {QStringLiteral("medianDeltaE"), editDifference_->medianDeltaE},
+                       {QStringLiteral("percentile95DeltaE"), editDifference_->percentile95DeltaE},
+                       {QStringLiteral("maxDeltaE"), editDifference_->maxDeltaE}};
+}
+
 QVariant AppModel::haldLUTSummary() const
 {
     if (!results_.hald)

@@ -62,9 +62,10 @@ const CaseTable<PreviewSource, 3> previewSourceTable{{{{PreviewSource::input, "i
                                                        {PreviewSource::testChart, "testChart"},
                                                        {PreviewSource::photo, "photo"}}}};
 
-const CaseTable<CompareStyle, 3> compareStyleTable{{{{CompareStyle::split, "split"},
+const CaseTable<CompareStyle, 4> compareStyleTable{{{{CompareStyle::split, "split"},
                                                      {CompareStyle::original, "original"},
-                                                     {CompareStyle::graded, "graded"}}}};
+                                                     {CompareStyle::graded, "graded"},
+                                                     {CompareStyle::difference, "difference"}}}};
 
 const std::array<ExportChoice, 4> exportChoiceCases = casesOf<ExportChoice>(ExportPlan::choices());
 
@@ -108,7 +109,7 @@ std::optional<PreviewSource> fromRawValue(const QString& raw)
 }  // namespace PreviewSources
 
 namespace CompareStyles {
-const std::array<CompareStyle, 3>& allCases() { return compareStyleTable.cases; }
+const std::array<CompareStyle, 4>& allCases() { return compareStyleTable.cases; }
 QString rawValue(CompareStyle style) { return compareStyleTable.rawValue(style); }
 std::optional<CompareStyle> fromRawValue(const QString& raw)
 {

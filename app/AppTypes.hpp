@@ -40,8 +40,9 @@ Q_ENUM_NS(Mode)
 enum class PreviewSource { input, testChart, photo };
 Q_ENUM_NS(PreviewSource)
 
-// How the preview compares the original with the graded image.
-enum class CompareStyle { split, original, graded };
+// How the preview compares the original with the graded image; difference shows the per-pixel
+// ΔE2000 between the graded image and what it should match.
+enum class CompareStyle { split, original, graded, difference };
 Q_ENUM_NS(CompareStyle)
 
 // Which files an export writes.
@@ -90,7 +91,7 @@ std::optional<PreviewSource> fromRawValue(const QString& rawValue);
 }  // namespace PreviewSources
 
 namespace CompareStyles {
-const std::array<CompareStyle, 3>& allCases();
+const std::array<CompareStyle, 4>& allCases();
 QString rawValue(CompareStyle style);
 std::optional<CompareStyle> fromRawValue(const QString& rawValue);
 }  // namespace CompareStyles

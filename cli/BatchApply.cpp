@@ -12,6 +12,8 @@
 #include <optional>
 #include <set>
 #include <system_error>
+#include <type_traits>
+#include <variant>
 
 namespace lumivert::BatchApply {
 
@@ -93,6 +95,39 @@ std::vector<Job> jobsInFolder(const std::vector<path>& inputs, const path& folde
     return jobs;
 }
 
+std::variant<Image8, Image16> graded(const FullImage& full, const LUTStack& lut)
+{
+    if (full.sixteenBit)
+        return graded16(full.image.pixels(), lut);
+    if (lut.isPlainTable()) {
+        static const PreviewRenderer renderer;
+        return renderer.render(full.image.image(), lut.table());
+    }
+    return graded8(full.image.image(), lut);
+}
+
+PixelBuffer gradedPixels(const FullImage& full, const LUTStack& lut)
+{
+    const std::variant<Image8, Image16> image = graded(full, lut);
+    return std::visit(
+        [](const auto& samples) {
+            using Sample = typename std::decay_t<decltype(samples)>::SampleType;
+            constexpr int channels = std::decay_t<decltype(samples)>::channels;
+            const float maxCode = sizeof(Sample) == 1 ? k8BitMax : k16BitMax;
+            const std::int64_t count = samples.width() * samples.height();
+            std::vector<RGB> pixels(static_cast<std::size_t>(count));
+            const Sample* data = samples.data();
+            for (std::int64_t i = 0; i < count; ++i) {
+                const Sample* pixel = data + channels * i;
+                pixels[static_cast<std::size_t>(i)] = {static_cast<float>(pixel[0]) / maxCode,
+                                                       static_cast<float>(pixel[1]) / maxCode,
+                                                       static_cast<float>(pixel[2]) / maxCode};
+            }
+            return PixelBuffer(samples.width(), samples.height(), std::move(pixels));
+        },
+        image);
+}
+
 void applyToFile(const LUTStack& lut, const Job& job)
 {
     const std::optional<ImageFileType> type = ImageLoader::fileType(job.output);
@@ -103,18 +138,13 @@ void applyToFile(const LUTStack& lut, const Job& job)
     refuseToReplaceInput(job);
     const FullImage full =
         attempt(GradeRecipe::openFailedTitle, [&] { return ImageLoader::loadFull(job.input); });
+    const std::variant<Image8, Image16> image = graded(full, lut);
     attempt(GradeRecipe::saveImageFailedTitle, [&] {
-        if (full.sixteenBit) {
-            ImageLoader::writeImage(graded16(full.image.pixels(), lut), job.output, *type,
-                                    ColourTag::sRGB);
-        } else if (lut.isPlainTable()) {
-            static const PreviewRenderer renderer;
-            ImageLoader::writeImage(renderer.render(full.image.image(), lut.table()), job.output,
-                                    *type, ColourTag::sRGB);
-        } else {
-            ImageLoader::writeImage(graded8(full.image.image(), lut), job.output, *type,
-                                    ColourTag::sRGB);
-        }
+        std::visit(
+            [&](const auto& samples) {
+                ImageLoader::writeImage(samples, job.output, *type, ColourTag::sRGB);
+            },
+            image);
     });
 }
 

@@ -7,11 +7,13 @@
 // follows the output's extension, is tagged sRGB and replaces any old file atomically.
 
 #include "color/LUTStack.hpp"
+#include "imaging/ImageLoader.hpp"
 
 #include <cstddef>
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <variant>
 #include <vector>
 
 namespace lumivert::BatchApply {
@@ -30,6 +32,11 @@ struct Failure {
 // when its type cannot be written. UsageError when two inputs would share an output.
 std::vector<Job> jobsInFolder(const std::vector<std::filesystem::path>& inputs,
                               const std::filesystem::path& folder);
+
+// The graded image applyToFile encodes: 16-bit samples for a deeper input, 8-bit otherwise.
+std::variant<Image8, Image16> graded(const FullImage& full, const LUTStack& lut);
+// The same as sRGB-encoded values (levels / 255 or / 65535), for measuring against a target.
+PixelBuffer gradedPixels(const FullImage& full, const LUTStack& lut);
 
 // One file. Throws CommandFailure; refuses to replace its own input.
 void applyToFile(const LUTStack& lut, const Job& job);

@@ -2,6 +2,7 @@
 
 #include "cli/Command.hpp"
 #include "cli/CommandFailure.hpp"
+#include "cli/CompareCommand.hpp"
 #include "cli/FileCommands.hpp"
 #include "cli/GradeCommands.hpp"
 #include "imaging/ImageLoader.hpp"
@@ -32,6 +33,7 @@ const std::vector<Command>& commandTable()
         all.push_back(GradeCommands::analyse());
         for (Command& command : FileCommands::commands())
             all.push_back(std::move(command));
+        all.push_back(CompareCommand::command());
         return all;
     }();
     return table;

@@ -47,18 +47,26 @@ QString AnalysisPanel::signedPercent(double value)
            QLatin1Char('%');
 }
 
-std::vector<AnalysisPanel::Row> AnalysisPanel::rows(Mode mode,
-                                                    const std::optional<LookAnalysis>& look,
-                                                    const std::optional<EditFit>& fit)
+std::vector<AnalysisPanel::Row>
+AnalysisPanel::rows(Mode mode, const std::optional<LookAnalysis>& look,
+                    const std::optional<EditFit>& fit,
+                    const std::optional<DifferenceStats>& difference)
 {
     if (mode == Mode::look && look)
         return {{QStringLiteral("Black point"), percent(look->blackLevel)},
                 {QStringLiteral("White point"), percent(look->whiteLevel)},
                 {QStringLiteral("Contrast"), signedPercent(double(look->contrast) - 1.0)},
                 {QStringLiteral("Colourfulness"), percent(look->saturation)}};
-    if (mode == Mode::edit && fit)
-        return {{QStringLiteral("Fit error"), QString::asprintf("%.2f levels", fit->rmsError)},
-                {QStringLiteral("Cube covered"), percent(fit->coverage)}};
+    if (mode == Mode::edit && fit) {
+        std::vector<Row> rows{
+            {QStringLiteral("Fit error"), QString::asprintf("%.2f levels", fit->rmsError)}};
+        if (difference)
+            rows.push_back({QStringLiteral("\u0394E2000"),
+                            QString::asprintf("mean %.2f \u00B7 95 %% %.2f", difference->meanDeltaE,
+                                              difference->percentile95DeltaE)});
+        rows.push_back({QStringLiteral("Cube covered"), percent(fit->coverage)});
+        return rows;
+    }
     return {};
 }
 
@@ -98,6 +106,7 @@ AnalysisPanel::AnalysisPanel(AppModel& model, QWidget* parent)
     connect(&model_, &AppModel::modeChanged, this, &AnalysisPanel::showAnalysis);
     connect(&model_, &AppModel::lookAnalysisChanged, this, &AnalysisPanel::showAnalysis);
     connect(&model_, &AppModel::editFitChanged, this, &AnalysisPanel::showAnalysis);
+    connect(&model_, &AppModel::editDifferenceChanged, this, &AnalysisPanel::showAnalysis);
     connect(&model_, &AppModel::neutralCurveChanged, this,
             [this] { curves_->setCurve(model_.neutralCurve()); });
     connect(&model_, &AppModel::tintDotsChanged, this,
@@ -114,7 +123,7 @@ void AnalysisPanel::showAnalysis()
     const bool showsPalette = model_.mode() == Mode::look && look && !look->palette.empty();
     strip_->setPalette(showsPalette ? look->palette : std::vector<PaletteColor>{});
     paletteSection_->setVisible(showsPalette);
-    showRows(rows(model_.mode(), look, model_.editFit()));
+    showRows(rows(model_.mode(), look, model_.editFit(), model_.editDifference()));
 }
 
 void AnalysisPanel::showRows(std::vector<Row> rows)

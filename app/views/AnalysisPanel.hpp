@@ -36,9 +36,10 @@ public:
     // The same with a leading "+" from 1 % up.
     static QString signedPercent(double value);
     // The numbers grid for a mode: the look's four numbers with an analysis in look mode, the
-    // fit's two with a fit in edit mode, otherwise none.
+    // fit's two with a fit in edit mode (and the ΔE2000 of its LUT once measured), otherwise none.
     static std::vector<Row> rows(Mode mode, const std::optional<LookAnalysis>& look,
-                                 const std::optional<EditFit>& fit);
+                                 const std::optional<EditFit>& fit,
+                                 const std::optional<DifferenceStats>& difference = std::nullopt);
 
     Figure* greyAxisFigure() const { return greyAxis_; }
     Figure* tintFigure() const { return tint_; }

@@ -36,6 +36,7 @@ QString accessibleValue(CompareStyle style, double split)
     case CompareStyle::split: break;
     case CompareStyle::original: return QStringLiteral("Original");
     case CompareStyle::graded: return QStringLiteral("With LUT");
+    case CompareStyle::difference: return QStringLiteral("Difference");
     }
     const auto percent = static_cast<long long>(std::trunc(split * 100));
     return QStringLiteral("Split at %1 percent").arg(percent);

@@ -6,9 +6,12 @@
 #include "Theme.hpp"
 #include "ZoomGeometry.hpp"
 
+#include "imaging/HeatMap.hpp"
+
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QKeyEvent>
+#include <QLinearGradient>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWheelEvent>
@@ -37,6 +40,23 @@ constexpr double wheelNotch = 120;
 constexpr double notchZoomFactor = 1.25;
 // Zooms this close to 1:1 count as 1:1, where the detail is drawn pixel for pixel.
 constexpr double zoomTolerance = 1e-9;
+// The heat map's scale, in the bottom-right corner: a bar with the ends and the middle labelled.
+constexpr double scaleWidth = 120;
+constexpr double scaleHeight = 8;
+constexpr int scaleStops = 20;
+constexpr int scaleTicks = 2;  // intervals between labelled ticks
+
+QLinearGradient heatGradient()
+{
+    QLinearGradient gradient(0, 0, 1, 0);
+    gradient.setCoordinateMode(QGradient::ObjectMode);
+    for (int stop = 0; stop <= scaleStops; ++stop) {
+        const double at = static_cast<double>(stop) / scaleStops;
+        const RGB c = HeatMap::colour(at * HeatMap::scaleTop);
+        gradient.setColorAt(at, QColor::fromRgbF(c.r, c.g, c.b));
+    }
+    return gradient;
+}
 
 // Reads the comparison's value to assistive technology, which a plain widget cannot.
 class CompareViewAccessible : public QAccessibleWidget {
@@ -87,10 +107,10 @@ CompareView::CompareView(AppModel& model, QWidget* parent)
     setMinimumSize(1, 1);
 
     // originalImage depends on the mode, the after image, the source, the switch and the fit.
-    for (auto signal :
-         {&AppModel::previewOriginalChanged, &AppModel::previewGradedChanged,
-          &AppModel::imagesChanged, &AppModel::modeChanged, &AppModel::previewSourceChanged,
-          &AppModel::compareWithAfterChanged, &AppModel::editFitChanged})
+    for (auto signal : {&AppModel::previewOriginalChanged, &AppModel::previewGradedChanged,
+                        &AppModel::previewDifferenceChanged, &AppModel::imagesChanged,
+                        &AppModel::modeChanged, &AppModel::previewSourceChanged,
+                        &AppModel::compareWithAfterChanged, &AppModel::editFitChanged})
         connect(&model_, signal, this, &CompareView::refreshImages);
     connect(&model_, &AppModel::compareStyleChanged, this, [this] {
         placeHandle();
@@ -130,8 +150,10 @@ void CompareView::refreshImages()
 {
     QImage original = model_.originalImage();
     QImage graded = model_.previewGraded();
-    // The model hands out shared images; an unchanged pair needs no rescaling.
-    if (original.cacheKey() == original_.cacheKey() && graded.cacheKey() == graded_.cacheKey())
+    QImage difference = model_.previewDifference();
+    // The model hands out shared images; unchanged ones need no rescaling.
+    if (original.cacheKey() == original_.cacheKey() && graded.cacheKey() == graded_.cacheKey() &&
+        difference.cacheKey() == difference_.cacheKey())
         return;
     original_ = std::move(original);
     graded_ = std::move(graded);
@@ -168,6 +190,7 @@ void CompareView::refreshImages()
         fit_ = true;
         Q_EMIT zoomChanged();
     }
+    difference_ = std::move(difference);
     layoutImages();
 }
 
@@ -181,6 +204,7 @@ void CompareView::layoutImages()
         imageRect_ = ZoomGeometry::imageRect(fullSize_, viewport, fit, pixelRatio, centre_);
         originalScaled_ = scaledTo(original_, imageRect_.size(), pixelRatio);
         gradedScaled_ = scaledTo(graded_, imageRect_.size(), pixelRatio);
+        differenceScaled_ = scaledTo(difference_, imageRect_.size(), pixelRatio);
     } else {
         imageRect_ = ZoomGeometry::imageRect(fullSize_, viewport, zoom_, pixelRatio, centre_);
         // Whole device pixels, so that at 1:1 each image pixel lands on one screen pixel.
@@ -189,6 +213,7 @@ void CompareView::layoutImages()
         centre_ = ZoomGeometry::centreOf(imageRect_, viewport, fullSize_);
         originalScaled_ = {};
         gradedScaled_ = {};
+        differenceScaled_ = {};
     }
     updateDetail();
     placeHandle();
@@ -379,6 +404,16 @@ void CompareView::paintEvent(QPaintEvent*)
         drawSide(painter, graded_, gradedScaled_, detail_.graded);
         drawBadge(painter, gradedLabel, Qt::AlignRight);
         return;
+    case CompareStyle::difference:
+        // Until the first measurement lands, the graded image stands in for the map.
+        if (difference_.isNull())
+            drawSide(painter, graded_, gradedScaled_, detail_.graded);
+        else
+            drawSide(painter, difference_, differenceScaled_, {});
+        drawBadge(painter, model_.differenceLabel(), Qt::AlignLeft);
+        if (!differenceScaled_.isNull())
+            drawScale(painter);
+        return;
     case CompareStyle::split: break;
     }
     const double lineX = CompareGeometry::splitLineX(model_.split(), visible);
@@ -415,6 +450,40 @@ void CompareView::drawBadge(QPainter& painter, const QString& text, Qt::Alignmen
     painter.drawRoundedRect(box, badgeRadius, badgeRadius);
     painter.setPen(Qt::white);
     painter.drawText(box, Qt::AlignCenter, text);
+    painter.restore();
+}
+
+void CompareView::drawScale(QPainter& painter) const
+{
+    static const QLinearGradient gradient = heatGradient();
+    const QRectF visible = visibleImageRect();
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QFont font = Theme::font(Theme::TextStyle::caption2, QFont::Medium);
+    painter.setFont(font);
+    const QFontMetricsF metrics(font);
+    const double boxHeight = scaleHeight + metrics.height() + 3 * badgePaddingY;
+    const QRectF box(visible.right() - badgeInset - scaleWidth - 2 * badgePaddingX,
+                     visible.bottom() - badgeInset - boxHeight, scaleWidth + 2 * badgePaddingX,
+                     boxHeight);
+    QColor fill(Qt::black);
+    fill.setAlphaF(badgeOpacity);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(fill);
+    painter.drawRoundedRect(box, badgeRadius, badgeRadius);
+    const QRectF bar(box.left() + badgePaddingX, box.top() + badgePaddingY, scaleWidth,
+                     scaleHeight);
+    painter.fillRect(bar, gradient);
+    painter.setPen(Qt::white);
+    const int top = static_cast<int>(HeatMap::scaleTop);
+    for (int tick = 0; tick <= scaleTicks; ++tick) {
+        const double x = bar.left() + bar.width() * tick / scaleTicks;
+        const QString label = QString::number(top * tick / scaleTicks) +
+                              (tick == scaleTicks ? QStringLiteral("+") : QString());
+        const double width = metrics.horizontalAdvance(label);
+        const double left = std::clamp(x - width / 2, bar.left(), bar.right() - width);
+        painter.drawText(QPointF(left, bar.bottom() + badgePaddingY + metrics.ascent()), label);
+    }
     painter.restore();
 }
 

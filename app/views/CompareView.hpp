@@ -1,14 +1,14 @@
 #pragma once
 // The before/after comparison of the preview: the model's original image (or the user's own
-// edit) beside the graded one, split by a line the user drags, or one of them alone. It reads
-// originalImage, originalLabel, previewGraded, previewLUT, compareStyle and split, and writes
-// split.
+// edit) beside the graded one, split by a line the user drags, one of them alone, or the heat map
+// of their ΔE2000 with its scale. It reads originalImage, originalLabel, previewGraded,
+// previewLUT, previewDifference, differenceLabel, compareStyle and split, and writes split.
 //
 // Zoom: fit (the default; never above 1:1) or any zoom up to 16 times, about the pointer with
 // Ctrl+wheel. Zoomed in, a drag pans (except on the split line, which keeps its drag), as do the
 // middle button, Space+drag and the plain wheel. Past the resolution of the model's bounded copy
 // the full-size photo is loaded in the background and only the area on screen is graded; the
-// upscaled copy stands in until then.
+// upscaled copy stands in until then. The heat map is the preview's, enlarged.
 #include "AppModel.hpp"
 #include "FullImageCache.hpp"
 
@@ -95,13 +95,16 @@ private:
     void drawSide(QPainter& painter, const QImage& preview, const QPixmap& scaled,
                   const QImage& detail) const;
     void drawBadge(QPainter& painter, const QString& text, Qt::Alignment corner) const;
+    void drawScale(QPainter& painter) const;
 
     AppModel& model_;
     SplitHandle* handle_;
     QImage original_;
     QImage graded_;
+    QImage difference_;
     QPixmap originalScaled_;
     QPixmap gradedScaled_;
+    QPixmap differenceScaled_;
     QRectF imageRect_;
     QSizeF storedSize_;  // as the file's header gives it, which tells photos apart
     QSizeF fullSize_;    // as decoded, once the full-size photo is loaded

@@ -44,8 +44,10 @@ struct StyleTexts {
     const char* label;
     const char* symbol;
 };
-const std::array<StyleTexts, 3> styleTexts{
-    {{"Split", "rectangle.split.2x1"}, {"Original", "photo"}, {"With LUT", "camera.filters"}}};
+const std::array<StyleTexts, 4> styleTexts{{{"Split", "rectangle.split.2x1"},
+                                            {"Original", "photo"},
+                                            {"With LUT", "camera.filters"},
+                                            {"Difference", "plusminus"}}};
 
 const ModeTexts& texts(Mode mode) { return modeTexts[static_cast<std::size_t>(mode)]; }
 

@@ -17,7 +17,7 @@ struct Mapping {
     const char* names;  // comma-separated freedesktop names, best first
 };
 
-const std::array<Mapping, 20> mappings{{
+const std::array<Mapping, 21> mappings{{
     {"camera.filters", "color-management,view-filter"},
     {"circle.lefthalf.filled", "color-picker,contrast"},
     {"square.split.2x1", "view-split-left-right,object-columns"},
@@ -33,6 +33,7 @@ const std::array<Mapping, 20> mappings{{
     {"wand.and.stars", "tools-wizard,draw-brush"},
     {"eye", "view-visible,view-preview"},
     {"rectangle.split.2x1", "view-split-left-right,object-columns"},
+    {"plusminus", "view-statistics,office-chart-area"},
     {"chevron.left.chevron.right", "transform-move-horizontal,go-previous"},
     {"sparkles", "kstars_stars,starred-symbolic,help-about"},
     {"checkmark.circle.fill", "emblem-success,dialog-ok-apply"},

@@ -84,6 +84,7 @@ inline constexpr std::string_view saveLUTFailedTitle = "Couldn\u2019t save the L
 inline constexpr std::string_view saveHaldFailedTitle = "Couldn\u2019t save the HALD image";
 inline constexpr std::string_view saveImageFailedTitle = "Couldn\u2019t save the image";
 inline constexpr std::string_view readLUTFailedTitle = "Couldn\u2019t read the LUT";
+inline constexpr std::string_view compareFailedTitle = "Couldn\u2019t compare the images";
 
 // ---- Inputs ------------------------------------------------------------------------------------
 

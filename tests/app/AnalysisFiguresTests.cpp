@@ -433,10 +433,26 @@ private Q_SLOTS:
         model->load(harness.writePhoto(QStringLiteral("Cool"), {0.8f, 0.9f, 1}), Slot::editAfter);
         QVERIFY(waitUntilIdle(*model));
         QVERIFY(model->editFit().has_value());
+        QVERIFY(model->editDifference().has_value());
         const EditFit& fit = *model->editFit();
-        QCOMPARE(shownTexts(panel),
-                 QStringList({"Fit error", QString::asprintf("%.2f levels", fit.rmsError),
-                              "Cube covered", AnalysisPanel::percent(fit.coverage)}));
+        const DifferenceStats& difference = *model->editDifference();
+        QCOMPARE(
+            shownTexts(panel),
+            QStringList({"Fit error", QString::asprintf("%.2f levels", fit.rmsError), "\u0394E2000",
+                         QString::asprintf("mean %.2f \u00B7 95 %% %.2f", difference.meanDeltaE,
+                                           difference.percentile95DeltaE),
+                         "Cube covered", AnalysisPanel::percent(fit.coverage)}));
+        // The figures are the preview's LUT on Before measured against After, which it learned.
+        const QImage graded = model->previewGraded().convertToFormat(QImage::Format_RGBX8888);
+        const Image8 gradedBefore(
+            graded.width(), graded.height(),
+            std::vector<std::uint8_t>(graded.constBits(),
+                                      graded.constBits() + graded.sizeInBytes()));
+        QCOMPARE(difference,
+                 ImageDifference::measure(gradedBefore, model->images().at(Slot::editAfter).image())
+                     .stats);
+        QVERIFY(difference.meanDeltaE < 1.0);
+        QVERIFY(difference.medianDeltaE <= difference.percentile95DeltaE);
         QVERIFY(panel.numbersSection()->isVisible());
         QVERIFY(!panel.paletteSection()->isVisible());
 
@@ -444,8 +460,9 @@ private Q_SLOTS:
         QSignalSpy fits(model.get(), &AppModel::editFitChanged);
         model->setEditSmoothness(0.5);
         QVERIFY(fits.wait(60000));
-        QCOMPARE(panel.shownRows(),
-                 AnalysisPanel::rows(Mode::edit, std::nullopt, model->editFit()));
+        QVERIFY(waitUntilIdle(*model));
+        QCOMPARE(panel.shownRows(), AnalysisPanel::rows(Mode::edit, std::nullopt, model->editFit(),
+                                                        model->editDifference()));
     }
 };
 

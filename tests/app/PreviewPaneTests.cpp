@@ -8,10 +8,15 @@
 #include "StatusChip.hpp"
 #include "ToastView.hpp"
 
+#include "color/ColorMath.hpp"
+#include "imaging/HeatMap.hpp"
+#include "imaging/ImageLoader.hpp"
+
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QCheckBox>
 #include <QDropEvent>
+#include <QFile>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -360,6 +365,8 @@ private Q_SLOTS:
         QTest::newRow("none") << CompareStyle::split << 0.0 << QStringLiteral("Split at 0 percent");
         QTest::newRow("original") << CompareStyle::original << 0.3 << QStringLiteral("Original");
         QTest::newRow("graded") << CompareStyle::graded << 0.3 << QStringLiteral("With LUT");
+        QTest::newRow("difference")
+            << CompareStyle::difference << 0.3 << QStringLiteral("Difference");
     }
 
     void accessibleValueNamesTheComparison()
@@ -428,15 +435,85 @@ private Q_SLOTS:
         const QList<QAbstractButton*> buttons = controls->compareButtons();
         QCOMPARE(toolTips(buttons),
                  (QStringList{QStringLiteral("Split"), QStringLiteral("Original"),
-                              QStringLiteral("With LUT")}));
+                              QStringLiteral("With LUT"), QStringLiteral("Difference")}));
         QVERIFY(buttons[0]->isChecked());
         QTest::mouseClick(buttons[1], Qt::LeftButton);
         QCOMPARE(harness.model->compareStyle(), CompareStyle::original);
         QTest::mouseClick(buttons[2], Qt::LeftButton);
         QCOMPARE(harness.model->compareStyle(), CompareStyle::graded);
+        QTest::mouseClick(buttons[3], Qt::LeftButton);
+        QCOMPARE(harness.model->compareStyle(), CompareStyle::difference);
         harness.model->setCompareStyle(CompareStyle::split);
         QVERIFY(buttons[0]->isChecked());
-        QVERIFY(!buttons[2]->isChecked());
+        QVERIFY(!buttons[3]->isChecked());
+    }
+
+    void differenceStyleShowsTheHeatMapWhereTheLUTMissesTheEdit()
+    {
+        // After is Before with a global tint, except a patch painted over by hand. Before's
+        // colours change only across, so the patch's colours also appear untouched above and
+        // below it: no LUT can make the patch, and the heat map lights up there alone.
+        PaneHarness harness;
+        constexpr int width = 96;
+        constexpr int height = 64;
+        const QRect patch(60, 20, 16, 8);
+        std::vector<RGB> before;
+        std::vector<RGB> after;
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) {
+                const RGB colour{x / float(width - 1), 0.5f, 0.4f};
+                before.push_back(colour);
+                after.push_back(patch.contains(x, y) ? RGB{0.1f, 0.9f, 0.9f}
+                                                     : colour * RGB{0.9f, 0.95f, 1.0f});
+            }
+        const auto write = [&](const QString& name, std::vector<RGB> pixels) {
+            const QString file = harness.files.path(name);
+            ImageLoader::writePNG(PixelBuffer(width, height, std::move(pixels)),
+                                  QFile::encodeName(file).toStdString(), false);
+            return file;
+        };
+        harness.model->setMode(Mode::edit);
+        harness.model->load(write(QStringLiteral("before.png"), before), Slot::editBefore);
+        harness.model->load(write(QStringLiteral("after.png"), after), Slot::editAfter);
+        QVERIFY(waitUntilIdle(*harness.model, jobTimeoutMs));
+        QVERIFY(harness.model->previewDifference().isNull());
+
+        harness.model->setCompareStyle(CompareStyle::difference);
+        QVERIFY(waitUntilIdle(*harness.model, jobTimeoutMs));
+        const QImage map = harness.model->previewDifference();
+        QCOMPARE(map.size(), QSize(width, height));
+        QCOMPARE(harness.model->differenceLabel(), QStringLiteral("\u0394E2000 to your edit"));
+        const auto levels = [](const RGB& c) {
+            return QColor(qRound(c.r * 255), qRound(c.g * 255), qRound(c.b * 255));
+        };
+        QCOMPARE(map.pixelColor(patch.center()).rgb(),
+                 levels(HeatMap::colour(HeatMap::scaleTop)).rgb());
+        const double lightnessOutside =
+            ColorMath::luma({map.pixelColor(10, 50).redF(), map.pixelColor(10, 50).greenF(),
+                             map.pixelColor(10, 50).blueF()});
+        QVERIFY(lightnessOutside < ColorMath::luma(HeatMap::colour(2)));
+
+        // The view draws the map where the image is: bright on the patch, dark beside it.
+        CompareView* view = harness.pane->compareView();
+        QTRY_VERIFY(!view->imageRect().isEmpty());
+        const QImage shown = view->grab().toImage();
+        const QRectF rect = view->imageRect();
+        const auto at = [&](QPointF p) {
+            const double scale = rect.width() / width;
+            return shown.pixelColor((rect.topLeft() + p * scale).toPoint() *
+                                    shown.devicePixelRatio());
+        };
+        QVERIFY(at(QPointF(patch.center()) + QPointF(0.5, 0.5)).lightnessF() > 0.5);
+        QVERIFY(at(QPointF(20.5, 40.5)).lightnessF() < 0.35);
+
+        // Against the test chart there is no After: the map shows what the LUT changes.
+        harness.model->setPreviewSource(PreviewSource::testChart);
+        QVERIFY(waitUntilIdle(*harness.model, jobTimeoutMs));
+        QCOMPARE(harness.model->differenceLabel(), QStringLiteral("\u0394E2000 from original"));
+        QCOMPARE(harness.model->previewDifference().size(), harness.model->previewGraded().size());
+        harness.model->setCompareStyle(CompareStyle::split);
+        QVERIFY(waitUntilIdle(*harness.model, jobTimeoutMs));
+        QVERIFY(harness.model->previewDifference().isNull());
     }
 
     void compareWithYourEditSwitchAppearsOnlyWhereItApplies()

@@ -1062,7 +1062,7 @@ TEST(CliHelp, EveryCommandHasHelpWithExamples)
 {
     CliRunner cli;
     for (const char* command : {"look", "match", "edit", "hald", "analyse", "apply", "convert",
-                                "info", "identity-hald", "chart"}) {
+                                "info", "identity-hald", "chart", "compare"}) {
         const CliResult result = cli.run({command, "--help"});
         EXPECT_EQ(result.status, 0) << command;
         EXPECT_NE(result.out.find("Examples:"), std::string::npos) << command;
