@@ -17,22 +17,29 @@ struct Tetrahedron {
     float third;          // the smallest (on towards the far corner)
 };
 
-// tr, tg, tb: the fractions within the cell; r, g, b: the strides of the three axes.
+// tr, tg, tb: the fractions within the cell; r, g, b: the strides of the three axes. Without
+// branches: on photos with noise the order of the fractions is random, and mispredicted branches
+// would cost more than the lookup itself.
 inline Tetrahedron tetrahedron(float tr, float tg, float tb, std::ptrdiff_t r, std::ptrdiff_t g,
                                std::ptrdiff_t b)
 {
-    if (tr > tg) {
-        if (tg > tb)
-            return {r, r + g, tr, tg, tb};
-        if (tr > tb)
-            return {r, r + b, tr, tb, tg};
-        return {b, b + r, tb, tr, tg};
-    }
-    if (tb > tg)
-        return {b, b + g, tb, tg, tr};
-    if (tb > tr)
-        return {g, g + b, tg, tb, tr};
-    return {g, g + r, tg, tr, tb};
+    // The axes from largest fraction to smallest, one row per tetrahedron.
+    static constexpr int order[6][3] = {{0, 1, 2}, {0, 2, 1}, {2, 0, 1},
+                                        {2, 1, 0}, {1, 2, 0}, {1, 0, 2}};
+    const int redOverGreen = tr > tg;
+    const int greenOverBlue = tg > tb;
+    const int redOverBlue = tr > tb;
+    const int blueOverGreen = tb > tg;
+    const int blueOverRed = tb > tr;
+    // Red above green: rows 0 (then green above blue), 1 (red above blue), 2. Else rows 3 (blue
+    // above green), 4 (blue above red), 5.
+    const int redFirst = (1 - greenOverBlue) * (2 - redOverBlue);
+    const int otherwise = 3 + (1 - blueOverGreen) * (2 - blueOverRed);
+    const int* axes = order[redOverGreen * redFirst + (1 - redOverGreen) * otherwise];
+    const float fraction[3] = {tr, tg, tb};
+    const std::ptrdiff_t stride[3] = {r, g, b};
+    return {stride[axes[0]], stride[axes[0]] + stride[axes[1]], fraction[axes[0]],
+            fraction[axes[1]], fraction[axes[2]]};
 }
 
 }  // namespace lumivert
