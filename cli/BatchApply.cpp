@@ -26,7 +26,7 @@ constexpr float k16BitMax = 65535.0f;
 constexpr float k8BitMax = 255.0f;
 
 // Deep samples through the same lookup, quantised to 16 bits.
-Image16 graded16(const PixelBuffer& pixels, const LUTStack& lut)
+Image16 graded16(const PixelBuffer& pixels, const LUTStack& lut, Interpolation interpolation)
 {
     const std::vector<RGB>& source = pixels.pixels();
     const auto count = static_cast<std::int64_t>(source.size());
@@ -34,7 +34,7 @@ Image16 graded16(const PixelBuffer& pixels, const LUTStack& lut)
     std::uint16_t* out = samples.get();
 #pragma omp parallel for schedule(static)
     for (std::int64_t i = 0; i < count; ++i) {
-        const RGB c = lut.apply(source[static_cast<std::size_t>(i)]);
+        const RGB c = lut.apply(source[static_cast<std::size_t>(i)], interpolation);
         out[3 * i] = static_cast<std::uint16_t>(Packing::quantized(c.r, k16BitMax));
         out[3 * i + 1] = static_cast<std::uint16_t>(Packing::quantized(c.g, k16BitMax));
         out[3 * i + 2] = static_cast<std::uint16_t>(Packing::quantized(c.b, k16BitMax));
@@ -44,7 +44,7 @@ Image16 graded16(const PixelBuffer& pixels, const LUTStack& lut)
 
 // 8-bit pixels through curves or a table over another domain: the renderer's byte tables hold
 // only plain 0 … 1 lattices. Levels become level / 255, as the renderer takes them.
-Image8 graded8(const Image8& image, const LUTStack& lut)
+Image8 graded8(const Image8& image, const LUTStack& lut, Interpolation interpolation)
 {
     const std::uint8_t* in = image.data();
     const std::int64_t count = image.width() * image.height();
@@ -55,7 +55,8 @@ Image8 graded8(const Image8& image, const LUTStack& lut)
         const std::uint8_t* pixel = in + 4 * i;
         const RGB c = lut.apply({static_cast<float>(pixel[0]) / k8BitMax,
                                  static_cast<float>(pixel[1]) / k8BitMax,
-                                 static_cast<float>(pixel[2]) / k8BitMax});
+                                 static_cast<float>(pixel[2]) / k8BitMax},
+                                interpolation);
         out[4 * i] = static_cast<std::uint8_t>(Packing::quantized(c.r, k8BitMax));
         out[4 * i + 1] = static_cast<std::uint8_t>(Packing::quantized(c.g, k8BitMax));
         out[4 * i + 2] = static_cast<std::uint8_t>(Packing::quantized(c.b, k8BitMax));
@@ -95,15 +96,16 @@ std::vector<Job> jobsInFolder(const std::vector<path>& inputs, const path& folde
     return jobs;
 }
 
-std::variant<Image8, Image16> graded(const FullImage& full, const LUTStack& lut)
+std::variant<Image8, Image16> graded(const FullImage& full, const LUTStack& lut,
+                                     Interpolation interpolation)
 {
     if (full.sixteenBit)
-        return graded16(full.image.pixels(), lut);
+        return graded16(full.image.pixels(), lut, interpolation);
     if (lut.isPlainTable()) {
         static const PreviewRenderer renderer;
-        return renderer.render(full.image.image(), lut.table());
+        return renderer.render(full.image.image(), lut.table(), interpolation);
     }
-    return graded8(full.image.image(), lut);
+    return graded8(full.image.image(), lut, interpolation);
 }
 
 PixelBuffer gradedPixels(const FullImage& full, const LUTStack& lut)
@@ -128,8 +130,11 @@ PixelBuffer gradedPixels(const FullImage& full, const LUTStack& lut)
         image);
 }
 
-void applyToFile(const LUTStack& lut, const Job& job)
+void applyToFile(const LUTStack& original, const Job& job, const Options& options)
 {
+    // A table alone takes the strength into its entries and keeps the fast paths.
+    const LUTStack lut = original.withStrength(options.strength);
+    const Interpolation interpolation = options.interpolation;
     const std::optional<ImageFileType> type = ImageLoader::fileType(job.output);
     if (!type) {
         throw UsageError("The output " + quotedName(job.output) +
@@ -138,7 +143,7 @@ void applyToFile(const LUTStack& lut, const Job& job)
     refuseToReplaceInput(job);
     const FullImage full =
         attempt(GradeRecipe::openFailedTitle, [&] { return ImageLoader::loadFull(job.input); });
-    const std::variant<Image8, Image16> image = graded(full, lut);
+    const std::variant<Image8, Image16> image = graded(full, lut, interpolation);
     attempt(GradeRecipe::saveImageFailedTitle, [&] {
         std::visit(
             [&](const auto& samples) {
@@ -149,7 +154,8 @@ void applyToFile(const LUTStack& lut, const Job& job)
 }
 
 std::vector<Failure> applyAll(const LUTStack& lut, const std::vector<Job>& jobs,
-                              const std::function<void(std::size_t, std::size_t)>& progress)
+                              const std::function<void(std::size_t, std::size_t)>& progress,
+                              const Options& options)
 {
     std::vector<std::optional<std::string>> messages(jobs.size());
     std::mutex progressLock;
@@ -160,7 +166,7 @@ std::vector<Failure> applyAll(const LUTStack& lut, const std::vector<Job>& jobs,
     for (std::int64_t i = 0; i < count; ++i) {
         const auto index = static_cast<std::size_t>(i);
         try {
-            applyToFile(lut, jobs[index]);
+            applyToFile(lut, jobs[index], options);
         } catch (const std::exception& error) {
             messages[index] = error.what();
         }

@@ -112,7 +112,10 @@ struct ApplyOptions {
     std::string folder;
     CLI::Option* outputOption = nullptr;
     CLI::Option* folderOption = nullptr;
+    BatchApply::Options lookup;
 };
+
+constexpr std::array<const char*, 2> kInterpolationNames = {"trilinear", "tetrahedral"};
 
 std::vector<BatchApply::Job> jobsOf(const ApplyOptions& options)
 {
@@ -161,17 +164,21 @@ void refuseToReplaceTheLUT(const std::vector<BatchApply::Job>& jobs, const path&
 
 int apply(const ApplyOptions& options)
 {
+    CommandSupport::requireWithin(options.lookup.strength, GradeRecipe::applyStrengthRange,
+                                  "--strength");
     const std::vector<BatchApply::Job> jobs = jobsOf(options);
     refuseToReplaceTheLUT(jobs, options.lut);
     const LUTStack lut = readLUT(options.lut).lut;
     if (options.folderOption->count())
         createFolder(options.folder);
     const bool terminal = ::isatty(STDERR_FILENO) == 1;
-    const auto failures =
-        BatchApply::applyAll(lut, jobs, [terminal](std::size_t done, std::size_t total) {
+    const auto failures = BatchApply::applyAll(
+        lut, jobs,
+        [terminal](std::size_t done, std::size_t total) {
             if (terminal)
                 progressLine(done, total);
-        });
+        },
+        options.lookup);
     for (const BatchApply::Job& job : jobs) {
         const bool failed = std::any_of(failures.begin(), failures.end(),
                                         [&](const auto& f) { return f.input == job.input; });
@@ -193,6 +200,21 @@ Action defineApply(CLI::App& command)
     options->folderOption = command.add_option("--out-dir", options->folder,
                                                "folder for the outputs, named like the inputs");
     options->outputOption->excludes(options->folderOption);
+    command.add_option("--interpolation")
+        ->type_name("TEXT")
+        ->description("how the table blends its entries: trilinear (default) or tetrahedral (as "
+                      "most grading applications and OpenColorIO do)")
+        ->check(CLI::IsMember(kInterpolationNames))
+        ->each([options](const std::string& name) {
+            options->lookup.interpolation = name == kInterpolationNames[1]
+                                                ? Interpolation::tetrahedral
+                                                : Interpolation::trilinear;
+        });
+    command.add_option(
+        "--strength", options->lookup.strength,
+        "how much of the LUT's change to keep, " + GradeRecipe::applyStrengthRange.text() +
+            " (default " +
+            CommandSupport::numberText(GradeRecipe::applyStrengthRange.defaultValue) + ")");
     return [options] { return apply(*options); };
 }
 

@@ -321,8 +321,8 @@ void CompareView::updateDetail()
     const QRect area = needed.adjusted(-margin, -margin, margin, margin).intersected(bounds);
     Detail detail{area, zoom_, lut, originalPath_, gradedPath_, {}, {}};
     if (gradedFull)
-        detail.graded = platformImage(
-            model_.previewRenderer().render(DetailTile::crop(*gradedFull, area, zoom_), *lut));
+        detail.graded = platformImage(model_.previewRenderer().render(
+            DetailTile::crop(*gradedFull, area, zoom_), *lut, model_.previewInterpolation()));
     if (originalFull)
         detail.original = platformImage(DetailTile::crop(*originalFull, area, zoom_));
     detail_ = std::move(detail);

@@ -1,13 +1,15 @@
 #pragma once
 // The row above the preview: what to preview on (the sources the mode offers), how to compare,
-// and, in the before-and-after mode, whether the left side shows the user's real edit; and the
-// toggle between fit and 1:1, which the pane connects to the comparison.
+// and, in the before-and-after mode, whether the left side shows the user's real edit; the
+// toggle between fit and 1:1, which the pane connects to the comparison; and its menu, which
+// sets how the preview interpolates the table.
 #include "AppModel.hpp"
 
 #include <QList>
 #include <QWidget>
 
 class QAbstractButton;
+class QActionGroup;
 class QButtonGroup;
 class QCheckBox;
 class QHBoxLayout;
@@ -29,12 +31,15 @@ public:
     QCheckBox* compareWithAfterSwitch() const { return compareWithAfter_; }
     // Checked while the preview is zoomed in; clicked, it toggles between fit and 1:1.
     QAbstractButton* zoomToggle() const;
+    // The menu button whose "Preview interpolation" choices are trilinear and tetrahedral.
+    QToolButton* menuButton() const { return menuButton_; }
 
 private:
     void rebuildSources();
     void showSource();
     void showCompareStyle();
     void showCompareWithAfter();
+    void showInterpolation();
 
     AppModel& model_;
     QWidget* sourcePicker_;
@@ -46,6 +51,8 @@ private:
     QButtonGroup* styles_;
     QCheckBox* compareWithAfter_;
     QToolButton* zoomToggle_;
+    QToolButton* menuButton_;
+    QActionGroup* interpolations_;
 };
 
 }  // namespace lumivert
