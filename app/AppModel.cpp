@@ -18,6 +18,7 @@ constexpr int toastLifetimeMs = 6000;
 
 const QString exportChoiceKey = QStringLiteral("exportChoice");
 const QString exportSizeKey = QStringLiteral("exportSize");
+const QString gamutMappingKey = QStringLiteral("gamutMapping");
 
 // A mode's result property: whether a change leaves it equal, and its notification. An edit
 // fit notifies on every assignment.
@@ -103,6 +104,9 @@ void AppModel::readPersistedSettings()
     const qint64 size = defaults_->value(exportSizeKey, 0).toLongLong();
     if (GradeRecipe::isExportSize(size))
         setExportSize(size);
+    if (const auto mapping =
+            GradeRecipe::gamutNamed(defaults_->value(gamutMappingKey).toString().toStdString()))
+        setGamutMapping(*mapping);
 }
 
 // Setters: store, notify only on a change, then run the assignment's effect.
@@ -226,6 +230,20 @@ void AppModel::setExportSize(qint64 size)
         defaults_->setValue(exportSizeKey, size);
 }
 
+void AppModel::setGamutMapping(GamutMapping mapping)
+{
+    if (mapping != gamutMapping_) {
+        gamutMapping_ = mapping;
+        Q_EMIT gamutMappingChanged();
+        rebuildPreview();
+    }
+    if (!capturing_) {
+        const std::string_view id = GradeRecipe::recipe(mapping).id;
+        defaults_->setValue(gamutMappingKey,
+                            QString::fromUtf8(id.data(), static_cast<qsizetype>(id.size())));
+    }
+}
+
 void AppModel::setToast(const std::optional<Toast>& toast)
 {
     if (toast == toast_)
@@ -338,8 +356,11 @@ void AppModel::updateIdle()
 
 GradeRecipe::Settings AppModel::recipeSettings() const
 {
-    return {lookSettings_, matchSettings_, static_cast<float>(editSmoothness_),
-            static_cast<float>(intensity_), fineTune_};
+    GradeRecipe::Settings settings{lookSettings_, matchSettings_,
+                                   static_cast<float>(editSmoothness_),
+                                   static_cast<float>(intensity_), fineTune_};
+    settings.gamut = gamutMapping_;
+    return settings;
 }
 
 GradeRecipe::SlotNames AppModel::slotNames() const

@@ -141,6 +141,9 @@ public:
     void setExportChoice(ExportChoice choice);
     qint64 exportSize() const { return exportSize_; }
     void setExportSize(qint64 size);
+    // How look and match grades bring colours back into sRGB; a stored preference.
+    GamutMapping gamutMapping() const { return gamutMapping_; }
+    void setGamutMapping(GamutMapping mapping);
     const std::optional<Toast>& toast() const { return toast_; }
     void setToast(const std::optional<Toast>& toast);
     const std::optional<AlertInfo>& alert() const { return alert_; }
@@ -240,6 +243,7 @@ Q_SIGNALS:
     void lutNameChanged();
     void exportChoiceChanged();
     void exportSizeChanged();
+    void gamutMappingChanged();
     void toastChanged();
     void alertChanged();
     void inspectorTargetChanged();
@@ -304,6 +308,7 @@ private:
     QString lutName_;
     ExportChoice exportChoice_ = ExportChoice::cube;
     qint64 exportSize_ = GradeRecipe::defaultExportSize;
+    GamutMapping gamutMapping_ = GamutMapping::preserveLightness;
     std::optional<Toast> toast_;
     std::optional<AlertInfo> alert_;
     std::optional<QString> inspectorTarget_;

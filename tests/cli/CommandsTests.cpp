@@ -216,10 +216,12 @@ INSTANTIATE_TEST_SUITE_P(
                       RecipeCase{"Match",
                                  Mode::match,
                                  {"@chelsea", "@astronaut"},
-                                 {"--match-settings", "0.6,1.3", "--intensity", "1.3"},
+                                 {"--match-settings", "0.6,1.3", "--intensity", "1.3", "--gamut",
+                                  "smooth"},
                                  adjusted([](GradeRecipe::Settings& s) {
                                      s.match = {0.6f, 1.3f};
                                      s.intensity = 1.3f;
+                                     s.gamut = GamutMapping::smooth;
                                  }),
                                  33},
                       RecipeCase{"Edit",
