@@ -186,32 +186,39 @@ using Double4 = double __attribute__((vector_size(32)));
             static_cast<float>(std::copysign(root[2], z))};
 }
 
-// Cusp-aware mapping, after Björn Ottosson's gamut clipping for Oklab (2021), the variant whose
-// projection lightness adapts between the colour's own and the cusp's. Along a ray from black at
-// fixed hue and fixed C / L, every channel scales as the cube of L, so the lower boundary of a
-// hue slice is exactly the line from black to the cusp; the upper one curves and is refined by
-// Halley steps.
-constexpr float kCuspAdaptation = 0.05f;  // larger projects more steeply towards the cusp
+// Cusp-aware mapping, after Björn Ottosson's gamut clipping for Oklab (2021): the colour moves in
+// a straight line at constant hue towards a grey of lightness L0 until it meets the boundary of
+// the hue's slice, found from the slice's cusp. L0 adapts between the colour's own lightness and
+// mid lightness, the more chroma the colour has the nearer mid lightness; projecting towards the
+// cusp's lightness instead leaves bright yellows with the same abrupt chroma loss as constant
+// lightness. Along a ray from black at fixed hue and fixed C / L, every channel scales as the
+// cube of L, so the lower boundary of a slice is exactly the line from black to the cusp; the
+// upper one curves and is refined by a Halley step.
+constexpr float kMidLightness = 0.5f;
+constexpr float kProjectionAdaptation = 20.0f;  // Ottosson's alpha; larger leans to mid lightness
 constexpr float kSmallestChroma = 0.00001f;
 
-// The linear channel weights on cubed LMS, and the polynomial first guess of the saturation at
-// which that channel reaches 0, for the three regions of hue.
+// The polynomial first guess of the saturation at which a channel reaches 0, in the hue region
+// where that channel is the first to, and the channel's weights on cubed LMS (Ottosson's fit).
 struct SaturationFit {
     float k0, k1, k2, k3, k4;
     const float (&weights)[3];
 };
+constexpr SaturationFit kRedFit{1.19086277f, 1.76576728f, 0.59662641f,
+                                0.75515197f, 0.56771245f, kM1Inverse[0]};
+constexpr SaturationFit kGreenFit{0.73956515f, -0.45954404f, 0.08285427f,
+                                  0.12541070f, 0.14503204f,  kM1Inverse[1]};
+constexpr SaturationFit kBlueFit{1.35733652f,  -0.00915799f, -1.15130210f,
+                                 -0.50559606f, 0.00692167f,  kM1Inverse[2]};
+// The guess is within about 1e-3; each Halley step roughly cubes the error.
+constexpr int kSaturationSteps = 2;
 
 // The largest C / L of the hue (a, b), a unit vector, that keeps every channel at or above 0.
 float maxSaturation(float a, float b)
 {
-    const SaturationFit fit = -1.88170328f * a - 0.80936493f * b > 1.0f
-                                  ? SaturationFit{1.19086277f, 1.76576728f, 0.59662641f,
-                                                  0.75515197f, 0.56771245f, kM1Inverse[0]}
-                              : 1.81444104f * a - 1.19445276f * b > 1.0f
-                                  ? SaturationFit{0.73956515f, -0.45954404f, 0.08285427f,
-                                                  0.12541070f, 0.14503204f,  kM1Inverse[1]}
-                                  : SaturationFit{1.35733652f,  -0.00915799f, -1.15130210f,
-                                                  -0.50559606f, 0.00692167f,  kM1Inverse[2]};
+    const SaturationFit& fit = -1.88170328f * a - 0.80936493f * b > 1.0f  ? kRedFit
+                               : 1.81444104f * a - 1.19445276f * b > 1.0f ? kGreenFit
+                                                                          : kBlueFit;
     float s = fit.k0 + fit.k1 * a + fit.k2 * b + fit.k3 * a * a + fit.k4 * a * b;
     const float kl = kM2Inverse[0][1] * a + kM2Inverse[0][2] * b;
     const float km = kM2Inverse[1][1] * a + kM2Inverse[1][2] * b;
@@ -219,8 +226,7 @@ float maxSaturation(float a, float b)
     const float wl = fit.weights[0];
     const float wm = fit.weights[1];
     const float ws = fit.weights[2];
-    // The guess is within about 1e-3; each Halley step roughly cubes the error.
-    for (int step = 0; step < 2; ++step) {
+    for (int step = 0; step < kSaturationSteps; ++step) {
         const float l = 1.0f + s * kl;
         const float m = 1.0f + s * km;
         const float sh = 1.0f + s * ks;
@@ -275,8 +281,7 @@ float gamutIntersection(float a, float b, float L1, float C1, float L0, const Cu
     return t + step;
 }
 
-// The out-of-gamut colour lab, L in (0, 1), projected onto the boundary towards a lightness that
-// moves from the cusp's towards its own as chroma falls.
+// The out-of-gamut colour lab, L above 0, projected onto the boundary of its hue's slice.
 RGB smoothlyMapped(const Lab& lab)
 {
     const float L = lab.L;
@@ -284,12 +289,11 @@ RGB smoothlyMapped(const Lab& lab)
     const float a = lab.a / C;
     const float b = lab.b / C;
     const Cusp cusp = cuspOf(a, b);
-    const float d = L - cusp.L;
-    const float k = 2.0f * (d > 0.0f ? 1.0f - cusp.L : cusp.L);
-    const float e = 0.5f * k + std::fabs(d) + kCuspAdaptation * C / k;
+    const float d = L - kMidLightness;
+    const float e = 0.5f + std::fabs(d) + kProjectionAdaptation * C;
     // Never negative in exact arithmetic; rounding must not make it so.
-    const float offset = 0.5f * (e - std::sqrt(std::max(0.0f, e * e - 2.0f * k * std::fabs(d))));
-    const float L0 = cusp.L + (d > 0.0f ? offset : d < 0.0f ? -offset : 0.0f);
+    const float offset = 0.5f * (e - std::sqrt(std::max(0.0f, e * e - 2.0f * std::fabs(d))));
+    const float L0 = kMidLightness + (d > 0.0f ? offset : d < 0.0f ? -offset : 0.0f);
     const float t = gamutIntersection(a, b, L, C, L0, cusp);
     const float mappedL = L0 * (1.0f - t) + t * L;
     const float mappedC = t * C;
@@ -358,7 +362,9 @@ RGB oklabToSRGB(const Lab& lab)
 
 RGB oklabToSRGB(const Lab& lab, GamutMapping mapping)
 {
-    if (mapping == GamutMapping::preserveLightness || !(lab.L > 0.0f) || lab.L >= 1.0f)
+    // Above white too: a bright colour that tips over L = 1 must not jump to white.
+    if (mapping == GamutMapping::preserveLightness || !(lab.L > 0.0f) ||
+        !(std::fabs(lab.a) + std::fabs(lab.b) > kSmallestChroma))
         return oklabToSRGB(lab);
     RGB linear = oklabToLinear(lab);
     if (!inGamut(linear))

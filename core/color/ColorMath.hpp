@@ -14,7 +14,8 @@ enum class GamutMapping : std::uint8_t {
     // Chroma reduced at constant lightness and hue: exact lightness, but bright saturated colours
     // above the cusp of their hue lose almost all their chroma.
     preserveLightness,
-    // Towards a lightness between the colour's own and the cusp's, so chroma falls smoothly.
+    // At constant hue towards a grey between the colour's own lightness and mid lightness, so
+    // chroma falls smoothly; lightness may move, most for the most saturated colours.
     smooth
 };
 
