@@ -783,6 +783,10 @@ INSTANTIATE_TEST_SUITE_P(
                     1,
                     "Couldn\u2019t analyse the images: The before and after images have different "
                     "shapes."},
+        FailureCase{"UnknownGamutMapping",
+                    {"look", "@coffee", "--gamut", "bogus"},
+                    2,
+                    "--gamut: bogus not in {preserve-lightness,smooth}"},
         FailureCase{"NoCommand", {}, 2, "A subcommand is required"},
         FailureCase{"UnknownCommand",
                     {"lok", "@coffee"},
