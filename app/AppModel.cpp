@@ -23,6 +23,7 @@ const QString exportSizeKey = QStringLiteral("exportSize");
 const QString previewInterpolationKey = QStringLiteral("previewInterpolation");
 const QString tetrahedralValue = QStringLiteral("tetrahedral");
 const QString trilinearValue = QStringLiteral("trilinear");
+const QString gamutMappingKey = QStringLiteral("gamutMapping");
 
 // A mode's result property: whether a change leaves it equal, and its notification. An edit
 // fit notifies on every assignment.
@@ -111,6 +112,9 @@ void AppModel::readPersistedSettings()
         setExportSize(size);
     if (defaults_->value(previewInterpolationKey).toString() == tetrahedralValue)
         setPreviewInterpolation(Interpolation::tetrahedral);
+    if (const auto mapping =
+            GradeRecipe::gamutNamed(defaults_->value(gamutMappingKey).toString().toStdString()))
+        setGamutMapping(*mapping);
 }
 
 // Setters: store, notify only on a change, then run the assignment's effect.
@@ -248,6 +252,20 @@ void AppModel::setPreviewInterpolation(Interpolation interpolation)
                                                          : trilinearValue);
 }
 
+void AppModel::setGamutMapping(GamutMapping mapping)
+{
+    if (mapping != gamutMapping_) {
+        gamutMapping_ = mapping;
+        Q_EMIT gamutMappingChanged();
+        rebuildPreview();
+    }
+    if (!capturing_) {
+        const std::string_view id = GradeRecipe::recipe(mapping).id;
+        defaults_->setValue(gamutMappingKey,
+                            QString::fromUtf8(id.data(), static_cast<qsizetype>(id.size())));
+    }
+}
+
 void AppModel::setToast(const std::optional<Toast>& toast)
 {
     if (toast == toast_)
@@ -360,8 +378,11 @@ void AppModel::updateIdle()
 
 GradeRecipe::Settings AppModel::recipeSettings() const
 {
-    return {lookSettings_, matchSettings_, static_cast<float>(editSmoothness_),
-            static_cast<float>(intensity_), fineTune_};
+    GradeRecipe::Settings settings{lookSettings_, matchSettings_,
+                                   static_cast<float>(editSmoothness_),
+                                   static_cast<float>(intensity_), fineTune_};
+    settings.gamut = gamutMapping_;
+    return settings;
 }
 
 GradeRecipe::SlotNames AppModel::slotNames() const

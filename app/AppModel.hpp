@@ -158,6 +158,9 @@ public:
     // files do not depend on it.
     Interpolation previewInterpolation() const { return previewInterpolation_; }
     void setPreviewInterpolation(Interpolation interpolation);
+    // How look and match grades bring colours back into sRGB; a stored preference.
+    GamutMapping gamutMapping() const { return gamutMapping_; }
+    void setGamutMapping(GamutMapping mapping);
     const std::optional<Toast>& toast() const { return toast_; }
     void setToast(const std::optional<Toast>& toast);
     const std::optional<AlertInfo>& alert() const { return alert_; }
@@ -265,6 +268,7 @@ Q_SIGNALS:
     void exportChoiceChanged();
     void exportSizeChanged();
     void previewInterpolationChanged();
+    void gamutMappingChanged();
     void toastChanged();
     void alertChanged();
     void inspectorTargetChanged();
@@ -340,6 +344,7 @@ private:
     ExportChoice exportChoice_ = ExportChoice::cube;
     qint64 exportSize_ = GradeRecipe::defaultExportSize;
     Interpolation previewInterpolation_ = Interpolation::trilinear;
+    GamutMapping gamutMapping_ = GamutMapping::preserveLightness;
     std::optional<Toast> toast_;
     std::optional<AlertInfo> alert_;
     std::optional<QString> inspectorTarget_;

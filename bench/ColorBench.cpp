@@ -37,6 +37,15 @@ void BM_OklabRoundTrip(benchmark::State& state)
 }
 BENCHMARK(BM_OklabRoundTrip)->Arg(0)->Arg(1);
 
+// The same far-outside colours brought back by the cusp-aware mapping.
+void BM_OklabRoundTripSmooth(benchmark::State& state)
+{
+    timePerColour(state, randomColours(kColourSetSize, -0.6f, 1.6f), [](const RGB& c) {
+        return ColorMath::oklabToSRGB(ColorMath::srgbToOklab(c), GamutMapping::smooth);
+    });
+}
+BENCHMARK(BM_OklabRoundTripSmooth);
+
 void BM_LUT3DBuildRoundTrip(benchmark::State& state)
 {
     const std::int64_t size = state.range(0);

@@ -82,6 +82,22 @@ BENCHMARK(BM_GradePipelineMakeLUTMatch)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
+// The same bake with the cusp-aware gamut mapping.
+void BM_GradePipelineMakeLUTMatchSmooth(benchmark::State& state)
+{
+    const auto match = std::make_shared<const MatchTransform>(
+        ColorMatcher::analyse(sourcePhoto(), referencePhoto()), MatchSettings{1.0f, 1.0f},
+        GamutMapping::smooth);
+    const GradePipeline pipeline(match, 0.9f, kBusyFineTune);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(pipeline.makeLUT(state.range(0)));
+}
+BENCHMARK(BM_GradePipelineMakeLUTMatchSmooth)
+    ->Arg(33)
+    ->Arg(65)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
 // The per-colour pieces of the bake, one colour at a time on one core.
 void BM_MatchTransformApply(benchmark::State& state)
 {

@@ -39,6 +39,7 @@ struct GradeOptions {
     std::vector<float> lookSettings;
     std::vector<float> matchSettings;
     float smoothing = static_cast<float>(GradeRecipe::smoothingRange.defaultValue);
+    std::string gamut{GradeRecipe::gamutMappings().front().id};
     LUTWriter::Options writer;
     CLI::Option* outputOption = nullptr;
     CLI::Option* sizeOption = nullptr;
@@ -145,14 +146,29 @@ void addGradeOptions(CLI::App& command, Mode mode, GradeOptions& options)
     addStrengths(command, "--finetune", options.fineTune, GradeRecipe::fineTuneControls());
 }
 
+void addGamut(CLI::App& command, GradeOptions& options)
+{
+    std::vector<std::string> names;
+    for (const GradeRecipe::GamutRecipe& row : GradeRecipe::gamutMappings())
+        names.emplace_back(row.id);
+    command
+        .add_option("--gamut", options.gamut,
+                    "how colours beyond sRGB come back: " + names[0] + " (default) or " + names[1] +
+                        ", which keeps bright saturated colours such as yellows "
+                        "colourful")
+        ->check(CLI::IsMember(names));
+}
+
 void addLookSettings(CLI::App& command, GradeOptions& options)
 {
     addStrengths(command, "--look-settings", options.lookSettings, GradeRecipe::lookStrengths());
+    addGamut(command, options);
 }
 
 void addMatchSettings(CLI::App& command, GradeOptions& options)
 {
     addStrengths(command, "--match-settings", options.matchSettings, GradeRecipe::matchStrengths());
+    addGamut(command, options);
 }
 
 void addSmoothing(CLI::App& command, GradeOptions& options)
@@ -177,6 +193,8 @@ GradeRecipe::Settings settingsOf(const GradeOptions& options)
     settings.smoothing = options.smoothing;
     settings.intensity = options.intensity;
     settings.fineTune = strengthsOf(options.fineTune, GradeRecipe::fineTuneControls());
+    // The option's check admits only the table's names.
+    settings.gamut = GradeRecipe::gamutNamed(options.gamut).value();
     return settings;
 }
 
@@ -314,7 +332,8 @@ CLI::Option* addInputs(CLI::App& command, Mode mode, const char* name, const cha
 const std::array<ModeCommand, 4> kModeCommands{{
     {Mode::look, "Capture the look of a reference photo as a LUT.",
      "  lumivert-cli look sunset.jpg -o Sunset.cube\n"
-     "  lumivert-cli look film.png --format all --size 65 --look-settings 1,0.5,1.2,0\n",
+     "  lumivert-cli look film.png --format all --size 65 --look-settings 1,0.5,1.2,0\n"
+     "  lumivert-cli look lemons.jpg --gamut smooth -o Lemons.cube\n",
      "REFERENCE", "the photo whose colours you want", addLookSettings},
     {Mode::match, "Make a LUT that gives your photo the look of a reference photo.",
      "  lumivert-cli match mine.jpg reference.jpg -o Matched.cube\n"

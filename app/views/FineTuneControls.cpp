@@ -1,9 +1,11 @@
 #include "FineTuneControls.hpp"
 
 #include "AppModel.hpp"
+#include "AppTypes.hpp"
 #include "Theme.hpp"
 #include "ValueSlider.hpp"
 
+#include <QCheckBox>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -30,7 +32,8 @@ const std::array<std::vector<QColor>, 4>& gradients()
 }  // namespace
 
 FineTuneControls::FineTuneControls(AppModel& model, QWidget* parent)
-    : QWidget(parent), model_(model), resetButton_(new QToolButton(this))
+    : QWidget(parent), model_(model), resetButton_(new QToolButton(this)),
+      highlightSafe_(new QCheckBox(this))
 {
     auto* stack = new QVBoxLayout(this);
     stack->setContentsMargins(0, 0, 0, 0);
@@ -53,6 +56,16 @@ FineTuneControls::FineTuneControls(AppModel& model, QWidget* parent)
         sliders_[i] = slider;
     }
 
+    const GradeRecipe::GamutRecipe& smooth = GradeRecipe::recipe(GamutMapping::smooth);
+    highlightSafe_->setText(
+        QString::fromUtf8(smooth.title.data(), static_cast<qsizetype>(smooth.title.size())));
+    highlightSafe_->setToolTip(
+        QString::fromUtf8(smooth.help.data(), static_cast<qsizetype>(smooth.help.size())));
+    connect(highlightSafe_, &QCheckBox::clicked, this, [this](bool on) {
+        model_.setGamutMapping(on ? GamutMapping::smooth : GamutMapping::preserveLightness);
+    });
+    stack->addWidget(highlightSafe_);
+
     resetButton_->setText(QStringLiteral("Reset"));
     resetButton_->setAutoRaise(true);
     resetButton_->setFont(Theme::font(Theme::TextStyle::caption));
@@ -60,7 +73,17 @@ FineTuneControls::FineTuneControls(AppModel& model, QWidget* parent)
     connect(resetButton_, &QToolButton::clicked, this, [this] { model_.setFineTune(FineTune{}); });
 
     refresh();
+    showGamutMapping();
     connect(&model_, &AppModel::fineTuneChanged, this, &FineTuneControls::refresh);
+    connect(&model_, &AppModel::gamutMappingChanged, this, &FineTuneControls::showGamutMapping);
+    connect(&model_, &AppModel::modeChanged, this, &FineTuneControls::showGamutMapping);
+}
+
+void FineTuneControls::showGamutMapping()
+{
+    highlightSafe_->setChecked(model_.gamutMapping() == GamutMapping::smooth);
+    // Edits and HALDs reproduce their colours as they are; only looks and matches map them.
+    highlightSafe_->setVisible(model_.mode() == Mode::look || model_.mode() == Mode::match);
 }
 
 QString FineTuneControls::signedText(double value)

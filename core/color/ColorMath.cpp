@@ -2,6 +2,7 @@
 
 #include "color/Precondition.hpp"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -185,6 +186,120 @@ using Double4 = double __attribute__((vector_size(32)));
             static_cast<float>(std::copysign(root[2], z))};
 }
 
+// Cusp-aware mapping, after Björn Ottosson's gamut clipping for Oklab (2021): the colour moves in
+// a straight line at constant hue towards a grey of lightness L0 until it meets the boundary of
+// the hue's slice, found from the slice's cusp. L0 adapts between the colour's own lightness and
+// mid lightness, the more chroma the colour has the nearer mid lightness; projecting towards the
+// cusp's lightness instead leaves bright yellows with the same abrupt chroma loss as constant
+// lightness. Along a ray from black at fixed hue and fixed C / L, every channel scales as the
+// cube of L, so the lower boundary of a slice is exactly the line from black to the cusp; the
+// upper one curves and is refined by a Halley step.
+constexpr float kMidLightness = 0.5f;
+constexpr float kProjectionAdaptation = 20.0f;  // Ottosson's alpha; larger leans to mid lightness
+constexpr float kSmallestChroma = 0.00001f;
+
+// The polynomial first guess of the saturation at which a channel reaches 0, in the hue region
+// where that channel is the first to, and the channel's weights on cubed LMS (Ottosson's fit).
+struct SaturationFit {
+    float k0, k1, k2, k3, k4;
+    const float (&weights)[3];
+};
+constexpr SaturationFit kRedFit{1.19086277f, 1.76576728f, 0.59662641f,
+                                0.75515197f, 0.56771245f, kM1Inverse[0]};
+constexpr SaturationFit kGreenFit{0.73956515f, -0.45954404f, 0.08285427f,
+                                  0.12541070f, 0.14503204f,  kM1Inverse[1]};
+constexpr SaturationFit kBlueFit{1.35733652f,  -0.00915799f, -1.15130210f,
+                                 -0.50559606f, 0.00692167f,  kM1Inverse[2]};
+// The guess is within about 1e-3; each Halley step roughly cubes the error.
+constexpr int kSaturationSteps = 2;
+
+// The largest C / L of the hue (a, b), a unit vector, that keeps every channel at or above 0.
+float maxSaturation(float a, float b)
+{
+    const SaturationFit& fit = -1.88170328f * a - 0.80936493f * b > 1.0f  ? kRedFit
+                               : 1.81444104f * a - 1.19445276f * b > 1.0f ? kGreenFit
+                                                                          : kBlueFit;
+    float s = fit.k0 + fit.k1 * a + fit.k2 * b + fit.k3 * a * a + fit.k4 * a * b;
+    const float kl = kM2Inverse[0][1] * a + kM2Inverse[0][2] * b;
+    const float km = kM2Inverse[1][1] * a + kM2Inverse[1][2] * b;
+    const float ks = kM2Inverse[2][1] * a + kM2Inverse[2][2] * b;
+    const float wl = fit.weights[0];
+    const float wm = fit.weights[1];
+    const float ws = fit.weights[2];
+    for (int step = 0; step < kSaturationSteps; ++step) {
+        const float l = 1.0f + s * kl;
+        const float m = 1.0f + s * km;
+        const float sh = 1.0f + s * ks;
+        const float f = wl * l * l * l + wm * m * m * m + ws * sh * sh * sh;
+        const float f1 = 3.0f * (wl * kl * l * l + wm * km * m * m + ws * ks * sh * sh);
+        const float f2 = 6.0f * (wl * kl * kl * l + wm * km * km * m + ws * ks * ks * sh);
+        s -= f * f1 / (f1 * f1 - 0.5f * f * f2);
+    }
+    return s;
+}
+
+Cusp cuspOf(float a, float b)
+{
+    const float saturation = maxSaturation(a, b);
+    const RGB top = ColorMath::oklabToLinear({1.0f, saturation * a, saturation * b});
+    const float lightness = cubeRoot(1.0f / std::max(std::max(top.r, top.g), top.b));
+    return {lightness, lightness * saturation};
+}
+
+// How far (t) along the segment from (L0, 0) to (L1, C1) the gamut boundary of the hue lies.
+float gamutIntersection(float a, float b, float L1, float C1, float L0, const Cusp& cusp)
+{
+    if ((L1 - L0) * cusp.C - (cusp.L - L0) * C1 <= 0.0f)
+        return cusp.C * L0 / (C1 * cusp.L + cusp.C * (L0 - L1));  // below the cusp: exact
+    float t = cusp.C * (L0 - 1.0f) / (C1 * (cusp.L - 1.0f) + cusp.C * (L0 - L1));
+    // Above it the straight line to white is only a first guess; Halley on each channel reaching 1.
+    const float kl = kM2Inverse[0][1] * a + kM2Inverse[0][2] * b;
+    const float km = kM2Inverse[1][1] * a + kM2Inverse[1][2] * b;
+    const float ks = kM2Inverse[2][1] * a + kM2Inverse[2][2] * b;
+    const float dL = L1 - L0;
+    const float ldt = dL + C1 * kl;
+    const float mdt = dL + C1 * km;
+    const float sdt = dL + C1 * ks;
+    const float L = L0 * (1.0f - t) + t * L1;
+    const float C = t * C1;
+    const float l = L + C * kl;
+    const float m = L + C * km;
+    const float s = L + C * ks;
+    const float lms[3] = {l * l * l, m * m * m, s * s * s};
+    const float first[3] = {3.0f * ldt * l * l, 3.0f * mdt * m * m, 3.0f * sdt * s * s};
+    const float second[3] = {6.0f * ldt * ldt * l, 6.0f * mdt * mdt * m, 6.0f * sdt * sdt * s};
+    float step = std::numeric_limits<float>::max();
+    for (const auto& w : kM1Inverse) {
+        const float r = w[0] * lms[0] + w[1] * lms[1] + w[2] * lms[2] - 1.0f;
+        const float r1 = w[0] * first[0] + w[1] * first[1] + w[2] * first[2];
+        const float r2 = w[0] * second[0] + w[1] * second[1] + w[2] * second[2];
+        const float u = r1 / (r1 * r1 - 0.5f * r * r2);
+        // A channel falling along the segment never meets 1 ahead.
+        if (u >= 0.0f)
+            step = std::min(step, -r * u);
+    }
+    return t + step;
+}
+
+// The out-of-gamut colour lab, L above 0, projected onto the boundary of its hue's slice.
+RGB smoothlyMapped(const Lab& lab)
+{
+    const float L = lab.L;
+    const float C = std::max(kSmallestChroma, std::sqrt(lab.a * lab.a + lab.b * lab.b));
+    const float a = lab.a / C;
+    const float b = lab.b / C;
+    const Cusp cusp = cuspOf(a, b);
+    const float d = L - kMidLightness;
+    const float e = 0.5f + std::fabs(d) + kProjectionAdaptation * C;
+    // Never negative in exact arithmetic; rounding must not make it so.
+    const float offset = 0.5f * (e - std::sqrt(std::max(0.0f, e * e - 2.0f * std::fabs(d))));
+    const float L0 = kMidLightness + (d > 0.0f ? offset : d < 0.0f ? -offset : 0.0f);
+    const float t = gamutIntersection(a, b, L, C, L0, cusp);
+    const float mappedL = L0 * (1.0f - t) + t * L;
+    const float mappedC = t * C;
+    return ColorMath::oklabToLinear({mappedL, mappedC * a, mappedC * b});
+}
+
 }  // namespace
 
 namespace ColorMath {
@@ -244,6 +359,20 @@ RGB oklabToSRGB(const Lab& lab)
     }
     return clamp01(encode(clamp01(linear)));
 }
+
+RGB oklabToSRGB(const Lab& lab, GamutMapping mapping)
+{
+    // Above white too: a bright colour that tips over L = 1 must not jump to white.
+    if (mapping == GamutMapping::preserveLightness || !(lab.L > 0.0f) ||
+        !(std::fabs(lab.a) + std::fabs(lab.b) > kSmallestChroma))
+        return oklabToSRGB(lab);
+    RGB linear = oklabToLinear(lab);
+    if (!inGamut(linear))
+        linear = smoothlyMapped(lab);
+    return clamp01(encode(clamp01(linear)));
+}
+
+Cusp cusp(float a, float b) { return cuspOf(a, b); }
 
 bool inGamut(const RGB& c)
 {

@@ -5,7 +5,25 @@
 
 #include "color/Triples.hpp"
 
+#include <cstdint>
+
 namespace lumivert {
+
+// How a colour outside sRGB comes back into it. Colours inside are never moved by either.
+enum class GamutMapping : std::uint8_t {
+    // Chroma reduced at constant lightness and hue: exact lightness, but bright saturated colours
+    // above the cusp of their hue lose almost all their chroma.
+    preserveLightness,
+    // At constant hue towards a grey between the colour's own lightness and mid lightness, so
+    // chroma falls smoothly; lightness may move, most for the most saturated colours.
+    smooth
+};
+
+// The most saturated colour of a hue: its Oklab lightness and chroma.
+struct Cusp {
+    float L;
+    float C;
+};
 
 namespace ColorMath {
 
@@ -20,6 +38,10 @@ Lab srgbToOklab(const RGB& srgb);
 // Gamut-mapped inverse: chroma is reduced at constant L and hue until the colour fits,
 // then encoded; the result is always in [0, 1].
 RGB oklabToSRGB(const Lab& lab);
+// The same with a choice of mapping; preserveLightness gives exactly oklabToSRGB(lab).
+RGB oklabToSRGB(const Lab& lab, GamutMapping mapping);
+// The cusp of the hue whose unit direction in the a–b plane is (a, b).
+Cusp cusp(float a, float b);
 
 bool inGamut(const RGB& c);  // every component within [−0.0001, 1.0001]
 float luma(const RGB& c);    // Rec. 709 weights

@@ -44,8 +44,8 @@ std::vector<LookTransform::Target> hueTargets(const std::vector<PaletteColor>& p
 
 }  // namespace
 
-LookTransform::LookTransform(LookAnalysis analysis, LookSettings settings)
-    : analysis_(std::move(analysis)), settings_(settings),
+LookTransform::LookTransform(LookAnalysis analysis, LookSettings settings, GamutMapping gamut)
+    : analysis_(std::move(analysis)), settings_(settings), gamut_(gamut),
       tone_(toneCurve(analysis_, settings_.tone)),
       // The analysed saturation is at most 1, so the look can only mute colour; a strength
       // that overshoots below zero removes the colour's own chroma entirely.
@@ -91,7 +91,7 @@ RGB LookTransform::fromLinear(const RGB& linear) const
     // The cast belongs to the new lightness: a lifted black takes the reference's shadow tint.
     if (settings_.colourCast != 0.0f)
         chroma += analysis_.tint(lightness) * settings_.colourCast;
-    return ColorMath::oklabToSRGB({lightness, chroma.a, chroma.b});
+    return ColorMath::oklabToSRGB({lightness, chroma.a, chroma.b}, gamut_);
 }
 
 }  // namespace lumivert

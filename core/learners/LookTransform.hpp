@@ -5,6 +5,7 @@
 // scaled by the user's strength. Everything that does not depend on the colour is computed
 // once, at creation.
 
+#include "color/ColorMath.hpp"
 #include "color/ColorTransform.hpp"
 #include "color/Curve1D.hpp"
 #include "learners/LookAnalysis.hpp"
@@ -23,10 +24,12 @@ public:
         friend bool operator==(const Target&, const Target&) = default;
     };
 
-    LookTransform(LookAnalysis analysis, LookSettings settings);
+    LookTransform(LookAnalysis analysis, LookSettings settings,
+                  GamutMapping gamut = GamutMapping::preserveLightness);
 
     const LookAnalysis& analysis() const { return analysis_; }
     const LookSettings& settings() const { return settings_; }
+    GamutMapping gamut() const { return gamut_; }
     const Curve1D& tone() const { return tone_; }     // Oklab lightness, 1024 entries
     float saturation() const { return saturation_; }  // chroma factor, ≥ 0
     const std::vector<Target>& targets() const { return targets_; }  // in palette order
@@ -44,6 +47,7 @@ private:
 
     LookAnalysis analysis_;
     LookSettings settings_;
+    GamutMapping gamut_;
     Curve1D tone_;
     float saturation_;
     std::vector<Target> targets_;

@@ -30,8 +30,8 @@ BandTransfer mix(const BandTransfer& x, const BandTransfer& y, float f)
 
 }  // namespace
 
-MatchTransform::MatchTransform(MatchAnalysis analysis, MatchSettings settings)
-    : analysis_(std::move(analysis)), settings_(settings),
+MatchTransform::MatchTransform(MatchAnalysis analysis, MatchSettings settings, GamutMapping gamut)
+    : analysis_(std::move(analysis)), settings_(settings), gamut_(gamut),
       tone_(blendedTone(analysis_.toneMap, settings_.tone))
 {
     LUMIVERT_PRECONDITION(!analysis_.bands.empty(), "a match needs at least one band");
@@ -66,7 +66,7 @@ RGB MatchTransform::fromLinear(const RGB& linear) const
         lab.b += (t.b - lab.b) * settings_.colour;
     }
     lab.L = lightness;
-    return ColorMath::oklabToSRGB(lab);
+    return ColorMath::oklabToSRGB(lab, gamut_);
 }
 
 }  // namespace lumivert

@@ -68,7 +68,8 @@ const std::array<Steps, 4> stepTable{{
          return LookExtractor::analyse(inputs[0].image.pixels());
      },
      [](const Results& results, const Settings& settings) -> Base {
-         return results.look ? std::make_shared<const LookTransform>(*results.look, settings.look)
+         return results.look ? std::make_shared<const LookTransform>(*results.look, settings.look,
+                                                                     settings.gamut)
                              : nullptr;
      },
      [](const Results& results, const SlotNames&) -> std::optional<std::string> {
@@ -79,9 +80,9 @@ const std::array<Steps, 4> stepTable{{
          return ColorMatcher::analyse(inputs[0].image.pixels(), inputs[1].image.pixels());
      },
      [](const Results& results, const Settings& settings) -> Base {
-         return results.match
-                    ? std::make_shared<const MatchTransform>(*results.match, settings.match)
-                    : nullptr;
+         return results.match ? std::make_shared<const MatchTransform>(
+                                    *results.match, settings.match, settings.gamut)
+                              : nullptr;
      },
      [](const Results& results, const SlotNames& names) -> std::optional<std::string> {
          const auto source = nameIn(names, Slot::matchSource);
@@ -288,6 +289,34 @@ std::optional<std::string> suggestedName(Mode mode, const SlotNames& names)
 std::optional<std::string> statusLine(Mode mode, const Results& results, const SlotNames& names)
 {
     return steps(mode).status(results, names);
+}
+
+const std::array<GamutRecipe, 2>& gamutMappings()
+{
+    static const std::array<GamutRecipe, 2> rows{{
+        {GamutMapping::preserveLightness, "preserve-lightness", "Preserve lightness",
+         "Keeps each colour\u2019s lightness; bright saturated colours may lose their colour."},
+        {GamutMapping::smooth, "smooth", "Highlight-safe colour",
+         "Keeps bright saturated colours such as yellows colourful, trading a little lightness."},
+    }};
+    return rows;
+}
+
+const GamutRecipe& recipe(GamutMapping mapping)
+{
+    for (const GamutRecipe& row : gamutMappings())
+        if (row.mapping == mapping)
+            return row;
+    LUMIVERT_PRECONDITION(false, "every gamut mapping has a row");
+    return gamutMappings().front();
+}
+
+std::optional<GamutMapping> gamutNamed(std::string_view id)
+{
+    for (const GamutRecipe& row : gamutMappings())
+        if (row.id == id)
+            return row.mapping;
+    return std::nullopt;
 }
 
 }  // namespace lumivert::GradeRecipe

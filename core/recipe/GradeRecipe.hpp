@@ -5,6 +5,7 @@
 // analysis becomes the pipeline's base transform, the name and summary of the result) and the
 // titles of the errors each workflow shows. Both faces read this; neither repeats a number.
 
+#include "color/ColorMath.hpp"
 #include "color/LUT3D.hpp"
 #include "imaging/LoadedImage.hpp"
 #include "learners/EditLearner.hpp"
@@ -132,6 +133,8 @@ struct Settings {
     float smoothing = static_cast<float>(smoothingRange.defaultValue);
     float intensity = static_cast<float>(intensityRange.defaultValue);
     FineTune fineTune;
+    // How look and match grades bring colours back into sRGB.
+    GamutMapping gamut = GamutMapping::preserveLightness;
 
     friend bool operator==(const Settings&, const Settings&) = default;
 };
@@ -197,5 +200,20 @@ GradePipeline pipeline(Mode mode, const Results& results, const Settings& settin
 std::optional<std::string> suggestedName(Mode mode, const SlotNames& names);
 // The one-line summary of the mode's result, or nothing without one.
 std::optional<std::string> statusLine(Mode mode, const Results& results, const SlotNames& names);
+
+// ---- Gamut mapping -----------------------------------------------------------------------------
+
+// One way of bringing look and match colours back into sRGB, as the window and scripts name it.
+struct GamutRecipe {
+    GamutMapping mapping;
+    std::string_view id;  // "smooth": stored and scripted
+    std::string_view title;
+    std::string_view help;
+};
+
+// The default (preserveLightness) first.
+const std::array<GamutRecipe, 2>& gamutMappings();
+const GamutRecipe& recipe(GamutMapping mapping);
+std::optional<GamutMapping> gamutNamed(std::string_view id);
 
 }  // namespace lumivert::GradeRecipe

@@ -9,6 +9,7 @@
 #include "ValueSlider.hpp"
 
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -262,6 +263,32 @@ private Q_SLOTS:
         QVERIFY(inspector.model->fineTune().isNeutral());
         for (const ValueSlider* slider : inspector.view->fineTuneControls()->sliders())
             QCOMPARE(slider->valueText(), QStringLiteral("0"));
+    }
+
+    void highlightSafeSwitchIsStoredAndShownForLooksAndMatchesOnly()
+    {
+        Inspector inspector;
+        QCheckBox* safe = inspector.view->fineTuneControls()->highlightSafe();
+        QCOMPARE(safe->text(), QStringLiteral("Highlight-safe colour"));
+        QVERIFY(!safe->isChecked());
+        QVERIFY(!safe->isHidden());
+        QSignalSpy changed(inspector.model.get(), &AppModel::gamutMappingChanged);
+        safe->click();
+        QCOMPARE(changed.size(), 1);
+        QCOMPARE(inspector.model->gamutMapping(), GamutMapping::smooth);
+        QCOMPARE(inspector.harness.settings().value("gamutMapping").toString(),
+                 QStringLiteral("smooth"));
+        inspector.model->setMode(Mode::edit);
+        QVERIFY(safe->isHidden());
+        inspector.model->setMode(Mode::match);
+        QVERIFY(!safe->isHidden());
+        // The next window starts with the stored choice; an unknown stored name is ignored.
+        QCOMPARE(inspector.harness.makeModel()->gamutMapping(), GamutMapping::smooth);
+        inspector.harness.settings().setValue("gamutMapping", "Smooth");
+        QCOMPARE(inspector.harness.makeModel()->gamutMapping(), GamutMapping::preserveLightness);
+        inspector.model->setGamutMapping(GamutMapping::preserveLightness);
+        QVERIFY(!safe->isChecked());
+        QCOMPARE(changed.size(), 2);
     }
 
     // Export.

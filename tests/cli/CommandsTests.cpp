@@ -218,10 +218,12 @@ INSTANTIATE_TEST_SUITE_P(
                       RecipeCase{"Match",
                                  Mode::match,
                                  {"@chelsea", "@astronaut"},
-                                 {"--match-settings", "0.6,1.3", "--intensity", "1.3"},
+                                 {"--match-settings", "0.6,1.3", "--intensity", "1.3", "--gamut",
+                                  "smooth"},
                                  adjusted([](GradeRecipe::Settings& s) {
                                      s.match = {0.6f, 1.3f};
                                      s.intensity = 1.3f;
+                                     s.gamut = GamutMapping::smooth;
                                  }),
                                  33},
                       RecipeCase{"Edit",
@@ -885,6 +887,10 @@ INSTANTIATE_TEST_SUITE_P(
                     1,
                     "Couldn\u2019t analyse the images: The before and after images have different "
                     "shapes."},
+        FailureCase{"UnknownGamutMapping",
+                    {"look", "@coffee", "--gamut", "bogus"},
+                    2,
+                    "--gamut: bogus not in {preserve-lightness,smooth}"},
         FailureCase{"NoCommand", {}, 2, "A subcommand is required"},
         FailureCase{"UnknownCommand",
                     {"lok", "@coffee"},

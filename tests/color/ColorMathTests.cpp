@@ -4,9 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <random>
+#include <string>
+#include <vector>
 
 namespace lumivert {
 namespace {
@@ -239,6 +242,134 @@ TEST(Contrast, PassesThroughPivotAndEnds)
     EXPECT_EQ(ToneShapes::contrast(-0.5f, 2.0f, 0.5f), 0.0f);
     EXPECT_EQ(ToneShapes::contrast(1.5f, 2.0f, 0.5f), 1.0f);
     EXPECT_NEAR(ToneShapes::midGrey, std::cbrt(0.18f), 1e-4f);
+}
+
+// Random Oklab colours over the whole lightness range, many of them far outside sRGB.
+std::vector<Lab> randomLabs(unsigned seed, int count)
+{
+    std::mt19937 random(seed);
+    std::uniform_real_distribution<float> lightness(0.001f, 0.999f);
+    std::uniform_real_distribution<float> chroma(-0.45f, 0.45f);
+    std::vector<Lab> labs;
+    for (int i = 0; i < count; ++i)
+        labs.push_back({lightness(random), chroma(random), chroma(random)});
+    return labs;
+}
+
+float chromaOf(const Lab& lab) { return std::hypot(lab.a, lab.b); }
+
+TEST(SmoothGamutMapping, CuspIsTheMostSaturatedColourOfItsHue)
+{
+    for (int step = 0; step < 720; ++step) {
+        const float hue = static_cast<float>(step) * 6.2831853f / 720.0f;
+        const float a = std::cos(hue);
+        const float b = std::sin(hue);
+        const Cusp cusp = ColorMath::cusp(a, b);
+        const RGB linear = ColorMath::oklabToLinear({cusp.L, cusp.C * a, cusp.C * b});
+        // On the edge of the cube between a primary and a secondary: one channel 0, one 1.
+        EXPECT_NEAR(std::min({linear.r, linear.g, linear.b}), 0.0f, 1e-4f) << step;
+        EXPECT_NEAR(std::max({linear.r, linear.g, linear.b}), 1.0f, 1e-4f) << step;
+        // No lightness nearby holds more chroma of this hue.
+        for (const float dL : {-0.06f, -0.02f, 0.02f, 0.06f}) {
+            const float L = cusp.L + dL;
+            if (L <= 0.0f || L >= 1.0f)
+                continue;
+            const Lab held =
+                ColorMath::srgbToOklab(ColorMath::oklabToSRGB({L, 0.5f * a, 0.5f * b}));
+            EXPECT_LT(chromaOf(held), cusp.C + 1e-3f) << step << " " << dL;
+        }
+    }
+}
+
+TEST(SmoothGamutMapping, LeavesColoursInsideTheGamutBitForBit)
+{
+    int inside = 0;
+    for (const Lab& lab : randomLabs(5, 40000)) {
+        if (!ColorMath::inGamut(ColorMath::oklabToLinear(lab)))
+            continue;
+        ++inside;
+        ASSERT_EQ(ColorMath::oklabToSRGB(lab, GamutMapping::smooth), ColorMath::oklabToSRGB(lab))
+            << lab.L << " " << lab.a << " " << lab.b;
+        ASSERT_EQ(ColorMath::oklabToSRGB(lab, GamutMapping::preserveLightness),
+                  ColorMath::oklabToSRGB(lab));
+    }
+    EXPECT_GT(inside, 2000);
+    // Black and white stay as they were; a chromatic colour above white keeps some colour.
+    for (const Lab& lab : {Lab{0.0f, 0.2f, 0.1f}, Lab{kNaN, 0, 0}, Lab{1.2f, 0, 0}})
+        EXPECT_EQ(ColorMath::oklabToSRGB(lab, GamutMapping::smooth), ColorMath::oklabToSRGB(lab));
+    const RGB aboveWhite = ColorMath::oklabToSRGB({1.02f, -0.05f, 0.2f}, GamutMapping::smooth);
+    EXPECT_LT(aboveWhite.b, 0.5f);
+}
+
+TEST(SmoothGamutMapping, OutsideColoursLandOnTheEdgeWithTheirHueBetweenTheirLightnessAndMidGrey)
+{
+    int outside = 0;
+    for (const Lab& lab : randomLabs(9, 40000)) {
+        const float C = chromaOf(lab);
+        if (C < 0.05f || ColorMath::inGamut(ColorMath::oklabToLinear(lab)))
+            continue;
+        ++outside;
+        const RGB mapped = ColorMath::oklabToSRGB(lab, GamutMapping::smooth);
+        const RGB linear = ColorMath::decode(mapped);
+        const Lab got = ColorMath::linearToOklab(linear);
+        const std::string where =
+            std::to_string(lab.L) + " " + std::to_string(lab.a) + " " + std::to_string(lab.b);
+        ASSERT_TRUE(std::min({linear.r, linear.g, linear.b}) < 2e-3f ||
+                    std::max({linear.r, linear.g, linear.b}) > 0.998f)
+            << where;
+        ASSERT_LE(chromaOf(got), C + 1e-3f) << where;
+        ASSERT_GE(got.L, std::min(lab.L, 0.5f) - 3e-3f) << where;
+        ASSERT_LE(got.L, std::max(lab.L, 0.5f) + 3e-3f) << where;
+        if (chromaOf(got) > 0.02f) {
+            ASSERT_LT(std::fabs(wrapAngle(std::atan2(got.b, got.a) - std::atan2(lab.b, lab.a))),
+                      0.03f)
+                << where;
+        }
+    }
+    EXPECT_GT(outside, 10000);
+}
+
+// The largest change of any 8-bit channel between consecutive colours of a path.
+float largestStep(const std::vector<Lab>& path, GamutMapping mapping)
+{
+    float largest = 0.0f;
+    for (std::size_t i = 1; i < path.size(); ++i) {
+        const RGB x = ColorMath::oklabToSRGB(path[i - 1], mapping);
+        const RGB y = ColorMath::oklabToSRGB(path[i], mapping);
+        largest =
+            std::max({largest, std::fabs(x.r - y.r), std::fabs(x.g - y.g), std::fabs(x.b - y.b)});
+    }
+    return largest * 255.0f;
+}
+
+TEST(SmoothGamutMapping, BrightSaturatedColoursFadeGraduallyWhereConstantLightnessCollapses)
+{
+    // Lightness ramps through the yellows, oranges and greens at a chroma beyond sRGB, in
+    // steps of 0.002: above the cusp, constant lightness drops chroma abruptly.
+    float worstSmooth = 0.0f;
+    float worstLightness = 0.0f;
+    for (int degrees = 40; degrees <= 160; degrees += 10) {
+        const float hue = static_cast<float>(degrees) * 3.1415926f / 180.0f;
+        std::vector<Lab> ramp;
+        for (int i = 0; i <= 250; ++i) {
+            const float L = 0.5f + 0.498f * static_cast<float>(i) / 250.0f;
+            ramp.push_back({L, 0.3f * std::cos(hue), 0.3f * std::sin(hue)});
+        }
+        worstSmooth = std::max(worstSmooth, largestStep(ramp, GamutMapping::smooth));
+        worstLightness =
+            std::max(worstLightness, largestStep(ramp, GamutMapping::preserveLightness));
+    }
+    EXPECT_LT(worstSmooth, 12.0f);
+    EXPECT_GT(worstLightness, 3.0f * worstSmooth);
+    // Yellow a little lighter and more saturated than sRGB's own stays yellow, a little darker,
+    // where constant lightness turns it cream.
+    const Lab yellow = ColorMath::srgbToOklab({1, 1, 0});
+    const Lab beyond{0.985f, yellow.a * 1.2f, yellow.b * 1.2f};
+    const RGB smooth = ColorMath::oklabToSRGB(beyond, GamutMapping::smooth);
+    EXPECT_LT(smooth.b, 0.05f);
+    EXPECT_NEAR(smooth.r, smooth.g, 0.02f);
+    EXPECT_GT(smooth.r, 0.8f);
+    EXPECT_GT(ColorMath::oklabToSRGB(beyond).b, 0.5f);
 }
 
 TEST(WrapAngle, FollowsTheSinglePrecisionConstants)
