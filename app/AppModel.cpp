@@ -18,6 +18,7 @@ constexpr int toastLifetimeMs = 6000;
 
 const QString exportChoiceKey = QStringLiteral("exportChoice");
 const QString exportSizeKey = QStringLiteral("exportSize");
+const QString extendEditKey = QStringLiteral("extendEdit");
 
 // A mode's result property: whether a change leaves it equal, and its notification. An edit
 // fit notifies on every assignment.
@@ -103,6 +104,7 @@ void AppModel::readPersistedSettings()
     const qint64 size = defaults_->value(exportSizeKey, 0).toLongLong();
     if (GradeRecipe::isExportSize(size))
         setExportSize(size);
+    setExtendEdit(defaults_->value(extendEditKey, false).toBool());
 }
 
 // Setters: store, notify only on a change, then run the assignment's effect.
@@ -144,6 +146,17 @@ void AppModel::setEditSmoothness(double smoothness)
         editSmoothness_ = smoothness;
         Q_EMIT editSmoothnessChanged();
     }
+    refitEdit();
+}
+
+void AppModel::setExtendEdit(bool extend)
+{
+    if (extend == extendEdit_)
+        return;
+    extendEdit_ = extend;
+    Q_EMIT extendEditChanged();
+    if (!capturing_)
+        defaults_->setValue(extendEditKey, extend);
     refitEdit();
 }
 
@@ -338,8 +351,11 @@ void AppModel::updateIdle()
 
 GradeRecipe::Settings AppModel::recipeSettings() const
 {
-    return {lookSettings_, matchSettings_, static_cast<float>(editSmoothness_),
-            static_cast<float>(intensity_), fineTune_};
+    GradeRecipe::Settings settings{lookSettings_, matchSettings_,
+                                   static_cast<float>(editSmoothness_),
+                                   static_cast<float>(intensity_), fineTune_};
+    settings.extendEdit = extendEdit_;
+    return settings;
 }
 
 GradeRecipe::SlotNames AppModel::slotNames() const
