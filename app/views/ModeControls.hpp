@@ -10,10 +10,11 @@
 
 #include <vector>
 
+class QCheckBox;
+
 namespace lumivert {
 
 class AppModel;
-class QCheckBox;
 class ValueSlider;
 
 // The smoothing slider spans smoothness 0.001 to 0.5 logarithmically.
