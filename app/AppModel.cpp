@@ -24,6 +24,7 @@ const QString previewInterpolationKey = QStringLiteral("previewInterpolation");
 const QString tetrahedralValue = QStringLiteral("tetrahedral");
 const QString trilinearValue = QStringLiteral("trilinear");
 const QString gamutMappingKey = QStringLiteral("gamutMapping");
+const QString extendEditKey = QStringLiteral("extendEdit");
 
 // A mode's result property: whether a change leaves it equal, and its notification. An edit
 // fit notifies on every assignment.
@@ -115,6 +116,7 @@ void AppModel::readPersistedSettings()
     if (const auto mapping =
             GradeRecipe::gamutNamed(defaults_->value(gamutMappingKey).toString().toStdString()))
         setGamutMapping(*mapping);
+    setExtendEdit(defaults_->value(extendEditKey, false).toBool());
 }
 
 // Setters: store, notify only on a change, then run the assignment's effect.
@@ -156,6 +158,17 @@ void AppModel::setEditSmoothness(double smoothness)
         editSmoothness_ = smoothness;
         Q_EMIT editSmoothnessChanged();
     }
+    refitEdit();
+}
+
+void AppModel::setExtendEdit(bool extend)
+{
+    if (extend == extendEdit_)
+        return;
+    extendEdit_ = extend;
+    Q_EMIT extendEditChanged();
+    if (!capturing_)
+        defaults_->setValue(extendEditKey, extend);
     refitEdit();
 }
 
@@ -382,6 +395,7 @@ GradeRecipe::Settings AppModel::recipeSettings() const
                                    static_cast<float>(editSmoothness_),
                                    static_cast<float>(intensity_), fineTune_};
     settings.gamut = gamutMapping_;
+    settings.extendEdit = extendEdit_;
     return settings;
 }
 

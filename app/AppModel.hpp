@@ -51,6 +51,7 @@ class AppModel : public QObject {
     Q_PROPERTY(bool idle READ idle NOTIFY idleChanged)
     Q_PROPERTY(double editSmoothness READ editSmoothness WRITE setEditSmoothness NOTIFY
                    editSmoothnessChanged)
+    Q_PROPERTY(bool extendEdit READ extendEdit WRITE setExtendEdit NOTIFY extendEditChanged)
     Q_PROPERTY(double intensity READ intensity WRITE setIntensity NOTIFY intensityChanged)
     Q_PROPERTY(bool compareWithAfter READ compareWithAfter WRITE setCompareWithAfter NOTIFY
                    compareWithAfterChanged)
@@ -122,6 +123,9 @@ public:
     void setMatchSettings(const MatchSettings& settings);
     double editSmoothness() const { return editSmoothness_; }
     void setEditSmoothness(double smoothness);
+    // Colours the edit's photos lack follow the overall edit; remembered between sessions.
+    bool extendEdit() const { return extendEdit_; }
+    void setExtendEdit(bool extend);
     double intensity() const { return intensity_; }
     void setIntensity(double intensity);
     const FineTune& fineTune() const { return fineTune_; }
@@ -252,6 +256,7 @@ Q_SIGNALS:
     void lookSettingsChanged();
     void matchSettingsChanged();
     void editSmoothnessChanged();
+    void extendEditChanged();
     void intensityChanged();
     void fineTuneChanged();
     void previewSourceChanged();
@@ -324,6 +329,7 @@ private:
     LookSettings lookSettings_;
     MatchSettings matchSettings_;
     double editSmoothness_ = GradeRecipe::smoothingRange.defaultValue;
+    bool extendEdit_ = false;
     double intensity_ = GradeRecipe::intensityRange.defaultValue;
     FineTune fineTune_;
     PreviewSource previewSource_ = PreviewSource::testChart;

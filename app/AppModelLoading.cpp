@@ -136,8 +136,8 @@ void AppModel::analyse(Mode mode)
         [recipeMode, inputs, settings] {
             return GradeRecipe::analyse(recipeMode, inputs, settings);
         },
-        [this, mode,
-         smoothing = settings.smoothing](const Outcome<GradeRecipe::Analysis>& outcome) {
+        [this, mode, smoothing = settings.smoothing,
+         extend = settings.extendEdit](const Outcome<GradeRecipe::Analysis>& outcome) {
             if (!outcome.value) {
                 refuse(mode, outcome.error);
                 present(outcome.error, analyseFailedTitle);
@@ -146,9 +146,9 @@ void AppModel::analyse(Mode mode)
             storeResult(mode, *outcome.value);
             if (mode == Mode::edit) {
                 // A re-fit of the previous pair must not replace this fit; a smoothing moved
-                // while this one was prepared is fitted now.
+                // or the extend switch changed while this one was prepared is fitted now.
                 refitJob_.cancel();
-                if (smoothing != static_cast<float>(editSmoothness_))
+                if (smoothing != static_cast<float>(editSmoothness_) || extend != extendEdit_)
                     refitEdit();
             }
             rebuildPreview();
@@ -164,13 +164,16 @@ void AppModel::refitEdit()
     }
     const EditSystem system = *results_.editSystem;
     const auto smoothing = static_cast<float>(editSmoothness_);
-    refitJob_.start([system, smoothing] { return GradeRecipe::refit(system, smoothing); },
-                    [this](const Outcome<EditFit>& outcome) {
-                        if (!outcome.value)
-                            return;
-                        setEditFit(*outcome.value);
-                        rebuildPreview();
-                    });
+    refitJob_.start(
+        [system, smoothing, extend = extendEdit_] {
+            return GradeRecipe::refit(system, smoothing, extend);
+        },
+        [this](const Outcome<EditFit>& outcome) {
+            if (!outcome.value)
+                return;
+            setEditFit(*outcome.value);
+            rebuildPreview();
+        });
     updateIdle();
 }
 

@@ -40,6 +40,7 @@ struct GradeOptions {
     std::vector<float> matchSettings;
     float smoothing = static_cast<float>(GradeRecipe::smoothingRange.defaultValue);
     std::string gamut{GradeRecipe::gamutMappings().front().id};
+    bool extendEdit = false;
     LUTWriter::Options writer;
     CLI::Option* outputOption = nullptr;
     CLI::Option* sizeOption = nullptr;
@@ -176,6 +177,9 @@ void addSmoothing(CLI::App& command, GradeOptions& options)
     command.add_option("--smoothing", options.smoothing,
                        "smoothness of the fit (default " +
                            numberText(GradeRecipe::smoothingRange.defaultValue) + ")");
+    command.add_flag("--extend", options.extendEdit,
+                     "extend the edit to colours not in the photos: they follow the overall "
+                     "edit instead of keeping their values");
 }
 
 // The typed adjustments, each within the range its control offers.
@@ -191,6 +195,7 @@ GradeRecipe::Settings settingsOf(const GradeOptions& options)
     settings.look = strengthsOf(options.lookSettings, GradeRecipe::lookStrengths());
     settings.match = strengthsOf(options.matchSettings, GradeRecipe::matchStrengths());
     settings.smoothing = options.smoothing;
+    settings.extendEdit = options.extendEdit;
     settings.intensity = options.intensity;
     settings.fineTune = strengthsOf(options.fineTune, GradeRecipe::fineTuneControls());
     // The option's check admits only the table's names.

@@ -3,6 +3,7 @@
 #include "AppModel.hpp"
 #include "ValueSlider.hpp"
 
+#include <QCheckBox>
 #include <QVBoxLayout>
 
 #include <cmath>
@@ -143,7 +144,8 @@ ModeControls::ModeControls(AppModel& model, QWidget* parent)
             rebuild();
     });
     for (auto changed : {&AppModel::lookSettingsChanged, &AppModel::matchSettingsChanged,
-                         &AppModel::editSmoothnessChanged, &AppModel::intensityChanged})
+                         &AppModel::editSmoothnessChanged, &AppModel::extendEditChanged,
+                         &AppModel::intensityChanged})
         connect(&model_, changed, this, &ModeControls::refresh);
 }
 
@@ -160,6 +162,8 @@ void ModeControls::rebuild()
     for (ValueSlider* slider : sliders_)
         delete slider;
     sliders_.clear();
+    delete extendSwitch_;
+    extendSwitch_ = nullptr;
     builtFor_ = model_.mode();
     for (const Row& row : rowsFor(builtFor_)) {
         auto* slider = new ValueSlider(row.title, 0.0, row.upper, row.defaultValue, this);
@@ -174,6 +178,16 @@ void ModeControls::rebuild()
         layout()->addWidget(slider);
         sliders_.push_back(slider);
     }
+    if (builtFor_ == Mode::edit) {
+        extendSwitch_ = new QCheckBox(QStringLiteral("Extend to colours not in the photos"), this);
+        extendSwitch_->setToolTip(
+            QStringLiteral("Colours the photos do not contain follow the overall edit instead of "
+                           "keeping their values"));
+        extendSwitch_->setChecked(model_.extendEdit());
+        connect(extendSwitch_, &QCheckBox::toggled, this,
+                [this](bool on) { model_.setExtendEdit(on); });
+        layout()->addWidget(extendSwitch_);
+    }
 }
 
 void ModeControls::refresh()
@@ -181,6 +195,8 @@ void ModeControls::refresh()
     const std::vector<Row> rows = rowsFor(builtFor_);
     for (std::size_t i = 0; i < sliders_.size(); ++i)
         sliders_[i]->setValue(rows[i].read(model_));
+    if (extendSwitch_)
+        extendSwitch_->setChecked(model_.extendEdit());
 }
 
 }  // namespace lumivert

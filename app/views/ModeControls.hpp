@@ -1,13 +1,16 @@
 #pragma once
 // The strengths of the current mode (the inspector's first card): look, match or smoothing
 // sliders, then "Intensity" in every mode. The sliders are rebuilt when the mode changes and
-// follow the model's settings; every user change goes through the model's setters.
+// follow the model's settings; every user change goes through the model's setters. In edit mode a
+// switch below the sliders extends the edit to colours not in the photos.
 #include "AppTypes.hpp"
 
 #include <QString>
 #include <QWidget>
 
 #include <vector>
+
+class QCheckBox;
 
 namespace lumivert {
 
@@ -34,6 +37,8 @@ public:
     const std::vector<ValueSlider*>& sliders() const { return sliders_; }
     // The slider with this title, or null.
     ValueSlider* slider(const QString& title) const;
+    // "Extend to colours not in the photos": null outside edit mode.
+    QCheckBox* extendSwitch() const { return extendSwitch_; }
 
 private:
     void rebuild();
@@ -42,6 +47,7 @@ private:
     AppModel& model_;
     Mode builtFor_;
     std::vector<ValueSlider*> sliders_;
+    QCheckBox* extendSwitch_ = nullptr;
 };
 
 }  // namespace lumivert

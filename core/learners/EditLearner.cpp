@@ -3,6 +3,7 @@
 #include "color/ColorMath.hpp"
 #include "color/Precondition.hpp"
 #include "learners/LatticeBand.hpp"
+#include "learners/OverallEdit.hpp"
 
 #include <algorithm>
 #include <array>
@@ -171,6 +172,44 @@ float rmsLevels(const LUT3D& lut, std::span<const RGB> before, std::span<const R
                               std::sqrt(sum / (3.0 * static_cast<double>(before.size()))));
 }
 
+// The band times one triple per node: the data part of the normal equations applied to a guess.
+std::vector<RGB> bandTimes(std::int64_t n, std::span<const float> band, std::span<const RGB> x)
+{
+    std::array<std::int64_t, LatticeBand::slotCount> offsets{};
+    for (int s = 0; s < LatticeBand::slotCount; ++s)
+        offsets[static_cast<std::size_t>(s)] = LatticeBand::offset(s, n);
+    const auto nodes = static_cast<std::int64_t>(x.size());
+    std::vector<RGB> product(x.size());
+    for (std::int64_t i = 0; i < nodes; ++i) {
+        const float* row = band.data() + i * LatticeBand::slotCount;
+        RGB sum;
+        for (int s = 0; s < LatticeBand::slotCount; ++s) {
+            // Entries across a lattice face are 0, so their out-of-range neighbours are skipped.
+            if (row[s] == 0.0f)
+                continue;
+            sum += row[s] * x[static_cast<std::size_t>(i + offsets[static_cast<std::size_t>(s)])];
+        }
+        product[static_cast<std::size_t>(i)] = sum;
+    }
+    return product;
+}
+
+// The global model's correction at every node, clamped like the photos' colours.
+std::vector<RGB> modelCorrection(std::int64_t n, const OverallEdit& model)
+{
+    std::vector<RGB> correction;
+    correction.reserve(static_cast<std::size_t>(nodeCount(n)));
+    const float last = static_cast<float>(n - 1);
+    for (std::int64_t b = 0; b < n; ++b)
+        for (std::int64_t g = 0; g < n; ++g)
+            for (std::int64_t r = 0; r < n; ++r) {
+                const RGB input = {static_cast<float>(r) / last, static_cast<float>(g) / last,
+                                   static_cast<float>(b) / last};
+                correction.push_back(model.apply(input) - input);
+            }
+    return correction;
+}
+
 }  // namespace
 
 EditLearnerError::EditLearnerError(Reason reason)
@@ -267,11 +306,25 @@ std::vector<float> regularisedNormal(const EditSystem& system, float smoothness)
     return band;
 }
 
-EditFit solve(const EditSystem& system, float smoothness)
+EditFit solve(const EditSystem& system, float smoothness, EditPrior prior)
 {
     const std::int64_t n = system.gridSize();
     const std::vector<float> band = regularisedNormal(system, smoothness);
-    const LatticeBand::Solution correction = LatticeBand::solve(n, band, system.rhs());
+    LatticeBand::Solution correction;
+    if (prior == EditPrior::noChange) {
+        correction = LatticeBand::solve(n, band, system.rhs());
+    } else {
+        // Solving for the departure e = d − m from the model's correction m: the data term's
+        // right-hand side loses Aᵀ A m, and the prior then pulls e, not d, towards zero.
+        const std::vector<RGB> model =
+            modelCorrection(n, OverallEdit::fit(system.checkBefore(), system.checkAfter()));
+        std::vector<RGB> rhs = bandTimes(n, system.normal(), model);
+        for (std::size_t i = 0; i < rhs.size(); ++i)
+            rhs[i] = system.rhs()[i] - rhs[i];
+        correction = LatticeBand::solve(n, band, rhs);
+        for (std::size_t i = 0; i < model.size(); ++i)
+            correction.x[i] += model[i];
+    }
 
     std::vector<RGB> values;
     values.reserve(correction.x.size());
@@ -288,7 +341,8 @@ EditFit solve(const EditSystem& system, float smoothness)
     }
     LUT3D lut(n, std::move(values));
     const float rmsError = rmsLevels(lut, system.checkBefore(), system.checkAfter());
-    return {std::move(lut), rmsError, system.coverage(), correction.iterations};
+    return {std::move(lut), rmsError, system.coverage(), correction.iterations,
+            prior == EditPrior::overallEdit};
 }
 
 }  // namespace EditLearner

@@ -69,11 +69,17 @@ private:
     std::shared_ptr<const Data> data_;
 };
 
+// What the fit falls back to where the photos leave the lattice without data: no change (the
+// lattice's own smoothness alone), or a global model of the edit fitted to the same pixels, so
+// colours the pair lacks follow the overall edit.
+enum class EditPrior : std::uint8_t { noChange, overallEdit };
+
 struct EditFit {
     LUT3D lut;
-    float rmsError = 0;           // on the check samples, in 8-bit levels
-    float coverage = 0;           // copied from the system
-    std::int64_t iterations = 0;  // conjugate-gradient passes the fit took
+    float rmsError = 0;               // on the check samples, in 8-bit levels
+    float coverage = 0;               // copied from the system
+    std::int64_t iterations = 0;      // conjugate-gradient passes the fit took
+    bool followsOverallEdit = false;  // uncovered colours follow the global model, not no change
 };
 
 namespace EditLearner {
@@ -88,7 +94,9 @@ EditSystem prepare(const PixelBuffer& before, const PixelBuffer& after, std::int
 std::vector<float> regularisedNormal(const EditSystem& system, float smoothness);
 
 // Solves the regularised system, bakes the clamped LUT and measures it on the check samples.
-EditFit solve(const EditSystem& system, float smoothness);
+// With overallEdit the prior acts on the correction's departure from the global model fitted to
+// the check samples (OverallEdit.hpp), not on the correction itself.
+EditFit solve(const EditSystem& system, float smoothness, EditPrior prior = EditPrior::noChange);
 
 }  // namespace EditLearner
 

@@ -21,6 +21,8 @@ constexpr float kCastAbove = 0.008f;
 constexpr float kExcellentBelow = 1.5f;
 constexpr float kGoodBelow = 3.0f;
 constexpr float kFairBelow = 6.0f;
+// Below this share of the lattice most colours come from the prior, so the status says so.
+constexpr float kLowCoverage = 0.10f;
 
 const char* const kOpenQuote = "\u201C";
 const char* const kCloseQuote = "\u201D";
@@ -82,6 +84,19 @@ std::string edit(float rmsError)
     char error[32] = {};
     std::snprintf(error, sizeof error, "%.1f", static_cast<double>(rmsError));
     return std::string("Fit error ") + error + " levels (" + editVerdict(rmsError) + ")";
+}
+
+std::string edit(float rmsError, float coverage, bool followsOverallEdit)
+{
+    std::string line = edit(rmsError);
+    if (!(coverage < kLowCoverage))
+        return line;
+    // Rounded down, so a share just under the threshold never reads as 10 %.
+    const auto percent = static_cast<long>(std::floor(100.0f * coverage));
+    line += " \u00B7 covers " + (percent < 1 ? std::string("under 1") : std::to_string(percent)) +
+            " % of colours; others " +
+            (followsOverallEdit ? "follow the overall edit" : "keep their values");
+    return line;
 }
 
 std::string hald(std::int64_t lutSize)

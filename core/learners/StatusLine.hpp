@@ -20,6 +20,9 @@ std::string match(std::string_view sourceName, std::string_view referenceName);
 std::string editVerdict(float rmsError);
 // "Fit error 1.2 levels (excellent)".
 std::string edit(float rmsError);
+// The same, followed for a fit that covers under 10 % of the lattice by
+// " · covers 4 % of colours; others keep their values" (or "… others follow the overall edit").
+std::string edit(float rmsError, float coverage, bool followsOverallEdit);
 // "HALD level 8 · 64-point cube".
 std::string hald(std::int64_t lutSize);
 

@@ -95,15 +95,17 @@ const std::array<Steps, 4> stepTable{{
     {[](std::span<const Input> inputs, const Settings& settings) -> Analysis {
          EditSystem system = EditLearner::prepare(inputs[0].image.pixels(),
                                                   inputs[1].image.pixels(), editLatticeSize);
-         EditFit fit = EditLearner::solve(system, settings.smoothing);
+         EditFit fit = refit(system, settings.smoothing, settings.extendEdit);
          return EditAnalysis{std::move(system), std::move(fit)};
      },
      [](const Results& results, const Settings&) -> Base {
          return results.edit ? std::make_shared<const LUT3D>(results.edit->lut) : nullptr;
      },
      [](const Results& results, const SlotNames&) -> std::optional<std::string> {
-         return results.edit ? std::optional(StatusLine::edit(results.edit->rmsError))
-                             : std::nullopt;
+         if (!results.edit)
+             return std::nullopt;
+         return StatusLine::edit(results.edit->rmsError, results.edit->coverage,
+                                 results.edit->followsOverallEdit);
      },
      // The fit is the learner's lattice, not a table the user made.
      noTable},
@@ -259,9 +261,10 @@ Analysis analyse(Mode mode, std::span<const Input> inputs, const Settings& setti
     return steps(mode).analyse(inputs, settings);
 }
 
-EditFit refit(const EditSystem& system, float smoothing)
+EditFit refit(const EditSystem& system, float smoothing, bool extendEdit)
 {
-    return EditLearner::solve(system, smoothing);
+    return EditLearner::solve(system, smoothing,
+                              extendEdit ? EditPrior::overallEdit : EditPrior::noChange);
 }
 
 GradePipeline pipeline(Mode mode, const Results& results, const Settings& settings)

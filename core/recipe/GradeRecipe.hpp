@@ -135,6 +135,8 @@ struct Settings {
     FineTune fineTune;
     // How look and match grades bring colours back into sRGB.
     GamutMapping gamut = GamutMapping::preserveLightness;
+    // Colours the edit's photos lack follow a global model of the edit instead of no change.
+    bool extendEdit = false;
 
     friend bool operator==(const Settings&, const Settings&) = default;
 };
@@ -189,7 +191,7 @@ std::optional<Mode> modeOf(Slot slot);
 // user-data errors (before and after of different shapes).
 Analysis analyse(Mode mode, std::span<const Input> inputs, const Settings& settings);
 // A prepared edit fitted again at another smoothing.
-EditFit refit(const EditSystem& system, float smoothing);
+EditFit refit(const EditSystem& system, float smoothing, bool extendEdit = false);
 
 // The points per axis of a result that is itself a table from the user's file (a graded HALD's),
 // which an export can keep whole rather than resample; nothing for other modes or no result.

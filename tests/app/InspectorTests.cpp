@@ -184,6 +184,36 @@ private Q_SLOTS:
         QVERIFY(std::abs(inspector.model->editSmoothness() - 0.001) < 1e-15);
     }
 
+    void extendSwitchRefitsTheEditAndIsRemembered()
+    {
+        Inspector inspector;
+        AppModel& model = *inspector.model;
+        QVERIFY(!inspector.modeControls().extendSwitch());
+        model.setMode(Mode::edit);
+        QCheckBox* extend = inspector.modeControls().extendSwitch();
+        QVERIFY(extend);
+        QCOMPARE(extend->text(), QStringLiteral("Extend to colours not in the photos"));
+        QVERIFY(!extend->isChecked());
+        model.load(inspector.harness.writePhoto(QStringLiteral("Plain")), Slot::editBefore);
+        model.load(inspector.harness.writePhoto(QStringLiteral("Warm"), {1, 0.85f, 0.7f}),
+                   Slot::editAfter);
+        QVERIFY(waitUntilIdle(model));
+        QVERIFY(!model.editFit()->followsOverallEdit);
+        const LUT3D plain = model.editFit()->lut;
+
+        extend->setChecked(true);
+        QVERIFY(model.extendEdit());
+        QVERIFY(waitUntilIdle(model));
+        QVERIFY(model.editFit()->followsOverallEdit);
+        QVERIFY(!(model.editFit()->lut == plain));
+        QCOMPARE(inspector.harness.settings().value("extendEdit").toBool(), true);
+
+        auto reopened = inspector.harness.makeModel();
+        QVERIFY(reopened->extendEdit());
+        model.setExtendEdit(false);
+        QVERIFY(!extend->isChecked());
+    }
+
     void smoothingThatWouldNotChangeIsNotStoredAgain()
     {
         Inspector inspector;

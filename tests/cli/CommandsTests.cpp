@@ -235,6 +235,12 @@ INSTANTIATE_TEST_SUITE_P(
                                      s.fineTune = {0, 0.3f, 0, -0.2f};
                                  }),
                                  17},
+                      RecipeCase{"EditExtended",
+                                 Mode::edit,
+                                 {"@coffee", "after.png"},
+                                 {"--extend"},
+                                 adjusted([](GradeRecipe::Settings& s) { s.extendEdit = true; }),
+                                 33},
                       RecipeCase{"Hald",
                                  Mode::hald,
                                  {"graded.png"},

@@ -471,17 +471,50 @@ TEST_F(EditLearnerRecovery, SmootherFitsFollowTheDataLessClosely)
                   << fit->iterations << " passes\n";
 }
 
+// Where the photo does not reach, the extended fit follows the grade it saw elsewhere while the
+// plain fit drifts back towards no change; where it does, both fit alike.
+TEST_F(EditLearnerRecovery, ExtendedFitFollowsTheGradeBeyondTheData)
+{
+    constexpr std::int64_t n = 33;
+    const EditFit plain = EditLearner::solve(*system_, 0.02f);
+    const EditFit extended = EditLearner::solve(*system_, 0.02f, EditPrior::overallEdit);
+    EXPECT_LE(extended.rmsError, plain.rmsError + 0.1f);
+    EXPECT_TRUE(extended.followsOverallEdit);
+
+    const std::span<const float> normal = system_->normal();
+    double plainSum = 0;
+    double extendedSum = 0;
+    std::int64_t uncovered = 0;
+    for (std::int64_t b = 0; b < n; ++b)
+        for (std::int64_t g = 0; g < n; ++g)
+            for (std::int64_t r = 0; r < n; ++r) {
+                if (normal[kSlots * (r + n * (g + n * b)) + kDiagonal] > 1e-6f)
+                    continue;
+                const RGB wanted = knownGrade().sample(latticeInput(r, g, b, n));
+                plainSum += std::pow(maxChannelDifference(plain.lut(r, g, b), wanted), 2.0f);
+                extendedSum += std::pow(maxChannelDifference(extended.lut(r, g, b), wanted), 2.0f);
+                ++uncovered;
+            }
+    ASSERT_GT(uncovered, n * n * n / 2);
+    const double plainRms = 255.0 * std::sqrt(plainSum / uncovered);
+    const double extendedRms = 255.0 * std::sqrt(extendedSum / uncovered);
+    EXPECT_LT(extendedRms, 3.0);
+    EXPECT_LT(extendedRms, 0.5 * plainRms);
+}
+
 TEST_F(EditLearnerRecovery, FitDoesNotDependOnTheThreadCountAndLeavesTheSystemAlone)
 {
-    const int threads = omp_get_max_threads();
-    omp_set_num_threads(1);
-    const EditFit one = EditLearner::solve(*system_, 0.02f);
-    omp_set_num_threads(2);
-    const EditFit two = EditLearner::solve(*system_, 0.02f);
-    omp_set_num_threads(threads);
-    EXPECT_EQ(one.lut, two.lut);
-    EXPECT_EQ(one.rmsError, two.rmsError);
-    EXPECT_EQ(one.iterations, two.iterations);
+    for (const EditPrior prior : {EditPrior::noChange, EditPrior::overallEdit}) {
+        const int threads = omp_get_max_threads();
+        omp_set_num_threads(1);
+        const EditFit one = EditLearner::solve(*system_, 0.02f, prior);
+        omp_set_num_threads(2);
+        const EditFit two = EditLearner::solve(*system_, 0.02f, prior);
+        omp_set_num_threads(threads);
+        EXPECT_EQ(one.lut, two.lut);
+        EXPECT_EQ(one.rmsError, two.rmsError);
+        EXPECT_EQ(one.iterations, two.iterations);
+    }
 
     const PixelBuffer before = photo(600, 400);
     EXPECT_EQ(*system_, EditLearner::prepare(before, edited(before, knownGrade()), 33));

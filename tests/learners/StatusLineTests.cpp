@@ -76,6 +76,21 @@ TEST(StatusLineEdit, VerdictBoundariesBelongToTheWorseVerdict)
                                       "crop cannot be captured by a LUT)");
 }
 
+TEST(StatusLineEdit, LowCoverageSaysWhatHappensToTheOtherColours)
+{
+    EXPECT_EQ(StatusLine::edit(0.4f, 0.10f, false), "Fit error 0.4 levels (excellent)");
+    EXPECT_EQ(StatusLine::edit(0.4f, 0.5f, true), "Fit error 0.4 levels (excellent)");
+    EXPECT_EQ(StatusLine::edit(0.4f, 0.042f, false),
+              "Fit error 0.4 levels (excellent) \u00B7 covers 4 % of colours; others keep their "
+              "values");
+    EXPECT_EQ(StatusLine::edit(2.0f, 0.0996f, true),
+              "Fit error 2.0 levels (good) \u00B7 covers 9 % of colours; others follow the "
+              "overall edit");
+    EXPECT_EQ(StatusLine::edit(0.4f, 0.001f, true),
+              "Fit error 0.4 levels (excellent) \u00B7 covers under 1 % of colours; others follow "
+              "the overall edit");
+}
+
 TEST(StatusLineOthers, MatchAndHaldTexts)
 {
     EXPECT_EQ(StatusLine::match("mine", "film"), "Matching \u201Cmine\u201D to \u201Cfilm\u201D");
