@@ -3,15 +3,15 @@
 #include "cli/CommandFailure.hpp"
 #include "cli/CommandSupport.hpp"
 #include "imaging/ImageLoader.hpp"
-#include "imaging/Packing.hpp"
-#include "imaging/PreviewRenderer.hpp"
 #include "recipe/GradeRecipe.hpp"
 
-#include <memory>
+#include <algorithm>
+#include <atomic>
 #include <mutex>
 #include <optional>
 #include <set>
 #include <system_error>
+#include <thread>
 
 namespace lumivert::BatchApply {
 
@@ -19,48 +19,6 @@ namespace {
 
 using CommandSupport::quotedName;
 using std::filesystem::path;
-
-constexpr float k16BitMax = 65535.0f;
-constexpr float k8BitMax = 255.0f;
-
-// Deep samples through the same lookup, quantised to 16 bits.
-Image16 graded16(const PixelBuffer& pixels, const LUTStack& lut)
-{
-    const std::vector<RGB>& source = pixels.pixels();
-    const auto count = static_cast<std::int64_t>(source.size());
-    auto samples = std::make_unique<std::uint16_t[]>(static_cast<std::size_t>(count) * 3);
-    std::uint16_t* out = samples.get();
-#pragma omp parallel for schedule(static)
-    for (std::int64_t i = 0; i < count; ++i) {
-        const RGB c = lut.apply(source[static_cast<std::size_t>(i)]);
-        out[3 * i] = static_cast<std::uint16_t>(Packing::quantized(c.r, k16BitMax));
-        out[3 * i + 1] = static_cast<std::uint16_t>(Packing::quantized(c.g, k16BitMax));
-        out[3 * i + 2] = static_cast<std::uint16_t>(Packing::quantized(c.b, k16BitMax));
-    }
-    return Image16(pixels.width(), pixels.height(), std::move(samples));
-}
-
-// 8-bit pixels through curves or a table over another domain: the renderer's byte tables hold
-// only plain 0 … 1 lattices. Levels become level / 255, as the renderer takes them.
-Image8 graded8(const Image8& image, const LUTStack& lut)
-{
-    const std::uint8_t* in = image.data();
-    const std::int64_t count = image.width() * image.height();
-    auto samples = std::make_unique_for_overwrite<std::uint8_t[]>(image.samples().size());
-    std::uint8_t* out = samples.get();
-#pragma omp parallel for schedule(static)
-    for (std::int64_t i = 0; i < count; ++i) {
-        const std::uint8_t* pixel = in + 4 * i;
-        const RGB c = lut.apply({static_cast<float>(pixel[0]) / k8BitMax,
-                                 static_cast<float>(pixel[1]) / k8BitMax,
-                                 static_cast<float>(pixel[2]) / k8BitMax});
-        out[4 * i] = static_cast<std::uint8_t>(Packing::quantized(c.r, k8BitMax));
-        out[4 * i + 1] = static_cast<std::uint8_t>(Packing::quantized(c.g, k8BitMax));
-        out[4 * i + 2] = static_cast<std::uint8_t>(Packing::quantized(c.b, k8BitMax));
-        out[4 * i + 3] = static_cast<std::uint8_t>(k8BitMax);
-    }
-    return Image8(image.width(), image.height(), std::move(samples));
-}
 
 void refuseToReplaceInput(const Job& job)
 {
@@ -93,7 +51,9 @@ std::vector<Job> jobsInFolder(const std::vector<path>& inputs, const path& folde
     return jobs;
 }
 
-void applyToFile(const LUTStack& lut, const Job& job)
+int defaultJobs() { return static_cast<int>(std::max(1u, std::thread::hardware_concurrency())); }
+
+void applyToFile(const RowGrader& grader, const Job& job, const Options& options)
 {
     const std::optional<ImageFileType> type = ImageLoader::fileType(job.output);
     if (!type) {
@@ -101,41 +61,44 @@ void applyToFile(const LUTStack& lut, const Job& job)
                          " needs the extension .png, .jpg, .tif or .webp.");
     }
     refuseToReplaceInput(job);
-    const FullImage full =
-        attempt(GradeRecipe::openFailedTitle, [&] { return ImageLoader::loadFull(job.input); });
-    attempt(GradeRecipe::saveImageFailedTitle, [&] {
-        if (full.sixteenBit) {
-            ImageLoader::writeImage(graded16(full.image.pixels(), lut), job.output, *type,
-                                    ColourTag::sRGB);
-        } else if (lut.isPlainTable()) {
-            static const PreviewRenderer renderer;
-            ImageLoader::writeImage(renderer.render(full.image.image(), lut.table()), job.output,
-                                    *type, ColourTag::sRGB);
-        } else {
-            ImageLoader::writeImage(graded8(full.image.image(), lut), job.output, *type,
-                                    ColourTag::sRGB);
-        }
-    });
+    try {
+        ImageLoader::gradeFile(job.input, job.output, *type, grader, {options.quality});
+    } catch (const ImageLoaderError& error) {
+        const bool reading = error.kind() == ImageLoaderError::Kind::unreadable;
+        throw CommandFailure(reading ? GradeRecipe::openFailedTitle
+                                     : GradeRecipe::saveImageFailedTitle,
+                             error.what());
+    }
 }
 
 std::vector<Failure> applyAll(const LUTStack& lut, const std::vector<Job>& jobs,
-                              const std::function<void(std::size_t, std::size_t)>& progress)
+                              const Options& options, const Progress& progress)
 {
+    const LUTStackGrader grader(lut, options.interpolation);
     std::vector<std::optional<std::string>> messages(jobs.size());
     std::mutex progressLock;
     std::size_t finished = 0;
-    const auto count = static_cast<std::int64_t>(jobs.size());
-    // Files in parallel; the per-image loops inside then run on their own thread.
-#pragma omp parallel for schedule(dynamic, 1) if (count > 1)
-    for (std::int64_t i = 0; i < count; ++i) {
-        const auto index = static_cast<std::size_t>(i);
-        try {
-            applyToFile(lut, jobs[index]);
-        } catch (const std::exception& error) {
-            messages[index] = error.what();
+    std::atomic<std::size_t> next = 0;
+    // Each worker takes the next file until none is left; libvips runs its own threads inside
+    // each file's pipeline.
+    const auto work = [&] {
+        for (std::size_t index = next++; index < jobs.size(); index = next++) {
+            try {
+                applyToFile(grader, jobs[index], options);
+            } catch (const std::exception& error) {
+                messages[index] = error.what();
+            }
+            const std::lock_guard<std::mutex> lock(progressLock);
+            progress(++finished, jobs.size(), jobs[index]);
         }
-        const std::lock_guard<std::mutex> lock(progressLock);
-        progress(++finished, jobs.size());
+    };
+    const std::size_t workers = std::min<std::size_t>(
+        jobs.size(), static_cast<std::size_t>(options.jobs > 0 ? options.jobs : defaultJobs()));
+    {
+        std::vector<std::jthread> pool;
+        for (std::size_t i = 1; i < workers; ++i)
+            pool.emplace_back(work);
+        work();
     }
     std::vector<Failure> failures;
     for (std::size_t i = 0; i < jobs.size(); ++i) {

@@ -1,12 +1,16 @@
 #pragma once
 
 // Applies a LUT to whole image files: full size, upright, in sRGB as the app's loader gives
-// them, through the renderer's trilinear lookup of the sRGB-encoded values (1D curves and
-// tables over other domains through the same arithmetic, a pixel at a time). 8-bit files give
-// 8-bit output, deeper files 16-bit output where the output type holds it; the output type
-// follows the output's extension, is tagged sRGB and replaces any old file atomically.
+// them, through the renderer's lookup of the sRGB-encoded values (1D curves and tables over
+// other domains through the same arithmetic, a pixel at a time). Each file streams through the
+// image loader region by region, so memory follows the number of files at once, not their size.
+// 8-bit files give 8-bit output, deeper files 16-bit output where the output type holds it;
+// alpha, EXIF, XMP and IPTC are kept; the output type follows the output's extension, is tagged
+// sRGB and replaces any old file atomically.
 
 #include "color/LUTStack.hpp"
+#include "imaging/ImageLoader.hpp"
+#include "imaging/RowGrader.hpp"
 
 #include <cstddef>
 #include <filesystem>
@@ -26,17 +30,30 @@ struct Failure {
     std::string message;  // the titled, full-sentence message
 };
 
+struct Options {
+    Interpolation interpolation = Interpolation::trilinear;
+    int quality = ImageLoader::defaultQuality;  // JPEG and WebP
+    int jobs = 0;                               // files at once; 0 for defaultJobs()
+};
+
+// Files at once when none is asked for: one per core, since each file's pipeline holds only the
+// regions in flight and a single PNG or JPEG decodes on one thread.
+int defaultJobs();
+
 // The output of each input inside `folder`: the input's file name, or its stem plus ".png"
 // when its type cannot be written. UsageError when two inputs would share an output.
 std::vector<Job> jobsInFolder(const std::vector<std::filesystem::path>& inputs,
                               const std::filesystem::path& folder);
 
 // One file. Throws CommandFailure; refuses to replace its own input.
-void applyToFile(const LUTStack& lut, const Job& job);
+void applyToFile(const RowGrader& grader, const Job& job, const Options& options = {});
 
-// Every job, several files at once; one file's failure does not stop the others. `progress`
-// receives (files finished, total) from one thread at a time. Failures come in input order.
+// (files finished, total, the job just finished), from one thread at a time.
+using Progress = std::function<void(std::size_t, std::size_t, const Job&)>;
+
+// Every job, up to options.jobs files at once; one file's failure does not stop the others.
+// Failures come in input order.
 std::vector<Failure> applyAll(const LUTStack& lut, const std::vector<Job>& jobs,
-                              const std::function<void(std::size_t, std::size_t)>& progress);
+                              const Options& options, const Progress& progress);
 
 }  // namespace lumivert::BatchApply
