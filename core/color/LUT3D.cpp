@@ -2,6 +2,7 @@
 
 #include "color/ColorMath.hpp"
 #include "color/Precondition.hpp"
+#include "color/Tetrahedron.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -129,6 +130,40 @@ RGB LUT3D::sampleAtPlace(const RGB& colour) const
     const RGB f0 = lerp(e00, e10, tg);
     const RGB f1 = lerp(e01, e11, tg);
     return lerp(f0, f1, tb);
+}
+
+RGB LUT3D::sampleTetrahedral(const RGB& colour) const
+{
+    return sampleTetrahedralAtPlace(unitDomain_ ? colour : domain_.normalised(colour));
+}
+
+RGB LUT3D::sampleTetrahedralAtPlace(const RGB& colour) const
+{
+    // The same cell and fractions as sampleAtPlace.
+    const float fr = latticePosition(colour.r, scale_);
+    const float fg = latticePosition(colour.g, scale_);
+    const float fb = latticePosition(colour.b, scale_);
+    const int lastCell = static_cast<int>(size_) - 2;
+    const int ir = std::min(lastCell, static_cast<int>(fr));
+    const int ig = std::min(lastCell, static_cast<int>(fg));
+    const int ib = std::min(lastCell, static_cast<int>(fb));
+    const float tr = fr - static_cast<float>(ir);
+    const float tg = fg - static_cast<float>(ig);
+    const float tb = fb - static_cast<float>(ib);
+
+    const std::ptrdiff_t n = static_cast<std::ptrdiff_t>(size_);
+    const std::ptrdiff_t n2 = n * n;
+    const RGB* c = values_.data() + (ir + n * ig + n2 * ib);
+    const Tetrahedron t = tetrahedron(tr, tg, tb, 1, n, n2);
+    const RGB& origin = c[0];
+    const RGB& edge = c[t.edge];
+    const RGB& face = c[t.face];
+    const RGB& far = c[1 + n + n2];
+    // Steps along the tetrahedron's edges: a constant table gives its constant exactly.
+    RGB v = origin + (edge - origin) * t.first;
+    v += (face - edge) * t.second;
+    v += (far - face) * t.third;
+    return v;
 }
 
 LUT3D LUT3D::resampled(std::int64_t size) const

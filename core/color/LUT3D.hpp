@@ -87,6 +87,7 @@ public:
 private:
     // The lookup at a place 0 … 1 of the domain, clamped into it.
     RGB sampleAtPlace(const RGB& place) const;
+    RGB sampleTetrahedralAtPlace(const RGB& place) const;
     LUT3D baked(std::int64_t size, const Function& f, const LUTDomain& domain) const;
 
     std::int64_t size_;

@@ -1,12 +1,14 @@
 #include "imaging/PreviewRenderer.hpp"
 
 #include "color/Precondition.hpp"
+#include "color/Tetrahedron.hpp"
 
 #include "imaging/Packing.hpp"
 
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -77,28 +79,68 @@ inline const float* cellOrigin(const Lattice& l, const std::uint8_t* pixel)
 
 inline RGB entry(const float* e) { return {e[0], e[1], e[2]}; }
 
+// What a kernel writes into the fourth byte of 4-band pixels: the input's (alpha, for
+// renderPixels) or 255 (render's display images, whose fourth byte is not alpha).
+enum class Fourth { copied, opaque };
+
 // The reference arithmetic, line for line that of LUT3D::sample.
-void renderPortable(const Lattice& l, const std::uint8_t* in, std::uint8_t* out, std::int64_t count)
+inline RGB trilinear(const Lattice& l, const std::uint8_t* pixel)
 {
     const std::ptrdiff_t n = l.greenStride;
     const std::ptrdiff_t n2 = l.blueStride;
     const std::ptrdiff_t r = kEntryFloats;
-    for (std::int64_t i = 0; i < count; ++i, in += 4, out += 4) {
-        const float* c = cellOrigin(l, in);
-        const float tr = l.red.fraction[in[0]];
-        const float tg = l.green.fraction[in[1]];
-        const float tb = l.blue.fraction[in[2]];
-        const RGB e00 = lerp(entry(c), entry(c + r), tr);
-        const RGB e10 = lerp(entry(c + n), entry(c + n + r), tr);
-        const RGB e01 = lerp(entry(c + n2), entry(c + n2 + r), tr);
-        const RGB e11 = lerp(entry(c + n + n2), entry(c + n + n2 + r), tr);
-        const RGB f0 = lerp(e00, e10, tg);
-        const RGB f1 = lerp(e01, e11, tg);
-        const RGB v = lerp(f0, f1, tb);
+    const float* c = cellOrigin(l, pixel);
+    const float tr = l.red.fraction[pixel[0]];
+    const float tg = l.green.fraction[pixel[1]];
+    const float tb = l.blue.fraction[pixel[2]];
+    const RGB e00 = lerp(entry(c), entry(c + r), tr);
+    const RGB e10 = lerp(entry(c + n), entry(c + n + r), tr);
+    const RGB e01 = lerp(entry(c + n2), entry(c + n2 + r), tr);
+    const RGB e11 = lerp(entry(c + n + n2), entry(c + n + n2 + r), tr);
+    const RGB f0 = lerp(e00, e10, tg);
+    const RGB f1 = lerp(e01, e11, tg);
+    return lerp(f0, f1, tb);
+}
+
+inline Tetrahedron tetrahedronOf(const Lattice& l, const std::uint8_t* pixel)
+{
+    return tetrahedron(l.red.fraction[pixel[0]], l.green.fraction[pixel[1]],
+                       l.blue.fraction[pixel[2]], kEntryFloats, l.greenStride, l.blueStride);
+}
+
+// Line for line LUT3D::sampleTetrahedral.
+inline RGB tetrahedral(const Lattice& l, const std::uint8_t* pixel)
+{
+    const float* c = cellOrigin(l, pixel);
+    const Tetrahedron t = tetrahedronOf(l, pixel);
+    const RGB origin = entry(c);
+    const RGB edge = entry(c + t.edge);
+    const RGB face = entry(c + t.face);
+    const RGB far = entry(c + kEntryFloats + l.greenStride + l.blueStride);
+    RGB v = origin + (edge - origin) * t.first;
+    v += (face - edge) * t.second;
+    v += (far - face) * t.third;
+    return v;
+}
+
+template <Interpolation I> inline RGB lookup(const Lattice& l, const std::uint8_t* pixel)
+{
+    return I == Interpolation::trilinear ? trilinear(l, pixel) : tetrahedral(l, pixel);
+}
+
+template <Interpolation I>
+void renderPortable(const Lattice& l, const std::uint8_t* in, std::uint8_t* out, std::int64_t count,
+                    int bands, Fourth fourth)
+{
+    for (std::int64_t i = 0; i < count; ++i, in += bands, out += bands) {
+        const RGB v = lookup<I>(l, in);
+        // Read before the colour is written: `in` and `out` may be the same pixel.
+        const std::uint8_t alpha = fourth == Fourth::copied && bands == 4 ? in[3] : 255;
         out[0] = static_cast<std::uint8_t>(Packing::quantized(v.r, kByteMax));
         out[1] = static_cast<std::uint8_t>(Packing::quantized(v.g, kByteMax));
         out[2] = static_cast<std::uint8_t>(Packing::quantized(v.b, kByteMax));
-        out[3] = static_cast<std::uint8_t>(kByteMax);
+        if (bands == 4)
+            out[3] = alpha;
     }
 }
 
@@ -135,6 +177,49 @@ LUMIVERT_AVX2 inline __m128 samplePixel(const Lattice& l, const std::uint8_t* pi
     return _mm_add_ps(f0, _mm_mul_ps(tb, _mm_sub_ps(f1, f0)));
 }
 
+// Two pixels as R, G, B, 1 | R, G, B, 1, each its tetrahedron's lookup as in
+// LUT3D::sampleTetrahedral: the corners are chosen per pixel, the steps shared.
+LUMIVERT_AVX2 inline __m256 sampleTetrahedralPair(const Lattice& l, const std::uint8_t* p,
+                                                  const std::uint8_t* q)
+{
+    const std::ptrdiff_t far = kEntryFloats + l.greenStride + l.blueStride;
+    const float* c = cellOrigin(l, p);
+    const float* d = cellOrigin(l, q);
+    const Tetrahedron s = tetrahedronOf(l, p);
+    const Tetrahedron t = tetrahedronOf(l, q);
+    const __m256 origin = _mm256_loadu2_m128(d, c);
+    const __m256 edge = _mm256_loadu2_m128(d + t.edge, c + s.edge);
+    const __m256 face = _mm256_loadu2_m128(d + t.face, c + s.face);
+    const __m256 corner = _mm256_loadu2_m128(d + far, c + far);
+    const __m256 first = _mm256_setr_m128(_mm_set1_ps(s.first), _mm_set1_ps(t.first));
+    const __m256 second = _mm256_setr_m128(_mm_set1_ps(s.second), _mm_set1_ps(t.second));
+    const __m256 third = _mm256_setr_m128(_mm_set1_ps(s.third), _mm_set1_ps(t.third));
+    __m256 v = _mm256_add_ps(origin, _mm256_mul_ps(_mm256_sub_ps(edge, origin), first));
+    v = _mm256_add_ps(v, _mm256_mul_ps(_mm256_sub_ps(face, edge), second));
+    return _mm256_add_ps(v, _mm256_mul_ps(_mm256_sub_ps(corner, face), third));
+}
+
+// Four consecutive pixels, two per register.
+struct Quad {
+    __m256 p01;
+    __m256 p23;
+};
+
+template <Interpolation I>
+LUMIVERT_AVX2 inline Quad sampleQuad(const Lattice& l, const std::uint8_t* in, int bands)
+{
+    if constexpr (I == Interpolation::trilinear) {
+        const __m128 p0 = samplePixel(l, in);
+        const __m128 p1 = samplePixel(l, in + bands);
+        const __m128 p2 = samplePixel(l, in + 2 * bands);
+        const __m128 p3 = samplePixel(l, in + 3 * bands);
+        return {_mm256_set_m128(p1, p0), _mm256_set_m128(p3, p2)};
+    } else {
+        return {sampleTetrahedralPair(l, in, in + bands),
+                sampleTetrahedralPair(l, in + 2 * bands, in + 3 * bands)};
+    }
+}
+
 // Packing::quantized(·, 255) on eight lanes: NaN and values not above 0 give 0 (max returns
 // its second operand for NaN), halves round up because the truncation remainder is exact.
 LUMIVERT_AVX2 inline __m256i quantize8(__m256 v)
@@ -148,39 +233,107 @@ LUMIVERT_AVX2 inline __m256i quantize8(__m256 v)
     return _mm256_sub_epi32(whole, _mm256_castps_si256(roundUp));  // true lanes are −1
 }
 
+template <Interpolation I>
 LUMIVERT_AVX2 void renderVector(const Lattice& l, const std::uint8_t* in, std::uint8_t* out,
-                                std::int64_t count)
+                                std::int64_t count, int bands, Fourth fourth)
 {
     // After the two packs the dwords hold pixels 0, 2, 0, 2 | 1, 3, 1, 3.
     const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 0, 4, 1, 5);
+    const __m128i alphaBytes = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+    // R, G, B of four R, G, B, 1 pixels, packed into the first twelve bytes.
+    const __m128i threeBands =
+        _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+    const std::int64_t step = 4 * bands;
     std::int64_t i = 0;
-    for (; i + 4 <= count; i += 4, in += 16, out += 16) {
-        const __m128 p0 = samplePixel(l, in);
-        const __m128 p1 = samplePixel(l, in + 4);
-        const __m128 p2 = samplePixel(l, in + 8);
-        const __m128 p3 = samplePixel(l, in + 12);
-        const __m256i q01 = quantize8(_mm256_set_m128(p1, p0));
-        const __m256i q23 = quantize8(_mm256_set_m128(p3, p2));
-        const __m256i words = _mm256_packus_epi32(q01, q23);
+    for (; i + 4 <= count; i += 4, in += step, out += step) {
+        // Every input byte of the four pixels is read before any output byte is written.
+        const Quad q = sampleQuad<I>(l, in, bands);
+        const __m256i words = _mm256_packus_epi32(quantize8(q.p01), quantize8(q.p23));
         const __m256i bytes = _mm256_packus_epi16(words, words);
-        const __m256i ordered = _mm256_permutevar8x32_epi32(bytes, order);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm256_castsi256_si128(ordered));
+        __m128i pixels = _mm256_castsi256_si128(_mm256_permutevar8x32_epi32(bytes, order));
+        if (bands == 4) {
+            if (fourth == Fourth::copied)
+                pixels = _mm_blendv_epi8(
+                    pixels, _mm_loadu_si128(reinterpret_cast<const __m128i*>(in)), alphaBytes);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out), pixels);
+        } else {
+            const __m128i packed = _mm_shuffle_epi8(pixels, threeBands);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(out), packed);
+            const int last = _mm_extract_epi32(packed, 2);
+            std::memcpy(out + 8, &last, sizeof last);
+        }
     }
-    renderPortable(l, in, out, count - i);
+    renderPortable<I>(l, in, out, count - i, bands, fourth);
 }
 
 bool vectorKernelAvailable() { return __builtin_cpu_supports("avx2"); }
 
 #else
 
-void renderVector(const Lattice& l, const std::uint8_t* in, std::uint8_t* out, std::int64_t count)
+template <Interpolation I>
+void renderVector(const Lattice& l, const std::uint8_t* in, std::uint8_t* out, std::int64_t count,
+                  int bands, Fourth fourth)
 {
-    renderPortable(l, in, out, count);
+    renderPortable<I>(l, in, out, count, bands, fourth);
 }
 
 bool vectorKernelAvailable() { return false; }
 
 #endif
+
+void checkBands(int bands, std::int64_t count)
+{
+    LUMIVERT_PRECONDITION(bands == 3 || bands == 4, "pixels have 3 or 4 bands");
+    LUMIVERT_PRECONDITION(count >= 0, "a pixel count is not negative");
+}
+
+// The exact lookup of 16-bit and float pixels, one at a time through the table itself.
+template <typename Sample, typename ToUnit, typename FromUnit>
+void renderExact(const LUT3D& lut, Interpolation interpolation, const Sample* in, Sample* out,
+                 std::int64_t count, int bands, ToUnit toUnit, FromUnit fromUnit)
+{
+    for (std::int64_t i = 0; i < count; ++i, in += bands, out += bands) {
+        const RGB v = lut.sample({toUnit(in[0]), toUnit(in[1]), toUnit(in[2])}, interpolation);
+        if (bands == 4)
+            out[3] = in[3];
+        out[0] = fromUnit(v.r);
+        out[1] = fromUnit(v.g);
+        out[2] = fromUnit(v.b);
+    }
+}
+
+}  // namespace
+
+class PreviewRenderer::Prepared {
+public:
+    Prepared(const LUT3D& table, Interpolation how)
+        : lut(table), interpolation(how), bytes(lattice(table))
+    {
+    }
+
+    const LUT3D lut;
+    const Interpolation interpolation;
+    const Lattice bytes;
+};
+
+namespace {
+
+void renderBytes(const PreviewRenderer::Prepared& table, bool vector, const std::uint8_t* in,
+                 std::uint8_t* out, std::int64_t count, int bands, Fourth fourth)
+{
+    const Lattice& l = table.bytes;
+    if (table.interpolation == Interpolation::trilinear) {
+        if (vector)
+            renderVector<Interpolation::trilinear>(l, in, out, count, bands, fourth);
+        else
+            renderPortable<Interpolation::trilinear>(l, in, out, count, bands, fourth);
+    } else {
+        if (vector)
+            renderVector<Interpolation::tetrahedral>(l, in, out, count, bands, fourth);
+        else
+            renderPortable<Interpolation::tetrahedral>(l, in, out, count, bands, fourth);
+    }
+}
 
 }  // namespace
 
@@ -189,12 +342,43 @@ PreviewRenderer::PreviewRenderer(Kernel kernel)
 {
 }
 
+std::shared_ptr<const PreviewRenderer::Prepared>
+PreviewRenderer::prepare(const LUT3D& lut, Interpolation interpolation) const
+{
+    return std::make_shared<const Prepared>(lut, interpolation);
+}
+
+void PreviewRenderer::renderPixels(const Prepared& table, const std::uint8_t* in, std::uint8_t* out,
+                                   std::int64_t count, int bands) const
+{
+    checkBands(bands, count);
+    renderBytes(table, vector_, in, out, count, bands, Fourth::copied);
+}
+
+void PreviewRenderer::renderPixels(const Prepared& table, const std::uint16_t* in,
+                                   std::uint16_t* out, std::int64_t count, int bands) const
+{
+    checkBands(bands, count);
+    constexpr float kWordMax = 65535.0f;
+    renderExact(
+        table.lut, table.interpolation, in, out, count, bands,
+        [](std::uint16_t s) { return static_cast<float>(s) / kWordMax; },
+        [](float v) { return static_cast<std::uint16_t>(Packing::quantized(v, kWordMax)); });
+}
+
+void PreviewRenderer::renderPixels(const Prepared& table, const float* in, float* out,
+                                   std::int64_t count, int bands) const
+{
+    checkBands(bands, count);
+    renderExact(
+        table.lut, table.interpolation, in, out, count, bands, [](float s) { return s; },
+        [](float v) { return v; });
+}
+
 Image8 PreviewRenderer::render(const Image8& image, const LUT3D& lut,
                                Interpolation interpolation) const
 {
-    LUMIVERT_PRECONDITION(interpolation == Interpolation::trilinear,
-                          "the renderer has trilinear kernels only");
-    const Lattice table = lattice(lut);
+    const Prepared table(lut, interpolation);
     const std::int64_t count = image.width() * image.height();
     const std::uint8_t* in = image.data();
     // Every sample is written below, so the buffer is not zeroed first.
@@ -206,10 +390,8 @@ Image8 PreviewRenderer::render(const Image8& image, const LUT3D& lut,
     for (std::int64_t k = 0; k < chunks; ++k) {
         const std::int64_t first = k * kChunkPixels;
         const std::int64_t length = std::min(kChunkPixels, count - first);
-        if (vector_)
-            renderVector(table, in + 4 * first, out.get() + 4 * first, length);
-        else
-            renderPortable(table, in + 4 * first, out.get() + 4 * first, length);
+        renderBytes(table, vector_, in + 4 * first, out.get() + 4 * first, length, 4,
+                    Fourth::opaque);
     }
     return Image8(image.width(), image.height(), std::move(out));
 }

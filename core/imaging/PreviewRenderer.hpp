@@ -1,10 +1,10 @@
 #pragma once
 
-// Applies a baked LUT3D to an 8-bit display image. Every output channel is the table's trilinear
-// lookup of the sRGB-encoded input (byte / 255) quantised back to 8 bits: exactly
-// LUT3D::sample followed by Packing::quantized(·, 255), bit for bit. It runs on every slider
-// movement, so it uses every core and, on CPUs with AVX2, a vector kernel with the same
-// arithmetic in the same order.
+// Applies a baked LUT3D to an 8-bit display image. Every output channel is the table's
+// trilinear or tetrahedral lookup of the sRGB-encoded input (byte / 255) quantised back to 8
+// bits: exactly LUT3D::sample (or sampleTetrahedral) followed by Packing::quantized(·, 255), bit
+// for bit. It runs on every slider movement, so it uses every core and, on CPUs with AVX2, vector
+// kernels with the same arithmetic in the same order.
 
 #include "color/LUT3D.hpp"
 #include "imaging/PackedImage.hpp"

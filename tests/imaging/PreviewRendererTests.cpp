@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <random>
+#include <type_traits>
 
 namespace lumivert {
 namespace {
@@ -165,6 +167,130 @@ TEST_P(PreviewRendererKernels, ConstantRedTableTurnsTheWholeImageRed)
     for (int i = 0; i < 13 * 9; ++i)
         expected.insert(expected.end(), {255, 0, 0, 255});
     EXPECT_EQ(output, Image8(13, 9, expected));
+}
+
+// A table of random entries, a few beyond 0 … 1, so that every weight and the clamping matter.
+LUT3D randomTable(std::mt19937& random)
+{
+    const std::int64_t size = std::uniform_int_distribution<std::int64_t>(2, 17)(random);
+    std::uniform_real_distribution<float> range(-0.2f, 1.2f);
+    std::vector<RGB> values(static_cast<std::size_t>(size * size * size));
+    for (RGB& v : values)
+        v = {range(random), range(random), range(random)};
+    return LUT3D(size, std::move(values));
+}
+
+template <typename Sample> std::vector<Sample> randomSamples(std::mt19937& random, std::size_t n)
+{
+    std::vector<Sample> samples(n);
+    if constexpr (std::is_floating_point_v<Sample>) {
+        // Mostly in range; some beyond it and some NaN, which the lookup clamps.
+        std::uniform_real_distribution<float> range(-0.1f, 1.1f);
+        for (auto& s : samples)
+            s = random() % 97 == 0 ? std::numeric_limits<float>::quiet_NaN() : range(random);
+    } else {
+        for (auto& s : samples)
+            s = static_cast<Sample>(random());
+    }
+    return samples;
+}
+
+// Equal bit for bit, NaN included.
+template <typename Sample> bool sameBits(const std::vector<Sample>& a, const std::vector<Sample>& b)
+{
+    return a.size() == b.size() &&
+           (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(Sample)) == 0);
+}
+
+// The lookup of one stored colour as renderPixels must give it: the 8- and 16-bit levels over
+// their range, quantised back; floats as they are.
+template <typename Sample>
+void expectLookup(const LUT3D& lut, Interpolation how, const Sample* in, const Sample* out)
+{
+    if constexpr (std::is_floating_point_v<Sample>) {
+        const RGB v = lut.sample({in[0], in[1], in[2]}, how);
+        const float want[] = {v.r, v.g, v.b};
+        for (int c = 0; c < 3; ++c) {
+            // Bit for bit, NaN included.
+            EXPECT_EQ(std::memcmp(&out[c], &want[c], sizeof(float)), 0) << out[c] << " " << want[c];
+        }
+    } else {
+        const float top = static_cast<float>(std::numeric_limits<Sample>::max());
+        const RGB v = lut.sample({in[0] / top, in[1] / top, in[2] / top}, how);
+        EXPECT_EQ(out[0], Packing::quantized(v.r, top));
+        EXPECT_EQ(out[1], Packing::quantized(v.g, top));
+        EXPECT_EQ(out[2], Packing::quantized(v.b, top));
+    }
+}
+
+template <typename Sample> void checkRowsAgainstTheTable(const PreviewRenderer& renderer)
+{
+    std::mt19937 random(sizeof(Sample) * 101);
+    for (int round = 0; round < 60; ++round) {
+        const LUT3D lut = randomTable(random);
+        for (Interpolation how : {Interpolation::trilinear, Interpolation::tetrahedral}) {
+            const auto table = renderer.prepare(lut, how);
+            for (int bands : {3, 4}) {
+                const std::int64_t count = std::uniform_int_distribution<int>(0, 37)(random);
+                const auto in =
+                    randomSamples<Sample>(random, static_cast<std::size_t>(count * bands));
+                std::vector<Sample> out(in.size());
+                renderer.renderPixels(*table, in.data(), out.data(), count, bands);
+                std::vector<Sample> inPlace = in;
+                renderer.renderPixels(*table, inPlace.data(), inPlace.data(), count, bands);
+                EXPECT_TRUE(sameBits(inPlace, out));
+                for (std::int64_t i = 0; i < count; ++i) {
+                    SCOPED_TRACE(::testing::Message()
+                                 << "size " << lut.size() << ", bands " << bands << ", pixel " << i
+                                 << " of " << count);
+                    const std::size_t at = static_cast<std::size_t>(i * bands);
+                    expectLookup(lut, how, &in[at], &out[at]);
+                    if (bands == 4) {
+                        EXPECT_EQ(std::memcmp(&out[at + 3], &in[at + 3], sizeof(Sample)), 0);
+                    }
+                }
+                if (::testing::Test::HasFailure())
+                    return;
+            }
+        }
+    }
+}
+
+// Rows of 3- or 4-band pixels in any sample type give the table's own lookup, quantised back,
+// with alpha untouched, whether written elsewhere or in place.
+TEST_P(PreviewRendererKernels, RowsOfEveryLayoutMatchTheTablesLookup)
+{
+    checkRowsAgainstTheTable<std::uint8_t>(renderer);
+    checkRowsAgainstTheTable<std::uint16_t>(renderer);
+    checkRowsAgainstTheTable<float>(renderer);
+}
+
+TEST_P(PreviewRendererKernels, EveryInputColourMatchesTheTetrahedralLookup)
+{
+    const LUT3D lut = graded(17);
+    const Image8 input = everyColour();
+    const Image8 output = renderer.render(input, lut, Interpolation::tetrahedral);
+    const auto in = input.samples();
+    const auto out = output.samples();
+    std::int64_t wrong = 0;
+    for (std::size_t i = 0; i < in.size(); i += 4) {
+        const RGB v =
+            lut.sampleTetrahedral({in[i] / 255.0f, in[i + 1] / 255.0f, in[i + 2] / 255.0f});
+        wrong += out[i] != Packing::quantized(v.r, 255.0f) ||
+                 out[i + 1] != Packing::quantized(v.g, 255.0f) ||
+                 out[i + 2] != Packing::quantized(v.b, 255.0f) || out[i + 3] != 255;
+    }
+    EXPECT_EQ(wrong, 0);
+}
+
+TEST(PreviewRendererDeathTest, RowsHaveThreeOrFourBands)
+{
+    const PreviewRenderer renderer;
+    const auto table = renderer.prepare(LUT3D::identity(2));
+    std::uint8_t pixels[8] = {};
+    EXPECT_DEATH(renderer.renderPixels(*table, pixels, pixels, 2, 2), "3 or 4 bands");
+    EXPECT_DEATH(renderer.prepare(LUT3D(2, std::vector<RGB>(8), LUTDomain::uniform(0, 4))),
+                 "0 to 1");
 }
 
 INSTANTIATE_TEST_SUITE_P(Kernels, PreviewRendererKernels,
