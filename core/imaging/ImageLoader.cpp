@@ -52,7 +52,8 @@ constexpr int kMaxJpegShrink = 8;
 constexpr int kResampleMargin = 2;
 
 // libvips' encoder for each file type is chosen by a file suffix. Lossy types are saved at
-// the quality asked for (defaultQuality unless a caller chooses).
+// the quality asked for: the app's own images (writeImage) at one a photographer would hand on,
+// not libvips' default of 75; graded photos at defaultQuality unless the caller chooses.
 struct FileTypeEntry {
     ImageFileType type;
     const char* encoder;
@@ -60,6 +61,7 @@ struct FileTypeEntry {
     bool lossy;
     bool alpha;
 };
+constexpr int kWrittenImageQuality = 95;
 constexpr std::array<FileTypeEntry, 4> kFileTypes = {{
     {ImageFileType::png, ".png", true, false, true},
     {ImageFileType::jpeg, ".jpg", false, true, false},
@@ -479,7 +481,7 @@ std::string encode(const void* samples, std::size_t byteCount, std::int64_t widt
             vips_image_set_blob_copy(rgb.get_image(), VIPS_META_ICC_NAME, data, length);
             vips_area_unref(VIPS_AREA(profile));
         }
-        rgb.write_to_buffer(encoderSuffix(type, ImageLoader::defaultQuality).c_str(), &encoded,
+        rgb.write_to_buffer(encoderSuffix(type, kWrittenImageQuality).c_str(), &encoded,
                             &encodedSize);
     } catch (const vips::VError&) {
         throw ImageLoaderError::cannotWrite(destination);
