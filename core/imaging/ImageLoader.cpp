@@ -61,7 +61,6 @@ struct FileTypeEntry {
     bool lossy;
     bool alpha;
 };
-constexpr int kWrittenImageQuality = 95;
 constexpr std::array<FileTypeEntry, 4> kFileTypes = {{
     {ImageFileType::png, ".png", true, false, true},
     {ImageFileType::jpeg, ".jpg", false, true, false},
@@ -481,7 +480,7 @@ std::string encode(const void* samples, std::size_t byteCount, std::int64_t widt
             vips_image_set_blob_copy(rgb.get_image(), VIPS_META_ICC_NAME, data, length);
             vips_area_unref(VIPS_AREA(profile));
         }
-        rgb.write_to_buffer(encoderSuffix(type, kWrittenImageQuality).c_str(), &encoded,
+        rgb.write_to_buffer(encoderSuffix(type, ImageLoader::writtenImageQuality).c_str(), &encoded,
                             &encodedSize);
     } catch (const vips::VError&) {
         throw ImageLoaderError::cannotWrite(destination);

@@ -68,8 +68,10 @@ inline constexpr std::int64_t maxStoredPixels = 500'000'000;
 inline constexpr std::int64_t maxExactPixels = std::int64_t{1} << 26;
 inline constexpr std::int64_t maxHeldBytes = std::int64_t{1} << 30;
 
-// JPEG and WebP quality (1 … 100) when none is given.
+// JPEG and WebP quality (1 … 100): of graded photos when none is given, and of the app's own
+// images (writeImage), which a photographer hands on.
 inline constexpr int defaultQuality = 92;
+inline constexpr int writtenImageQuality = 95;
 inline constexpr int minQuality = 1;
 inline constexpr int maxQuality = 100;
 

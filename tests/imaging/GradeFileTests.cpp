@@ -166,7 +166,9 @@ TEST(GradeFile, GivesTheSamplesOfGradingTheWholePhotoBitForBit)
                              (type == ImageFileType::png ? ", to PNG" : ", to JPEG"));
                 const path streamed = folder / (type == ImageFileType::png ? "s.png" : "s.jpg");
                 const path whole = folder / (type == ImageFileType::png ? "w.png" : "w.jpg");
-                ImageLoader::gradeFile(source, streamed, type, grader);
+                // At writeImage's quality, so that equal samples give equal JPEG files.
+                ImageLoader::gradeFile(source, streamed, type, grader,
+                                       {ImageLoader::writtenImageQuality});
                 gradeWhole(grade.lut, source, whole, type);
                 const Decoded ours = decoded(streamed);
                 const Decoded reference = decoded(whole);
