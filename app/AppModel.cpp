@@ -18,6 +18,9 @@ constexpr int toastLifetimeMs = 6000;
 
 const QString exportChoiceKey = QStringLiteral("exportChoice");
 const QString exportSizeKey = QStringLiteral("exportSize");
+const QString previewInterpolationKey = QStringLiteral("previewInterpolation");
+const QString tetrahedralValue = QStringLiteral("tetrahedral");
+const QString trilinearValue = QStringLiteral("trilinear");
 
 // A mode's result property: whether a change leaves it equal, and its notification. An edit
 // fit notifies on every assignment.
@@ -103,6 +106,8 @@ void AppModel::readPersistedSettings()
     const qint64 size = defaults_->value(exportSizeKey, 0).toLongLong();
     if (GradeRecipe::isExportSize(size))
         setExportSize(size);
+    if (defaults_->value(previewInterpolationKey).toString() == tetrahedralValue)
+        setPreviewInterpolation(Interpolation::tetrahedral);
 }
 
 // Setters: store, notify only on a change, then run the assignment's effect.
@@ -224,6 +229,19 @@ void AppModel::setExportSize(qint64 size)
     }
     if (!capturing_)
         defaults_->setValue(exportSizeKey, size);
+}
+
+void AppModel::setPreviewInterpolation(Interpolation interpolation)
+{
+    if (interpolation != previewInterpolation_) {
+        previewInterpolation_ = interpolation;
+        Q_EMIT previewInterpolationChanged();
+        rebuildPreview();
+    }
+    if (!capturing_)
+        defaults_->setValue(previewInterpolationKey, interpolation == Interpolation::tetrahedral
+                                                         ? tetrahedralValue
+                                                         : trilinearValue);
 }
 
 void AppModel::setToast(const std::optional<Toast>& toast)

@@ -141,6 +141,10 @@ public:
     void setExportChoice(ExportChoice choice);
     qint64 exportSize() const { return exportSize_; }
     void setExportSize(qint64 size);
+    // How the preview looks its table up, to match the user's grading application; exported
+    // files do not depend on it.
+    Interpolation previewInterpolation() const { return previewInterpolation_; }
+    void setPreviewInterpolation(Interpolation interpolation);
     const std::optional<Toast>& toast() const { return toast_; }
     void setToast(const std::optional<Toast>& toast);
     const std::optional<AlertInfo>& alert() const { return alert_; }
@@ -240,6 +244,7 @@ Q_SIGNALS:
     void lutNameChanged();
     void exportChoiceChanged();
     void exportSizeChanged();
+    void previewInterpolationChanged();
     void toastChanged();
     void alertChanged();
     void inspectorTargetChanged();
@@ -304,6 +309,7 @@ private:
     QString lutName_;
     ExportChoice exportChoice_ = ExportChoice::cube;
     qint64 exportSize_ = GradeRecipe::defaultExportSize;
+    Interpolation previewInterpolation_ = Interpolation::trilinear;
     std::optional<Toast> toast_;
     std::optional<AlertInfo> alert_;
     std::optional<QString> inspectorTarget_;

@@ -180,9 +180,9 @@ void AppModel::rebuildPreview()
     const Image8 source = previewInput().image();
     rendering_ = true;
     previewJob_.start(
-        [pipeline, source, renderer = renderer_] {
+        [pipeline, source, renderer = renderer_, interpolation = previewInterpolation_] {
             LUT3D lut = pipeline.makeLUT(GradeRecipe::previewLatticeSize);
-            Image8 graded = renderer->render(source, lut);
+            Image8 graded = renderer->render(source, lut, interpolation);
             return RenderedPreview(std::move(lut), std::move(graded));
         },
         [this, source](const Outcome<RenderedPreview>& outcome) {

@@ -46,14 +46,15 @@ Image8 noiseImage()
     return Image8(kPreviewWidth, kPreviewHeight, std::move(samples));
 }
 
-void renderPreview(benchmark::State& state, const Image8& image, PreviewRenderer::Kernel kernel)
+void renderPreview(benchmark::State& state, const Image8& image, PreviewRenderer::Kernel kernel,
+                   Interpolation interpolation = Interpolation::trilinear)
 {
     const LUT3D table = previewTable();
     const PreviewRenderer renderer(kernel);
     const int previousThreads = omp_get_max_threads();
     omp_set_num_threads(static_cast<int>(state.range(0)));
     for (auto _ : state)
-        benchmark::DoNotOptimize(renderer.render(image, table));
+        benchmark::DoNotOptimize(renderer.render(image, table, interpolation));
     omp_set_num_threads(previousThreads);
     state.SetItemsProcessed(state.iterations() * kPreviewWidth * kPreviewHeight);
 }
@@ -78,6 +79,39 @@ void BM_PreviewRenderChartPortable(benchmark::State& state)
     renderPreview(state, image, PreviewRenderer::Kernel::portable);
 }
 BENCHMARK(BM_PreviewRenderChartPortable)->Arg(1)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+// Tetrahedral lookups read four entries instead of eight but choose their corners per pixel.
+void BM_PreviewRenderTetrahedralChart(benchmark::State& state)
+{
+    static const Image8 image = chartImage();
+    renderPreview(state, image, PreviewRenderer::Kernel::automatic, Interpolation::tetrahedral);
+}
+BENCHMARK(BM_PreviewRenderTetrahedralChart)
+    ->Arg(1)
+    ->Arg(2)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+
+void BM_PreviewRenderTetrahedralNoise(benchmark::State& state)
+{
+    static const Image8 image = noiseImage();
+    renderPreview(state, image, PreviewRenderer::Kernel::automatic, Interpolation::tetrahedral);
+}
+BENCHMARK(BM_PreviewRenderTetrahedralNoise)
+    ->Arg(1)
+    ->Arg(2)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+
+void BM_PreviewRenderTetrahedralChartPortable(benchmark::State& state)
+{
+    static const Image8 image = chartImage();
+    renderPreview(state, image, PreviewRenderer::Kernel::portable, Interpolation::tetrahedral);
+}
+BENCHMARK(BM_PreviewRenderTetrahedralChartPortable)
+    ->Arg(1)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 
 // A noisy 6000 × 4000 JPEG (noise is the slowest content to decode), written once per run.
 const std::filesystem::path& noisyPhoto()

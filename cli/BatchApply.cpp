@@ -74,7 +74,8 @@ void applyToFile(const RowGrader& grader, const Job& job, const Options& options
 std::vector<Failure> applyAll(const LUTStack& lut, const std::vector<Job>& jobs,
                               const Options& options, const Progress& progress)
 {
-    const LUTStackGrader grader(lut, options.interpolation);
+    // A table alone takes the strength into its entries and keeps the renderer's kernels.
+    const LUTStackGrader grader(lut.withStrength(options.strength), options.interpolation);
     std::vector<std::optional<std::string>> messages(jobs.size());
     std::mutex progressLock;
     std::size_t finished = 0;

@@ -1,12 +1,12 @@
 #pragma once
 
 // Applies a LUT to whole image files: full size, upright, in sRGB as the app's loader gives
-// them, through the renderer's lookup of the sRGB-encoded values (1D curves and tables over
-// other domains through the same arithmetic, a pixel at a time). Each file streams through the
-// image loader region by region, so memory follows the number of files at once, not their size.
-// 8-bit files give 8-bit output, deeper files 16-bit output where the output type holds it;
-// alpha, EXIF, XMP and IPTC are kept; the output type follows the output's extension, is tagged
-// sRGB and replaces any old file atomically.
+// them, through the renderer's lookup (trilinear or tetrahedral) of the sRGB-encoded values (1D
+// curves and tables over other domains through the same arithmetic, a pixel at a time). Each file
+// streams through the image loader region by region, so memory follows the number of files at once,
+// not their size. 8-bit files give 8-bit output, deeper files 16-bit output where the output type
+// holds it; alpha, EXIF, XMP and IPTC are kept; the output type follows the output's extension, is
+// tagged sRGB and replaces any old file atomically.
 
 #include "color/LUTStack.hpp"
 #include "imaging/ImageLoader.hpp"
@@ -25,13 +25,21 @@ struct Job {
     std::filesystem::path output;
 };
 
+// How the table is looked up, and how much of the LUT's change is kept (0 … 1.5 in practice:
+// input + (output − input) × strength, as a grade's intensity blends). The defaults are apply's
+// own, bit for bit.
+
 struct Failure {
     std::filesystem::path input;
     std::string message;  // the titled, full-sentence message
 };
 
+// How the table is looked up, and how much of the LUT's change is kept (0 … 1.5 in practice:
+// input + (output − input) × strength, as a grade's intensity blends); the defaults are apply's
+// own, bit for bit. Then how files are written and how many at once.
 struct Options {
     Interpolation interpolation = Interpolation::trilinear;
+    float strength = 1.0f;
     int quality = ImageLoader::defaultQuality;  // JPEG and WebP
     int jobs = 0;                               // files at once; 0 for defaultJobs()
 };

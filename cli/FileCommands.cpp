@@ -108,6 +108,8 @@ struct ApplyOptions {
     CLI::Option* folderOption = nullptr;
 };
 
+constexpr std::array<const char*, 2> kInterpolationNames = {"trilinear", "tetrahedral"};
+
 std::vector<BatchApply::Job> jobsOf(const ApplyOptions& options)
 {
     const std::vector<path> inputs(options.images.begin(), options.images.end());
@@ -168,6 +170,8 @@ std::string summaryOf(std::size_t total, const std::vector<BatchApply::Failure>&
 
 int apply(const ApplyOptions& options)
 {
+    CommandSupport::requireWithin(options.batch.strength, GradeRecipe::applyStrengthRange,
+                                  "--strength");
     const std::vector<BatchApply::Job> jobs = jobsOf(options);
     refuseToReplaceTheLUT(jobs, options.lut);
     const LUTStack lut = readLUT(options.lut).lut;
@@ -214,6 +218,21 @@ Action defineApply(CLI::App& command)
                         std::to_string(BatchApply::defaultJobs()) + " here)")
         ->check(CLI::PositiveNumber);
     command.add_flag("--quiet", options->quiet, "no progress lines, only the summary");
+    command.add_option("--interpolation")
+        ->type_name("TEXT")
+        ->description("how the table blends its entries: trilinear (default) or tetrahedral (as "
+                      "most grading applications and OpenColorIO do)")
+        ->check(CLI::IsMember(kInterpolationNames))
+        ->each([options](const std::string& name) {
+            options->batch.interpolation = name == kInterpolationNames[1]
+                                               ? Interpolation::tetrahedral
+                                               : Interpolation::trilinear;
+        });
+    command.add_option(
+        "--strength", options->batch.strength,
+        "how much of the LUT's change to keep, " + GradeRecipe::applyStrengthRange.text() +
+            " (default " +
+            CommandSupport::numberText(GradeRecipe::applyStrengthRange.defaultValue) + ")");
     return [options] { return apply(*options); };
 }
 

@@ -4,9 +4,11 @@
 #include "Symbols.hpp"
 #include "Theme.hpp"
 
+#include <QActionGroup>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QHBoxLayout>
+#include <QMenu>
 #include <QToolButton>
 
 #include <algorithm>
@@ -19,6 +21,9 @@ constexpr int controlSpacing = 12;
 const QString compareWithAfterTip = QStringLiteral(
     "Show your real edit on the left instead of the original, to judge how closely the LUT "
     "reproduces it");
+const QString interpolationTip = QStringLiteral(
+    "Preview interpolation: how the preview blends the LUT's points. Choose the one your grading "
+    "application uses; exported files are the same either way");
 
 // A row of adjoining checkable buttons that reads as one segmented control.
 QWidget* segmentedRow(const QString& name, QHBoxLayout*& row, QWidget* parent)
@@ -46,7 +51,8 @@ QToolButton* segment(QWidget* parent)
 PreviewControls::PreviewControls(AppModel& model, QWidget* parent)
     : QWidget(parent), model_(model), sourcePicker_(nullptr), sourceRow_(nullptr),
       sources_(new QButtonGroup(this)), comparePicker_(nullptr), styles_(new QButtonGroup(this)),
-      compareWithAfter_(new QCheckBox(QStringLiteral("Compare with your edit"), this))
+      compareWithAfter_(new QCheckBox(QStringLiteral("Compare with your edit"), this)),
+      menuButton_(new QToolButton(this)), interpolations_(new QActionGroup(this))
 {
     sourcePicker_ = segmentedRow(QStringLiteral("Preview on"), sourceRow_, this);
     QHBoxLayout* styleRow = nullptr;
@@ -68,6 +74,22 @@ PreviewControls::PreviewControls(AppModel& model, QWidget* parent)
                         Theme::isDark() ? QColor::fromRgbF(0.32, 0.32, 0.32) : QColor(Qt::white));
     compareWithAfter_->setPalette(boxPalette);
 
+    auto* menu = new QMenu(menuButton_);
+    menu->addSection(QStringLiteral("Preview interpolation"));
+    for (const auto& [label, interpolation] :
+         {std::pair{QStringLiteral("Trilinear"), Interpolation::trilinear},
+          std::pair{QStringLiteral("Tetrahedral"), Interpolation::tetrahedral}}) {
+        QAction* action = menu->addAction(label);
+        action->setCheckable(true);
+        action->setData(static_cast<int>(interpolation));
+        interpolations_->addAction(action);
+    }
+    menuButton_->setMenu(menu);
+    menuButton_->setPopupMode(QToolButton::InstantPopup);
+    menuButton_->setText(QStringLiteral("…"));
+    menuButton_->setToolTip(interpolationTip);
+    menuButton_->setAccessibleName(QStringLiteral("Preview interpolation"));
+
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(controlSpacing);
@@ -75,6 +97,7 @@ PreviewControls::PreviewControls(AppModel& model, QWidget* parent)
     row->addStretch();
     row->addWidget(compareWithAfter_);
     row->addWidget(comparePicker_);
+    row->addWidget(menuButton_);
 
     connect(sources_, &QButtonGroup::idClicked, this, [this](int index) {
         if (index >= 0 && static_cast<std::size_t>(index) < shownSources_.size())
@@ -84,6 +107,11 @@ PreviewControls::PreviewControls(AppModel& model, QWidget* parent)
             [this](int id) { model_.setCompareStyle(static_cast<CompareStyle>(id)); });
     connect(compareWithAfter_, &QCheckBox::toggled, this,
             [this](bool on) { model_.setCompareWithAfter(on); });
+    connect(interpolations_, &QActionGroup::triggered, this, [this](QAction* action) {
+        model_.setPreviewInterpolation(static_cast<Interpolation>(action->data().toInt()));
+    });
+    connect(&model_, &AppModel::previewInterpolationChanged, this,
+            &PreviewControls::showInterpolation);
 
     // The sources on offer follow the mode and whether a preview photo is loaded.
     connect(&model_, &AppModel::modeChanged, this, &PreviewControls::rebuildSources);
@@ -97,6 +125,7 @@ PreviewControls::PreviewControls(AppModel& model, QWidget* parent)
     rebuildSources();
     showCompareStyle();
     showCompareWithAfter();
+    showInterpolation();
 }
 
 QList<QAbstractButton*> PreviewControls::sourceButtons() const
@@ -172,6 +201,13 @@ void PreviewControls::showCompareWithAfter()
     compareWithAfter_->setVisible(applies);
     const QSignalBlocker quiet(compareWithAfter_);
     compareWithAfter_->setChecked(model_.compareWithAfter());
+}
+
+void PreviewControls::showInterpolation()
+{
+    for (QAction* action : interpolations_->actions())
+        action->setChecked(action->data().toInt() ==
+                           static_cast<int>(model_.previewInterpolation()));
 }
 
 }  // namespace lumivert

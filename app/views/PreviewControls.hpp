@@ -1,15 +1,18 @@
 #pragma once
 // The row above the preview: what to preview on (the sources the mode offers), how to compare,
-// and, in the before-and-after mode, whether the left side shows the user's real edit.
+// and, in the before-and-after mode, whether the left side shows the user's real edit; its menu
+// sets how the preview interpolates the table.
 #include "AppModel.hpp"
 
 #include <QList>
 #include <QWidget>
 
 class QAbstractButton;
+class QActionGroup;
 class QButtonGroup;
 class QCheckBox;
 class QHBoxLayout;
+class QToolButton;
 
 namespace lumivert {
 
@@ -25,12 +28,15 @@ public:
     QList<QAbstractButton*> compareButtons() const;
     // The "Compare with your edit" switch; hidden unless it applies.
     QCheckBox* compareWithAfterSwitch() const { return compareWithAfter_; }
+    // The menu button whose "Preview interpolation" choices are trilinear and tetrahedral.
+    QToolButton* menuButton() const { return menuButton_; }
 
 private:
     void rebuildSources();
     void showSource();
     void showCompareStyle();
     void showCompareWithAfter();
+    void showInterpolation();
 
     AppModel& model_;
     QWidget* sourcePicker_;
@@ -41,6 +47,8 @@ private:
     QWidget* comparePicker_;
     QButtonGroup* styles_;
     QCheckBox* compareWithAfter_;
+    QToolButton* menuButton_;
+    QActionGroup* interpolations_;
 };
 
 }  // namespace lumivert

@@ -166,6 +166,26 @@ RGB LUT3D::sampleTetrahedralAtPlace(const RGB& colour) const
     return v;
 }
 
+LUT3D LUT3D::withStrength(float s) const
+{
+    LUMIVERT_PRECONDITION(std::isfinite(s), "a strength is a finite number");
+    if (s == 1.0f)
+        return *this;
+    const std::vector<float> axis = latticeAxis(size_);
+    std::vector<RGB> blended(values_.size());
+    std::size_t i = 0;
+    for (float b : axis) {
+        for (float g : axis) {
+            for (float r : axis) {
+                const RGB input = unitDomain_ ? RGB{r, g, b} : domain_.at({r, g, b});
+                blended[i] = input + (values_[i] - input) * s;
+                ++i;
+            }
+        }
+    }
+    return LUT3D(size_, std::move(blended), domain_);
+}
+
 LUT3D LUT3D::resampled(std::int64_t size) const
 {
     if (size == size_)

@@ -61,6 +61,12 @@ public:
                                                          : sampleTetrahedral(colour);
     }
 
+    // The mapping input + (lookup − input) × s, as grades blend with their intensity: each entry
+    // blended with its own lattice input. Lookups are linear in the entries and reproduce the
+    // lattice inputs, so this is that blend for every input inside the domain, at no cost per
+    // lookup. s = 1 gives this table unchanged.
+    LUT3D withStrength(float s) const;
+
     // The same mapping baked onto an N′ lattice over the same domain (this table unchanged when
     // N′ = N). A table within [0, 1] stays within it; wider entries keep their values.
     LUT3D resampled(std::int64_t size) const;

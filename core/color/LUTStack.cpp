@@ -2,6 +2,8 @@
 
 #include "color/Precondition.hpp"
 
+#include <cmath>
+
 namespace lumivert {
 
 LUTStack::LUTStack(LUT3D table) : table_(std::move(table)) {}
@@ -28,10 +30,22 @@ bool LUTStack::isPlainTable() const { return !curves_ && table_ && table_->domai
 
 const LUTDomain& LUTStack::domain() const { return curves_ ? curves_->domain() : table_->domain(); }
 
-RGB LUTStack::apply(const RGB& colour) const
+RGB LUTStack::apply(const RGB& colour, Interpolation interpolation) const
 {
     const RGB shaped = curves_ ? curves_->sample(colour) : colour;
-    return table_ ? table_->sample(shaped) : shaped;
+    const RGB output = table_ ? table_->sample(shaped, interpolation) : shaped;
+    // The grade pipeline's intensity blend, term for term.
+    return strength_ == 1.0f ? output : colour + (output - colour) * strength_;
+}
+
+LUTStack LUTStack::withStrength(float s) const
+{
+    LUMIVERT_PRECONDITION(std::isfinite(s), "a strength is a finite number");
+    if (!curves_)
+        return LUTStack(table_->withStrength(s));
+    LUTStack blended = *this;
+    blended.strength_ *= s;
+    return blended;
 }
 
 LUT3D LUTStack::baked(std::int64_t size) const

@@ -30,7 +30,16 @@ public:
     // The inputs the whole transform spans: the curves' domain, else the table's.
     const LUTDomain& domain() const;
 
-    RGB apply(const RGB& colour) const override;
+    RGB apply(const RGB& colour) const override { return apply(colour, Interpolation::trilinear); }
+    // The curves interpolate linearly; `interpolation` picks the table's lookup.
+    RGB apply(const RGB& colour, Interpolation interpolation) const;
+
+    // The mapping input + (output − input) × s, as grades blend with their intensity (0 … 1.5 in
+    // practice). A table alone takes the blend into its entries (LUT3D::withStrength), so it stays
+    // a plain table for the fast paths; with curves each lookup blends. s = 1 changes nothing.
+    LUTStack withStrength(float s) const;
+    // The blend each lookup still makes (1 unless curves feed the table).
+    float strength() const { return strength_; }
 
     // The whole transform as one 3D table of N points over its own domain.
     LUT3D baked(std::int64_t size) const;
@@ -39,12 +48,13 @@ public:
 
     friend bool operator==(const LUTStack& x, const LUTStack& y)
     {
-        return x.curves_ == y.curves_ && x.table_ == y.table_;
+        return x.curves_ == y.curves_ && x.table_ == y.table_ && x.strength_ == y.strength_;
     }
 
 private:
     std::optional<LUT1D> curves_;
     std::optional<LUT3D> table_;
+    float strength_ = 1.0f;  // blended per lookup; only a stack with curves holds another
 };
 
 }  // namespace lumivert

@@ -232,6 +232,8 @@ std::string cube(const LUTStack& stack, std::string_view title)
 {
     if (!stack.hasCurves())
         return cube(stack.table(), title);
+    // The file holds curves and a table, not a blend with the input.
+    LUMIVERT_PRECONDITION(stack.strength() == 1.0f, "a LUT with a strength is baked to be written");
     const LUT1D& curves = stack.curves();
     requireFinite(curves.values());
     const std::string size1D = "LUT_1D_SIZE " + std::to_string(curves.size()) + "\n";

@@ -59,6 +59,8 @@ inline constexpr Range intensityRange{0, 1.5, 1};
 // Each look and match strength; its default is the settings record's own.
 inline constexpr Range strengthRange{0, 1.5, 1};
 inline constexpr Range fineTuneRange{-1, 1, 0};
+// How much of a LUT's change applying it keeps: 0 leaves images as they are, 1 is the LUT.
+inline constexpr Range applyStrengthRange{0, 1.5, 1};
 // The smoothing slider runs logarithmically between its ends.
 inline constexpr Range smoothingRange{0.001, 0.5, 0.02};
 

@@ -7,16 +7,20 @@
 #include "SplitHandle.hpp"
 #include "StatusChip.hpp"
 #include "ToastView.hpp"
+#include "imaging/PreviewRenderer.hpp"
 
 #include <QAbstractButton>
 #include <QAccessible>
+#include <QAction>
 #include <QCheckBox>
 #include <QDropEvent>
+#include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QToolButton>
 
 using namespace lumivert;
 using fixtures::ModelHarness;
@@ -437,6 +441,46 @@ private Q_SLOTS:
         harness.model->setCompareStyle(CompareStyle::split);
         QVERIFY(buttons[0]->isChecked());
         QVERIFY(!buttons[2]->isChecked());
+    }
+
+    // The menu's interpolation reaches the preview only, and is remembered.
+    void previewInterpolationMenuRendersThePreviewAndPersists()
+    {
+        PaneHarness harness;
+        harness.loadPhoto(QStringLiteral("look"), Slot::lookReference);
+        QMenu* menu = harness.pane->controls()->menuButton()->menu();
+        QList<QAction*> choices;
+        for (QAction* action : menu->actions())
+            if (action->isCheckable())
+                choices << action;
+        QCOMPARE(choices.size(), 2);
+        QCOMPARE(choices[0]->text(), QStringLiteral("Trilinear"));
+        QCOMPARE(choices[1]->text(), QStringLiteral("Tetrahedral"));
+        QVERIFY(choices[0]->isChecked());
+
+        const auto rendered = [&](Interpolation interpolation) {
+            const LUT3D lut =
+                harness.model->currentPipeline().makeLUT(GradeRecipe::previewLatticeSize);
+            return platformImage(PreviewRenderer().render(harness.model->previewInput().image(),
+                                                          lut, interpolation));
+        };
+        QVERIFY(harness.model->previewGraded() == rendered(Interpolation::trilinear));
+        QVERIFY(rendered(Interpolation::trilinear) != rendered(Interpolation::tetrahedral));
+        choices[1]->trigger();
+        QCOMPARE(harness.model->previewInterpolation(), Interpolation::tetrahedral);
+        QVERIFY(waitUntilIdle(*harness.model, jobTimeoutMs));
+        QVERIFY(harness.model->previewGraded() == rendered(Interpolation::tetrahedral));
+        QVERIFY(choices[1]->isChecked() && !choices[0]->isChecked());
+
+        // A new window starts with the remembered choice.
+        QCOMPARE(harness.files.settings().value("previewInterpolation").toString(),
+                 QStringLiteral("tetrahedral"));
+        auto next = harness.files.makeModel();
+        QCOMPARE(next->previewInterpolation(), Interpolation::tetrahedral);
+        next->setPreviewInterpolation(Interpolation::trilinear);
+        QCOMPARE(harness.files.settings().value("previewInterpolation").toString(),
+                 QStringLiteral("trilinear"));
+        QVERIFY(waitUntilIdle(*next, jobTimeoutMs));
     }
 
     void compareWithYourEditSwitchAppearsOnlyWhereItApplies()

@@ -20,6 +20,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <fstream>
@@ -485,6 +486,78 @@ TEST(CliApply, ManyImagesGoToAFolderGradedLikeThePreview)
     EXPECT_EQ(Packing::makeImage8(ImageLoader::loadExact(cli / "graded/out/coffee.png")), expected);
 }
 
+// Every path apply takes (8-bit through the renderer, 16-bit and curves a pixel at a time) looks
+// the table up as chosen and keeps the chosen share of the LUT's change.
+TEST(CliApply, InterpolationAndStrengthReachEveryPath)
+{
+    CliRunner cli;
+    // Channels that mix, so that the two interpolations part (on a per-channel grade they agree).
+    const LUT3D lut = LUT3D::build(9, [](const RGB& c) {
+        const float least = std::min({c.r, c.g, c.b});
+        return warmGrade(c) + (c - RGB{least, least, least}) * 0.4f;
+    });
+    LUTWriter::write(lut, LUTFormat::cube, "Warm", cli / "warm.cube");
+    std::vector<RGB> curve;
+    for (int i = 0; i < 16; ++i)
+        curve.push_back(RGB{1, 1, 1} * std::sqrt(static_cast<float>(i) / 15.0f));
+    LUTWriter::writeCube(LUTStack(LUT1D(16, curve), lut), "Shaper", cli / "shaper.cube");
+    const PixelBuffer photo = noise(37, 23, 9);
+    ImageLoader::writePNG(photo, cli / "photo.png", false);
+    ImageLoader::writePNG(photo, cli / "deep.png", true);
+    const PixelBuffer stored8 = ImageLoader::loadExact(cli / "photo.png");
+    const PixelBuffer stored16 = ImageLoader::loadExact(cli / "deep.png");
+    // Samples as levels of the given depth.
+    const auto levels = [](const std::vector<RGB>& pixels, float top) {
+        std::vector<long> out;
+        for (const RGB& c : pixels)
+            for (const float v : {c.r, c.g, c.b})
+                out.push_back(std::lround(v * top));
+        return out;
+    };
+    // What each output must hold: the stack's lookup, blended, quantised to the output's depth.
+    const auto expected = [](const LUTStack& stack, const PixelBuffer& in, float top) {
+        std::vector<long> out;
+        for (const RGB& c : in.pixels()) {
+            const RGB v = stack.apply(c, Interpolation::tetrahedral);
+            for (const float x : {v.r, v.g, v.b})
+                out.push_back(Packing::quantized(x, top));
+        }
+        return out;
+    };
+    const auto graded = [&](const std::string& lutFile, const std::string& input,
+                            const std::string& output, const std::string& strength, float top) {
+        const CliResult result = cli.run({"apply", lutFile, input, "-o", output, "--interpolation",
+                                          "tetrahedral", "--strength", strength});
+        EXPECT_EQ(result.status, 0) << result.err;
+        return levels(ImageLoader::loadExact(cli / output).pixels(), top);
+    };
+    for (const float s : {0.0f, 0.4f, 1.0f, 1.5f}) {
+        SCOPED_TRACE(s);
+        const std::string strength = numberText(s);
+        const LUTStack table = LUTStack(LUTReader::read(cli / "warm.cube").table()).withStrength(s);
+        const LUTStack shaped = LUTReader::read(cli / "shaper.cube").withStrength(s);
+        // The renderer's kernels, which expected() cross-checks against the table's own lookup.
+        const Image8 rendered = PreviewRenderer().render(Packing::makeImage8(stored8),
+                                                         table.table(), Interpolation::tetrahedral);
+        std::vector<long> renderedLevels;
+        for (std::size_t i = 0; i < rendered.samples().size(); ++i)
+            if (i % 4 != 3)
+                renderedLevels.push_back(rendered.samples()[i]);
+        EXPECT_EQ(graded("warm.cube", "photo.png", "table.png", strength, 255), renderedLevels);
+        EXPECT_EQ(renderedLevels, expected(table, stored8, 255));
+        EXPECT_EQ(graded("warm.cube", "deep.png", "deep.tif", strength, 65535),
+                  expected(table, stored16, 65535));
+        EXPECT_EQ(graded("shaper.cube", "photo.png", "shaped.png", strength, 255),
+                  expected(shaped, stored8, 255));
+    }
+    // Strength 0 leaves the photo as it was; the tetrahedral lookup is not the trilinear one.
+    EXPECT_EQ(graded("warm.cube", "photo.png", "none.png", "0", 255),
+              levels(stored8.pixels(), 255));
+    ASSERT_EQ(cli.run({"apply", "warm.cube", "photo.png", "-o", "tri.png"}).status, 0);
+    EXPECT_NE(levels(ImageLoader::loadExact(cli / "tri.png").pixels(), 255),
+              graded("warm.cube", "photo.png", "tetra.png", "1", 255));
+}
+
 TEST(CliConvert, TextAndHaldFormatsRoundTrip)
 {
     CliRunner cli;
@@ -827,6 +900,10 @@ INSTANTIATE_TEST_SUITE_P(
             2,
             "A Lustre .3dl holds 2, 3, 5, 9, 17, 33, 65 or 129 points per axis, not 16; "
             "choose one with --size.\n"},
+        FailureCase{"UnknownInterpolation",
+                    {"apply", "good.cube", "@coffee", "-o", "x.png", "--interpolation", "cubic"},
+                    2,
+                    "--interpolation: cubic not in {trilinear,tetrahedral}"},
         FailureCase{"UnknownFlavour",
                     {"convert", "good.cube", "-o", "x.3dl", "--3dl-flavour", "flame"},
                     2,
@@ -849,6 +926,10 @@ TEST(CliRanges, EveryAdjustmentOutsideItsControlsRangeIsRefusedWithTheRange)
         {{"match", coffee, coffee}, "--match-settings", GradeRecipe::strengthRange, 2},
         {{"edit", coffee, coffee}, "--smoothing", GradeRecipe::smoothingRange, 1},
         {{"analyse", "edit", coffee, coffee}, "--smoothing", GradeRecipe::smoothingRange, 1},
+        {{"apply", "any.cube", coffee, "-o", "out.png"},
+         "--strength",
+         GradeRecipe::applyStrengthRange,
+         1},
     };
     CliRunner cli;
     for (const RangeCase& c : cases) {

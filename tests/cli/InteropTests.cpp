@@ -17,6 +17,7 @@
 #include <cmath>
 #include <fstream>
 #include <functional>
+#include <iostream>
 
 namespace lumivert {
 namespace {
@@ -100,9 +101,10 @@ CliResult ffmpegHaldClut(const CliRunner& cli, const path& tool, const std::stri
                                  "-pix_fmt", "rgb24", output});
 }
 
-// A config whose one colour space is the LUT as a FileTransform with trilinear interpolation.
-CliResult ocioConvert(const CliRunner& cli, const path& tool, const std::string& lut,
-                      const std::string& input, const std::string& output)
+// A config whose one colour space is the LUT as a FileTransform with the given interpolation.
+CliResult ocioConvertWith(const std::string& interpolation, const CliRunner& cli, const path& tool,
+                          const std::string& lut, const std::string& input,
+                          const std::string& output)
 {
     const std::string config = lut + ".ocio";
     std::ofstream(cli / config) << "ocio_profile_version: 1\n"
@@ -115,8 +117,14 @@ CliResult ocioConvert(const CliRunner& cli, const path& tool, const std::string&
                                    "  - !<ColorSpace>\n"
                                    "    name: graded\n"
                                    "    from_reference: !<FileTransform> {src: \""
-                                << lut << "\", interpolation: linear}\n";
+                                << lut << "\", interpolation: " << interpolation << "}\n";
     return cli.runProgram(tool, {input, "raw", output, "graded"}, {"OCIO=" + config});
+}
+
+CliResult ocioConvert(const CliRunner& cli, const path& tool, const std::string& lut,
+                      const std::string& input, const std::string& output)
+{
+    return ocioConvertWith("linear", cli, tool, lut, input, output);
 }
 
 struct Tool {
@@ -263,6 +271,53 @@ TEST_P(Interop, TheToolGradesAsApplyDoesWithinOneLevel)
     EXPECT_GT(levelsApart(graded, original), 10);
     EXPECT_LE(levelsApart(graded, ImageLoader::loadExact(cli / "theirs.png")), kMostLevelsApart);
 }
+
+// More saturation measured from each colour's smallest channel: it bends along the planes where
+// two channels are equal, as hue-selective grades do, and there the two schemes part most.
+RGB bendingGrade(const RGB& c)
+{
+    const float least = std::min({c.r, c.g, c.b});
+    const auto push = [least](float value) { return least + 1.6f * (value - least) + 0.02f; };
+    return {push(c.r), push(c.g) * 0.97f, push(c.b)};
+}
+
+class InteropTetrahedral : public ::testing::TestWithParam<Picture> {};
+
+// Most grading applications and OpenColorIO interpolate tetrahedrally: so does apply when asked.
+// How far its default trilinear lookup lies from theirs is reported, not held to a bound.
+TEST_P(InteropTetrahedral, OcioGradesAsApplyDoesWithinOneLevel)
+{
+    const std::optional<path> tool = fixtures::findOnPath("ocioconvert");
+    if (!tool)
+        GTEST_SKIP() << fixtures::missingTool("ocioconvert", "opencolorio-tools");
+    CliRunner cli;
+    LUTWriter::write(LUT3D::build(17, bendingGrade), LUTFormat::cube, "Bend", cli / "bend.cube");
+    const path input = GetParam().make(cli);
+    for (const char* interpolation : {"trilinear", "tetrahedral"}) {
+        const CliResult ours =
+            cli.run({"apply", "bend.cube", input.string(), "-o",
+                     std::string(interpolation) + ".png", "--interpolation", interpolation});
+        ASSERT_EQ(ours.status, 0) << ours.err;
+    }
+    const CliResult theirs =
+        ocioConvertWith("tetrahedral", cli, *tool, "bend.cube", input.string(), "theirs.png");
+    ASSERT_EQ(theirs.status, 0) << theirs.err;
+
+    const PixelBuffer reference = ImageLoader::loadExact(cli / "theirs.png");
+    const PixelBuffer tetrahedral = ImageLoader::loadExact(cli / "tetrahedral.png");
+    EXPECT_GT(levelsApart(tetrahedral, ImageLoader::loadExact(input)), 10);
+    EXPECT_LE(levelsApart(tetrahedral, reference), kMostLevelsApart);
+    const int trilinearApart =
+        levelsApart(ImageLoader::loadExact(cli / "trilinear.png"), reference);
+    RecordProperty("trilinearLevelsApart", trilinearApart);
+    std::cout << GetParam().name << ": trilinear lies " << trilinearApart
+              << " levels from OpenColorIO's tetrahedral lookup\n";
+    // Were the schemes to agree on this grade, the comparison above would not tell them apart.
+    EXPECT_GT(trilinearApart, kMostLevelsApart);
+}
+
+INSTANTIATE_TEST_SUITE_P(Pictures, InteropTetrahedral, ::testing::ValuesIn(pictures()),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(Tools, Interop,
                          ::testing::Combine(::testing::ValuesIn(interopCases()),

@@ -260,8 +260,141 @@ TEST(LUT3DDeviation, MeasuresLargestChannelOffset)
     EXPECT_FLOAT_EQ(lut.maxDeviationFromIdentity(), 0.125f);
 }
 
+// ---- Tetrahedral lookups and strength --------------------------------------------------------
+
+LUT3D randomTable(std::mt19937& random, LUTDomain domain = {})
+{
+    const std::int64_t size = std::uniform_int_distribution<std::int64_t>(2, 9)(random);
+    std::uniform_real_distribution<float> range(-0.3f, 1.3f);
+    std::vector<RGB> values(static_cast<std::size_t>(size * size * size));
+    for (RGB& v : values)
+        v = {range(random), range(random), range(random)};
+    return LUT3D(size, std::move(values), domain);
+}
+
+// The textbook formula, written independently in double: the weights of the four corners of the
+// tetrahedron the input's fractions pick, (1 − a) c000 + (a − b) c1 + (b − c) c2 + c c111 for
+// fractions a ≥ b ≥ c.
+std::array<double, 3> tetrahedralReference(const LUT3D& lut, const RGB& colour)
+{
+    const LUTDomain& d = lut.domain();
+    const double n = static_cast<double>(lut.size() - 1);
+    const float in[3] = {colour.r, colour.g, colour.b};
+    const float lo[3] = {d.min.r, d.min.g, d.min.b};
+    const float hi[3] = {d.max.r, d.max.g, d.max.b};
+    std::array<std::int64_t, 3> cell{};
+    std::array<double, 3> t{};
+    for (int c = 0; c < 3; ++c) {
+        const double place =
+            std::clamp((in[c] - lo[c]) / static_cast<double>(hi[c] - lo[c]), 0.0, 1.0);
+        cell[c] = std::min<std::int64_t>(lut.size() - 2, static_cast<std::int64_t>(place * n));
+        t[c] = place * n - static_cast<double>(cell[c]);
+    }
+    // Walk from the origin to the far corner, one axis at a time, largest fraction first.
+    std::array<int, 3> order{0, 1, 2};
+    std::stable_sort(order.begin(), order.end(), [&](int x, int y) { return t[x] > t[y]; });
+    std::array<std::int64_t, 3> at = cell;
+    const auto entry = [&] {
+        const RGB& e = lut(at[0], at[1], at[2]);
+        return std::array<double, 3>{e.r, e.g, e.b};
+    };
+    std::array<double, 3> sum{};
+    double previous = 1.0;
+    auto corner = entry();
+    for (int step = 0; step <= 3; ++step) {
+        const double next = step < 3 ? t[order[step]] : 0.0;
+        for (int c = 0; c < 3; ++c)
+            sum[c] += (previous - next) * corner[c];
+        if (step < 3) {
+            ++at[order[step]];
+            corner = entry();
+        }
+        previous = next;
+    }
+    return sum;
+}
+
+TEST(LUT3DTetrahedral, MatchesTheCornerWeightsOfItsTetrahedronOverManyTablesAndInputs)
+{
+    std::mt19937 random(14);
+    std::uniform_real_distribution<float> input(-0.2f, 1.2f);
+    for (int round = 0; round < 40; ++round) {
+        const bool wide = round % 2 == 1;
+        const LUT3D lut =
+            randomTable(random, wide ? LUTDomain{{-0.5f, 0, 0}, {3, 1, 2}} : LUTDomain{});
+        for (int i = 0; i < 500; ++i) {
+            RGB c{input(random), input(random), input(random)};
+            if (wide)
+                c = {c.r * 3.5f - 0.5f, c.g, c.b * 2};
+            if (i % 50 == 0)
+                c.g = c.r;  // ties between fractions pick a tetrahedron too
+            const RGB got = lut.sampleTetrahedral(c);
+            const auto want = tetrahedralReference(lut, c);
+            EXPECT_NEAR(got.r, want[0], 2e-6);
+            EXPECT_NEAR(got.g, want[1], 2e-6);
+            EXPECT_NEAR(got.b, want[2], 2e-6);
+            EXPECT_EQ(lut.sample(c, Interpolation::tetrahedral), got);
+            EXPECT_EQ(lut.sample(c, Interpolation::trilinear), lut.sample(c));
+        }
+    }
+}
+
+TEST(LUT3DTetrahedral, ReproducesEntriesAndAffineGradesWhereTrilinearAgrees)
+{
+    std::mt19937 random(3);
+    const LUT3D table = randomTable(random);
+    const std::int64_t n = table.size();
+    for (std::int64_t b = 0; b < n; ++b)
+        for (std::int64_t g = 0; g < n; ++g)
+            for (std::int64_t r = 0; r < n; ++r) {
+                const float last = static_cast<float>(n - 1);
+                const RGB place{r / last, g / last, b / last};
+                expectNear(table.sampleTetrahedral(place), table(r, g, b), 1e-6f);
+            }
+    // An affine grade is reproduced by both schemes; a curved one tells them apart.
+    const auto affine = [](const RGB& c) {
+        return RGB{0.2f + 0.5f * c.r - 0.1f * c.b, 0.3f * c.g + 0.4f * c.r, 0.9f - 0.6f * c.b};
+    };
+    const LUT3D flat = LUT3D::build(5, affine);
+    const LUT3D curved = LUT3D::build(5, warmGrade);
+    std::uniform_real_distribution<float> unit(0, 1);
+    float largestGap = 0;
+    for (int i = 0; i < 2000; ++i) {
+        const RGB c{unit(random), unit(random), unit(random)};
+        expectNear(flat.sampleTetrahedral(c), affine(c), 2e-6f);
+        expectNear(flat.sample(c), affine(c), 2e-6f);
+        const RGB gap = curved.sampleTetrahedral(c) - curved.sample(c);
+        largestGap = std::max({largestGap, std::abs(gap.r), std::abs(gap.g), std::abs(gap.b)});
+    }
+    EXPECT_GT(largestGap, 1e-3f);
+}
+
+TEST(LUT3DStrength, BlendsEveryLookupWithItsInputAndKeepsTheTableAtOne)
+{
+    std::mt19937 random(7);
+    std::uniform_real_distribution<float> unit(0, 1);
+    for (int round = 0; round < 20; ++round) {
+        const bool wide = round % 2 == 1;
+        const LUTDomain domain = wide ? LUTDomain::uniform(-1, 3) : LUTDomain{};
+        const LUT3D lut = randomTable(random, domain);
+        EXPECT_EQ(lut.withStrength(1.0f), lut);
+        for (float s : {0.0f, 0.35f, 1.5f}) {
+            const LUT3D blended = lut.withStrength(s);
+            EXPECT_EQ(blended.domain(), domain);
+            for (int i = 0; i < 200; ++i) {
+                const RGB c = domain.at({unit(random), unit(random), unit(random)});
+                for (Interpolation how : {Interpolation::trilinear, Interpolation::tetrahedral}) {
+                    const RGB out = lut.sample(c, how);
+                    expectNear(blended.sample(c, how), c + (out - c) * s, 1e-5f * (wide ? 4 : 1));
+                }
+            }
+        }
+    }
+}
+
 TEST(LUT3DDeathTest, BrokenInvariantsStop)
 {
+    EXPECT_DEATH(LUT3D::identity(2).withStrength(kNaN), "finite");
     EXPECT_DEATH(LUT3D(1, std::vector<RGB>(1)), "at least 2");
     EXPECT_DEATH(LUT3D(3, std::vector<RGB>(26)), "N³");
     EXPECT_DEATH(LUT3D::identity(1), "at least 2");

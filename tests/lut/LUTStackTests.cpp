@@ -194,6 +194,50 @@ TEST(LUTCurves, AShaperFeedsTheTableAndTheFileReadsBackAsOneTransform)
     }
 }
 
+TEST(LUTStrength, StacksBlendTheirOutputWithTheInputAsTheGradeIntensityDoes)
+{
+    for (int trial = 0; trial < 8; ++trial) {
+        const std::int64_t size = 2 + trial;
+        const LUTDomain domain = randomDomain();
+        const LUT3D table(size, randomEntries(size * size * size), domain);
+        std::vector<RGB> curve;
+        for (int i = 0; i < 9; ++i) {
+            const float t = static_cast<float>(i) / 8.0f;
+            curve.push_back(domain.at({t * t, std::sqrt(t), t}));
+        }
+        const LUTStack plain(table);
+        const LUTStack shaped(LUT1D(9, curve, LUTDomain::uniform(-0.5f, 2.0f)), table);
+        EXPECT_EQ(plain.withStrength(1.0f), plain);
+        EXPECT_EQ(shaped.withStrength(1.0f), shaped);
+        for (const float s : {0.0f, 0.5f, 1.5f}) {
+            // A table alone takes the blend into its entries and stays a table.
+            const LUTStack blendedTable = plain.withStrength(s);
+            EXPECT_FALSE(blendedTable.hasCurves());
+            EXPECT_EQ(blendedTable.strength(), 1.0f);
+            const LUTStack blendedShaped = shaped.withStrength(s);
+            for (int i = 0; i < 60; ++i) {
+                for (const Interpolation how :
+                     {Interpolation::trilinear, Interpolation::tetrahedral}) {
+                    const RGB inside = domain.at(randomColour(0, 1));
+                    const RGB out = plain.apply(inside, how);
+                    expectNear(blendedTable.apply(inside, how), inside + (out - inside) * s,
+                               2e-5f * (1 + s), "table");
+                    // With curves, every lookup blends: the same arithmetic as the grade's.
+                    const RGB input = randomColour(-1.0f, 3.0f);
+                    const RGB shapedOut = shaped.apply(input, how);
+                    EXPECT_EQ(blendedShaped.apply(input, how), input + (shapedOut - input) * s);
+                    EXPECT_EQ(shaped.apply(input, how),
+                              table.sample(shaped.curves().sample(input), how));
+                }
+            }
+        }
+        // Strengths compose: half of a half is a quarter.
+        const RGB input = randomColour(0, 1);
+        expectNear(shaped.withStrength(0.5f).withStrength(0.5f).apply(input),
+                   shaped.withStrength(0.25f).apply(input), 1e-6f, "composed");
+    }
+}
+
 // Callers build tables from what the readers checked; anything else is a fault in the caller.
 TEST(LUTDomainsDeathTest, TablesWithoutAValidDomainAndMissingPartsStop)
 {
@@ -201,6 +245,8 @@ TEST(LUTDomainsDeathTest, TablesWithoutAValidDomainAndMissingPartsStop)
     EXPECT_DEATH(LUT1D(2, {{0, 0, 0}, {1, 1, 1}}, LUTDomain::uniform(0, NAN)), "domain");
     EXPECT_DEATH(LUT1D(1, {{0, 0, 0}}), "1D LUT");
     EXPECT_DEATH(LUTStack(LUT3D::identity(2)).curves(), "1D curves");
+    const LUTStack shaped(LUT1D(2, {{0, 0, 0}, {1, 1, 1}}), LUT3D::identity(2));
+    EXPECT_DEATH(LUTWriter::cube(shaped.withStrength(0.5f), "blend"), "baked");
     EXPECT_DEATH(
         PreviewRenderer().render(Image8(1, 1, std::vector<std::uint8_t>(4, 0)),
                                  LUT3D(2, LUT3D::identity(2).values(), LUTDomain::uniform(0, 2))),
