@@ -13,13 +13,6 @@ namespace {
 constexpr float k8BitMax = 255.0f;
 constexpr float k16BitMax = 65535.0f;
 
-// Curves, then the table with the chosen interpolation: LUTStack::apply when trilinear.
-RGB exactly(const LUTStack& lut, Interpolation interpolation, const RGB& colour)
-{
-    const RGB shaped = lut.hasCurves() ? lut.curves().sample(colour) : colour;
-    return lut.hasTable() ? lut.table().sample(shaped, interpolation) : shaped;
-}
-
 // One pixel at a time through the stack; `scale` maps stored values onto 0 … 1 and back
 // (quantised), or is 0 for floats kept as they are.
 template <typename T>
@@ -40,7 +33,7 @@ void gradeExactly(const LUTStack& lut, Interpolation interpolation, const T* in,
         const T* pixel = in + i * bands;
         T* result = out + i * bands;
         const RGB c =
-            exactly(lut, interpolation, {toValue(pixel[0]), toValue(pixel[1]), toValue(pixel[2])});
+            lut.apply({toValue(pixel[0]), toValue(pixel[1]), toValue(pixel[2])}, interpolation);
         // Alpha first: with `in` == `out` the colour writes must not reach it before it is read.
         if (bands == 4)
             result[3] = pixel[3];
