@@ -4,16 +4,15 @@
 #include "cli/CommandSupport.hpp"
 #include "imaging/ImageLoader.hpp"
 #include "imaging/Packing.hpp"
-#include "imaging/PreviewRenderer.hpp"
 #include "recipe/GradeRecipe.hpp"
 
-#include <memory>
+#include <algorithm>
+#include <atomic>
 #include <mutex>
 #include <optional>
 #include <set>
 #include <system_error>
-#include <type_traits>
-#include <variant>
+#include <thread>
 
 namespace lumivert::BatchApply {
 
@@ -24,46 +23,6 @@ using std::filesystem::path;
 
 constexpr float k16BitMax = 65535.0f;
 constexpr float k8BitMax = 255.0f;
-
-// Deep samples through the same lookup, quantised to 16 bits.
-Image16 graded16(const PixelBuffer& pixels, const LUTStack& lut, Interpolation interpolation)
-{
-    const std::vector<RGB>& source = pixels.pixels();
-    const auto count = static_cast<std::int64_t>(source.size());
-    auto samples = std::make_unique<std::uint16_t[]>(static_cast<std::size_t>(count) * 3);
-    std::uint16_t* out = samples.get();
-#pragma omp parallel for schedule(static)
-    for (std::int64_t i = 0; i < count; ++i) {
-        const RGB c = lut.apply(source[static_cast<std::size_t>(i)], interpolation);
-        out[3 * i] = static_cast<std::uint16_t>(Packing::quantized(c.r, k16BitMax));
-        out[3 * i + 1] = static_cast<std::uint16_t>(Packing::quantized(c.g, k16BitMax));
-        out[3 * i + 2] = static_cast<std::uint16_t>(Packing::quantized(c.b, k16BitMax));
-    }
-    return Image16(pixels.width(), pixels.height(), std::move(samples));
-}
-
-// 8-bit pixels through curves or a table over another domain: the renderer's byte tables hold
-// only plain 0 … 1 lattices. Levels become level / 255, as the renderer takes them.
-Image8 graded8(const Image8& image, const LUTStack& lut, Interpolation interpolation)
-{
-    const std::uint8_t* in = image.data();
-    const std::int64_t count = image.width() * image.height();
-    auto samples = std::make_unique_for_overwrite<std::uint8_t[]>(image.samples().size());
-    std::uint8_t* out = samples.get();
-#pragma omp parallel for schedule(static)
-    for (std::int64_t i = 0; i < count; ++i) {
-        const std::uint8_t* pixel = in + 4 * i;
-        const RGB c = lut.apply({static_cast<float>(pixel[0]) / k8BitMax,
-                                 static_cast<float>(pixel[1]) / k8BitMax,
-                                 static_cast<float>(pixel[2]) / k8BitMax},
-                                interpolation);
-        out[4 * i] = static_cast<std::uint8_t>(Packing::quantized(c.r, k8BitMax));
-        out[4 * i + 1] = static_cast<std::uint8_t>(Packing::quantized(c.g, k8BitMax));
-        out[4 * i + 2] = static_cast<std::uint8_t>(Packing::quantized(c.b, k8BitMax));
-        out[4 * i + 3] = static_cast<std::uint8_t>(k8BitMax);
-    }
-    return Image8(image.width(), image.height(), std::move(samples));
-}
 
 void refuseToReplaceInput(const Job& job)
 {
@@ -96,82 +55,87 @@ std::vector<Job> jobsInFolder(const std::vector<path>& inputs, const path& folde
     return jobs;
 }
 
-std::variant<Image8, Image16> graded(const FullImage& full, const LUTStack& lut,
-                                     Interpolation interpolation)
-{
-    if (full.sixteenBit)
-        return graded16(full.image.pixels(), lut, interpolation);
-    if (lut.isPlainTable()) {
-        static const PreviewRenderer renderer;
-        return renderer.render(full.image.image(), lut.table(), interpolation);
-    }
-    return graded8(full.image.image(), lut, interpolation);
-}
-
 PixelBuffer gradedPixels(const FullImage& full, const LUTStack& lut)
 {
-    const std::variant<Image8, Image16> image = graded(full, lut);
-    return std::visit(
-        [](const auto& samples) {
-            using Sample = typename std::decay_t<decltype(samples)>::SampleType;
-            constexpr int channels = std::decay_t<decltype(samples)>::channels;
-            const float maxCode = sizeof(Sample) == 1 ? k8BitMax : k16BitMax;
-            const std::int64_t count = samples.width() * samples.height();
-            std::vector<RGB> pixels(static_cast<std::size_t>(count));
-            const Sample* data = samples.data();
-            for (std::int64_t i = 0; i < count; ++i) {
-                const Sample* pixel = data + channels * i;
-                pixels[static_cast<std::size_t>(i)] = {static_cast<float>(pixel[0]) / maxCode,
-                                                       static_cast<float>(pixel[1]) / maxCode,
-                                                       static_cast<float>(pixel[2]) / maxCode};
-            }
-            return PixelBuffer(samples.width(), samples.height(), std::move(pixels));
-        },
-        image);
+    static_assert(sizeof(RGB) == 3 * sizeof(float), "RGB is three packed floats");
+    const LUTStackGrader grader(lut);
+    const std::int64_t width = full.image.image().width();
+    const std::int64_t height = full.image.image().height();
+    const std::int64_t count = width * height;
+    std::vector<RGB> pixels(static_cast<std::size_t>(count));
+    if (full.sixteenBit) {
+        // The float lookup, then the 16-bit quantisation the written file holds.
+        const std::vector<RGB>& source = full.image.pixels().pixels();
+        grader.grade(reinterpret_cast<const float*>(source.data()),
+                     reinterpret_cast<float*>(pixels.data()), count, 3);
+        for (RGB& c : pixels) {
+            c = {static_cast<float>(Packing::quantized(c.r, k16BitMax)) / k16BitMax,
+                 static_cast<float>(Packing::quantized(c.g, k16BitMax)) / k16BitMax,
+                 static_cast<float>(Packing::quantized(c.b, k16BitMax)) / k16BitMax};
+        }
+    } else {
+        const Image8& image = full.image.image();
+        std::vector<std::uint8_t> levels(image.samples().size());
+        grader.grade(image.data(), levels.data(), count, Image8::channels);
+        for (std::int64_t i = 0; i < count; ++i) {
+            const std::uint8_t* pixel = levels.data() + Image8::channels * i;
+            pixels[static_cast<std::size_t>(i)] = {static_cast<float>(pixel[0]) / k8BitMax,
+                                                   static_cast<float>(pixel[1]) / k8BitMax,
+                                                   static_cast<float>(pixel[2]) / k8BitMax};
+        }
+    }
+    return PixelBuffer(width, height, std::move(pixels));
 }
 
-void applyToFile(const LUTStack& original, const Job& job, const Options& options)
+int defaultJobs() { return static_cast<int>(std::max(1u, std::thread::hardware_concurrency())); }
+
+void applyToFile(const RowGrader& grader, const Job& job, const Options& options)
 {
-    // A table alone takes the strength into its entries and keeps the fast paths.
-    const LUTStack lut = original.withStrength(options.strength);
-    const Interpolation interpolation = options.interpolation;
     const std::optional<ImageFileType> type = ImageLoader::fileType(job.output);
     if (!type) {
         throw UsageError("The output " + quotedName(job.output) +
                          " needs the extension .png, .jpg, .tif or .webp.");
     }
     refuseToReplaceInput(job);
-    const FullImage full =
-        attempt(GradeRecipe::openFailedTitle, [&] { return ImageLoader::loadFull(job.input); });
-    const std::variant<Image8, Image16> image = graded(full, lut, interpolation);
-    attempt(GradeRecipe::saveImageFailedTitle, [&] {
-        std::visit(
-            [&](const auto& samples) {
-                ImageLoader::writeImage(samples, job.output, *type, ColourTag::sRGB);
-            },
-            image);
-    });
+    try {
+        ImageLoader::gradeFile(job.input, job.output, *type, grader, {options.quality});
+    } catch (const ImageLoaderError& error) {
+        const bool reading = error.kind() == ImageLoaderError::Kind::unreadable;
+        throw CommandFailure(reading ? GradeRecipe::openFailedTitle
+                                     : GradeRecipe::saveImageFailedTitle,
+                             error.what());
+    }
 }
 
 std::vector<Failure> applyAll(const LUTStack& lut, const std::vector<Job>& jobs,
-                              const std::function<void(std::size_t, std::size_t)>& progress,
-                              const Options& options)
+                              const Options& options, const Progress& progress)
 {
+    // A table alone takes the strength into its entries and keeps the renderer's kernels.
+    const LUTStackGrader grader(lut.withStrength(options.strength), options.interpolation);
     std::vector<std::optional<std::string>> messages(jobs.size());
     std::mutex progressLock;
     std::size_t finished = 0;
-    const auto count = static_cast<std::int64_t>(jobs.size());
-    // Files in parallel; the per-image loops inside then run on their own thread.
-#pragma omp parallel for schedule(dynamic, 1) if (count > 1)
-    for (std::int64_t i = 0; i < count; ++i) {
-        const auto index = static_cast<std::size_t>(i);
-        try {
-            applyToFile(lut, jobs[index], options);
-        } catch (const std::exception& error) {
-            messages[index] = error.what();
+    std::atomic<std::size_t> next = 0;
+    // Each worker takes the next file until none is left; libvips runs its own threads inside
+    // each file's pipeline.
+    const auto work = [&] {
+        for (std::size_t index = next++; index < jobs.size(); index = next++) {
+            try {
+                applyToFile(grader, jobs[index], options);
+            } catch (const std::exception& error) {
+                messages[index] = error.what();
+            }
+            const std::lock_guard<std::mutex> lock(progressLock);
+            progress(++finished, jobs.size(), jobs[index]);
         }
-        const std::lock_guard<std::mutex> lock(progressLock);
-        progress(++finished, jobs.size());
+    };
+    const std::size_t workers = std::min<std::size_t>(
+        jobs.size(), static_cast<std::size_t>(options.jobs > 0 ? options.jobs : defaultJobs()));
+    {
+        std::vector<std::jthread> pool;
+        for (std::size_t i = 1; i < workers; ++i)
+            pool.emplace_back(work);
+        work();
     }
     std::vector<Failure> failures;
     for (std::size_t i = 0; i < jobs.size(); ++i) {

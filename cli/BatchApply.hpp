@@ -2,12 +2,15 @@
 
 // Applies a LUT to whole image files: full size, upright, in sRGB as the app's loader gives
 // them, through the renderer's lookup (trilinear or tetrahedral) of the sRGB-encoded values (1D
-// curves and tables over other domains through the same arithmetic, a pixel at a time). 8-bit files
-// give 8-bit output, deeper files 16-bit output where the output type holds it; the output type
-// follows the output's extension, is tagged sRGB and replaces any old file atomically.
+// curves and tables over other domains through the same arithmetic, a pixel at a time). Each file
+// streams through the image loader region by region, so memory follows the number of files at once,
+// not their size. 8-bit files give 8-bit output, deeper files 16-bit output where the output type
+// holds it; alpha, EXIF, XMP and IPTC are kept; the output type follows the output's extension, is
+// tagged sRGB and replaces any old file atomically.
 
 #include "color/LUTStack.hpp"
 #include "imaging/ImageLoader.hpp"
+#include "imaging/RowGrader.hpp"
 
 #include <cstddef>
 #include <filesystem>
@@ -26,34 +29,44 @@ struct Job {
 // How the table is looked up, and how much of the LUT's change is kept (0 … 1.5 in practice:
 // input + (output − input) × strength, as a grade's intensity blends). The defaults are apply's
 // own, bit for bit.
-struct Options {
-    Interpolation interpolation = Interpolation::trilinear;
-    float strength = 1.0f;
-};
 
 struct Failure {
     std::filesystem::path input;
     std::string message;  // the titled, full-sentence message
 };
 
+// How the table is looked up, and how much of the LUT's change is kept (0 … 1.5 in practice:
+// input + (output − input) × strength, as a grade's intensity blends); the defaults are apply's
+// own, bit for bit. Then how files are written and how many at once.
+struct Options {
+    Interpolation interpolation = Interpolation::trilinear;
+    float strength = 1.0f;
+    int quality = ImageLoader::defaultQuality;  // JPEG and WebP
+    int jobs = 0;                               // files at once; 0 for defaultJobs()
+};
+
+// Files at once when none is asked for: one per core, since each file's pipeline holds only the
+// regions in flight and a single PNG or JPEG decodes on one thread.
+int defaultJobs();
+
 // The output of each input inside `folder`: the input's file name, or its stem plus ".png"
 // when its type cannot be written. UsageError when two inputs would share an output.
 std::vector<Job> jobsInFolder(const std::vector<std::filesystem::path>& inputs,
                               const std::filesystem::path& folder);
 
-// The graded image applyToFile encodes: 16-bit samples for a deeper input, 8-bit otherwise.
-std::variant<Image8, Image16> graded(const FullImage& full, const LUTStack& lut,
-                                     Interpolation interpolation = Interpolation::trilinear);
-// The same as sRGB-encoded values (levels / 255 or / 65535), for measuring against a target.
+// The samples applyToFile writes for a whole photo held in memory, as sRGB-encoded values
+// (levels / 255, or / 65535 for a deeper input), for measuring against a target.
 PixelBuffer gradedPixels(const FullImage& full, const LUTStack& lut);
 
 // One file. Throws CommandFailure; refuses to replace its own input.
-void applyToFile(const LUTStack& lut, const Job& job, const Options& options = {});
+void applyToFile(const RowGrader& grader, const Job& job, const Options& options = {});
 
-// Every job, several files at once; one file's failure does not stop the others. `progress`
-// receives (files finished, total) from one thread at a time. Failures come in input order.
+// (files finished, total, the job just finished), from one thread at a time.
+using Progress = std::function<void(std::size_t, std::size_t, const Job&)>;
+
+// Every job, up to options.jobs files at once; one file's failure does not stop the others.
+// Failures come in input order.
 std::vector<Failure> applyAll(const LUTStack& lut, const std::vector<Job>& jobs,
-                              const std::function<void(std::size_t, std::size_t)>& progress,
-                              const Options& options = {});
+                              const Options& options, const Progress& progress);
 
 }  // namespace lumivert::BatchApply

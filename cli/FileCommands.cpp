@@ -95,14 +95,6 @@ void requirePng(const path& output)
         throw UsageError("The output " + quotedName(output) + " must be a .png file.");
 }
 
-void progressLine(std::size_t done, std::size_t total)
-{
-    std::fprintf(stderr, "\rApplied %zu of %zu images", done, total);
-    if (done == total)
-        std::fputc('\n', stderr);
-    std::fflush(stderr);
-}
-
 // ---- apply -------------------------------------------------------------------------------------
 
 struct ApplyOptions {
@@ -110,9 +102,10 @@ struct ApplyOptions {
     std::vector<std::string> images;
     std::string output;
     std::string folder;
+    BatchApply::Options batch;
+    bool quiet = false;
     CLI::Option* outputOption = nullptr;
     CLI::Option* folderOption = nullptr;
-    BatchApply::Options lookup;
 };
 
 constexpr std::array<const char*, 2> kInterpolationNames = {"trilinear", "tetrahedral"};
@@ -162,23 +155,36 @@ void refuseToReplaceTheLUT(const std::vector<BatchApply::Job>& jobs, const path&
     }
 }
 
+// "Applied the LUT to 3 of 4 images; “b.png” failed.": the one line every run ends with.
+std::string summaryOf(std::size_t total, const std::vector<BatchApply::Failure>& failures)
+{
+    std::string line = "Applied the LUT to " + std::to_string(total - failures.size()) + " of " +
+                       std::to_string(total) + (total == 1 ? " image" : " images");
+    if (failures.empty())
+        return line + ".";
+    line += "; ";
+    for (std::size_t i = 0; i < failures.size(); ++i)
+        line += (i > 0 ? ", " : "") + quotedName(failures[i].input);
+    return line + " failed.";
+}
+
 int apply(const ApplyOptions& options)
 {
-    CommandSupport::requireWithin(options.lookup.strength, GradeRecipe::applyStrengthRange,
+    CommandSupport::requireWithin(options.batch.strength, GradeRecipe::applyStrengthRange,
                                   "--strength");
     const std::vector<BatchApply::Job> jobs = jobsOf(options);
     refuseToReplaceTheLUT(jobs, options.lut);
     const LUTStack lut = readLUT(options.lut).lut;
     if (options.folderOption->count())
         createFolder(options.folder);
-    const bool terminal = ::isatty(STDERR_FILENO) == 1;
+    const bool showProgress = !options.quiet && ::isatty(STDERR_FILENO) == 1;
     const auto failures = BatchApply::applyAll(
-        lut, jobs,
-        [terminal](std::size_t done, std::size_t total) {
-            if (terminal)
-                progressLine(done, total);
-        },
-        options.lookup);
+        lut, jobs, options.batch,
+        [showProgress](std::size_t done, std::size_t total, const BatchApply::Job& job) {
+            if (showProgress) {
+                std::fprintf(stderr, "[%zu/%zu] %s\n", done, total, job.input.filename().c_str());
+            }
+        });
     for (const BatchApply::Job& job : jobs) {
         const bool failed = std::any_of(failures.begin(), failures.end(),
                                         [&](const auto& f) { return f.input == job.input; });
@@ -187,6 +193,7 @@ int apply(const ApplyOptions& options)
     }
     for (const BatchApply::Failure& failure : failures)
         std::cerr << failure.message << '\n';
+    std::cerr << summaryOf(jobs.size(), failures) << '\n';
     return failures.empty() ? 0 : 1;
 }
 
@@ -200,18 +207,29 @@ Action defineApply(CLI::App& command)
     options->folderOption = command.add_option("--out-dir", options->folder,
                                                "folder for the outputs, named like the inputs");
     options->outputOption->excludes(options->folderOption);
+    command
+        .add_option("--quality", options->batch.quality,
+                    "JPEG and WebP quality, 1 to 100 (default " +
+                        std::to_string(ImageLoader::defaultQuality) + ")")
+        ->check(CLI::Range(ImageLoader::minQuality, ImageLoader::maxQuality));
+    command
+        .add_option("--jobs", options->batch.jobs,
+                    "files at once (default: one per core, " +
+                        std::to_string(BatchApply::defaultJobs()) + " here)")
+        ->check(CLI::PositiveNumber);
+    command.add_flag("--quiet", options->quiet, "no progress lines, only the summary");
     command.add_option("--interpolation")
         ->type_name("TEXT")
         ->description("how the table blends its entries: trilinear (default) or tetrahedral (as "
                       "most grading applications and OpenColorIO do)")
         ->check(CLI::IsMember(kInterpolationNames))
         ->each([options](const std::string& name) {
-            options->lookup.interpolation = name == kInterpolationNames[1]
-                                                ? Interpolation::tetrahedral
-                                                : Interpolation::trilinear;
+            options->batch.interpolation = name == kInterpolationNames[1]
+                                               ? Interpolation::tetrahedral
+                                               : Interpolation::trilinear;
         });
     command.add_option(
-        "--strength", options->lookup.strength,
+        "--strength", options->batch.strength,
         "how much of the LUT's change to keep, " + GradeRecipe::applyStrengthRange.text() +
             " (default " +
             CommandSupport::numberText(GradeRecipe::applyStrengthRange.defaultValue) + ")");

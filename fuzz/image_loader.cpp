@@ -51,6 +51,14 @@ const std::filesystem::path& inputFile()
     return file.path();
 }
 
+// Where streamed grading writes; the name only differs from the input's by its extension.
+const std::filesystem::path& gradedFile()
+{
+    static const std::filesystem::path graded =
+        std::filesystem::path(inputFile()).replace_extension(".png");
+    return graded;
+}
+
 using Size = std::pair<std::int64_t, std::int64_t>;
 
 bool uprightOf(const Size& stored, std::int64_t width, std::int64_t height)
@@ -130,5 +138,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             "loadFull has the stored size, upright");
     } catch (const ImageLoaderError&) {
     }
+    // Streamed grading decodes region by region, where a broken file fails halfway.
+    try {
+        static const LUTStackGrader identity(LUTStack(LUT3D::identity(2)));
+        ImageLoader::gradeFile(file, gradedFile(), ImageFileType::png, identity);
+        const FullImage graded = ImageLoader::loadFull(gradedFile());
+        FuzzSupport::check(
+            uprightOf(*stored, graded.image.pixels().width(), graded.image.pixels().height()),
+            "gradeFile writes the stored size, upright");
+    } catch (const ImageLoaderError&) {
+    }
+    std::error_code ignored;
+    std::filesystem::remove(gradedFile(), ignored);
     return 0;
 }

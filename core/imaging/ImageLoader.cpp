@@ -15,6 +15,8 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <limits>
 #include <memory>
@@ -24,6 +26,7 @@
 #include <string_view>
 #include <type_traits>
 #include <utility>
+#include <vector>
 
 namespace lumivert {
 
@@ -50,18 +53,21 @@ constexpr std::string_view kTiffLoader = "VipsForeignLoadTiffSource";
 constexpr int kMaxJpegShrink = 8;
 constexpr int kResampleMargin = 2;
 
-// libvips' encoder for each file type is chosen by a file suffix, with its options. Lossy
-// types are saved at a quality a photographer would hand on, not libvips' default of 75.
+// libvips' encoder for each file type is chosen by a file suffix. Lossy types are saved at
+// the quality asked for: the app's own images (writeImage) at one a photographer would hand on,
+// not libvips' default of 75; graded photos at defaultQuality unless the caller chooses.
 struct FileTypeEntry {
     ImageFileType type;
     const char* encoder;
     bool sixteenBit;
+    bool lossy;
+    bool alpha;
 };
 constexpr std::array<FileTypeEntry, 4> kFileTypes = {{
-    {ImageFileType::png, ".png", true},
-    {ImageFileType::jpeg, ".jpg[Q=95]", false},
-    {ImageFileType::tiff, ".tif", true},
-    {ImageFileType::webp, ".webp[Q=95]", false},
+    {ImageFileType::png, ".png", true, false, true},
+    {ImageFileType::jpeg, ".jpg", false, true, false},
+    {ImageFileType::tiff, ".tif", true, false, true},
+    {ImageFileType::webp, ".webp", false, true, true},
 }};
 
 // The file type each extension names (lower case, without the dot).
@@ -213,6 +219,19 @@ OpenedImage openAny(const path& location, std::int64_t maxPixels, std::int64_t t
     if (std::optional<OpenedImage> raw = openRaw(location, maxPixels, targetPixelSize))
         return std::move(*raw);
     return open(location, maxPixels);
+}
+
+// Refuses an image whose whole decoding, `extraBytesPerPixel` per pixel besides its stored
+// samples, would hold more than maxHeldBytes.
+void refuseAboveHeldBytes(const OpenedImage& opened, const path& location,
+                          std::int64_t extraBytesPerPixel)
+{
+    const VImage& image = opened.image;
+    const std::int64_t stored =
+        std::int64_t{image.bands()} * static_cast<std::int64_t>(vips_format_sizeof(image.format()));
+    const std::int64_t pixels = std::int64_t{image.width()} * image.height();
+    if (pixels > ImageLoader::maxHeldBytes / (stored + extraBytesPerPixel))
+        throw ImageLoaderError::unreadable(location);
 }
 
 struct Size {
@@ -460,6 +479,16 @@ const FileTypeEntry& fileTypeEntry(ImageFileType type)
     return *entry;
 }
 
+// The suffix that picks libvips' encoder, with the quality for lossy types.
+std::string encoderSuffix(ImageFileType type, int quality)
+{
+    const FileTypeEntry& entry = fileTypeEntry(type);
+    std::string suffix = entry.encoder;
+    if (entry.lossy)
+        suffix += "[Q=" + std::to_string(quality) + "]";
+    return suffix;
+}
+
 // Replaces the destination atomically, so a failure leaves any existing file untouched; the
 // shared writer's error becomes ours.
 void replaceFile(const path& destination, std::string_view bytes)
@@ -495,7 +524,8 @@ std::string encode(const void* samples, std::size_t byteCount, std::int64_t widt
             vips_image_set_blob_copy(rgb.get_image(), VIPS_META_ICC_NAME, data, length);
             vips_area_unref(VIPS_AREA(profile));
         }
-        rgb.write_to_buffer(fileTypeEntry(type).encoder, &encoded, &encodedSize);
+        rgb.write_to_buffer(encoderSuffix(type, ImageLoader::writtenImageQuality).c_str(), &encoded,
+                            &encodedSize);
     } catch (const vips::VError&) {
         throw ImageLoaderError::cannotWrite(destination);
     }
@@ -529,6 +559,197 @@ std::string encodeImage(const Image16& image, const path& location, ImageFileTyp
     return encode(image.data(), image.samples().size_bytes(), image.width(), image.height(),
                   Image16::channels, VIPS_FORMAT_USHORT, VIPS_INTERPRETATION_RGB16, location, type,
                   tag);
+}
+
+// ---- Grading while streaming -------------------------------------------------------------------
+
+// How the samples of a region reach the grader and leave it, decided once per file. Stored
+// samples become exactly what convert() makes of them: 8-bit files the display levels, deeper
+// files clamped floats, graded and quantised to 16 bits (then to 8 where the type holds no more,
+// rounded as encodeImage rounds).
+struct StreamGrading {
+    const RowGrader* grader = nullptr;
+    float maxValue = 1.0f;
+    bool deep = false;
+    bool eightBitOutput = true;
+    int bands = 3;
+    std::vector<std::uint8_t> byteOfLevel;  // 8- and 16-bit inputs: their display level
+    std::vector<float> valueOfLevel;        // 8- and 16-bit inputs: their clamped value
+    void (*gradeRow)(const StreamGrading&, const void*, void*, int) = nullptr;
+    std::atomic<bool> inputFailed{false};
+};
+
+template <typename T>
+constexpr bool kTabulated = std::is_same_v<T, std::uint8_t> || std::is_same_v<T, std::uint16_t>;
+
+template <typename T> std::uint8_t byteOf(const StreamGrading& grading, T sample)
+{
+    if constexpr (kTabulated<T>)
+        return grading.byteOfLevel[sample];
+    else
+        return static_cast<std::uint8_t>(
+            Packing::quantized(clamp01(static_cast<float>(sample) / grading.maxValue), k8BitMax));
+}
+
+template <typename T> float valueOf(const StreamGrading& grading, T sample)
+{
+    if constexpr (kTabulated<T>)
+        return grading.valueOfLevel[sample];
+    else
+        return clamp01(static_cast<float>(sample) / grading.maxValue);
+}
+
+// Scratch rows, one set per libvips worker thread, reused from region to region.
+template <typename T> T* scratch(std::size_t count)
+{
+    thread_local std::vector<T> buffer;
+    if (buffer.size() < count)
+        buffer.resize(count);
+    return buffer.data();
+}
+
+// A fully transparent pixel keeps the colour it had before grading.
+template <typename T> void keepTransparentColours(const T* before, T* after, int width)
+{
+    for (int x = 0; x < width; ++x) {
+        if (before[4 * x + 3] == T{0})
+            std::copy_n(before + 4 * x, 3, after + 4 * x);
+    }
+}
+
+template <typename T>
+void gradeEightBitRow(const StreamGrading& grading, const void* in, void* out, int width)
+{
+    const auto* samples = static_cast<const T*>(in);
+    const std::size_t count = static_cast<std::size_t>(width) * grading.bands;
+    std::uint8_t* levels = scratch<std::uint8_t>(count);
+    for (std::size_t i = 0; i < count; ++i)
+        levels[i] = byteOf(grading, samples[i]);
+    auto* graded = static_cast<std::uint8_t*>(out);
+    grading.grader->grade(levels, graded, width, grading.bands);
+    if (grading.bands == 4)
+        keepTransparentColours(levels, graded, width);
+}
+
+template <typename T>
+void gradeDeepRow(const StreamGrading& grading, const void* in, void* out, int width)
+{
+    const auto* samples = static_cast<const T*>(in);
+    const std::size_t count = static_cast<std::size_t>(width) * grading.bands;
+    float* values = scratch<float>(2 * count);
+    float* graded = values + count;
+    for (std::size_t i = 0; i < count; ++i)
+        values[i] = valueOf(grading, samples[i]);
+    grading.grader->grade(values, graded, width, grading.bands);
+    if (grading.bands == 4)
+        keepTransparentColours(values, graded, width);
+    for (std::size_t i = 0; i < count; ++i) {
+        const int deep = Packing::quantized(graded[i], k16BitMax);
+        if (grading.eightBitOutput) {
+            static_cast<std::uint8_t*>(out)[i] = static_cast<std::uint8_t>(
+                Packing::quantized(static_cast<float>(deep) / k16BitMax, k8BitMax));
+        } else {
+            static_cast<std::uint16_t*>(out)[i] = static_cast<std::uint16_t>(deep);
+        }
+    }
+}
+
+template <typename T> void prepareFor(StreamGrading& grading, float maxValue)
+{
+    grading.maxValue = maxValue;
+    grading.gradeRow = grading.deep ? gradeDeepRow<T> : gradeEightBitRow<T>;
+    if constexpr (kTabulated<T>) {
+        const std::size_t levels = std::size_t{std::numeric_limits<T>::max()} + 1;
+        grading.valueOfLevel.resize(levels);
+        grading.byteOfLevel.resize(levels);
+        for (std::size_t level = 0; level < levels; ++level) {
+            grading.valueOfLevel[level] = clamp01(static_cast<float>(level) / maxValue);
+            grading.byteOfLevel[level] = static_cast<std::uint8_t>(
+                Packing::quantized(grading.valueOfLevel[level], k8BitMax));
+        }
+    }
+}
+
+// The sample range of each format, as convert() takes it.
+void prepareFor(StreamGrading& grading, VipsBandFormat format)
+{
+    switch (format) {
+    case VIPS_FORMAT_UCHAR: return prepareFor<std::uint8_t>(grading, k8BitMax);
+    case VIPS_FORMAT_CHAR: return prepareFor<std::int8_t>(grading, 127.0f);
+    case VIPS_FORMAT_USHORT: return prepareFor<std::uint16_t>(grading, k16BitMax);
+    case VIPS_FORMAT_SHORT: return prepareFor<std::int16_t>(grading, 32767.0f);
+    case VIPS_FORMAT_UINT: return prepareFor<std::uint32_t>(grading, 4294967295.0f);
+    case VIPS_FORMAT_INT: return prepareFor<std::int32_t>(grading, 2147483647.0f);
+    case VIPS_FORMAT_FLOAT: return prepareFor<float>(grading, 1.0f);
+    case VIPS_FORMAT_DOUBLE: return prepareFor<double>(grading, 1.0f);
+    default: throw vips::VError("complex samples are not an image");
+    }
+}
+
+// libvips calls this from its worker threads, each with its own input region; exceptions must
+// not cross into C, and a failed decode is remembered so the error names the input.
+int generateGraded(VipsRegion* out, void* sequence, void*, void* client, gboolean*)
+{
+    auto* region = static_cast<VipsRegion*>(sequence);
+    auto* grading = static_cast<StreamGrading*>(client);
+    const VipsRect& area = out->valid;
+    if (vips_region_prepare(region, &area) != 0) {
+        grading->inputFailed = true;
+        return -1;
+    }
+    try {
+        for (int y = area.top; y < area.top + area.height; ++y) {
+            grading->gradeRow(*grading, VIPS_REGION_ADDR(region, area.left, y),
+                              VIPS_REGION_ADDR(out, area.left, y), area.width);
+        }
+    } catch (...) {
+        return -1;
+    }
+    return 0;
+}
+
+// `input` graded region by region as it is demanded; `input` and `grading` must outlive every
+// use of the result.
+VImage gradedImage(const VImage& input, StreamGrading& grading)
+{
+    VipsImage* out = vips_image_new();
+    if (vips_image_pipelinev(out, VIPS_DEMAND_STYLE_THINSTRIP, input.get_image(), nullptr) != 0) {
+        g_object_unref(out);
+        throw vips::VError();
+    }
+    const bool bytes = !grading.deep || grading.eightBitOutput;
+    out->BandFmt = bytes ? VIPS_FORMAT_UCHAR : VIPS_FORMAT_USHORT;
+    out->Type = bytes ? VIPS_INTERPRETATION_sRGB : VIPS_INTERPRETATION_RGB16;
+    if (vips_image_generate(out, vips_start_one, generateGraded, vips_stop_one, input.get_image(),
+                            &grading) != 0) {
+        g_object_unref(out);
+        throw vips::VError();
+    }
+    return VImage(out);
+}
+
+// Upright without holding the image where it already is; a turned image is opened again for
+// random access (rotation reads rows out of order), which libvips decodes into memory, or into a
+// temporary file when it is large.
+VImage uprightWhileStreaming(const OpenedImage& opened)
+{
+    if (vips_image_get_orientation(opened.image.get_image()) == 1)
+        return opened.image;
+    return VImage::new_from_source(opened.source, "",
+                                   VImage::option()->set("fail_on", VIPS_FAIL_ON_ERROR))
+        .autorot();
+}
+
+// The output's metadata: the input's EXIF, XMP and IPTC, which came along through the pipeline,
+// with the orientation upright and sRGB's profile, since the pixels now are both.
+void tagUprightSRGB(VImage& image)
+{
+    image.set(VIPS_META_ORIENTATION, 1);
+    VipsBlob* profile = VImage::profile_load("srgb");
+    std::size_t length = 0;
+    const void* data = vips_blob_get(profile, &length);
+    vips_image_set_blob_copy(image.get_image(), VIPS_META_ICC_NAME, data, length);
+    vips_area_unref(VIPS_AREA(profile));
 }
 
 }  // namespace
@@ -581,6 +802,7 @@ PixelBuffer loadExact(const path& location, const ShapeCheck& checkShape)
         throw ImageLoaderError::rawNotTableData(location);
     try {
         const OpenedImage opened = open(location, maxExactPixels, checkShape);
+        refuseAboveHeldBytes(opened, location, sizeof(RGB));
         const VImage stored = untaggedToSRGB(opened.image, true);
         return PixelBuffer(stored.width(), stored.height(), convert(stored, false).pixels);
     } catch (const vips::VError&) {
@@ -594,6 +816,7 @@ FullImage loadFull(const path& location)
     try {
         const OpenedImage opened =
             openAny(location, maxExactPixels, std::numeric_limits<std::int64_t>::max());
+        refuseAboveHeldBytes(opened, location, sizeof(RGB) + Image8::channels);
         const VipsBandFormat stored = opened.image.format();
         const bool deep = stored != VIPS_FORMAT_UCHAR && stored != VIPS_FORMAT_CHAR;
         const VImage upright =
@@ -608,6 +831,56 @@ FullImage loadFull(const path& location)
     } catch (const vips::VError&) {
         vips_error_clear();
         throw ImageLoaderError::unreadable(location);
+    }
+}
+
+void gradeFile(const path& input, const path& output, ImageFileType type, const RowGrader& grader,
+               const GradeFileOptions& options)
+{
+    LUMIVERT_PRECONDITION(options.quality >= minQuality && options.quality <= maxQuality,
+                          "the quality is 1 to 100");
+    const FileTypeEntry& entry = fileTypeEntry(type);
+    StreamGrading grading;
+    grading.grader = &grader;
+    VImage upright;
+    VImage graded;
+    std::optional<Image16> rawPixels;  // a RAW file's developed pixels, read until written
+    try {
+        const OpenedImage opened =
+            openAny(input, maxStoredPixels, std::numeric_limits<std::int64_t>::max());
+        rawPixels = opened.rawPixels;
+        const VipsBandFormat stored = opened.image.format();
+        grading.deep = stored != VIPS_FORMAT_UCHAR && stored != VIPS_FORMAT_CHAR;
+        grading.eightBitOutput = !entry.sixteenBit;
+        upright = taggedToSRGB(uprightWhileStreaming(opened));
+        if (upright.bands() < 3)
+            throw vips::VError("an RGB image was expected");
+        grading.bands = entry.alpha && upright.has_alpha() ? 4 : 3;
+        if (upright.bands() != grading.bands)
+            upright = upright.extract_band(0, VImage::option()->set("n", grading.bands));
+        prepareFor(grading, upright.format());
+        graded = gradedImage(upright, grading);
+        tagUprightSRGB(graded);
+    } catch (const vips::VError&) {
+        vips_error_clear();
+        throw ImageLoaderError::unreadable(input);
+    }
+    const std::string suffix = encoderSuffix(type, options.quality);
+    try {
+        FileIO::writeAtomically(output, [&](int fd) {
+            try {
+                graded.write_to_target(suffix.c_str(), vips::VTarget::new_to_descriptor(fd));
+                return true;
+            } catch (const vips::VError&) {
+                vips_error_clear();
+                errno = EIO;
+                return false;
+            }
+        });
+    } catch (const FileError&) {
+        if (grading.inputFailed)
+            throw ImageLoaderError::unreadable(input);
+        throw ImageLoaderError::cannotWrite(output);
     }
 }
 

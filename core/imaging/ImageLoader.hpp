@@ -10,12 +10,15 @@
 // loadExact: the pixels as stored (no orientation, scaling or conversion of RGB images), for
 // HALD images whose pixels are table data; 8-bit samples / 255, 16-bit samples / 65535. Camera
 // RAW files are refused.
-// loadFull: load() without the size bound, for batch work on whole photos.
+// loadFull: load() without the size bound, for whole photos that fit in memory.
+// gradeFile: decodes, grades and encodes a photo of any size region by region on all cores,
+// holding only the regions in flight, and keeps its metadata and alpha.
 // Writing replaces the destination atomically: a failed write leaves an existing file untouched.
 
 #include "color/PixelBuffer.hpp"
 #include "imaging/LoadedImage.hpp"
 #include "imaging/PackedImage.hpp"
+#include "imaging/RowGrader.hpp"
 
 #include <cstdint>
 #include <filesystem>
@@ -62,11 +65,21 @@ struct FullImage {
 
 namespace ImageLoader {
 
-// Files whose stored size exceeds these pixel counts are refused as unreadable before any pixel
-// is decoded. load streams and shrinks, so it allows far more than loadExact, which holds the
-// whole image in memory.
+// Files whose stored size exceeds these bounds are refused as unreadable before any pixel is
+// decoded. load and gradeFile stream, so they allow far more than the loaders that hold the whole
+// image in memory (loadExact, loadFull): for those the bound is on the bytes held, counting the
+// stored samples (bands × sample size) and the float pixels made of them, so that a float RGBA
+// file cannot take several times what an 8-bit one of the same size does.
 inline constexpr std::int64_t maxStoredPixels = 500'000'000;
 inline constexpr std::int64_t maxExactPixels = std::int64_t{1} << 26;
+inline constexpr std::int64_t maxHeldBytes = std::int64_t{1} << 30;
+
+// JPEG and WebP quality (1 … 100): of graded photos when none is given, and of the app's own
+// images (writeImage), which a photographer hands on.
+inline constexpr int defaultQuality = 92;
+inline constexpr int writtenImageQuality = 95;
+inline constexpr int minQuality = 1;
+inline constexpr int maxQuality = 100;
 
 // The longer side of the result is at most maxPixelSize (≥ 1, else stops); never scaled up.
 // Throws ImageLoaderError::unreadable.
@@ -78,9 +91,23 @@ PixelBuffer loadExact(const std::filesystem::path& location);
 using ShapeCheck = std::function<void(std::int64_t width, std::int64_t height)>;
 // loadExact for images of one shape only: the check's exception is passed on as it is.
 PixelBuffer loadExact(const std::filesystem::path& location, const ShapeCheck& checkShape);
-// Upright and colour-managed like load, at the stored size; refused above maxExactPixels.
+// Upright and colour-managed like load, at the stored size; refused above maxExactPixels or
+// maxHeldBytes.
 // Throws ImageLoaderError::unreadable.
 FullImage loadFull(const std::filesystem::path& location);
+
+struct GradeFileOptions {
+    int quality = defaultQuality;  // for JPEG and WebP; minQuality … maxQuality, else stops
+};
+// The photo at `input`, upright and in sRGB as loadFull gives it, graded and written to
+// `output` as `type`: the same samples as grading loadFull's pixels (8-bit files as 8-bit
+// levels, deeper ones as floats quantised to 16 bits, then to 8 where the type holds no more),
+// computed region by region. Alpha is copied and a fully transparent pixel keeps its colour (JPEG
+// drops alpha); EXIF, XMP and IPTC are kept, the orientation set to upright and the profile to
+// sRGB's. `output` is replaced atomically. Throws ImageLoaderError::unreadable when the input
+// cannot be decoded (also halfway), else ImageLoaderError::cannotWrite.
+void gradeFile(const std::filesystem::path& input, const std::filesystem::path& output,
+               ImageFileType type, const RowGrader& grader, const GradeFileOptions& options = {});
 
 // The file type for an extension (".png", ".jpg"/".jpeg", ".tif"/".tiff", ".webp", any case).
 std::optional<ImageFileType> fileType(const std::filesystem::path& location);

@@ -195,6 +195,13 @@ void writeAtomically(const std::filesystem::path& path, std::string_view bytes)
     staged.commit();
 }
 
+void writeAtomically(const std::filesystem::path& path, const std::function<bool(int fd)>& write)
+{
+    StagedFiles staged;
+    staged.stage(path, write);
+    staged.commit();
+}
+
 }  // namespace FileIO
 
 }  // namespace lumivert

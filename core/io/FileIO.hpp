@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -52,6 +53,8 @@ std::string readRegularFile(const std::filesystem::path& path, std::uintmax_t ma
 // mode of a replaced file is kept, symbolic links are followed). On failure nothing of the new
 // file is left, any existing file is untouched, and FileError is thrown.
 void writeAtomically(const std::filesystem::path& path, std::string_view bytes);
+// The same, the contents written by `write` to the new file's descriptor (StagedFiles::Writer).
+void writeAtomically(const std::filesystem::path& path, const std::function<bool(int fd)>& write);
 
 }  // namespace FileIO
 

@@ -205,6 +205,11 @@ void StagedFiles::discard(Staged& staged)
 
 void StagedFiles::stage(const path& destination, std::string_view bytes)
 {
+    stage(destination, [bytes](int fd) { return writeFully(SystemCalls::current(), fd, bytes); });
+}
+
+void StagedFiles::stage(const path& destination, const Writer& write)
+{
     if (!destination.has_filename())
         throw FileError::cannotWrite(destination, std::make_error_code(std::errc::is_a_directory));
     handleFileSizeSignal();
@@ -225,7 +230,7 @@ void StagedFiles::stage(const path& destination, std::string_view bytes)
     // The data must be on disk before the file takes the destination's name, or a crash could
     // leave an empty file behind.
     const bool complete = (!replaces || takeOwnerAndMode(staged.fd, replaced)) &&
-                          writeFully(calls, staged.fd, bytes) && calls.fsync(staged.fd) == 0;
+                          write(staged.fd) && calls.fsync(staged.fd) == 0;
     std::error_code failure = complete ? std::error_code() : lastError();
     // A named temporary is closed now; an unnamed one stays open, or it would be gone.
     if (!failure && !staged.temporary.empty()) {

@@ -5,6 +5,7 @@
 // middle leaves nothing of its own behind.
 
 #include <filesystem>
+#include <functional>
 #include <string_view>
 #include <sys/stat.h>
 #include <vector>
@@ -26,6 +27,10 @@ public:
     // destination without write permission, else FileError::cannotWrite; nothing is left of the
     // failed file, and what was staged before stays staged.
     void stage(const std::filesystem::path& destination, std::string_view bytes);
+    // The same for contents too large to hold: `write` writes them to the descriptor it is given
+    // and returns false, with errno set, when it fails.
+    using Writer = std::function<bool(int fd)>;
+    void stage(const std::filesystem::path& destination, const Writer& write);
 
     // Puts every staged file in place of its destination. When a file cannot be given its name,
     // no destination has changed and FileError::cannotWrite is thrown. Says on standard error

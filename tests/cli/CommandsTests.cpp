@@ -754,7 +754,10 @@ TEST(CliThreeDL, DarkForeignFilesWarnOnceAndOurOwnReadBackRight)
         for (const std::vector<std::string>& arguments : runs) {
             const CliResult result = cli.run(arguments);
             ASSERT_EQ(result.status, 0) << result.err;
-            EXPECT_EQ(result.err, name == "ours" ? "" : warning) << arguments[0];
+            // apply always closes with its summary.
+            const std::string summary =
+                arguments[0] == "apply" ? "Applied the LUT to 1 of 1 image.\n" : "";
+            EXPECT_EQ(result.err, (name == "ours" ? "" : warning) + summary) << arguments[0];
         }
     }
     EXPECT_LE(maxDifference(LUTReader::read(cli / "ours.cube").table(), dark),
@@ -1035,6 +1038,69 @@ TEST(CliFailuresApply, OneUnreadableImageDoesNotStopTheOthers)
     EXPECT_NE(result.err.find("\u201Cmissing.png\u201D could not be opened"), std::string::npos);
     EXPECT_TRUE(std::filesystem::exists(cli / "o/chelsea.png"));
     EXPECT_FALSE(std::filesystem::exists(cli / "o/missing.png"));
+}
+
+// A batch goes on past every bad file, names them all in the closing summary and exits 1; how
+// many files run at once changes no byte of the outputs.
+TEST(CliFailuresApply, ABatchNamesEveryFailedFileWhateverTheParallelism)
+{
+    CliRunner cli;
+    LUTWriter::write(LUT3D::build(17, warmGrade), LUTFormat::cube, "", cli / "warm.cube");
+    for (unsigned seed = 0; seed < 5; ++seed) {
+        ImageLoader::writePNG(noise(64 + 7 * seed, 40, seed),
+                              cli / ("p" + std::to_string(seed) + ".png"), seed % 2 == 1);
+    }
+    std::string cut = FileIO::readAll(cli / "p1.png");
+    cut.resize(cut.size() / 2);
+    FileIO::writeAtomically(cli / "cut.png", cut);
+    const std::vector<std::string> inputs = {"p0.png",      "cut.png", "p2.png",
+                                             "missing.png", "p3.png",  "p4.png"};
+    std::vector<std::vector<std::string>> outputs;
+    for (const char* jobs : {"1", "3"}) {
+        std::vector<std::string> arguments = {"apply", "warm.cube"};
+        arguments.insert(arguments.end(), inputs.begin(), inputs.end());
+        const std::string folder = std::string("out") + jobs;
+        for (const char* option : {"--out-dir", folder.c_str(), "--jobs", jobs})
+            arguments.emplace_back(option);
+        const CliResult result = cli.run(arguments);
+        EXPECT_EQ(result.status, 1);
+        EXPECT_NE(result.err.find("Applied the LUT to 4 of 6 images; \u201Ccut.png\u201D, "
+                                  "\u201Cmissing.png\u201D failed.\n"),
+                  std::string::npos)
+            << result.err;
+        // Progress lines are for a terminal only.
+        EXPECT_EQ(result.err.find("[1/6]"), std::string::npos) << result.err;
+        std::vector<std::string> written;
+        for (const char* name : {"p0.png", "p2.png", "p3.png", "p4.png"})
+            written.push_back(FileIO::readAll(cli / folder / name));
+        EXPECT_FALSE(std::filesystem::exists(cli / folder / "cut.png"));
+        outputs.push_back(written);
+    }
+    EXPECT_EQ(outputs[0], outputs[1]);
+}
+
+TEST(CliApply, JPEGQualityIs92UnlessAsked)
+{
+    CliRunner cli;
+    ImageLoader::writePNG(noise(96, 64, 9), cli / "photo.png", false);
+    LUTWriter::write(LUT3D::build(9, warmGrade), LUTFormat::cube, "", cli / "warm.cube");
+    const auto applied = [&](const std::vector<std::string>& extra, const std::string& name) {
+        std::vector<std::string> arguments = {"apply", "warm.cube", "photo.png", "-o", name};
+        arguments.insert(arguments.end(), extra.begin(), extra.end());
+        const CliResult result = cli.run(arguments);
+        EXPECT_EQ(result.status, 0) << result.err;
+        return FileIO::readAll(cli / name);
+    };
+    const std::string byDefault = applied({}, "default.jpg");
+    EXPECT_EQ(byDefault, applied({"--quality", "92"}, "q92.jpg"));
+    EXPECT_LT(applied({"--quality", "40"}, "q40.jpg").size(), byDefault.size());
+    EXPECT_GT(applied({"--quality", "100"}, "q100.jpg").size(), byDefault.size());
+    for (const char* outside : {"0", "101"}) {
+        EXPECT_EQ(cli.run({"apply", "warm.cube", "photo.png", "-o", "x.jpg", "--quality", outside})
+                      .status,
+                  2)
+            << outside;
+    }
 }
 
 TEST(CliFailuresApply, NeverReplacesItsOwnInput)

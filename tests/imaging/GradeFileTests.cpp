@@ -1,0 +1,305 @@
+// Streaming grading of whole files: the samples match what grading the whole decoded photo
+// gives, bit for bit, over every kind of input the loader converts; alpha and metadata survive.
+
+#include "ImageFixtures.hpp"
+#include "imaging/ImageLoader.hpp"
+#include "imaging/Packing.hpp"
+#include "imaging/RowGrader.hpp"
+#include "support/ExternalTool.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <memory>
+
+namespace lumivert {
+namespace {
+
+using fixtures::TemporaryFolder;
+using std::filesystem::path;
+using vips::VImage;
+
+constexpr float k8BitMax = 255.0f;
+constexpr float k16BitMax = 65535.0f;
+
+// A grade that bends every channel differently, so that a swapped or skipped channel shows.
+RGB bent(const RGB& c)
+{
+    return {std::pow(c.r, 0.7f) * 0.9f + 0.05f * c.b, c.g * c.g * 0.8f + 0.2f * c.r,
+            1.0f - 0.85f * c.b + 0.1f * c.g * c.r};
+}
+
+struct Grade {
+    const char* name;
+    LUTStack lut;
+};
+
+std::vector<Grade> grades()
+{
+    std::vector<RGB> curve;
+    for (int i = 0; i < 17; ++i) {
+        const float x = static_cast<float>(i) / 16.0f;
+        curve.push_back({std::sqrt(x), x * x, x});
+    }
+    return {
+        {"plain table", LUTStack(LUT3D::build(17, bent))},
+        {"curves and table", LUTStack(LUT1D(17, curve), LUT3D::build(9, bent))},
+        {"table over a wider domain",
+         LUTStack(LUT3D::buildUnclamped(
+             9, [](const RGB& c) { return bent(c); }, LUTDomain::uniform(-0.25f, 1.5f)))},
+    };
+}
+
+// What apply wrote before it streamed: the whole photo loaded, every pixel graded through the
+// stack and quantised, the image written at once.
+void gradeWhole(const LUTStack& lut, const path& input, const path& output, ImageFileType type)
+{
+    const FullImage full = ImageLoader::loadFull(input);
+    const std::vector<RGB>& pixels = full.image.pixels().pixels();
+    const std::int64_t width = full.image.pixels().width();
+    const std::int64_t height = full.image.pixels().height();
+    if (full.sixteenBit) {
+        auto samples = std::make_unique<std::uint16_t[]>(pixels.size() * 3);
+        for (std::size_t i = 0; i < pixels.size(); ++i) {
+            const RGB c = lut.apply(pixels[i]);
+            samples[3 * i] = static_cast<std::uint16_t>(Packing::quantized(c.r, k16BitMax));
+            samples[3 * i + 1] = static_cast<std::uint16_t>(Packing::quantized(c.g, k16BitMax));
+            samples[3 * i + 2] = static_cast<std::uint16_t>(Packing::quantized(c.b, k16BitMax));
+        }
+        ImageLoader::writeImage(Image16(width, height, std::move(samples)), output, type,
+                                ColourTag::sRGB);
+        return;
+    }
+    const std::uint8_t* display = full.image.image().data();
+    auto samples = std::make_unique<std::uint8_t[]>(pixels.size() * 4);
+    for (std::size_t i = 0; i < pixels.size(); ++i) {
+        const std::uint8_t* level = display + 4 * i;
+        const RGB c = lut.apply({level[0] / k8BitMax, level[1] / k8BitMax, level[2] / k8BitMax});
+        samples[4 * i] = static_cast<std::uint8_t>(Packing::quantized(c.r, k8BitMax));
+        samples[4 * i + 1] = static_cast<std::uint8_t>(Packing::quantized(c.g, k8BitMax));
+        samples[4 * i + 2] = static_cast<std::uint8_t>(Packing::quantized(c.b, k8BitMax));
+        samples[4 * i + 3] = 255;
+    }
+    ImageLoader::writeImage(Image8(width, height, std::move(samples)), output, type,
+                            ColourTag::sRGB);
+}
+
+struct Decoded {
+    int width = 0;
+    int height = 0;
+    int bands = 0;
+    VipsBandFormat format = VIPS_FORMAT_NOTSET;
+    std::vector<unsigned char> bytes;
+};
+
+Decoded decoded(const path& location)
+{
+    const VImage image = VImage::new_from_file(location.c_str());
+    std::size_t size = 0;
+    const std::unique_ptr<void, decltype(&g_free)> memory(image.write_to_memory(&size), &g_free);
+    const auto* bytes = static_cast<const unsigned char*>(memory.get());
+    return {image.width(), image.height(), image.bands(), image.format(), {bytes, bytes + size}};
+}
+
+VImage noise(int width, int height, int seed)
+{
+    const auto band = [&](double mean, double sigma, int offset) {
+        return VImage::gaussnoise(
+            width, height,
+            VImage::option()->set("mean", mean)->set("sigma", sigma)->set("seed", seed + offset));
+    };
+    return VImage::bandjoin({band(128, 70, 0), band(90, 80, 1), band(170, 60, 2)})
+        .cast(VIPS_FORMAT_UCHAR)
+        .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
+}
+
+struct Input {
+    const char* name;
+    VImage (*make)();
+    const char* suffix;
+};
+
+// Odd sizes, so that regions end mid-row and mid-column.
+const Input kInputs[] = {
+    {"8-bit.png", [] { return noise(203, 77, 1); }, ".png"},
+    {"16-bit.png",
+     [] {
+         return (noise(131, 59, 4) * 257 + VImage::gaussnoise(131, 59).cast(VIPS_FORMAT_UCHAR))
+             .cast(VIPS_FORMAT_USHORT)
+             .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_RGB16));
+     },
+     ".png"},
+    {"decoded.jpg", [] { return noise(250, 131, 7); }, ".jpg"},
+    {"cmyk-profile.jpg",
+     [] {
+         return noise(96, 64, 10)
+             .icc_transform("cmyk", VImage::option()->set("input_profile", "srgb"));
+     },
+     ".jpg"},
+    {"rotated.jpg",
+     [] {
+         VImage turned = noise(80, 45, 13).copy();
+         turned.set(VIPS_META_ORIENTATION, 6);
+         return turned;
+     },
+     ".jpg"},
+    {"float.tif",
+     [] {
+         return (noise(67, 41, 16).cast(VIPS_FORMAT_FLOAT) / 255.0)
+             .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
+     },
+     ".tif"},
+};
+
+TEST(GradeFile, GivesTheSamplesOfGradingTheWholePhotoBitForBit)
+{
+    fixtures::startVips();
+    TemporaryFolder folder;
+    for (const Input& input : kInputs) {
+        const path source = folder / input.name;
+        fixtures::writeBytes(source, fixtures::encode(input.make(), input.suffix));
+        for (const Grade& grade : grades()) {
+            const LUTStackGrader grader(grade.lut);
+            for (const ImageFileType type : {ImageFileType::png, ImageFileType::jpeg}) {
+                SCOPED_TRACE(std::string(input.name) + ", " + grade.name +
+                             (type == ImageFileType::png ? ", to PNG" : ", to JPEG"));
+                const path streamed = folder / (type == ImageFileType::png ? "s.png" : "s.jpg");
+                const path whole = folder / (type == ImageFileType::png ? "w.png" : "w.jpg");
+                // At writeImage's quality, so that equal samples give equal JPEG files.
+                ImageLoader::gradeFile(source, streamed, type, grader,
+                                       {ImageLoader::writtenImageQuality});
+                gradeWhole(grade.lut, source, whole, type);
+                const Decoded ours = decoded(streamed);
+                const Decoded reference = decoded(whole);
+                EXPECT_EQ(ours.width, reference.width);
+                EXPECT_EQ(ours.height, reference.height);
+                EXPECT_EQ(ours.bands, reference.bands);
+                EXPECT_EQ(ours.format, reference.format);
+                EXPECT_TRUE(ours.bytes == reference.bytes);
+            }
+        }
+    }
+}
+
+// A transparent pixel keeps its colour and alpha; a partly transparent one is graded with its
+// alpha untouched; 16-bit stays 16-bit.
+TEST(GradeFile, PassesAlphaThroughAndLeavesTransparentColoursAlone)
+{
+    fixtures::startVips();
+    TemporaryFolder folder;
+    const LUTStack lut(LUT3D::build(17, bent));
+    const LUTStackGrader grader(lut);
+    for (const bool deep : {false, true}) {
+        SCOPED_TRACE(deep ? "16-bit" : "8-bit");
+        const double scale = deep ? 257.0 : 1.0;
+        const VipsBandFormat format = deep ? VIPS_FORMAT_USHORT : VIPS_FORMAT_UCHAR;
+        const VipsInterpretation space =
+            deep ? VIPS_INTERPRETATION_RGB16 : VIPS_INTERPRETATION_sRGB;
+        const VImage clear =
+            fixtures::solid(8, 4, {200 * scale, 10 * scale, 30 * scale, 0}, format, space);
+        const VImage half = fixtures::solid(
+            8, 4, {60 * scale, 120 * scale, 240 * scale, 128 * scale}, format, space);
+        fixtures::writeBytes(folder / "alpha.png",
+                             fixtures::encode(clear.join(half, VIPS_DIRECTION_VERTICAL), ".png"));
+        ImageLoader::gradeFile(folder / "alpha.png", folder / "out.png", ImageFileType::png,
+                               grader);
+        const VImage out = VImage::new_from_file((folder / "out.png").c_str());
+        ASSERT_EQ(out.bands(), 4);
+        EXPECT_EQ(out.format(), format);
+        const std::vector<double> transparent = out.getpoint(3, 1);
+        EXPECT_EQ(transparent, (std::vector<double>{200 * scale, 10 * scale, 30 * scale, 0}));
+        const std::vector<double> graded = out.getpoint(3, 6);
+        const float max = deep ? k16BitMax : k8BitMax;
+        const RGB expected = lut.apply({60 / 255.0f, 120 / 255.0f, 240 / 255.0f});
+        EXPECT_EQ(graded[0], Packing::quantized(expected.r, max));
+        EXPECT_EQ(graded[1], Packing::quantized(expected.g, max));
+        EXPECT_EQ(graded[2], Packing::quantized(expected.b, max));
+        EXPECT_EQ(graded[3], 128 * scale);
+    }
+}
+
+std::string run(const std::string& command)
+{
+    std::string output;
+    const std::unique_ptr<FILE, decltype(&pclose)> pipe(popen(command.c_str(), "r"), &pclose);
+    char buffer[512];
+    while (pipe && fgets(buffer, sizeof buffer, pipe.get()))
+        output += buffer;
+    return output;
+}
+
+// The photo's EXIF, XMP and IPTC come through; the orientation is upright once the pixels are
+// and the profile is sRGB's. Read back both by libvips and by exiftool.
+TEST(GradeFile, KeepsThePhotosMetadata)
+{
+    if (!fixtures::findOnPath("exiftool"))
+        GTEST_SKIP() << fixtures::missingTool("exiftool", "libimage-exiftool-perl");
+    fixtures::startVips();
+    TemporaryFolder folder;
+    const path source = folder / "photo.jpg";
+    VImage tall = noise(40, 64, 20).copy();
+    fixtures::writeBytes(source, fixtures::encode(tall, ".jpg"));
+    run("exiftool -q -overwrite_original -n -Orientation=6 -Make=Lumix -Model='DC-S5' "
+        "-DateTimeOriginal='2024:05:06 07:08:09' -GPSLatitude=48.85 -GPSLatitudeRef=N "
+        "-XMP-dc:Title='Harbour' -IPTC:Keywords=boats '" +
+        source.string() + "'");
+    const LUTStackGrader grader(LUTStack(LUT3D::build(9, bent)));
+    // libvips writes EXIF into JPEG, PNG and WebP, IPTC into JPEG only, and XMP into all four.
+    struct Output {
+        const char* name;
+        ImageFileType type;
+        bool exif;
+        bool iptc;
+    };
+    for (const Output& output : {Output{"out.jpg", ImageFileType::jpeg, true, true},
+                                 Output{"out.png", ImageFileType::png, true, false},
+                                 Output{"out.webp", ImageFileType::webp, true, false},
+                                 Output{"out.tif", ImageFileType::tiff, false, false}}) {
+        SCOPED_TRACE(output.name);
+        const path written = folder / output.name;
+        ImageLoader::gradeFile(source, written, output.type, grader);
+        const VImage read = VImage::new_from_file(written.c_str());
+        EXPECT_EQ(read.width(), 64);
+        EXPECT_EQ(read.height(), 40);
+        EXPECT_EQ(vips_image_get_orientation(read.get_image()), 1);
+        EXPECT_NE(read.get_typeof(VIPS_META_XMP_NAME), 0);
+        EXPECT_NE(read.get_typeof(VIPS_META_ICC_NAME), 0);
+        if (output.exif)
+            EXPECT_EQ(std::string(read.get_string("exif-ifd0-Make")).rfind("Lumix", 0), 0u);
+        const std::string tags = run("exiftool -s -n -Orientation -Model -DateTimeOriginal "
+                                     "-GPSLatitude -Title -Keywords -ProfileDescription '" +
+                                     written.string() + "'");
+        EXPECT_NE(tags.find("Harbour"), std::string::npos) << tags;
+        EXPECT_NE(tags.find("sRGB"), std::string::npos) << tags;
+        if (output.exif) {
+            EXPECT_NE(tags.find("Orientation                     : 1"), std::string::npos) << tags;
+            EXPECT_NE(tags.find("DC-S5"), std::string::npos) << tags;
+            EXPECT_NE(tags.find("2024:05:06 07:08:09"), std::string::npos) << tags;
+            EXPECT_NE(tags.find("48.85"), std::string::npos) << tags;
+        }
+        if (output.iptc)
+            EXPECT_NE(tags.find("boats"), std::string::npos) << tags;
+    }
+}
+
+TEST(GradeFile, NamesTheInputWhenItCannotBeDecodedAndLeavesNoOutput)
+{
+    fixtures::startVips();
+    TemporaryFolder folder;
+    std::vector<unsigned char> bytes = fixtures::encode(noise(300, 200, 30), ".png");
+    bytes.resize(bytes.size() / 2);
+    fixtures::writeBytes(folder / "cut.png", bytes);
+    const LUTStackGrader grader(LUTStack(LUT3D::identity(2)));
+    try {
+        ImageLoader::gradeFile(folder / "cut.png", folder / "out.png", ImageFileType::png, grader);
+        FAIL() << "a truncated file was graded";
+    } catch (const ImageLoaderError& error) {
+        EXPECT_EQ(error.kind(), ImageLoaderError::Kind::unreadable);
+        EXPECT_EQ(error.location(), folder / "cut.png");
+    }
+    EXPECT_EQ(folder.entries(), std::vector<std::string>{"cut.png"});
+}
+
+}  // namespace
+}  // namespace lumivert
