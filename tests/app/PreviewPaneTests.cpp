@@ -458,9 +458,11 @@ private Q_SLOTS:
         // colours change only across, so the patch's colours also appear untouched above and
         // below it: no LUT can make the patch, and the heat map lights up there alone.
         PaneHarness harness;
-        constexpr int width = 96;
-        constexpr int height = 64;
-        const QRect patch(60, 20, 16, 8);
+        // Large enough that the badge and the scale, drawn over a photo shown at 1:1, miss the
+        // patch.
+        constexpr int width = 384;
+        constexpr int height = 256;
+        const QRect patch(240, 80, 64, 32);
         std::vector<RGB> before;
         std::vector<RGB> after;
         for (int y = 0; y < height; ++y)
