@@ -33,7 +33,7 @@ bench: build
 
 # The libFuzzer targets of fuzz/ (clang, in build-fuzz), each run for FUZZ_SECONDS from its corpus.
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS = automation_values cube_reader hald_reader image_loader threedl_reader
+FUZZ_TARGETS = automation_values cube_reader hald_reader image_loader raw_decoder threedl_reader
 fuzz:
 	CC=clang CXX=clang++ $(CMAKE) -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 		-DLUMIVERT_FUZZ=ON -DLUMIVERT_BUILD_TESTS=OFF -DLUMIVERT_BUILD_BENCH=OFF
