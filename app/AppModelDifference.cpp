@@ -86,10 +86,13 @@ void AppModel::measureDifference()
     measuring_ = true;
     differenceJob_.start(
         [before, after, reference, againstEdit, graded = *previewGradedImage_, lut = previewLUT_,
-         renderer = renderer_] {
+         renderer = renderer_, interpolation = previewInterpolation_] {
             Measurement found;
             if (before) {
-                const Image8 gradedBefore = againstEdit ? graded : renderer->render(*before, *lut);
+                // The preview may still show the last pair while a new one is graded.
+                const Image8 gradedBefore = againstEdit && sameSize(graded, *after)
+                                                ? graded
+                                                : renderer->render(*before, *lut, interpolation);
                 const ImageDifferenceResult difference =
                     ImageDifference::measure(gradedBefore, *after);
                 found.edit = difference.stats;
