@@ -39,6 +39,30 @@ inline float latticePosition(float x, float scale)
     return clamped * scale;
 }
 
+// The lattice cell a place 0 … 1 falls in and the fractions across it, shared by both lookups so
+// that they pick the same cell. N − 2 keeps the cell inside the lattice: 1.0 lands in the last
+// cell with fraction 1.
+struct Cell {
+    const RGB* origin;
+    float tr;
+    float tg;
+    float tb;
+};
+
+Cell cellAt(const std::vector<RGB>& values, std::int64_t size, float scale, const RGB& place)
+{
+    const float fr = latticePosition(place.r, scale);
+    const float fg = latticePosition(place.g, scale);
+    const float fb = latticePosition(place.b, scale);
+    const int lastCell = static_cast<int>(size) - 2;
+    const int ir = std::min(lastCell, static_cast<int>(fr));
+    const int ig = std::min(lastCell, static_cast<int>(fg));
+    const int ib = std::min(lastCell, static_cast<int>(fb));
+    const std::ptrdiff_t n = static_cast<std::ptrdiff_t>(size);
+    return {values.data() + (ir + n * ig + n * n * ib), fr - static_cast<float>(ir),
+            fg - static_cast<float>(ig), fb - static_cast<float>(ib)};
+}
+
 }  // namespace
 
 LUT3D::LUT3D(std::int64_t size, std::vector<RGB> values, LUTDomain domain)
@@ -108,21 +132,9 @@ RGB LUT3D::sample(const RGB& colour) const
 
 RGB LUT3D::sampleAtPlace(const RGB& colour) const
 {
-    const float fr = latticePosition(colour.r, scale_);
-    const float fg = latticePosition(colour.g, scale_);
-    const float fb = latticePosition(colour.b, scale_);
-    // N − 2 keeps the cell inside the lattice: 1.0 lands in the last cell with fraction 1.
-    const int lastCell = static_cast<int>(size_) - 2;
-    const int ir = std::min(lastCell, static_cast<int>(fr));
-    const int ig = std::min(lastCell, static_cast<int>(fg));
-    const int ib = std::min(lastCell, static_cast<int>(fb));
-    const float tr = fr - static_cast<float>(ir);
-    const float tg = fg - static_cast<float>(ig);
-    const float tb = fb - static_cast<float>(ib);
-
+    const auto [c, tr, tg, tb] = cellAt(values_, size_, scale_, colour);
     const std::ptrdiff_t n = static_cast<std::ptrdiff_t>(size_);
     const std::ptrdiff_t n2 = n * n;
-    const RGB* c = values_.data() + (ir + n * ig + n2 * ib);
     const RGB e00 = lerp(c[0], c[1], tr);
     const RGB e10 = lerp(c[n], c[n + 1], tr);
     const RGB e01 = lerp(c[n2], c[n2 + 1], tr);
@@ -139,21 +151,9 @@ RGB LUT3D::sampleTetrahedral(const RGB& colour) const
 
 RGB LUT3D::sampleTetrahedralAtPlace(const RGB& colour) const
 {
-    // The same cell and fractions as sampleAtPlace.
-    const float fr = latticePosition(colour.r, scale_);
-    const float fg = latticePosition(colour.g, scale_);
-    const float fb = latticePosition(colour.b, scale_);
-    const int lastCell = static_cast<int>(size_) - 2;
-    const int ir = std::min(lastCell, static_cast<int>(fr));
-    const int ig = std::min(lastCell, static_cast<int>(fg));
-    const int ib = std::min(lastCell, static_cast<int>(fb));
-    const float tr = fr - static_cast<float>(ir);
-    const float tg = fg - static_cast<float>(ig);
-    const float tb = fb - static_cast<float>(ib);
-
+    const auto [c, tr, tg, tb] = cellAt(values_, size_, scale_, colour);
     const std::ptrdiff_t n = static_cast<std::ptrdiff_t>(size_);
     const std::ptrdiff_t n2 = n * n;
-    const RGB* c = values_.data() + (ir + n * ig + n2 * ib);
     const Tetrahedron t = tetrahedron(tr, tg, tb, 1, n, n2);
     const RGB& origin = c[0];
     const RGB& edge = c[t.edge];
