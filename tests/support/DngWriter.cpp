@@ -31,53 +31,53 @@ void check(bool ok, const char* what)
                                  ".");
 }
 
-std::uint16_t recorded(double scene, double neutral, const DngScene& spec)
+std::uint16_t recorded(double light, double neutral, const DngScene& scene)
 {
-    const double range = spec.whiteLevel - spec.blackLevel;
-    const double value = spec.blackLevel + std::clamp(scene * neutral, 0.0, 1.0) * range;
+    const double range = scene.whiteLevel - scene.blackLevel;
+    const double value = scene.blackLevel + std::clamp(light * neutral, 0.0, 1.0) * range;
     return static_cast<std::uint16_t>(std::lround(value));
 }
 
-std::vector<std::uint16_t> row(const DngScene& spec, int y)
+std::vector<std::uint16_t> row(const DngScene& scene, int y)
 {
-    const bool bayer = spec.layout == DngScene::Layout::bayer;
-    std::vector<std::uint16_t> samples(static_cast<std::size_t>(spec.width) * (bayer ? 1 : 3));
-    for (int x = 0; x < spec.width; ++x) {
-        const std::array<double, 3> colour = spec.colour(x, y);
+    const bool bayer = scene.layout == DngScene::Layout::bayer;
+    std::vector<std::uint16_t> samples(static_cast<std::size_t>(scene.width) * (bayer ? 1 : 3));
+    for (int x = 0; x < scene.width; ++x) {
+        const std::array<double, 3> colour = scene.colour(x, y);
         if (bayer) {
             const std::size_t channel =
                 kBayerPattern[static_cast<std::size_t>(2 * (y % 2) + x % 2)];
             samples[static_cast<std::size_t>(x)] =
-                recorded(colour[channel], spec.neutral[channel], spec);
+                recorded(colour[channel], scene.neutral[channel], scene);
             continue;
         }
         for (std::size_t c = 0; c < 3; ++c)
             samples[3 * static_cast<std::size_t>(x) + c] =
-                recorded(colour[c], spec.neutral[c], spec);
+                recorded(colour[c], scene.neutral[c], scene);
     }
     return samples;
 }
 
-void setTags(TIFF* tiff, const DngScene& spec)
+void setTags(TIFF* tiff, const DngScene& scene)
 {
-    const bool bayer = spec.layout == DngScene::Layout::bayer;
+    const bool bayer = scene.layout == DngScene::Layout::bayer;
     const std::uint16_t bayerDims[2] = {2, 2};
-    const std::array<float, 3> neutral{static_cast<float>(spec.neutral[0]),
-                                       static_cast<float>(spec.neutral[1]),
-                                       static_cast<float>(spec.neutral[2])};
-    const float black = spec.blackLevel;
-    const std::uint32_t white = spec.whiteLevel;
+    const std::array<float, 3> neutral{static_cast<float>(scene.neutral[0]),
+                                       static_cast<float>(scene.neutral[1]),
+                                       static_cast<float>(scene.neutral[2])};
+    const float black = scene.blackLevel;
+    const std::uint32_t white = scene.whiteLevel;
     bool ok =
         TIFFSetField(tiff, TIFFTAG_SUBFILETYPE, 0) &&
-        TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, spec.width) &&
-        TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, spec.height) &&
+        TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, scene.width) &&
+        TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, scene.height) &&
         TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 16) &&
         TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_NONE) &&
         TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, bayer ? kPhotometricCFA : kPhotometricLinearRaw) &&
         TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, bayer ? 1 : 3) &&
         TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) &&
-        TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, spec.height) &&
-        TIFFSetField(tiff, TIFFTAG_ORIENTATION, spec.orientation) &&
+        TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, scene.height) &&
+        TIFFSetField(tiff, TIFFTAG_ORIENTATION, scene.orientation) &&
         TIFFSetField(tiff, TIFFTAG_MAKE, "Lumivert") &&
         TIFFSetField(tiff, TIFFTAG_MODEL, "Test Camera") &&
         TIFFSetField(tiff, TIFFTAG_DNGVERSION, kDngVersion.data()) &&
