@@ -301,5 +301,40 @@ TEST(GradeFile, NamesTheInputWhenItCannotBeDecodedAndLeavesNoOutput)
     EXPECT_EQ(folder.entries(), std::vector<std::string>{"cut.png"});
 }
 
+// The whole-image loaders count bytes, not only pixels: a float RGBA file with no more pixels
+// than they allow would expand to over a gigabyte, so they refuse it from its header, while the
+// bounded preview still reads it.
+TEST(GradeFile, HugeFloatFilesAreRefusedWholeButStreamed)
+{
+    fixtures::startVips();
+    TemporaryFolder folder;
+    // 16 stored and 12 decoded bytes a pixel: just over the bound on bytes held, well within the
+    // one on pixels.
+    constexpr int width = 8192;
+    constexpr int height = 4800;
+    static_assert(std::int64_t{width} * height <= ImageLoader::maxExactPixels);
+    static_assert(std::int64_t{width} * height * 28 > ImageLoader::maxHeldBytes);
+    const path input = folder / "float.tif";
+    // A flat grey compresses to a small file; libvips writes it region by region.
+    (VImage::black(width, height, VImage::option()->set("bands", 4)).cast(VIPS_FORMAT_FLOAT) + 0.5)
+        .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB))
+        .write_to_file((input.string() + "[compression=deflate,tile]").c_str());
+
+    for (const auto& loadWhole : {+[](const path& p) { ImageLoader::loadFull(p); },
+                                  +[](const path& p) { ImageLoader::loadExact(p); }}) {
+        try {
+            loadWhole(input);
+            ADD_FAILURE() << "a 1 GB float image was loaded whole";
+        } catch (const ImageLoaderError& error) {
+            EXPECT_EQ(error.kind(), ImageLoaderError::Kind::unreadable);
+        }
+    }
+
+    // The bounded preview streams it through libvips' shrink.
+    const LoadedImage preview = ImageLoader::load(input, 256);
+    EXPECT_EQ(preview.pixels().width(), 256);
+    EXPECT_EQ(preview.pixels().height(), 150);
+}
+
 }  // namespace
 }  // namespace lumivert
