@@ -45,7 +45,8 @@ private:
 bool sameAdjustments(const UndoHistory::State& x, const UndoHistory::State& y)
 {
     return x.look == y.look && x.match == y.match && x.smoothness == y.smoothness &&
-           x.intensity == y.intensity && x.fineTune == y.fineTune;
+           x.intensity == y.intensity && x.fineTune == y.fineTune && x.gamut == y.gamut &&
+           x.extendEdit == y.extendEdit;
 }
 
 }  // namespace
@@ -60,19 +61,15 @@ UndoHistory::UndoHistory(AppModel& model, QWidget* controls, QObject* parent)
     for (auto signal :
          {&AppModel::modeChanged, &AppModel::lookSettingsChanged, &AppModel::matchSettingsChanged,
           &AppModel::editSmoothnessChanged, &AppModel::intensityChanged, &AppModel::fineTuneChanged,
-          &AppModel::imagesChanged})
+          &AppModel::gamutMappingChanged, &AppModel::extendEditChanged, &AppModel::imagesChanged})
         connect(&model_, signal, this, &UndoHistory::changed);
 }
 
 UndoHistory::State UndoHistory::stateOf(const AppModel& model)
 {
-    State state{model.mode(),
-                model.lookSettings(),
-                model.matchSettings(),
-                model.editSmoothness(),
-                model.intensity(),
-                model.fineTune(),
-                {}};
+    State state{model.mode(),           model.lookSettings(), model.matchSettings(),
+                model.editSmoothness(), model.intensity(),    model.fineTune(),
+                model.gamutMapping(),   model.extendEdit(),   {}};
     for (const auto& [slot, image] : model.images())
         if (image.url())
             state.files.emplace(
@@ -92,7 +89,8 @@ QString UndoHistory::describe(const State& before, const State& after)
         return QStringLiteral("Mode Change");
     const int parts = (before.look != after.look) + (before.match != after.match) +
                       (before.smoothness != after.smoothness) +
-                      (before.intensity != after.intensity) + (before.fineTune != after.fineTune);
+                      (before.intensity != after.intensity) + (before.fineTune != after.fineTune) +
+                      (before.gamut != after.gamut) + (before.extendEdit != after.extendEdit);
     if (parts > 1)
         return QStringLiteral("Reset Adjustments");
     if (before.look != after.look)
@@ -103,6 +101,10 @@ QString UndoHistory::describe(const State& before, const State& after)
         return QStringLiteral("Smoothing");
     if (before.intensity != after.intensity)
         return QStringLiteral("Intensity");
+    if (before.gamut != after.gamut)
+        return QStringLiteral("Highlight-Safe Colour");
+    if (before.extendEdit != after.extendEdit)
+        return QStringLiteral("Extend Edit");
     return QStringLiteral("Fine Tune");
 }
 
@@ -142,6 +144,8 @@ void UndoHistory::restore(const State& state)
         model_.setEditSmoothness(state.smoothness);
         model_.setIntensity(state.intensity);
         model_.setFineTune(state.fineTune);
+        model_.setGamutMapping(state.gamut);
+        model_.setExtendEdit(state.extendEdit);
     }
     // Images come back from their files; the loads land later and then match the state.
     const State now = stateOf(model_);

@@ -36,6 +36,8 @@ public:
         double smoothness = 0;
         double intensity = 0;
         FineTune fineTune;
+        GamutMapping gamut = GamutMapping::preserveLightness;
+        bool extendEdit = false;
         std::map<Slot, QString> files;
         friend bool operator==(const State&, const State&) = default;
     };

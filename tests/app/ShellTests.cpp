@@ -261,6 +261,8 @@ private Q_SLOTS:
         QTRY_COMPARE(undoText(), QStringLiteral("Undo Match Strengths"));
         model->setFineTune(FineTune{0.2f, 0, 0, 0});
         QTRY_COMPARE(undoText(), QStringLiteral("Undo Fine Tune"));
+        model->setGamutMapping(GamutMapping::smooth);
+        QTRY_COMPARE(undoText(), QStringLiteral("Undo Highlight-Safe Colour"));
         // A reset is one step, however many adjustments it moves.
         model->resetAdjustments();
         QTRY_COMPARE(undoText(), QStringLiteral("Undo Reset Adjustments"));
@@ -281,6 +283,9 @@ private Q_SLOTS:
         QCOMPARE(model->intensity(), 1.0);
         QTest::keyClick(&window, Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(model->matchSettings(), (MatchSettings{0.3f, 0.9f}));
+        QCOMPARE(model->gamutMapping(), GamutMapping::smooth);
+        QTest::keyClick(&window, Qt::Key_Z, Qt::ControlModifier);  // the gamut mapping
+        QCOMPARE(model->gamutMapping(), GamutMapping::preserveLightness);
         QCOMPARE(model->fineTune(), (FineTune{0.2f, 0, 0, 0}));
         QCOMPARE(model->intensity(), 0.4);
         QTest::keyClick(&window, Qt::Key_Z, Qt::ControlModifier);  // the fine tune
@@ -302,9 +307,10 @@ private Q_SLOTS:
         QCOMPARE(QString::fromStdString(model->images().at(Slot::matchSource).name()),
                  QStringLiteral("mine"));
         QTRY_COMPARE(undoText(), QStringLiteral("Undo Open Image"));
-        for (int step = 0; step < 4; ++step)
+        for (int step = 0; step < 5; ++step)
             QTest::keyClick(&window, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
         QCOMPARE(model->intensity(), dragged);
+        QCOMPARE(model->gamutMapping(), GamutMapping::smooth);
     }
 
     void tabReachesEveryControlColumnByColumn()
