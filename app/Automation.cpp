@@ -201,6 +201,11 @@ void Automation::applySettings(AppModel& model, const Environment& environment)
             model.setEditSmoothness(*number);
     if (const auto tune = numbers("LUMIVERT_FINETUNE", 4); !tune.empty())
         model.setFineTune(FineTune{tune[0], tune[1], tune[2], tune[3]});
+    if (const auto text = value("LUMIVERT_GAMUT"))
+        if (const auto mapping = GradeRecipe::gamutNamed(text->toStdString()))
+            model.setGamutMapping(*mapping);
+    if (value("LUMIVERT_EXTEND"))
+        model.setExtendEdit(true);
     if (const auto text = value("LUMIVERT_NAME"))
         model.setLutName(*text);
     if (const auto text = value("LUMIVERT_FORMAT"))

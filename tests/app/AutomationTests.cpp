@@ -85,6 +85,7 @@ private Q_SLOTS:
                                            {"LUMIVERT_SPLIT", " 0.3"},
                                            {"LUMIVERT_INTENSITY", "abc"},
                                            {"LUMIVERT_PREVIEW_ON", "Photo"},
+                                           {"LUMIVERT_GAMUT", "Smooth"},
                                            {"LUMIVERT_FORMAT", "3dl"}});
         QCOMPARE(model->lookSettings(), LookSettings{});
         QCOMPARE(model->exportSize(), 33);
@@ -92,6 +93,7 @@ private Q_SLOTS:
         QCOMPARE(model->intensity(), 1.0);
         QCOMPARE(model->previewSource(), PreviewSource::testChart);
         QCOMPARE(model->exportChoice(), ExportChoice::cube);
+        QCOMPARE(model->gamutMapping(), GamutMapping::preserveLightness);
 
         Automation::applySettings(*model, {{"LUMIVERT_LOOK_SETTINGS", "0.1,x, 0.2,,0.3,\t0.4 "},
                                            {"LUMIVERT_MATCH_SETTINGS", "0.5,0.25"},
@@ -100,6 +102,8 @@ private Q_SLOTS:
                                            {"LUMIVERT_SPLIT", "0.25"},
                                            {"LUMIVERT_INTENSITY", "1.5e0"},
                                            {"LUMIVERT_SMOOTHING", "0.1"},
+                                           {"LUMIVERT_GAMUT", "smooth"},
+                                           {"LUMIVERT_EXTEND", ""},
                                            {"LUMIVERT_COMPARE", "graded"},
                                            {"LUMIVERT_COMPARE_AFTER", ""},
                                            {"LUMIVERT_NAME", "Night"},
@@ -113,6 +117,8 @@ private Q_SLOTS:
         QCOMPARE(model->split(), 0.25);
         QCOMPARE(model->intensity(), 1.5);
         QCOMPARE(model->editSmoothness(), 0.1);
+        QCOMPARE(model->gamutMapping(), GamutMapping::smooth);
+        QVERIFY(model->extendEdit());
         QCOMPARE(model->compareStyle(), CompareStyle::graded);
         QVERIFY(model->compareWithAfter());
         QCOMPARE(model->lutName(), QStringLiteral("Night"));
