@@ -80,6 +80,7 @@ json edit(const EditFit& fit, std::int64_t sampleCount)
             {"coverage", number(fit.coverage)},
             {"sampleCount", sampleCount},
             {"iterations", fit.iterations},
+            {"followsOverallEdit", fit.followsOverallEdit},
             {"verdict", StatusLine::editVerdict(fit.rmsError)}};
 }
 

@@ -444,6 +444,10 @@ TEST(CliAnalyse, EditOfAnUnchangedPhotoIsExcellent)
     EXPECT_GT(edit["sampleCount"].get<std::int64_t>(), 100000);
     EXPECT_EQ(edit["verdict"], "excellent");
     EXPECT_EQ(json["summary"].get<std::string>().rfind("Fit error ", 0), 0u);
+    EXPECT_EQ(edit["followsOverallEdit"], false);
+    const nlohmann::json extended =
+        parsed(cli.run({"analyse", "edit", photo, photo, "--smoothing", "0.05", "--extend"}));
+    EXPECT_EQ(extended["analysis"]["followsOverallEdit"], true);
 }
 
 // ---- Applying, converting, describing ----------------------------------------------------------
