@@ -69,8 +69,13 @@ path temporaryName(const path& target, std::mt19937_64& random)
     std::string suffix(kSuffixLength, '0');
     for (char& c : suffix)
         c = kHexDigits[random() % kHexDigits.size()];
-    return folderOf(target) / ("." + target.filename().string().substr(0, kMaxNameInTemporary) +
-                               "." + suffix + std::string(kTemporaryExtension));
+    // Appended piece by piece: GCC 12 warns falsely (-Wrestrict) about `"." + std::string`.
+    std::string name(1, '.');
+    name += target.filename().string().substr(0, kMaxNameInTemporary);
+    name += '.';
+    name += suffix;
+    name += kTemporaryExtension;
+    return folderOf(target) / name;
 }
 
 bool isOurTemporaryName(std::string_view name)
