@@ -495,8 +495,8 @@ void replaceFile(const path& destination, std::string_view bytes)
 {
     try {
         FileIO::writeAtomically(destination, bytes);
-    } catch (const FileError&) {
-        throw ImageLoaderError::cannotWrite(destination);
+    } catch (const FileError& error) {
+        throw ImageLoaderError::cannotWrite(destination, error.what());
     }
 }
 
@@ -754,24 +754,30 @@ void tagUprightSRGB(VImage& image)
 
 }  // namespace
 
-ImageLoaderError::ImageLoaderError(Kind kind, const path& location, const char* sentenceEnd)
-    : std::runtime_error(quotedName(location) + sentenceEnd), kind_(kind), location_(location)
+ImageLoaderError::ImageLoaderError(Kind kind, const path& location, const std::string& message)
+    : std::runtime_error(message), kind_(kind), location_(location)
 {
 }
 
 ImageLoaderError ImageLoaderError::unreadable(const path& location)
 {
-    return {Kind::unreadable, location, " could not be opened as an image."};
+    return {Kind::unreadable, location, quotedName(location) + " could not be opened as an image."};
 }
 
 ImageLoaderError ImageLoaderError::rawNotTableData(const path& location)
 {
-    return {Kind::unreadable, location, " is a camera RAW photo, which cannot hold table data."};
+    return {Kind::unreadable, location,
+            quotedName(location) + " is a camera RAW photo, which cannot hold table data."};
 }
 
 ImageLoaderError ImageLoaderError::cannotWrite(const path& location)
 {
-    return {Kind::cannotWrite, location, " could not be written."};
+    return {Kind::cannotWrite, location, quotedName(location) + " could not be written."};
+}
+
+ImageLoaderError ImageLoaderError::cannotWrite(const path& location, const std::string& sentence)
+{
+    return {Kind::cannotWrite, location, sentence};
 }
 
 namespace ImageLoader {
@@ -866,6 +872,7 @@ void gradeFile(const path& input, const path& output, ImageFileType type, const 
         throw ImageLoaderError::unreadable(input);
     }
     const std::string suffix = encoderSuffix(type, options.quality);
+    bool encoderFailed = false;
     try {
         FileIO::writeAtomically(output, [&](int fd) {
             try {
@@ -873,14 +880,18 @@ void gradeFile(const path& input, const path& output, ImageFileType type, const 
                 return true;
             } catch (const vips::VError&) {
                 vips_error_clear();
+                encoderFailed = true;
                 errno = EIO;
                 return false;
             }
         });
-    } catch (const FileError&) {
+    } catch (const FileError& error) {
         if (grading.inputFailed)
             throw ImageLoaderError::unreadable(input);
-        throw ImageLoaderError::cannotWrite(output);
+        // The file system's reason, unless the encoder gave up, which it does not explain.
+        if (encoderFailed)
+            throw ImageLoaderError::cannotWrite(output);
+        throw ImageLoaderError::cannotWrite(output, error.what());
     }
 }
 

@@ -41,12 +41,16 @@ public:
     static ImageLoaderError rawNotTableData(const std::filesystem::path& location);
     // “name.ext” could not be written.
     static ImageLoaderError cannotWrite(const std::filesystem::path& location);
+    // The file system's own sentence, which says why (“name.ext” is read-only, could not be
+    // saved in “folder”: No space left on device…), kind cannotWrite.
+    static ImageLoaderError cannotWrite(const std::filesystem::path& location,
+                                        const std::string& sentence);
 
     Kind kind() const { return kind_; }
     const std::filesystem::path& location() const { return location_; }
 
 private:
-    ImageLoaderError(Kind kind, const std::filesystem::path& location, const char* sentenceEnd);
+    ImageLoaderError(Kind kind, const std::filesystem::path& location, const std::string& message);
 
     Kind kind_;
     std::filesystem::path location_;

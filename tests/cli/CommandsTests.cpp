@@ -890,7 +890,8 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"UnwritableImage",
                     {"apply", "good.cube", "@chelsea", "-o", "good.cube/x.png"},
                     1,
-                    "Couldn\u2019t save the image: \u201Cx.png\u201D could not be written."},
+                    "Couldn\u2019t save the image: \u201Cx.png\u201D could not be saved in "
+                    "\u201Cgood.cube\u201D: not a directory."},
         FailureCase{"UnwritableConvert",
                     {"convert", "good.cube", "-o", "missing/x.3dl"},
                     1,

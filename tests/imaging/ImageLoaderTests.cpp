@@ -517,8 +517,9 @@ PixelBuffer randomBuffer(std::int64_t width, std::int64_t height)
     return PixelBuffer(width, height, std::move(pixels));
 }
 
+// The message names the file and says why, in the file system's words.
 void expectCannotWrite(const std::function<void()>& call, const std::filesystem::path& location,
-                       const std::string& name)
+                       const std::string& name, const std::string& why)
 {
     try {
         call();
@@ -526,7 +527,9 @@ void expectCannotWrite(const std::function<void()>& call, const std::filesystem:
     } catch (const ImageLoaderError& error) {
         EXPECT_EQ(error.kind(), ImageLoaderError::Kind::cannotWrite);
         EXPECT_EQ(error.location(), location);
-        EXPECT_STREQ(error.what(), ("\u201C" + name + "\u201D could not be written.").c_str());
+        const std::string message = error.what();
+        EXPECT_EQ(message.rfind("\u201C" + name + "\u201D ", 0), 0u) << message;
+        EXPECT_TRUE(message.ends_with(why)) << message;
     }
 }
 
@@ -598,7 +601,7 @@ TEST(ImageLoaderWriting, MissingFolderFailsWithTheFileName)
     TemporaryFolder folder;
     const auto location = folder / "no such folder" / "out.png";
     expectCannotWrite([&] { ImageLoader::writePNG(PixelBuffer(2, 2, RGB{}), location, true); },
-                      location, "out.png");
+                      location, "out.png", "no such folder\u201D: no such file or directory.");
     EXPECT_TRUE(folder.entries().empty());
 }
 
@@ -608,7 +611,7 @@ TEST(ImageLoaderWriting, PathThroughARegularFileFails)
     fixtures::writeBytes(folder / "plain.txt", text("x"));
     const auto location = folder / "plain.txt" / "out.png";
     expectCannotWrite([&] { ImageLoader::writePNG(PixelBuffer(2, 2, RGB{}), location, false); },
-                      location, "out.png");
+                      location, "out.png", "plain.txt\u201D: not a directory.");
 }
 
 TEST(ImageLoaderWriting, AFolderInTheWayIsLeftAlone)
@@ -618,7 +621,7 @@ TEST(ImageLoaderWriting, AFolderInTheWayIsLeftAlone)
     std::filesystem::create_directory(location);
     fixtures::writeBytes(location / "inside.txt", text("keep"));
     expectCannotWrite([&] { ImageLoader::writePNG(PixelBuffer(2, 2, RGB{}), location, false); },
-                      location, "taken.png");
+                      location, "taken.png", ": is a directory.");
     EXPECT_EQ(folder.entries(), std::vector<std::string>{"taken.png"});
     EXPECT_EQ(fixtures::readBytes(location / "inside.txt"), text("keep"));
 }
@@ -661,7 +664,7 @@ TEST(ImageLoaderWriting, ReadOnlyFolderFails)
                                              std::filesystem::perms::owner_exec);
     const auto location = locked / "out.png";
     expectCannotWrite([&] { ImageLoader::writePNG(PixelBuffer(2, 2, RGB{}), location, false); },
-                      location, "out.png");
+                      location, "out.png", "locked\u201D: permission denied.");
     std::filesystem::permissions(locked, std::filesystem::perms::owner_all);
 }
 
