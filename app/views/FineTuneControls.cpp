@@ -83,7 +83,7 @@ void FineTuneControls::showGamutMapping()
 {
     highlightSafe_->setChecked(model_.gamutMapping() == GamutMapping::smooth);
     // Edits and HALDs reproduce their colours as they are; only looks and matches map them.
-    highlightSafe_->setVisible(model_.mode() == Mode::look || model_.mode() == Mode::match);
+    highlightSafe_->setVisible(GradeRecipe::recipe(toRecipe(model_.mode())).mapsGamut);
 }
 
 QString FineTuneControls::signedText(double value)

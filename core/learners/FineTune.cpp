@@ -30,7 +30,7 @@ bool FineTune::isNeutral() const
 
 RGB FineTune::apply(const RGB& colour) const { return Prepared(*this).apply(colour); }
 
-FineTune::Prepared::Prepared(const FineTune& fineTune)
+FineTune::Prepared::Prepared(const FineTune& fineTune, GamutMapping gamut)
     : neutral_(fineTune.isNeutral()),
       whiteBalance_(fineTune.temperature != 0.0f || fineTune.tint != 0.0f),
       redGain_(std::exp(kTemperatureGain * fineTune.temperature)),
@@ -40,7 +40,8 @@ FineTune::Prepared::Prepared(const FineTune& fineTune)
       contrast_(fineTune.contrast != 0.0f),
       contrastAmount_(std::exp(kContrastGain * fineTune.contrast)),
       saturationScale_(fineTune.saturation != 0.0f ? std::max(1.0f + fineTune.saturation, 0.0f)
-                                                   : 1.0f)
+                                                   : 1.0f),
+      gamut_(gamut)
 {
 }
 
@@ -61,7 +62,7 @@ RGB FineTune::Prepared::apply(const RGB& colour) const
         lab.a *= saturationScale_;
         lab.b *= saturationScale_;
     }
-    return ColorMath::oklabToSRGB(lab);
+    return ColorMath::oklabToSRGB(lab, gamut_);
 }
 
 }  // namespace lumivert

@@ -4,6 +4,7 @@
 // gains that keep a neutral grey's luminance, then contrast about the Oklab lightness of 18 %
 // grey and a chroma scale. Every field is neutral at 0; any value is accepted.
 
+#include "color/ColorMath.hpp"
 #include "color/Triples.hpp"
 
 namespace lumivert {
@@ -20,10 +21,12 @@ struct FineTune {
     RGB apply(const RGB& colour) const;
 
     // The per-control constants, worked out once so a pipeline does not redo them per colour;
-    // Prepared::apply gives exactly FineTune::apply.
+    // Prepared::apply gives exactly FineTune::apply. A saturation boost that leaves sRGB comes
+    // back through `gamut`, as the grade before it does.
     class Prepared {
     public:
-        explicit Prepared(const FineTune& fineTune);
+        explicit Prepared(const FineTune& fineTune,
+                          GamutMapping gamut = GamutMapping::preserveLightness);
         RGB apply(const RGB& colour) const;
 
     private:
@@ -36,6 +39,7 @@ struct FineTune {
         bool contrast_;
         float contrastAmount_;
         float saturationScale_;
+        GamutMapping gamut_;
     };
 
     friend bool operator==(const FineTune&, const FineTune&) = default;

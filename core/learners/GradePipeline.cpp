@@ -18,8 +18,9 @@ constexpr std::size_t kRun = 16;
 }  // namespace
 
 GradePipeline::GradePipeline(std::shared_ptr<const ColorTransform> base, float intensity,
-                             FineTune fineTune)
-    : base_(std::move(base)), intensity_(intensity), fineTune_(fineTune), tune_(fineTune)
+                             FineTune fineTune, GamutMapping gamut)
+    : base_(std::move(base)), intensity_(intensity), fineTune_(fineTune), gamut_(gamut),
+      tune_(fineTune, gamut)
 {
     LUMIVERT_PRECONDITION(base_ != nullptr, "a grade pipeline needs a base transform");
 }
@@ -33,7 +34,7 @@ void GradePipeline::setBase(std::shared_ptr<const ColorTransform> base)
 void GradePipeline::setFineTune(const FineTune& fineTune)
 {
     fineTune_ = fineTune;
-    tune_ = FineTune::Prepared(fineTune);
+    tune_ = FineTune::Prepared(fineTune, gamut_);
 }
 
 RGB GradePipeline::apply(const RGB& colour) const { return finish(colour, base_->apply(colour)); }

@@ -15,8 +15,9 @@ namespace lumivert {
 class GradePipeline final : public ColorTransform {
 public:
     // Transforms are immutable once built, so the base is shared rather than copied; a null
-    // base stops the program.
-    GradePipeline(std::shared_ptr<const ColorTransform> base, float intensity, FineTune fineTune);
+    // base stops the program. `gamut` brings the fine tune's colours back into sRGB.
+    GradePipeline(std::shared_ptr<const ColorTransform> base, float intensity, FineTune fineTune,
+                  GamutMapping gamut = GamutMapping::preserveLightness);
 
     const std::shared_ptr<const ColorTransform>& base() const { return base_; }
     void setBase(std::shared_ptr<const ColorTransform> base);
@@ -38,6 +39,7 @@ private:
     std::shared_ptr<const ColorTransform> base_;
     float intensity_;
     FineTune fineTune_;
+    GamutMapping gamut_;
     FineTune::Prepared tune_;  // fineTune_'s constants, so apply() does not redo them per colour
 };
 

@@ -27,12 +27,12 @@ constexpr std::array<Slot, 1> haldSlots{Slot::hald};
 
 const std::array<ModeRecipe, 4> modeTable{{
     {Mode::look, "look", "Look", lookSlots, Slot::lookReference, " Look", "Photo", false, true,
-     false},
+     false, true},
     {Mode::match, "match", "Match", matchSlots, Slot::matchReference, " Match", "Photo", true, true,
-     false},
+     false, true},
     {Mode::edit, "edit", "Before & After", editSlots, Slot::editAfter, " Edit", "Photo", true, true,
-     false},
-    {Mode::hald, "hald", "HALD", haldSlots, Slot::hald, "", "HALD", false, false, true},
+     false, false},
+    {Mode::hald, "hald", "HALD", haldSlots, Slot::hald, "", "HALD", false, false, true, false},
 }};
 
 const std::array<SlotRecipe, 7> slotTable{{
@@ -272,7 +272,8 @@ GradePipeline pipeline(Mode mode, const Results& results, const Settings& settin
     Base base = steps(mode).base(results, settings);
     if (!base)
         base = std::make_shared<const IdentityTransform>();
-    return GradePipeline(std::move(base), settings.intensity, settings.fineTune);
+    return GradePipeline(std::move(base), settings.intensity, settings.fineTune,
+                         recipe(mode).mapsGamut ? settings.gamut : GamutMapping::preserveLightness);
 }
 
 std::optional<std::int64_t> resultTableSize(Mode mode, const Results& results)

@@ -177,6 +177,8 @@ struct ModeRecipe {
     bool previewsInput;           // the preview starts on the mode's own input
     bool hasInputPreview;         // its key input can be previewed through the grade
     bool analysedOnLoad;          // the loaded input is the result (no analysis step)
+    bool mapsGamut;               // colours beyond sRGB come back by Settings::gamut (else by
+                                  // preserving lightness): the grade's and the fine tune's
 
     bool uses(Slot slot) const;
 };

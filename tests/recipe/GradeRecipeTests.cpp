@@ -1,5 +1,6 @@
 #include "recipe/GradeRecipe.hpp"
 
+#include "color/ColorMath.hpp"
 #include "imaging/ImageFixtures.hpp"
 #include "imaging/ImageLoader.hpp"
 #include "lut/HaldCLUT.hpp"
@@ -8,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <set>
 #include <vector>
 
@@ -85,6 +87,34 @@ TEST(GradeRecipePipeline, WithoutAResultEveryModeIsTheIdentityUntilFineTuned)
     }
     settings.fineTune.temperature = 0.5f;
     EXPECT_GT(pipeline(Mode::look, none, settings).makeLUT(5).maxDeviationFromIdentity(), 0.01f);
+}
+
+// A saturation boost that pushes bright colours out of sRGB brings them back the way the mode's
+// grade does: with the highlight-safe mapping a boosted pale yellow keeps more of its colour,
+// colours that stay inside are untouched, and modes that never map the gamut ignore the setting.
+TEST(GradeRecipePipeline, FineTuneBringsColoursBackByTheModesGamutMapping)
+{
+    const Results none;
+    Settings plain;
+    plain.fineTune.saturation = 0.8f;
+    Settings smooth = plain;
+    smooth.gamut = GamutMapping::smooth;
+    const auto chroma = [](const RGB& colour) {
+        const Lab lab = ColorMath::linearToOklab(ColorMath::decode(colour));
+        return std::hypot(lab.a, lab.b);
+    };
+    for (const ModeRecipe& row : modes()) {
+        const GradePipeline preserving = pipeline(row.mode, none, plain);
+        const GradePipeline mapping = pipeline(row.mode, none, smooth);
+        const RGB grey{0.5f, 0.48f, 0.45f};
+        EXPECT_EQ(mapping.apply(grey), preserving.apply(grey)) << row.id;
+        const RGB yellow{1.0f, 0.99f, 0.7f};  // lighter than the cusp of its hue
+        if (row.mapsGamut)
+            EXPECT_GT(chroma(mapping.apply(yellow)), chroma(preserving.apply(yellow)) + 0.02f)
+                << row.id;
+        else
+            EXPECT_EQ(mapping.apply(yellow), preserving.apply(yellow)) << row.id;
+    }
 }
 
 // Each mode's result drives only its own pipeline, and only its own settings change it.
