@@ -92,6 +92,11 @@ QPixmap scaledTo(const QImage& image, const QSizeF& size, qreal pixelRatio)
     return pixmap;
 }
 
+bool sameImage(const std::optional<Image8>& a, const std::optional<Image8>& b)
+{
+    return a.has_value() == b.has_value() && (!a || a->sharesStorageWith(*b));
+}
+
 }  // namespace
 
 CompareView::CompareView(AppModel& model, QWidget* parent)
@@ -144,7 +149,10 @@ QPointF CompareView::imagePointAt(const QPointF& point) const
     return ZoomGeometry::imagePoint(point, imageRect_, fullSize_);
 }
 
-bool CompareView::showsFullResolution() const { return needsDetail() && !detail_.graded.isNull(); }
+bool CompareView::showsFullResolution() const
+{
+    return needsDetail() && detail_.shows(&Piece::graded);
+}
 
 void CompareView::refreshImages()
 {
@@ -311,23 +319,69 @@ void CompareView::updateDetail()
             .intersected(bounds);
     if (needed.isEmpty())
         return;
-    const bool current =
-        detail_.zoom == zoom_ && detail_.lut == lut && detail_.gradedPath == gradedPath_ &&
-        detail_.originalPath == originalPath_ && detail_.graded.isNull() == !gradedFull &&
-        detail_.original.isNull() == !originalFull && detail_.area.contains(needed);
-    if (current)
+    // The pieces stay right while they come from these photos with this grade, and at 1:1 and
+    // above they are the photo's own pixels whatever the zoom.
+    const Interpolation interpolation = model_.previewInterpolation();
+    const bool sameScale = detail_.zoom == zoom_ || (detail_.zoom >= 1 && zoom_ >= 1);
+    if (!sameScale || detail_.lut != lut || detail_.interpolation != interpolation ||
+        !sameImage(detail_.originalFull, originalFull) ||
+        !sameImage(detail_.gradedFull, gradedFull))
+        detail_ = Detail{{}, zoom_, lut, interpolation, originalFull, gradedFull, {}};
+    detail_.zoom = zoom_;
+    if (!detail_.pieces.empty() && detail_.area.contains(needed))
         return;
     const int margin = static_cast<int>(std::ceil(detailMargin / std::min(zoom_, 1.0)));
-    const QRect area = needed.adjusted(-margin, -margin, margin, margin).intersected(bounds);
-    Detail detail{area, zoom_, lut, originalPath_, gradedPath_, {}, {}};
-    if (gradedFull)
-        detail.graded = platformImage(model_.previewRenderer().render(
-            DetailTile::crop(*gradedFull, area, zoom_), *lut, model_.previewInterpolation()));
-    if (originalFull)
-        detail.original = platformImage(DetailTile::crop(*originalFull, area, zoom_));
-    detail_ = std::move(detail);
+    if (zoom_ >= 1)
+        gradeCells(needed, bounds, margin);
+    else
+        gradeWhole(needed.adjusted(-margin, -margin, margin, margin).intersected(bounds));
     update();
     Q_EMIT detailRendered();
+}
+
+void CompareView::gradeCells(const QRect& needed, const QRect& bounds, int margin)
+{
+    // Cells well clear of the screen are let go, which bounds what a long pan keeps.
+    const QRect kept = needed.adjusted(-margin, -margin, margin, margin);
+    std::erase_if(detail_.pieces,
+                  [&kept](const Piece& piece) { return !piece.area.intersects(kept); });
+    const std::vector<QRect> cells = DetailTile::cells(needed, bounds);
+    std::vector<QRect> missing;
+    std::copy_if(
+        cells.begin(), cells.end(), std::back_inserter(missing), [this](const QRect& cell) {
+            return std::none_of(detail_.pieces.begin(), detail_.pieces.end(),
+                                [&cell](const Piece& piece) { return piece.area == cell; });
+        });
+    detail_.area = cells.front().united(cells.back());
+    const LUT3D& lut = *detail_.lut;
+    const Interpolation interpolation = detail_.interpolation;
+    const PreviewRenderer& renderer = model_.previewRenderer();
+    const std::vector<QImage> originals =
+        detail_.originalFull ? DetailTile::gradedPieces(*detail_.originalFull, missing,
+                                                        [](const Image8& pixels) { return pixels; })
+                             : std::vector<QImage>(missing.size());
+    const std::vector<QImage> graded =
+        detail_.gradedFull
+            ? DetailTile::gradedPieces(
+                  *detail_.gradedFull, missing,
+                  [&](const Image8& pixels) { return renderer.render(pixels, lut, interpolation); })
+            : std::vector<QImage>(missing.size());
+    for (std::size_t k = 0; k < missing.size(); ++k)
+        detail_.pieces.push_back({missing[k], originals[k], graded[k]});
+}
+
+void CompareView::gradeWhole(const QRect& area)
+{
+    // Pieces shrunk apart would not join without seams, so the whole area is made again.
+    Piece piece{area, {}, {}};
+    if (detail_.gradedFull)
+        piece.graded = platformImage(
+            model_.previewRenderer().render(DetailTile::crop(*detail_.gradedFull, area, zoom_),
+                                            *detail_.lut, detail_.interpolation));
+    if (detail_.originalFull)
+        piece.original = platformImage(DetailTile::crop(*detail_.originalFull, area, zoom_));
+    detail_.area = area;
+    detail_.pieces = {piece};
 }
 
 void CompareView::placeHandle()
@@ -363,7 +417,7 @@ void CompareView::updateCursor()
 void CompareView::resizeEvent(QResizeEvent*) { layoutImages(); }
 
 void CompareView::drawSide(QPainter& painter, const QImage& preview, const QPixmap& scaled,
-                           const QImage& detail) const
+                           QImage Piece::*side) const
 {
     if (fit_) {
         painter.drawPixmap(imageRect_.topLeft(), scaled);
@@ -371,10 +425,13 @@ void CompareView::drawSide(QPainter& painter, const QImage& preview, const QPixm
     }
     const QRectF visible = visibleImageRect();
     const double scale = imageRect_.width() / fullSize_.width();
-    const QRectF target(imageRect_.topLeft() + QPointF(detail_.area.topLeft()) * scale,
-                        QSizeF(detail_.area.size()) * scale);
+    const auto onScreen = [&](const QRect& area) {
+        return QRectF(imageRect_.topLeft() + QPointF(area.topLeft()) * scale,
+                      QSizeF(area.size()) * scale);
+    };
+    const bool detailed = detail_.shows(side);
     // The bounded copy, enlarged, stands in wherever the full-size pixels are not ready yet.
-    if (!preview.isNull() && (detail.isNull() || !target.contains(visible))) {
+    if (!preview.isNull() && (!detailed || !onScreen(detail_.area).contains(visible))) {
         const double copyScale = preview.width() / imageRect_.width();
         const QRectF source((visible.left() - imageRect_.left()) * copyScale,
                             (visible.top() - imageRect_.top()) * copyScale,
@@ -384,9 +441,14 @@ void CompareView::drawSide(QPainter& painter, const QImage& preview, const QPixm
         painter.drawImage(visible, preview, source);
         painter.restore();
     }
+    if (!detailed)
+        return;
     // Above 1:1 each image pixel shows as a sharp square, as photographers inspect them.
-    if (!detail.isNull())
-        painter.drawImage(target, detail);
+    for (const Piece& piece : detail_.pieces) {
+        const QRectF target = onScreen(piece.area);
+        if (target.intersects(visible))
+            painter.drawImage(target, piece.*side);
+    }
 }
 
 void CompareView::paintEvent(QPaintEvent*)
@@ -397,19 +459,19 @@ void CompareView::paintEvent(QPaintEvent*)
     const QRectF visible = visibleImageRect();
     switch (model_.compareStyle()) {
     case CompareStyle::original:
-        drawSide(painter, original_, originalScaled_, detail_.original);
+        drawSide(painter, original_, originalScaled_, &Piece::original);
         drawBadge(painter, model_.originalLabel(), Qt::AlignLeft);
         return;
     case CompareStyle::graded:
-        drawSide(painter, graded_, gradedScaled_, detail_.graded);
+        drawSide(painter, graded_, gradedScaled_, &Piece::graded);
         drawBadge(painter, gradedLabel, Qt::AlignRight);
         return;
     case CompareStyle::difference:
         // Until the first measurement lands, the graded image stands in for the map.
         if (difference_.isNull())
-            drawSide(painter, graded_, gradedScaled_, detail_.graded);
+            drawSide(painter, graded_, gradedScaled_, &Piece::graded);
         else
-            drawSide(painter, difference_, differenceScaled_, {});
+            drawSide(painter, difference_, differenceScaled_, nullptr);
         drawBadge(painter, model_.differenceLabel(), Qt::AlignLeft);
         if (!differenceScaled_.isNull())
             drawScale(painter);
@@ -420,9 +482,9 @@ void CompareView::paintEvent(QPaintEvent*)
     painter.save();
     painter.setClipRect(
         QRectF(visible.left(), visible.top(), lineX - visible.left(), visible.height()));
-    drawSide(painter, original_, originalScaled_, detail_.original);
+    drawSide(painter, original_, originalScaled_, &Piece::original);
     painter.setClipRect(QRectF(lineX, visible.top(), visible.right() - lineX, visible.height()));
-    drawSide(painter, graded_, gradedScaled_, detail_.graded);
+    drawSide(painter, graded_, gradedScaled_, &Piece::graded);
     painter.restore();
     painter.fillRect(QRectF(lineX - lineWidth / 2, visible.top(), lineWidth, visible.height()),
                      Qt::white);

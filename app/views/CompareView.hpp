@@ -17,6 +17,8 @@
 #include <QWidget>
 
 #include <memory>
+#include <optional>
+#include <vector>
 
 namespace lumivert {
 
@@ -72,15 +74,29 @@ protected:
     void keyReleaseEvent(QKeyEvent* event) override;
 
 private:
-    // The full-size pixels of the area around the screen, as drawn.
+    // A piece of the full-size detail: its area (full-size pixels) and both sides' pixels there
+    // (null: that side has no full-size photo yet).
+    struct Piece {
+        QRect area;
+        QImage original;
+        QImage graded;
+    };
+    // The full-size pixels around the screen, as drawn: below 1:1 one piece shrunk to the
+    // screen's resolution, at 1:1 and above the grid's cells.
     struct Detail {
-        QRect area;  // full-size pixels
+        QRect area;  // where every pixel is in a piece, full-size pixels
         double zoom = 0;
         std::shared_ptr<const LUT3D> lut;
-        QString originalPath;
-        QString gradedPath;
-        QImage original;  // null: that side has no full-size photo yet
-        QImage graded;
+        Interpolation interpolation = Interpolation::trilinear;
+        // The photos the pieces were cut from (none: that side has none yet).
+        std::optional<Image8> originalFull;
+        std::optional<Image8> gradedFull;
+        std::vector<Piece> pieces;
+
+        bool shows(QImage Piece::*side) const
+        {
+            return side && !pieces.empty() && !(pieces.front().*side).isNull();
+        }
     };
 
     void refreshImages();
@@ -89,11 +105,13 @@ private:
     bool canPan() const;
     bool needsDetail() const;
     void updateDetail();
+    void gradeCells(const QRect& needed, const QRect& bounds, int margin);
+    void gradeWhole(const QRect& area);
     void placeHandle();
     void splitChanged();
     void updateCursor();
     void drawSide(QPainter& painter, const QImage& preview, const QPixmap& scaled,
-                  const QImage& detail) const;
+                  QImage Piece::*side) const;
     void drawBadge(QPainter& painter, const QString& text, Qt::Alignment corner) const;
     void drawScale(QPainter& painter) const;
 
