@@ -100,7 +100,7 @@ bool sameImage(const std::optional<Image8>& a, const std::optional<Image8>& b)
 }  // namespace
 
 CompareView::CompareView(AppModel& model, QWidget* parent)
-    : QWidget(parent), model_(model), handle_(new SplitHandle(this))
+    : QWidget(parent), model_(model), handle_(new SplitHandle(this)), shrinking_(this)
 {
     static const bool factoryInstalled = [] {
         QAccessible::installFactory(accessibleFactory);
@@ -194,7 +194,7 @@ void CompareView::refreshImages()
         gradedPath_ = gradedPath;
         originalPath_ = originalPath;
         fullImages_.want({});
-        detail_ = {};
+        resetDetail();
         fit_ = true;
         Q_EMIT zoomChanged();
     }
@@ -294,7 +294,7 @@ bool CompareView::needsDetail() const
 void CompareView::updateDetail()
 {
     if (!needsDetail()) {
-        detail_ = {};
+        resetDetail();
         return;
     }
     fullImages_.want({gradedPath_, originalPath_});
@@ -319,24 +319,39 @@ void CompareView::updateDetail()
             .intersected(bounds);
     if (needed.isEmpty())
         return;
-    // The pieces stay right while they come from these photos with this grade, and at 1:1 and
-    // above they are the photo's own pixels whatever the zoom.
-    const Interpolation interpolation = model_.previewInterpolation();
-    const bool sameScale = detail_.zoom == zoom_ || (detail_.zoom >= 1 && zoom_ >= 1);
-    if (!sameScale || detail_.lut != lut || detail_.interpolation != interpolation ||
-        !sameImage(detail_.originalFull, originalFull) ||
-        !sameImage(detail_.gradedFull, gradedFull))
-        detail_ = Detail{{}, zoom_, lut, interpolation, originalFull, gradedFull, {}};
+    const Detail wanted{{},           zoom_,      lut, model_.previewInterpolation(),
+                        originalFull, gradedFull, {}};
+    if (!detail_.matches(wanted)) {
+        resetDetail();
+        detail_ = wanted;
+    }
     detail_.zoom = zoom_;
     if (!detail_.pieces.empty() && detail_.area.contains(needed))
         return;
     const int margin = static_cast<int>(std::ceil(detailMargin / std::min(zoom_, 1.0)));
-    if (zoom_ >= 1)
-        gradeCells(needed, bounds, margin);
-    else
-        gradeWhole(needed.adjusted(-margin, -margin, margin, margin).intersected(bounds));
+    if (zoom_ < 1) {
+        shrinkInBackground(needed,
+                           needed.adjusted(-margin, -margin, margin, margin).intersected(bounds));
+        return;
+    }
+    gradeCells(needed, bounds, margin);
     update();
     Q_EMIT detailRendered();
+}
+
+bool CompareView::Detail::matches(const Detail& other) const
+{
+    // At 1:1 and above pieces are the photo's own pixels whatever the zoom.
+    const bool sameScale = zoom == other.zoom || (zoom >= 1 && other.zoom >= 1);
+    return sameScale && lut == other.lut && interpolation == other.interpolation &&
+           sameImage(originalFull, other.originalFull) && sameImage(gradedFull, other.gradedFull);
+}
+
+void CompareView::resetDetail()
+{
+    detail_ = {};
+    shrinking_.cancel();
+    shrinkingArea_ = {};
 }
 
 void CompareView::gradeCells(const QRect& needed, const QRect& bounds, int margin)
@@ -370,18 +385,37 @@ void CompareView::gradeCells(const QRect& needed, const QRect& bounds, int margi
         detail_.pieces.push_back({missing[k], originals[k], graded[k]});
 }
 
-void CompareView::gradeWhole(const QRect& area)
+void CompareView::shrinkInBackground(const QRect& needed, const QRect& area)
 {
-    // Pieces shrunk apart would not join without seams, so the whole area is made again.
-    Piece piece{area, {}, {}};
-    if (detail_.gradedFull)
-        piece.graded = platformImage(
-            model_.previewRenderer().render(DetailTile::crop(*detail_.gradedFull, area, zoom_),
-                                            *detail_.lut, detail_.interpolation));
-    if (detail_.originalFull)
-        piece.original = platformImage(DetailTile::crop(*detail_.originalFull, area, zoom_));
-    detail_.area = area;
-    detail_.pieces = {piece};
+    // The tile on its way will cover the screen; the current one is drawn until it lands.
+    if (shrinking_.pending() && shrinkingArea_.contains(needed))
+        return;
+    shrinkingArea_ = area;
+    Detail source = detail_;
+    source.pieces.clear();
+    // Pieces shrunk apart would not join without seams, so the whole area is made at once, off
+    // the main thread: shrinking and grading it costs more than a frame.
+    shrinking_.start(
+        [source, area, renderer = model_.previewRenderer()] {
+            Piece piece{area, {}, {}};
+            if (source.gradedFull)
+                piece.graded = platformImage(
+                    renderer.render(DetailTile::crop(*source.gradedFull, area, source.zoom),
+                                    *source.lut, source.interpolation));
+            if (source.originalFull)
+                piece.original =
+                    platformImage(DetailTile::crop(*source.originalFull, area, source.zoom));
+            return piece;
+        },
+        [this, source](const Outcome<Piece>& outcome) {
+            shrinkingArea_ = {};
+            if (!outcome.value || !detail_.matches(source))
+                return;
+            detail_.area = outcome.value->area;
+            detail_.pieces = {*outcome.value};
+            update();
+            Q_EMIT detailRendered();
+        });
 }
 
 void CompareView::placeHandle()

@@ -7,10 +7,13 @@
 // Zoom: fit (the default; never above 1:1) or any zoom up to 16 times, about the pointer with
 // Ctrl+wheel. Zoomed in, a drag pans (except on the split line, which keeps its drag), as do the
 // middle button, Space+drag and the plain wheel. Past the resolution of the model's bounded copy
-// the full-size photo is loaded in the background and only the area on screen is graded; the
-// upscaled copy stands in until then. The heat map is the preview's, enlarged.
+// the full-size photo is loaded in the background and only the area on screen is graded: at 1:1
+// and above in grid cells, the new ones as they come on screen; below 1:1 as one tile shrunk to
+// the screen's resolution, in the background. The upscaled copy stands in until then. The heat map
+// is the preview's, enlarged.
 #include "AppModel.hpp"
 #include "FullImageCache.hpp"
+#include "LatestJob.hpp"
 
 #include <QImage>
 #include <QPixmap>
@@ -97,6 +100,8 @@ private:
         {
             return side && !pieces.empty() && !(pieces.front().*side).isNull();
         }
+        // Whether `other`'s pieces could stand beside these: the same photos, grade and scale.
+        bool matches(const Detail& other) const;
     };
 
     void refreshImages();
@@ -105,8 +110,9 @@ private:
     bool canPan() const;
     bool needsDetail() const;
     void updateDetail();
+    void resetDetail();
     void gradeCells(const QRect& needed, const QRect& bounds, int margin);
-    void gradeWhole(const QRect& area);
+    void shrinkInBackground(const QRect& needed, const QRect& area);
     void placeHandle();
     void splitChanged();
     void updateCursor();
@@ -133,6 +139,8 @@ private:
     QPointF centre_;
     FullImageCache fullImages_;
     Detail detail_;
+    LatestJob shrinking_;
+    QRect shrinkingArea_;  // the area of the shrunk tile being made
     bool dragging_ = false;
     bool panning_ = false;
     bool spaceHeld_ = false;

@@ -486,6 +486,47 @@ private Q_SLOTS:
         expected = gradedWhole();
         QCOMPARE(differing(expected), 0);
     }
+
+    void belowActualSizeTheShrunkDetailLandsInTheBackgroundWithTheNewestGrade()
+    {
+        ZoomHarness harness;
+        CompareView* view = harness.view;
+        AppModel& model = *harness.model;
+        model.setCompareStyle(CompareStyle::graded);
+        view->zoomToActualSize();
+        QTRY_VERIFY_WITH_TIMEOUT(view->showsFullResolution(), jobTimeoutMs);
+
+        // Past the bounded copy but below 1:1 the shrunk tile is made off the main thread: the
+        // zoom returns before it, and a grade changed meanwhile is the one that lands.
+        const double belowActual = 0.8;
+        QVERIFY(belowActual * photoWidth > model.previewGraded().width());
+        view->zoomAbout(belowActual, QRectF(view->rect()).center());
+        QVERIFY(!view->showsFullResolution());
+        model.setIntensity(0.3);
+        QVERIFY(waitUntilIdle(model, jobTimeoutMs));
+        QTRY_VERIFY_WITH_TIMEOUT(view->showsFullResolution(), jobTimeoutMs);
+
+        // Both sides come from one shrunk tile, so the graded side is the original's pixels
+        // through the current table, pixel for pixel.
+        const QImage graded = view->grab().toImage().convertToFormat(QImage::Format_RGBX8888);
+        model.setCompareStyle(CompareStyle::original);
+        const QImage original = view->grab().toImage().convertToFormat(QImage::Format_RGBX8888);
+        QCOMPARE(graded.size(), original.size());
+        std::vector<std::uint8_t> samples;
+        for (int y = 0; y < original.height(); ++y)
+            samples.insert(samples.end(), original.constScanLine(y),
+                           original.constScanLine(y) + original.width() * Image8::channels);
+        const Image8 expected =
+            model.previewRenderer().render(Image8(original.width(), original.height(), samples),
+                                           *model.previewLUT(), model.previewInterpolation());
+        int differing = 0;
+        for (int y = 40; y < graded.height(); ++y)
+            for (int x = 0; x < graded.width(); ++x)
+                for (int c = 0; c < 3; ++c)
+                    differing += graded.constScanLine(y)[x * Image8::channels + c] !=
+                                 expected.sample(x, y, c);
+        QCOMPARE(differing, 0);
+    }
 };
 
 QTEST_MAIN(ZoomTests)
