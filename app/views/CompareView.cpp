@@ -92,6 +92,12 @@ QPixmap scaledTo(const QImage& image, const QSizeF& size, qreal pixelRatio)
     return pixmap;
 }
 
+// Qt's native raster layout, which painting copies instead of converting each pixel every time.
+QImage forScreen(const QImage& image)
+{
+    return image.isNull() ? image : image.convertToFormat(QImage::Format_RGB32);
+}
+
 bool sameImage(const std::optional<Image8>& a, const std::optional<Image8>& b)
 {
     return a.has_value() == b.has_value() && (!a || a->sharesStorageWith(*b));
@@ -382,7 +388,7 @@ void CompareView::gradeCells(const QRect& needed, const QRect& bounds, int margi
                   [&](const Image8& pixels) { return renderer.render(pixels, lut, interpolation); })
             : std::vector<QImage>(missing.size());
     for (std::size_t k = 0; k < missing.size(); ++k)
-        detail_.pieces.push_back({missing[k], originals[k], graded[k]});
+        detail_.pieces.push_back({missing[k], forScreen(originals[k]), forScreen(graded[k])});
 }
 
 void CompareView::shrinkInBackground(const QRect& needed, const QRect& area)
@@ -399,12 +405,12 @@ void CompareView::shrinkInBackground(const QRect& needed, const QRect& area)
         [source, area, renderer = model_.previewRenderer()] {
             Piece piece{area, {}, {}};
             if (source.gradedFull)
-                piece.graded = platformImage(
+                piece.graded = forScreen(platformImage(
                     renderer.render(DetailTile::crop(*source.gradedFull, area, source.zoom),
-                                    *source.lut, source.interpolation));
+                                    *source.lut, source.interpolation)));
             if (source.originalFull)
-                piece.original =
-                    platformImage(DetailTile::crop(*source.originalFull, area, source.zoom));
+                piece.original = forScreen(
+                    platformImage(DetailTile::crop(*source.originalFull, area, source.zoom)));
             return piece;
         },
         [this, source](const Outcome<Piece>& outcome) {
@@ -477,10 +483,13 @@ void CompareView::drawSide(QPainter& painter, const QImage& preview, const QPixm
     }
     if (!detailed)
         return;
+    // Cells outside the side's half of a split need no call.
+    const QRectF drawn =
+        painter.hasClipping() ? visible.intersected(painter.clipBoundingRect()) : visible;
     // Above 1:1 each image pixel shows as a sharp square, as photographers inspect them.
     for (const Piece& piece : detail_.pieces) {
         const QRectF target = onScreen(piece.area);
-        if (target.intersects(visible))
+        if (target.intersects(drawn))
             painter.drawImage(target, piece.*side);
     }
 }
