@@ -33,7 +33,8 @@ constexpr double keyStep = 0.01;
 constexpr double largeKeyStep = 0.1;
 const QString gradedLabel = QStringLiteral("With LUT");
 const QString yourEditLabel = QStringLiteral("Your edit");
-// Screen pixels graded beyond each edge of the view, so that a short pan only redraws.
+// Screen pixels beyond each edge of the view: below 1:1 graded too, so that a short pan only
+// redraws; at 1:1 and above, cells this close stay kept for a pan back.
 constexpr double detailMargin = 192;
 // A wheel notch (120 eighths of a degree) zooms by this factor; touchpads send fractions of one.
 constexpr double wheelNotch = 120;
@@ -325,8 +326,13 @@ void CompareView::updateDetail()
             .intersected(bounds);
     if (needed.isEmpty())
         return;
-    const Detail wanted{{},           zoom_,      lut, model_.previewInterpolation(),
-                        originalFull, gradedFull, {}};
+    const Detail wanted{.area = {},
+                        .zoom = zoom_,
+                        .lut = lut,
+                        .interpolation = model_.previewInterpolation(),
+                        .originalFull = originalFull,
+                        .gradedFull = gradedFull,
+                        .pieces = {}};
     if (!detail_.matches(wanted)) {
         resetDetail();
         detail_ = wanted;
