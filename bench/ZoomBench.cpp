@@ -1,8 +1,9 @@
-// The zoomed preview of a 24-megapixel photo: a pan at 1:1, from the drag's step to the repainted
-// comparison (the full-size pixels around the view cropped and graded again whenever the view
-// leaves them, then drawn), in split style. The photo is loaded through the model and decoded at
-// full size before timing starts. Its own program: the widgets need a QApplication, which the
-// model benchmark's QCoreApplication would rule out.
+// The zoomed preview of a 24-megapixel photo: pans at 1:1 (back and forth, and over ground never
+// shown before), each from the drag's step to the repainted comparison (the cells of the
+// full-size photo that come on screen cropped and graded, then all drawn), in split style. The
+// photo is loaded through the model and decoded at full size before timing starts. Its own
+// program: the widgets need a QApplication, which the model benchmark's QCoreApplication would
+// rule out.
 #include "AppModel.hpp"
 #include "CompareView.hpp"
 #include "PreviewPane.hpp"
@@ -20,6 +21,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <random>
 #include <vector>
@@ -68,7 +70,9 @@ QString writePhoto(const QTemporaryDir& folder)
     return file;
 }
 
-void BM_PanAtActualSize(benchmark::State& state)
+// Times each step of a drag at 1:1 on the photo, `next` giving the step (the image's move, in
+// logical pixels) from the view as it stands.
+void timePans(benchmark::State& state, const std::function<QPointF(const CompareView&)>& next)
 {
     application();
     QTemporaryDir folder;
@@ -94,12 +98,10 @@ void BM_PanAtActualSize(benchmark::State& state)
         std::abort();
 
     std::vector<double> times;
-    int step = 0;
     for (auto _ : state) {
-        // Back and forth across the photo, so that the view keeps leaving the graded margin.
-        const double direction = (step++ / kPanSteps) % 2 == 0 ? -1 : 1;
+        const QPointF step = next(*view);
         const auto start = std::chrono::steady_clock::now();
-        view->panBy({direction * kPanStep, direction * kPanStep / 2});
+        view->panBy(step);
         view->repaint();
         const std::chrono::duration<double, std::milli> took =
             std::chrono::steady_clock::now() - start;
@@ -107,12 +109,44 @@ void BM_PanAtActualSize(benchmark::State& state)
     }
     if (!view->showsFullResolution())
         std::abort();  // figures of the stand-in would say nothing about the detail
-    // The pans that left the graded margin cost a crop and a grade; the others only a repaint.
+    // The pans that bring new cells on screen cost a crop and a grade; the others only a repaint.
     std::sort(times.begin(), times.end());
     state.counters["median ms"] = times[times.size() / 2];
     state.counters["p95 ms"] = times[times.size() * 95 / 100];
     state.counters["slowest ms"] = times.back();
 }
+
+void BM_PanAtActualSize(benchmark::State& state)
+{
+    // Back and forth across the photo, so that the view keeps leaving the ground shown before.
+    int step = 0;
+    timePans(state, [&step](const CompareView&) {
+        const double direction = (step++ / kPanSteps) % 2 == 0 ? -1 : 1;
+        return QPointF(direction * kPanStep, direction * kPanStep / 2);
+    });
+}
 BENCHMARK(BM_PanAtActualSize)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(400);
+
+void BM_PanOverNewGround(benchmark::State& state)
+{
+    // Rows, as one reads: across to an edge, a view's height down, back across to the other
+    // edge, so that every step brings pixels on screen that were never graded.
+    double across = -kPanStep;
+    int downSteps = 0;
+    timePans(state, [&](const CompareView& view) {
+        if (downSteps > 0) {
+            --downSteps;
+            return QPointF(0, -kPanStep);
+        }
+        const QRectF image = view.imageRect();
+        const bool atEdge = across < 0 ? image.right() <= view.width() : image.left() >= 0;
+        if (!atEdge)
+            return QPointF(across, 0);
+        across = -across;
+        downSteps = static_cast<int>(view.height() / kPanStep);
+        return QPointF(0, -kPanStep);
+    });
+}
+BENCHMARK(BM_PanOverNewGround)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(400);
 
 }  // namespace

@@ -33,7 +33,8 @@ constexpr double keyStep = 0.01;
 constexpr double largeKeyStep = 0.1;
 const QString gradedLabel = QStringLiteral("With LUT");
 const QString yourEditLabel = QStringLiteral("Your edit");
-// Screen pixels graded beyond each edge of the view, so that a short pan only redraws.
+// Screen pixels beyond each edge of the view: below 1:1 graded too, so that a short pan only
+// redraws; at 1:1 and above, cells this close stay kept for a pan back.
 constexpr double detailMargin = 192;
 // A wheel notch (120 eighths of a degree) zooms by this factor; touchpads send fractions of one.
 constexpr double wheelNotch = 120;
@@ -92,10 +93,21 @@ QPixmap scaledTo(const QImage& image, const QSizeF& size, qreal pixelRatio)
     return pixmap;
 }
 
+// Qt's native raster layout, which painting copies instead of converting each pixel every time.
+QImage forScreen(const QImage& image)
+{
+    return image.isNull() ? image : image.convertToFormat(QImage::Format_RGB32);
+}
+
+bool sameImage(const std::optional<Image8>& a, const std::optional<Image8>& b)
+{
+    return a.has_value() == b.has_value() && (!a || a->sharesStorageWith(*b));
+}
+
 }  // namespace
 
 CompareView::CompareView(AppModel& model, QWidget* parent)
-    : QWidget(parent), model_(model), handle_(new SplitHandle(this))
+    : QWidget(parent), model_(model), handle_(new SplitHandle(this)), shrinking_(this)
 {
     static const bool factoryInstalled = [] {
         QAccessible::installFactory(accessibleFactory);
@@ -144,7 +156,10 @@ QPointF CompareView::imagePointAt(const QPointF& point) const
     return ZoomGeometry::imagePoint(point, imageRect_, fullSize_);
 }
 
-bool CompareView::showsFullResolution() const { return needsDetail() && !detail_.graded.isNull(); }
+bool CompareView::showsFullResolution() const
+{
+    return needsDetail() && detail_.shows(&Piece::graded);
+}
 
 void CompareView::refreshImages()
 {
@@ -186,7 +201,7 @@ void CompareView::refreshImages()
         gradedPath_ = gradedPath;
         originalPath_ = originalPath;
         fullImages_.want({});
-        detail_ = {};
+        resetDetail();
         fit_ = true;
         Q_EMIT zoomChanged();
     }
@@ -286,7 +301,7 @@ bool CompareView::needsDetail() const
 void CompareView::updateDetail()
 {
     if (!needsDetail()) {
-        detail_ = {};
+        resetDetail();
         return;
     }
     fullImages_.want({gradedPath_, originalPath_});
@@ -311,23 +326,108 @@ void CompareView::updateDetail()
             .intersected(bounds);
     if (needed.isEmpty())
         return;
-    const bool current =
-        detail_.zoom == zoom_ && detail_.lut == lut && detail_.gradedPath == gradedPath_ &&
-        detail_.originalPath == originalPath_ && detail_.graded.isNull() == !gradedFull &&
-        detail_.original.isNull() == !originalFull && detail_.area.contains(needed);
-    if (current)
+    const Detail wanted{.area = {},
+                        .zoom = zoom_,
+                        .lut = lut,
+                        .interpolation = model_.previewInterpolation(),
+                        .originalFull = originalFull,
+                        .gradedFull = gradedFull,
+                        .pieces = {}};
+    if (!detail_.matches(wanted)) {
+        resetDetail();
+        detail_ = wanted;
+    }
+    detail_.zoom = zoom_;
+    if (!detail_.pieces.empty() && detail_.area.contains(needed))
         return;
     const int margin = static_cast<int>(std::ceil(detailMargin / std::min(zoom_, 1.0)));
-    const QRect area = needed.adjusted(-margin, -margin, margin, margin).intersected(bounds);
-    Detail detail{area, zoom_, lut, originalPath_, gradedPath_, {}, {}};
-    if (gradedFull)
-        detail.graded = platformImage(model_.previewRenderer().render(
-            DetailTile::crop(*gradedFull, area, zoom_), *lut, model_.previewInterpolation()));
-    if (originalFull)
-        detail.original = platformImage(DetailTile::crop(*originalFull, area, zoom_));
-    detail_ = std::move(detail);
+    if (zoom_ < 1) {
+        shrinkInBackground(needed,
+                           needed.adjusted(-margin, -margin, margin, margin).intersected(bounds));
+        return;
+    }
+    gradeCells(needed, bounds, margin);
     update();
     Q_EMIT detailRendered();
+}
+
+bool CompareView::Detail::matches(const Detail& other) const
+{
+    // At 1:1 and above pieces are the photo's own pixels whatever the zoom.
+    const bool sameScale = zoom == other.zoom || (zoom >= 1 && other.zoom >= 1);
+    return sameScale && lut == other.lut && interpolation == other.interpolation &&
+           sameImage(originalFull, other.originalFull) && sameImage(gradedFull, other.gradedFull);
+}
+
+void CompareView::resetDetail()
+{
+    detail_ = {};
+    shrinking_.cancel();
+    shrinkingArea_ = {};
+}
+
+void CompareView::gradeCells(const QRect& needed, const QRect& bounds, int margin)
+{
+    // Cells well clear of the screen are let go, which bounds what a long pan keeps.
+    const QRect kept = needed.adjusted(-margin, -margin, margin, margin);
+    std::erase_if(detail_.pieces,
+                  [&kept](const Piece& piece) { return !piece.area.intersects(kept); });
+    const std::vector<QRect> cells = DetailTile::cells(needed, bounds);
+    std::vector<QRect> missing;
+    std::copy_if(
+        cells.begin(), cells.end(), std::back_inserter(missing), [this](const QRect& cell) {
+            return std::none_of(detail_.pieces.begin(), detail_.pieces.end(),
+                                [&cell](const Piece& piece) { return piece.area == cell; });
+        });
+    detail_.area = cells.front().united(cells.back());
+    const LUT3D& lut = *detail_.lut;
+    const Interpolation interpolation = detail_.interpolation;
+    const PreviewRenderer& renderer = model_.previewRenderer();
+    const std::vector<QImage> originals =
+        detail_.originalFull ? DetailTile::gradedPieces(*detail_.originalFull, missing,
+                                                        [](const Image8& pixels) { return pixels; })
+                             : std::vector<QImage>(missing.size());
+    const std::vector<QImage> graded =
+        detail_.gradedFull
+            ? DetailTile::gradedPieces(
+                  *detail_.gradedFull, missing,
+                  [&](const Image8& pixels) { return renderer.render(pixels, lut, interpolation); })
+            : std::vector<QImage>(missing.size());
+    for (std::size_t k = 0; k < missing.size(); ++k)
+        detail_.pieces.push_back({missing[k], forScreen(originals[k]), forScreen(graded[k])});
+}
+
+void CompareView::shrinkInBackground(const QRect& needed, const QRect& area)
+{
+    // The tile on its way will cover the screen; the current one is drawn until it lands.
+    if (shrinking_.pending() && shrinkingArea_.contains(needed))
+        return;
+    shrinkingArea_ = area;
+    Detail source = detail_;
+    source.pieces.clear();
+    // Pieces shrunk apart would not join without seams, so the whole area is made at once, off
+    // the main thread: shrinking and grading it costs more than a frame.
+    shrinking_.start(
+        [source, area, renderer = model_.previewRenderer()] {
+            Piece piece{area, {}, {}};
+            if (source.gradedFull)
+                piece.graded = forScreen(platformImage(
+                    renderer.render(DetailTile::crop(*source.gradedFull, area, source.zoom),
+                                    *source.lut, source.interpolation)));
+            if (source.originalFull)
+                piece.original = forScreen(
+                    platformImage(DetailTile::crop(*source.originalFull, area, source.zoom)));
+            return piece;
+        },
+        [this, source](const Outcome<Piece>& outcome) {
+            shrinkingArea_ = {};
+            if (!outcome.value || !detail_.matches(source))
+                return;
+            detail_.area = outcome.value->area;
+            detail_.pieces = {*outcome.value};
+            update();
+            Q_EMIT detailRendered();
+        });
 }
 
 void CompareView::placeHandle()
@@ -363,7 +463,7 @@ void CompareView::updateCursor()
 void CompareView::resizeEvent(QResizeEvent*) { layoutImages(); }
 
 void CompareView::drawSide(QPainter& painter, const QImage& preview, const QPixmap& scaled,
-                           const QImage& detail) const
+                           QImage Piece::*side) const
 {
     if (fit_) {
         painter.drawPixmap(imageRect_.topLeft(), scaled);
@@ -371,10 +471,13 @@ void CompareView::drawSide(QPainter& painter, const QImage& preview, const QPixm
     }
     const QRectF visible = visibleImageRect();
     const double scale = imageRect_.width() / fullSize_.width();
-    const QRectF target(imageRect_.topLeft() + QPointF(detail_.area.topLeft()) * scale,
-                        QSizeF(detail_.area.size()) * scale);
+    const auto onScreen = [&](const QRect& area) {
+        return QRectF(imageRect_.topLeft() + QPointF(area.topLeft()) * scale,
+                      QSizeF(area.size()) * scale);
+    };
+    const bool detailed = detail_.shows(side);
     // The bounded copy, enlarged, stands in wherever the full-size pixels are not ready yet.
-    if (!preview.isNull() && (detail.isNull() || !target.contains(visible))) {
+    if (!preview.isNull() && (!detailed || !onScreen(detail_.area).contains(visible))) {
         const double copyScale = preview.width() / imageRect_.width();
         const QRectF source((visible.left() - imageRect_.left()) * copyScale,
                             (visible.top() - imageRect_.top()) * copyScale,
@@ -384,9 +487,17 @@ void CompareView::drawSide(QPainter& painter, const QImage& preview, const QPixm
         painter.drawImage(visible, preview, source);
         painter.restore();
     }
+    if (!detailed)
+        return;
+    // Cells outside the side's half of a split need no call.
+    const QRectF drawn =
+        painter.hasClipping() ? visible.intersected(painter.clipBoundingRect()) : visible;
     // Above 1:1 each image pixel shows as a sharp square, as photographers inspect them.
-    if (!detail.isNull())
-        painter.drawImage(target, detail);
+    for (const Piece& piece : detail_.pieces) {
+        const QRectF target = onScreen(piece.area);
+        if (target.intersects(drawn))
+            painter.drawImage(target, piece.*side);
+    }
 }
 
 void CompareView::paintEvent(QPaintEvent*)
@@ -397,19 +508,19 @@ void CompareView::paintEvent(QPaintEvent*)
     const QRectF visible = visibleImageRect();
     switch (model_.compareStyle()) {
     case CompareStyle::original:
-        drawSide(painter, original_, originalScaled_, detail_.original);
+        drawSide(painter, original_, originalScaled_, &Piece::original);
         drawBadge(painter, model_.originalLabel(), Qt::AlignLeft);
         return;
     case CompareStyle::graded:
-        drawSide(painter, graded_, gradedScaled_, detail_.graded);
+        drawSide(painter, graded_, gradedScaled_, &Piece::graded);
         drawBadge(painter, gradedLabel, Qt::AlignRight);
         return;
     case CompareStyle::difference:
         // Until the first measurement lands, the graded image stands in for the map.
         if (difference_.isNull())
-            drawSide(painter, graded_, gradedScaled_, detail_.graded);
+            drawSide(painter, graded_, gradedScaled_, &Piece::graded);
         else
-            drawSide(painter, difference_, differenceScaled_, {});
+            drawSide(painter, difference_, differenceScaled_, nullptr);
         drawBadge(painter, model_.differenceLabel(), Qt::AlignLeft);
         if (!differenceScaled_.isNull())
             drawScale(painter);
@@ -420,9 +531,9 @@ void CompareView::paintEvent(QPaintEvent*)
     painter.save();
     painter.setClipRect(
         QRectF(visible.left(), visible.top(), lineX - visible.left(), visible.height()));
-    drawSide(painter, original_, originalScaled_, detail_.original);
+    drawSide(painter, original_, originalScaled_, &Piece::original);
     painter.setClipRect(QRectF(lineX, visible.top(), visible.right() - lineX, visible.height()));
-    drawSide(painter, graded_, gradedScaled_, detail_.graded);
+    drawSide(painter, graded_, gradedScaled_, &Piece::graded);
     painter.restore();
     painter.fillRect(QRectF(lineX - lineWidth / 2, visible.top(), lineWidth, visible.height()),
                      Qt::white);

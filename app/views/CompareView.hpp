@@ -7,16 +7,21 @@
 // Zoom: fit (the default; never above 1:1) or any zoom up to 16 times, about the pointer with
 // Ctrl+wheel. Zoomed in, a drag pans (except on the split line, which keeps its drag), as do the
 // middle button, Space+drag and the plain wheel. Past the resolution of the model's bounded copy
-// the full-size photo is loaded in the background and only the area on screen is graded; the
-// upscaled copy stands in until then. The heat map is the preview's, enlarged.
+// the full-size photo is loaded in the background and only the area on screen is graded: at 1:1
+// and above in grid cells, the new ones as they come on screen; below 1:1 as one tile shrunk to
+// the screen's resolution, in the background. The upscaled copy stands in until then. The heat map
+// is the preview's, enlarged.
 #include "AppModel.hpp"
 #include "FullImageCache.hpp"
+#include "LatestJob.hpp"
 
 #include <QImage>
 #include <QPixmap>
 #include <QWidget>
 
 #include <memory>
+#include <optional>
+#include <vector>
 
 namespace lumivert {
 
@@ -72,15 +77,31 @@ protected:
     void keyReleaseEvent(QKeyEvent* event) override;
 
 private:
-    // The full-size pixels of the area around the screen, as drawn.
+    // A piece of the full-size detail: its area (full-size pixels) and both sides' pixels there
+    // (null: that side has no full-size photo yet).
+    struct Piece {
+        QRect area;
+        QImage original;
+        QImage graded;
+    };
+    // The full-size pixels around the screen, as drawn: below 1:1 one piece shrunk to the
+    // screen's resolution, at 1:1 and above the grid's cells.
     struct Detail {
-        QRect area;  // full-size pixels
+        QRect area;  // where every pixel is in a piece, full-size pixels
         double zoom = 0;
         std::shared_ptr<const LUT3D> lut;
-        QString originalPath;
-        QString gradedPath;
-        QImage original;  // null: that side has no full-size photo yet
-        QImage graded;
+        Interpolation interpolation = Interpolation::trilinear;
+        // The photos the pieces were cut from (none: that side has none yet).
+        std::optional<Image8> originalFull;
+        std::optional<Image8> gradedFull;
+        std::vector<Piece> pieces;
+
+        bool shows(QImage Piece::*side) const
+        {
+            return side && !pieces.empty() && !(pieces.front().*side).isNull();
+        }
+        // Whether `other`'s pieces could stand beside these: the same photos, grade and scale.
+        bool matches(const Detail& other) const;
     };
 
     void refreshImages();
@@ -89,11 +110,14 @@ private:
     bool canPan() const;
     bool needsDetail() const;
     void updateDetail();
+    void resetDetail();
+    void gradeCells(const QRect& needed, const QRect& bounds, int margin);
+    void shrinkInBackground(const QRect& needed, const QRect& area);
     void placeHandle();
     void splitChanged();
     void updateCursor();
     void drawSide(QPainter& painter, const QImage& preview, const QPixmap& scaled,
-                  const QImage& detail) const;
+                  QImage Piece::*side) const;
     void drawBadge(QPainter& painter, const QString& text, Qt::Alignment corner) const;
     void drawScale(QPainter& painter) const;
 
@@ -115,6 +139,8 @@ private:
     QPointF centre_;
     FullImageCache fullImages_;
     Detail detail_;
+    LatestJob shrinking_;
+    QRect shrinkingArea_;  // the area of the shrunk tile being made
     bool dragging_ = false;
     bool panning_ = false;
     bool spaceHeld_ = false;

@@ -18,6 +18,7 @@
 #include <QTest>
 #include <QWheelEvent>
 
+#include <cstring>
 #include <random>
 
 using namespace lumivert;
@@ -207,6 +208,67 @@ private Q_SLOTS:
         QCOMPARE(half.sample(1, 1, 0), std::uint8_t{200});
     }
 
+    void gridCellsCoverAnAreaOnceAndGradeAsTheWholeWould()
+    {
+        std::mt19937 random(23);
+        std::uniform_int_distribution<int> length(1, 500), offset(-100, 600);
+        const PreviewRenderer renderer;
+        const LUT3D lut = LUT3D::build(5, [](const RGB& c) {
+            return RGB{c.g * c.g, 1 - c.b, 0.5f * (c.r + c.b)};
+        });
+        const QSize photo(640, 480);
+        std::vector<std::uint8_t> samples(
+            static_cast<std::size_t>(photo.width() * photo.height() * Image8::channels));
+        std::generate(samples.begin(), samples.end(), random);
+        const Image8 full(photo.width(), photo.height(), samples);
+        const Image8 graded = renderer.render(full, lut);
+        for (int trial = 0; trial < 100; ++trial) {
+            const QRect bounds(0, 0, length(random), length(random));
+            const QRect area(offset(random), offset(random), length(random), length(random));
+            const std::vector<QRect> cells = DetailTile::cells(area, bounds);
+            // Every pixel of the area on the image lies in exactly one cell; each cell is a grid
+            // square (cut at the image's edge) that meets the area.
+            std::vector<int> hits(static_cast<std::size_t>(bounds.width()) * bounds.height());
+            for (const QRect& cell : cells) {
+                QVERIFY(bounds.contains(cell) && cell.intersects(area));
+                QCOMPARE(cell,
+                         QRect(cell.left(), cell.top(), DetailTile::cellEdge, DetailTile::cellEdge)
+                             .intersected(bounds));
+                QCOMPARE(cell.left() % DetailTile::cellEdge, 0);
+                QCOMPARE(cell.top() % DetailTile::cellEdge, 0);
+                for (int y = cell.top(); y <= cell.bottom(); ++y)
+                    for (int x = cell.left(); x <= cell.right(); ++x)
+                        ++hits[static_cast<std::size_t>(y) * bounds.width() + x];
+            }
+            for (int y = 0; y < bounds.height(); ++y)
+                for (int x = 0; x < bounds.width(); ++x) {
+                    const int hit = hits[static_cast<std::size_t>(y) * bounds.width() + x];
+                    QVERIFY(hit <= 1);
+                    if (area.contains(x, y))
+                        QCOMPARE(hit, 1);
+                }
+
+            // Graded together, each piece is what grading the photo whole gives there.
+            const std::vector<QRect> pieces =
+                DetailTile::cells(area, bounds.intersected(QRect(QPoint(0, 0), photo)));
+            const std::vector<QImage> images = DetailTile::gradedPieces(
+                full, pieces, [&](const Image8& pixels) { return renderer.render(pixels, lut); });
+            QCOMPARE(images.size(), pieces.size());
+            for (std::size_t k = 0; k < pieces.size(); ++k) {
+                QCOMPARE(images[k].size(), pieces[k].size());
+                const auto rowBytes =
+                    static_cast<std::size_t>(pieces[k].width()) * Image8::channels;
+                for (int y = 0; y < pieces[k].height(); ++y)
+                    QVERIFY(std::memcmp(images[k].constScanLine(y),
+                                        graded.data() +
+                                            (std::int64_t{pieces[k].top() + y} * photo.width() +
+                                             pieces[k].left()) *
+                                                Image8::channels,
+                                        rowBytes) == 0);
+            }
+        }
+    }
+
     // The comparison on a photo.
 
     void shortcutsAndTheToggleSwitchTheZoom()
@@ -363,6 +425,107 @@ private Q_SLOTS:
         }
         // The model's bounded copy could not have shown these pixels.
         QVERIFY(blurred > 100);
+    }
+
+    void pansKeepTheDetailExactAndANewGradeRedrawsIt()
+    {
+        ZoomHarness harness;
+        CompareView* view = harness.view;
+        AppModel& model = *harness.model;
+        model.setCompareStyle(CompareStyle::graded);
+        view->zoomToActualSize();
+        QTRY_VERIFY_WITH_TIMEOUT(view->showsFullResolution(), jobTimeoutMs);
+        const Image8 full =
+            ImageLoader::loadFull(QFile::encodeName(harness.photo).toStdString()).image.image();
+        const auto gradedWhole = [&] {
+            return model.previewRenderer().render(full, *model.previewLUT(),
+                                                  model.previewInterpolation());
+        };
+        // Screen pixels (below the badges) that differ from the photo graded whole at once.
+        const auto differing = [&](const Image8& expected) {
+            const QImage shown = view->grab().toImage().convertToFormat(QImage::Format_RGB32);
+            int count = 0;
+            for (int y = 40; y < shown.height(); ++y)
+                for (int x = 0; x < shown.width(); ++x) {
+                    const QPointF at = view->imagePointAt(QPointF(x + 0.5, y + 0.5));
+                    const auto column = static_cast<std::int64_t>(at.x());
+                    const auto line = static_cast<std::int64_t>(at.y());
+                    count += shown.pixel(x, y) != qRgb(expected.sample(column, line, 0),
+                                                       expected.sample(column, line, 1),
+                                                       expected.sample(column, line, 2));
+                }
+            return count;
+        };
+
+        // Short and long pans in every direction, out to the edges and back over kept ground,
+        // and a zoom in and back: the screen always shows the whole grade, without seams.
+        Image8 expected = gradedWhole();
+        std::mt19937 random(29);
+        std::uniform_real_distribution<double> step(-700, 700);
+        for (int pan = 0; pan < 24; ++pan) {
+            const double length = pan % 3 == 0 ? 1 : 0.1;
+            view->panBy({step(random) * length, step(random) * length});
+            if (pan == 12) {
+                view->zoomIn();
+                view->zoomToActualSize();
+            }
+            if (pan % 6 == 5)
+                QCOMPARE(differing(expected), 0);
+        }
+
+        // Another grade (the intensity, then the interpolation) redraws every pixel on screen.
+        const Image8 before = expected;
+        model.setIntensity(0.3);
+        QVERIFY(waitUntilIdle(model, jobTimeoutMs));
+        expected = gradedWhole();
+        QVERIFY(differing(before) > 1000);
+        QCOMPARE(differing(expected), 0);
+        model.setPreviewInterpolation(Interpolation::tetrahedral);
+        QVERIFY(waitUntilIdle(model, jobTimeoutMs));
+        QVERIFY(!(gradedWhole() == expected));
+        expected = gradedWhole();
+        QCOMPARE(differing(expected), 0);
+    }
+
+    void belowActualSizeTheShrunkDetailLandsInTheBackgroundWithTheNewestGrade()
+    {
+        ZoomHarness harness;
+        CompareView* view = harness.view;
+        AppModel& model = *harness.model;
+        model.setCompareStyle(CompareStyle::graded);
+        view->zoomToActualSize();
+        QTRY_VERIFY_WITH_TIMEOUT(view->showsFullResolution(), jobTimeoutMs);
+
+        // Past the bounded copy but below 1:1 the shrunk tile is made off the main thread: the
+        // zoom returns before it, and a grade changed meanwhile is the one that lands.
+        const double belowActual = 0.8;
+        QVERIFY(belowActual * photoWidth > model.previewGraded().width());
+        view->zoomAbout(belowActual, QRectF(view->rect()).center());
+        QVERIFY(!view->showsFullResolution());
+        model.setIntensity(0.3);
+        QVERIFY(waitUntilIdle(model, jobTimeoutMs));
+        QTRY_VERIFY_WITH_TIMEOUT(view->showsFullResolution(), jobTimeoutMs);
+
+        // Both sides come from one shrunk tile, so the graded side is the original's pixels
+        // through the current table, pixel for pixel.
+        const QImage graded = view->grab().toImage().convertToFormat(QImage::Format_RGBX8888);
+        model.setCompareStyle(CompareStyle::original);
+        const QImage original = view->grab().toImage().convertToFormat(QImage::Format_RGBX8888);
+        QCOMPARE(graded.size(), original.size());
+        std::vector<std::uint8_t> samples;
+        for (int y = 0; y < original.height(); ++y)
+            samples.insert(samples.end(), original.constScanLine(y),
+                           original.constScanLine(y) + original.width() * Image8::channels);
+        const Image8 expected =
+            model.previewRenderer().render(Image8(original.width(), original.height(), samples),
+                                           *model.previewLUT(), model.previewInterpolation());
+        int differing = 0;
+        for (int y = 40; y < graded.height(); ++y)
+            for (int x = 0; x < graded.width(); ++x)
+                for (int c = 0; c < 3; ++c)
+                    differing += graded.constScanLine(y)[x * Image8::channels + c] !=
+                                 expected.sample(x, y, c);
+        QCOMPARE(differing, 0);
     }
 };
 
