@@ -188,8 +188,9 @@ using Double4 = double __attribute__((vector_size(32)));
 
 // Cusp-aware mapping, after Björn Ottosson's gamut clipping for Oklab (2021): the colour moves in
 // a straight line at constant hue towards a grey of lightness L0 until it meets the boundary of
-// the hue's slice, found from the slice's cusp. L0 adapts between the colour's own lightness and
-// mid lightness, the more chroma the colour has the nearer mid lightness; projecting towards the
+// the hue's slice, found from the slice's cusp. Above mid lightness L0 adapts between the
+// colour's own lightness and mid lightness, the more chroma the colour has the nearer mid
+// lightness (below it, L0 is the colour's own lightness); projecting towards the
 // cusp's lightness instead leaves bright yellows with the same abrupt chroma loss as constant
 // lightness. Along a ray from black at fixed hue and fixed C / L, every channel scales as the
 // cube of L, so the lower boundary of a slice is exactly the line from black to the cusp; the
@@ -290,10 +291,13 @@ RGB smoothlyMapped(const Lab& lab)
     const float b = lab.b / C;
     const Cusp cusp = cuspOf(a, b);
     const float d = L - kMidLightness;
-    const float e = 0.5f + std::fabs(d) + kProjectionAdaptation * C;
+    const float e = 0.5f + d + kProjectionAdaptation * C;
     // Never negative in exact arithmetic; rounding must not make it so.
-    const float offset = 0.5f * (e - std::sqrt(std::max(0.0f, e * e - 2.0f * std::fabs(d))));
-    const float L0 = kMidLightness + (d > 0.0f ? offset : d < 0.0f ? -offset : 0.0f);
+    const float offset = 0.5f * (e - std::sqrt(std::max(0.0f, e * e - 2.0f * d)));
+    // Below mid lightness a colour keeps its own: lifting dark colours towards mid grey would
+    // brighten shadows and open steps of up to 50 levels at the lattice's black corner. Both
+    // sides give mid lightness itself at d = 0.
+    const float L0 = d > 0.0f ? kMidLightness + offset : L;
     const float t = gamutIntersection(a, b, L, C, L0, cusp);
     const float mappedL = L0 * (1.0f - t) + t * L;
     const float mappedC = t * C;
