@@ -252,16 +252,6 @@ bool parseNumber(std::string_view field, float& value)
     return error == std::errc() && end == last && first != last;
 }
 
-bool allNumbers(const Fields& fields, std::size_t from, std::size_t to)
-{
-    float ignored = 0.0f;
-    for (std::size_t i = from; i < to; ++i) {
-        if (!parseNumber(fields.kept[i], ignored))
-            return false;
-    }
-    return true;
-}
-
 std::string_view trimmedOfQuotes(std::string_view s)
 {
     const std::size_t first = s.find_first_not_of('"');
