@@ -13,6 +13,7 @@
 #include <QKeyEvent>
 #include <QLinearGradient>
 #include <QMouseEvent>
+#include <QNativeGestureEvent>
 #include <QPainter>
 #include <QWheelEvent>
 
@@ -668,6 +669,20 @@ void CompareView::wheelEvent(QWheelEvent* event)
         delta = QPointF(delta.y(), delta.x());
     panBy(delta);
     event->accept();
+}
+
+bool CompareView::event(QEvent* event)
+{
+    // A touchpad pinch zooms about the fingers, as in the desktops' image viewers.
+    if (event->type() == QEvent::NativeGesture) {
+        const auto* gesture = static_cast<QNativeGestureEvent*>(event);
+        if (gesture->gestureType() == Qt::ZoomNativeGesture) {
+            zoomAbout(zoom() * (1.0 + gesture->value()), gesture->position());
+            event->accept();
+            return true;
+        }
+    }
+    return QWidget::event(event);
 }
 
 void CompareView::keyPressEvent(QKeyEvent* event)

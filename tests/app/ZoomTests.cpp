@@ -15,6 +15,7 @@
 #include <QAbstractButton>
 #include <QMainWindow>
 #include <QMouseEvent>
+#include <QNativeGestureEvent>
 #include <QTest>
 #include <QWheelEvent>
 
@@ -86,6 +87,13 @@ void wheel(QWidget* widget, const QPointF& position, int angle, Qt::KeyboardModi
 {
     QWheelEvent event(position, widget->mapToGlobal(position), QPoint(), QPoint(0, angle),
                       Qt::NoButton, modifiers, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(widget, &event);
+}
+
+void pinch(QWidget* widget, const QPointF& position, double value)
+{
+    QNativeGestureEvent event(Qt::ZoomNativeGesture, QPointingDevice::primaryPointingDevice(), 2,
+                              position, position, widget->mapToGlobal(position), value, {}, 0);
     QCoreApplication::sendEvent(widget, &event);
 }
 
@@ -326,6 +334,14 @@ private Q_SLOTS:
             wheel(view, anchor, angle, Qt::ControlModifier);
             QVERIFY2(near(view->imagePointAt(anchor), held, 1.0 / view->zoom()),
                      qPrintable(QStringLiteral("angle %1").arg(angle)));
+        }
+        // A touchpad pinch does the same about the fingers.
+        for (double spread : {0.25, -0.1, 0.5}) {
+            const double before = view->zoom();
+            const QPointF held = view->imagePointAt(anchor);
+            pinch(view, anchor, spread);
+            QCOMPARE(view->zoom(), before * (1.0 + spread));
+            QVERIFY(near(view->imagePointAt(anchor), held, 1.0 / view->zoom()));
         }
         view->zoomToActualSize();
         const QPointF start = view->imageRect().topLeft();
