@@ -12,7 +12,12 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
 #include <string_view>
+#include <system_error>
+#include <unistd.h>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
 
@@ -22,6 +27,37 @@ inline std::string_view text(const std::uint8_t* data, std::size_t size)
 {
     return {reinterpret_cast<const char*>(data), size};
 }
+
+// A file of this process in the temporary folder, for targets whose code under test reads or
+// writes files; removed when the process ends.
+class ScratchFile {
+public:
+    // lumivert-fuzz-<stem>-<pid><extension>
+    ScratchFile(std::string_view stem, std::string_view extension)
+        : path_(std::filesystem::temp_directory_path() /
+                ("lumivert-fuzz-" + std::string(stem) + "-" + std::to_string(::getpid()) +
+                 std::string(extension)))
+    {
+    }
+    ScratchFile(const ScratchFile&) = delete;
+    ScratchFile& operator=(const ScratchFile&) = delete;
+    ~ScratchFile()
+    {
+        std::error_code ignored;
+        std::filesystem::remove(path_, ignored);
+    }
+    const std::filesystem::path& path() const { return path_; }
+
+    // Replaces the file's contents with the fuzzer's input.
+    void write(const std::uint8_t* data, std::size_t size) const
+    {
+        std::ofstream(path_, std::ios::binary | std::ios::trunc)
+            .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    }
+
+private:
+    std::filesystem::path path_;
+};
 
 // Aborts with the property that failed; sanitizers and libFuzzer both report an abort.
 inline void check(bool holds, const char* property)

@@ -10,11 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 #include <optional>
-#include <string>
-#include <system_error>
-#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -26,37 +22,17 @@ constexpr std::int64_t kBoundChoices = 64;
 
 struct TooLargeToFuzz {};
 
-// One scratch file per process, removed when the process ends.
-class InputFile {
-public:
-    InputFile()
-        : path_(std::filesystem::temp_directory_path() /
-                ("lumivert-fuzz-image-" + std::to_string(::getpid()) + ".bin"))
-    {
-    }
-    ~InputFile()
-    {
-        std::error_code ignored;
-        std::filesystem::remove(path_, ignored);
-    }
-    const std::filesystem::path& path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
-
-const std::filesystem::path& inputFile()
+const lumivert::FuzzSupport::ScratchFile& inputFile()
 {
-    static const InputFile file;
-    return file.path();
+    static const lumivert::FuzzSupport::ScratchFile file("image", ".bin");
+    return file;
 }
 
-// Where streamed grading writes; the name only differs from the input's by its extension.
+// Where streamed grading writes.
 const std::filesystem::path& gradedFile()
 {
-    static const std::filesystem::path graded =
-        std::filesystem::path(inputFile()).replace_extension(".png");
-    return graded;
+    static const lumivert::FuzzSupport::ScratchFile graded("image", ".png");
+    return graded.path();
 }
 
 using Size = std::pair<std::int64_t, std::int64_t>;
@@ -97,9 +73,8 @@ void checkBounded(const lumivert::LoadedImage& loaded, std::int64_t bound,
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     using namespace lumivert;
-    const std::filesystem::path& file = inputFile();
-    std::ofstream(file, std::ios::binary | std::ios::trunc)
-        .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    inputFile().write(data, size);
+    const std::filesystem::path& file = inputFile().path();
 
     std::optional<Size> stored;
     try {

@@ -9,10 +9,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <string>
-#include <system_error>
-#include <unistd.h>
 
 namespace {
 
@@ -20,33 +16,13 @@ namespace {
 constexpr std::int64_t kLargestFuzzedPixels = std::int64_t{1} << 22;
 constexpr std::int64_t kBoundChoices = 64;
 
-// One scratch file per process, removed when the process ends.
-class InputFile {
-public:
-    InputFile()
-        : path_(std::filesystem::temp_directory_path() /
-                ("lumivert-fuzz-raw-" + std::to_string(::getpid()) + ".dng"))
-    {
-    }
-    ~InputFile()
-    {
-        std::error_code ignored;
-        std::filesystem::remove(path_, ignored);
-    }
-    const std::filesystem::path& path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     using namespace lumivert;
-    static const InputFile file;
-    std::ofstream(file.path(), std::ios::binary | std::ios::trunc)
-        .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    static const FuzzSupport::ScratchFile file("raw", ".dng");
+    file.write(data, size);
 
     const std::int64_t bound = 1 + static_cast<std::int64_t>(size % kBoundChoices);
     for (const std::int64_t target : {bound, std::int64_t{1} << 30}) {
