@@ -81,6 +81,14 @@ struct ZoomHarness {
         view = pane->compareView();
         QTRY_COMPARE(view->fullSize(), QSizeF(photoWidth, photoHeight));
     }
+
+    // The graded side alone, at 1:1, once its full-size pixels are on screen.
+    void showGradedAtActualSize()
+    {
+        model->setCompareStyle(CompareStyle::graded);
+        view->zoomToActualSize();
+        QTRY_VERIFY_WITH_TIMEOUT(view->showsFullResolution(), jobTimeoutMs);
+    }
 };
 
 void wheel(QWidget* widget, const QPointF& position, int angle, Qt::KeyboardModifiers modifiers)
@@ -448,9 +456,7 @@ private Q_SLOTS:
         ZoomHarness harness;
         CompareView* view = harness.view;
         AppModel& model = *harness.model;
-        model.setCompareStyle(CompareStyle::graded);
-        view->zoomToActualSize();
-        QTRY_VERIFY_WITH_TIMEOUT(view->showsFullResolution(), jobTimeoutMs);
+        harness.showGradedAtActualSize();
         const Image8 full =
             ImageLoader::loadFull(QFile::encodeName(harness.photo).toStdString()).image.image();
         const auto gradedWhole = [&] {
@@ -508,9 +514,7 @@ private Q_SLOTS:
         ZoomHarness harness;
         CompareView* view = harness.view;
         AppModel& model = *harness.model;
-        model.setCompareStyle(CompareStyle::graded);
-        view->zoomToActualSize();
-        QTRY_VERIFY_WITH_TIMEOUT(view->showsFullResolution(), jobTimeoutMs);
+        harness.showGradedAtActualSize();
 
         // Past the bounded copy but below 1:1 the shrunk tile is made off the main thread: the
         // zoom returns before it, and a grade changed meanwhile is the one that lands.
