@@ -4,6 +4,7 @@
 #include "color/Precondition.hpp"
 #include "imaging/Packing.hpp"
 #include "imaging/RawDecoder.hpp"
+#include "io/FileDescriptor.hpp"
 #include "io/FileIO.hpp"
 #include "io/FileName.hpp"
 
@@ -143,24 +144,14 @@ bool trusted(const char* loader)
 // FIFO put in the file's place after the check cannot hang the load.
 VSource regularFileSource(const path& location)
 {
-    const int descriptor = ::open(location.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (descriptor < 0)
+    const FileDescriptor descriptor(::open(location.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!descriptor.valid())
         throw ImageLoaderError::unreadable(location);
     struct stat info {};
-    const bool regular = ::fstat(descriptor, &info) == 0 && S_ISREG(info.st_mode);
-    if (!regular) {
-        ::close(descriptor);
+    if (::fstat(descriptor.get(), &info) != 0 || !S_ISREG(info.st_mode))
         throw ImageLoaderError::unreadable(location);
-    }
-    try {
-        // The source keeps a duplicate of the descriptor.
-        VSource source = VSource::new_from_descriptor(descriptor);
-        ::close(descriptor);
-        return source;
-    } catch (...) {
-        ::close(descriptor);
-        throw;
-    }
+    // The source keeps a duplicate of the descriptor.
+    return VSource::new_from_descriptor(descriptor.get());
 }
 
 // Opens a trusted image file and refuses stored sizes above maxPixels (or that the shape check

@@ -1,5 +1,6 @@
 #include "io/FileIO.hpp"
 
+#include "io/FileDescriptor.hpp"
 #include "io/StagedFiles.hpp"
 
 #include <cctype>
@@ -52,31 +53,6 @@ std::filesystem::path folderOf(const std::filesystem::path& path)
     const std::filesystem::path folder = path.parent_path();
     return folder.empty() ? std::filesystem::path(".") : folder;
 }
-
-// Closes the descriptor when it goes out of scope unless released.
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-
-    int get() const { return fd_; }
-    // Closes now and reports the result, since a failed close can mean lost data.
-    bool close()
-    {
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0;
-    }
-
-private:
-    int fd_;
-};
 
 // Appends everything up to the end of the file, failing once the bytes exceed maxBytes.
 enum class ReadResult { complete, tooLarge, failed };
