@@ -1,6 +1,7 @@
 #include "AppModel.hpp"
 
 #include "imaging/TestChart.hpp"
+#include "recipe/Adjustments.hpp"
 
 #include <QProcessEnvironment>
 
@@ -21,10 +22,32 @@ constexpr int toastLifetimeMs = 6000;
 const QString exportChoiceKey = QStringLiteral("exportChoice");
 const QString exportSizeKey = QStringLiteral("exportSize");
 const QString previewInterpolationKey = QStringLiteral("previewInterpolation");
-const QString tetrahedralValue = QStringLiteral("tetrahedral");
-const QString trilinearValue = QStringLiteral("trilinear");
-const QString gamutMappingKey = QStringLiteral("gamutMapping");
-const QString extendEditKey = QStringLiteral("extendEdit");
+
+QString text(std::string_view raw)
+{
+    return QString::fromUtf8(raw.data(), static_cast<qsizetype>(raw.size()));
+}
+
+// A remembered adjustment as the defaults store it: a choice's name, a toggle's state.
+QVariant storedValue(const GradeRecipe::Adjustment& row, const GradeRecipe::Settings& settings)
+{
+    if (row.kind == GradeRecipe::AdjustmentKind::toggle)
+        return row.chosen(settings) != 0;
+    return text(row.choices[row.chosen(settings)].id);
+}
+
+// The stored value's index among the adjustment's choices, if it names one.
+std::optional<std::size_t> storedChoice(const GradeRecipe::Adjustment& row, const QVariant& value)
+{
+    if (!value.isValid())
+        return std::nullopt;
+    if (row.kind == GradeRecipe::AdjustmentKind::toggle)
+        return value.toBool() ? 1 : 0;
+    for (std::size_t i = 0; i < row.choices.size(); ++i)
+        if (text(row.choices[i].id) == value.toString())
+            return i;
+    return std::nullopt;
+}
 
 // A mode's result property: whether a change leaves it equal, and its notification. An edit
 // fit notifies on every assignment.
@@ -111,12 +134,15 @@ void AppModel::readPersistedSettings()
     const qint64 size = defaults_->value(exportSizeKey, 0).toLongLong();
     if (GradeRecipe::isExportSize(size))
         setExportSize(size);
-    if (defaults_->value(previewInterpolationKey).toString() == tetrahedralValue)
-        setPreviewInterpolation(Interpolation::tetrahedral);
-    if (const auto mapping =
-            GradeRecipe::gamutNamed(defaults_->value(gamutMappingKey).toString().toStdString()))
-        setGamutMapping(*mapping);
-    setExtendEdit(defaults_->value(extendEditKey, false).toBool());
+    if (const auto interpolation =
+            interpolationNamed(defaults_->value(previewInterpolationKey).toString().toStdString()))
+        setPreviewInterpolation(*interpolation);
+    GradeRecipe::Settings stored = settings_;
+    for (const GradeRecipe::Adjustment& row : GradeRecipe::adjustments())
+        if (!row.storedKey.empty())
+            if (const auto choice = storedChoice(row, defaults_->value(text(row.storedKey))))
+                row.choose(stored, *choice);
+    setSettings(stored);
 }
 
 // Setters: store, notify only on a change, then run the assignment's effect.
@@ -134,60 +160,22 @@ void AppModel::setMode(Mode mode)
     rebuildPreview();
 }
 
-void AppModel::setLookSettings(const LookSettings& settings)
+void AppModel::setSettings(const GradeRecipe::Settings& settings)
 {
-    if (settings != lookSettings_) {
-        lookSettings_ = settings;
-        Q_EMIT lookSettingsChanged();
+    const std::vector<const GradeRecipe::Adjustment*> changed =
+        GradeRecipe::differences(settings_, settings);
+    settings_ = settings;
+    if (!changed.empty())
+        Q_EMIT settingsChanged();
+    bool refits = false;
+    for (const GradeRecipe::Adjustment* row : changed) {
+        refits = refits || row->refits;
+        if (!row->storedKey.empty() && !capturing_)
+            defaults_->setValue(text(row->storedKey), storedValue(*row, settings_));
     }
-    rebuildPreview();
-}
-
-void AppModel::setMatchSettings(const MatchSettings& settings)
-{
-    if (settings != matchSettings_) {
-        matchSettings_ = settings;
-        Q_EMIT matchSettingsChanged();
-    }
-    rebuildPreview();
-}
-
-void AppModel::setEditSmoothness(double smoothness)
-{
-    if (smoothness != editSmoothness_) {
-        editSmoothness_ = smoothness;
-        Q_EMIT editSmoothnessChanged();
-    }
-    refitEdit();
-}
-
-void AppModel::setExtendEdit(bool extend)
-{
-    if (extend == extendEdit_)
-        return;
-    extendEdit_ = extend;
-    Q_EMIT extendEditChanged();
-    if (!capturing_)
-        defaults_->setValue(extendEditKey, extend);
-    refitEdit();
-}
-
-void AppModel::setIntensity(double intensity)
-{
-    if (intensity != intensity_) {
-        intensity_ = intensity;
-        Q_EMIT intensityChanged();
-    }
-    rebuildPreview();
-}
-
-void AppModel::setFineTune(const FineTune& fineTune)
-{
-    if (fineTune != fineTune_) {
-        fineTune_ = fineTune;
-        Q_EMIT fineTuneChanged();
-    }
-    rebuildPreview();
+    // The re-fit rebuilds the preview once it lands.
+    if (!refits || !refitEdit())
+        rebuildPreview();
 }
 
 void AppModel::setPreviewSource(PreviewSource source)
@@ -260,23 +248,7 @@ void AppModel::setPreviewInterpolation(Interpolation interpolation)
         rebuildPreview();
     }
     if (!capturing_)
-        defaults_->setValue(previewInterpolationKey, interpolation == Interpolation::tetrahedral
-                                                         ? tetrahedralValue
-                                                         : trilinearValue);
-}
-
-void AppModel::setGamutMapping(GamutMapping mapping)
-{
-    if (mapping != gamutMapping_) {
-        gamutMapping_ = mapping;
-        Q_EMIT gamutMappingChanged();
-        rebuildPreview();
-    }
-    if (!capturing_) {
-        const std::string_view id = GradeRecipe::recipe(mapping).id;
-        defaults_->setValue(gamutMappingKey,
-                            QString::fromUtf8(id.data(), static_cast<qsizetype>(id.size())));
-    }
+        defaults_->setValue(previewInterpolationKey, text(nameOf(interpolation).id));
 }
 
 void AppModel::setToast(const std::optional<Toast>& toast)
@@ -324,7 +296,7 @@ void AppModel::clearResult(Mode mode)
 {
     // Whatever is still being worked out for the mode would bring the result back.
     analysisJobs_[index(mode)]->cancel();
-    if (mode == Mode::edit)
+    if (GradeRecipe::recipe(toRecipe(mode)).refits)
         refitJob_.cancel();
     refusals_[index(mode)].clear();
     changeResult(mode, [mode](GradeRecipe::Results& results) { results.clear(toRecipe(mode)); });
@@ -342,7 +314,7 @@ void AppModel::refuse(Mode mode, const QString& reason)
 
 void AppModel::setEditFit(EditFit fit)
 {
-    changeResult(Mode::edit,
+    changeResult(refittingMode(),
                  [&fit](GradeRecipe::Results& results) { results.edit = std::move(fit); });
 }
 
@@ -389,16 +361,6 @@ void AppModel::updateIdle()
 
 // Derived values.
 
-GradeRecipe::Settings AppModel::recipeSettings() const
-{
-    GradeRecipe::Settings settings{lookSettings_, matchSettings_,
-                                   static_cast<float>(editSmoothness_),
-                                   static_cast<float>(intensity_), fineTune_};
-    settings.gamut = gamutMapping_;
-    settings.extendEdit = extendEdit_;
-    return settings;
-}
-
 GradeRecipe::SlotNames AppModel::slotNames() const
 {
     GradeRecipe::SlotNames names;
@@ -440,29 +402,27 @@ const LoadedImage& AppModel::previewInput() const
     return recipe.hasInputPreview ? imageIn(fromRecipe(recipe.slots.front())) : testChart_;
 }
 
-namespace {
-bool showsRealAfter(Mode mode, bool compareWithAfter, PreviewSource source, bool afterLoaded)
+const LoadedImage* AppModel::shownTarget() const
 {
-    return mode == Mode::edit && compareWithAfter && source == PreviewSource::input && afterLoaded;
+    const GradeRecipe::ModeRecipe& recipe = GradeRecipe::recipe(toRecipe(mode_));
+    if (!recipe.comparesWithTarget || !compareWithAfter_ || previewSource_ != PreviewSource::input)
+        return nullptr;
+    // A refused target (of another shape) is not compared with the graded input.
+    if (!refusals_[index(mode_)].isEmpty())
+        return nullptr;
+    const auto target = images_.find(fromRecipe(recipe.slots.back()));
+    return target == images_.end() ? nullptr : &target->second;
 }
-}  // namespace
 
 QImage AppModel::originalImage() const
 {
-    // A refused After (of another shape) is not compared with the graded Before.
-    if (refusals_[index(Mode::edit)].isEmpty() &&
-        showsRealAfter(mode_, compareWithAfter_, previewSource_, images_.contains(Slot::editAfter)))
-        return platformImage(images_.at(Slot::editAfter).image());
-    return previewOriginal_;
+    const LoadedImage* target = shownTarget();
+    return target ? platformImage(target->image()) : previewOriginal_;
 }
 
 QString AppModel::originalLabel() const
 {
-    return refusals_[index(Mode::edit)].isEmpty() &&
-                   showsRealAfter(mode_, compareWithAfter_, previewSource_,
-                                  images_.contains(Slot::editAfter))
-               ? QStringLiteral("Your edit")
-               : QStringLiteral("Original");
+    return shownTarget() ? QStringLiteral("Your edit") : QStringLiteral("Original");
 }
 
 Slot AppModel::dropTargetSlot() const
@@ -485,7 +445,7 @@ std::optional<QString> AppModel::suggestedName() const
 
 GradePipeline AppModel::currentPipeline() const
 {
-    return GradeRecipe::pipeline(toRecipe(mode_), results_, recipeSettings());
+    return GradeRecipe::pipeline(toRecipe(mode_), results_, settings_);
 }
 
 std::optional<QString> AppModel::statusLine() const
@@ -510,11 +470,14 @@ void AppModel::applyAutoName(const QString& name)
 
 void AppModel::resetAdjustments()
 {
-    setLookSettings(LookSettings{});
-    setMatchSettings(MatchSettings{});
-    setEditSmoothness(GradeRecipe::smoothingRange.defaultValue);
-    setIntensity(GradeRecipe::intensityRange.defaultValue);
-    setFineTune(FineTune{});
+    // Remembered preferences are the user's choice, not an adjustment of this grade.
+    GradeRecipe::Settings reset;
+    for (const GradeRecipe::Adjustment& row : GradeRecipe::adjustments())
+        if (!row.storedKey.empty())
+            row.copy(settings_, reset);
+    setSettings(reset);
+    // A reset fits the edit again even where its smoothing was already the default.
+    refitEdit();
 }
 
 void AppModel::present(const QString& message, const QString& title)

@@ -49,10 +49,6 @@ class AppModel : public QObject {
     Q_PROPERTY(lumivert::Mode mode READ mode WRITE setMode NOTIFY modeChanged)
     Q_PROPERTY(qint64 busy READ busy NOTIFY busyChanged)
     Q_PROPERTY(bool idle READ idle NOTIFY idleChanged)
-    Q_PROPERTY(double editSmoothness READ editSmoothness WRITE setEditSmoothness NOTIFY
-                   editSmoothnessChanged)
-    Q_PROPERTY(bool extendEdit READ extendEdit WRITE setExtendEdit NOTIFY extendEditChanged)
-    Q_PROPERTY(double intensity READ intensity WRITE setIntensity NOTIFY intensityChanged)
     Q_PROPERTY(bool compareWithAfter READ compareWithAfter WRITE setCompareWithAfter NOTIFY
                    compareWithAfterChanged)
     Q_PROPERTY(double split READ split WRITE setSplit NOTIFY splitChanged)
@@ -76,9 +72,9 @@ class AppModel : public QObject {
     // Read-only summaries of the records and collections that have no Qt type of their own.
     Q_PROPERTY(QVariantMap images READ imagesSummary NOTIFY imagesChanged)
     Q_PROPERTY(QStringList loading READ loadingSummary NOTIFY loadingChanged)
-    Q_PROPERTY(QVariantMap lookSettings READ lookSettingsSummary NOTIFY lookSettingsChanged)
-    Q_PROPERTY(QVariantMap matchSettings READ matchSettingsSummary NOTIFY matchSettingsChanged)
-    Q_PROPERTY(QVariantMap fineTune READ fineTuneSummary NOTIFY fineTuneChanged)
+    // Every adjustment by its key: a number, a map of the values by key, a choice's name or a
+    // toggle's state.
+    Q_PROPERTY(QVariantMap settings READ settingsSummary NOTIFY settingsChanged)
     Q_PROPERTY(QVariant lookAnalysis READ lookAnalysisSummary NOTIFY lookAnalysisChanged)
     Q_PROPERTY(QVariant matchAnalysis READ matchAnalysisSummary NOTIFY matchAnalysisChanged)
     Q_PROPERTY(QVariant editFit READ editFitSummary NOTIFY editFitChanged)
@@ -116,20 +112,13 @@ public:
     const std::optional<LookAnalysis>& lookAnalysis() const { return results_.look; }
     const std::optional<MatchAnalysis>& matchAnalysis() const { return results_.match; }
     const std::optional<EditFit>& editFit() const { return results_.edit; }
+    const GradeRecipe::Results& results() const { return results_; }
     const std::optional<LUT3D>& haldLUT() const { return results_.hald; }
-    const LookSettings& lookSettings() const { return lookSettings_; }
-    void setLookSettings(const LookSettings& settings);
-    const MatchSettings& matchSettings() const { return matchSettings_; }
-    void setMatchSettings(const MatchSettings& settings);
-    double editSmoothness() const { return editSmoothness_; }
-    void setEditSmoothness(double smoothness);
-    // Colours the edit's photos lack follow the overall edit; remembered between sessions.
-    bool extendEdit() const { return extendEdit_; }
-    void setExtendEdit(bool extend);
-    double intensity() const { return intensity_; }
-    void setIntensity(double intensity);
-    const FineTune& fineTune() const { return fineTune_; }
-    void setFineTune(const FineTune& fineTune);
+    // Every adjustment of the grade, as the table of adjustments describes them. A change of an
+    // adjustment that refits re-solves the edit (which then rebuilds the preview); any other
+    // assignment rebuilds the preview; remembered adjustments are stored when they change.
+    const GradeRecipe::Settings& settings() const { return settings_; }
+    void setSettings(const GradeRecipe::Settings& settings);
     PreviewSource previewSource() const { return previewSource_; }
     void setPreviewSource(PreviewSource source);
     CompareStyle compareStyle() const { return compareStyle_; }
@@ -162,9 +151,6 @@ public:
     // files do not depend on it.
     Interpolation previewInterpolation() const { return previewInterpolation_; }
     void setPreviewInterpolation(Interpolation interpolation);
-    // How look and match grades bring colours back into sRGB; a stored preference.
-    GamutMapping gamutMapping() const { return gamutMapping_; }
-    void setGamutMapping(GamutMapping mapping);
     const std::optional<Toast>& toast() const { return toast_; }
     void setToast(const std::optional<Toast>& toast);
     const std::optional<AlertInfo>& alert() const { return alert_; }
@@ -182,9 +168,7 @@ public:
     void setInspectorTargetVariant(const QVariant& target);
     QVariantMap imagesSummary() const;   // slot raw value → image name
     QStringList loadingSummary() const;  // slot raw values, in slot order
-    QVariantMap lookSettingsSummary() const;
-    QVariantMap matchSettingsSummary() const;
-    QVariantMap fineTuneSummary() const;
+    QVariantMap settingsSummary() const;
     QVariant lookAnalysisSummary() const;      // the key numbers and the palette size
     QVariant matchAnalysisSummary() const;     // the number of bands
     QVariant editFitSummary() const;           // rmsError, coverage, iterations, lattice size
@@ -212,6 +196,9 @@ public:
     PreviewSource defaultPreviewSource() const;
     const LoadedImage& previewInput() const;
     QImage originalImage() const;
+    // The mode's target image (the After of an edit) when the preview shows it as the original,
+    // else nothing.
+    const LoadedImage* shownTarget() const;
     QString originalLabel() const;
     // "ΔE2000 to your edit" when the difference is measured against the After image,
     // "ΔE2000 from original" otherwise.
@@ -239,6 +226,8 @@ public:
     // Bakes once and writes one file per format (the formats of one export choice), named like
     // `path` with each format's extension, after any export still running.
     void writeLUTs(const QString& path, const std::vector<LUTFormat>& formats);
+    // The files writeLUTs writes for that path and formats.
+    ExportPlan::Plan exportPlan(const QString& path, const std::vector<LUTFormat>& formats) const;
     void saveIdentityHALD();
     void showToast(const QString& message, const std::optional<QUrl>& url);
     void revealToastFile();
@@ -253,12 +242,7 @@ Q_SIGNALS:
     void matchAnalysisChanged();
     void editFitChanged();
     void haldLUTChanged();
-    void lookSettingsChanged();
-    void matchSettingsChanged();
-    void editSmoothnessChanged();
-    void extendEditChanged();
-    void intensityChanged();
-    void fineTuneChanged();
+    void settingsChanged();
     void previewSourceChanged();
     void compareStyleChanged();
     void compareWithAfterChanged();
@@ -273,7 +257,6 @@ Q_SIGNALS:
     void exportChoiceChanged();
     void exportSizeChanged();
     void previewInterpolationChanged();
-    void gamutMappingChanged();
     void toastChanged();
     void alertChanged();
     void inspectorTargetChanged();
@@ -285,7 +268,6 @@ private:
     {
         return static_cast<std::size_t>(value);
     }
-    GradeRecipe::Settings recipeSettings() const;
     GradeRecipe::SlotNames slotNames() const;
     void didLoad(Slot slot);
     void storeImage(Slot slot, const LoadedImage& image);
@@ -300,7 +282,9 @@ private:
     // Inputs the analysis turned down leave no result of earlier inputs behind.
     void refuse(Mode mode, const QString& reason);
     void setEditFit(EditFit fit);
-    void refitEdit();
+    // Starts the re-fit of the mode that refits; false when it has nothing to fit.
+    bool refitEdit();
+    static Mode refittingMode();
     void storeRendered(const Image8& source, const Outcome<RenderedPreview>& outcome);
     // The LUT's title, and the name its files are proposed under before cleaning.
     QString exportTitle() const;
@@ -326,12 +310,7 @@ private:
     std::set<Slot> loading_;
     qint64 busy_ = 0;
     GradeRecipe::Results results_;
-    LookSettings lookSettings_;
-    MatchSettings matchSettings_;
-    double editSmoothness_ = GradeRecipe::smoothingRange.defaultValue;
-    bool extendEdit_ = false;
-    double intensity_ = GradeRecipe::intensityRange.defaultValue;
-    FineTune fineTune_;
+    GradeRecipe::Settings settings_;
     PreviewSource previewSource_ = PreviewSource::testChart;
     CompareStyle compareStyle_ = CompareStyle::split;
     bool compareWithAfter_ = false;
@@ -350,7 +329,6 @@ private:
     ExportChoice exportChoice_ = ExportChoice::cube;
     qint64 exportSize_ = GradeRecipe::defaultExportSize;
     Interpolation previewInterpolation_ = Interpolation::trilinear;
-    GamutMapping gamutMapping_ = GamutMapping::preserveLightness;
     std::optional<Toast> toast_;
     std::optional<AlertInfo> alert_;
     std::optional<QString> inspectorTarget_;

@@ -27,10 +27,12 @@ Image8 heatMapOf(const ImageDifferenceResult& difference)
 
 const LoadedImage* AppModel::editTarget() const
 {
-    const auto before = images_.find(Slot::editBefore);
-    const auto after = images_.find(Slot::editAfter);
-    if (mode_ != Mode::edit || before == images_.end() || after == images_.end() ||
-        !refusals_[index(Mode::edit)].isEmpty() ||
+    const GradeRecipe::ModeRecipe& recipe = GradeRecipe::recipe(toRecipe(mode_));
+    if (!recipe.comparesWithTarget)
+        return nullptr;
+    const auto before = images_.find(fromRecipe(recipe.slots.front()));
+    const auto after = images_.find(fromRecipe(recipe.slots.back()));
+    if (before == images_.end() || after == images_.end() || !refusals_[index(mode_)].isEmpty() ||
         !sameSize(before->second.image(), after->second.image()))
         return nullptr;
     return &after->second;
@@ -53,7 +55,7 @@ void AppModel::measureDifference()
     std::optional<Image8> before;
     std::optional<Image8> after;
     if (target && previewLUT_ && previewGradedImage_) {
-        before = images_.at(Slot::editBefore).image();
+        before = images_.at(fromRecipe(GradeRecipe::recipe(toRecipe(mode_)).slots.front())).image();
         after = target->image();
     }
     // The graded preview of Before is the LUT's result on Before, so one measurement serves both.

@@ -4,6 +4,7 @@
 
 #include "color/Precondition.hpp"
 #include "imaging/ImageLoader.hpp"
+#include "io/SameFile.hpp"
 #include "lut/HaldCLUT.hpp"
 
 #include <QFile>
@@ -27,17 +28,10 @@ const QString defaultLUTName = text(GradeRecipe::defaultLUTName);
 const QString saveLUTFailedTitle = text(GradeRecipe::saveLUTFailedTitle);
 const QString saveHaldFailedTitle = text(GradeRecipe::saveHaldFailedTitle);
 const QString templateName = QStringLiteral("Identity HALD 8.png");
-constexpr int templateLevel = 8;
 
 path fileSystemPath(const QString& file) { return QFile::encodeName(file).toStdString(); }
 
 QString displayName(const path& file) { return QFile::decodeName(file.filename().c_str()); }
-
-bool sameFile(const path& a, const path& b)
-{
-    std::error_code error;
-    return std::filesystem::equivalent(a, b, error);
-}
 
 // “a”, “b” and “c”
 QString quotedList(const QStringList& names)
@@ -66,7 +60,7 @@ ExportPlan::ExportChoice choiceWriting(std::span<const LUTFormat> formats)
 
 void AppModel::exportLUT()
 {
-    if (!hasResult() && fineTune_.isNeutral()) {
+    if (!hasResult() && settings_.fineTune.isNeutral()) {
         QStringList titles;
         for (GradeRecipe::Slot slot : GradeRecipe::recipe(toRecipe(mode_)).slots)
             titles << text(GradeRecipe::recipe(slot).title);
@@ -101,26 +95,35 @@ void AppModel::exportLUT()
 
 void AppModel::writeLUTs(const QString& file, const std::vector<LUTFormat>& formats)
 {
-    writePlan(ExportPlan::files(fileSystemPath(file), choiceWriting(formats),
-                                exportTitle().toStdString()));
+    writePlan(exportPlan(file, formats));
+}
+
+ExportPlan::Plan AppModel::exportPlan(const QString& file,
+                                      const std::vector<LUTFormat>& formats) const
+{
+    return ExportPlan::files(fileSystemPath(file), choiceWriting(formats),
+                             exportTitle().toStdString());
 }
 
 QString AppModel::exportTitle() const { return lutName_.isEmpty() ? defaultLUTName : lutName_; }
 
 bool AppModel::confirmReplacing(const ExportPlan::Plan& plan, const path& chosen)
 {
-    QStringList inputs;
+    std::vector<path> loaded;
+    for (const auto& [slot, image] : images_)
+        if (image.url())
+            loaded.push_back(*image.url());
+    const std::vector<path> existing = ExportPlan::existingFiles(plan);
+    const std::vector<path> replaced = ExportPlan::replacedInputs(existing, loaded);
+    std::vector<std::string> inputs;
     QStringList others;
-    for (const path& file : ExportPlan::existingFiles(plan)) {
-        const bool loaded = std::any_of(images_.begin(), images_.end(), [&file](const auto& entry) {
-            return entry.second.url() && sameFile(file, *entry.second.url());
-        });
-        if (loaded)
-            inputs << displayName(file);
+    for (const path& file : existing) {
+        if (std::find(replaced.begin(), replaced.end(), file) != replaced.end())
+            inputs.push_back(quotedList({displayName(file)}).toStdString());
         else if (!sameFile(file, chosen))  // the save panel asked about that one
             others << displayName(file);
     }
-    if (inputs.isEmpty() && others.isEmpty())
+    if (inputs.empty() && others.isEmpty())
         return true;
     QStringList sentences;
     if (!others.isEmpty())
@@ -128,13 +131,10 @@ bool AppModel::confirmReplacing(const ExportPlan::Plan& plan, const path& chosen
                          (others.size() == 1
                               ? QStringLiteral(" already exists and would be replaced.")
                               : QStringLiteral(" already exist and would be replaced."));
-    if (!inputs.isEmpty())
-        sentences
-            << quotedList(inputs) +
-                   (inputs.size() == 1
-                        ? QStringLiteral(" is an image you loaded; the export would replace it.")
-                        : QStringLiteral(" are images you loaded; the export would replace them."));
-    const bool several = inputs.size() + others.size() > 1;
+    if (!inputs.empty())
+        sentences << QString::fromStdString(ExportPlan::replacesInputsText(inputs)) +
+                         QLatin1Char('.');
+    const bool several = static_cast<qsizetype>(inputs.size()) + others.size() > 1;
     return panels_->confirm({several ? QStringLiteral("Replace existing files?")
                                      : QStringLiteral("Replace the existing file?"),
                              sentences.join(QLatin1Char(' ')), QStringLiteral("Replace")});
@@ -190,7 +190,8 @@ void AppModel::saveIdentityHALD()
         return;
     const QString path = *chosen;
     runInBackground([path] {
-        ImageLoader::writePNG(HaldCLUT::identity(templateLevel), fileSystemPath(path), true);
+        ImageLoader::writePNG(HaldCLUT::identity(HaldCLUT::defaultLevel), fileSystemPath(path),
+                              true);
         return true;
     }).then(this, [this, path](const Outcome<bool>& outcome) {
         if (outcome.value)

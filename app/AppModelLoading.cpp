@@ -3,6 +3,8 @@
 #include "AppModel.hpp"
 
 #include "color/ColorMath.hpp"
+#include "color/Precondition.hpp"
+#include "recipe/Adjustments.hpp"
 
 #include <QFile>
 #include <QFileInfo>
@@ -65,9 +67,9 @@ void AppModel::load(const QString& path, Slot slot)
                 // A mode whose input is its result (a graded HALD's table) has it now.
                 const auto mode = GradeRecipe::modeOf(toRecipe(slot));
                 if (mode && GradeRecipe::recipe(*mode).analysedOnLoad)
-                    storeResult(fromRecipe(*mode),
-                                GradeRecipe::analyse(*mode, std::span(&*outcome.value, 1),
-                                                     recipeSettings()));
+                    storeResult(
+                        fromRecipe(*mode),
+                        GradeRecipe::analyse(*mode, std::span(&*outcome.value, 1), settings_));
                 didLoad(slot);
             } else {
                 present(outcome.error, openFailedTitle);
@@ -131,41 +133,50 @@ void AppModel::analyse(Mode mode)
     }
     if (recipe.analysedOnLoad)
         return;  // the result came with the file
-    const GradeRecipe::Settings settings = recipeSettings();
+    const GradeRecipe::Settings settings = settings_;
     analysisJobs_[index(mode)]->start(
         [recipeMode, inputs, settings] {
             return GradeRecipe::analyse(recipeMode, inputs, settings);
         },
-        [this, mode, smoothing = settings.smoothing,
-         extend = settings.extendEdit](const Outcome<GradeRecipe::Analysis>& outcome) {
+        [this, mode, settings](const Outcome<GradeRecipe::Analysis>& outcome) {
             if (!outcome.value) {
                 refuse(mode, outcome.error);
                 present(outcome.error, analyseFailedTitle);
                 return;
             }
             storeResult(mode, *outcome.value);
-            if (mode == Mode::edit) {
-                // A re-fit of the previous pair must not replace this fit; a smoothing moved
-                // or the extend switch changed while this one was prepared is fitted now.
+            if (GradeRecipe::recipe(toRecipe(mode)).refits) {
+                // A re-fit of the previous inputs must not replace this fit; an adjustment that
+                // refits and changed while this one was prepared is fitted now.
                 refitJob_.cancel();
-                if (smoothing != static_cast<float>(editSmoothness_) || extend != extendEdit_)
+                const auto moved = GradeRecipe::differences(settings, settings_);
+                if (std::any_of(moved.begin(), moved.end(),
+                                [](const auto* row) { return row->refits; }))
                     refitEdit();
             }
             rebuildPreview();
         });
 }
 
-void AppModel::refitEdit()
+Mode AppModel::refittingMode()
+{
+    const auto& modes = GradeRecipe::modes();
+    const auto found = std::find_if(modes.begin(), modes.end(),
+                                    [](const GradeRecipe::ModeRecipe& row) { return row.refits; });
+    LUMIVERT_PRECONDITION(found != modes.end(), "one mode refits its result");
+    return fromRecipe(found->mode);
+}
+
+bool AppModel::refitEdit()
 {
     if (!results_.editSystem) {
         refitJob_.cancel();
         updateIdle();
-        return;
+        return false;
     }
     const EditSystem system = *results_.editSystem;
-    const auto smoothing = static_cast<float>(editSmoothness_);
     refitJob_.start(
-        [system, smoothing, extend = extendEdit_] {
+        [system, smoothing = settings_.smoothing, extend = settings_.extendEdit] {
             return GradeRecipe::refit(system, smoothing, extend);
         },
         [this](const Outcome<EditFit>& outcome) {
@@ -175,6 +186,7 @@ void AppModel::refitEdit()
             rebuildPreview();
         });
     updateIdle();
+    return true;
 }
 
 void AppModel::rebuildPreview()

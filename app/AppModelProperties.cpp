@@ -2,6 +2,8 @@
 // every write goes through the C++ setter, so notification and side effects are the same.
 #include "AppModel.hpp"
 
+#include "recipe/Adjustments.hpp"
+
 namespace lumivert {
 
 namespace {
@@ -62,26 +64,33 @@ QStringList AppModel::loadingSummary() const
     return slots;
 }
 
-QVariantMap AppModel::lookSettingsSummary() const
+QVariantMap AppModel::settingsSummary() const
 {
-    return {{QStringLiteral("tone"), lookSettings_.tone},
-            {QStringLiteral("colourCast"), lookSettings_.colourCast},
-            {QStringLiteral("saturation"), lookSettings_.saturation},
-            {QStringLiteral("palette"), lookSettings_.palette}};
-}
-
-QVariantMap AppModel::matchSettingsSummary() const
-{
-    return {{QStringLiteral("tone"), matchSettings_.tone},
-            {QStringLiteral("colour"), matchSettings_.colour}};
-}
-
-QVariantMap AppModel::fineTuneSummary() const
-{
-    return {{QStringLiteral("temperature"), fineTune_.temperature},
-            {QStringLiteral("tint"), fineTune_.tint},
-            {QStringLiteral("contrast"), fineTune_.contrast},
-            {QStringLiteral("saturation"), fineTune_.saturation}};
+    const auto text = [](std::string_view raw) {
+        return QString::fromUtf8(raw.data(), static_cast<qsizetype>(raw.size()));
+    };
+    QVariantMap summary;
+    for (const GradeRecipe::Adjustment& row : GradeRecipe::adjustments()) {
+        QVariant value;
+        switch (row.kind) {
+        case GradeRecipe::AdjustmentKind::numbers:
+            if (row.values.size() == 1) {
+                value = row.values[0].of(settings_);
+            } else {
+                QVariantMap values;
+                for (const GradeRecipe::AdjustmentValue& part : row.values)
+                    values.insert(text(part.key), part.of(settings_));
+                value = values;
+            }
+            break;
+        case GradeRecipe::AdjustmentKind::choice:
+            value = text(row.choices[row.chosen(settings_)].id);
+            break;
+        case GradeRecipe::AdjustmentKind::toggle: value = row.chosen(settings_) != 0; break;
+        }
+        summary.insert(text(row.key), value);
+    }
+    return summary;
 }
 
 QVariant AppModel::lookAnalysisSummary() const

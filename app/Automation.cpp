@@ -1,10 +1,12 @@
 #include "Automation.hpp"
 
-#include "AutomationValues.hpp"
 #include "lut/LUTFormat.hpp"
+#include "recipe/Adjustments.hpp"
 #include "recipe/GradeRecipe.hpp"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QUrl>
 #include <QUuid>
 
@@ -41,6 +43,38 @@ constexpr std::array<FileVariable, 7> fileVariables{{{"LUMIVERT_LOOK", Slot::loo
                                                      {"LUMIVERT_AFTER", Slot::editAfter},
                                                      {"LUMIVERT_HALD", Slot::hald},
                                                      {"LUMIVERT_PREVIEW", Slot::preview}}};
+
+// "“split”, “original” or “graded”"
+template <typename Cases, typename RawValue> QString rawValues(const Cases& cases, RawValue raw)
+{
+    QStringList names;
+    for (const auto value : cases)
+        names << QStringLiteral("\u201C") + raw(value) + QStringLiteral("\u201D");
+    const QString last = names.takeLast();
+    return names.isEmpty() ? last
+                           : names.join(QStringLiteral(", ")) + QStringLiteral(" or ") + last;
+}
+
+std::optional<double> splitNamed(const QString& text)
+{
+    const auto number = GradeRecipe::wholeNumber(text.toStdString());
+    return number && *number >= 0 && *number <= 1 ? number : std::nullopt;
+}
+
+std::optional<qint64> exportSizeNamed(const QString& text)
+{
+    const auto size = GradeRecipe::wholeInteger(text.toStdString());
+    return size && GradeRecipe::isExportSize(*size) ? std::optional<qint64>(*size) : std::nullopt;
+}
+
+QString exportSizesText()
+{
+    QStringList sizes;
+    for (const std::int64_t size : GradeRecipe::exportSizes)
+        sizes << QString::number(size);
+    const QString last = sizes.takeLast();
+    return sizes.join(QStringLiteral(", ")) + QStringLiteral(" or ") + last;
+}
 
 void writeMarker(const QString& path, const QByteArray& contents)
 {
@@ -122,8 +156,24 @@ void Automation::fail(const QString& reason)
 
 void Automation::applyEnvironment()
 {
-    applySettings(model_, environment_);
+    const QString prefix = QStringLiteral("Couldn\u2019t finish the automation: ");
+    for (const QString& problem : applySettings(model_, environment_))
+        fail(prefix + problem);
+    if (environment_.contains(exportKey) && exportFolder())
+        fail(prefix +
+             QStringLiteral("The LUMIVERT_EXPORT \u201C%1\u201D names a folder; name a LUT "
+                            "file in it, such as \u201C%2\u201D.")
+                 .arg(environment_.value(exportKey),
+                      QDir(environment_.value(exportKey)).filePath(QStringLiteral("Look.cube"))));
     whenIdle(&Automation::exportLUT);
+}
+
+bool Automation::exportFolder() const
+{
+    const QString path = environment_.value(exportKey);
+    return path.isEmpty() || path.endsWith(QLatin1Char('/')) || QFileInfo(path).isDir() ||
+           path.endsWith(QStringLiteral("/.")) || path.endsWith(QStringLiteral("/..")) ||
+           path == QStringLiteral(".") || path == QStringLiteral("..");
 }
 
 void Automation::exportLUT()
@@ -135,6 +185,8 @@ void Automation::exportLUT()
     }
     const QString path = environment_.value(exportKey);
     const auto format = LUTFormat::fromPath(QFile::encodeName(path).toStdString());
+    const ExportPlan::Plan plan = model_.exportPlan(path, {format.value_or(LUTFormat::cube)});
+    exported_ = QFile::decodeName(QByteArray::fromStdString(plan.front().path.string()));
     model_.writeLUTs(path, {format.value_or(LUTFormat::cube)});
     whenIdle(&Automation::markExport);
 }
@@ -142,8 +194,7 @@ void Automation::exportLUT()
 void Automation::markExport()
 {
     if (failures_.isEmpty())
-        writeMarker(environment_.value(exportKey) + QStringLiteral(".done"),
-                    QByteArrayLiteral("ok"));
+        writeMarker(exported_ + QStringLiteral(".done"), QByteArrayLiteral("ok"));
     finish();
 }
 
@@ -164,62 +215,63 @@ void Automation::writeReady()
     Q_EMIT finished(failures_.isEmpty());
 }
 
-void Automation::applySettings(AppModel& model, const Environment& environment)
+QStringList Automation::applySettings(AppModel& model, const Environment& environment)
 {
-    const auto value = [&](const char* name) -> std::optional<QString> {
-        const QString key = QString::fromUtf8(name);
+    QStringList problems;
+    const auto value = [&](QStringView name) -> std::optional<std::string> {
+        const QString key = name.toString();
         if (!environment.contains(key))
             return std::nullopt;
-        return environment.value(key);
+        return environment.value(key).toStdString();
     };
-    const auto numbers = [&](const char* name, std::size_t count) -> std::vector<float> {
+    // A value of a fixed set: the raw values of an enumeration.
+    const auto named = [&]<typename Parse>(QStringView name, Parse parse, const QString& expected) {
         const auto text = value(name);
-        std::vector<float> parsed = text ? AutomationValues::floats(*text) : std::vector<float>();
-        return parsed.size() == count ? parsed : std::vector<float>();
+        if (!text)
+            return decltype(parse(QString()))();
+        const auto parsed = parse(QString::fromStdString(*text));
+        if (!parsed)
+            problems << QStringLiteral("The %1 must be %2, not \u201C%3\u201D.")
+                            .arg(name, expected, QString::fromStdString(*text));
+        return parsed;
     };
 
-    if (const auto text = value("LUMIVERT_PREVIEW_ON"))
-        if (const auto source = PreviewSources::fromRawValue(*text))
-            model.setPreviewSource(*source);
-    if (const auto text = value("LUMIVERT_COMPARE"))
-        if (const auto style = CompareStyles::fromRawValue(*text))
-            model.setCompareStyle(*style);
-    if (value("LUMIVERT_COMPARE_AFTER"))
+    if (const auto source = named(u"LUMIVERT_PREVIEW_ON", PreviewSources::fromRawValue,
+                                  rawValues(PreviewSources::allCases(), PreviewSources::rawValue)))
+        model.setPreviewSource(*source);
+    if (const auto style = named(u"LUMIVERT_COMPARE", CompareStyles::fromRawValue,
+                                 rawValues(CompareStyles::allCases(), CompareStyles::rawValue)))
+        model.setCompareStyle(*style);
+    if (value(u"LUMIVERT_COMPARE_AFTER"))
         model.setCompareWithAfter(true);
-    if (const auto text = value("LUMIVERT_SPLIT"))
-        if (const auto number = AutomationValues::wholeNumber(*text))
-            model.setSplit(*number);
-    if (const auto text = value("LUMIVERT_INTENSITY"))
-        if (const auto number = AutomationValues::wholeNumber(*text))
-            model.setIntensity(*number);
-    if (const auto look = numbers("LUMIVERT_LOOK_SETTINGS", 4); !look.empty())
-        model.setLookSettings(LookSettings{look[0], look[1], look[2], look[3]});
-    if (const auto match = numbers("LUMIVERT_MATCH_SETTINGS", 2); !match.empty())
-        model.setMatchSettings(MatchSettings{match[0], match[1]});
-    if (const auto text = value("LUMIVERT_SMOOTHING"))
-        if (const auto number = AutomationValues::wholeNumber(*text))
-            model.setEditSmoothness(*number);
-    if (const auto tune = numbers("LUMIVERT_FINETUNE", 4); !tune.empty())
-        model.setFineTune(FineTune{tune[0], tune[1], tune[2], tune[3]});
-    if (const auto text = value("LUMIVERT_GAMUT"))
-        if (const auto mapping = GradeRecipe::gamutNamed(text->toStdString()))
-            model.setGamutMapping(*mapping);
-    if (value("LUMIVERT_EXTEND"))
-        model.setExtendEdit(true);
-    if (const auto text = value("LUMIVERT_NAME"))
-        model.setLutName(*text);
-    if (const auto text = value("LUMIVERT_FORMAT"))
-        if (const auto choice = ExportChoices::fromRawValue(*text))
-            model.setExportChoice(*choice);
-    if (const auto text = value("LUMIVERT_GRID"))
-        if (const auto size = AutomationValues::wholeInteger(*text);
-            size && GradeRecipe::isExportSize(*size))
-            model.setExportSize(*size);
-    if (const auto text = value("LUMIVERT_INSPECTOR"))
-        model.setInspectorTarget(*text);
+    if (const auto split =
+            named(u"LUMIVERT_SPLIT", splitNamed, QStringLiteral("a number between 0 and 1")))
+        model.setSplit(*split);
+
+    GradeRecipe::Settings settings = model.settings();
+    for (const GradeRecipe::Adjustment& row : GradeRecipe::adjustments()) {
+        const QString name =
+            QString::fromUtf8(row.variable.data(), static_cast<qsizetype>(row.variable.size()));
+        if (const auto text = value(name))
+            if (const auto problem = GradeRecipe::assignText(row, *text, settings))
+                problems << QString::fromStdString(*problem);
+    }
+    model.setSettings(settings);
+
+    if (const auto text = value(u"LUMIVERT_NAME"))
+        model.setLutName(QString::fromStdString(*text));
+    if (const auto choice = named(u"LUMIVERT_FORMAT", ExportChoices::fromRawValue,
+                                  rawValues(ExportChoices::allCases(), ExportChoices::rawValue)))
+        model.setExportChoice(*choice);
+    if (const auto size = named(u"LUMIVERT_GRID", exportSizeNamed, exportSizesText()))
+        model.setExportSize(*size);
+    if (const auto text = value(u"LUMIVERT_INSPECTOR"))
+        model.setInspectorTarget(QString::fromStdString(*text));
     // The model's own toasts start a hiding timer; a scripted one stays.
-    if (const auto text = value("LUMIVERT_TOAST"))
-        model.setToast(Toast{QUuid::createUuid(), *text, QUrl::fromLocalFile(QStringLiteral("/"))});
+    if (const auto text = value(u"LUMIVERT_TOAST"))
+        model.setToast(Toast{QUuid::createUuid(), QString::fromStdString(*text),
+                             QUrl::fromLocalFile(QStringLiteral("/"))});
+    return problems;
 }
 
 }  // namespace lumivert

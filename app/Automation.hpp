@@ -35,9 +35,10 @@ public:
     // "title: message" of each failure, in order; empty while the run has not failed.
     const QStringList& failures() const { return failures_; }
 
-    // The setting variables, in their fixed order; a variable whose value does not parse
-    // leaves its property unchanged.
-    static void applySettings(AppModel& model, const Environment& environment);
+    // The setting variables, read as the command line reads its options; returns a sentence for
+    // each variable whose value does not parse or lies outside its range, which leaves its
+    // property unchanged.
+    static QStringList applySettings(AppModel& model, const Environment& environment);
 
 Q_SIGNALS:
     // The script is done and about to write the ready marker (when one is asked for): the
@@ -56,6 +57,8 @@ private:
     void fail(const QString& reason);
     void applyEnvironment();
     void exportLUT();
+    // LUMIVERT_EXPORT names a folder (or nothing) rather than a file.
+    bool exportFolder() const;
     void markExport();
     void finish();
     void writeReady();
@@ -66,6 +69,7 @@ private:
     Step next_ = nullptr;
     QTimer patience_;
     QStringList failures_;
+    QString exported_;  // the file the export writes
 };
 
 }  // namespace lumivert

@@ -94,10 +94,10 @@ struct Fixture {
 void BM_SettingToPreview(benchmark::State& state)
 {
     Fixture fixture(static_cast<Mode>(state.range(0)));
-    double intensity = 1.0;
+    GradeRecipe::Settings settings = fixture.model->settings();
     for (auto _ : state) {
-        intensity = intensity == 1.0 ? 0.9 : 1.0;
-        fixture.model->setIntensity(intensity);
+        settings.intensity = settings.intensity == 1.0f ? 0.9f : 1.0f;
+        fixture.model->setSettings(settings);
         fixture.waitForPreview();
     }
     state.SetLabel(state.range(0) == static_cast<int>(Mode::look) ? "look" : "match");
@@ -114,8 +114,11 @@ void BM_BurstOfAssignments(benchmark::State& state)
     int renders = 0;
     QObject::connect(fixture.model.get(), &AppModel::previewRebuilt, [&] { ++renders; });
     for (auto _ : state) {
-        for (int step = 0; step < kBurst; ++step)
-            fixture.model->setFineTune(FineTune{0.002f * static_cast<float>(step), 0, 0, 0});
+        for (int step = 0; step < kBurst; ++step) {
+            GradeRecipe::Settings settings = fixture.model->settings();
+            settings.fineTune = FineTune{0.002f * static_cast<float>(step), 0, 0, 0};
+            fixture.model->setSettings(settings);
+        }
         fixture.waitUntilIdle();
     }
     state.counters["renders per burst"] =

@@ -24,17 +24,6 @@ using std::filesystem::path;
 constexpr float k16BitMax = 65535.0f;
 constexpr float k8BitMax = 255.0f;
 
-void refuseToReplaceInput(const Job& job)
-{
-    std::error_code error;
-    if (std::filesystem::equivalent(job.input, job.output, error)) {
-        throw CommandFailure(GradeRecipe::saveImageFailedTitle,
-                             quotedName(job.output) +
-                                 " is the input image and would be replaced; choose "
-                                 "another output.");
-    }
-}
-
 }  // namespace
 
 std::vector<Job> jobsInFolder(const std::vector<path>& inputs, const path& folder)
@@ -96,7 +85,8 @@ void applyToFile(const RowGrader& grader, const Job& job, const Options& options
         throw UsageError("The output " + quotedName(job.output) +
                          " needs the extension .png, .jpg, .tif or .webp.");
     }
-    refuseToReplaceInput(job);
+    CommandSupport::refuseReplacingInputs({&job.output, 1}, {&job.input, 1},
+                                          GradeRecipe::saveImageFailedTitle);
     try {
         ImageLoader::gradeFile(job.input, job.output, *type, grader, {options.quality});
     } catch (const ImageLoaderError& error) {

@@ -37,6 +37,14 @@ std::string lustreSizes()
     return text;
 }
 
+// "512 x 512 pixels, 64 points per axis"
+std::string defaultHaldShape()
+{
+    const std::string side = std::to_string(HaldCLUT::sideLength(HaldCLUT::defaultLevel));
+    return side + " x " + side + " pixels, " +
+           std::to_string(HaldCLUT::pointsPerAxis(HaldCLUT::defaultLevel)) + " points per axis";
+}
+
 }  // namespace
 
 std::string numberText(double value)
@@ -96,6 +104,16 @@ ExportPlan::Plan plannedFiles(const std::optional<path>& output,
     }
 }
 
+void refuseReplacingInputs(std::span<const path> outputs, std::span<const path> inputs,
+                           std::string_view title)
+{
+    try {
+        ExportPlan::refuseReplacingInputs(outputs, inputs);
+    } catch (const ExportPlan::ExportPlanError& error) {
+        throw CommandFailure(title, error.what());
+    }
+}
+
 std::string sizeHelp(const std::string& defaultSize)
 {
     return "lattice points per axis (" + defaultSize +
@@ -108,8 +126,8 @@ void addWriterOptions(CLI::App& command, LUTWriter::Options& options)
     command.add_option(kHaldLevelOption, options.haldLevel,
                        "level of a HALD .png output, " + std::to_string(HaldCLUT::minLevel) +
                            " to " + std::to_string(HaldCLUT::maxLevel) + " (default " +
-                           std::to_string(HaldCLUT::defaultLevel) +
-                           ": 512 x 512 pixels, 64 points per axis)");
+                           std::to_string(HaldCLUT::defaultLevel) + ": " + defaultHaldShape() +
+                           ")");
     command.add_option("--3dl-flavour")
         ->type_name("TEXT")
         ->description("layout of a .3dl output: plain (default; read by most applications and "

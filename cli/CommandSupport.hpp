@@ -13,7 +13,9 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace lumivert::CommandSupport {
@@ -41,6 +43,10 @@ ExportPlan::Plan plannedFiles(const std::optional<std::filesystem::path>& output
                               std::optional<ExportPlan::ExportChoice> choice,
                               const std::string& title,
                               const std::vector<std::filesystem::path>& inputs);
+
+// CommandFailure under the title when an output is one of the inputs.
+void refuseReplacingInputs(std::span<const std::filesystem::path> outputs,
+                           std::span<const std::filesystem::path> inputs, std::string_view title);
 
 // The --size help: what the default is, and the one size ffmpeg's lut3d filter reads in .3dl.
 std::string sizeHelp(const std::string& defaultSize);

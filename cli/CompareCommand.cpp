@@ -56,15 +56,11 @@ void requireMapFile(const Options& options)
     const path map(options.map);
     if (ImageLoader::fileType(map) != ImageFileType::png)
         throw UsageError("The map " + quotedName(map) + " must be a .png file.");
-    for (const std::string& input : {options.first, options.second, options.lut}) {
-        std::error_code error;
-        if (!input.empty() && std::filesystem::equivalent(map, input, error)) {
-            throw CommandFailure(GradeRecipe::saveImageFailedTitle,
-                                 quotedName(map) +
-                                     " is one of the compared files and would be replaced; "
-                                     "choose another name for the map.");
-        }
-    }
+    std::vector<path> inputs;
+    for (const std::string& input : {options.first, options.second, options.lut})
+        if (!input.empty())
+            inputs.emplace_back(input);
+    CommandSupport::refuseReplacingInputs({&map, 1}, inputs, GradeRecipe::saveImageFailedTitle);
 }
 
 FullImage loaded(const path& file)

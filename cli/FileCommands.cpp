@@ -108,7 +108,13 @@ struct ApplyOptions {
     CLI::Option* folderOption = nullptr;
 };
 
-constexpr std::array<const char*, 2> kInterpolationNames = {"trilinear", "tetrahedral"};
+std::vector<std::string> interpolationIds()
+{
+    std::vector<std::string> ids;
+    for (const InterpolationName& row : interpolationNames)
+        ids.emplace_back(row.id);
+    return ids;
+}
 
 std::vector<BatchApply::Job> jobsOf(const ApplyOptions& options)
 {
@@ -142,19 +148,6 @@ void createFolder(const path& folder)
     }
 }
 
-// An output that is the LUT file itself would replace the grade with a graded photo.
-void refuseToReplaceTheLUT(const std::vector<BatchApply::Job>& jobs, const path& lut)
-{
-    for (const BatchApply::Job& job : jobs) {
-        std::error_code error;
-        if (std::filesystem::equivalent(job.output, lut, error)) {
-            throw CommandFailure(GradeRecipe::saveImageFailedTitle,
-                                 quotedName(job.output) +
-                                     " is the LUT and would be replaced; choose another output.");
-        }
-    }
-}
-
 // "Applied the LUT to 3 of 4 images; “b.png” failed.": the one line every run ends with.
 std::string summaryOf(std::size_t total, const std::vector<BatchApply::Failure>& failures)
 {
@@ -173,7 +166,13 @@ int apply(const ApplyOptions& options)
     CommandSupport::requireWithin(options.batch.strength, GradeRecipe::applyStrengthRange,
                                   "--strength");
     const std::vector<BatchApply::Job> jobs = jobsOf(options);
-    refuseToReplaceTheLUT(jobs, options.lut);
+    // An output that is the LUT file itself would replace the grade with a graded photo.
+    std::vector<path> outputs;
+    for (const BatchApply::Job& job : jobs)
+        outputs.push_back(job.output);
+    const path lutFile(options.lut);
+    CommandSupport::refuseReplacingInputs(outputs, {&lutFile, 1},
+                                          GradeRecipe::saveImageFailedTitle);
     const LUTStack lut = readLUT(options.lut).lut;
     if (options.folderOption->count())
         createFolder(options.folder);
@@ -220,13 +219,13 @@ Action defineApply(CLI::App& command)
     command.add_flag("--quiet", options->quiet, "no progress lines, only the summary");
     command.add_option("--interpolation")
         ->type_name("TEXT")
-        ->description("how the table blends its entries: trilinear (default) or tetrahedral (as "
-                      "most grading applications and OpenColorIO do)")
-        ->check(CLI::IsMember(kInterpolationNames))
+        ->description("how the table blends its entries: " +
+                      std::string(nameOf(Interpolation::trilinear).id) + " (default) or " +
+                      std::string(nameOf(Interpolation::tetrahedral).id) +
+                      " (as most grading applications and OpenColorIO do)")
+        ->check(CLI::IsMember(interpolationIds()))
         ->each([options](const std::string& name) {
-            options->batch.interpolation = name == kInterpolationNames[1]
-                                               ? Interpolation::tetrahedral
-                                               : Interpolation::trilinear;
+            options->batch.interpolation = interpolationNamed(name).value();
         });
     command.add_option(
         "--strength", options->batch.strength,

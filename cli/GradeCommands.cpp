@@ -4,6 +4,8 @@
 #include "cli/CommandFailure.hpp"
 #include "cli/CommandSupport.hpp"
 #include "color/Precondition.hpp"
+#include "lut/HaldCLUT.hpp"
+#include "recipe/Adjustments.hpp"
 #include "recipe/ExportPlan.hpp"
 #include "recipe/GradeRecipe.hpp"
 
@@ -27,6 +29,15 @@ using std::filesystem::path;
 
 constexpr int kJsonIndent = 2;
 
+// What was typed for one adjustment's option.
+struct AdjustmentInput {
+    std::vector<float> values;  // an option of several values
+    float value = 0;            // an option of one value
+    std::string choice;
+    bool on = false;
+    CLI::Option* option = nullptr;  // null: the command does not offer it
+};
+
 // Every option of the LUT-making commands; each command declares the ones its mode reads.
 struct GradeOptions {
     std::vector<std::string> inputs;
@@ -34,19 +45,18 @@ struct GradeOptions {
     std::string format;
     std::int64_t size = GradeRecipe::defaultExportSize;
     std::string title;
-    float intensity = static_cast<float>(GradeRecipe::intensityRange.defaultValue);
-    std::vector<float> fineTune;
-    std::vector<float> lookSettings;
-    std::vector<float> matchSettings;
-    float smoothing = static_cast<float>(GradeRecipe::smoothingRange.defaultValue);
-    std::string gamut{GradeRecipe::gamutMappings().front().id};
-    bool extendEdit = false;
+    // One per row of the adjustments table, in its order.
+    std::vector<AdjustmentInput> adjustments{GradeRecipe::adjustments().size()};
     LUTWriter::Options writer;
     CLI::Option* outputOption = nullptr;
     CLI::Option* sizeOption = nullptr;
     CLI::Option* formatOption = nullptr;
     CLI::Option* titleOption = nullptr;
 };
+
+// Which adjustments a command offers: all those of its mode, or only those that change an
+// analysis.
+enum class Offered : std::uint8_t { grade, analysis };
 
 // What the command line says about each mode besides the recipe.
 struct ModeCommand {
@@ -55,7 +65,6 @@ struct ModeCommand {
     const char* examples;
     const char* inputs;  // the positional arguments' name, one word per slot
     const char* inputsHelp;
-    void (*addSettings)(CLI::App& command, GradeOptions& options);
 };
 
 struct AnalyseCommand {
@@ -65,7 +74,6 @@ struct AnalyseCommand {
     const char* inputs;
     const char* inputsHelp;
     std::array<const char*, 2> keys;  // the JSON key of each slot's image name
-    void (*addSettings)(CLI::App& command, GradeOptions& options);
 };
 
 std::string lowerCased(std::string_view text)
@@ -76,37 +84,73 @@ std::string lowerCased(std::string_view text)
     return result;
 }
 
-// "tone, colour (default 1,1)": the controls' titles and their defaults, in option order.
-template <typename Settings, std::size_t Count>
-std::string strengthsHelp(const std::array<GradeRecipe::Strength<Settings>, Count>& rows)
+// "tone, colour (default 1,1)" for several values, "strength of the grade (default 1)" for one.
+std::string numbersHelp(const GradeRecipe::Adjustment& row)
 {
     std::string titles;
     std::string defaults;
-    for (const auto& row : rows) {
-        titles += (titles.empty() ? "" : ", ") + lowerCased(row.title);
-        defaults += (defaults.empty() ? "" : ",") + numberText(row.defaultValue());
+    for (const GradeRecipe::AdjustmentValue& value : row.values) {
+        titles += (titles.empty() ? "" : ", ") + lowerCased(value.title);
+        defaults += (defaults.empty() ? "" : ",") + numberText(value.defaultValue());
     }
-    return titles + " (default " + defaults + ")";
+    return (row.values.size() == 1 ? std::string(row.help) : titles) + " (default " + defaults +
+           ")";
 }
 
-template <typename Settings, std::size_t Count>
-CLI::Option* addStrengths(CLI::App& command, const std::string& name, std::vector<float>& values,
-                          const std::array<GradeRecipe::Strength<Settings>, Count>& rows)
+// "how colours beyond sRGB come back: preserve-lightness (default) or smooth, which keeps …"
+std::string choiceHelp(const GradeRecipe::Adjustment& row)
 {
-    return command.add_option(name, values, strengthsHelp(rows))
-        ->delimiter(',')
-        ->expected(static_cast<int>(Count));
+    std::string text = std::string(row.help) + ": ";
+    for (std::size_t i = 0; i < row.choices.size(); ++i) {
+        const GradeRecipe::Choice& choice = row.choices[i];
+        text += (i == 0                        ? ""
+                 : i + 1 == row.choices.size() ? " or "
+                                               : ", ") +
+                std::string(choice.id);
+        if (i == 0)
+            text += " (default)";
+        else if (!choice.help.empty())
+            text += ", which " + lowerCased(choice.help.substr(0, 1)) +
+                    std::string(choice.help.substr(1, choice.help.size() - 2));
+    }
+    return text;
 }
 
-// The settings record with the typed values in the rows' order, else its defaults.
-template <typename Settings, std::size_t Count>
-Settings strengthsOf(const std::vector<float>& values,
-                     const std::array<GradeRecipe::Strength<Settings>, Count>& rows)
+CLI::Option* addAdjustment(CLI::App& command, const GradeRecipe::Adjustment& row,
+                           AdjustmentInput& input)
 {
-    Settings settings;
-    for (std::size_t i = 0; i < values.size() && i < Count; ++i)
-        settings.*rows[i].field = values[i];
-    return settings;
+    const std::string option(row.option);
+    switch (row.kind) {
+    case GradeRecipe::AdjustmentKind::numbers:
+        if (row.values.size() == 1) {
+            input.value = row.values[0].defaultValue();
+            return command.add_option(option, input.value, numbersHelp(row));
+        }
+        return command.add_option(option, input.values, numbersHelp(row))
+            ->delimiter(',')
+            ->expected(static_cast<int>(row.values.size()));
+    case GradeRecipe::AdjustmentKind::choice: {
+        std::vector<std::string> names;
+        for (const GradeRecipe::Choice& choice : row.choices)
+            names.emplace_back(choice.id);
+        input.choice = names.front();
+        return command.add_option(option, input.choice, choiceHelp(row))
+            ->check(CLI::IsMember(names));
+    }
+    case GradeRecipe::AdjustmentKind::toggle:
+        return command.add_flag(option, input.on, std::string(row.help));
+    }
+    return nullptr;
+}
+
+// The options of the adjustments the mode offers, in the table's order.
+void addAdjustments(CLI::App& command, Mode mode, Offered offered, GradeOptions& options)
+{
+    const auto rows = GradeRecipe::adjustments();
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (rows[i].modes.contains(mode) && (offered == Offered::grade || rows[i].refits))
+            options.adjustments[i].option = addAdjustment(command, rows[i], options.adjustments[i]);
+    }
 }
 
 // A mode whose input is a table (a graded HALD) keeps it whole unless --size is given.
@@ -127,79 +171,55 @@ void addGradeOptions(CLI::App& command, Mode mode, GradeOptions& options)
         command.add_option("--format", options.format, "cube, 3dl, hald or all (the three)")
             ->check(CLI::IsMember(formatNames));
     const std::string defaultSize = std::to_string(GradeRecipe::defaultExportSize);
+    const int haldLevel = HaldCLUT::defaultLevel;
     options.sizeOption =
         command
             .add_option("--size", options.size,
                         CommandSupport::sizeHelp(
                             keepsInputTable(mode)
-                                ? "default: the HALD's own table, 64 for level 8, where the "
-                                  "format holds it, else " +
-                                      defaultSize
+                                ? "default: the HALD's own table, " +
+                                      std::to_string(HaldCLUT::pointsPerAxis(haldLevel)) +
+                                      " for level " + std::to_string(haldLevel) +
+                                      ", where the format holds it, else " + defaultSize
                                 : "default " + defaultSize))
             ->check(CLI::IsMember(std::vector<std::int64_t>(GradeRecipe::exportSizes.begin(),
                                                             GradeRecipe::exportSizes.end())));
     CommandSupport::addWriterOptions(command, options.writer);
     options.titleOption =
         command.add_option("--title", options.title, "title inside the LUT and default file name");
-    command.add_option("--intensity", options.intensity,
-                       "strength of the grade (default " +
-                           numberText(GradeRecipe::intensityRange.defaultValue) + ")");
-    addStrengths(command, "--finetune", options.fineTune, GradeRecipe::fineTuneControls());
-}
-
-void addGamut(CLI::App& command, GradeOptions& options)
-{
-    std::vector<std::string> names;
-    for (const GradeRecipe::GamutRecipe& row : GradeRecipe::gamutMappings())
-        names.emplace_back(row.id);
-    command
-        .add_option("--gamut", options.gamut,
-                    "how colours beyond sRGB come back: " + names[0] + " (default) or " + names[1] +
-                        ", which keeps bright saturated colours such as yellows "
-                        "colourful")
-        ->check(CLI::IsMember(names));
-}
-
-void addLookSettings(CLI::App& command, GradeOptions& options)
-{
-    addStrengths(command, "--look-settings", options.lookSettings, GradeRecipe::lookStrengths());
-    addGamut(command, options);
-}
-
-void addMatchSettings(CLI::App& command, GradeOptions& options)
-{
-    addStrengths(command, "--match-settings", options.matchSettings, GradeRecipe::matchStrengths());
-    addGamut(command, options);
-}
-
-void addSmoothing(CLI::App& command, GradeOptions& options)
-{
-    command.add_option("--smoothing", options.smoothing,
-                       "smoothness of the fit (default " +
-                           numberText(GradeRecipe::smoothingRange.defaultValue) + ")");
-    command.add_flag("--extend", options.extendEdit,
-                     "extend the edit to colours not in the photos: they follow the overall "
-                     "edit instead of keeping their values");
+    addAdjustments(command, mode, Offered::grade, options);
 }
 
 // The typed adjustments, each within the range its control offers.
 GradeRecipe::Settings settingsOf(const GradeOptions& options)
 {
-    using CommandSupport::requireWithin;
-    requireWithin(options.lookSettings, GradeRecipe::strengthRange, "--look-settings");
-    requireWithin(options.matchSettings, GradeRecipe::strengthRange, "--match-settings");
-    requireWithin(options.smoothing, GradeRecipe::smoothingRange, "--smoothing");
-    requireWithin(options.fineTune, GradeRecipe::fineTuneRange, "--finetune");
-    requireWithin(options.intensity, GradeRecipe::intensityRange, "--intensity");
     GradeRecipe::Settings settings;
-    settings.look = strengthsOf(options.lookSettings, GradeRecipe::lookStrengths());
-    settings.match = strengthsOf(options.matchSettings, GradeRecipe::matchStrengths());
-    settings.smoothing = options.smoothing;
-    settings.extendEdit = options.extendEdit;
-    settings.intensity = options.intensity;
-    settings.fineTune = strengthsOf(options.fineTune, GradeRecipe::fineTuneControls());
-    // The option's check admits only the table's names.
-    settings.gamut = GradeRecipe::gamutNamed(options.gamut).value();
+    const auto rows = GradeRecipe::adjustments();
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const GradeRecipe::Adjustment& row = rows[i];
+        const AdjustmentInput& input = options.adjustments[i];
+        if (!input.option)
+            continue;
+        switch (row.kind) {
+        case GradeRecipe::AdjustmentKind::numbers: {
+            const std::vector<float> values =
+                row.values.size() == 1 ? std::vector<float>{input.value} : input.values;
+            if (values.empty())
+                break;
+            if (const auto problem = GradeRecipe::problemWith(row, values, row.option))
+                throw UsageError(*problem);
+            GradeRecipe::assign(row, values, settings);
+            break;
+        }
+        case GradeRecipe::AdjustmentKind::choice:
+            // The option's check admits only the table's names.
+            for (std::size_t c = 0; c < row.choices.size(); ++c)
+                if (row.choices[c].id == input.choice)
+                    row.choose(settings, c);
+            break;
+        case GradeRecipe::AdjustmentKind::toggle: row.choose(settings, input.on ? 1 : 0); break;
+        }
+    }
     return settings;
 }
 
@@ -339,19 +359,19 @@ const std::array<ModeCommand, 4> kModeCommands{{
      "  lumivert-cli look sunset.jpg -o Sunset.cube\n"
      "  lumivert-cli look film.png --format all --size 65 --look-settings 1,0.5,1.2,0\n"
      "  lumivert-cli look lemons.jpg --gamut smooth -o Lemons.cube\n",
-     "REFERENCE", "the photo whose colours you want", addLookSettings},
+     "REFERENCE", "the photo whose colours you want"},
     {Mode::match, "Make a LUT that gives your photo the look of a reference photo.",
      "  lumivert-cli match mine.jpg reference.jpg -o Matched.cube\n"
      "  lumivert-cli match mine.jpg reference.jpg --match-settings 1,0.6 --format 3dl\n",
-     "SOURCE REFERENCE", "your photo, then the reference", addMatchSettings},
+     "SOURCE REFERENCE", "your photo, then the reference"},
     {Mode::edit, "Learn the colour change between a photo before and after an edit.",
      "  lumivert-cli edit original.jpg graded.jpg -o Grade.cube\n"
      "  lumivert-cli edit before.png after.png --smoothing 0.05 --format all\n",
-     "BEFORE AFTER", "the original, then the edited photo", addSmoothing},
+     "BEFORE AFTER", "the original, then the edited photo"},
     {Mode::hald, "Turn a graded HALD image into a LUT.",
      "  lumivert-cli identity-hald \"Identity HALD 8.png\"   # grade this elsewhere, then:\n"
      "  lumivert-cli hald \"Identity HALD 8 graded.png\" -o Graded.cube\n",
-     "GRADED_HALD", "a HALD image graded in another editor", nullptr},
+     "GRADED_HALD", "a HALD image graded in another editor"},
 }};
 
 const std::array<AnalyseCommand, 3> kAnalyseCommands{{
@@ -360,22 +380,19 @@ const std::array<AnalyseCommand, 3> kAnalyseCommands{{
      "  lumivert-cli analyse look sunset.jpg > sunset.json\n",
      "IMAGE",
      "the photo",
-     {"image", nullptr},
-     nullptr},
+     {"image", nullptr}},
     {Mode::match,
      "Tone map, source ranks and the six colour bands.",
      "  lumivert-cli analyse match mine.jpg reference.jpg\n",
      "SOURCE REFERENCE",
      "your photo, then the reference",
-     {"source", "reference"},
-     nullptr},
+     {"source", "reference"}},
     {Mode::edit,
      "How well a LUT captures the edit, and why.",
      "  lumivert-cli analyse edit before.png after.png --smoothing 0.05\n",
      "BEFORE AFTER",
      "the original, then the edited photo",
-     {"before", "after"},
-     addSmoothing},
+     {"before", "after"}},
 }};
 
 }  // namespace
@@ -388,8 +405,6 @@ std::vector<Command> modeCommands()
             auto options = std::make_shared<GradeOptions>();
             addInputs(command, row.mode, row.inputs, row.inputsHelp, *options);
             addGradeOptions(command, row.mode, *options);
-            if (row.addSettings)
-                row.addSettings(command, *options);
             return [mode = row.mode, options] { return makeLUT(mode, *options); };
         };
         commands.push_back({std::string(GradeRecipe::recipe(row.mode).id),
@@ -414,8 +429,7 @@ Command analyse()
         const auto define = [&row](CLI::App& command) -> Action {
             auto options = std::make_shared<GradeOptions>();
             addInputs(command, row.mode, row.inputs, row.inputsHelp, *options);
-            if (row.addSettings)
-                row.addSettings(command, *options);
+            addAdjustments(command, row.mode, Offered::analysis, *options);
             return [&row, options] { return printAnalysis(row, *options); };
         };
         group.subcommands.push_back({std::string(GradeRecipe::recipe(row.mode).id),

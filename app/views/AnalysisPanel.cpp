@@ -52,12 +52,13 @@ AnalysisPanel::rows(Mode mode, const std::optional<LookAnalysis>& look,
                     const std::optional<EditFit>& fit,
                     const std::optional<DifferenceStats>& difference)
 {
-    if (mode == Mode::look && look)
+    const GradeRecipe::Figures figures = GradeRecipe::recipe(toRecipe(mode)).figures;
+    if (figures == GradeRecipe::Figures::lookLevels && look)
         return {{QStringLiteral("Black point"), percent(look->blackLevel)},
                 {QStringLiteral("White point"), percent(look->whiteLevel)},
                 {QStringLiteral("Contrast"), signedPercent(double(look->contrast) - 1.0)},
                 {QStringLiteral("Colourfulness"), percent(look->saturation)}};
-    if (mode == Mode::edit && fit) {
+    if (figures == GradeRecipe::Figures::editFit && fit) {
         std::vector<Row> rows{
             {QStringLiteral("Fit error"), QString::asprintf("%.2f levels", fit->rmsError)}};
         if (difference)
@@ -120,7 +121,9 @@ AnalysisPanel::AnalysisPanel(AppModel& model, QWidget* parent)
 void AnalysisPanel::showAnalysis()
 {
     const auto& look = model_.lookAnalysis();
-    const bool showsPalette = model_.mode() == Mode::look && look && !look->palette.empty();
+    const bool showsPalette =
+        GradeRecipe::recipe(toRecipe(model_.mode())).figures == GradeRecipe::Figures::lookLevels &&
+        look && !look->palette.empty();
     strip_->setPalette(showsPalette ? look->palette : std::vector<PaletteColor>{});
     paletteSection_->setVisible(showsPalette);
     showRows(rows(model_.mode(), look, model_.editFit(), model_.editDifference()));

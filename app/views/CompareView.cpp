@@ -33,7 +33,6 @@ constexpr double badgeOpacity = 0.28;
 constexpr double keyStep = 0.01;
 constexpr double largeKeyStep = 0.1;
 const QString gradedLabel = QStringLiteral("With LUT");
-const QString yourEditLabel = QStringLiteral("Your edit");
 // Screen pixels beyond each edge of the view: below 1:1 graded too, so that a short pan only
 // redraws; at 1:1 and above, cells this close stay kept for a pan back.
 constexpr double detailMargin = 192;
@@ -191,8 +190,8 @@ void CompareView::refreshImages()
             gradedPath = QString::fromStdString(input.url()->string());
     }
     QString originalPath = gradedPath;
-    if (model_.originalLabel() == yourEditLabel && model_.images().contains(Slot::editAfter)) {
-        const auto& url = model_.images().at(Slot::editAfter).url();
+    if (const LoadedImage* target = model_.shownTarget()) {
+        const auto& url = target->url();
         originalPath = url ? QString::fromStdString(url->string()) : QString();
     }
     // Another photo starts at fit, and the full-size pixels of the last one are let go.

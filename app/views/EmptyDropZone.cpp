@@ -116,7 +116,7 @@ void EmptyDropZone::showMode()
         Symbols::icon(Presentation::modeSymbol(mode)).pixmap(symbolSize, symbolSize));
     title_->setText(Presentation::emptyTitle(mode));
     description_->setText(Presentation::emptyDescription(mode));
-    saveTemplate_->setVisible(mode == Mode::hald);
+    saveTemplate_->setVisible(GradeRecipe::recipe(toRecipe(mode)).offersTemplate);
 }
 
 void EmptyDropZone::paintEvent(QPaintEvent*)

@@ -5,6 +5,9 @@
 #include "Theme.hpp"
 #include "ValueSlider.hpp"
 
+#include "color/Precondition.hpp"
+#include "recipe/Adjustments.hpp"
+
 #include <QCheckBox>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -29,6 +32,8 @@ const std::array<std::vector<QColor>, 4>& gradients()
     return table;
 }
 
+QString text(std::string_view raw) { return QString::fromUtf8(raw.data(), raw.size()); }
+
 }  // namespace
 
 FineTuneControls::FineTuneControls(AppModel& model, QWidget* parent)
@@ -38,31 +43,41 @@ FineTuneControls::FineTuneControls(AppModel& model, QWidget* parent)
     auto* stack = new QVBoxLayout(this);
     stack->setContentsMargins(0, 0, 0, 0);
     stack->setSpacing(sliderSpacing);
-    const GradeRecipe::Range& range = GradeRecipe::fineTuneRange;
-    for (std::size_t i = 0; i < GradeRecipe::fineTuneControls().size(); ++i) {
-        const auto& control = GradeRecipe::fineTuneControls()[i];
-        auto* slider = new ValueSlider(
-            QString::fromUtf8(control.title.data(), static_cast<qsizetype>(control.title.size())),
-            range.lower, range.upper, range.defaultValue, this);
-        slider->setGradient(gradients()[i]);
-        slider->setFormat(signedText);
-        const auto field = control.field;
-        connect(slider, &ValueSlider::valueEdited, this, [this, field](double value) {
-            FineTune fineTune = model_.fineTune();
-            fineTune.*field = static_cast<float>(value);
-            model_.setFineTune(fineTune);
-        });
-        stack->addWidget(slider);
-        sliders_[i] = slider;
+    std::size_t next = 0;
+    for (const GradeRecipe::Adjustment& row : GradeRecipe::adjustments()) {
+        if (row.card != GradeRecipe::AdjustmentCard::fineTune)
+            continue;
+        if (row.kind == GradeRecipe::AdjustmentKind::choice) {
+            choice_ = &row;
+            continue;
+        }
+        for (const GradeRecipe::AdjustmentValue& value : row.values) {
+            LUMIVERT_PRECONDITION(next < sliders_.size(), "a slider for every fine-tune value");
+            auto* slider = new ValueSlider(text(value.title), row.range.lower, row.range.upper,
+                                           value.defaultValue(), this);
+            slider->setStep(row.step);
+            slider->setGradient(gradients()[next]);
+            slider->setFormat(signedText);
+            connect(slider, &ValueSlider::valueEdited, this, [this, &value](double edited) {
+                GradeRecipe::Settings settings = model_.settings();
+                value.field(settings) = static_cast<float>(edited);
+                model_.setSettings(settings);
+            });
+            stack->addWidget(slider);
+            sliders_[next] = slider;
+            values_[next++] = &value;
+        }
     }
+    LUMIVERT_PRECONDITION(next == sliders_.size() && choice_, "the fine-tune card's table rows");
 
-    const GradeRecipe::GamutRecipe& smooth = GradeRecipe::recipe(GamutMapping::smooth);
-    highlightSafe_->setText(
-        QString::fromUtf8(smooth.title.data(), static_cast<qsizetype>(smooth.title.size())));
-    highlightSafe_->setToolTip(
-        QString::fromUtf8(smooth.help.data(), static_cast<qsizetype>(smooth.help.size())));
-    connect(highlightSafe_, &QCheckBox::clicked, this, [this](bool on) {
-        model_.setGamutMapping(on ? GamutMapping::smooth : GamutMapping::preserveLightness);
+    // The switch turns the second choice on: the first is the default.
+    const GradeRecipe::Choice& on = choice_->choices.back();
+    highlightSafe_->setText(text(on.title));
+    highlightSafe_->setToolTip(text(on.help));
+    connect(highlightSafe_, &QCheckBox::clicked, this, [this](bool checked) {
+        GradeRecipe::Settings settings = model_.settings();
+        choice_->choose(settings, checked ? choice_->choices.size() - 1 : 0);
+        model_.setSettings(settings);
     });
     stack->addWidget(highlightSafe_);
 
@@ -70,20 +85,27 @@ FineTuneControls::FineTuneControls(AppModel& model, QWidget* parent)
     resetButton_->setAutoRaise(true);
     resetButton_->setFont(Theme::font(Theme::TextStyle::caption));
     resetButton_->setToolTip(QStringLiteral("Set all four fine-tune controls to 0"));
-    connect(resetButton_, &QToolButton::clicked, this, [this] { model_.setFineTune(FineTune{}); });
+    connect(resetButton_, &QToolButton::clicked, this, [this] {
+        GradeRecipe::Settings settings = model_.settings();
+        for (const GradeRecipe::AdjustmentValue* value : values_)
+            value->field(settings) = value->defaultValue();
+        model_.setSettings(settings);
+    });
 
     refresh();
     showGamutMapping();
-    connect(&model_, &AppModel::fineTuneChanged, this, &FineTuneControls::refresh);
-    connect(&model_, &AppModel::gamutMappingChanged, this, &FineTuneControls::showGamutMapping);
+    connect(&model_, &AppModel::settingsChanged, this, [this] {
+        refresh();
+        showGamutMapping();
+    });
     connect(&model_, &AppModel::modeChanged, this, &FineTuneControls::showGamutMapping);
 }
 
 void FineTuneControls::showGamutMapping()
 {
-    highlightSafe_->setChecked(model_.gamutMapping() == GamutMapping::smooth);
-    // Edits and HALDs reproduce their colours as they are; only looks and matches map them.
-    highlightSafe_->setVisible(GradeRecipe::recipe(toRecipe(model_.mode())).mapsGamut);
+    highlightSafe_->setChecked(choice_->chosen(model_.settings()) != 0);
+    // Only the modes the choice applies to map colours back; edits and HALDs reproduce theirs.
+    highlightSafe_->setVisible(choice_->modes.contains(toRecipe(model_.mode())));
 }
 
 QString FineTuneControls::signedText(double value)
@@ -94,9 +116,8 @@ QString FineTuneControls::signedText(double value)
 
 void FineTuneControls::refresh()
 {
-    const FineTune& fineTune = model_.fineTune();
-    for (std::size_t i = 0; i < GradeRecipe::fineTuneControls().size(); ++i)
-        sliders_[i]->setValue(fineTune.*(GradeRecipe::fineTuneControls()[i].field));
+    for (std::size_t i = 0; i < sliders_.size(); ++i)
+        sliders_[i]->setValue(values_[i]->of(model_.settings()));
 }
 
 }  // namespace lumivert

@@ -2,6 +2,8 @@
 // The four fine-tune sliders (temperature, tint, contrast, saturation, each −1 to 1), the
 // highlight-safe colour switch of look and match modes, and the "Reset" button that the
 // fine-tune card shows in its header.
+#include "recipe/Adjustments.hpp"
+
 #include <QString>
 #include <QWidget>
 
@@ -36,6 +38,8 @@ private:
 
     AppModel& model_;
     std::array<ValueSlider*, 4> sliders_{};
+    std::array<const GradeRecipe::AdjustmentValue*, 4> values_{};  // what each slider sets
+    const GradeRecipe::Adjustment* choice_ = nullptr;              // the switch's
     QToolButton* resetButton_;
     QCheckBox* highlightSafe_;
 };

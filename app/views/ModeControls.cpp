@@ -3,11 +3,12 @@
 #include "AppModel.hpp"
 #include "ValueSlider.hpp"
 
+#include "recipe/Adjustments.hpp"
+
 #include <QCheckBox>
 #include <QVBoxLayout>
 
 #include <cmath>
-#include <functional>
 
 namespace lumivert {
 
@@ -20,91 +21,13 @@ constexpr double fineBelow = 0.34;
 constexpr double balancedBelow = 0.67;
 constexpr int sliderSpacing = 10;
 
-// One slider of the table: its texts, range and how it reads and writes the model.
-struct Row {
-    QString title;
-    double upper;
-    double defaultValue;
-    QString help;  // empty: none
-    std::function<double(const AppModel&)> read;
-    std::function<void(AppModel&, double)> write;
-    QString (*format)(double);  // null: percent
-};
-
 QString text(std::string_view raw) { return QString::fromUtf8(raw.data(), raw.size()); }
 
-// A strength of the look or match settings, as the recipe describes it.
-template <typename Settings>
-Row strengthRow(const GradeRecipe::Strength<Settings>& strength,
-                const Settings& (AppModel::*get)() const, void (AppModel::*set)(const Settings&))
+// A slider's value for one value of an adjustment: the value, or its logarithmic position.
+double sliderValue(const GradeRecipe::Adjustment& row, double value)
 {
-    const auto field = strength.field;
-    return {text(strength.title),
-            GradeRecipe::strengthRange.upper,
-            strength.defaultValue(),
-            text(strength.help),
-            [get, field](const AppModel& m) { return static_cast<double>((m.*get)().*field); },
-            [get, set, field](AppModel& m, double v) {
-                Settings settings = (m.*get)();
-                settings.*field = static_cast<float>(v);
-                (m.*set)(settings);
-            },
-            nullptr};
-}
-
-// A position that maps to the stored smoothness changes nothing, so it must not start a
-// re-solve; the second test covers positions read from a smoothness that the slider did not
-// set, whose round trip may differ in the last bit.
-void writeSmoothing(AppModel& model, double position)
-{
-    const double smoothness = Smoothing::smoothness(position);
-    if (smoothness == model.editSmoothness() ||
-        position == Smoothing::position(model.editSmoothness()))
-        return;
-    model.setEditSmoothness(smoothness);
-}
-
-Row smoothingRow()
-{
-    return {QStringLiteral("Smoothing"),
-            1.0,
-            Smoothing::position(GradeRecipe::smoothingRange.defaultValue),
-            QStringLiteral("Low follows every pixel, high irons out noise and JPEG artefacts"),
-            [](const AppModel& m) { return Smoothing::position(m.editSmoothness()); },
-            writeSmoothing,
-            Smoothing::text};
-}
-
-Row intensityRow()
-{
-    return {QStringLiteral("Intensity"),
-            GradeRecipe::intensityRange.upper,
-            GradeRecipe::intensityRange.defaultValue,
-            QString(),
-            [](const AppModel& m) { return m.intensity(); },
-            [](AppModel& m, double v) { m.setIntensity(v); },
-            nullptr};
-}
-
-std::vector<Row> rowsFor(Mode mode)
-{
-    std::vector<Row> rows;
-    switch (mode) {
-    case Mode::look:
-        for (const auto& strength : GradeRecipe::lookStrengths())
-            rows.push_back(
-                strengthRow(strength, &AppModel::lookSettings, &AppModel::setLookSettings));
-        break;
-    case Mode::match:
-        for (const auto& strength : GradeRecipe::matchStrengths())
-            rows.push_back(
-                strengthRow(strength, &AppModel::matchSettings, &AppModel::setMatchSettings));
-        break;
-    case Mode::edit: rows = {smoothingRow()}; break;
-    case Mode::hald: break;
-    }
-    rows.push_back(intensityRow());
-    return rows;
+    return row.scale == GradeRecipe::AdjustmentScale::coarseness ? Smoothing::position(value)
+                                                                 : value;
 }
 
 }  // namespace
@@ -143,10 +66,7 @@ ModeControls::ModeControls(AppModel& model, QWidget* parent)
         if (model_.mode() != builtFor_)
             rebuild();
     });
-    for (auto changed : {&AppModel::lookSettingsChanged, &AppModel::matchSettingsChanged,
-                         &AppModel::editSmoothnessChanged, &AppModel::extendEditChanged,
-                         &AppModel::intensityChanged})
-        connect(&model_, changed, this, &ModeControls::refresh);
+    connect(&model_, &AppModel::settingsChanged, this, &ModeControls::refresh);
 }
 
 ValueSlider* ModeControls::slider(const QString& title) const
@@ -162,41 +82,77 @@ void ModeControls::rebuild()
     for (ValueSlider* slider : sliders_)
         delete slider;
     sliders_.clear();
+    bound_.clear();
     delete extendSwitch_;
     extendSwitch_ = nullptr;
     builtFor_ = model_.mode();
-    for (const Row& row : rowsFor(builtFor_)) {
-        auto* slider = new ValueSlider(row.title, 0.0, row.upper, row.defaultValue, this);
-        if (!row.help.isEmpty())
-            slider->setHelp(row.help);
-        if (row.format)
-            slider->setFormat(row.format);
-        slider->setValue(row.read(model_));
-        const auto write = row.write;
-        connect(slider, &ValueSlider::valueEdited, this,
-                [this, write](double value) { write(model_, value); });
-        layout()->addWidget(slider);
-        sliders_.push_back(slider);
+    const GradeRecipe::Adjustment* toggle = nullptr;
+    for (const GradeRecipe::Adjustment* row :
+         GradeRecipe::adjustmentsOf(toRecipe(builtFor_), GradeRecipe::AdjustmentCard::mode)) {
+        if (row->kind == GradeRecipe::AdjustmentKind::toggle) {
+            toggle = row;
+            continue;
+        }
+        for (const GradeRecipe::AdjustmentValue& value : row->values)
+            addSlider(*row, value);
     }
-    if (builtFor_ == Mode::edit) {
-        extendSwitch_ = new QCheckBox(QStringLiteral("Extend to colours not in the photos"), this);
-        extendSwitch_->setToolTip(
-            QStringLiteral("Colours the photos do not contain follow the overall edit instead of "
-                           "keeping their values"));
-        extendSwitch_->setChecked(model_.extendEdit());
-        connect(extendSwitch_, &QCheckBox::toggled, this,
-                [this](bool on) { model_.setExtendEdit(on); });
+    // A switch goes below the sliders.
+    if (toggle) {
+        const GradeRecipe::Choice& on = toggle->choices.back();
+        extendSwitch_ = new QCheckBox(text(on.title), this);
+        extendSwitch_->setToolTip(text(on.help));
+        extendSwitch_->setChecked(toggle->chosen(model_.settings()) != 0);
+        connect(extendSwitch_, &QCheckBox::toggled, this, [this, toggle](bool checked) {
+            GradeRecipe::Settings settings = model_.settings();
+            toggle->choose(settings, checked ? 1 : 0);
+            model_.setSettings(settings);
+        });
         layout()->addWidget(extendSwitch_);
+        toggle_ = toggle;
     }
+}
+
+void ModeControls::addSlider(const GradeRecipe::Adjustment& row,
+                             const GradeRecipe::AdjustmentValue& value)
+{
+    const bool coarseness = row.scale == GradeRecipe::AdjustmentScale::coarseness;
+    auto* slider = new ValueSlider(text(value.title), coarseness ? 0.0 : row.range.lower,
+                                   coarseness ? 1.0 : row.range.upper,
+                                   sliderValue(row, value.defaultValue()), this);
+    slider->setStep(row.step);
+    if (!value.help.empty())
+        slider->setHelp(text(value.help));
+    if (coarseness)
+        slider->setFormat(Smoothing::text);
+    slider->setValue(sliderValue(row, value.of(model_.settings())));
+    connect(slider, &ValueSlider::valueEdited, this, [this, &row, &value](double position) {
+        GradeRecipe::Settings settings = model_.settings();
+        const float stored = value.of(settings);
+        if (row.scale == GradeRecipe::AdjustmentScale::coarseness) {
+            // A position that maps to the stored value changes nothing, so it must not start a
+            // re-fit; the second test covers positions read from a value the slider did not
+            // set, whose round trip may differ in the last bit.
+            const auto smoothness = static_cast<float>(Smoothing::smoothness(position));
+            if (smoothness == stored || position == Smoothing::position(stored))
+                return;
+            value.field(settings) = smoothness;
+        } else {
+            value.field(settings) = static_cast<float>(position);
+        }
+        model_.setSettings(settings);
+    });
+    layout()->addWidget(slider);
+    sliders_.push_back(slider);
+    bound_.push_back({&row, &value});
 }
 
 void ModeControls::refresh()
 {
-    const std::vector<Row> rows = rowsFor(builtFor_);
     for (std::size_t i = 0; i < sliders_.size(); ++i)
-        sliders_[i]->setValue(rows[i].read(model_));
+        sliders_[i]->setValue(
+            sliderValue(*bound_[i].adjustment, bound_[i].value->of(model_.settings())));
     if (extendSwitch_)
-        extendSwitch_->setChecked(model_.extendEdit());
+        extendSwitch_->setChecked(toggle_->chosen(model_.settings()) != 0);
 }
 
 }  // namespace lumivert

@@ -5,6 +5,8 @@
 // switch below the sliders extends the edit to colours not in the photos.
 #include "AppTypes.hpp"
 
+#include "recipe/Adjustments.hpp"
+
 #include <QString>
 #include <QWidget>
 
@@ -41,13 +43,22 @@ public:
     QCheckBox* extendSwitch() const { return extendSwitch_; }
 
 private:
+    // Which value of which adjustment a slider shows.
+    struct Binding {
+        const GradeRecipe::Adjustment* adjustment;
+        const GradeRecipe::AdjustmentValue* value;
+    };
+
     void rebuild();
+    void addSlider(const GradeRecipe::Adjustment& row, const GradeRecipe::AdjustmentValue& value);
     void refresh();
 
     AppModel& model_;
     Mode builtFor_;
     std::vector<ValueSlider*> sliders_;
+    std::vector<Binding> bound_;  // one per slider
     QCheckBox* extendSwitch_ = nullptr;
+    const GradeRecipe::Adjustment* toggle_ = nullptr;
 };
 
 }  // namespace lumivert

@@ -82,12 +82,11 @@ PreviewControls::PreviewControls(AppModel& model, QWidget* parent)
 
     auto* menu = new QMenu(menuButton_);
     menu->addSection(QStringLiteral("Preview interpolation"));
-    for (const auto& [label, interpolation] :
-         {std::pair{QStringLiteral("Trilinear"), Interpolation::trilinear},
-          std::pair{QStringLiteral("Tetrahedral"), Interpolation::tetrahedral}}) {
-        QAction* action = menu->addAction(label);
+    for (const InterpolationName& row : interpolationNames) {
+        QAction* action = menu->addAction(
+            QString::fromUtf8(row.title.data(), static_cast<qsizetype>(row.title.size())));
         action->setCheckable(true);
-        action->setData(static_cast<int>(interpolation));
+        action->setData(static_cast<int>(row.interpolation));
         interpolations_->addAction(action);
     }
     menuButton_->setMenu(menu);
@@ -209,9 +208,10 @@ void PreviewControls::showCompareStyle()
 
 void PreviewControls::showCompareWithAfter()
 {
-    const bool applies = model_.mode() == Mode::edit &&
+    const GradeRecipe::ModeRecipe& mode = GradeRecipe::recipe(toRecipe(model_.mode()));
+    const bool applies = mode.comparesWithTarget &&
                          model_.previewSource() == PreviewSource::input &&
-                         model_.images().contains(Slot::editAfter);
+                         model_.images().contains(fromRecipe(mode.slots.back()));
     compareWithAfter_->setVisible(applies);
     const QSignalBlocker quiet(compareWithAfter_);
     compareWithAfter_->setChecked(model_.compareWithAfter());

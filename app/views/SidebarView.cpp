@@ -105,8 +105,9 @@ void SidebarView::showMode()
     const Mode mode = model_.mode();
     for (ModeRow* row : modeRows_)
         row->setSelected(row->mode() == mode);
-    imagesHeader_->setText(mode == Mode::hald ? QStringLiteral("HALD image")
-                                              : QStringLiteral("Images"));
+    const GradeRecipe::ModeRecipe& recipe = GradeRecipe::recipe(toRecipe(mode));
+    imagesHeader_->setText(QString::fromUtf8(recipe.inputsTitle.data(),
+                                             static_cast<qsizetype>(recipe.inputsTitle.size())));
 
     // Wells are hidden, never deleted: a well may be inside its own click handler while the
     // image panel's event loop runs.
@@ -121,7 +122,7 @@ void SidebarView::showMode()
         well->show();
         inputWells_.push_back(well);
     }
-    saveHaldButton_->setVisible(mode == Mode::hald);
+    saveHaldButton_->setVisible(recipe.offersTemplate);
 }
 
 void SidebarView::keyPressEvent(QKeyEvent* event)

@@ -2,6 +2,7 @@
 
 #include "AppModel.hpp"
 #include "ValueSlider.hpp"
+#include "recipe/Adjustments.hpp"
 
 #include <QFile>
 #include <QUndoCommand>
@@ -42,13 +43,6 @@ private:
     bool done_ = false;
 };
 
-bool sameAdjustments(const UndoHistory::State& x, const UndoHistory::State& y)
-{
-    return x.look == y.look && x.match == y.match && x.smoothness == y.smoothness &&
-           x.intensity == y.intensity && x.fineTune == y.fineTune && x.gamut == y.gamut &&
-           x.extendEdit == y.extendEdit;
-}
-
 }  // namespace
 
 UndoHistory::UndoHistory(AppModel& model, QWidget* controls, QObject* parent)
@@ -59,17 +53,13 @@ UndoHistory::UndoHistory(AppModel& model, QWidget* controls, QObject* parent)
     settle_.setInterval(0);
     connect(&settle_, &QTimer::timeout, this, &UndoHistory::record);
     for (auto signal :
-         {&AppModel::modeChanged, &AppModel::lookSettingsChanged, &AppModel::matchSettingsChanged,
-          &AppModel::editSmoothnessChanged, &AppModel::intensityChanged, &AppModel::fineTuneChanged,
-          &AppModel::gamutMappingChanged, &AppModel::extendEditChanged, &AppModel::imagesChanged})
+         {&AppModel::modeChanged, &AppModel::settingsChanged, &AppModel::imagesChanged})
         connect(&model_, signal, this, &UndoHistory::changed);
 }
 
 UndoHistory::State UndoHistory::stateOf(const AppModel& model)
 {
-    State state{model.mode(),           model.lookSettings(), model.matchSettings(),
-                model.editSmoothness(), model.intensity(),    model.fineTune(),
-                model.gamutMapping(),   model.extendEdit(),   {}};
+    State state{model.mode(), model.settings(), {}};
     for (const auto& [slot, image] : model.images())
         if (image.url())
             state.files.emplace(
@@ -87,25 +77,12 @@ QString UndoHistory::describe(const State& before, const State& after)
     }
     if (before.mode != after.mode)
         return QStringLiteral("Mode Change");
-    const int parts = (before.look != after.look) + (before.match != after.match) +
-                      (before.smoothness != after.smoothness) +
-                      (before.intensity != after.intensity) + (before.fineTune != after.fineTune) +
-                      (before.gamut != after.gamut) + (before.extendEdit != after.extendEdit);
-    if (parts > 1)
-        return QStringLiteral("Reset Adjustments");
-    if (before.look != after.look)
-        return QStringLiteral("Look Strengths");
-    if (before.match != after.match)
-        return QStringLiteral("Match Strengths");
-    if (before.smoothness != after.smoothness)
-        return QStringLiteral("Smoothing");
-    if (before.intensity != after.intensity)
-        return QStringLiteral("Intensity");
-    if (before.gamut != after.gamut)
-        return QStringLiteral("Highlight-Safe Colour");
-    if (before.extendEdit != after.extendEdit)
-        return QStringLiteral("Extend Edit");
-    return QStringLiteral("Fine Tune");
+    const auto changed = GradeRecipe::differences(before.settings, after.settings);
+    if (changed.size() == 1) {
+        const std::string_view name = changed.front()->undoName;
+        return QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+    }
+    return QStringLiteral("Reset Adjustments");
 }
 
 void UndoHistory::changed()
@@ -138,15 +115,8 @@ void UndoHistory::restore(const State& state)
     restoring_ = true;
     settle_.stop();
     model_.setMode(state.mode);
-    if (!sameAdjustments(stateOf(model_), state)) {
-        model_.setLookSettings(state.look);
-        model_.setMatchSettings(state.match);
-        model_.setEditSmoothness(state.smoothness);
-        model_.setIntensity(state.intensity);
-        model_.setFineTune(state.fineTune);
-        model_.setGamutMapping(state.gamut);
-        model_.setExtendEdit(state.extendEdit);
-    }
+    if (model_.settings() != state.settings)
+        model_.setSettings(state.settings);
     // Images come back from their files; the loads land later and then match the state.
     const State now = stateOf(model_);
     for (const auto& [slot, file] : now.files)

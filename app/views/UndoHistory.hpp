@@ -6,9 +6,7 @@
 // again, so an undone load never holds a second copy of a photo in memory.
 #include "AppTypes.hpp"
 
-#include "learners/FineTune.hpp"
-#include "learners/LookAnalysis.hpp"
-#include "learners/MatchAnalysis.hpp"
+#include "recipe/GradeRecipe.hpp"
 
 #include <QObject>
 #include <QPointer>
@@ -31,13 +29,7 @@ public:
     // What one step restores: the user's choices, and each slot's file.
     struct State {
         Mode mode = Mode::look;
-        LookSettings look;
-        MatchSettings match;
-        double smoothness = 0;
-        double intensity = 0;
-        FineTune fineTune;
-        GamutMapping gamut = GamutMapping::preserveLightness;
-        bool extendEdit = false;
+        GradeRecipe::Settings settings;
         std::map<Slot, QString> files;
         friend bool operator==(const State&, const State&) = default;
     };
@@ -47,7 +39,8 @@ public:
 
     QUndoStack* stack() const { return stack_; }
     static State stateOf(const AppModel& model);
-    // The name of the step between two states: "Intensity", "Open Image", "Reset Adjustments"…
+    // The name of the step between two states: an adjustment's own ("Intensity"), "Open Image",
+    // "Reset Adjustments" when several adjustments changed…
     static QString describe(const State& before, const State& after);
 
 private:

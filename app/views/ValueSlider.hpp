@@ -31,8 +31,9 @@ public:
     double lowerBound() const { return lower_; }
     double upperBound() const { return upper_; }
     double defaultValue() const { return defaultValue_; }
-    // One keyboard or accessibility step: a fortieth of the range.
-    double step() const { return (upper_ - lower_) / stepsPerRange; }
+    // One keyboard or accessibility step: a fortieth of the range unless set.
+    double step() const { return step_ > 0 ? step_ : (upper_ - lower_) / stepsPerRange; }
+    void setStep(double step) { step_ = step; }
 
     // Colours spread evenly from left to right; empty for the accent fill.
     void setGradient(std::vector<QColor> colours);
@@ -107,6 +108,7 @@ private:
     std::vector<QColor> gradient_;
     QString help_;
     Format format_;
+    double step_ = 0;  // 0: a fortieth of the range
     double value_;
     bool dragging_ = false;
     // How far right of the knob's centre the drag took hold, so that the knob does not jump.

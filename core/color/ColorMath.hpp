@@ -18,6 +18,8 @@ enum class GamutMapping : std::uint8_t {
     // chroma falls smoothly; lightness may move, most for the most saturated colours.
     smooth
 };
+// What a grade uses unless told otherwise.
+inline constexpr GamutMapping defaultGamutMapping = GamutMapping::preserveLightness;
 
 // The most saturated colour of a hue: its Oklab lightness and chroma.
 struct Cusp {

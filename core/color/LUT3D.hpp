@@ -9,9 +9,12 @@
 #include "color/ColorTransform.hpp"
 #include "color/LUTDomain.hpp"
 
+#include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
+#include <string_view>
 #include <vector>
 
 namespace lumivert {
@@ -19,6 +22,29 @@ namespace lumivert {
 // How a lookup blends the lattice entries around its input: trilinear (this system's own LUTs
 // and previews) or tetrahedral (what most grading applications and OpenColorIO use by default).
 enum class Interpolation { trilinear, tetrahedral };
+
+// How the window, the stored preference and the command line name an interpolation.
+struct InterpolationName {
+    Interpolation interpolation;
+    std::string_view id;  // "tetrahedral": stored and typed
+    std::string_view title;
+};
+// The default (trilinear) first, in the order of Interpolation.
+inline constexpr std::array<InterpolationName, 2> interpolationNames{{
+    {Interpolation::trilinear, "trilinear", "Trilinear"},
+    {Interpolation::tetrahedral, "tetrahedral", "Tetrahedral"},
+}};
+constexpr const InterpolationName& nameOf(Interpolation interpolation)
+{
+    return interpolationNames[static_cast<std::size_t>(interpolation)];
+}
+constexpr std::optional<Interpolation> interpolationNamed(std::string_view id)
+{
+    for (const InterpolationName& row : interpolationNames)
+        if (row.id == id)
+            return row.interpolation;
+    return std::nullopt;
+}
 
 class LUT3D final : public ColorTransform {
 public:

@@ -25,8 +25,7 @@ struct FineTune {
     // back through `gamut`, as the grade before it does.
     class Prepared {
     public:
-        explicit Prepared(const FineTune& fineTune,
-                          GamutMapping gamut = GamutMapping::preserveLightness);
+        explicit Prepared(const FineTune& fineTune, GamutMapping gamut = defaultGamutMapping);
         RGB apply(const RGB& colour) const;
 
     private:

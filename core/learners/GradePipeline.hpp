@@ -17,7 +17,7 @@ public:
     // Transforms are immutable once built, so the base is shared rather than copied; a null
     // base stops the program. `gamut` brings the fine tune's colours back into sRGB.
     GradePipeline(std::shared_ptr<const ColorTransform> base, float intensity, FineTune fineTune,
-                  GamutMapping gamut = GamutMapping::preserveLightness);
+                  GamutMapping gamut = defaultGamutMapping);
 
     const std::shared_ptr<const ColorTransform>& base() const { return base_; }
     void setBase(std::shared_ptr<const ColorTransform> base);

@@ -25,7 +25,7 @@ public:
     };
 
     LookTransform(LookAnalysis analysis, LookSettings settings,
-                  GamutMapping gamut = GamutMapping::preserveLightness);
+                  GamutMapping gamut = defaultGamutMapping);
 
     const LookAnalysis& analysis() const { return analysis_; }
     const LookSettings& settings() const { return settings_; }

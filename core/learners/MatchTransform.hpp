@@ -14,7 +14,7 @@ class MatchTransform final : public ColorTransform {
 public:
     // The analysis must hold at least one band (the matcher always gives six), else stops.
     MatchTransform(MatchAnalysis analysis, MatchSettings settings,
-                   GamutMapping gamut = GamutMapping::preserveLightness);
+                   GamutMapping gamut = defaultGamutMapping);
 
     const MatchAnalysis& analysis() const { return analysis_; }
     const MatchSettings& settings() const { return settings_; }

@@ -19,7 +19,7 @@ std::int64_t side(int level)
 {
     LUMIVERT_PRECONDITION(level >= HaldCLUT::minLevel && level <= HaldCLUT::maxLevel,
                           "HALD level must be between 2 and 16");
-    return static_cast<std::int64_t>(level) * level * level;
+    return HaldCLUT::sideLength(level);
 }
 
 }  // namespace

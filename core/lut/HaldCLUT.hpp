@@ -33,6 +33,10 @@ inline constexpr int defaultLevel = 8;
 inline constexpr int minLevel = 2;
 inline constexpr int maxLevel = 16;
 
+// A level-L image holds L² points per axis in a square of side L³ pixels.
+constexpr std::int64_t pointsPerAxis(int level) { return std::int64_t{level} * level; }
+constexpr std::int64_t sideLength(int level) { return pointsPerAxis(level) * level; }
+
 // The level L with L³ = width = height for L in 2 … 16, or nothing.
 std::optional<int> level(std::int64_t width, std::int64_t height);
 // The same level, or HaldError for any other shape: checks an image's header before decoding.

@@ -1,6 +1,7 @@
 #include "recipe/ExportPlan.hpp"
 
 #include "color/LUT3D.hpp"
+#include "io/SameFile.hpp"
 #include "io/StagedFiles.hpp"
 #include "recipe/GradeRecipe.hpp"
 
@@ -48,23 +49,6 @@ std::string extensionsText()
 path withExtension(path file, LUTFormat format)
 {
     return file.replace_extension(std::string(format.fileExtension()));
-}
-
-// Where the path leads once "..", "." and symbolic links are resolved, as far as it exists.
-path resolved(const path& file)
-{
-    std::error_code error;
-    path result = std::filesystem::weakly_canonical(file, error);
-    if (error)
-        return std::filesystem::absolute(file, error).lexically_normal();
-    return result;
-}
-
-// One file under two names: the same resolved path, or hard links to one file.
-bool sameFile(const path& a, const path& b)
-{
-    std::error_code error;
-    return std::filesystem::equivalent(a, b, error) || resolved(a) == resolved(b);
 }
 
 }  // namespace
@@ -136,18 +120,39 @@ Plan files(const std::optional<path>& output, std::optional<ExportChoice> choice
     return planned;
 }
 
+std::vector<path> replacedInputs(std::span<const path> outputs, std::span<const path> inputs)
+{
+    std::vector<path> replaced;
+    for (const path& output : outputs)
+        if (std::any_of(inputs.begin(), inputs.end(),
+                        [&output](const path& input) { return sameFile(output, input); }))
+            replaced.push_back(output);
+    return replaced;
+}
+
+std::string replacesInputsText(std::span<const std::string> quotedNames)
+{
+    std::string names;
+    for (std::size_t i = 0; i < quotedNames.size(); ++i)
+        names += (i == 0 ? "" : i + 1 == quotedNames.size() ? " and " : ", ") + quotedNames[i];
+    return names + (quotedNames.size() == 1 ? " is an input and would be replaced"
+                                            : " are inputs and would be replaced");
+}
+
+void refuseReplacingInputs(std::span<const path> outputs, std::span<const path> inputs)
+{
+    const std::vector<path> replaced = replacedInputs(outputs, inputs);
+    if (replaced.empty())
+        return;
+    const std::string name = quotedName(replaced.front());
+    throw ExportPlanError(ExportPlanError::Reason::replacesInput, replaced.front(),
+                          replacesInputsText({&name, 1}) + "; choose another output.");
+}
+
 void refuseUnsafe(const Plan& plan, std::span<const path> inputs)
 {
     for (auto file = plan.begin(); file != plan.end(); ++file) {
-        for (const path& input : inputs) {
-            std::error_code error;
-            if (std::filesystem::equivalent(file->path, input, error)) {
-                throw ExportPlanError(ExportPlanError::Reason::replacesInput, file->path,
-                                      quotedName(file->path) +
-                                          " is an input and would be replaced; choose another "
-                                          "output.");
-            }
-        }
+        refuseReplacingInputs({&file->path, 1}, inputs);
         for (auto earlier = plan.begin(); earlier != file; ++earlier) {
             if (sameFile(earlier->path, file->path)) {
                 throw ExportPlanError(ExportPlanError::Reason::sharedPath, file->path,

@@ -84,6 +84,17 @@ std::string sanitisedFileName(std::string_view name);
 Plan files(const std::optional<std::filesystem::path>& output, std::optional<ExportChoice> choice,
            std::string_view name);
 
+// The outputs that are one of the inputs (sameFile), in output order: what writing them would
+// replace of what they are made from.
+std::vector<std::filesystem::path> replacedInputs(std::span<const std::filesystem::path> outputs,
+                                                  std::span<const std::filesystem::path> inputs);
+// "“a.png” is an input and would be replaced", "“a” and “b” are inputs and would be replaced":
+// the one wording of that danger, for a refusal or a question.
+std::string replacesInputsText(std::span<const std::string> quotedNames);
+// ExportPlanError (replacesInput) naming the first output that is one of the inputs.
+void refuseReplacingInputs(std::span<const std::filesystem::path> outputs,
+                           std::span<const std::filesystem::path> inputs);
+
 // Throws ExportPlanError when a planned file is one of the inputs (replacesInput) or two planned
 // files are one file (sharedPath).
 void refuseUnsafe(const Plan& plan, std::span<const std::filesystem::path> inputs);

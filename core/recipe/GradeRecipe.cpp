@@ -25,16 +25,6 @@ constexpr std::array<Slot, 2> matchSlots{Slot::matchSource, Slot::matchReference
 constexpr std::array<Slot, 2> editSlots{Slot::editBefore, Slot::editAfter};
 constexpr std::array<Slot, 1> haldSlots{Slot::hald};
 
-const std::array<ModeRecipe, 4> modeTable{{
-    {Mode::look, "look", "Look", lookSlots, Slot::lookReference, " Look", "Photo", false, true,
-     false, true},
-    {Mode::match, "match", "Match", matchSlots, Slot::matchReference, " Match", "Photo", true, true,
-     false, true},
-    {Mode::edit, "edit", "Before & After", editSlots, Slot::editAfter, " Edit", "Photo", true, true,
-     false, false},
-    {Mode::hald, "hald", "HALD", haldSlots, Slot::hald, "", "HALD", false, false, true, false},
-}};
-
 const std::array<SlotRecipe, 7> slotTable{{
     {Slot::lookReference, "lookReference", "Look photo", "The image whose colours you want", false},
     {Slot::matchSource, "matchSource", "Your photo", "The photo you want to change", false},
@@ -46,15 +36,6 @@ const std::array<SlotRecipe, 7> slotTable{{
     {Slot::preview, "preview", "Preview photo", "Optional: see the LUT on another photo", false},
 }};
 
-// How each mode turns its inputs into an analysis, and a result into its base transform and
-// summary; indexed by the mode's raw value, in the order of modeTable.
-struct Steps {
-    Analysis (*analyse)(std::span<const Input> inputs, const Settings& settings);
-    Base (*base)(const Results& results, const Settings& settings);
-    std::optional<std::string> (*status)(const Results& results, const SlotNames& names);
-    std::optional<std::int64_t> (*tableSize)(const Results& results);
-};
-
 std::optional<std::int64_t> noTable(const Results&) { return std::nullopt; }
 
 std::optional<std::string> nameIn(const SlotNames& names, Slot slot)
@@ -63,68 +44,174 @@ std::optional<std::string> nameIn(const SlotNames& names, Slot slot)
     return found == names.end() ? std::nullopt : std::optional(found->second);
 }
 
-const std::array<Steps, 4> stepTable{{
-    {[](std::span<const Input> inputs, const Settings&) -> Analysis {
-         return LookExtractor::analyse(inputs[0].image.pixels());
-     },
-     [](const Results& results, const Settings& settings) -> Base {
-         return results.look ? std::make_shared<const LookTransform>(*results.look, settings.look,
-                                                                     settings.gamut)
-                             : nullptr;
-     },
-     [](const Results& results, const SlotNames&) -> std::optional<std::string> {
-         return results.look ? std::optional(StatusLine::look(*results.look)) : std::nullopt;
-     },
-     noTable},
-    {[](std::span<const Input> inputs, const Settings&) -> Analysis {
-         return ColorMatcher::analyse(inputs[0].image.pixels(), inputs[1].image.pixels());
-     },
-     [](const Results& results, const Settings& settings) -> Base {
-         return results.match ? std::make_shared<const MatchTransform>(
-                                    *results.match, settings.match, settings.gamut)
-                              : nullptr;
-     },
-     [](const Results& results, const SlotNames& names) -> std::optional<std::string> {
-         const auto source = nameIn(names, Slot::matchSource);
-         const auto reference = nameIn(names, Slot::matchReference);
-         if (!results.match || !source || !reference)
-             return std::nullopt;
-         return StatusLine::match(*source, *reference);
-     },
-     noTable},
-    {[](std::span<const Input> inputs, const Settings& settings) -> Analysis {
-         EditSystem system = EditLearner::prepare(inputs[0].image.pixels(),
-                                                  inputs[1].image.pixels(), editLatticeSize);
-         EditFit fit = refit(system, settings.smoothing, settings.extendEdit);
-         return EditAnalysis{std::move(system), std::move(fit)};
-     },
-     [](const Results& results, const Settings&) -> Base {
-         return results.edit ? std::make_shared<const LUT3D>(results.edit->lut) : nullptr;
-     },
-     [](const Results& results, const SlotNames&) -> std::optional<std::string> {
-         if (!results.edit)
-             return std::nullopt;
-         return StatusLine::edit(results.edit->rmsError, results.edit->coverage,
-                                 results.edit->followsOverallEdit);
-     },
+// ---- Each mode's steps
+// ---------------------------------------------------------------------------
+
+Analysis analyseLook(std::span<const Input> inputs, const Settings&)
+{
+    return LookExtractor::analyse(inputs[0].image.pixels());
+}
+
+Base lookBase(const Results& results, const Settings& settings)
+{
+    return results.look
+               ? std::make_shared<const LookTransform>(*results.look, settings.look, settings.gamut)
+               : nullptr;
+}
+
+std::optional<std::string> lookStatus(const Results& results, const SlotNames&)
+{
+    return results.look ? std::optional(StatusLine::look(*results.look)) : std::nullopt;
+}
+
+Analysis analyseMatch(std::span<const Input> inputs, const Settings&)
+{
+    return ColorMatcher::analyse(inputs[0].image.pixels(), inputs[1].image.pixels());
+}
+
+Base matchBase(const Results& results, const Settings& settings)
+{
+    return results.match ? std::make_shared<const MatchTransform>(*results.match, settings.match,
+                                                                  settings.gamut)
+                         : nullptr;
+}
+
+std::optional<std::string> matchStatus(const Results& results, const SlotNames& names)
+{
+    const auto source = nameIn(names, Slot::matchSource);
+    const auto reference = nameIn(names, Slot::matchReference);
+    if (!results.match || !source || !reference)
+        return std::nullopt;
+    return StatusLine::match(*source, *reference);
+}
+
+Analysis analyseEdit(std::span<const Input> inputs, const Settings& settings)
+{
+    EditSystem system =
+        EditLearner::prepare(inputs[0].image.pixels(), inputs[1].image.pixels(), editLatticeSize);
+    EditFit fit = refit(system, settings.smoothing, settings.extendEdit);
+    return EditAnalysis{std::move(system), std::move(fit)};
+}
+
+Base editBase(const Results& results, const Settings&)
+{
+    return results.edit ? std::make_shared<const LUT3D>(results.edit->lut) : nullptr;
+}
+
+std::optional<std::string> editStatus(const Results& results, const SlotNames&)
+{
+    if (!results.edit)
+        return std::nullopt;
+    return StatusLine::edit(results.edit->rmsError, results.edit->coverage,
+                            results.edit->followsOverallEdit);
+}
+
+Analysis analyseHald(std::span<const Input> inputs, const Settings&)
+{
+    LUMIVERT_PRECONDITION(inputs[0].table.has_value(), "a HALD input carries its table");
+    return *inputs[0].table;
+}
+
+Base haldBase(const Results& results, const Settings&)
+{
+    return results.hald ? std::make_shared<const LUT3D>(*results.hald) : nullptr;
+}
+
+std::optional<std::string> haldStatus(const Results& results, const SlotNames&)
+{
+    return results.hald ? std::optional(StatusLine::hald(results.hald->size())) : std::nullopt;
+}
+
+// A graded HALD's table is the user's own, which an export can keep whole.
+std::optional<std::int64_t> haldTableSize(const Results& results)
+{
+    return results.hald ? std::optional(results.hald->size()) : std::nullopt;
+}
+
+// ---- Modes
+// ---------------------------------------------------------------------------------------
+
+constexpr std::array<ModeRecipe, modeCount> modeTable{{
+    {.mode = Mode::look,
+     .id = "look",
+     .title = "Look",
+     .slots = lookSlots,
+     .nameSlot = Slot::lookReference,
+     .nameSuffix = " Look",
+     .unnamed = "Photo",
+     .inputsTitle = "Images",
+     .previewsInput = false,
+     .hasInputPreview = true,
+     .analysedOnLoad = false,
+     .mapsGamut = true,
+     .comparesWithTarget = false,
+     .offersTemplate = false,
+     .refits = false,
+     .figures = Figures::lookLevels,
+     .steps = {analyseLook, lookBase, lookStatus, noTable}},
+    {.mode = Mode::match,
+     .id = "match",
+     .title = "Match",
+     .slots = matchSlots,
+     .nameSlot = Slot::matchReference,
+     .nameSuffix = " Match",
+     .unnamed = "Photo",
+     .inputsTitle = "Images",
+     .previewsInput = true,
+     .hasInputPreview = true,
+     .analysedOnLoad = false,
+     .mapsGamut = true,
+     .comparesWithTarget = false,
+     .offersTemplate = false,
+     .refits = false,
+     .figures = Figures::none,
+     .steps = {analyseMatch, matchBase, matchStatus, noTable}},
+    {.mode = Mode::edit,
+     .id = "edit",
+     .title = "Before & After",
+     .slots = editSlots,
+     .nameSlot = Slot::editAfter,
+     .nameSuffix = " Edit",
+     .unnamed = "Photo",
+     .inputsTitle = "Images",
+     .previewsInput = true,
+     .hasInputPreview = true,
+     .analysedOnLoad = false,
+     .mapsGamut = false,
+     .comparesWithTarget = true,
+     .offersTemplate = false,
+     .refits = true,
+     .figures = Figures::editFit,
      // The fit is the learner's lattice, not a table the user made.
-     noTable},
-    {[](std::span<const Input> inputs, const Settings&) -> Analysis {
-         LUMIVERT_PRECONDITION(inputs[0].table.has_value(), "a HALD input carries its table");
-         return *inputs[0].table;
-     },
-     [](const Results& results, const Settings&) -> Base {
-         return results.hald ? std::make_shared<const LUT3D>(*results.hald) : nullptr;
-     },
-     [](const Results& results, const SlotNames&) -> std::optional<std::string> {
-         return results.hald ? std::optional(StatusLine::hald(results.hald->size())) : std::nullopt;
-     },
-     [](const Results& results) -> std::optional<std::int64_t> {
-         return results.hald ? std::optional(results.hald->size()) : std::nullopt;
-     }},
+     .steps = {analyseEdit, editBase, editStatus, noTable}},
+    {.mode = Mode::hald,
+     .id = "hald",
+     .title = "HALD",
+     .slots = haldSlots,
+     .nameSlot = Slot::hald,
+     .nameSuffix = "",
+     .unnamed = "HALD",
+     .inputsTitle = "HALD image",
+     .previewsInput = false,
+     .hasInputPreview = false,
+     .analysedOnLoad = true,
+     .mapsGamut = false,
+     .comparesWithTarget = false,
+     .offersTemplate = true,
+     .refits = false,
+     .figures = Figures::none,
+     .steps = {analyseHald, haldBase, haldStatus, haldTableSize}},
 }};
 
-const Steps& steps(Mode mode) { return stepTable[static_cast<std::size_t>(mode)]; }
+// recipe(mode) indexes the table by the mode's raw value.
+constexpr bool rowsInModeOrder()
+{
+    for (std::size_t i = 0; i < modeTable.size(); ++i)
+        if (static_cast<std::size_t>(modeTable[i].mode) != i)
+            return false;
+    return true;
+}
+static_assert(rowsInModeOrder(), "one mode row per mode, in the order of Mode");
 
 std::string formatted(double value)
 {
@@ -141,41 +228,6 @@ bool isExportSize(std::int64_t size)
 }
 
 std::string Range::text() const { return formatted(lower) + "\u2026" + formatted(upper); }
-
-const std::array<Strength<LookSettings>, 4>& lookStrengths()
-{
-    static const std::array<Strength<LookSettings>, 4> rows{{
-        {"tone", "Tone", "Black lift, highlight roll-off and contrast", &LookSettings::tone},
-        {"colourCast", "Colour cast", "The tint in shadows, mid-tones and highlights",
-         &LookSettings::colourCast},
-        {"saturation", "Colourfulness", "How muted or vivid the look is",
-         &LookSettings::saturation},
-        {"palette", "Palette", "Pulls hues towards the photo\u2019s dominant colours",
-         &LookSettings::palette},
-    }};
-    return rows;
-}
-
-const std::array<Strength<MatchSettings>, 2>& matchStrengths()
-{
-    static const std::array<Strength<MatchSettings>, 2> rows{{
-        {"tone", "Tone", "Match brightness and contrast", &MatchSettings::tone},
-        {"colour", "Colour", "Match colour balance and saturation per tonal range",
-         &MatchSettings::colour},
-    }};
-    return rows;
-}
-
-const std::array<Strength<FineTune>, 4>& fineTuneControls()
-{
-    static const std::array<Strength<FineTune>, 4> rows{{
-        {"temperature", "Temperature", "", &FineTune::temperature},
-        {"tint", "Tint", "", &FineTune::tint},
-        {"contrast", "Contrast", "", &FineTune::contrast},
-        {"saturation", "Saturation", "", &FineTune::saturation},
-    }};
-    return rows;
-}
 
 const std::array<SlotRecipe, 7>& slots() { return slotTable; }
 
@@ -258,7 +310,7 @@ Analysis analyse(Mode mode, std::span<const Input> inputs, const Settings& setti
 {
     LUMIVERT_PRECONDITION(inputs.size() == recipe(mode).slots.size(),
                           "one input for every slot of the mode");
-    return steps(mode).analyse(inputs, settings);
+    return recipe(mode).steps.analyse(inputs, settings);
 }
 
 EditFit refit(const EditSystem& system, float smoothing, bool extendEdit)
@@ -269,16 +321,16 @@ EditFit refit(const EditSystem& system, float smoothing, bool extendEdit)
 
 GradePipeline pipeline(Mode mode, const Results& results, const Settings& settings)
 {
-    Base base = steps(mode).base(results, settings);
+    Base base = recipe(mode).steps.base(results, settings);
     if (!base)
         base = std::make_shared<const IdentityTransform>();
     return GradePipeline(std::move(base), settings.intensity, settings.fineTune,
-                         recipe(mode).mapsGamut ? settings.gamut : GamutMapping::preserveLightness);
+                         recipe(mode).mapsGamut ? settings.gamut : defaultGamutMapping);
 }
 
 std::optional<std::int64_t> resultTableSize(Mode mode, const Results& results)
 {
-    return steps(mode).tableSize(results);
+    return recipe(mode).steps.tableSize(results);
 }
 
 std::optional<std::string> suggestedName(Mode mode, const SlotNames& names)
@@ -292,34 +344,35 @@ std::optional<std::string> suggestedName(Mode mode, const SlotNames& names)
 
 std::optional<std::string> statusLine(Mode mode, const Results& results, const SlotNames& names)
 {
-    return steps(mode).status(results, names);
+    return recipe(mode).steps.status(results, names);
 }
 
-const std::array<GamutRecipe, 2>& gamutMappings()
+const std::array<Choice, 2>& gamutMappings()
 {
-    static const std::array<GamutRecipe, 2> rows{{
-        {GamutMapping::preserveLightness, "preserve-lightness", "Preserve lightness",
+    static constexpr std::array<Choice, 2> rows{{
+        {static_cast<std::uint8_t>(GamutMapping::preserveLightness), "preserve-lightness",
+         "Preserve lightness",
          "Keeps each colour\u2019s lightness; bright saturated colours may lose their colour."},
-        {GamutMapping::smooth, "smooth", "Highlight-safe colour",
+        {static_cast<std::uint8_t>(GamutMapping::smooth), "smooth", "Highlight-safe colour",
          "Keeps bright saturated colours such as yellows colourful, trading a little lightness."},
     }};
+    static_assert(rows[0].value == static_cast<std::uint8_t>(defaultGamutMapping),
+                  "the default mapping comes first");
+    static_assert(rows[1].value == static_cast<std::uint8_t>(GamutMapping::smooth),
+                  "rows in the order of GamutMapping");
     return rows;
 }
 
-const GamutRecipe& recipe(GamutMapping mapping)
+const Choice& recipe(GamutMapping mapping)
 {
-    for (const GamutRecipe& row : gamutMappings())
-        if (row.mapping == mapping)
-            return row;
-    LUMIVERT_PRECONDITION(false, "every gamut mapping has a row");
-    return gamutMappings().front();
+    return gamutMappings()[static_cast<std::size_t>(mapping)];
 }
 
 std::optional<GamutMapping> gamutNamed(std::string_view id)
 {
-    for (const GamutRecipe& row : gamutMappings())
+    for (const Choice& row : gamutMappings())
         if (row.id == id)
-            return row.mapping;
+            return static_cast<GamutMapping>(row.value);
     return std::nullopt;
 }
 

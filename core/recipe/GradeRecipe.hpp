@@ -6,6 +6,7 @@
 // titles of the errors each workflow shows. Both faces read this; neither repeats a number.
 
 #include "color/ColorMath.hpp"
+#include "color/ColorTransform.hpp"
 #include "color/LUT3D.hpp"
 #include "imaging/LoadedImage.hpp"
 #include "learners/EditLearner.hpp"
@@ -17,7 +18,9 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <initializer_list>
 #include <map>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -65,20 +68,6 @@ inline constexpr Range applyStrengthRange{0, 1.5, 1};
 // The smoothing slider runs logarithmically between its ends.
 inline constexpr Range smoothingRange{0.001, 0.5, 0.02};
 
-// One strength of a mode's settings: its control's title and help, and its field.
-template <typename Settings> struct Strength {
-    std::string_view key;  // the field's name, as summaries and scripts spell it
-    std::string_view title;
-    std::string_view help;
-    float Settings::*field;
-
-    float defaultValue() const { return Settings{}.*field; }
-};
-
-const std::array<Strength<LookSettings>, 4>& lookStrengths();
-const std::array<Strength<MatchSettings>, 2>& matchStrengths();
-const std::array<Strength<FineTune>, 4>& fineTuneControls();
-
 // ---- Workflow titles ---------------------------------------------------------------------------
 
 inline constexpr std::string_view openFailedTitle = "Couldn\u2019t open the image";
@@ -125,8 +114,38 @@ Input load(Slot slot, const std::filesystem::path& file);
 // ---- Modes -------------------------------------------------------------------------------------
 
 enum class Mode : std::uint8_t { look, match, edit, hald };
+inline constexpr std::size_t modeCount = 4;
 
-// Every adjustment that shapes a grade.
+// A set of modes, such as the ones an adjustment applies to.
+class ModeSet {
+public:
+    constexpr ModeSet(std::initializer_list<Mode> modes)
+    {
+        for (const Mode mode : modes)
+            bits_ = static_cast<std::uint8_t>(bits_ | bit(mode));
+    }
+    static constexpr ModeSet all() { return {Mode::look, Mode::match, Mode::edit, Mode::hald}; }
+    constexpr bool contains(Mode mode) const { return (bits_ & bit(mode)) != 0; }
+    friend constexpr bool operator==(ModeSet, ModeSet) = default;
+
+private:
+    static constexpr std::uint8_t bit(Mode mode)
+    {
+        return static_cast<std::uint8_t>(1U << static_cast<unsigned>(mode));
+    }
+    std::uint8_t bits_ = 0;
+};
+
+// One named value of a choice, as the window shows it and scripts and stores spell it.
+struct Choice {
+    std::uint8_t value;   // the enumeration's raw value
+    std::string_view id;  // "smooth"
+    std::string_view title;
+    std::string_view help;
+};
+
+// Every adjustment that shapes a grade; the table of adjustments (Adjustments.hpp) describes
+// each field.
 struct Settings {
     LookSettings look;
     MatchSettings match;
@@ -134,7 +153,7 @@ struct Settings {
     float intensity = static_cast<float>(intensityRange.defaultValue);
     FineTune fineTune;
     // How look and match grades bring colours back into sRGB.
-    GamutMapping gamut = GamutMapping::preserveLightness;
+    GamutMapping gamut = defaultGamutMapping;
     // Colours the edit's photos lack follow a global model of the edit instead of no change.
     bool extendEdit = false;
 
@@ -166,19 +185,40 @@ struct Results {
 // The names of the loaded images, by slot.
 using SlotNames = std::map<Slot, std::string>;
 
+// Which figures of its result the analysis card lists.
+enum class Figures : std::uint8_t { none, lookLevels, editFit };
+
+// How a mode turns its inputs into an analysis, and a result into its base transform and
+// summary.
+struct ModeSteps {
+    Analysis (*analyse)(std::span<const Input> inputs, const Settings& settings);
+    std::shared_ptr<const ColorTransform> (*base)(const Results& results, const Settings& settings);
+    std::optional<std::string> (*status)(const Results& results, const SlotNames& names);
+    // The points per axis of a result that is a table from the user's own file; none otherwise.
+    std::optional<std::int64_t> (*tableSize)(const Results& results);
+};
+
 struct ModeRecipe {
     Mode mode;
     std::string_view id;  // "look": stored and scripted
     std::string_view title;
-    std::span<const Slot> slots;  // the key input first
-    Slot nameSlot;                // its image names the LUT…
-    std::string_view nameSuffix;  // …followed by this
-    std::string_view unnamed;     // the name of an image that has none
-    bool previewsInput;           // the preview starts on the mode's own input
-    bool hasInputPreview;         // its key input can be previewed through the grade
-    bool analysedOnLoad;          // the loaded input is the result (no analysis step)
-    bool mapsGamut;               // colours beyond sRGB come back by Settings::gamut (else by
-                                  // preserving lightness): the grade's and the fine tune's
+    std::span<const Slot> slots;   // the key input first
+    Slot nameSlot;                 // its image names the LUT…
+    std::string_view nameSuffix;   // …followed by this
+    std::string_view unnamed;      // the name of an image that has none
+    std::string_view inputsTitle;  // the heading over its image wells
+    bool previewsInput;            // the preview starts on the mode's own input
+    bool hasInputPreview;          // its key input can be previewed through the grade
+    bool analysedOnLoad;           // the loaded input is the result (no analysis step)
+    bool mapsGamut;  // colours beyond sRGB come back by Settings::gamut (else by preserving
+                     // lightness): the grade's and the fine tune's
+    bool comparesWithTarget;  // its second input is what the grade should reproduce: the
+                              // preview can show it as the original, and measure against it
+    bool offersTemplate;      // its input is made from the identity HALD template
+    bool refits;  // its result is fitted again, without the images, when an adjustment that
+                  // refits changes
+    Figures figures;
+    ModeSteps steps;
 
     bool uses(Slot slot) const;
 };
@@ -207,17 +247,9 @@ std::optional<std::string> statusLine(Mode mode, const Results& results, const S
 
 // ---- Gamut mapping -----------------------------------------------------------------------------
 
-// One way of bringing look and match colours back into sRGB, as the window and scripts name it.
-struct GamutRecipe {
-    GamutMapping mapping;
-    std::string_view id;  // "smooth": stored and scripted
-    std::string_view title;
-    std::string_view help;
-};
-
-// The default (preserveLightness) first.
-const std::array<GamutRecipe, 2>& gamutMappings();
-const GamutRecipe& recipe(GamutMapping mapping);
+// The default first.
+const std::array<Choice, 2>& gamutMappings();
+const Choice& recipe(GamutMapping mapping);
 std::optional<GamutMapping> gamutNamed(std::string_view id);
 
 }  // namespace lumivert::GradeRecipe

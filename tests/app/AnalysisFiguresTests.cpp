@@ -458,7 +458,8 @@ private Q_SLOTS:
 
         // A re-fit replaces the numbers.
         QSignalSpy fits(model.get(), &AppModel::editFitChanged);
-        model->setEditSmoothness(0.5);
+        fixtures::adjust(*model,
+                         [&](GradeRecipe::Settings& s) { s.smoothing = static_cast<float>(0.5); });
         QVERIFY(fits.wait(60000));
         QVERIFY(waitUntilIdle(*model));
         QCOMPARE(panel.shownRows(), AnalysisPanel::rows(Mode::edit, std::nullopt, model->editFit(),

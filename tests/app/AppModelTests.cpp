@@ -93,8 +93,9 @@ private Q_SLOTS:
         QVERIFY(model->lutName().isEmpty());
         QCOMPARE(model->exportChoice(), ExportChoice::cube);
         QCOMPARE(model->exportSize(), qint64{GradeRecipe::defaultExportSize});
-        QCOMPARE(model->intensity(), GradeRecipe::intensityRange.defaultValue);
-        QCOMPARE(model->editSmoothness(), GradeRecipe::smoothingRange.defaultValue);
+        QCOMPARE(model->settings().intensity, GradeRecipe::intensityRange.defaultValue);
+        QCOMPARE(model->settings().smoothing,
+                 static_cast<float>(GradeRecipe::smoothingRange.defaultValue));
         QCOMPARE(model->split(), 0.5);
         QVERIFY(!model->capturing());
         for (Mode mode : Modes::allCases()) {
@@ -132,10 +133,17 @@ private Q_SLOTS:
         model->load(harness.writePhoto(QStringLiteral("Before")), Slot::editBefore);
         model->load(harness.writePhoto(QStringLiteral("After"), {1, 0.9f, 0.7f}), Slot::editAfter);
         model->load(harness.writeHald(QStringLiteral("Graded"), {0.9f, 1, 0.8f}), Slot::hald);
-        model->setLookSettings(LookSettings{0.5f, 1.2f, 0.3f, 0.9f});
-        model->setMatchSettings(MatchSettings{0.6f, 1.3f});
-        model->setIntensity(0.7);
-        model->setFineTune(FineTune{0.1f, -0.2f, 0.3f, -0.1f});
+        fixtures::adjust(*model, [&](GradeRecipe::Settings& s) {
+            s.look = LookSettings{0.5f, 1.2f, 0.3f, 0.9f};
+        });
+        fixtures::adjust(*model, [&](GradeRecipe::Settings& s) {
+            s.match = MatchSettings{0.6f, 1.3f};
+        });
+        fixtures::adjust(*model,
+                         [&](GradeRecipe::Settings& s) { s.intensity = static_cast<float>(0.7); });
+        fixtures::adjust(*model, [&](GradeRecipe::Settings& s) {
+            s.fineTune = FineTune{0.1f, -0.2f, 0.3f, -0.1f};
+        });
         QVERIFY(waitUntilIdle(*model));
 
         // Read back through the model's accessors, as a view or a script sees them.
@@ -144,10 +152,10 @@ private Q_SLOTS:
         results.match = model->matchAnalysis();
         results.edit = model->editFit();
         results.hald = model->haldLUT();
-        const GradeRecipe::Settings settings{model->lookSettings(), model->matchSettings(),
-                                             static_cast<float>(model->editSmoothness()),
-                                             static_cast<float>(model->intensity()),
-                                             model->fineTune()};
+        const GradeRecipe::Settings settings{model->settings().look, model->settings().match,
+                                             static_cast<float>(model->settings().smoothing),
+                                             static_cast<float>(model->settings().intensity),
+                                             model->settings().fineTune};
         const LUT3D fineTuneOnly =
             GradeRecipe::pipeline(GradeRecipe::Mode::look, {}, settings).makeLUT(17);
         for (Mode mode : Modes::allCases()) {
@@ -164,12 +172,13 @@ private Q_SLOTS:
         ModelHarness harness;
         auto model = harness.makeModel();
         QVERIFY(waitUntilIdle(*model));
-        QSignalSpy intensity(model.get(), &AppModel::intensityChanged);
+        QSignalSpy intensity(model.get(), &AppModel::settingsChanged);
         QSignalSpy alert(model.get(), &AppModel::alertChanged);
         QSignalSpy tintDots(model.get(), &AppModel::tintDotsChanged);
         QSignalSpy curve(model.get(), &AppModel::neutralCurveChanged);
         QSignalSpy rebuilt(model.get(), &AppModel::previewRebuilt);
-        model->setIntensity(1.0);
+        fixtures::adjust(*model,
+                         [&](GradeRecipe::Settings& s) { s.intensity = static_cast<float>(1.0); });
         QVERIFY(model->rendering());
         QVERIFY(rebuilt.wait(jobTimeoutMs));
         QCOMPARE(intensity.count(), 0);
@@ -178,7 +187,8 @@ private Q_SLOTS:
         model->setAlert(std::nullopt);
         model->setAlert(std::nullopt);
         QCOMPARE(alert.count(), 2);
-        model->setIntensity(0.5);
+        fixtures::adjust(*model,
+                         [&](GradeRecipe::Settings& s) { s.intensity = static_cast<float>(0.5); });
         QCOMPARE(intensity.count(), 1);
     }
 
@@ -286,22 +296,30 @@ private Q_SLOTS:
     {
         ModelHarness harness;
         auto model = harness.makeModel();
-        model->setLookSettings(LookSettings{0.1f, 0.2f, 0.3f, 0.4f});
-        model->setMatchSettings(MatchSettings{0.5f, 0.6f});
-        model->setIntensity(0.3);
-        model->setFineTune(FineTune{0.1f, 0.2f, 0.3f, 0.4f});
+        fixtures::adjust(*model, [&](GradeRecipe::Settings& s) {
+            s.look = LookSettings{0.1f, 0.2f, 0.3f, 0.4f};
+        });
+        fixtures::adjust(*model, [&](GradeRecipe::Settings& s) {
+            s.match = MatchSettings{0.5f, 0.6f};
+        });
+        fixtures::adjust(*model,
+                         [&](GradeRecipe::Settings& s) { s.intensity = static_cast<float>(0.3); });
+        fixtures::adjust(*model, [&](GradeRecipe::Settings& s) {
+            s.fineTune = FineTune{0.1f, 0.2f, 0.3f, 0.4f};
+        });
         model->setMode(Mode::edit);
         model->load(harness.writePhoto(QStringLiteral("Plain")), Slot::editBefore);
         model->load(harness.writePhoto(QStringLiteral("Cool"), {0.8f, 0.9f, 1}), Slot::editAfter);
         QVERIFY(waitUntilIdle(*model));
         QSignalSpy fits(model.get(), &AppModel::editFitChanged);
         model->resetAdjustments();
-        QCOMPARE(model->lookSettings(), LookSettings{});
-        QCOMPARE(model->lookSettings().tone, 0.8f);
-        QCOMPARE(model->matchSettings(), (MatchSettings{1, 1}));
-        QCOMPARE(model->editSmoothness(), GradeRecipe::smoothingRange.defaultValue);
-        QCOMPARE(model->intensity(), 1.0);
-        QVERIFY(model->fineTune().isNeutral());
+        QCOMPARE(model->settings().look, LookSettings{});
+        QCOMPARE(model->settings().look.tone, 0.8f);
+        QCOMPARE(model->settings().match, (MatchSettings{1, 1}));
+        QCOMPARE(model->settings().smoothing,
+                 static_cast<float>(GradeRecipe::smoothingRange.defaultValue));
+        QCOMPARE(model->settings().intensity, 1.0f);
+        QVERIFY(model->settings().fineTune.isNeutral());
         QVERIFY(fits.wait(jobTimeoutMs));  // the smoothness was already 0.02
     }
 
@@ -565,7 +583,8 @@ private Q_SLOTS:
         model->load(newAfter, Slot::editAfter);
         QTRY_VERIFY_WITH_TIMEOUT(gate.has_value(), jobTimeoutMs);
         QCOMPARE(model->busy(), 1);  // the new pair's preparation waits…
-        model->setEditSmoothness(0.3);
+        fixtures::adjust(*model,
+                         [&](GradeRecipe::Settings& s) { s.smoothing = static_cast<float>(0.3); });
         QTRY_COMPARE(model->busy(), 2);  // …and behind it a refit of the old pair
         // One worker: the new pair's fit comes back first, then the old pair's refit.
         gate->releaseOne();
@@ -589,8 +608,10 @@ private Q_SLOTS:
         closeWhenFilled(*model, Slot::editAfter, gate);
         model->load(after, Slot::editAfter);
         QTRY_VERIFY_WITH_TIMEOUT(gate.has_value(), jobTimeoutMs);
-        model->setEditSmoothness(0.004);
-        model->setEditSmoothness(0.25);
+        fixtures::adjust(
+            *model, [&](GradeRecipe::Settings& s) { s.smoothing = static_cast<float>(0.004); });
+        fixtures::adjust(*model,
+                         [&](GradeRecipe::Settings& s) { s.smoothing = static_cast<float>(0.25); });
         gate->releaseAll();
         const EditFit expected = recipeFit(before, after, 0.25);
         QTRY_VERIFY_WITH_TIMEOUT(fitIs(*model, expected), jobTimeoutMs);
@@ -602,7 +623,9 @@ private Q_SLOTS:
     {
         ModelHarness harness;
         auto model = harness.makeModel();
-        model->setFineTune(FineTune{0.2f, 0, 0, 0});
+        fixtures::adjust(*model, [&](GradeRecipe::Settings& s) {
+            s.fineTune = FineTune{0.2f, 0, 0, 0};
+        });
         QVERIFY(waitUntilIdle(*model));
         const QString file = harness.path(QStringLiteral("Twice.cube"));
         PoolGate gate;
@@ -633,7 +656,9 @@ private Q_SLOTS:
         QTimer drag;
         drag.setInterval(16);
         connect(&drag, &QTimer::timeout, this, [&] {
-            model->setIntensity(++steps / 100.0);
+            fixtures::adjust(*model, [&](GradeRecipe::Settings& s) {
+                s.intensity = static_cast<float>(++steps / 100.0);
+            });
             if (steps == 50)
                 drag.stop();
         });
@@ -660,7 +685,8 @@ private Q_SLOTS:
         auto model = harness.makeModel();
         QVERIFY(waitUntilIdle(*model));
         QSignalSpy busy(model.get(), &AppModel::busyChanged);
-        model->setEditSmoothness(0.5);
+        fixtures::adjust(*model,
+                         [&](GradeRecipe::Settings& s) { s.smoothing = static_cast<float>(0.5); });
         QVERIFY(!busy.wait(400));
         QVERIFY(!model->editFit().has_value());
 
@@ -672,7 +698,9 @@ private Q_SLOTS:
         QVERIFY(waitUntilIdle(*model));
         QSignalSpy fits(model.get(), &AppModel::editFitChanged);
         for (int step = 1; step <= 10; ++step)
-            model->setEditSmoothness(0.01 * step);
+            fixtures::adjust(*model, [&](GradeRecipe::Settings& s) {
+                s.smoothing = static_cast<float>(0.01 * step);
+            });
         QVERIFY(fits.wait(jobTimeoutMs));
         QVERIFY(waitUntilIdle(*model));
         QVERIFY(!fits.wait(400));
@@ -706,7 +734,8 @@ private Q_SLOTS:
         // A new smoothing re-fits only after a pause; the pause already counts as work.
         seen.clear();
         QSignalSpy fits(model.get(), &AppModel::editFitChanged);
-        model->setEditSmoothness(0.3);
+        fixtures::adjust(*model,
+                         [&](GradeRecipe::Settings& s) { s.smoothing = static_cast<float>(0.3); });
         QCOMPARE(model->busy(), 0);
         QVERIFY(!model->idle());
         QCOMPARE(seen, std::vector<bool>{false});
@@ -722,7 +751,9 @@ private Q_SLOTS:
         QVERIFY(waitUntilIdle(*model));
         QSignalSpy rebuilt(model.get(), &AppModel::previewRebuilt);
         for (int step = 0; step <= 20; ++step)
-            model->setFineTune(FineTune{0, 0, 0, -0.05f * static_cast<float>(step)});
+            fixtures::adjust(*model, [&](GradeRecipe::Settings& s) {
+                s.fineTune = FineTune{0, 0, 0, -0.05f * static_cast<float>(step)};
+            });
         QVERIFY(waitUntilIdle(*model));
         QVERIFY(rebuilt.count() < 21);
         // Saturation −1 leaves only grey: every tint dot has no chroma left.
@@ -819,7 +850,9 @@ private Q_SLOTS:
     {
         ModelHarness harness;
         auto model = harness.makeModel();
-        model->setFineTune(FineTune{0.2f, 0, 0, 0});
+        fixtures::adjust(*model, [&](GradeRecipe::Settings& s) {
+            s.fineTune = FineTune{0.2f, 0, 0, 0};
+        });
         model->setExportChoice(ExportChoice::all);
         const QString cube = harness.path(QStringLiteral("Teal.cube"));
         const QString threeDL = harness.path(QStringLiteral("Teal.3dl"));
@@ -864,7 +897,7 @@ private Q_SLOTS:
         QCOMPARE(panels.questions.size(), std::size_t{1});
         QCOMPARE(panels.questions.back().title, QStringLiteral("Replace the existing file?"));
         QCOMPARE(panels.questions.back().message,
-                 QStringLiteral("“Teal.png” is an image you loaded; the export would replace it."));
+                 QStringLiteral("“Teal.png” is an input and would be replaced."));
         QCOMPARE(panels.questions.back().acceptLabel, QStringLiteral("Replace"));
         QVERIFY(!QFileInfo::exists(chosen));
         QVERIFY(!QFileInfo::exists(harness.path(QStringLiteral("Teal.3dl"))));
@@ -884,7 +917,7 @@ private Q_SLOTS:
         QCOMPARE(panels.questions.back().title, QStringLiteral("Replace existing files?"));
         QCOMPARE(panels.questions.back().message,
                  QStringLiteral("“Teal.3dl” already exists and would be replaced. “Teal.png” is "
-                                "an image you loaded; the export would replace it."));
+                                "an input and would be replaced."));
         QCOMPARE(model->toast()->message,
                  QStringLiteral("Saved “Teal.cube”, “Teal.3dl”, “Teal.png”"));
         QVERIFY(contentsOf(older.fileName()) != QByteArray("older"));
@@ -892,7 +925,9 @@ private Q_SLOTS:
 
         // The chosen file alone is not asked about again: the save panel did.
         model->remove(Slot::hald);
-        model->setFineTune(FineTune{0.1f, 0, 0, 0});
+        fixtures::adjust(*model, [&](GradeRecipe::Settings& s) {
+            s.fineTune = FineTune{0.1f, 0, 0, 0};
+        });
         model->setExportChoice(ExportChoice::cube);
         panels.answers.push_back(chosen);
         model->exportLUT();
@@ -905,7 +940,9 @@ private Q_SLOTS:
     {
         ModelHarness harness;
         auto model = harness.makeModel();
-        model->setFineTune(FineTune{0.2f, 0, 0, 0});
+        fixtures::adjust(*model, [&](GradeRecipe::Settings& s) {
+            s.fineTune = FineTune{0.2f, 0, 0, 0};
+        });
         model->setLutName(QStringLiteral("A/B:C"));
         harness.panels().answers.push_back(harness.path(QStringLiteral("abc.cube")));
         model->exportLUT();
@@ -926,7 +963,9 @@ private Q_SLOTS:
     {
         ModelHarness harness;
         auto model = harness.makeModel();
-        model->setFineTune(FineTune{0, 0.1f, 0, 0});
+        fixtures::adjust(*model, [&](GradeRecipe::Settings& s) {
+            s.fineTune = FineTune{0, 0.1f, 0, 0};
+        });
         harness.panels().answers.push_back(harness.path(QStringLiteral("plain.cube")));
         model->exportLUT();
         QVERIFY(waitUntilIdle(*model));
@@ -950,7 +989,9 @@ private Q_SLOTS:
                  QStringLiteral("Add your photo and reference look first."));
 
         model->setMode(Mode::edit);
-        model->setFineTune(FineTune{0, 0, 0.3f, 0});
+        fixtures::adjust(*model, [&](GradeRecipe::Settings& s) {
+            s.fineTune = FineTune{0, 0, 0.3f, 0};
+        });
         harness.panels().answers.push_back(harness.path(QStringLiteral("tuned.cube")));
         model->exportLUT();
         QVERIFY(waitUntilIdle(*model));
@@ -961,7 +1002,9 @@ private Q_SLOTS:
     {
         ModelHarness harness;
         auto model = harness.makeModel();
-        model->setFineTune(FineTune{0.2f, 0, 0, 0});
+        fixtures::adjust(*model, [&](GradeRecipe::Settings& s) {
+            s.fineTune = FineTune{0.2f, 0, 0, 0};
+        });
         harness.panels().answers.push_back(harness.path(QStringLiteral("gone/x.cube")));
         model->exportLUT();
         QVERIFY(waitUntilIdle(*model));
@@ -1124,7 +1167,13 @@ private Q_SLOTS:
         const QVariantList dots = model->property("tintDots").toList();
         QCOMPARE(dots.size(), 3);
         QCOMPARE(dots.front().value<TintDot>().id, QStringLiteral("S"));
-        QCOMPARE(model->property("lookSettings").toMap().value("tone").toFloat(), 0.8f);
+        QCOMPARE(model->property("settings")
+                     .toMap()
+                     .value("lookSettings")
+                     .toMap()
+                     .value("tone")
+                     .toFloat(),
+                 0.8f);
         QVERIFY(!model->property("lookAnalysis").isValid());
 
         QSignalSpy images(model.get(),
@@ -1141,8 +1190,16 @@ private Q_SLOTS:
         const QVariantMap analysis = model->property("lookAnalysis").toMap();
         QCOMPARE(analysis.value("whiteLevel").toFloat(), model->lookAnalysis()->whiteLevel);
         QVERIFY(model->property("loading").toStringList().isEmpty());
-        model->setFineTune(FineTune{0.25f, 0, 0, 0});
-        QCOMPARE(model->property("fineTune").toMap().value("temperature").toFloat(), 0.25f);
+        fixtures::adjust(*model, [&](GradeRecipe::Settings& s) {
+            s.fineTune = FineTune{0.25f, 0, 0, 0};
+        });
+        QCOMPARE(model->property("settings")
+                     .toMap()
+                     .value("fineTune")
+                     .toMap()
+                     .value("temperature")
+                     .toFloat(),
+                 0.25f);
     }
 
     void aToastHidesItselfSixSecondsAfterTheNewestOne()

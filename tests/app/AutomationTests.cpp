@@ -5,6 +5,7 @@
 #include "Automation.hpp"
 #include "ModelFixtures.hpp"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
@@ -76,49 +77,58 @@ private Q_SLOTS:
 
     // The driver.
 
+    // Values are read as the command line reads its options: a value that does not parse or
+    // lies outside its range is refused with a sentence naming its variable and leaves its
+    // property unchanged; the others apply.
     void settingsApplyOnlyValidValues()
     {
         ModelHarness harness;
         auto model = harness.makeModel();
-        Automation::applySettings(*model, {{"LUMIVERT_LOOK_SETTINGS", "0.1, 0.2,0.3"},
-                                           {"LUMIVERT_GRID", "64"},
-                                           {"LUMIVERT_SPLIT", " 0.3"},
-                                           {"LUMIVERT_INTENSITY", "abc"},
-                                           {"LUMIVERT_PREVIEW_ON", "Photo"},
-                                           {"LUMIVERT_GAMUT", "Smooth"},
-                                           {"LUMIVERT_FORMAT", "3dl"}});
-        QCOMPARE(model->lookSettings(), LookSettings{});
+        const QStringList problems =
+            Automation::applySettings(*model, {{"LUMIVERT_LOOK_SETTINGS", "0.1, 0.2,0.3"},
+                                               {"LUMIVERT_GRID", "64"},
+                                               {"LUMIVERT_SPLIT", " 0.3"},
+                                               {"LUMIVERT_INTENSITY", "abc"},
+                                               {"LUMIVERT_PREVIEW_ON", "Photo"},
+                                               {"LUMIVERT_GAMUT", "Smooth"},
+                                               {"LUMIVERT_FORMAT", "3dl"}});
+        QCOMPARE(problems.size(), 7);
+        for (const char* name :
+             {"LUMIVERT_LOOK_SETTINGS", "LUMIVERT_GRID", "LUMIVERT_SPLIT", "LUMIVERT_INTENSITY",
+              "LUMIVERT_PREVIEW_ON", "LUMIVERT_GAMUT", "LUMIVERT_FORMAT"})
+            QVERIFY2(problems.join(QLatin1Char('\n')).contains(QLatin1String(name)), name);
+        QCOMPARE(model->settings(), GradeRecipe::Settings{});
         QCOMPARE(model->exportSize(), 33);
         QCOMPARE(model->split(), 0.5);
-        QCOMPARE(model->intensity(), 1.0);
         QCOMPARE(model->previewSource(), PreviewSource::testChart);
         QCOMPARE(model->exportChoice(), ExportChoice::cube);
-        QCOMPARE(model->gamutMapping(), GamutMapping::preserveLightness);
 
-        Automation::applySettings(*model, {{"LUMIVERT_LOOK_SETTINGS", "0.1,x, 0.2,,0.3,\t0.4 "},
-                                           {"LUMIVERT_MATCH_SETTINGS", "0.5,0.25"},
-                                           {"LUMIVERT_FINETUNE", "1,2,3,4"},
-                                           {"LUMIVERT_GRID", "+65"},
-                                           {"LUMIVERT_SPLIT", "0.25"},
-                                           {"LUMIVERT_INTENSITY", "1.5e0"},
-                                           {"LUMIVERT_SMOOTHING", "0.1"},
-                                           {"LUMIVERT_GAMUT", "smooth"},
-                                           {"LUMIVERT_EXTEND", ""},
-                                           {"LUMIVERT_COMPARE", "graded"},
-                                           {"LUMIVERT_COMPARE_AFTER", ""},
-                                           {"LUMIVERT_NAME", "Night"},
-                                           {"LUMIVERT_FORMAT", "threeDL"},
-                                           {"LUMIVERT_INSPECTOR", "fineTune"},
-                                           {"LUMIVERT_TOAST", "Hello"}});
-        QCOMPARE(model->lookSettings(), (LookSettings{0.1f, 0.2f, 0.3f, 0.4f}));
-        QCOMPARE(model->matchSettings(), (MatchSettings{0.5f, 0.25f}));
-        QCOMPARE(model->fineTune(), (FineTune{1, 2, 3, 4}));
+        QCOMPARE(
+            Automation::applySettings(*model, {{"LUMIVERT_LOOK_SETTINGS", "0.1, 0.2,,0.3,\t0.4 "},
+                                               {"LUMIVERT_MATCH_SETTINGS", "0.5,0.25"},
+                                               {"LUMIVERT_FINETUNE", "1,-1,0.5,0"},
+                                               {"LUMIVERT_GRID", "+65"},
+                                               {"LUMIVERT_SPLIT", "0.25"},
+                                               {"LUMIVERT_INTENSITY", "1.5e0"},
+                                               {"LUMIVERT_SMOOTHING", "0.1"},
+                                               {"LUMIVERT_GAMUT", "smooth"},
+                                               {"LUMIVERT_EXTEND", ""},
+                                               {"LUMIVERT_COMPARE", "graded"},
+                                               {"LUMIVERT_COMPARE_AFTER", ""},
+                                               {"LUMIVERT_NAME", "Night"},
+                                               {"LUMIVERT_FORMAT", "threeDL"},
+                                               {"LUMIVERT_INSPECTOR", "fineTune"},
+                                               {"LUMIVERT_TOAST", "Hello"}}),
+            QStringList());
+        QCOMPARE(model->settings().look, (LookSettings{0.1f, 0.2f, 0.3f, 0.4f}));
+        QCOMPARE(model->settings().match, (MatchSettings{0.5f, 0.25f}));
+        QCOMPARE(model->settings().fineTune, (FineTune{1, -1, 0.5f, 0}));
         QCOMPARE(model->exportSize(), 65);
         QCOMPARE(model->split(), 0.25);
-        QCOMPARE(model->intensity(), 1.5);
-        QCOMPARE(model->editSmoothness(), 0.1);
-        QCOMPARE(model->gamutMapping(), GamutMapping::smooth);
-        QVERIFY(model->extendEdit());
+        QCOMPARE(model->settings().intensity, 1.5f);
+        QCOMPARE(model->settings().smoothing, 0.1f);
+        QCOMPARE(model->settings().gamut, GamutMapping::smooth);
+        QVERIFY(model->settings().extendEdit);
         QCOMPARE(model->compareStyle(), CompareStyle::graded);
         QVERIFY(model->compareWithAfter());
         QCOMPARE(model->lutName(), QStringLiteral("Night"));
@@ -161,6 +171,76 @@ private Q_SLOTS:
         QCOMPARE(contentsOf(out).count('\n'), 2 + 17 * 17 * 17);
         QVERIFY(model->matchAnalysis().has_value());
         QVERIFY(!harness.settings().contains("exportSize"));
+    }
+
+    // What the command line refuses fails the run: the reason names the variable, nothing is
+    // exported, no "ok" is written, and the ready marker still is.
+    void hostileValuesFailTheRun_data()
+    {
+        QTest::addColumn<QString>("variable");
+        QTest::addColumn<QString>("value");  // "FOLDER": the test's own folder
+        const std::array<std::pair<const char*, const char*>, 12> rows{{
+            {"LUMIVERT_INTENSITY", "nan"},
+            {"LUMIVERT_INTENSITY", "inf"},
+            {"LUMIVERT_INTENSITY", "7"},
+            {"LUMIVERT_INTENSITY", "-3"},
+            {"LUMIVERT_INTENSITY", "0,5"},
+            {"LUMIVERT_INTENSITY", "1e309"},
+            {"LUMIVERT_FINETUNE", "nan,0,0,0"},
+            {"LUMIVERT_LOOK_SETTINGS", "1,nan,1,1"},
+            {"LUMIVERT_MATCH_SETTINGS", "nan,1"},
+            {"LUMIVERT_GRID", "7"},
+            {"LUMIVERT_EXPORT", "FOLDER/"},
+            {"LUMIVERT_EXPORT", "FOLDER"},
+        }};
+        for (const auto& [variable, value] : rows)
+            QTest::addRow("%s=%s", variable, value)
+                << QString::fromLatin1(variable) << QString::fromLatin1(value);
+    }
+
+    void hostileValuesFailTheRun()
+    {
+        QFETCH(QString, variable);
+        QFETCH(QString, value);
+        ModelHarness harness;
+        const QString out = harness.path(QStringLiteral("out.cube"));
+        const QString ready = harness.path(QStringLiteral("ready"));
+        AppModel::Environment environment{{"LUMIVERT_LOOK", harness.writePhoto("Look")},
+                                          {"LUMIVERT_EXPORT", out},
+                                          {"LUMIVERT_READY", ready}};
+        environment.insert(variable, QString(value).replace(QStringLiteral("FOLDER"),
+                                                            harness.path(QStringLiteral("."))));
+        auto model = harness.makeModel(environment);
+        Automation automation(*model);
+        QSignalSpy finished(&automation, &Automation::finished);
+        automation.start();
+        QVERIFY(finished.wait(jobTimeoutMs));
+        QCOMPARE(finished.at(0).at(0).toBool(), false);
+        QVERIFY2(automation.failures().join(QLatin1Char('\n')).contains(variable),
+                 qPrintable(automation.failures().join(QLatin1Char('\n'))));
+        const QStringList written =
+            QDir(harness.path(QStringLiteral(".")))
+                .entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
+        QVERIFY2(written.filter(QStringLiteral(".cube")).isEmpty(), qPrintable(written.join(u' ')));
+        QVERIFY(written.filter(QStringLiteral(".done")).isEmpty());
+        QCOMPARE(contentsOf(ready), QByteArray("ready"));
+    }
+
+    // An export name without a LUT extension gets .cube, and its marker is that file's name
+    // with ".done".
+    void theMarkerNamesTheExportedFile()
+    {
+        ModelHarness harness;
+        const QString out = harness.path(QStringLiteral("Night"));
+        auto model = harness.makeModel({{"LUMIVERT_EXPORT", out}});
+        Automation automation(*model);
+        QSignalSpy finished(&automation, &Automation::finished);
+        automation.start();
+        QVERIFY(finished.wait(jobTimeoutMs));
+        QCOMPARE(finished.at(0).at(0).toBool(), true);
+        QVERIFY(QFile::exists(out + QStringLiteral(".cube")));
+        QCOMPARE(contentsOf(out + QStringLiteral(".cube.done")), QByteArray("ok"));
+        QVERIFY(!QFile::exists(out + QStringLiteral(".done")));
     }
 
     // A file that cannot be opened, images that cannot be analysed together: the run fails with

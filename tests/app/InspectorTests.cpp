@@ -139,32 +139,38 @@ private Q_SLOTS:
     void sliderEditsReachTheModel()
     {
         Inspector inspector;
-        QSignalSpy look(inspector.model.get(), &AppModel::lookSettingsChanged);
+        QSignalSpy look(inspector.model.get(), &AppModel::settingsChanged);
         inspector.slider(QStringLiteral("Colour cast")).edit(0.25);
         QCOMPARE(look.size(), 1);
-        QCOMPARE(inspector.model->lookSettings(), (LookSettings{0.8f, 0.25f, 0.7f, 0.4f}));
+        QCOMPARE(inspector.model->settings().look, (LookSettings{0.8f, 0.25f, 0.7f, 0.4f}));
         inspector.slider(QStringLiteral("Intensity")).edit(0.6);
-        QCOMPARE(inspector.model->intensity(), 0.6);
+        QCOMPARE(inspector.model->settings().intensity, 0.6f);
 
         inspector.model->setMode(Mode::match);
         inspector.slider(QStringLiteral("Colour")).edit(1.4);
-        QCOMPARE(inspector.model->matchSettings(), (MatchSettings{1.0f, 1.4f}));
+        QCOMPARE(inspector.model->settings().match, (MatchSettings{1.0f, 1.4f}));
         // The intensity slider of the new mode starts from the model's value.
-        QCOMPARE(inspector.slider(QStringLiteral("Intensity")).value(), 0.6);
+        QCOMPARE(inspector.slider(QStringLiteral("Intensity")).value(), double(0.6f));
     }
 
     void modelChangesReachTheSliders()
     {
         Inspector inspector;
-        inspector.model->setLookSettings(LookSettings{0.1f, 0.2f, 0.3f, 1.5f});
+        fixtures::adjust(*inspector.model, [&](GradeRecipe::Settings& s) {
+            s.look = LookSettings{0.1f, 0.2f, 0.3f, 1.5f};
+        });
         QCOMPARE(inspector.slider(QStringLiteral("Tone")).value(), double(0.1f));
         QCOMPARE(inspector.slider(QStringLiteral("Palette")).valueText(), QStringLiteral("150%"));
-        inspector.model->setIntensity(0.35);
-        QCOMPARE(inspector.slider(QStringLiteral("Intensity")).value(), 0.35);
+        fixtures::adjust(*inspector.model,
+                         [&](GradeRecipe::Settings& s) { s.intensity = static_cast<float>(0.35); });
+        QCOMPARE(inspector.slider(QStringLiteral("Intensity")).value(), double(0.35f));
 
         inspector.model->setMode(Mode::edit);
-        inspector.model->setEditSmoothness(0.001);
-        QVERIFY(std::abs(inspector.slider(QStringLiteral("Smoothing")).value()) < 1e-12);
+        fixtures::adjust(*inspector.model, [&](GradeRecipe::Settings& s) {
+            s.smoothing = static_cast<float>(0.001);
+        });
+        // The stored smoothness is a float: its position is 0 within the float's precision.
+        QVERIFY(std::abs(inspector.slider(QStringLiteral("Smoothing")).value()) < 1e-6);
         QCOMPARE(inspector.slider(QStringLiteral("Smoothing")).valueText(), QStringLiteral("Fine"));
         inspector.model->resetAdjustments();
         QVERIFY(std::abs(inspector.slider(QStringLiteral("Smoothing")).value() - 0.48204685) <
@@ -178,10 +184,10 @@ private Q_SLOTS:
         inspector.model->setMode(Mode::edit);
         ValueSlider& smoothing = inspector.slider(QStringLiteral("Smoothing"));
         smoothing.edit(1.0);
-        QVERIFY(std::abs(inspector.model->editSmoothness() - 0.5) < 1e-12);
+        QCOMPARE(inspector.model->settings().smoothing, 0.5f);
         QCOMPARE(smoothing.valueText(), QStringLiteral("Smooth"));
         smoothing.edit(0.0);
-        QVERIFY(std::abs(inspector.model->editSmoothness() - 0.001) < 1e-15);
+        QCOMPARE(inspector.model->settings().smoothing, 0.001f);
     }
 
     void extendSwitchRefitsTheEditAndIsRemembered()
@@ -202,15 +208,15 @@ private Q_SLOTS:
         const LUT3D plain = model.editFit()->lut;
 
         extend->setChecked(true);
-        QVERIFY(model.extendEdit());
+        QVERIFY(model.settings().extendEdit);
         QVERIFY(waitUntilIdle(model));
         QVERIFY(model.editFit()->followsOverallEdit);
         QVERIFY(!(model.editFit()->lut == plain));
         QCOMPARE(inspector.harness.settings().value("extendEdit").toBool(), true);
 
         auto reopened = inspector.harness.makeModel();
-        QVERIFY(reopened->extendEdit());
-        model.setExtendEdit(false);
+        QVERIFY(reopened->settings().extendEdit);
+        fixtures::adjust(model, [&](GradeRecipe::Settings& s) { s.extendEdit = false; });
         QVERIFY(!extend->isChecked());
     }
 
@@ -229,14 +235,15 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowExposed(inspector.view.get()));
 
         ValueSlider& smoothing = inspector.slider(QStringLiteral("Smoothing"));
-        QSignalSpy stored(&model, &AppModel::editSmoothnessChanged);
+        QSignalSpy stored(&model, &AppModel::settingsChanged);
         QSignalSpy fits(&model, &AppModel::editFitChanged);
         // At the default already: the reset position maps to the stored 0.02.
         QTest::mouseDClick(&smoothing, Qt::LeftButton, {}, QPoint(5, 5));
         QTest::mouseRelease(&smoothing, Qt::LeftButton, {}, QPoint(5, 5));
         QVERIFY(!fits.wait(quietMs));
         QCOMPARE(stored.size(), 0);
-        QCOMPARE(model.editSmoothness(), GradeRecipe::smoothingRange.defaultValue);
+        QCOMPARE(model.settings().smoothing,
+                 static_cast<float>(GradeRecipe::smoothingRange.defaultValue));
 
         // A real change re-solves once; the same position again is skipped.
         smoothing.setFocus();
@@ -267,15 +274,17 @@ private Q_SLOTS:
         QCOMPARE(sliders[3]->gradient().front(), QColor::fromRgbF(0.55f, 0.55f, 0.55f));
         QCOMPARE(sliders[1]->lowerBound(), -1.0);
 
-        QSignalSpy changed(inspector.model.get(), &AppModel::fineTuneChanged);
+        QSignalSpy changed(inspector.model.get(), &AppModel::settingsChanged);
         sliders[0]->edit(0.5);
         sliders[3]->edit(-0.25);
         QCOMPARE(changed.size(), 2);
-        QCOMPARE(inspector.model->fineTune(), (FineTune{0.5f, 0, 0, -0.25f}));
+        QCOMPARE(inspector.model->settings().fineTune, (FineTune{0.5f, 0, 0, -0.25f}));
         QCOMPARE(sliders[0]->valueText(), QStringLiteral("+50"));
         QCOMPARE(sliders[3]->valueText(), QStringLiteral("-25"));
 
-        inspector.model->setFineTune(FineTune{0, 0.3f, -1, 0});
+        fixtures::adjust(*inspector.model, [&](GradeRecipe::Settings& s) {
+            s.fineTune = FineTune{0, 0.3f, -1, 0};
+        });
         QCOMPARE(sliders[0]->value(), 0.0);
         QCOMPARE(sliders[1]->valueText(), QStringLiteral("+30"));
         QCOMPARE(sliders[2]->value(), -1.0);
@@ -284,13 +293,15 @@ private Q_SLOTS:
     void resetButtonZeroesTheFineTune()
     {
         Inspector inspector;
-        inspector.model->setFineTune(FineTune{0.2f, -0.4f, 0.6f, 1});
+        fixtures::adjust(*inspector.model, [&](GradeRecipe::Settings& s) {
+            s.fineTune = FineTune{0.2f, -0.4f, 0.6f, 1};
+        });
         QToolButton* reset = inspector.view->fineTuneControls()->resetButton();
         QCOMPARE(reset->text(), QStringLiteral("Reset"));
-        QSignalSpy changed(inspector.model.get(), &AppModel::fineTuneChanged);
+        QSignalSpy changed(inspector.model.get(), &AppModel::settingsChanged);
         QTest::mouseClick(reset, Qt::LeftButton);
         QCOMPARE(changed.size(), 1);
-        QVERIFY(inspector.model->fineTune().isNeutral());
+        QVERIFY(inspector.model->settings().fineTune.isNeutral());
         for (const ValueSlider* slider : inspector.view->fineTuneControls()->sliders())
             QCOMPARE(slider->valueText(), QStringLiteral("0"));
     }
@@ -302,10 +313,10 @@ private Q_SLOTS:
         QCOMPARE(safe->text(), QStringLiteral("Highlight-safe colour"));
         QVERIFY(!safe->isChecked());
         QVERIFY(!safe->isHidden());
-        QSignalSpy changed(inspector.model.get(), &AppModel::gamutMappingChanged);
+        QSignalSpy changed(inspector.model.get(), &AppModel::settingsChanged);
         safe->click();
         QCOMPARE(changed.size(), 1);
-        QCOMPARE(inspector.model->gamutMapping(), GamutMapping::smooth);
+        QCOMPARE(inspector.model->settings().gamut, GamutMapping::smooth);
         QCOMPARE(inspector.harness.settings().value("gamutMapping").toString(),
                  QStringLiteral("smooth"));
         inspector.model->setMode(Mode::edit);
@@ -313,10 +324,12 @@ private Q_SLOTS:
         inspector.model->setMode(Mode::match);
         QVERIFY(!safe->isHidden());
         // The next window starts with the stored choice; an unknown stored name is ignored.
-        QCOMPARE(inspector.harness.makeModel()->gamutMapping(), GamutMapping::smooth);
+        QCOMPARE(inspector.harness.makeModel()->settings().gamut, GamutMapping::smooth);
         inspector.harness.settings().setValue("gamutMapping", "Smooth");
-        QCOMPARE(inspector.harness.makeModel()->gamutMapping(), GamutMapping::preserveLightness);
-        inspector.model->setGamutMapping(GamutMapping::preserveLightness);
+        QCOMPARE(inspector.harness.makeModel()->settings().gamut, GamutMapping::preserveLightness);
+        fixtures::adjust(*inspector.model, [&](GradeRecipe::Settings& s) {
+            s.gamut = GamutMapping::preserveLightness;
+        });
         QVERIFY(!safe->isChecked());
         QCOMPARE(changed.size(), 2);
     }
@@ -447,7 +460,9 @@ private Q_SLOTS:
         QVERIFY(inspector.harness.panels().saveRequests.empty());
 
         // With a fine tune there is something to export: the save panel is asked (and cancelled).
-        inspector.model->setFineTune(FineTune{0.3f, 0, 0, 0});
+        fixtures::adjust(*inspector.model, [&](GradeRecipe::Settings& s) {
+            s.fineTune = FineTune{0.3f, 0, 0, 0};
+        });
         inspector.model->setLutName(QStringLiteral("Warm"));
         QTest::mouseClick(button, Qt::LeftButton);
         QCOMPARE(inspector.harness.panels().saveRequests.size(), std::size_t{1});

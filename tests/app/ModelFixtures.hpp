@@ -85,4 +85,12 @@ std::shared_ptr<bool> answerNextBox(const QString& objectName, const QString& bu
 // True once the model is idle; false after `timeoutMs`.
 bool waitUntilIdle(const AppModel& model, int timeoutMs = 60000);
 
+// Assigns the model's settings with one change made to them, as a control does.
+template <typename Change> void adjust(AppModel& model, Change&& change)
+{
+    GradeRecipe::Settings settings = model.settings();
+    change(settings);
+    model.setSettings(settings);
+}
+
 }  // namespace lumivert::fixtures

@@ -1,6 +1,8 @@
 #include "AppModel.hpp"
 #include "ModelFixtures.hpp"
 
+#include "recipe/Adjustments.hpp"
+
 #include "lut/LUTWriter.hpp"
 #include "recipe/GradeRecipe.hpp"
 
@@ -65,35 +67,11 @@ public:
     void step()
     {
         switch (pick(9)) {
-        case 0: model_.setIntensity(uniform(GradeRecipe::intensityRange)); break;
-        case 1: {
-            LookSettings look = model_.lookSettings();
-            for (const auto& strength : GradeRecipe::lookStrengths())
-                look.*strength.field = static_cast<float>(uniform(GradeRecipe::strengthRange));
-            model_.setLookSettings(look);
-            break;
-        }
-        case 2: {
-            MatchSettings match = model_.matchSettings();
-            for (const auto& strength : GradeRecipe::matchStrengths())
-                match.*strength.field = static_cast<float>(uniform(GradeRecipe::strengthRange));
-            model_.setMatchSettings(match);
-            break;
-        }
-        case 3: {
-            FineTune tune;
-            for (const auto& control : GradeRecipe::fineTuneControls())
-                if (pick(2) == 0)
-                    tune.*control.field = static_cast<float>(uniform(GradeRecipe::fineTuneRange));
-            model_.setFineTune(tune);
-            break;
-        }
-        case 4: {
-            // The slider runs logarithmically between its ends.
-            const GradeRecipe::Range range = GradeRecipe::smoothingRange;
-            model_.setEditSmoothness(range.lower * std::pow(range.upper / range.lower, unit()));
-            break;
-        }
+        case 0:
+        case 1:
+        case 2:
+        case 3:
+        case 4: adjustRandomly(); break;
         case 5: model_.setMode(Modes::allCases()[pick(4)]); break;
         case 6:
         case 7: load(); break;
@@ -104,6 +82,26 @@ public:
                 exportNow();
             break;
         }
+    }
+
+    // One adjustment of the table to random values within its range (a coarseness slider
+    // runs logarithmically between its ends).
+    void adjustRandomly()
+    {
+        const auto rows = GradeRecipe::adjustments();
+        const GradeRecipe::Adjustment& row = rows[pick(rows.size())];
+        fixtures::adjust(model_, [&](GradeRecipe::Settings& settings) {
+            if (row.kind != GradeRecipe::AdjustmentKind::numbers) {
+                row.choose(settings, pick(row.choices.size()));
+                return;
+            }
+            const GradeRecipe::Range range = row.range;
+            for (const GradeRecipe::AdjustmentValue& value : row.values)
+                value.field(settings) = static_cast<float>(
+                    row.scale == GradeRecipe::AdjustmentScale::coarseness
+                        ? range.lower * std::pow(range.upper / range.lower, unit())
+                        : uniform(range));
+        });
     }
 
     const std::set<Slot>& removed() const { return removed_; }
@@ -138,7 +136,7 @@ private:
 
     void exportNow()
     {
-        if (!model_.hasResult() && model_.fineTune().isNeutral())
+        if (!model_.hasResult() && model_.settings().fineTune.isNeutral())
             return;
         const std::int64_t size = GradeRecipe::exportSizes.front();
         model_.setExportSize(size);

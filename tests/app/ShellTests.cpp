@@ -163,9 +163,10 @@ private Q_SLOTS:
         model->setMode(Mode::match);
         QVERIFY(findAction(window, QStringLiteral("Match"))->isChecked());
 
-        model->setIntensity(0.4);
+        fixtures::adjust(*model,
+                         [&](GradeRecipe::Settings& s) { s.intensity = static_cast<float>(0.4); });
         findAction(window, QStringLiteral("Reset Adjustments"))->trigger();
-        QCOMPARE(model->intensity(), 1.0);
+        QCOMPARE(model->settings().intensity, 1.0f);
         QCOMPARE(model->mode(), Mode::match);
 
         harness.panels().answers.push_back(std::nullopt);
@@ -235,8 +236,10 @@ private Q_SLOTS:
         // A slider of the window drives the intensity, as the inspector's does.
         auto* slider = new ValueSlider(QStringLiteral("Intensity"), 0, 1, 1);
         ContentView window(*model, {slider, new QWidget, new QWidget});
-        QObject::connect(slider, &ValueSlider::valueEdited, model.get(),
-                         [&model](double value) { model->setIntensity(value); });
+        QObject::connect(slider, &ValueSlider::valueEdited, model.get(), [&model](double value) {
+            fixtures::adjust(
+                *model, [&](GradeRecipe::Settings& s) { s.intensity = static_cast<float>(value); });
+        });
         installCommands(window, *model);
         window.show();
         window.activateWindow();
@@ -250,18 +253,23 @@ private Q_SLOTS:
         };
         QCOMPARE(undoText(), QString());
 
-        model->setIntensity(0.4);
+        fixtures::adjust(*model,
+                         [&](GradeRecipe::Settings& s) { s.intensity = static_cast<float>(0.4); });
         QTRY_COMPARE(undoText(), QStringLiteral("Undo Intensity"));
         model->setMode(Mode::match);
         QTRY_COMPARE(undoText(), QStringLiteral("Undo Mode Change"));
         model->load(harness.writePhoto(QStringLiteral("mine")), Slot::matchSource);
         QVERIFY(waitUntilIdle(*model));
         QTRY_COMPARE(undoText(), QStringLiteral("Undo Open Image"));
-        model->setMatchSettings(MatchSettings{0.3f, 0.9f});
+        fixtures::adjust(*model, [&](GradeRecipe::Settings& s) {
+            s.match = MatchSettings{0.3f, 0.9f};
+        });
         QTRY_COMPARE(undoText(), QStringLiteral("Undo Match Strengths"));
-        model->setFineTune(FineTune{0.2f, 0, 0, 0});
+        fixtures::adjust(*model, [&](GradeRecipe::Settings& s) {
+            s.fineTune = FineTune{0.2f, 0, 0, 0};
+        });
         QTRY_COMPARE(undoText(), QStringLiteral("Undo Fine Tune"));
-        model->setGamutMapping(GamutMapping::smooth);
+        fixtures::adjust(*model, [&](GradeRecipe::Settings& s) { s.gamut = GamutMapping::smooth; });
         QTRY_COMPARE(undoText(), QStringLiteral("Undo Highlight-Safe Colour"));
         // A reset is one step, however many adjustments it moves.
         model->resetAdjustments();
@@ -275,28 +283,28 @@ private Q_SLOTS:
         for (int dx = 5; dx <= 60; dx += 5)
             QTest::mouseMove(slider, knob - QPoint(dx, 0));
         QTest::mouseRelease(slider, Qt::LeftButton, {}, knob - QPoint(60, 0));
-        const double dragged = model->intensity();
+        const double dragged = model->settings().intensity;
         QVERIFY(dragged < 1.0);
         QTRY_COMPARE(undoText(), QStringLiteral("Undo Intensity"));
 
         QTest::keyClick(&window, Qt::Key_Z, Qt::ControlModifier);
-        QCOMPARE(model->intensity(), 1.0);
+        QCOMPARE(model->settings().intensity, 1.0f);
         QTest::keyClick(&window, Qt::Key_Z, Qt::ControlModifier);
-        QCOMPARE(model->matchSettings(), (MatchSettings{0.3f, 0.9f}));
-        QCOMPARE(model->gamutMapping(), GamutMapping::smooth);
+        QCOMPARE(model->settings().match, (MatchSettings{0.3f, 0.9f}));
+        QCOMPARE(model->settings().gamut, GamutMapping::smooth);
         QTest::keyClick(&window, Qt::Key_Z, Qt::ControlModifier);  // the gamut mapping
-        QCOMPARE(model->gamutMapping(), GamutMapping::preserveLightness);
-        QCOMPARE(model->fineTune(), (FineTune{0.2f, 0, 0, 0}));
-        QCOMPARE(model->intensity(), 0.4);
+        QCOMPARE(model->settings().gamut, GamutMapping::preserveLightness);
+        QCOMPARE(model->settings().fineTune, (FineTune{0.2f, 0, 0, 0}));
+        QCOMPARE(model->settings().intensity, 0.4f);
         QTest::keyClick(&window, Qt::Key_Z, Qt::ControlModifier);  // the fine tune
         QTest::keyClick(&window, Qt::Key_Z, Qt::ControlModifier);  // the strengths
-        QCOMPARE(model->matchSettings(), MatchSettings{});
+        QCOMPARE(model->settings().match, MatchSettings{});
         QTest::keyClick(&window, Qt::Key_Z, Qt::ControlModifier);  // the image
         QVERIFY(!model->images().contains(Slot::matchSource));
         QTest::keyClick(&window, Qt::Key_Z, Qt::ControlModifier);  // the mode
         QCOMPARE(model->mode(), Mode::look);
         QTest::keyClick(&window, Qt::Key_Z, Qt::ControlModifier);  // the intensity
-        QCOMPARE(model->intensity(), 1.0);
+        QCOMPARE(model->settings().intensity, 1.0f);
         QCOMPARE(undoText(), QString());
 
         // Redo walks forward again, the image opened anew from its file; nothing new is recorded.
@@ -309,8 +317,8 @@ private Q_SLOTS:
         QTRY_COMPARE(undoText(), QStringLiteral("Undo Open Image"));
         for (int step = 0; step < 5; ++step)
             QTest::keyClick(&window, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
-        QCOMPARE(model->intensity(), dragged);
-        QCOMPARE(model->gamutMapping(), GamutMapping::smooth);
+        QCOMPARE(model->settings().intensity, dragged);
+        QCOMPARE(model->settings().gamut, GamutMapping::smooth);
     }
 
     void tabReachesEveryControlColumnByColumn()

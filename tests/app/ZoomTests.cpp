@@ -416,7 +416,8 @@ private Q_SLOTS:
         ZoomHarness harness;
         CompareView* view = harness.view;
         harness.model->setCompareStyle(CompareStyle::graded);
-        harness.model->setIntensity(0.8);
+        fixtures::adjust(*harness.model,
+                         [&](GradeRecipe::Settings& s) { s.intensity = static_cast<float>(0.8); });
         QVERIFY(waitUntilIdle(*harness.model, jobTimeoutMs));
         view->zoomToActualSize();
         view->panBy({-517, 233});
@@ -497,7 +498,8 @@ private Q_SLOTS:
 
         // Another grade (the intensity, then the interpolation) redraws every pixel on screen.
         const Image8 before = expected;
-        model.setIntensity(0.3);
+        fixtures::adjust(model,
+                         [&](GradeRecipe::Settings& s) { s.intensity = static_cast<float>(0.3); });
         QVERIFY(waitUntilIdle(model, jobTimeoutMs));
         expected = gradedWhole();
         QVERIFY(differing(before) > 1000);
@@ -522,7 +524,8 @@ private Q_SLOTS:
         QVERIFY(belowActual * photoWidth > model.previewGraded().width());
         view->zoomAbout(belowActual, QRectF(view->rect()).center());
         QVERIFY(!view->showsFullResolution());
-        model.setIntensity(0.3);
+        fixtures::adjust(model,
+                         [&](GradeRecipe::Settings& s) { s.intensity = static_cast<float>(0.3); });
         QVERIFY(waitUntilIdle(model, jobTimeoutMs));
         QTRY_VERIFY_WITH_TIMEOUT(view->showsFullResolution(), jobTimeoutMs);
 

@@ -263,10 +263,11 @@ TEST(GamutMappingSamples, SmoothLUTIsTheSameOnOneThreadAndOnTwo)
 
 TEST(GamutMappingTable, NamesRoundTripAndTheDefaultComesFirst)
 {
-    EXPECT_EQ(gamutMappings().front().mapping, Settings{}.gamut);
-    for (const GamutRecipe& row : gamutMappings()) {
-        EXPECT_EQ(gamutNamed(row.id), row.mapping);
-        EXPECT_EQ(&recipe(row.mapping), &row);
+    EXPECT_EQ(static_cast<GamutMapping>(gamutMappings().front().value), Settings{}.gamut);
+    for (const Choice& row : gamutMappings()) {
+        const auto mapping = static_cast<GamutMapping>(row.value);
+        EXPECT_EQ(gamutNamed(row.id), mapping);
+        EXPECT_EQ(&recipe(mapping), &row);
     }
     EXPECT_EQ(gamutNamed("Smooth"), std::nullopt);
 }

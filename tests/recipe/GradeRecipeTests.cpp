@@ -1,3 +1,4 @@
+#include "recipe/Adjustments.hpp"
 #include "recipe/GradeRecipe.hpp"
 
 #include "color/ColorMath.hpp"
@@ -54,10 +55,9 @@ TEST(GradeRecipeTable, DefaultsLieInTheirRanges)
         EXPECT_LT(range.lower, range.upper);
         EXPECT_TRUE(range.contains(range.defaultValue));
     }
-    for (const auto& strength : lookStrengths())
-        EXPECT_TRUE(strengthRange.contains(strength.defaultValue())) << strength.key;
-    for (const auto& strength : matchStrengths())
-        EXPECT_TRUE(strengthRange.contains(strength.defaultValue())) << strength.key;
+    for (const Adjustment& row : adjustments())
+        for (const AdjustmentValue& value : row.values)
+            EXPECT_TRUE(row.range.contains(value.defaultValue())) << row.key << " " << value.key;
     EXPECT_TRUE(isExportSize(defaultExportSize));
     EXPECT_FALSE(isExportSize(32));
     EXPECT_EQ(intensityRange.text(), "0\u20261.5");
