@@ -1,0 +1,18 @@
+#pragma once
+
+// Conversion of decoded images into sRGB: through their embedded ICC profile where they carry
+// one, else by their interpretation.
+
+#include <vips/vips8>
+
+namespace lumivert::VipsColour {
+
+// Colour-managed: an embedded profile is converted into sRGB. A profile that does not fit the
+// pixels (a colour profile on a grey image, say) is ignored, as colour-managed viewers do.
+vips::VImage taggedToSRGB(const vips::VImage& image);
+
+// Untagged images: RGB is taken as sRGB, grey becomes RGB, the rest goes through libvips.
+// keepLinear leaves linear-light RGB as stored (exact loading converts no RGB image).
+vips::VImage untaggedToSRGB(const vips::VImage& image, bool keepLinear);
+
+}  // namespace lumivert::VipsColour

@@ -1,0 +1,219 @@
+#include "imaging/vips/VipsDecoder.hpp"
+
+#include "imaging/vips/RawDecoder.hpp"
+#include "imaging/vips/VipsRuntime.hpp"
+#include "io/FileDescriptor.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <array>
+#include <span>
+#include <string_view>
+#include <utility>
+
+namespace lumivert {
+
+namespace {
+
+using std::filesystem::path;
+using vips::VImage;
+using vips::VOption;
+using vips::VSource;
+using VipsDecoder::OpenedImage;
+
+// The decoders (by type name) that libvips offers for untrusted files; it flags the rest as not
+// hardened, and some of those, such as its matrix and CSV readers, accept plain text.
+constexpr std::array<std::string_view, 6> kTrustedLoaders = {
+    "VipsForeignLoadJpegSource", "VipsForeignLoadPngSource",   "VipsForeignLoadTiffSource",
+    "VipsForeignLoadWebpSource", "VipsForeignLoadNsgifSource", "VipsForeignLoadHeifSource",
+};
+constexpr std::string_view kJpegLoader = "VipsForeignLoadJpegSource";
+constexpr std::string_view kTiffLoader = "VipsForeignLoadTiffSource";
+// JPEG decodes directly at 1/2, 1/4 or 1/8 size. A factor of two is left for the final
+// resampling, as libvips' own thumbnailer does, so the result stays as sharp as a full decode.
+constexpr int kMaxJpegShrink = 8;
+constexpr int kResampleMargin = 2;
+
+// What the trusted libvips decoders read, by extension; camera RAW files add RawDecoder's list.
+constexpr auto kDecodedExtensions = std::to_array<std::string_view>(
+    {"jpg", "jpeg", "png", "tif", "tiff", "webp", "gif", "heic", "heif", "avif"});
+
+bool trusted(const char* loader)
+{
+    return std::find(kTrustedLoaders.begin(), kTrustedLoaders.end(), loader) !=
+           kTrustedLoaders.end();
+}
+
+// The file as a source, opened without blocking and checked again on its descriptor, so that a
+// FIFO put in the file's place after the check cannot hang the load.
+VSource regularFileSource(const path& location)
+{
+    const FileDescriptor descriptor(::open(location.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!descriptor.valid())
+        throw ImageLoaderError::unreadable(location);
+    struct stat info {};
+    if (::fstat(descriptor.get(), &info) != 0 || !S_ISREG(info.st_mode))
+        throw ImageLoaderError::unreadable(location);
+    // The source keeps a duplicate of the descriptor.
+    return VSource::new_from_descriptor(descriptor.get());
+}
+
+// Camera RAW files are decoded by LibRaw, at half size when the target allows, upright and in
+// sRGB already; the rest of the loader sees a 16-bit RGB image. nullopt for any other file.
+std::optional<OpenedImage> openRaw(const path& location, std::int64_t maxPixels,
+                                   std::int64_t targetPixelSize)
+{
+    std::error_code error;
+    if (!RawDecoder::hasRawExtension(location) || !VipsRuntime::ready() ||
+        !std::filesystem::is_regular_file(location, error))
+        return std::nullopt;
+    std::optional<RawDecoder::Decoded> decoded =
+        RawDecoder::decode(location, {maxPixels, targetPixelSize});
+    if (!decoded)
+        return std::nullopt;
+    const Image16& pixels = decoded->image;
+    const VImage image =
+        VImage::new_from_memory(const_cast<std::uint16_t*>(pixels.data()),
+                                pixels.samples().size_bytes(), static_cast<int>(pixels.width()),
+                                static_cast<int>(pixels.height()), Image16::channels,
+                                VIPS_FORMAT_USHORT)
+            .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_RGB16));
+    return OpenedImage{VSource(nullptr),      image, "LibRaw", decoded->storedWidth,
+                       decoded->storedHeight, pixels};
+}
+
+struct Size {
+    int width;
+    int height;
+};
+
+// The longer side at most maxPixelSize, aspect kept (rounded), never enlarged.
+Size boundedSize(int width, int height, std::int64_t maxPixelSize)
+{
+    const std::int64_t longer = std::max(width, height);
+    if (longer <= maxPixelSize)
+        return {width, height};
+    const auto scaled = [&](std::int64_t side) {
+        return static_cast<int>(
+            std::max<std::int64_t>(1, (2 * side * maxPixelSize + longer) / (2 * longer)));
+    };
+    return {scaled(width), scaled(height)};
+}
+
+int jpegShrink(const Size& stored, const Size& target)
+{
+    const std::int64_t factor =
+        std::max(stored.width / target.width, stored.height / target.height);
+    int shrink = 1;
+    while (shrink < kMaxJpegShrink && factor >= std::int64_t{kResampleMargin} * shrink * 2)
+        shrink *= 2;
+    return shrink;
+}
+
+// Resampled to exactly `target`. Colours are premultiplied by alpha while they are averaged, so
+// the colour of transparent pixels cannot bleed into their neighbours.
+VImage resampled(VImage image, const Size& target)
+{
+    const bool alpha = image.has_alpha();
+    const VipsBandFormat format = image.format();
+    if (alpha)
+        image = image.premultiply();
+    image = image.resize(
+        static_cast<double>(target.width) / image.width(),
+        VImage::option()->set("vscale", static_cast<double>(target.height) / image.height()));
+    if (alpha)
+        image = image.unpremultiply().rint().cast(format);
+    return image;
+}
+
+}  // namespace
+
+namespace VipsDecoder {
+
+VImage openFirstImage(const VSource& source, VOption* extraOptions)
+{
+    VOption* options = extraOptions ? extraOptions : VImage::option();
+    return VImage::new_from_source(
+        source, "",
+        options->set("access", VIPS_ACCESS_SEQUENTIAL)->set("fail_on", VIPS_FAIL_ON_ERROR));
+}
+
+// A source (unlike a file name) is never parsed for libvips options, so any name is safe.
+OpenedImage open(const path& location, std::int64_t maxPixels,
+                 const ImageLoader::ShapeCheck& checkShape)
+{
+    std::error_code error;
+    if (!VipsRuntime::ready() || !std::filesystem::is_regular_file(location, error))
+        throw ImageLoaderError::unreadable(location);
+    VSource source = regularFileSource(location);
+    const char* loader = vips_foreign_find_load_source(source.get_source());
+    // A RAW file that LibRaw turned down is not read as TIFF either: that would be the sensor's
+    // mosaic (a dark, grey-green image), not the photo.
+    const bool rawAsTiff =
+        loader != nullptr && loader == kTiffLoader && RawDecoder::hasRawExtension(location);
+    if (loader == nullptr || !trusted(loader) || rawAsTiff) {
+        vips_error_clear();
+        throw ImageLoaderError::unreadable(location);
+    }
+    VImage image = openFirstImage(source);
+    if (checkShape)
+        checkShape(image.width(), image.height());
+    if (std::int64_t{image.width()} * image.height() > maxPixels)
+        throw ImageLoaderError::unreadable(location);
+    return {source, image, loader, image.width(), image.height(), std::nullopt};
+}
+
+OpenedImage openAny(const path& location, std::int64_t maxPixels, std::int64_t targetPixelSize)
+{
+    if (std::optional<OpenedImage> raw = openRaw(location, maxPixels, targetPixelSize))
+        return std::move(*raw);
+    return open(location, maxPixels);
+}
+
+void refuseAboveHeldBytes(const OpenedImage& opened, const path& location,
+                          std::int64_t extraBytesPerPixel)
+{
+    const VImage& image = opened.image;
+    const std::int64_t stored =
+        std::int64_t{image.bands()} * static_cast<std::int64_t>(vips_format_sizeof(image.format()));
+    const std::int64_t pixels = std::int64_t{image.width()} * image.height();
+    if (pixels > ImageLoader::maxHeldBytes / (stored + extraBytesPerPixel))
+        throw ImageLoaderError::unreadable(location);
+}
+
+VImage decodeBounded(const OpenedImage& opened, std::int64_t maxPixelSize)
+{
+    VImage image = opened.image;
+    const Size stored{image.width(), image.height()};
+    const Size target = boundedSize(stored.width, stored.height, maxPixelSize);
+    if (target.width != stored.width || target.height != stored.height) {
+        if (opened.loader == kJpegLoader) {
+            const int shrink = jpegShrink(stored, target);
+            if (shrink > 1)
+                image = openFirstImage(opened.source, VImage::option()->set("shrink", shrink));
+        }
+        image = resampled(image, target);
+    }
+    // Rotation reads rows out of order, so a turned image is materialised first.
+    if (vips_image_get_orientation(image.get_image()) != 1)
+        image = image.copy_memory().autorot();
+    return image;
+}
+
+}  // namespace VipsDecoder
+
+namespace ImageLoader {
+
+std::vector<std::string_view> readableExtensions()
+{
+    std::vector<std::string_view> extensions(kDecodedExtensions.begin(), kDecodedExtensions.end());
+    const std::span<const std::string_view> raw = RawDecoder::extensions();
+    extensions.insert(extensions.end(), raw.begin(), raw.end());
+    return extensions;
+}
+
+}  // namespace ImageLoader
+
+}  // namespace lumivert
