@@ -6,6 +6,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -36,6 +37,19 @@ constexpr std::string_view kTiffLoader = "VipsForeignLoadTiffSource";
 constexpr int kMaxJpegShrink = 8;
 constexpr int kResampleMargin = 2;
 
+// JPEG markers: the start of the image, the frame headers (SOF0 … SOF15 less the three codes
+// that are not frames) and the first arithmetic-coded one. Every 8 × 8 block of a Huffman-coded
+// JPEG costs at least one bit, so a file with fewer bits than its header's blocks has lost data.
+constexpr unsigned char kMarker = 0xFF;
+constexpr unsigned char kStartOfImage = 0xD8;
+constexpr unsigned char kFirstFrame = 0xC0;
+constexpr unsigned char kLastFrame = 0xCF;
+constexpr std::array<unsigned char, 3> kNotFrames = {0xC4, 0xC8, 0xCC};
+constexpr unsigned char kFirstArithmeticFrame = 0xC9;
+constexpr int kJpegBlockSide = 8;
+constexpr int kBitsPerByte = 8;
+constexpr int kMaxSegmentsBeforeFrame = 4096;
+
 // What the trusted libvips decoders read, by extension; camera RAW files add RawDecoder's list.
 constexpr auto kDecodedExtensions = std::to_array<std::string_view>(
     {"jpg", "jpeg", "png", "tif", "tiff", "webp", "gif", "heic", "heif", "avif"});
@@ -58,6 +72,47 @@ VSource regularFileSource(const path& location)
         throw ImageLoaderError::unreadable(location);
     // The source keeps a duplicate of the descriptor.
     return VSource::new_from_descriptor(descriptor.get());
+}
+
+// Whether the JPEG's frame is Huffman-coded, read from its markers (segment lengths only, so a
+// few small reads); nullopt when no frame header is found.
+std::optional<bool> huffmanCoded(int fd)
+{
+    std::array<unsigned char, 4> bytes{};
+    if (::pread(fd, bytes.data(), 2, 0) != 2 || bytes[0] != kMarker || bytes[1] != kStartOfImage)
+        return std::nullopt;
+    off_t at = 2;
+    for (int segment = 0; segment < kMaxSegmentsBeforeFrame; ++segment) {
+        if (::pread(fd, bytes.data(), bytes.size(), at) != static_cast<ssize_t>(bytes.size()) ||
+            bytes[0] != kMarker)
+            return std::nullopt;
+        const unsigned char marker = bytes[1];
+        if (marker == kMarker) {  // fill byte
+            ++at;
+            continue;
+        }
+        if (marker >= kFirstFrame && marker <= kLastFrame &&
+            std::find(kNotFrames.begin(), kNotFrames.end(), marker) == kNotFrames.end())
+            return marker < kFirstArithmeticFrame;
+        at += 2 + ((bytes[2] << 8) | bytes[3]);
+    }
+    return std::nullopt;
+}
+
+// Refuses a Huffman-coded JPEG whose file holds fewer bits than its header has blocks: its data
+// ends long before its pixels, which the decoder would fill with grey at full cost.
+void refuseJpegWithoutData(const path& location, std::int64_t width, std::int64_t height)
+{
+    const FileDescriptor descriptor(::open(location.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    struct stat info {};
+    if (!descriptor.valid() || ::fstat(descriptor.get(), &info) != 0)
+        throw ImageLoaderError::unreadable(location);
+    const auto blocks = [](std::int64_t side) {
+        return (side + kJpegBlockSide - 1) / kJpegBlockSide;
+    };
+    const std::int64_t bits = std::int64_t{info.st_size} * kBitsPerByte;
+    if (bits < blocks(width) * blocks(height) && huffmanCoded(descriptor.get()).value_or(true))
+        throw ImageLoaderError::unreadable(location);
 }
 
 // Camera RAW files are decoded by LibRaw, at half size when the target allows, upright and in
@@ -162,6 +217,8 @@ OpenedImage open(const path& location, std::int64_t maxPixels,
         checkShape(image.width(), image.height());
     if (std::int64_t{image.width()} * image.height() > maxPixels)
         throw ImageLoaderError::unreadable(location);
+    if (loader == kJpegLoader)
+        refuseJpegWithoutData(location, image.width(), image.height());
     return {source, image, loader, image.width(), image.height(), std::nullopt};
 }
 
