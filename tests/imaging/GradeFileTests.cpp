@@ -312,11 +312,12 @@ TEST(GradeFile, NamesTheInputWhenItCannotBeDecodedAndLeavesNoOutput)
     EXPECT_EQ(folder.entries(), std::vector<std::string>{"cut.png"});
 }
 
-// A grader that looks into the temporary folder libvips uses while the photo streams through it,
-// and notes every libvips file that was not there before.
-class TemporaryFolderWatch final : public RowGrader {
+// A grader that looks for libvips' scratch files while the photo streams through it, and notes
+// every one that was not there before: in the temporary folder, and among the open files (libvips
+// unlinks its scratch file as soon as it opens it, so the disk it takes shows only there).
+class ScratchFileWatch final : public RowGrader {
 public:
-    TemporaryFolderWatch() : before_(libvipsFiles()) {}
+    ScratchFileWatch() : before_(libvipsFiles()) {}
 
     void grade(const std::uint8_t* in, std::uint8_t* out, std::int64_t count,
                int bands) const override
@@ -360,6 +361,13 @@ private:
             if (name.rfind("vips-", 0) == 0)
                 names.insert(name);
         }
+        std::error_code ignored;
+        for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd", ignored)) {
+            const std::string target =
+                std::filesystem::read_symlink(entry.path(), ignored).string();
+            if (target.find("/vips-") != std::string::npos)
+                names.insert(target);
+        }
         return names;
     }
 
@@ -378,7 +386,7 @@ private:
     mutable std::atomic<int> looks_{0};
 };
 
-TEST(GradeFile, TurnsRotatedPhotosUprightWithoutATemporaryFile)
+TEST(GradeFile, TurnsRotatedPhotosUprightWithoutAScratchFile)
 {
     ASSERT_TRUE(kLowDiscThreshold);
     fixtures::startVips();
@@ -389,7 +397,7 @@ TEST(GradeFile, TurnsRotatedPhotosUprightWithoutATemporaryFile)
         turned.set(VIPS_META_ORIENTATION, orientation);
         const path input = folder / "turned.jpg";
         fixtures::writeBytes(input, fixtures::encode(turned, ".jpg"));
-        const TemporaryFolderWatch watch;
+        const ScratchFileWatch watch;
         ImageLoader::gradeFile(input, folder / "upright.png", ImageFileType::png, watch);
         EXPECT_GT(watch.looks(), 0);
         EXPECT_EQ(watch.newFiles(), std::set<std::string>{});

@@ -37,6 +37,14 @@ ImageLoaderError ImageLoaderError::rawNotTableData(const path& location)
             quotedName(location) + " is a camera RAW photo, which cannot hold table data."};
 }
 
+ImageLoaderError ImageLoaderError::extraChannels(const path& location, int channels)
+{
+    return {Kind::unreadable, location,
+            quotedName(location) + " has " + std::to_string(channels) +
+                " channels, more than its colours and one alpha channel; save it without the "
+                "extra channels to open it."};
+}
+
 ImageLoaderError ImageLoaderError::cannotWrite(const path& location)
 {
     return {Kind::cannotWrite, location, quotedName(location) + " could not be written."};
@@ -80,8 +88,9 @@ PixelBuffer loadExact(const path& location, const ShapeCheck& checkShape)
             VipsDecoder::open(location, maxExactPixels, checkShape);
         VipsDecoder::refuseAboveHeldBytes(opened, location, sizeof(RGB));
         const VImage stored = VipsColour::untaggedToSRGB(opened.image, true);
-        return PixelBuffer(stored.width(), stored.height(),
-                           VipsSamples::convert(stored, false).pixels);
+        return PixelBuffer(
+            stored.width(), stored.height(),
+            VipsSamples::convert(stored, false, VipsSamples::Decoding::rowByRow).pixels);
     } catch (const vips::VError&) {
         vips_error_clear();
         throw ImageLoaderError::unreadable(location);

@@ -57,7 +57,24 @@ VImage iccToSRGB(const VImage& image)
                                            ->set("depth", 16));
 }
 
+// Colours per space, before alpha.
+constexpr int kGreyColours = 1;
+constexpr int kRGBColours = 3;
+constexpr int kCMYKColours = 4;
+
 }  // namespace
+
+int heldChannels(const VImage& image)
+{
+    const VipsInterpretation interpretation = image.interpretation();
+    if (interpretation == VIPS_INTERPRETATION_B_W || interpretation == VIPS_INTERPRETATION_GREY16)
+        return kGreyColours + 1;
+    switch (spaceOf(image)) {
+    case Space::grey: return kGreyColours + 1;
+    case Space::cmyk: return kCMYKColours + 1;
+    default: return kRGBColours + 1;
+    }
+}
 
 VImage untaggedToSRGB(const VImage& image, bool keepLinear)
 {

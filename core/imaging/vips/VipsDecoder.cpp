@@ -1,6 +1,7 @@
 #include "imaging/vips/VipsDecoder.hpp"
 
 #include "imaging/vips/RawDecoder.hpp"
+#include "imaging/vips/VipsColour.hpp"
 #include "imaging/vips/VipsRuntime.hpp"
 #include "io/FileDescriptor.hpp"
 
@@ -219,6 +220,8 @@ OpenedImage open(const path& location, std::int64_t maxPixels,
         throw ImageLoaderError::unreadable(location);
     if (loader == kJpegLoader)
         refuseJpegWithoutData(location, image.width(), image.height());
+    if (image.bands() > VipsColour::heldChannels(image))
+        throw ImageLoaderError::extraChannels(location, image.bands());
     return {source, image, loader, image.width(), image.height(), std::nullopt};
 }
 

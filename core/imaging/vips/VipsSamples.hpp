@@ -22,10 +22,13 @@ struct Converted {
     std::vector<std::uint8_t> display;  // RGBX, empty unless asked for
 };
 
-// The whole image (RGB, with or without alpha) decoded, its samples divided by their format's
-// largest level and clamped into 0...1; where the fourth band is alpha, fully transparent pixels
-// become black and the others keep their straight colour. The display samples are those floats
-// quantised, as Packing::makeImage8 does. Throws vips::VError.
-Converted convert(const vips::VImage& image, bool withDisplay);
+// Whole, on libvips' threads; or a strip of rows at a time, holding little besides the result.
+enum class Decoding { whole, rowByRow };
+
+// The image (RGB, with or without alpha) decoded, its samples
+// divided by their format's largest level and clamped into 0...1; where the fourth band is alpha,
+// fully transparent pixels become black and the others keep their straight colour. The display
+// samples are those floats quantised, as Packing::makeImage8 does. Throws vips::VError.
+Converted convert(const vips::VImage& image, bool withDisplay, Decoding decoding = Decoding::whole);
 
 }  // namespace lumivert::VipsSamples

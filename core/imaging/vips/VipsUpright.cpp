@@ -52,8 +52,10 @@ public:
             if (held.index == index)
                 return held.image;
         }
+        // The older strip goes before the new one is read, so that two are held at most.
         Held& replaced = held_[next_];
         next_ = 1 - next_;
+        replaced = Held{};
         replaced = {index, build(index)};
         return replaced.image;
     }
