@@ -5,7 +5,7 @@
 #include "FuzzSupport.hpp"
 
 #include "imaging/ImageLoader.hpp"
-#include "imaging/RawDecoder.hpp"
+#include "imaging/vips/RawDecoder.hpp"
 
 #include <algorithm>
 #include <filesystem>

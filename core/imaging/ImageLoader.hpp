@@ -39,6 +39,8 @@ public:
     static ImageLoaderError unreadable(const std::filesystem::path& location);
     // “name.ext” is a camera RAW photo, which cannot hold table data (kind unreadable).
     static ImageLoaderError rawNotTableData(const std::filesystem::path& location);
+    // “name.ext” has 5 channels, more than its colours and one alpha channel… (kind unreadable).
+    static ImageLoaderError extraChannels(const std::filesystem::path& location, int channels);
     // “name.ext” could not be written.
     static ImageLoaderError cannotWrite(const std::filesystem::path& location);
     // The file system's own sentence, which says why (“name.ext” is read-only, could not be

@@ -9,9 +9,15 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <atomic>
 #include <cmath>
+#include <csignal>
 #include <cstdlib>
 #include <memory>
+#include <mutex>
+#include <set>
 
 namespace lumivert {
 namespace {
@@ -22,6 +28,11 @@ using vips::VImage;
 
 constexpr float k8BitMax = 255.0f;
 constexpr float k16BitMax = 65535.0f;
+
+// libvips decodes an image it must read out of order into memory, or, above this many bytes,
+// into a temporary file. Set low before libvips first reads it, so that any such copy of a
+// test-sized photo would reach the disk where the tests can see it.
+const bool kLowDiscThreshold = ::setenv("VIPS_DISC_THRESHOLD", "1k", 1) == 0;
 
 // A grade that bends every channel differently, so that a swapped or skipped channel shows.
 RGB bent(const RGB& c)
@@ -299,6 +310,139 @@ TEST(GradeFile, NamesTheInputWhenItCannotBeDecodedAndLeavesNoOutput)
         EXPECT_EQ(error.location(), folder / "cut.png");
     }
     EXPECT_EQ(folder.entries(), std::vector<std::string>{"cut.png"});
+}
+
+// A grader that looks for libvips' scratch files while the photo streams through it, and notes
+// every one that was not there before: in the temporary folder, and among the open files (libvips
+// unlinks its scratch file as soon as it opens it, so the disk it takes shows only there).
+class ScratchFileWatch final : public RowGrader {
+public:
+    ScratchFileWatch() : before_(libvipsFiles()) {}
+
+    void grade(const std::uint8_t* in, std::uint8_t* out, std::int64_t count,
+               int bands) const override
+    {
+        look();
+        identity_.grade(in, out, count, bands);
+    }
+    void grade(const std::uint16_t* in, std::uint16_t* out, std::int64_t count,
+               int bands) const override
+    {
+        look();
+        identity_.grade(in, out, count, bands);
+    }
+    void grade(const float* in, float* out, std::int64_t count, int bands) const override
+    {
+        look();
+        identity_.grade(in, out, count, bands);
+    }
+
+    int looks() const { return looks_; }
+    // libvips files that appeared since the watch began.
+    std::set<std::string> newFiles() const
+    {
+        const std::lock_guard lock(mutex_);
+        return seen_;
+    }
+    std::set<std::string> newFilesNow() const
+    {
+        std::set<std::string> now = libvipsFiles();
+        for (const std::string& name : before_)
+            now.erase(name);
+        return now;
+    }
+
+private:
+    static std::set<std::string> libvipsFiles()
+    {
+        std::set<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(g_get_tmp_dir())) {
+            const std::string name = entry.path().filename().string();
+            if (name.rfind("vips-", 0) == 0)
+                names.insert(name);
+        }
+        std::error_code ignored;
+        for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd", ignored)) {
+            const std::string target =
+                std::filesystem::read_symlink(entry.path(), ignored).string();
+            if (target.find("/vips-") != std::string::npos)
+                names.insert(target);
+        }
+        return names;
+    }
+
+    void look() const
+    {
+        ++looks_;
+        const std::set<std::string> appeared = newFilesNow();
+        const std::lock_guard lock(mutex_);
+        seen_.insert(appeared.begin(), appeared.end());
+    }
+
+    LUTStackGrader identity_{LUTStack(LUT3D::identity(2))};
+    std::set<std::string> before_;
+    mutable std::mutex mutex_;
+    mutable std::set<std::string> seen_;
+    mutable std::atomic<int> looks_{0};
+};
+
+TEST(GradeFile, TurnsRotatedPhotosUprightWithoutAScratchFile)
+{
+    ASSERT_TRUE(kLowDiscThreshold);
+    fixtures::startVips();
+    TemporaryFolder folder;
+    for (const int orientation : {3, 6, 8}) {
+        SCOPED_TRACE("orientation " + std::to_string(orientation));
+        VImage turned = noise(300, 200, orientation).copy();
+        turned.set(VIPS_META_ORIENTATION, orientation);
+        const path input = folder / "turned.jpg";
+        fixtures::writeBytes(input, fixtures::encode(turned, ".jpg"));
+        const ScratchFileWatch watch;
+        ImageLoader::gradeFile(input, folder / "upright.png", ImageFileType::png, watch);
+        EXPECT_GT(watch.looks(), 0);
+        EXPECT_EQ(watch.newFiles(), std::set<std::string>{});
+        EXPECT_EQ(watch.newFilesNow(), std::set<std::string>{});
+        const Decoded upright = decoded(folder / "upright.png");
+        EXPECT_EQ(upright.width, orientation == 3 ? 300 : 200);
+        EXPECT_EQ(upright.height, orientation == 3 ? 200 : 300);
+    }
+}
+
+// A write the file system refuses names its reason, for every type the writer encodes (TIFF
+// seeks back and reads what it wrote). The limit on a file's size stands in for a full disk.
+TEST(GradeFile, AFailedWriteGivesTheFileSystemsReasonAndLeavesNoOutput)
+{
+    fixtures::startVips();
+    TemporaryFolder folder;
+    const path input = folder / "photo.png";
+    fixtures::writeBytes(input, fixtures::encode(noise(400, 300, 21), ".png"));
+    const LUTStackGrader grader(LUTStack(LUT3D::identity(2)));
+    constexpr rlim_t kLimit = 16 << 10;
+    rlimit original{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &original), 0);
+    if (original.rlim_max != RLIM_INFINITY && original.rlim_max < kLimit)
+        GTEST_SKIP() << "the file size limit is already below " << kLimit << " bytes";
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    for (const auto& [type, name] :
+         {std::pair{ImageFileType::png, "out.png"}, std::pair{ImageFileType::jpeg, "out.jpg"},
+          std::pair{ImageFileType::tiff, "out.tif"}, std::pair{ImageFileType::webp, "out.webp"}}) {
+        SCOPED_TRACE(name);
+        rlimit limited = original;
+        limited.rlim_cur = kLimit;
+        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+        try {
+            ImageLoader::gradeFile(input, folder / name, type, grader);
+            ADD_FAILURE() << "a file over the size limit was written";
+        } catch (const ImageLoaderError& error) {
+            EXPECT_EQ(error.kind(), ImageLoaderError::Kind::cannotWrite);
+            EXPECT_EQ(error.what(), "\u201C" + std::string(name) +
+                                        "\u201D could not be saved in \u201C" +
+                                        folder.path().string() + "\u201D: file too large.");
+        }
+        ::setrlimit(RLIMIT_FSIZE, &original);
+        EXPECT_EQ(folder.entries(), std::vector<std::string>{"photo.png"});
+    }
+    std::signal(SIGXFSZ, previousHandler);
 }
 
 // The whole-image loaders count bytes, not only pixels: a float RGBA file with no more pixels

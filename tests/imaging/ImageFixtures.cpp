@@ -1,6 +1,7 @@
 #include "ImageFixtures.hpp"
 
 #include <algorithm>
+#include <array>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -20,6 +21,11 @@ constexpr std::size_t kIhdrCrcSpan = 17;  // type and data
 constexpr std::size_t kKeptImageData = 16;
 constexpr std::string_view kImageDataType = "IDAT";
 constexpr std::size_t kChunkLengthBytes = 4;
+// A baseline or progressive JPEG frame header: the marker, its length, the sample precision,
+// then the height and the width as 16-bit big-endian numbers.
+constexpr unsigned char kMarker = 0xFF;
+constexpr std::array<unsigned char, 2> kFrameHeaders = {0xC0, 0xC2};
+constexpr std::size_t kFrameHeight = 5;
 
 std::uint32_t crc32(const unsigned char* data, std::size_t size)
 {
@@ -105,12 +111,35 @@ std::vector<unsigned char> readBytes(const std::filesystem::path& location)
     return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
-std::vector<unsigned char> pngClaiming(std::uint32_t width, std::uint32_t height)
+std::vector<unsigned char> withPngSize(std::vector<unsigned char> bytes, std::uint32_t width,
+                                       std::uint32_t height)
 {
-    std::vector<unsigned char> bytes = encode(solid(1, 1, {0, 0, 0}), ".png");
     putBigEndian(bytes, kIhdrWidth, width);
     putBigEndian(bytes, kIhdrWidth + 4, height);
     putBigEndian(bytes, kIhdrCrc, crc32(bytes.data() + kIhdrType, kIhdrCrcSpan));
+    return bytes;
+}
+
+std::vector<unsigned char> withJpegSize(std::vector<unsigned char> bytes, std::uint16_t width,
+                                        std::uint16_t height)
+{
+    for (std::size_t at = 0; at + kFrameHeight + 4 <= bytes.size(); ++at) {
+        if (bytes[at] != kMarker || std::find(kFrameHeaders.begin(), kFrameHeaders.end(),
+                                              bytes[at + 1]) == kFrameHeaders.end())
+            continue;
+        bytes[at + kFrameHeight] = static_cast<unsigned char>(height >> 8);
+        bytes[at + kFrameHeight + 1] = static_cast<unsigned char>(height & 0xFF);
+        bytes[at + kFrameHeight + 2] = static_cast<unsigned char>(width >> 8);
+        bytes[at + kFrameHeight + 3] = static_cast<unsigned char>(width & 0xFF);
+        return bytes;
+    }
+    throw std::runtime_error("the encoded JPEG has no frame header");
+}
+
+std::vector<unsigned char> pngClaiming(std::uint32_t width, std::uint32_t height)
+{
+    std::vector<unsigned char> bytes =
+        withPngSize(encode(solid(1, 1, {0, 0, 0}), ".png"), width, height);
     // The chunks before the image data stay whole, so that the header reads as it would in a
     // real file; the data itself ends early, so that any decode fails.
     const auto data =

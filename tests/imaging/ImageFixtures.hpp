@@ -5,6 +5,7 @@
 
 #include <vips/vips8>
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -41,6 +42,12 @@ std::vector<unsigned char> encode(const vips::VImage& image, const char* suffix,
 
 void writeBytes(const std::filesystem::path& location, const std::vector<unsigned char>& bytes);
 std::vector<unsigned char> readBytes(const std::filesystem::path& location);
+
+// The encoded image with its header changed to claim width × height pixels, its data unchanged.
+std::vector<unsigned char> withPngSize(std::vector<unsigned char> bytes, std::uint32_t width,
+                                       std::uint32_t height);
+std::vector<unsigned char> withJpegSize(std::vector<unsigned char> bytes, std::uint16_t width,
+                                        std::uint16_t height);
 
 // A PNG whose header claims width × height pixels, followed by a few bytes of image data.
 std::vector<unsigned char> pngClaiming(std::uint32_t width, std::uint32_t height);

@@ -2,6 +2,7 @@
 
 #include "imaging/ImageLoader.hpp"
 #include "imaging/Packing.hpp"
+#include "imaging/RowGrader.hpp"
 
 #include "support/ColorExpectations.hpp"
 
@@ -460,6 +461,66 @@ INSTANTIATE_TEST_SUITE_P(
         std::replace(name.begin(), name.end(), '.', '_');
         return name;
     });
+
+// ---- Extra channels ----------------------------------------------------------------------------
+
+// TIFF stores any number of samples a pixel. Colours and one alpha channel are read; channels
+// beyond those have no meaning the loader could keep, so such a file is refused, not cut down.
+struct ChannelsCase {
+    const char* name;
+    int bands;
+    VipsInterpretation interpretation;
+    bool refused;
+};
+
+class ImageLoaderChannels : public ::testing::TestWithParam<ChannelsCase> {};
+
+TEST_P(ImageLoaderChannels, ExtraChannelsAreRefusedWithASentence)
+{
+    const ChannelsCase& c = GetParam();
+    TemporaryFolder folder;
+    const auto location = folder / (std::string(c.name) + ".tif");
+    const std::vector<double> values(static_cast<std::size_t>(c.bands), 200.0);
+    fixtures::solid(24, 16, values, VIPS_FORMAT_UCHAR, c.interpretation)
+        .write_to_file(location.c_str());
+    ASSERT_EQ(VImage::new_from_file(location.c_str()).bands(), c.bands);
+    const LUTStackGrader grader(LUTStack(LUT3D::identity(2)));
+    const std::vector<std::function<void()>> readers = {
+        [&] { ImageLoader::load(location, 1600); },
+        [&] { ImageLoader::loadExact(location); },
+        [&] { ImageLoader::loadFull(location); },
+        [&] { ImageLoader::gradeFile(location, folder / "out.tif", ImageFileType::tiff, grader); },
+    };
+    const std::string sentence = "\u201C" + location.filename().string() + "\u201D has " +
+                                 std::to_string(c.bands) +
+                                 " channels, more than its colours and one alpha channel; save "
+                                 "it without the extra channels to open it.";
+    for (std::size_t reader = 0; reader < readers.size(); ++reader) {
+        SCOPED_TRACE("reader " + std::to_string(reader));
+        if (!c.refused) {
+            EXPECT_NO_THROW(readers[reader]());
+            continue;
+        }
+        try {
+            readers[reader]();
+            ADD_FAILURE() << "a file with extra channels was read";
+        } catch (const ImageLoaderError& error) {
+            EXPECT_EQ(error.kind(), ImageLoaderError::Kind::unreadable);
+            EXPECT_EQ(error.what(), sentence);
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Tiff, ImageLoaderChannels,
+    ::testing::Values(ChannelsCase{"grey_alpha", 2, VIPS_INTERPRETATION_B_W, false},
+                      ChannelsCase{"grey_extra", 3, VIPS_INTERPRETATION_B_W, true},
+                      ChannelsCase{"rgba", 4, VIPS_INTERPRETATION_sRGB, false},
+                      ChannelsCase{"rgba_extra", 5, VIPS_INTERPRETATION_sRGB, true},
+                      ChannelsCase{"rgba_two_extra", 6, VIPS_INTERPRETATION_sRGB, true},
+                      ChannelsCase{"cmyk_alpha", 5, VIPS_INTERPRETATION_CMYK, false},
+                      ChannelsCase{"cmyk_extra", 6, VIPS_INTERPRETATION_CMYK, true}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ImageLoaderUnreadableSize, ExactLoadingRefusesImagesTooLargeToHold)
 {

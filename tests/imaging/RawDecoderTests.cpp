@@ -1,7 +1,7 @@
 #include "ImageFixtures.hpp"
 
 #include "imaging/ImageLoader.hpp"
-#include "imaging/RawDecoder.hpp"
+#include "imaging/vips/RawDecoder.hpp"
 
 #include "support/ColorExpectations.hpp"
 #include "support/DngWriter.hpp"

@@ -80,6 +80,18 @@ file(WRITE "${tree}/core/imaging/Other.hpp" "#  include \"vips/vips.h\"\n")
 file(WRITE "${tree}/app/View.cpp" "#include <vips/vips8>\n")
 expect(vips_elsewhere "app/View.cpp\n *core/imaging/Other.hpp" ${vips_args})
 
+# A folder allows every file beneath it, and only those: not a sibling that starts alike.
+file(REMOVE_RECURSE "${tree}")
+file(WRITE "${tree}/core/imaging/vips/Decoder.cpp" "#include <vips/vips8>\n")
+file(WRITE "${tree}/core/imaging/vips/deeper/Encoder.hpp" "#include <vips/vips.h>\n")
+file(WRITE "${tree}/core/imaging/Loader.cpp" "#include \"imaging/vips/Decoder.hpp\"\n")
+set(folder_args -DSOURCE_DIR=${tree} -DFOLDERS=core -DALLOWED=core/imaging/vips/ -P ${vips_check})
+expect(vips_folder "pass" ${folder_args})
+file(WRITE "${tree}/core/imaging/vipsextra/Other.cpp" "#include <vips/vips8>\n")
+file(WRITE "${tree}/core/imaging/Loader.cpp" "#include <vips/vips8>\n")
+expect(vips_beside_folder "core/imaging/Loader.cpp\n *core/imaging/vipsextra/Other.cpp"
+       ${folder_args})
+
 if(failures)
     message(FATAL_ERROR "The include checks misjudge:${failures}")
 endif()

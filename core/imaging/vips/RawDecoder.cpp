@@ -1,4 +1,4 @@
-#include "imaging/RawDecoder.hpp"
+#include "imaging/vips/RawDecoder.hpp"
 
 #include "imaging/ImageLoader.hpp"
 #include "io/FileName.hpp"

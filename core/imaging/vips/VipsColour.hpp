@@ -1,0 +1,22 @@
+#pragma once
+
+// Conversion of decoded images into sRGB: through their embedded ICC profile where they carry
+// one, else by their interpretation.
+
+#include <vips/vips8>
+
+namespace lumivert::VipsColour {
+
+// Colour-managed: an embedded profile is converted into sRGB. A profile that does not fit the
+// pixels (a colour profile on a grey image, say) is ignored, as colour-managed viewers do.
+vips::VImage taggedToSRGB(const vips::VImage& image);
+
+// The channels an image of this colour space can hold: its colours and one alpha channel
+// (grey 2, RGB and colorimetric spaces 4, CMYK 5). More are extra channels of unknown meaning.
+int heldChannels(const vips::VImage& image);
+
+// Untagged images: RGB is taken as sRGB, grey becomes RGB, the rest goes through libvips.
+// keepLinear leaves linear-light RGB as stored (exact loading converts no RGB image).
+vips::VImage untaggedToSRGB(const vips::VImage& image, bool keepLinear);
+
+}  // namespace lumivert::VipsColour
