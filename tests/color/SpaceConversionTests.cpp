@@ -1,0 +1,346 @@
+// The colour-space conversions against OpenColorIO's own tools: a config written here defines
+// every space of the table by its built-ins (linear Rec.709 by the ACES configs' published
+// matrix), and ociobakelut bakes each conversion for comparison. Those cases skip when the tool
+// (Debian package opencolorio-tools) is missing; the rest need only the library.
+#include "color/ColorMath.hpp"
+#include "color/ocio/LogShaper.hpp"
+#include "color/ocio/SpaceConversion.hpp"
+
+#include "support/ExternalTool.hpp"
+#include "support/FolderTest.hpp"
+
+#include <gtest/gtest.h>
+#include <omp.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iomanip>
+#include <sstream>
+
+namespace lumivert {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::int64_t kSize = 33;
+constexpr float kNodeTolerance = 1.0e-4f;
+
+// Scene-linear spaces also appear "-shaped": the LogShaper place → linear step in front, so
+// ociobakelut's lattice lands on the same linear values as our shaped table's nodes.
+constexpr std::string_view kConfig = R"(ocio_profile_version: 2
+
+roles:
+  default: aces2065-1
+  aces_interchange: aces2065-1
+  cie_xyz_d65_interchange: cie-xyz-d65
+
+file_rules:
+  - !<Rule> {name: Default, colorspace: default}
+
+displays:
+  sRGB:
+    - !<View> {name: ACES, view_transform: aces-sdr-video, display_colorspace: srgb}
+
+view_transforms:
+  - !<ViewTransform>
+    name: aces-sdr-video
+    from_scene_reference: !<BuiltinTransform> {style: ACES-OUTPUT - ACES2065-1_to_CIE-XYZ-D65 - SDR-VIDEO_1.0}
+
+display_colorspaces:
+  - !<ColorSpace> {name: cie-xyz-d65}
+  - !<ColorSpace>
+    name: srgb
+    from_display_reference: !<BuiltinTransform> {style: DISPLAY - CIE-XYZ-D65_to_sRGB}
+  - !<ColorSpace>
+    name: rec709
+    from_display_reference: !<BuiltinTransform> {style: DISPLAY - CIE-XYZ-D65_to_REC.1886-REC.709}
+  - !<ColorSpace>
+    name: rec2020
+    from_display_reference: !<BuiltinTransform> {style: DISPLAY - CIE-XYZ-D65_to_REC.1886-REC.2020}
+
+colorspaces:
+  - !<ColorSpace> {name: aces2065-1}
+  - !<ColorSpace>
+    name: linear-rec709
+    encoding: scene-linear
+    to_scene_reference: !<MatrixTransform> {matrix: [0.439632981919491, 0.382988698151554, 0.177378319928955, 0, 0.0897764429588424, 0.813439428748981, 0.0967841282921771, 0, 0.0175411703831727, 0.111546553302387, 0.870912276314442, 0, 0, 0, 0, 1]}
+  - !<ColorSpace>
+    name: linear-rec709-shaped
+    to_scene_reference: !<GroupTransform>
+      children:
+        - !<LogAffineTransform> {base: 2, log_side_slope: 0.0714285714285714, log_side_offset: 0.571428571428571, lin_side_slope: 5.55555555555556, direction: inverse}
+        - !<MatrixTransform> {matrix: [0.439632981919491, 0.382988698151554, 0.177378319928955, 0, 0.0897764429588424, 0.813439428748981, 0.0967841282921771, 0, 0.0175411703831727, 0.111546553302387, 0.870912276314442, 0, 0, 0, 0, 1]}
+  - !<ColorSpace>
+    name: acescg
+    to_scene_reference: !<BuiltinTransform> {style: ACEScg_to_ACES2065-1}
+  - !<ColorSpace>
+    name: acescg-shaped
+    to_scene_reference: !<GroupTransform>
+      children:
+        - !<LogAffineTransform> {base: 2, log_side_slope: 0.0714285714285714, log_side_offset: 0.571428571428571, lin_side_slope: 5.55555555555556, direction: inverse}
+        - !<BuiltinTransform> {style: ACEScg_to_ACES2065-1}
+  - !<ColorSpace>
+    name: acescct
+    to_scene_reference: !<BuiltinTransform> {style: ACEScct_to_ACES2065-1}
+  - !<ColorSpace>
+    name: slog3-sgamut3cine
+    to_scene_reference: !<BuiltinTransform> {style: SONY_SLOG3-SGAMUT3.CINE_to_ACES2065-1}
+  - !<ColorSpace>
+    name: slog3-sgamut3
+    to_scene_reference: !<BuiltinTransform> {style: SONY_SLOG3-SGAMUT3_to_ACES2065-1}
+  - !<ColorSpace>
+    name: logc3-awg
+    to_scene_reference: !<BuiltinTransform> {style: ARRI_ALEXA-LOGC-EI800-AWG_to_ACES2065-1}
+  - !<ColorSpace>
+    name: clog2-cinemagamut
+    to_scene_reference: !<BuiltinTransform> {style: CANON_CLOG2-CGAMUT_to_ACES2065-1}
+  - !<ColorSpace>
+    name: clog3-cinemagamut
+    to_scene_reference: !<BuiltinTransform> {style: CANON_CLOG3-CGAMUT_to_ACES2065-1}
+  - !<ColorSpace>
+    name: vlog-vgamut
+    to_scene_reference: !<BuiltinTransform> {style: PANASONIC_VLOG-VGAMUT_to_ACES2065-1}
+  - !<ColorSpace>
+    name: log3g10-rwg
+    to_scene_reference: !<BuiltinTransform> {style: RED_LOG3G10-RWG_to_ACES2065-1}
+)";
+
+// The 3D table of a .cube in file order, clamped. ociobakelut writes a conversion without
+// cross-talk as three curves of kSize points instead: each channel of a node then comes from
+// the curve entry of its own index.
+std::vector<RGB> cubeEntries(const fs::path& path)
+{
+    std::ifstream in(path);
+    std::vector<RGB> entries;
+    for (std::string line; std::getline(in, line);) {
+        RGB entry;
+        if (std::sscanf(line.c_str(), "%f %f %f", &entry.r, &entry.g, &entry.b) == 3)
+            entries.push_back(clamp01(entry));
+    }
+    if (entries.size() != static_cast<std::size_t>(kSize))
+        return entries;
+    std::vector<RGB> table;
+    for (const RGB& blue : entries)
+        for (const RGB& green : entries)
+            for (const RGB& red : entries)
+                table.push_back({red.r, green.g, blue.b});
+    return table;
+}
+
+float largestDifference(const std::vector<RGB>& actual, const std::vector<RGB>& expected)
+{
+    EXPECT_EQ(actual.size(), expected.size());
+    float worst = 0.0f;
+    for (std::size_t i = 0; i < std::min(actual.size(), expected.size()); ++i) {
+        const RGB d = actual[i] - expected[i];
+        worst = std::max({worst, std::fabs(d.r), std::fabs(d.g), std::fabs(d.b)});
+    }
+    return worst;
+}
+
+// A grade that is neither separable nor linear: a warm, crossed mix with a curve.
+class CrossedGrade final : public ColorTransform {
+public:
+    RGB apply(const RGB& c) const override
+    {
+        return {0.8f * c.r + 0.2f * c.g * c.b + 0.05f, c.g * c.g, 0.5f * (c.b + c.r)};
+    }
+};
+
+class SpaceConversionFiles : public fixtures::FolderTest {
+protected:
+    void SetUp() override
+    {
+        FolderTest::SetUp();
+        config_ = folder_ / "spaces.ocio";
+        std::ofstream(config_) << kConfig;
+    }
+
+    fs::path config_;
+};
+
+struct SpacePair {
+    ColorSpace input;
+    ColorSpace output;
+};
+
+std::string pairName(const testing::TestParamInfo<SpacePair>& info)
+{
+    std::string name = std::string(ColorSpaces::row(info.param.input).key) + "_to_" +
+                       std::string(ColorSpaces::row(info.param.output).key);
+    std::replace(name.begin(), name.end(), '-', '_');
+    return name;
+}
+
+std::vector<SpacePair> everyRowIntoSRGBAndRec709()
+{
+    std::vector<SpacePair> pairs;
+    for (const ColorSpaceRow& row : ColorSpaces::all())
+        for (ColorSpace output : {ColorSpace::srgb, ColorSpace::rec709})
+            pairs.push_back({row.space, output});
+    return pairs;
+}
+
+class SpaceConversionAgainstOCIO : public SpaceConversionFiles,
+                                   public testing::WithParamInterface<SpacePair> {
+protected:
+    void SetUp() override
+    {
+        tool_ = fixtures::findOnPath("ociobakelut");
+        if (!tool_)
+            GTEST_SKIP() << fixtures::missingTool("ociobakelut", "opencolorio-tools");
+        SpaceConversionFiles::SetUp();
+    }
+
+    std::vector<RGB> bakedByOCIO(const std::string& input, const std::string& output)
+    {
+        const fs::path cube = folder_ / (input + ".cube");
+        const std::string command = "'" + tool_->string() + "' --iconfig '" + config_.string() +
+                                    "' --inputspace " + input + " --outputspace " + output +
+                                    " --format resolve_cube --cubesize " + std::to_string(kSize) +
+                                    " '" + cube.string() + "' >/dev/null 2>&1";
+        EXPECT_EQ(std::system(command.c_str()), 0) << command;
+        return cubeEntries(cube);
+    }
+
+    std::optional<fs::path> tool_;
+};
+
+TEST_P(SpaceConversionAgainstOCIO, IdentityGradeMatchesItsBakeAtEveryNode)
+{
+    const ColorSpaceRow& input = ColorSpaces::row(GetParam().input);
+    const SpaceConversion conversion =
+        SpaceConversion::builtin(GetParam().input, GetParam().output);
+    const bool shaped = input.kind == ColorSpaceKind::sceneLinear;
+    ASSERT_EQ(conversion.hasShaper(), shaped);
+    const std::vector<RGB> expected =
+        bakedByOCIO(std::string(input.key) + (shaped ? "-shaped" : ""),
+                    std::string(ColorSpaces::row(GetParam().output).key));
+
+    const LUTStack direct = conversion.conversion(kSize);
+    const LUTStack graded = conversion.graded(IdentityTransform{}, kSize);
+    EXPECT_EQ(direct.hasCurves(), shaped);
+    const float directDifference = largestDifference(direct.table().values(), expected);
+    const float gradedDifference = largestDifference(graded.table().values(), expected);
+    EXPECT_LE(directDifference, kNodeTolerance);
+    EXPECT_LE(gradedDifference, kNodeTolerance);
+    std::ostringstream largest;
+    largest << std::setprecision(3) << std::max(directDifference, gradedDifference);
+    RecordProperty("largest_difference", largest.str());
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryRow, SpaceConversionAgainstOCIO,
+                         testing::ValuesIn(everyRowIntoSRGBAndRec709()), pairName);
+
+TEST_F(SpaceConversionFiles, UserConfigGivesTheBuiltinConversion)
+{
+    const LUTStack fromConfig =
+        SpaceConversion::fromConfig(config_, "vlog-vgamut", "rec709").conversion(kSize);
+    const LUTStack builtin =
+        SpaceConversion::builtin(ColorSpace::vlogVGamut, ColorSpace::rec709).conversion(kSize);
+    EXPECT_LE(largestDifference(fromConfig.table().values(), builtin.table().values()), 1.0e-5f);
+    // The config's encoding says which inputs are scene-linear.
+    EXPECT_TRUE(SpaceConversion::fromConfig(config_, "linear-rec709", "srgb").hasShaper());
+    EXPECT_FALSE(SpaceConversion::fromConfig(config_, "vlog-vgamut", "srgb").hasShaper());
+}
+
+TEST_F(SpaceConversionFiles, UserConfigErrorsAreSentencesNamingTheProblem)
+{
+    const auto messageOf = [](const fs::path& config, std::string_view input) {
+        try {
+            SpaceConversion::fromConfig(config, input, "srgb");
+        } catch (const ColorSpaceError& error) {
+            return std::string(error.what());
+        }
+        return std::string("no error");
+    };
+    EXPECT_EQ(messageOf(config_, "slog2"), "The OpenColorIO config \u201C" + config_.string() +
+                                               "\u201D has no colour space or role called "
+                                               "\u201Cslog2\u201D.");
+    const std::string missing = messageOf(folder_ / "missing.ocio", "acescg");
+    EXPECT_EQ(missing.rfind("The OpenColorIO config \u201C" + (folder_ / "missing.ocio").string() +
+                                "\u201D could not be used: ",
+                            0),
+              0u)
+        << missing;
+    EXPECT_EQ(missing.back(), '.');
+    std::ofstream(folder_ / "broken.ocio") << "ocio_profile_version: 2\ncolorspaces: [\n";
+    EXPECT_NE(messageOf(folder_ / "broken.ocio", "acescg").find("could not be used"),
+              std::string::npos);
+}
+
+TEST(SpaceConversion, SRGBToSRGBIsExactlyTheIdentityAndTheGradesOwnBake)
+{
+    const SpaceConversion conversion = SpaceConversion::builtin(ColorSpace::srgb, ColorSpace::srgb);
+    EXPECT_TRUE(conversion.isIdentity());
+    EXPECT_TRUE(SpaceConversion{}.isIdentity());
+    EXPECT_EQ(conversion.conversion(kSize), LUTStack(LUT3D::identity(kSize)));
+    EXPECT_EQ(conversion.rendering(17), LUTStack(LUT3D::identity(17)));
+    const CrossedGrade grade;
+    EXPECT_EQ(conversion.graded(grade, kSize),
+              LUTStack(LUT3D::build(kSize, [&](const RGB& c) { return grade.apply(c); })));
+}
+
+TEST(SpaceConversion, GradedIsTheOutputDisplayOfTheGradeOfTheRendering)
+{
+    const SpaceConversion conversion =
+        SpaceConversion::builtin(ColorSpace::slog3SGamut3Cine, ColorSpace::rec709);
+    EXPECT_FALSE(conversion.isIdentity());
+    const LUT3D rendering = conversion.rendering(kSize).table();
+    const LUT3D graded = conversion.graded(CrossedGrade{}, kSize).table();
+    // sRGB and Rec.709 share primaries: the output display is the sRGB decoding followed by the
+    // BT.1886 encoding, a 2.4 power.
+    std::vector<RGB> expected;
+    for (const RGB& rendered : rendering.values()) {
+        const RGB linear = ColorMath::decode(clamp01(CrossedGrade{}.apply(rendered)));
+        expected.push_back({std::pow(linear.r, 1.0f / 2.4f), std::pow(linear.g, 1.0f / 2.4f),
+                            std::pow(linear.b, 1.0f / 2.4f)});
+    }
+    EXPECT_LE(largestDifference(graded.values(), expected), 2.0e-5f);
+}
+
+TEST(SpaceConversion, ShaperKeepsSceneLinearShadowsAndHighlights)
+{
+    const SpaceConversion conversion =
+        SpaceConversion::builtin(ColorSpace::linearRec709, ColorSpace::srgb);
+    const LUTStack shaped = conversion.conversion(kSize);
+    ASSERT_TRUE(shaped.hasCurves());
+    EXPECT_EQ(shaped.curves(), LogShaper::curves());
+    // Greys and colours from 5 stops below mid grey to 6 above, against the exact conversion.
+    std::vector<RGB> inputs;
+    for (float stops = -5.0f; stops <= 6.0f; stops += 0.25f) {
+        const float grey = 0.18f * std::exp2(stops);
+        inputs.push_back({grey, grey, grey});
+        inputs.push_back({grey, 0.5f * grey, 0.25f * grey});
+    }
+    std::vector<RGB> exact = inputs;
+    LatticeProcessor(ColorSpaces::chain(ColorSpace::linearRec709, ColorSpace::srgb)).apply(exact);
+    std::vector<RGB> looked;
+    for (const RGB& input : inputs)
+        looked.push_back(shaped.apply(input));
+    for (RGB& value : exact)
+        value = clamp01(value);
+    EXPECT_LE(largestDifference(looked, exact), 0.005f);
+}
+
+TEST(SpaceConversion, TablesAreTheSameOnOneThreadCountAndAnother)
+{
+    const SpaceConversion conversion =
+        SpaceConversion::builtin(ColorSpace::acescg, ColorSpace::rec2020);
+    const int threads = omp_get_max_threads();
+    omp_set_num_threads(1);
+    const LUTStack serialDirect = conversion.conversion(kSize);
+    const LUTStack serialGraded = conversion.graded(CrossedGrade{}, kSize);
+    omp_set_num_threads(3);
+    const LUTStack parallelDirect = conversion.conversion(kSize);
+    const LUTStack parallelGraded = conversion.graded(CrossedGrade{}, kSize);
+    omp_set_num_threads(threads);
+    EXPECT_EQ(serialDirect, parallelDirect);
+    EXPECT_EQ(serialGraded, parallelGraded);
+}
+
+}  // namespace
+}  // namespace lumivert
