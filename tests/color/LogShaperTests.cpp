@@ -8,19 +8,15 @@
 namespace lumivert {
 namespace {
 
-TEST(LogShaper, RangeRunsFromEightStopsBelowMidGreyToSixAbove)
+TEST(LogShaper, RangeRunsFromEightStopsBelowMidGreyToSixAboveAndClamps)
 {
     EXPECT_FLOAT_EQ(LogShaper::bottom(), 0.18f / 256.0f);
     EXPECT_FLOAT_EQ(LogShaper::top(), 0.18f * 64.0f);
     EXPECT_FLOAT_EQ(LogShaper::place(0.18f), 8.0f / 14.0f);
     EXPECT_FLOAT_EQ(LogShaper::place(0.36f), 9.0f / 14.0f);
-    EXPECT_EQ(LogShaper::place(LogShaper::bottom()), 0.0f);
     EXPECT_FLOAT_EQ(LogShaper::place(LogShaper::top()), 1.0f);
-}
-
-TEST(LogShaper, OutsideTheRangeClampsAndNaNIsTheBottom)
-{
-    for (float x : {0.0f, -1.0f, 1.0e-6f, std::numeric_limits<float>::quiet_NaN()})
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    for (float x : {LogShaper::bottom(), 0.0f, -1.0f, 1.0e-6f, nan})
         EXPECT_EQ(LogShaper::place(x), 0.0f) << x;
     for (float x : {12.0f, 1.0e6f, std::numeric_limits<float>::infinity()})
         EXPECT_EQ(LogShaper::place(x), 1.0f) << x;

@@ -19,6 +19,7 @@
 #include <fstream>
 #include <iomanip>
 #include <sstream>
+#include <tuple>
 
 namespace lumivert {
 namespace {
@@ -28,85 +29,67 @@ namespace fs = std::filesystem;
 constexpr std::int64_t kSize = 33;
 constexpr float kNodeTolerance = 1.0e-4f;
 
-// Scene-linear spaces also appear "-shaped": the LogShaper place → linear step in front, so
-// ociobakelut's lattice lands on the same linear values as our shaped table's nodes.
-constexpr std::string_view kConfig = R"(ocio_profile_version: 2
-
-roles:
-  default: aces2065-1
-  aces_interchange: aces2065-1
-  cie_xyz_d65_interchange: cie-xyz-d65
-
-file_rules:
-  - !<Rule> {name: Default, colorspace: default}
-
-displays:
-  sRGB:
-    - !<View> {name: ACES, view_transform: aces-sdr-video, display_colorspace: srgb}
-
+const std::string_view kConfigHead = R"(ocio_profile_version: 2
+roles: {default: aces2065-1, aces_interchange: aces2065-1, cie_xyz_d65_interchange: xyz}
+file_rules: [!<Rule> {name: Default, colorspace: default}]
+displays: {sRGB: [!<View> {name: ACES, view_transform: aces-sdr, display_colorspace: srgb}]}
 view_transforms:
-  - !<ViewTransform>
-    name: aces-sdr-video
-    from_scene_reference: !<BuiltinTransform> {style: ACES-OUTPUT - ACES2065-1_to_CIE-XYZ-D65 - SDR-VIDEO_1.0}
-
+  - !<ViewTransform> {name: aces-sdr, from_scene_reference: !<BuiltinTransform> {style: ACES-OUTPUT - ACES2065-1_to_CIE-XYZ-D65 - SDR-VIDEO_1.0}}
 display_colorspaces:
-  - !<ColorSpace> {name: cie-xyz-d65}
-  - !<ColorSpace>
-    name: srgb
-    from_display_reference: !<BuiltinTransform> {style: DISPLAY - CIE-XYZ-D65_to_sRGB}
-  - !<ColorSpace>
-    name: rec709
-    from_display_reference: !<BuiltinTransform> {style: DISPLAY - CIE-XYZ-D65_to_REC.1886-REC.709}
-  - !<ColorSpace>
-    name: rec2020
-    from_display_reference: !<BuiltinTransform> {style: DISPLAY - CIE-XYZ-D65_to_REC.1886-REC.2020}
-
+  - !<ColorSpace> {name: xyz}
+  - !<ColorSpace> {name: srgb, from_display_reference: !<BuiltinTransform> {style: DISPLAY - CIE-XYZ-D65_to_sRGB}}
+  - !<ColorSpace> {name: rec709, from_display_reference: !<BuiltinTransform> {style: DISPLAY - CIE-XYZ-D65_to_REC.1886-REC.709}}
+  - !<ColorSpace> {name: rec2020, from_display_reference: !<BuiltinTransform> {style: DISPLAY - CIE-XYZ-D65_to_REC.1886-REC.2020}}
 colorspaces:
   - !<ColorSpace> {name: aces2065-1}
-  - !<ColorSpace>
-    name: linear-rec709
-    encoding: scene-linear
-    to_scene_reference: !<MatrixTransform> {matrix: [0.439632981919491, 0.382988698151554, 0.177378319928955, 0, 0.0897764429588424, 0.813439428748981, 0.0967841282921771, 0, 0.0175411703831727, 0.111546553302387, 0.870912276314442, 0, 0, 0, 0, 1]}
-  - !<ColorSpace>
-    name: linear-rec709-shaped
-    to_scene_reference: !<GroupTransform>
-      children:
-        - !<LogAffineTransform> {base: 2, log_side_slope: 0.0714285714285714, log_side_offset: 0.571428571428571, lin_side_slope: 5.55555555555556, direction: inverse}
-        - !<MatrixTransform> {matrix: [0.439632981919491, 0.382988698151554, 0.177378319928955, 0, 0.0897764429588424, 0.813439428748981, 0.0967841282921771, 0, 0.0175411703831727, 0.111546553302387, 0.870912276314442, 0, 0, 0, 0, 1]}
-  - !<ColorSpace>
-    name: acescg
-    to_scene_reference: !<BuiltinTransform> {style: ACEScg_to_ACES2065-1}
-  - !<ColorSpace>
-    name: acescg-shaped
-    to_scene_reference: !<GroupTransform>
-      children:
-        - !<LogAffineTransform> {base: 2, log_side_slope: 0.0714285714285714, log_side_offset: 0.571428571428571, lin_side_slope: 5.55555555555556, direction: inverse}
-        - !<BuiltinTransform> {style: ACEScg_to_ACES2065-1}
-  - !<ColorSpace>
-    name: acescct
-    to_scene_reference: !<BuiltinTransform> {style: ACEScct_to_ACES2065-1}
-  - !<ColorSpace>
-    name: slog3-sgamut3cine
-    to_scene_reference: !<BuiltinTransform> {style: SONY_SLOG3-SGAMUT3.CINE_to_ACES2065-1}
-  - !<ColorSpace>
-    name: slog3-sgamut3
-    to_scene_reference: !<BuiltinTransform> {style: SONY_SLOG3-SGAMUT3_to_ACES2065-1}
-  - !<ColorSpace>
-    name: logc3-awg
-    to_scene_reference: !<BuiltinTransform> {style: ARRI_ALEXA-LOGC-EI800-AWG_to_ACES2065-1}
-  - !<ColorSpace>
-    name: clog2-cinemagamut
-    to_scene_reference: !<BuiltinTransform> {style: CANON_CLOG2-CGAMUT_to_ACES2065-1}
-  - !<ColorSpace>
-    name: clog3-cinemagamut
-    to_scene_reference: !<BuiltinTransform> {style: CANON_CLOG3-CGAMUT_to_ACES2065-1}
-  - !<ColorSpace>
-    name: vlog-vgamut
-    to_scene_reference: !<BuiltinTransform> {style: PANASONIC_VLOG-VGAMUT_to_ACES2065-1}
-  - !<ColorSpace>
-    name: log3g10-rwg
-    to_scene_reference: !<BuiltinTransform> {style: RED_LOG3G10-RWG_to_ACES2065-1}
 )";
+
+struct SceneSpace {
+    std::string_view name;
+    std::string_view toAces;  // OpenColorIO's YAML
+    bool linear = false;
+};
+
+const SceneSpace kSceneSpaces[] = {
+    {"linear-rec709",
+     "!<MatrixTransform> {matrix: [0.439632981919491, 0.382988698151554, 0.177378319928955, 0, "
+     "0.0897764429588424, 0.813439428748981, 0.0967841282921771, 0, 0.0175411703831727, "
+     "0.111546553302387, 0.870912276314442, 0, 0, 0, 0, 1]}",
+     true},
+    {"acescg", "!<BuiltinTransform> {style: ACEScg_to_ACES2065-1}", true},
+    {"acescct", "!<BuiltinTransform> {style: ACEScct_to_ACES2065-1}"},
+    {"slog3-sgamut3cine", "!<BuiltinTransform> {style: SONY_SLOG3-SGAMUT3.CINE_to_ACES2065-1}"},
+    {"slog3-sgamut3", "!<BuiltinTransform> {style: SONY_SLOG3-SGAMUT3_to_ACES2065-1}"},
+    {"logc3-awg", "!<BuiltinTransform> {style: ARRI_ALEXA-LOGC-EI800-AWG_to_ACES2065-1}"},
+    {"clog2-cinemagamut", "!<BuiltinTransform> {style: CANON_CLOG2-CGAMUT_to_ACES2065-1}"},
+    {"clog3-cinemagamut", "!<BuiltinTransform> {style: CANON_CLOG3-CGAMUT_to_ACES2065-1}"},
+    {"vlog-vgamut", "!<BuiltinTransform> {style: PANASONIC_VLOG-VGAMUT_to_ACES2065-1}"},
+    {"log3g10-rwg", "!<BuiltinTransform> {style: RED_LOG3G10-RWG_to_ACES2065-1}"},
+};
+
+// 0.18 × 2^(14 × place − 8): the shaper's node places back to linear values.
+const std::string_view kPlaceToLinear =
+    "!<LogAffineTransform> {base: 2, log_side_slope: 0.0714285714285714, log_side_offset: "
+    "0.571428571428571, lin_side_slope: 5.55555555555556, direction: inverse}";
+
+// Every space of the table by hand; scene-linear ones also "-shaped", the place → linear step
+// in front, so that ociobakelut's lattice lands on the linear values of our shaped nodes.
+std::string configText()
+{
+    std::string text(kConfigHead);
+    for (const SceneSpace& space : kSceneSpaces) {
+        const std::string name(space.name);
+        const std::string toAces(space.toAces);
+        text += "  - !<ColorSpace> {name: " + name +
+                (space.linear ? ", encoding: scene-linear" : "") +
+                ", to_scene_reference: " + toAces + "}\n";
+        if (space.linear)
+            text += "  - !<ColorSpace> {name: " + name +
+                    "-shaped, to_scene_reference: " + "!<GroupTransform> {children: [" +
+                    std::string(kPlaceToLinear) + ", " + toAces + "]}}\n";
+    }
+    return text;
+}
 
 // The 3D table of a .cube in file order, clamped. ociobakelut writes a conversion without
 // cross-talk as three curves of kSize points instead: each channel of a node then comes from
@@ -156,32 +139,28 @@ protected:
     {
         FolderTest::SetUp();
         config_ = folder_ / "spaces.ocio";
-        std::ofstream(config_) << kConfig;
+        std::ofstream(config_) << configText();
     }
 
     fs::path config_;
 };
 
-struct SpacePair {
-    ColorSpace input;
-    ColorSpace output;
-};
+using SpacePair = std::tuple<ColorSpace, ColorSpace>;
 
 std::string pairName(const testing::TestParamInfo<SpacePair>& info)
 {
-    std::string name = std::string(ColorSpaces::row(info.param.input).key) + "_to_" +
-                       std::string(ColorSpaces::row(info.param.output).key);
+    std::string name = std::string(ColorSpaces::row(std::get<0>(info.param)).key) + "_to_" +
+                       std::string(ColorSpaces::row(std::get<1>(info.param)).key);
     std::replace(name.begin(), name.end(), '-', '_');
     return name;
 }
 
-std::vector<SpacePair> everyRowIntoSRGBAndRec709()
+std::vector<ColorSpace> everyRow()
 {
-    std::vector<SpacePair> pairs;
+    std::vector<ColorSpace> spaces;
     for (const ColorSpaceRow& row : ColorSpaces::all())
-        for (ColorSpace output : {ColorSpace::srgb, ColorSpace::rec709})
-            pairs.push_back({row.space, output});
-    return pairs;
+        spaces.push_back(row.space);
+    return spaces;
 }
 
 class SpaceConversionAgainstOCIO : public SpaceConversionFiles,
@@ -211,14 +190,14 @@ protected:
 
 TEST_P(SpaceConversionAgainstOCIO, IdentityGradeMatchesItsBakeAtEveryNode)
 {
-    const ColorSpaceRow& input = ColorSpaces::row(GetParam().input);
-    const SpaceConversion conversion =
-        SpaceConversion::builtin(GetParam().input, GetParam().output);
+    const auto [inputSpace, outputSpace] = GetParam();
+    const ColorSpaceRow& input = ColorSpaces::row(inputSpace);
+    const SpaceConversion conversion = SpaceConversion::builtin(inputSpace, outputSpace);
     const bool shaped = input.kind == ColorSpaceKind::sceneLinear;
     ASSERT_EQ(conversion.hasShaper(), shaped);
     const std::vector<RGB> expected =
         bakedByOCIO(std::string(input.key) + (shaped ? "-shaped" : ""),
-                    std::string(ColorSpaces::row(GetParam().output).key));
+                    std::string(ColorSpaces::row(outputSpace).key));
 
     const LUTStack direct = conversion.conversion(kSize);
     const LUTStack graded = conversion.graded(IdentityTransform{}, kSize);
@@ -233,7 +212,9 @@ TEST_P(SpaceConversionAgainstOCIO, IdentityGradeMatchesItsBakeAtEveryNode)
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryRow, SpaceConversionAgainstOCIO,
-                         testing::ValuesIn(everyRowIntoSRGBAndRec709()), pairName);
+                         testing::Combine(testing::ValuesIn(everyRow()),
+                                          testing::Values(ColorSpace::srgb, ColorSpace::rec709)),
+                         pairName);
 
 TEST_F(SpaceConversionFiles, UserConfigGivesTheBuiltinConversion)
 {
@@ -260,16 +241,17 @@ TEST_F(SpaceConversionFiles, UserConfigErrorsAreSentencesNamingTheProblem)
     EXPECT_EQ(messageOf(config_, "slog2"), "The OpenColorIO config \u201C" + config_.string() +
                                                "\u201D has no colour space or role called "
                                                "\u201Cslog2\u201D.");
-    const std::string missing = messageOf(folder_ / "missing.ocio", "acescg");
-    EXPECT_EQ(missing.rfind("The OpenColorIO config \u201C" + (folder_ / "missing.ocio").string() +
-                                "\u201D could not be used: ",
-                            0),
-              0u)
-        << missing;
-    EXPECT_EQ(missing.back(), '.');
-    std::ofstream(folder_ / "broken.ocio") << "ocio_profile_version: 2\ncolorspaces: [\n";
-    EXPECT_NE(messageOf(folder_ / "broken.ocio", "acescg").find("could not be used"),
-              std::string::npos);
+    const fs::path missing = folder_ / "missing.ocio";
+    EXPECT_EQ(messageOf(missing, "acescg"),
+              "The OpenColorIO config \u201C" + missing.string() + "\u201D does not exist.");
+    // A file OpenColorIO refuses: its own reason sits inside the sentence.
+    const fs::path broken = folder_ / "broken.ocio";
+    std::ofstream(broken) << "ocio_profile_version: 2\ncolorspaces: [\n";
+    const std::string refused = messageOf(broken, "acescg");
+    EXPECT_TRUE(refused.starts_with("The OpenColorIO config \u201C" + broken.string() +
+                                    "\u201D could not be used: "))
+        << refused;
+    EXPECT_TRUE(refused.ends_with(".")) << refused;
 }
 
 TEST(SpaceConversion, SRGBToSRGBIsExactlyTheIdentityAndTheGradesOwnBake)

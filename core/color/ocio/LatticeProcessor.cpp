@@ -47,6 +47,9 @@ std::string inQuotes(std::string_view text) { return "\u201C" + std::string(text
 
 OCIO::ConstConfigRcPtr readConfig(const std::filesystem::path& config)
 {
+    if (!std::filesystem::is_regular_file(config))
+        throw ColorSpaceError("The OpenColorIO config " + inQuotes(config.string()) +
+                              " does not exist.");
     try {
         return OCIO::Config::CreateFromFile(config.c_str());
     } catch (const OCIO::Exception& error) {
