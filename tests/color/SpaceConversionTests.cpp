@@ -5,6 +5,7 @@
 #include "color/ColorMath.hpp"
 #include "color/ocio/LogShaper.hpp"
 #include "color/ocio/SpaceConversion.hpp"
+#include "learners/GradePipeline.hpp"
 
 #include "support/ExternalTool.hpp"
 #include "support/FolderTest.hpp"
@@ -223,6 +224,8 @@ TEST_F(SpaceConversionFiles, UserConfigGivesTheBuiltinConversion)
     const LUTStack builtin =
         SpaceConversion::builtin(ColorSpace::vlogVGamut, ColorSpace::rec709).conversion(kSize);
     EXPECT_LE(largestDifference(fromConfig.table().values(), builtin.table().values()), 1.0e-5f);
+    EXPECT_EQ(SpaceConversion::fromConfig(config_, "vlog-vgamut", "rec709").inputTitle(),
+              "vlog-vgamut");
     // The config's encoding says which inputs are scene-linear.
     EXPECT_TRUE(SpaceConversion::fromConfig(config_, "linear-rec709", "srgb").hasShaper());
     EXPECT_FALSE(SpaceConversion::fromConfig(config_, "vlog-vgamut", "srgb").hasShaper());
@@ -264,6 +267,10 @@ TEST(SpaceConversion, SRGBToSRGBIsExactlyTheIdentityAndTheGradesOwnBake)
     const CrossedGrade grade;
     EXPECT_EQ(conversion.graded(grade, kSize),
               LUTStack(LUT3D::build(kSize, [&](const RGB& c) { return grade.apply(c); })));
+    // The default spaces leave today's tables byte for byte.
+    const GradePipeline pipeline(std::make_shared<CrossedGrade>(), 0.7f,
+                                 FineTune{.temperature = 0.4f, .saturation = -0.2f});
+    EXPECT_EQ(conversion.graded(pipeline, kSize), LUTStack(pipeline.makeLUT(kSize)));
 }
 
 TEST(SpaceConversion, GradedIsTheOutputDisplayOfTheGradeOfTheRendering)
@@ -271,6 +278,9 @@ TEST(SpaceConversion, GradedIsTheOutputDisplayOfTheGradeOfTheRendering)
     const SpaceConversion conversion =
         SpaceConversion::builtin(ColorSpace::slog3SGamut3Cine, ColorSpace::rec709);
     EXPECT_FALSE(conversion.isIdentity());
+    EXPECT_EQ(conversion.inputTitle(), "S-Log3 / S-Gamut3.Cine");
+    EXPECT_EQ(conversion.outputTitle(), "Rec.709");
+    EXPECT_EQ(SpaceConversion{}.outputTitle(), "sRGB");
     const LUT3D rendering = conversion.rendering(kSize).table();
     const LUT3D graded = conversion.graded(CrossedGrade{}, kSize).table();
     // sRGB and Rec.709 share primaries: the output display is the sRGB decoding followed by the

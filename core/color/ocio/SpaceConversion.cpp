@@ -59,6 +59,8 @@ SpaceConversion SpaceConversion::builtin(ColorSpace input, ColorSpace output)
     conversion.display_ = LatticeProcessor(ColorSpaces::chain(ColorSpace::srgb, output));
     conversion.shaper_ = ColorSpaces::row(input).kind == ColorSpaceKind::sceneLinear;
     conversion.identity_ = input == ColorSpace::srgb && output == ColorSpace::srgb;
+    conversion.inputTitle_ = ColorSpaces::row(input).title;
+    conversion.outputTitle_ = ColorSpaces::row(output).title;
     return conversion;
 }
 
@@ -71,6 +73,8 @@ SpaceConversion SpaceConversion::fromConfig(const std::filesystem::path& config,
     conversion.shaper_ =
         LatticeProcessor::configSpaceKind(config, input) == ColorSpaceKind::sceneLinear;
     conversion.identity_ = false;
+    conversion.inputTitle_ = input;
+    conversion.outputTitle_ = output;
     return conversion;
 }
 

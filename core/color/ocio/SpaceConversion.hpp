@@ -17,6 +17,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <string>
 #include <string_view>
 
 namespace lumivert {
@@ -36,13 +37,18 @@ public:
     bool isIdentity() const { return identity_; }
     // Whether the tables take scene-linear input through LogShaper's curves.
     bool hasShaper() const { return shaper_; }
+    // What a LUT file's comment lines and the status line call the two spaces: the table's
+    // titles ("S-Log3 / S-Gamut3.Cine"), or a config's own names.
+    const std::string& inputTitle() const { return inputTitle_; }
+    const std::string& outputTitle() const { return outputTitle_; }
 
     // S → D with no grade.
     LUTStack conversion(std::int64_t size) const;
     // S → sRGB code values: how an image in S looks, for analysing it and for the preview.
     LUTStack rendering(std::int64_t size) const;
     // D ∘ grade ∘ rendering; the grade (pure, called from several threads) sees sRGB code values
-    // in 0 … 1, as every grade of the core expects.
+    // in 0 … 1, as every grade of the core expects, so a graded Rec.2020 table stays within the
+    // sRGB gamut (conversion() keeps the wider one).
     LUTStack graded(const ColorTransform& grade, std::int64_t size) const;
 
 private:
@@ -51,6 +57,8 @@ private:
     LatticeProcessor display_;    // sRGB → D
     bool shaper_ = false;
     bool identity_ = true;
+    std::string inputTitle_{ColorSpaces::row(ColorSpace::srgb).title};
+    std::string outputTitle_{ColorSpaces::row(ColorSpace::srgb).title};
 };
 
 }  // namespace lumivert
