@@ -34,8 +34,7 @@ public:
     // True for the default processor only (no OpenColorIO work at all).
     bool isIdentity() const { return !impl_; }
 
-    // Each colour replaced by the processor's output, unclamped; the result does not depend on
-    // the thread count.
+    // Each colour replaced by the processor's output, unclamped.
     void apply(std::span<RGB> colours) const;
 
 private:

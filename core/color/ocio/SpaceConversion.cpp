@@ -101,7 +101,7 @@ LUTStack SpaceConversion::graded(const ColorTransform& grade, std::int64_t size)
     rendering_.apply(values);
     const auto count = static_cast<std::int64_t>(values.size());
     // Each node is graded on its own, so the table is the same on any thread count.
-#pragma omp parallel for schedule(static)
+#pragma omp parallel for schedule(dynamic, 512)
     for (std::int64_t i = 0; i < count; ++i) {
         RGB& node = values[static_cast<std::size_t>(i)];
         node = clamp01(grade.apply(clamp01(node)));
