@@ -65,6 +65,8 @@ TEST(ColorSpaceChains, ListTheBuiltinsInOrder)
                                         {"ACEScg_to_ACES2065-1"},
                                         {"ACES-OUTPUT - ACES2065-1_to_CIE-XYZ-D65 - SDR-VIDEO_1.0"},
                                         {rec709}}));
+    EXPECT_EQ(ColorSpaces::inverse(ColorSpaces::chain(ColorSpace::rec709, ColorSpace::srgb)),
+              (std::vector<BuiltinStep>{{"DISPLAY - CIE-XYZ-D65_to_sRGB", true}, {rec709}}));
 }
 
 TEST(ColorSpaceChains, EveryStyleIsInOpenColorIOsRegistry)

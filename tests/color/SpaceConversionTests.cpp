@@ -226,6 +226,12 @@ TEST_F(SpaceConversionFiles, UserConfigGivesTheBuiltinConversion)
     EXPECT_LE(largestDifference(fromConfig.table().values(), builtin.table().values()), 1.0e-5f);
     EXPECT_EQ(SpaceConversion::fromConfig(config_, "vlog-vgamut", "rec709").inputTitle(),
               "vlog-vgamut");
+    const LUT3D encoded = SpaceConversion::fromConfig(config_, "vlog-vgamut", "srgb").encoding(9);
+    EXPECT_LE(largestDifference(encoded.values(),
+                                SpaceConversion::builtin(ColorSpace::vlogVGamut, ColorSpace::srgb)
+                                    .encoding(9)
+                                    .values()),
+              1.0e-5f);
     // The config's encoding says which inputs are scene-linear.
     EXPECT_TRUE(SpaceConversion::fromConfig(config_, "linear-rec709", "srgb").hasShaper());
     EXPECT_FALSE(SpaceConversion::fromConfig(config_, "vlog-vgamut", "srgb").hasShaper());
@@ -316,6 +322,33 @@ TEST(SpaceConversion, ShaperKeepsSceneLinearShadowsAndHighlights)
     for (RGB& value : exact)
         value = clamp01(value);
     EXPECT_LE(largestDifference(looked, exact), 0.005f);
+}
+
+TEST(SpaceConversion, EncodingUndoesTheRenderingOfEverySpace)
+{
+    constexpr std::int64_t size = 17;
+    const LUT3D identity = LUT3D::identity(size);
+    for (const ColorSpaceRow& row : ColorSpaces::all()) {
+        const LUT3D encoded = SpaceConversion::builtin(row.space, ColorSpace::srgb).encoding(size);
+        std::vector<RGB> back = encoded.values();
+        LatticeProcessor(ColorSpaces::chain(row.space, ColorSpace::srgb)).apply(back);
+        for (std::size_t i = 0; i < back.size(); ++i) {
+            const RGB in = identity.values()[i];
+            const RGB out = encoded.values()[i];
+            ASSERT_TRUE(std::isfinite(out.r) && std::isfinite(out.g) && std::isfinite(out.b));
+            const RGB d = back[i] - in;
+            const float error = std::max({std::fabs(d.r), std::fabs(d.g), std::fabs(d.b)});
+            // Greys come back exactly; the ACES output transform's inverse is approximate for
+            // colours, and saturated ones near the cube's faces are beyond its reach, as is
+            // display white for C-Log3, whose code values end first.
+            const float lo = std::min({in.r, in.g, in.b});
+            const float hi = std::max({in.r, in.g, in.b});
+            if (lo == hi && hi < 1.0f)
+                ASSERT_LE(error, 1.0e-4f) << row.key << " grey " << in.r;
+            else if (lo >= 0.0625f && hi <= 0.9375f)
+                ASSERT_LE(error, 0.01f) << row.key << " " << in.r << " " << in.g << " " << in.b;
+        }
+    }
 }
 
 TEST(SpaceConversion, TablesAreTheSameOnOneThreadCountAndAnother)

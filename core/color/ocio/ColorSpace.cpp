@@ -146,6 +146,14 @@ std::vector<BuiltinStep> chain(ColorSpace input, ColorSpace output)
     return steps;
 }
 
+std::vector<BuiltinStep> inverse(std::span<const BuiltinStep> steps)
+{
+    std::vector<BuiltinStep> undone;
+    for (auto step = steps.rbegin(); step != steps.rend(); ++step)
+        undone.push_back({step->style, !step->inverse});
+    return undone;
+}
+
 }  // namespace ColorSpaces
 
 }  // namespace lumivert

@@ -84,6 +84,8 @@ ColorSpace parse(std::string_view key, bool outputOnly = false);
 // The built-ins from input code values to output code values, in order (output must be a
 // display space, else stops). Empty when input and output are the same display space.
 std::vector<BuiltinStep> chain(ColorSpace input, ColorSpace output);
+// The same steps undone: in reverse order, each one's direction flipped.
+std::vector<BuiltinStep> inverse(std::span<const BuiltinStep> steps);
 
 }  // namespace ColorSpaces
 

@@ -57,6 +57,8 @@ SpaceConversion SpaceConversion::builtin(ColorSpace input, ColorSpace output)
     conversion.direct_ = LatticeProcessor(ColorSpaces::chain(input, output));
     conversion.rendering_ = LatticeProcessor(ColorSpaces::chain(input, ColorSpace::srgb));
     conversion.display_ = LatticeProcessor(ColorSpaces::chain(ColorSpace::srgb, output));
+    conversion.encoding_ =
+        LatticeProcessor(ColorSpaces::inverse(ColorSpaces::chain(input, ColorSpace::srgb)));
     conversion.shaper_ = ColorSpaces::row(input).kind == ColorSpaceKind::sceneLinear;
     conversion.identity_ = input == ColorSpace::srgb && output == ColorSpace::srgb;
     conversion.inputTitle_ = ColorSpaces::row(input).title;
@@ -70,6 +72,7 @@ SpaceConversion SpaceConversion::fromConfig(const std::filesystem::path& config,
     SpaceConversion conversion;
     conversion.direct_ = LatticeProcessor::fromConfig(config, input, output);
     conversion.rendering_ = conversion.direct_;
+    conversion.encoding_ = LatticeProcessor::fromConfig(config, output, input);
     conversion.shaper_ =
         LatticeProcessor::configSpaceKind(config, input) == ColorSpaceKind::sceneLinear;
     conversion.identity_ = false;
@@ -90,6 +93,15 @@ LUTStack SpaceConversion::rendering(std::int64_t size) const
     if (identity_)
         return LUTStack(LUT3D::identity(size));
     return baked(rendering_, size, shaper_);
+}
+
+LUT3D SpaceConversion::encoding(std::int64_t size) const
+{
+    if (identity_)
+        return LUT3D::identity(size);
+    std::vector<RGB> values = latticeInputs(size, false);
+    encoding_.apply(values);
+    return LUT3D(size, std::move(values));
 }
 
 LUTStack SpaceConversion::graded(const ColorTransform& grade, std::int64_t size) const

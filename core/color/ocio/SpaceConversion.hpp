@@ -46,6 +46,10 @@ public:
     LUTStack conversion(std::int64_t size) const;
     // S → sRGB code values: how an image in S looks, for analysing it and for the preview.
     LUTStack rendering(std::int64_t size) const;
+    // The rendering undone: sRGB code values (a plain table over 0 … 1) to the S code values
+    // that look like them, unclamped (scene-linear highlights lie above 1). The test chart and
+    // sample frames are shown through it as a camera in S would have recorded them.
+    LUT3D encoding(std::int64_t size) const;
     // D ∘ grade ∘ rendering; the grade (pure, called from several threads) sees sRGB code values
     // in 0 … 1, as every grade of the core expects, so a graded Rec.2020 table stays within the
     // sRGB gamut (conversion() keeps the wider one).
@@ -55,6 +59,7 @@ private:
     LatticeProcessor direct_;     // S → D
     LatticeProcessor rendering_;  // S → sRGB (the grading space)
     LatticeProcessor display_;    // sRGB → D
+    LatticeProcessor encoding_;   // sRGB → S
     bool shaper_ = false;
     bool identity_ = true;
     std::string inputTitle_{ColorSpaces::row(ColorSpace::srgb).title};
