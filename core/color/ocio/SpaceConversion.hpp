@@ -6,9 +6,9 @@
 // where the rendering takes S's code values to sRGB code values (through the ACES SDR video
 // output transform for camera and scene spaces) and the output display takes sRGB code values
 // to D's. With no grade the LUT is the conversion S → D itself, in one OpenColorIO chain.
-// Every table is clamped into 0 … 1. Scene-linear inputs get a log2 shaper (LogShaper.hpp)
-// feeding the 3D table; the others a plain table over 0 … 1. sRGB to sRGB never calls
-// OpenColorIO: its tables are exactly the identity and the grade's own bake.
+// Tables into a display are clamped into 0 … 1. Scene-linear inputs get a log2 shaper
+// (LogShaper.hpp) feeding the 3D table; the others a plain table over 0 … 1. sRGB to sRGB never
+// calls OpenColorIO: its tables are exactly the identity and the grade's own bake.
 
 #include "color/ColorTransform.hpp"
 #include "color/LUTStack.hpp"
