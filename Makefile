@@ -3,7 +3,7 @@ JOBS ?= 2
 CMAKE ?= cmake
 PREFIX ?= /usr/local
 
-.PHONY: all deps build build-asan build-tsan test bench bench-cli demo run install clean fuzz
+.PHONY: all deps build build-asan build-tsan test bench bench-cli demo run install package clean fuzz
 
 all: build
 
@@ -69,5 +69,13 @@ install: build
 	-update-desktop-database $(PREFIX)/share/applications 2>/dev/null
 	-gtk-update-icon-cache -q $(PREFIX)/share/icons/hicolor 2>/dev/null
 
+# build-package/lumivert_<version>_amd64.deb, built by CPack in a Release tree of its own without
+# the tests; scripts/check-package tries it on a clean Debian 12 root.
+package: deps
+	$(CMAKE) -S . -B build-package -DCMAKE_BUILD_TYPE=Release -DLUMIVERT_BUILD_TESTS=OFF -DLUMIVERT_BUILD_BENCH=OFF
+	$(CMAKE) --build build-package -j$(JOBS)
+	cd build-package && cpack -G DEB
+	@ls build-package/lumivert_*_amd64.deb
+
 clean:
-	rm -rf build build-asan build-tsan build-fuzz demo demo-output
+	rm -rf build build-asan build-tsan build-fuzz build-package demo demo-output
