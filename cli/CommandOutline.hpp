@@ -11,8 +11,8 @@
 namespace lumivert::CommandOutline {
 
 struct Option {
-    std::vector<std::string> names;  // "-o" before "--output"; a positional's single name
-    std::string valueName;           // "TEXT", "INT", …; empty for a flag
+    std::vector<std::string> names;    // "-o" before "--output"; a positional's single name
+    std::string valueName;             // "TEXT", "INT", …; empty for a flag
     std::vector<std::string> choices;  // the values a membership check allows, in its order
     std::string description;
     bool positional = false;

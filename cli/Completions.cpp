@@ -204,8 +204,8 @@ void zshCommand(std::ostream& out, const Command& command, const std::string& fu
     out << "        )\n        _describe command commands ;;\n    argument)\n"
         << "        case $line[1] in\n";
     for (const Command& sub : command.subcommands)
-        out << "        " << sub.path.back() << ") " << function << "_" << identifier(sub.path.back())
-            << " ;;\n";
+        out << "        " << sub.path.back() << ") " << function << "_"
+            << identifier(sub.path.back()) << " ;;\n";
     out << "        esac ;;\n    esac\n}\n\n";
     for (const Command& sub : command.subcommands)
         zshCommand(out, sub, function + "_" + identifier(sub.path.back()));
@@ -249,7 +249,8 @@ void fishCommand(std::ostream& out, const Command& command, std::string_view pro
     // A top-level command also named under a group ("look", "analyse look") is the group's there.
     if (command.path.size() == 1 && command.subcommands.empty() && !rootGroups.empty())
         condition += "; and not __fish_seen_subcommand_from " + rootGroups;
-    const std::string head = "complete -c " + std::string(program) + " -n " + singleQuoted(condition);
+    const std::string head =
+        "complete -c " + std::string(program) + " -n " + singleQuoted(condition);
     for (const Command& sub : command.subcommands)
         out << head << " -f -a " << singleQuoted(sub.path.back()) << " -d "
             << singleQuoted(hint(sub.description)) << '\n';

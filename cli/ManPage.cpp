@@ -139,7 +139,8 @@ std::string render(const Command& root, std::string_view program, std::string_vi
         << "\" \"User Commands\"\n"
         // Option names must stay whole and typeable: no hyphenation, no stretched spaces.
         << ".nh\n.ad l\n"
-        << ".SH NAME\n" << name << " \\- " << escaped(nameLineSummary(root.description)) << '\n'
+        << ".SH NAME\n"
+        << name << " \\- " << escaped(nameLineSummary(root.description)) << '\n'
         << ".SH SYNOPSIS\n.B " << name << "\n\\fICOMMAND\\fR [\\fIOPTIONS\\fR] "
         << "[\\fIARGUMENTS\\fR]\n.br\n";
     for (const Option& option : root.options)

@@ -1,7 +1,7 @@
 // lumivert-cli-reference FOLDER: writes lumivert-cli's manual page and its bash, zsh and fish
 // completions into FOLDER, all from the parser the program itself runs, at build time.
-#include "cli/Commands.hpp"
 #include "cli/CommandOutline.hpp"
+#include "cli/Commands.hpp"
 #include "cli/Completions.hpp"
 #include "cli/ManPage.hpp"
 

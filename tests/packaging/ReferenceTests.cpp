@@ -46,9 +46,9 @@ std::set<std::string> lines(const std::string& text)
 // What the page shows a reader: formatted by man, wide enough that no line is broken.
 std::string renderedPage(const std::filesystem::path& page)
 {
-    const testing::ShellResult result =
-        shell("MANWIDTH=250 LC_ALL=C.UTF-8 man --no-hyphenation --no-justification -l " +
-              quoted(page.string()) + " 2>&1");
+    const testing::ShellResult result = shell("MAN_DISABLE_SECCOMP=1 MANWIDTH=250 LC_ALL=C.UTF-8 "
+                                              "man --no-hyphenation --no-justification -l " +
+                                              quoted(page.string()) + " 2>&1");
     EXPECT_EQ(result.status, 0) << result.out;
     return result.out;
 }
@@ -108,9 +108,10 @@ TEST(ManualPage, ShowsEachCommandsExamplesAsTyped)
 TEST(ManualPage, RendersWithoutWarningsFromGroff)
 {
     for (const char* name : {"lumivert-cli.1", "lumivert.1"}) {
-        const testing::ShellResult result = shell(
-            "LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 man --warnings -E UTF-8 -l " +
-            quoted((kReference / name).string()) + " 2>&1 >/dev/null");
+        const testing::ShellResult result =
+            shell("MAN_DISABLE_SECCOMP=1 LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 man --warnings "
+                  "-E UTF-8 -l " +
+                  quoted((kReference / name).string()) + " 2>&1 >/dev/null");
         EXPECT_EQ(result.out, "") << name;
     }
 }
@@ -118,12 +119,9 @@ TEST(ManualPage, RendersWithoutWarningsFromGroff)
 TEST(ManualPage, EscapesWhatRoffWouldReadAsMarkup)
 {
     const std::vector<std::pair<std::string, std::string>> cases = {
-        {"--output", "\\-\\-output"},
-        {"C:\\path", "C:\\epath"},
-        {".cube files", "\\&.cube files"},
-        {"'quoted", "\\&'quoted"},
-        {"a .cube file", "a .cube file"},
-        {"one\n.3dl", "one\n\\&.3dl"},
+        {"--output", "\\-\\-output"},      {"C:\\path", "C:\\epath"},
+        {".cube files", "\\&.cube files"}, {"'quoted", "\\&'quoted"},
+        {"a .cube file", "a .cube file"},  {"one\n.3dl", "one\n\\&.3dl"},
     };
     for (const auto& [text, expected] : cases)
         EXPECT_EQ(ManPage::escaped(text), expected) << text;
@@ -180,10 +178,11 @@ TEST(BashCompletion, FollowsAnyParsersShape)
 {
     CLI::App app("test program", "lumivert-cli");
     std::string value;
+    bool dry = false;
     CLI::App* group = app.add_subcommand("group", "a group");
     CLI::App* leaf = group->add_subcommand("leaf", "a leaf");
     leaf->add_option("-m,--mode", value, "a mode")->check(CLI::IsMember({"fast", "slow"}));
-    leaf->add_flag("--dry", "no changes");
+    leaf->add_flag("--dry", dry, "no changes");
     leaf->add_option("--hidden", value)->group("");
     app.add_subcommand("other", "another");
     const CommandOutline::Command outline = CommandOutline::outline(app);
@@ -208,26 +207,52 @@ TEST(OtherShells, ReadTheirCompletionsWithoutSyntaxErrors)
     };
     for (const auto& [program, check] : shells) {
         if (!testing::installed(program)) {
-            std::cout << program << " is not installed (scripts/install-deps --optional); its "
-                                    "completion is not checked.\n";
+            std::cout << program
+                      << " is not installed (scripts/install-deps --optional); its "
+                         "completion is not checked.\n";
             continue;
         }
         EXPECT_EQ(shell(check + " 2>&1").status, 0) << program;
     }
 }
 
-TEST(OtherShells, NameEveryCommandAndLongOption)
+TEST(OtherShells, FishOffersEveryCommandAndOption)
 {
-    for (const char* file : {"_lumivert-cli", "lumivert-cli.fish"}) {
-        const std::string script = testing::readText(kReference / file);
-        for (const CommandOutline::Command* command : CommandOutline::flatten(programOutline())) {
-            if (!command->path.empty())
-                EXPECT_NE(script.find(command->path.back()), std::string::npos) << file;
-            for (const std::string& name : longOptionsOf(*command))
-                EXPECT_NE(script.find(std::string(file[0] == '_' ? name : name.substr(2))),
-                          std::string::npos)
-                    << file << ' ' << name;
+    if (!testing::installed("fish")) {
+        std::cout << "fish is not installed (scripts/install-deps --optional); not checked.\n";
+        return;
+    }
+    // fish's `complete -C` prints what Tab would offer for a command line, one per line.
+    const auto offers = [](const std::string& line) {
+        std::set<std::string> words;
+        const std::string program = "source " +
+                                    quoted((kReference / "lumivert-cli.fish").string()) +
+                                    "; complete -C " + quoted(line);
+        for (const std::string& offered : lines(shell("fish -c " + quoted(program)).out))
+            words.insert(offered.substr(0, offered.find('\t')));
+        return words;
+    };
+    for (const CommandOutline::Command* command : CommandOutline::flatten(programOutline())) {
+        const std::string typed = "lumivert-cli " + CommandOutline::joinedPath(*command);
+        if (!command->subcommands.empty()) {
+            std::set<std::string> expected;
+            for (const CommandOutline::Command& sub : command->subcommands)
+                expected.insert(sub.path.back());
+            EXPECT_EQ(offers(typed + (command->path.empty() ? "" : " ")), expected) << typed;
         }
+        EXPECT_EQ(offers(typed + " --"), longOptionsOf(*command)) << typed;
+    }
+}
+
+TEST(OtherShells, ZshNamesEveryCommandAndLongOption)
+{
+    const std::string script = testing::readText(kReference / "_lumivert-cli");
+    for (const CommandOutline::Command* command : CommandOutline::flatten(programOutline())) {
+        if (!command->path.empty())
+            EXPECT_NE(script.find("\n        " + command->path.back() + ") "), std::string::npos)
+                << command->path.back();
+        for (const std::string& name : longOptionsOf(*command))
+            EXPECT_NE(script.find(name + "["), std::string::npos) << name;
     }
 }
 
