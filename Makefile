@@ -3,7 +3,7 @@ JOBS ?= 2
 CMAKE ?= cmake
 PREFIX ?= /usr/local
 
-.PHONY: all deps build build-asan build-tsan test bench bench-cli demo run install clean fuzz
+.PHONY: all deps build build-asan build-tsan test bench bench-cli demo run install package clean fuzz
 
 all: build
 
@@ -63,11 +63,24 @@ run: build
 		echo "Screenshot: $$(pwd)/demo/window.png"; \
 	fi
 
-# lumivert, lumivert-cli, the desktop entry and the icon under $(PREFIX) (default /usr/local).
+# lumivert, lumivert-cli, the desktop entry, the icon, the LUT file types, the manual pages and the
+# completions under $(PREFIX) (default /usr/local).
 install: build
 	$(CMAKE) --install build --prefix $(PREFIX)
 	-update-desktop-database $(PREFIX)/share/applications 2>/dev/null
+	-update-mime-database $(PREFIX)/share/mime 2>/dev/null
 	-gtk-update-icon-cache -q $(PREFIX)/share/icons/hicolor 2>/dev/null
 
+# build-package/lumivert_<version>_amd64.deb, built by CPack in a Release tree of its own without
+# the tests, with Debian's hardening flags; scripts/check-package tries it on a clean Debian 12 root.
+DEB_FLAGS = DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get
+package: deps
+	$(CMAKE) -S . -B build-package -DCMAKE_BUILD_TYPE=Release -DLUMIVERT_BUILD_TESTS=OFF -DLUMIVERT_BUILD_BENCH=OFF \
+		-DCMAKE_CXX_FLAGS="$$($(DEB_FLAGS) CPPFLAGS) $$($(DEB_FLAGS) CXXFLAGS)" \
+		-DCMAKE_EXE_LINKER_FLAGS="$$($(DEB_FLAGS) LDFLAGS)"
+	$(CMAKE) --build build-package -j$(JOBS)
+	cd build-package && cpack -G DEB
+	@ls build-package/lumivert_*_amd64.deb
+
 clean:
-	rm -rf build build-asan build-tsan build-fuzz demo demo-output
+	rm -rf build build-asan build-tsan build-fuzz build-package demo demo-output

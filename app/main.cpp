@@ -11,6 +11,8 @@
 #include "SingleInstance.hpp"
 #include "Theme.hpp"
 
+#include "LumivertVersion.hpp"
+
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QIcon>
@@ -33,8 +35,8 @@ int main(int argc, char* argv[])
     QApplication application(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Lumivert"));
     QApplication::setApplicationName(QStringLiteral("Lumivert"));
-    QApplication::setApplicationVersion(QStringLiteral(LUMIVERT_VERSION));
-    QGuiApplication::setDesktopFileName(QStringLiteral("lumivert"));
+    QApplication::setApplicationVersion(QStringLiteral(LUMIVERT_VERSION_TEXT));
+    QGuiApplication::setDesktopFileName(QStringLiteral(LUMIVERT_APP_ID));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/lumivert.svg")));
 
     QCommandLineParser parser;

@@ -7,8 +7,11 @@
 #include "cli/GradeCommands.hpp"
 #include "imaging/ImageLoader.hpp"
 
+#include "LumivertVersion.hpp"
+
 #include <algorithm>
 #include <iostream>
+#include <memory>
 #include <new>
 #include <numeric>
 #include <string>
@@ -139,29 +142,36 @@ std::optional<std::string> suggestion(std::string_view typed, const std::vector<
     return nearest;
 }
 
+std::unique_ptr<CLI::App> parser(Action& chosen)
+{
+    auto app = std::make_unique<CLI::App>(
+        "Makes 3D colour lookup tables (.cube, .3dl, HALD .png) from images and applies them.",
+        "lumivert-cli");
+    app->require_subcommand(1);
+    app->set_version_flag("--version", "lumivert-cli " LUMIVERT_VERSION_TEXT,
+                          "Print the version and exit");
+    app->footer("Run lumivert-cli COMMAND --help for the options and examples of each command.\n" +
+                readableImagesLine() +
+                "\nExit status: 0 success, 1 a file could not be read or written, 2 a usage "
+                "error.");
+    for (const Command& command : commandTable())
+        registerCommand(*app, command, chosen);
+    return app;
+}
+
 int run(int argc, const char* const* argv)
 {
-    CLI::App app("Makes 3D colour lookup tables (.cube, .3dl, HALD .png) from images and applies "
-                 "them.",
-                 "lumivert-cli");
-    app.require_subcommand(1);
-    app.set_version_flag("--version", "lumivert-cli " LUMIVERT_VERSION,
-                         "Print the version and exit");
-    app.footer("Run lumivert-cli COMMAND --help for the options and examples of each command.\n" +
-               readableImagesLine() +
-               "\nExit status: 0 success, 1 a file could not be read or written, 2 a usage error.");
     Action chosen;
-    for (const Command& command : commandTable())
-        registerCommand(app, command, chosen);
+    const std::unique_ptr<CLI::App> app = parser(chosen);
 
     if (const auto unknown = unknownCommand(argc, argv)) {
         std::cerr << *unknown << '\n' << kUsageHint << '\n';
         return kExitUsage;
     }
     try {
-        app.parse(argc, argv);
+        app->parse(argc, argv);
     } catch (const CLI::ParseError& error) {
-        const int code = app.exit(error);
+        const int code = app->exit(error);
         return code == 0 ? 0 : kExitUsage;
     }
     return chosen ? execute(chosen) : kExitUsage;

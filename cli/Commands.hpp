@@ -4,6 +4,9 @@
 // exit status (0 success, 1 a failure with the app's message on standard error, 2 a usage
 // error).
 
+#include "cli/Command.hpp"
+
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -12,6 +15,11 @@
 namespace lumivert::Commands {
 
 int run(int argc, const char* const* argv);
+
+// The whole parser: the program's help, its version flag and every command of the table. The
+// manual and the shell completions are generated from it. Parsing stores the chosen command's
+// action in `chosen`, which must outlive the parser.
+std::unique_ptr<CLI::App> parser(Action& chosen);
 
 // The name nearest the typed word by edit distance, when it is near enough to be a slip of the
 // keyboard rather than another word; the earlier name wins a tie.
