@@ -148,7 +148,7 @@ std::string bash(const Command& root, std::string_view program)
 
 namespace {
 
-// Brackets and colons end the parts of an _arguments specification.
+// Brackets and colons end the parts of an _arguments entry.
 std::string zshEscaped(std::string_view text)
 {
     std::string result;
@@ -167,15 +167,15 @@ std::string zshAction(const Option& option)
     return "(" + joined(option.choices) + ")";
 }
 
-// One _arguments specification per name, each excluding the option's other names.
+// One _arguments entry per name, each excluding the option's other names.
 void zshOption(std::ostream& out, const Option& option)
 {
     const std::string exclusions = option.names.size() > 1 ? "(" + joined(option.names) + ")" : "";
     for (const std::string& name : option.names) {
-        std::string spec = exclusions + name + "[" + zshEscaped(hint(option.description)) + "]";
+        std::string entry = exclusions + name + "[" + zshEscaped(hint(option.description)) + "]";
         if (!option.valueName.empty())
-            spec += ":" + zshEscaped(option.valueName) + ":" + zshAction(option);
-        out << " \\\n        " << singleQuoted(spec);
+            entry += ":" + zshEscaped(option.valueName) + ":" + zshAction(option);
+        out << " \\\n        " << singleQuoted(entry);
     }
 }
 
