@@ -11,6 +11,8 @@
 
 namespace lumivert::Commands {
 
+// Runs the command; whatever it printed must reach standard output, else it fails with status 1
+// and "could not write to standard output: <reason>".
 int run(int argc, const char* const* argv);
 
 // The name nearest the typed word by edit distance, when it is near enough to be a slip of the
