@@ -156,9 +156,9 @@ TEST(ExportPlanNames, TitlesThatWouldHideTheFileGiveVisibleNames)
 {
     const std::string fallback(GradeRecipe::defaultLUTName);
     const std::vector<std::pair<std::string, std::string>> rows{
-        {".cube", "cube"}, {"..", fallback},          {".", fallback},
-        {"...", fallback}, {" . Teal", "Teal"},       {".hidden look", "hidden look"},
-        {"../up", "-up"},  {"Teal.v2", "Teal.v2"},    {"Look.", "Look."},
+        {".cube", "cube"}, {"..", fallback},       {".", fallback},
+        {"...", fallback}, {" . Teal", "Teal"},    {".hidden look", "hidden look"},
+        {"../up", "-up"},  {"Teal.v2", "Teal.v2"}, {"Look.", "Look."},
         {"./.", "-."},     {" .. \t", fallback},
     };
     for (const auto& [title, base] : rows) {
