@@ -61,8 +61,11 @@ int main(int argc, char* argv[])
     if (!automated) {
         if (single.forward(files))
             return 0;
-        if (!single.listen())
-            std::fputs("lumivert: could not listen for files from later launches.\n", stderr);
+        // Says why later launches will not reach this window (another user's socket, a folder
+        // that is not private); this window opens all the same.
+        single.listen();
+        if (!single.problem().isEmpty())
+            std::fprintf(stderr, "lumivert: %s\n", qPrintable(single.problem()));
     }
 
     lumivert::Theme::apply(application);

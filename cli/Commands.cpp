@@ -10,10 +10,16 @@
 #include "LumivertVersion.hpp"
 
 #include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <memory>
 #include <new>
 #include <numeric>
+#include <streambuf>
 #include <string>
 #include <string_view>
 
@@ -126,6 +132,76 @@ std::string readableImagesLine()
     return line;
 }
 
+// std::cout through stdio's stdout, as the default synchronised buffer, keeping the reason of the
+// first failed write: the failure may come in the middle of the command (a flushing std::endl),
+// and errno changes many times before the end.
+class RecordedOutput : public std::streambuf {
+public:
+    int firstError() const { return error_; }
+
+protected:
+    int_type overflow(int_type c) override
+    {
+        if (traits_type::eq_int_type(c, traits_type::eof()))
+            return sync() == 0 ? traits_type::not_eof(c) : traits_type::eof();
+        return std::fputc(c, stdout) == EOF ? failed() : c;
+    }
+    std::streamsize xsputn(const char* text, std::streamsize count) override
+    {
+        const std::size_t written = std::fwrite(text, 1, static_cast<std::size_t>(count), stdout);
+        if (written < static_cast<std::size_t>(count))
+            failed();
+        return static_cast<std::streamsize>(written);
+    }
+    int sync() override { return std::fflush(stdout) == 0 ? 0 : (failed(), -1); }
+
+private:
+    int_type failed()
+    {
+        if (error_ == 0)
+            error_ = errno;
+        return traits_type::eof();
+    }
+
+    int error_ = 0;
+};
+
+// Output that never reached standard output (a full disk, a closed pipe, a size limit) fails
+// the command like any other write: its reader would otherwise take a cut report for a whole one.
+int withOutputChecked(int status, const RecordedOutput& output)
+{
+    errno = 0;
+    const bool flushed = std::fflush(stdout) == 0;
+    int error = errno;
+    if (flushed && std::ferror(stdout) == 0 && output.firstError() == 0)
+        return status;
+    if (flushed || error == 0)
+        error = output.firstError();
+    // A printf whose buffer filled up failed long before, and its reason is gone.
+    std::string reason = std::strerror(error != 0 ? error : EIO);
+    reason[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(reason[0])));
+    std::cerr << "could not write to standard output: " << reason << '\n';
+    return status == 0 ? kExitFailure : status;
+}
+
+int parseAndExecute(int argc, const char* const* argv)
+{
+    Action chosen;
+    const std::unique_ptr<CLI::App> app = parser(chosen);
+
+    if (const auto unknown = unknownCommand(argc, argv)) {
+        std::cerr << *unknown << '\n' << kUsageHint << '\n';
+        return kExitUsage;
+    }
+    try {
+        app->parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        const int code = app->exit(error);
+        return code == 0 ? 0 : kExitUsage;
+    }
+    return chosen ? execute(chosen) : kExitUsage;
+}
+
 }  // namespace
 
 std::optional<std::string> suggestion(std::string_view typed, const std::vector<std::string>& names)
@@ -161,20 +237,13 @@ std::unique_ptr<CLI::App> parser(Action& chosen)
 
 int run(int argc, const char* const* argv)
 {
-    Action chosen;
-    const std::unique_ptr<CLI::App> app = parser(chosen);
-
-    if (const auto unknown = unknownCommand(argc, argv)) {
-        std::cerr << *unknown << '\n' << kUsageHint << '\n';
-        return kExitUsage;
-    }
-    try {
-        app->parse(argc, argv);
-    } catch (const CLI::ParseError& error) {
-        const int code = app->exit(error);
-        return code == 0 ? 0 : kExitUsage;
-    }
-    return chosen ? execute(chosen) : kExitUsage;
+    // A closed pipe is reported as a failed write, not by a silent death.
+    std::signal(SIGPIPE, SIG_IGN);
+    RecordedOutput output;
+    std::streambuf* const standard = std::cout.rdbuf(&output);
+    const int status = withOutputChecked(parseAndExecute(argc, argv), output);
+    std::cout.rdbuf(standard);
+    return status;
 }
 
 }  // namespace lumivert::Commands

@@ -14,6 +14,8 @@
 
 namespace lumivert::Commands {
 
+// Runs the command; whatever it printed must reach standard output, else it fails with status 1
+// and "could not write to standard output: <reason>".
 int run(int argc, const char* const* argv);
 
 // The whole parser: the program's help, its version flag and every command of the table. The

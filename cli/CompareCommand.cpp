@@ -95,7 +95,6 @@ void printReport(const ImageDifferenceResult& result, const std::string& heading
                 "\u0394E2000 maximum: %.2f\n",
                 stats.rmsLevels, stats.meanDeltaE, stats.medianDeltaE, stats.percentile95DeltaE,
                 stats.maxDeltaE);
-    std::fflush(stdout);
 }
 
 int compare(const Options& options)

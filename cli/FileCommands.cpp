@@ -451,7 +451,6 @@ int info(const std::string& input)
             "Clipping: %lld of %lld entries at 0 or 1 (%.1f %%)\n",
             static_cast<long long>(clipping.entries), static_cast<long long>(clipping.total),
             100.0 * static_cast<double>(clipping.entries) / static_cast<double>(clipping.total));
-    std::fflush(stdout);
     std::cout << "Sample mappings (sRGB-encoded):\n";
     for (const NamedColour& sample : kInfoSamples) {
         const RGB out = lut.apply(sample.colour);
@@ -460,7 +459,6 @@ int info(const std::string& input)
                     static_cast<double>(sample.colour.b), static_cast<double>(out.r),
                     static_cast<double>(out.g), static_cast<double>(out.b));
     }
-    std::fflush(stdout);
     return 0;
 }
 

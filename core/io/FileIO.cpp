@@ -101,6 +101,15 @@ FileError FileError::readOnly(const std::filesystem::path& path)
                      std::make_error_code(std::errc::permission_denied));
 }
 
+FileError FileError::untrustedLink(const std::filesystem::path& path,
+                                   const std::filesystem::path& link)
+{
+    return FileError(quoted(path.filename().string()) +
+                         " is a link that another user put in the shared folder " +
+                         quoted(folderOf(link).string()) + "; it was not followed.",
+                     path, std::make_error_code(std::errc::permission_denied));
+}
+
 FileError FileError::notRegular(const std::filesystem::path& path)
 {
     return FileError(quoted(path.filename().string()) + " is not a regular file.", path,

@@ -20,6 +20,10 @@ public:
     static FileError cannotWrite(const std::filesystem::path& path, std::error_code code);
     // “name” is read-only.
     static FileError readOnly(const std::filesystem::path& path);
+    // “name” is a link that another user put in the shared folder “folder”; it was not followed.
+    // `link` is the one refused along the chain of links from `path`.
+    static FileError untrustedLink(const std::filesystem::path& path,
+                                   const std::filesystem::path& link);
     // “name” is not a regular file.
     static FileError notRegular(const std::filesystem::path& path);
     // “name” is too large to be <what> (1.2 GB).
@@ -50,8 +54,8 @@ std::string readRegularFile(const std::filesystem::path& path, std::uintmax_t ma
 
 // Writes the bytes to a new file in the destination's folder, then puts it in place of the
 // destination, so readers see either the old file or the complete new one (see StagedFiles: the
-// mode of a replaced file is kept, symbolic links are followed). On failure nothing of the new
-// file is left, any existing file is untouched, and FileError is thrown.
+// mode of a replaced file is kept, symbolic links are followed where the kernel would). On failure
+// nothing of the new file is left, any existing file is untouched, and FileError is thrown.
 void writeAtomically(const std::filesystem::path& path, std::string_view bytes);
 // The same, the contents written by `write` to the new file's descriptor (StagedFiles::Writer).
 void writeAtomically(const std::filesystem::path& path, const std::function<bool(int fd)>& write);

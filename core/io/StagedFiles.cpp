@@ -2,12 +2,11 @@
 
 #include "io/FileIO.hpp"
 #include "io/SystemCalls.hpp"
+#include "io/TemporaryName.hpp"
 
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
-#include <ctime>
-#include <dirent.h>
 #include <fcntl.h>
 #include <mutex>
 #include <optional>
@@ -22,18 +21,13 @@ namespace {
 using std::filesystem::path;
 
 constexpr int kTemporaryNameAttempts = 64;
-// Keeps the temporary name within the 255-byte limit of a file name.
-constexpr std::size_t kMaxNameInTemporary = 128;
-constexpr std::size_t kSuffixLength = 12;
-constexpr std::string_view kTemporaryExtension = ".tmp";
-// Older than any write of ours could take: what is left of a process that was killed.
-constexpr std::time_t kStaleSeconds = 60 * 60;
 // As the kernel limits symbolic links in one lookup.
 constexpr int kMaxLinksFollowed = 40;
 constexpr mode_t kNewFileMode = 0666;  // less the umask, as any new file gets
 constexpr mode_t kPermissionBits = 07777;
 constexpr mode_t kAnyWriteBit = S_IWUSR | S_IWGRP | S_IWOTH;
-constexpr std::string_view kHexDigits = "0123456789abcdef";
+// A folder anyone may add to but only owners may remove from, such as /tmp.
+constexpr mode_t kSharedFolderBits = S_ISVTX | S_IWOTH;
 
 std::error_code lastError() { return {errno, std::generic_category()}; }
 
@@ -63,49 +57,17 @@ void handleFileSizeSignal()
     });
 }
 
-// ".look.cube.0123456789ab.tmp": hidden, beside the destination, with a random suffix.
-path temporaryName(const path& target, std::mt19937_64& random)
+// The kernel's rule for following links (fs.protected_symlinks), which applies only when open()
+// follows the link itself: in a shared folder, a link is trusted only when it belongs to the
+// follower or to the folder's owner. Without it, another user's link planted where we are about
+// to write would redirect the write to any file we may change.
+bool trusted(const path& link, const struct stat& linkInfo)
 {
-    std::string suffix(kSuffixLength, '0');
-    for (char& c : suffix)
-        c = kHexDigits[random() % kHexDigits.size()];
-    // Appended piece by piece: GCC 12 warns falsely (-Wrestrict) about `"." + std::string`.
-    std::string name(1, '.');
-    name += target.filename().string().substr(0, kMaxNameInTemporary);
-    name += '.';
-    name += suffix;
-    name += kTemporaryExtension;
-    return folderOf(target) / name;
-}
-
-bool isOurTemporaryName(std::string_view name)
-{
-    const std::size_t tail = 1 + kSuffixLength + kTemporaryExtension.size();
-    if (name.size() <= 1 + tail || name.front() != '.' || !name.ends_with(kTemporaryExtension))
+    struct stat folder {};
+    if (::stat(folderOf(link).c_str(), &folder) != 0)
         return false;
-    const std::string_view suffix = name.substr(name.size() - tail);
-    return suffix.front() == '.' &&
-           suffix.substr(1, kSuffixLength).find_first_not_of(kHexDigits) == std::string_view::npos;
-}
-
-// Removes our own temporary files that a killed process left in the folder, once they are old
-// enough that no running write can still own them.
-void clearStaleTemporaries(const path& folder)
-{
-    DIR* listing = ::opendir(folder.c_str());
-    if (listing == nullptr)
-        return;
-    const std::time_t now = std::time(nullptr);
-    while (const dirent* entry = ::readdir(listing)) {
-        struct stat info {};
-        if (!isOurTemporaryName(entry->d_name) ||
-            ::fstatat(::dirfd(listing), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0)
-            continue;
-        if (S_ISREG(info.st_mode) && info.st_uid == ::geteuid() &&
-            now - info.st_mtime > kStaleSeconds)
-            ::unlinkat(::dirfd(listing), entry->d_name, 0);
-    }
-    ::closedir(listing);
+    return (folder.st_mode & kSharedFolderBits) != kSharedFolderBits ||
+           linkInfo.st_uid == ::geteuid() || linkInfo.st_uid == folder.st_uid;
 }
 
 // The file a chain of symbolic links ends at, which need not exist yet.
@@ -113,9 +75,12 @@ path followLinks(const path& destination)
 {
     path target = destination;
     for (int followed = 0; followed < kMaxLinksFollowed; ++followed) {
-        std::error_code error;
-        if (!std::filesystem::is_symlink(std::filesystem::symlink_status(target, error)))
+        struct stat info {};
+        if (::lstat(target.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
             return target;
+        if (!trusted(target, info))
+            throw FileError::untrustedLink(destination, target);
+        std::error_code error;
         const path next = std::filesystem::read_symlink(target, error);
         if (error)
             return target;
@@ -162,8 +127,9 @@ bool writeFully(SystemCalls& calls, int fd, std::string_view bytes)
 template <typename Create> int underTemporaryName(const path& target, path& name, Create create)
 {
     std::mt19937_64 random(std::random_device{}());
+    const TemporaryName::Writer writer = TemporaryName::currentWriter();
     for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
-        name = temporaryName(target, random);
+        name = TemporaryName::beside(target, writer, random());
         const int result = create(name);
         if (result >= 0 || errno != EEXIST)
             return result;
@@ -225,7 +191,7 @@ void StagedFiles::stage(const path& destination, const Writer& write)
         throw FileError::cannotWrite(destination, std::make_error_code(std::errc::is_a_directory));
     if (replaces && !writable(staged.target, replaced))
         throw FileError::readOnly(destination);
-    clearStaleTemporaries(folderOf(staged.target));
+    TemporaryName::removeLeftovers(folderOf(staged.target));
 
     SystemCalls& calls = SystemCalls::current();
     staged.fd = openStaging(calls, staged.target, staged.temporary);

@@ -21,11 +21,14 @@ public:
     StagedFiles& operator=(const StagedFiles&) = delete;
 
     // Writes the bytes, flushed to disk, to a file without a name in the destination's folder
-    // (a hidden temporary file where the file system has no unnamed files), with the mode and, for
-    // the superuser, the owner of the file it will replace. A symbolic link is followed to the
-    // file it names, which is then replaced and the link kept. Throws FileError::readOnly for a
-    // destination without write permission, else FileError::cannotWrite; nothing is left of the
-    // failed file, and what was staged before stays staged.
+    // (a hidden temporary file named after this process where the file system has no unnamed
+    // files), with the mode and, for the superuser, the owner of the file it will replace. A
+    // symbolic link is followed to the file it names, which is then replaced and the link kept,
+    // except where the kernel would not follow it: a link in a sticky world-writable folder (such
+    // as /tmp) that belongs neither to the user nor to the folder's owner
+    // (FileError::untrustedLink). Throws FileError::readOnly for a destination without write
+    // permission, else FileError::cannotWrite; nothing is left of the failed file, and what was
+    // staged before stays staged.
     void stage(const std::filesystem::path& destination, std::string_view bytes);
     // The same for contents too large to hold: `write` writes them to the descriptor it is given
     // and returns false, with errno set, when it fails.

@@ -17,6 +17,8 @@ using std::filesystem::path;
 
 constexpr std::string_view kForbiddenCharacters = "/:\\?%*|\"<>";
 constexpr std::string_view kTrimmed = " \t";
+// Also dots in front: they would hide the file, and "." and ".." name folders.
+constexpr std::string_view kTrimmedInFront = " \t.";
 
 constexpr std::array<LUTFormat, 1> kCube{LUTFormat::cube};
 constexpr std::array<LUTFormat, 1> kThreeDL{LUTFormat::threeDL};
@@ -88,7 +90,7 @@ std::string sanitisedFileName(std::string_view name)
     std::string result;
     for (const char c : name)
         result += kForbiddenCharacters.find(c) == std::string_view::npos ? c : '-';
-    const auto first = result.find_first_not_of(kTrimmed);
+    const auto first = result.find_first_not_of(kTrimmedInFront);
     if (first == std::string::npos)
         return {};
     return result.substr(first, result.find_last_not_of(kTrimmed) - first + 1);

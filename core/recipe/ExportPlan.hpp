@@ -74,7 +74,8 @@ private:
 };
 
 // The name with each of the ten characters /:\?%*|"<> turned into "-", trimmed of spaces and
-// tabs.
+// tabs, and of dots in front so that it names neither a hidden file nor a folder (".cube" gives
+// "cube", ".." nothing).
 std::string sanitisedFileName(std::string_view name);
 
 // Without a choice the output's extension decides (ExportPlanError unknownExtension when it

@@ -2,6 +2,7 @@
 
 #include "io/FileIO.hpp"
 #include "io/SystemCalls.hpp"
+#include "io/TemporaryName.hpp"
 #include "support/FolderTest.hpp"
 
 #include <gtest/gtest.h>
@@ -171,8 +172,8 @@ TEST_P(StagedFilesTest, AFailingStepKeepsTheOldFileAndLeavesNothing)
 }
 
 // Killed in the middle of the write (SIGKILL leaves no chance to clean up), the process leaves
-// the old file, and an unnamed file leaves nothing else. A named temporary stays until a later
-// write into the folder finds it over an hour old.
+// the old file, and an unnamed file leaves nothing else. A named temporary stays until the next
+// write into the folder, which finds its writer gone.
 TEST_P(StagedFilesTest, AWriterKilledMidWriteLeavesOnlyTheOldFile)
 {
     const fs::path path = folder_ / "look.cube";
@@ -209,17 +210,15 @@ TEST_P(StagedFilesTest, AWriterKilledMidWriteLeavesOnlyTheOldFile)
     ASSERT_EQ(left.size(), 2u);
     const fs::path temporary = folder_ / left.front();
     EXPECT_TRUE(left.front().starts_with(".look.cube.")) << left.front();
-    // Fresh, it may belong to a write still running; over an hour old it is cleared.
-    FileIO::writeAtomically(folder_ / "other.3dl", "x");
-    EXPECT_TRUE(fs::exists(temporary));
-    const timespec twoHoursAgo[2] = {{::time(nullptr) - 7200, 0}, {::time(nullptr) - 7200, 0}};
-    ASSERT_EQ(::utimensat(AT_FDCWD, temporary.c_str(), twoHoursAgo, AT_SYMLINK_NOFOLLOW), 0);
+    EXPECT_EQ(TemporaryName::parse(left.front()).writer->pid, child) << left.front();
     // Old files that only look a little like ours are the user's.
+    const timespec twoHoursAgo[2] = {{::time(nullptr) - 7200, 0}, {::time(nullptr) - 7200, 0}};
     for (const char* name : {".notes.tmp", "look.cube.0123456789ab.tmp",
                              ".look.cube.0123456789AB.tmp", ".look.cube.0123456789ab.tmp.bak"}) {
         put(folder_ / name, "keep");
         ASSERT_EQ(::utimensat(AT_FDCWD, (folder_ / name).c_str(), twoHoursAgo, 0), 0);
     }
+    // Its writer is gone, so the next write into the folder clears it at once.
     FileIO::writeAtomically(folder_ / "other.3dl", "y");
     EXPECT_EQ(names(), (std::vector<std::string>{
                            ".look.cube.0123456789AB.tmp", ".look.cube.0123456789ab.tmp.bak",
@@ -315,6 +314,69 @@ TEST_P(StagedFilesTest, WritesThroughSymbolicLinksToTheirTargets)
         EXPECT_EQ(error.code(), std::errc::too_many_symbolic_link_levels);
     }
     EXPECT_TRUE(fs::is_symlink(folder_ / "loop.cube"));
+}
+
+// In a sticky world-writable folder such as /tmp, a link is followed only under the kernel's own
+// rule: when it belongs to the user or to the folder's owner. Another user's link is refused,
+// so that it cannot redirect the write to a file of the user's; other links are followed.
+TEST_P(StagedFilesTest, AnotherUsersLinkInASharedFolderIsNotFollowed)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "only the superuser can give a link to another owner";
+    const uid_t me = ::geteuid();
+    constexpr uid_t kOther = 4321;
+    constexpr uid_t kThird = 8765;
+    struct Row {
+        const char* label;
+        mode_t folderMode;
+        uid_t folderOwner;
+        uid_t linkOwner;
+        bool followed;
+    };
+    const std::vector<Row> rows{
+        {"shared, another user's link", 01777, me, kOther, false},
+        {"shared and a third user's, another user's link", 01777, kThird, kOther, false},
+        {"shared, the user's own link", 01777, me, me, true},
+        {"shared, the folder owner's link", 01777, kOther, kOther, true},
+        {"sticky, not world-writable", 01775, me, kOther, true},
+        {"world-writable, not sticky", 0777, me, kOther, true},
+    };
+    const fs::path target = folder_ / "precious.cube";
+    const fs::path shared = folder_ / "shared";
+    for (const Row& row : rows) {
+        put(target, "old", 0644);
+        fs::create_directory(shared);
+        const fs::path link = shared / "look.cube";
+        fs::create_symlink(target, link);
+        ASSERT_EQ(::lchown(link.c_str(), row.linkOwner, row.linkOwner), 0);
+        ASSERT_EQ(::chown(shared.c_str(), row.folderOwner, row.folderOwner), 0);
+        ASSERT_EQ(::chmod(shared.c_str(), row.folderMode), 0);
+        // Reached directly, and through a link of the user's own that leads to it.
+        for (const fs::path& asked : {link, folder_ / "mine.cube"}) {
+            fs::create_symlink(link, folder_ / "mine.cube");
+            WatchedCalls calls = watched();
+            const ScopedSystemCalls scope(calls);
+            try {
+                FileIO::writeAtomically(asked, "new");
+                EXPECT_TRUE(row.followed) << row.label << ": followed";
+            } catch (const FileError& error) {
+                EXPECT_FALSE(row.followed) << row.label << ": " << error.what();
+                EXPECT_EQ(error.what(), "\u201C" + asked.filename().string() +
+                                            "\u201D is a link that another user put in the "
+                                            "shared folder \u201C" +
+                                            shared.string() + "\u201D; it was not followed.");
+                EXPECT_EQ(error.code(), std::errc::permission_denied);
+                EXPECT_TRUE(calls.calls.empty()) << row.label << ": nothing is written";
+            }
+            EXPECT_EQ(contents(target), row.followed ? "new" : "old") << row.label;
+            EXPECT_TRUE(fs::is_symlink(link)) << row.label;
+            fs::remove(folder_ / "mine.cube");
+            put(target, "old", 0644);
+        }
+        EXPECT_EQ(std::distance(fs::directory_iterator(shared), fs::directory_iterator()), 1)
+            << row.label << ": nothing is left beside the link";
+        fs::remove_all(shared);
+    }
 }
 
 // Replacing a file gives its name a new file: other hard links keep the old contents, which

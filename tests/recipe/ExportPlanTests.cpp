@@ -144,8 +144,31 @@ TEST(ExportPlanNames, AnySanitisedNameIsOneSafeFileNameAndSanitisingAgainKeepsIt
             EXPECT_EQ(path(clean).filename(), path(clean)) << name;
         }
         EXPECT_EQ(sanitisedFileName(clean), clean) << name;
-        // Nothing but blanks sanitises to nothing.
-        EXPECT_NE(name.find_first_not_of(" \t") == std::string::npos, !clean.empty()) << name;
+        // Nothing but blanks and dots sanitises to nothing; nothing else to a hidden name.
+        EXPECT_NE(name.find_first_not_of(" \t.") == std::string::npos, !clean.empty()) << name;
+        EXPECT_FALSE(clean.starts_with('.')) << name;
+    }
+}
+
+// A title never names a hidden file or a folder: its dots in front go, and a title of nothing
+// else gives the default name, whatever the formats.
+TEST(ExportPlanNames, TitlesThatWouldHideTheFileGiveVisibleNames)
+{
+    const std::string fallback(GradeRecipe::defaultLUTName);
+    const std::vector<std::pair<std::string, std::string>> rows{
+        {".cube", "cube"}, {"..", fallback},       {".", fallback},
+        {"...", fallback}, {" . Teal", "Teal"},    {".hidden look", "hidden look"},
+        {"../up", "-up"},  {"Teal.v2", "Teal.v2"}, {"Look.", "Look."},
+        {"./.", "-."},     {" .. \t", fallback},
+    };
+    for (const auto& [title, base] : rows) {
+        EXPECT_EQ(flattened(files(std::nullopt, std::nullopt, title)),
+                  (Files{{base + ".cube", LUTFormat::cube}}))
+            << title;
+        for (const auto& planned : files(std::nullopt, ExportChoice::all, title)) {
+            EXPECT_FALSE(planned.path.filename().string().starts_with('.')) << title;
+            EXPECT_EQ(planned.path.parent_path(), path()) << title;
+        }
     }
 }
 
