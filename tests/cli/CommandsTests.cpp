@@ -1116,7 +1116,8 @@ TEST(CliFailuresApply, NeverReplacesItsOwnInput)
     LUTWriter::write(LUT3D::build(2, warmGrade), LUTFormat::cube, "", cli / "warm.cube");
     const CliResult result = cli.run({"apply", "warm.cube", "photo.png", "-o", "./photo.png"});
     EXPECT_EQ(result.status, 1);
-    EXPECT_NE(result.err.find("is an input and would be replaced"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("is an input and would be replaced"), std::string::npos)
+        << result.err;
     EXPECT_EQ(ImageLoader::loadExact(cli / "photo.png"), before);
 }
 
