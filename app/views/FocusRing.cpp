@@ -66,11 +66,14 @@ void FocusRing::focusMoved(QWidget* now, Qt::FocusReason reason)
 
 void FocusRing::follow()
 {
-    if (!target_ || !target_->isVisible() || target_->visibleRegion().isEmpty()) {
+    if (!target_ || !target_->isVisible()) {
         hide();
         return;
     }
-    const QRect shown = target_->visibleRegion().boundingRect();
+    // A container whose children cover it all (the sidebar) has no region of its own left.
+    QRect shown = target_->visibleRegion().boundingRect();
+    if (shown.isEmpty())
+        shown = target_->rect();
     const int outset = gap + width;
     const QRect ring(target_->mapTo(parentWidget(), shown.topLeft()), shown.size());
     setGeometry(ring.adjusted(-outset, -outset, outset, outset));
