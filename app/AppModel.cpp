@@ -22,6 +22,7 @@ constexpr int toastLifetimeMs = 6000;
 const QString exportChoiceKey = QStringLiteral("exportChoice");
 const QString exportSizeKey = QStringLiteral("exportSize");
 const QString previewInterpolationKey = QStringLiteral("previewInterpolation");
+const QString modeKey = QStringLiteral("mode");
 
 QString text(std::string_view raw)
 {
@@ -128,6 +129,8 @@ void AppModel::readPersistedSettings()
 {
     if (capturing_)
         return;
+    if (const auto mode = Modes::fromRawValue(defaults_->value(modeKey).toString()))
+        setMode(*mode);
     if (const auto choice =
             ExportChoices::fromRawValue(defaults_->value(exportChoiceKey).toString()))
         setExportChoice(*choice);
@@ -152,11 +155,15 @@ void AppModel::setMode(Mode mode)
     if (mode == mode_)
         return;
     mode_ = mode;
+    // The next start opens in the mode the user was last in.
+    if (!capturing_)
+        defaults_->setValue(modeKey, Modes::rawValue(mode));
     Q_EMIT modeChanged();
     setPreviewSource(defaultPreviewSource());
     setCompareWithAfter(false);
-    if (const auto name = suggestedName())
-        applyAutoName(*name);
+    // The name follows the mode's own input; without one, an automatic name from another mode's
+    // gives way to the default.
+    applyAutoName(suggestedName().value_or(QString()));
     rebuildPreview();
 }
 
@@ -437,6 +444,8 @@ Slot AppModel::dropTargetSlot() const
 
 bool AppModel::hasResult() const { return results_.has(toRecipe(mode_)); }
 
+bool AppModel::canExport() const { return hasResult() || !settings_.fineTune.isNeutral(); }
+
 std::optional<QString> AppModel::suggestedName() const
 {
     const auto name = GradeRecipe::suggestedName(toRecipe(mode_), slotNames());
@@ -475,6 +484,7 @@ void AppModel::resetAdjustments()
     for (const GradeRecipe::Adjustment& row : GradeRecipe::adjustments())
         if (!row.storedKey.empty())
             row.copy(settings_, reset);
+    Q_EMIT adjustmentsReset();
     setSettings(reset);
     // A reset fits the edit again even where its smoothing was already the default.
     refitEdit();

@@ -205,6 +205,8 @@ public:
     QString differenceLabel() const;
     Slot dropTargetSlot() const;
     bool hasResult() const;
+    // A result, or a fine tune on the identity: something an export would write.
+    bool canExport() const;
     std::optional<QString> suggestedName() const;
     GradePipeline currentPipeline() const;
     std::optional<QString> statusLine() const;
@@ -260,6 +262,9 @@ Q_SIGNALS:
     void toastChanged();
     void alertChanged();
     void inspectorTargetChanged();
+    // Not a property: resetAdjustments is about to set the defaults, so that undo names the step
+    // a reset whichever adjustments it happens to move.
+    void adjustmentsReset();
     // Not a property: a rebuilt preview was stored (also when nothing observable changed).
     void previewRebuilt();
 

@@ -11,6 +11,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <array>
 #include <system_error>
 
 namespace lumivert {
@@ -56,17 +57,18 @@ ExportPlan::ExportChoice choiceWriting(std::span<const LUTFormat> formats)
     return found->choice;
 }
 
+// What each mode still needs before there is something to export, in mode order.
+constexpr std::array<const char*, GradeRecipe::modeCount> missingInputs{
+    "Add a look photo first.", "Add your photo and a reference look first.",
+    "Add a before and an after photo first.", "Add a graded HALD image first."};
+
 }  // namespace
 
 void AppModel::exportLUT()
 {
-    if (!hasResult() && settings_.fineTune.isNeutral()) {
-        QStringList titles;
-        for (GradeRecipe::Slot slot : GradeRecipe::recipe(toRecipe(mode_)).slots)
-            titles << text(GradeRecipe::recipe(slot).title);
+    if (!canExport()) {
         setAlert(AlertInfo{QUuid::createUuid(), QStringLiteral("Nothing to export yet"),
-                           QStringLiteral("Add ") + titles.join(QStringLiteral(" and ")).toLower() +
-                               QStringLiteral(" first.")});
+                           QString::fromUtf8(missingInputs[index(mode_)])});
         return;
     }
     const ExportPlan::ExportChoice choice = toPlan(exportChoice_);

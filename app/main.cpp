@@ -10,6 +10,7 @@
 #include "ScreenshotScene.hpp"
 #include "SingleInstance.hpp"
 #include "Theme.hpp"
+#include "WindowPlacement.hpp"
 
 #include "LumivertVersion.hpp"
 
@@ -17,6 +18,7 @@
 #include <QCommandLineParser>
 #include <QIcon>
 #include <QProcessEnvironment>
+#include <QSettings>
 
 #include <cstdio>
 
@@ -100,6 +102,13 @@ int main(int argc, char* argv[])
             &automation, &lumivert::Automation::finished, &application,
             [](bool succeeded) { QApplication::exit(succeeded ? 0 : 1); }, Qt::QueuedConnection);
 
+    // An automated run shows the size it was asked for and leaves the user's own untouched.
+    QSettings placement;
+    if (!automated && !model.capturing()) {
+        lumivert::WindowPlacement::restore(window, placement);
+        QObject::connect(&application, &QApplication::aboutToQuit, &window,
+                         [&] { lumivert::WindowPlacement::remember(window, placement); });
+    }
     automation.start();
     window.show();
     return QApplication::exec();

@@ -5,6 +5,7 @@
 #include "PaletteStrip.hpp"
 #include "Theme.hpp"
 #include "TintWheelView.hpp"
+#include "learners/StatusLine.hpp"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -65,7 +66,8 @@ AnalysisPanel::rows(Mode mode, const std::optional<LookAnalysis>& look,
             rows.push_back({QStringLiteral("\u0394E2000"),
                             QString::asprintf("mean %.2f \u00B7 95 %% %.2f", difference->meanDeltaE,
                                               difference->percentile95DeltaE)});
-        rows.push_back({QStringLiteral("Cube covered"), percent(fit->coverage)});
+        rows.push_back({QStringLiteral("Cube covered"),
+                        QString::fromStdString(StatusLine::coverage(fit->coverage))});
         return rows;
     }
     return {};

@@ -29,7 +29,8 @@ constexpr double badgeInset = 10;
 constexpr double badgePaddingX = 7;
 constexpr double badgePaddingY = 3;
 constexpr double badgeRadius = 5;
-constexpr double badgeOpacity = 0.28;
+// Dark enough that white text reads on a bright photo.
+constexpr double badgeOpacity = 0.62;
 constexpr double keyStep = 0.01;
 constexpr double largeKeyStep = 0.1;
 const QString gradedLabel = QStringLiteral("With LUT");
@@ -535,25 +536,39 @@ void CompareView::paintEvent(QPaintEvent*)
     painter.setClipRect(QRectF(lineX, visible.top(), visible.right() - lineX, visible.height()));
     drawSide(painter, graded_, gradedScaled_, &Piece::graded);
     painter.restore();
+    // The line stops short of the labels rather than running through them.
+    QRegion line(
+        QRectF(lineX - lineWidth / 2, visible.top(), lineWidth, visible.height()).toAlignedRect());
+    line -= badgeRect(model_.originalLabel(), Qt::AlignLeft).toAlignedRect();
+    line -= badgeRect(gradedLabel, Qt::AlignRight).toAlignedRect();
+    painter.save();
+    painter.setClipRegion(line);
     painter.fillRect(QRectF(lineX - lineWidth / 2, visible.top(), lineWidth, visible.height()),
                      Qt::white);
+    painter.restore();
     drawBadge(painter, model_.originalLabel(), Qt::AlignLeft);
     drawBadge(painter, gradedLabel, Qt::AlignRight);
 }
 
-void CompareView::drawBadge(QPainter& painter, const QString& text, Qt::Alignment corner) const
+QRectF CompareView::badgeRect(const QString& text, Qt::Alignment corner) const
 {
     // On the part of the image on screen, so that a zoomed-in image keeps its labels.
     const QRectF visible = visibleImageRect();
-    painter.save();
-    painter.setRenderHint(QPainter::Antialiasing);
-    const QFont font = Theme::font(Theme::TextStyle::caption2, QFont::Medium);
-    painter.setFont(font);
-    const QSizeF textSize = QFontMetricsF(font).size(Qt::TextSingleLine, text);
+    const QSizeF textSize = QFontMetricsF(badgeFont()).size(Qt::TextSingleLine, text);
     const QSizeF badge(textSize.width() + 2 * badgePaddingX, textSize.height() + 2 * badgePaddingY);
     const double left = corner == Qt::AlignLeft ? visible.left() + badgeInset
                                                 : visible.right() - badgeInset - badge.width();
-    const QRectF box(QPointF(left, visible.top() + badgeInset), badge);
+    return QRectF(QPointF(left, visible.top() + badgeInset), badge);
+}
+
+QFont CompareView::badgeFont() { return Theme::font(Theme::TextStyle::caption2, QFont::Medium); }
+
+void CompareView::drawBadge(QPainter& painter, const QString& text, Qt::Alignment corner) const
+{
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setFont(badgeFont());
+    const QRectF box = badgeRect(text, corner);
     QColor fill(Qt::black);
     fill.setAlphaF(badgeOpacity);
     painter.setPen(Qt::NoPen);

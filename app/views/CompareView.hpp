@@ -121,6 +121,9 @@ private:
                   QImage Piece::*side) const;
     void drawBadge(QPainter& painter, const QString& text, Qt::Alignment corner) const;
     void drawScale(QPainter& painter) const;
+    // Where a corner's label is drawn, in this widget's coordinates.
+    QRectF badgeRect(const QString& text, Qt::Alignment corner) const;
+    static QFont badgeFont();
 
     AppModel& model_;
     SplitHandle* handle_;

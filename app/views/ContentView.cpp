@@ -1,6 +1,7 @@
 #include "ContentView.hpp"
 
 #include "AppModel.hpp"
+#include "FocusRing.hpp"
 #include "Symbols.hpp"
 #include "Theme.hpp"
 #include "WindowPlacement.hpp"
@@ -55,6 +56,7 @@ ContentView::ContentView(AppModel& model, Columns columns, QWidget* parent)
     splitter_->setSizes(
         {sidebarIdeal, defaultWindowSize.width() - sidebarIdeal - inspectorIdeal, inspectorIdeal});
     setCentralWidget(splitter_);
+    focusRing_ = new FocusRing(*this);
 
     inspectorAnimation_ = new QVariantAnimation(this);
     inspectorAnimation_->setDuration(inspectorAnimationMs);

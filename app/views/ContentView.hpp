@@ -11,6 +11,8 @@ class QVariantAnimation;
 
 namespace lumivert {
 
+class FocusRing;
+
 class AppModel;
 
 class ContentView : public QMainWindow {
@@ -39,6 +41,8 @@ public:
     QToolButton* exportButton() const { return exportButton_; }
     QToolButton* adjustmentsButton() const { return adjustmentsButton_; }
     QMessageBox* alertBox() const { return alertBox_; }
+    // Draws the keyboard focus around whichever control of the window has it.
+    FocusRing* focusRing() const { return focusRing_; }
     QSplitter* splitter() const { return splitter_; }
     const Columns& columns() const { return columns_; }
 
@@ -62,6 +66,7 @@ private:
     Columns columns_;
     QSplitter* splitter_ = nullptr;
     QToolButton* exportButton_ = nullptr;
+    FocusRing* focusRing_ = nullptr;
     QToolButton* adjustmentsButton_ = nullptr;
     QPointer<QMessageBox> alertBox_;
     QVariantAnimation* inspectorAnimation_ = nullptr;

@@ -11,6 +11,7 @@
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -122,6 +123,12 @@ ExportPanel::ExportPanel(AppModel& model, QWidget* parent)
     name_->setClearButtonEnabled(true);
     connect(name_, &QLineEdit::textEdited, this,
             [this](const QString& text) { model_.setLutName(text); });
+    // Typing a name and pressing Enter exports it, as the button would.
+    connect(name_, &QLineEdit::returnPressed, this, [this] {
+        if (export_->isEnabled())
+            model_.exportLUT();
+    });
+    name_->installEventFilter(this);
 
     format_->setAccessibleName(QStringLiteral("Format"));
     for (ExportChoice choice : ExportChoices::allCases()) {
@@ -138,10 +145,7 @@ ExportPanel::ExportPanel(AppModel& model, QWidget* parent)
     export_->setIcon(Symbols::icon(QStringLiteral("square.and.arrow.up")));
     export_->setMinimumHeight(exportButtonHeight);
     export_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    QPalette prominent = export_->palette();
-    prominent.setColor(QPalette::Button, Theme::accent());
-    prominent.setColor(QPalette::ButtonText, Qt::white);
-    export_->setPalette(prominent);
+    export_->setStyleSheet(Theme::prominentButtonStyle());
     connect(export_, &QPushButton::clicked, this, [this] { model_.exportLUT(); });
 
     auto* stack = new QVBoxLayout(this);
@@ -160,7 +164,23 @@ ExportPanel::ExportPanel(AppModel& model, QWidget* parent)
     connect(&model_, &AppModel::lutNameChanged, this, &ExportPanel::showName);
     connect(&model_, &AppModel::exportChoiceChanged, this, &ExportPanel::showChoice);
     connect(&model_, &AppModel::exportSizeChanged, this, &ExportPanel::showSize);
+    showExportable();
+    for (auto signal :
+         {&AppModel::modeChanged, &AppModel::settingsChanged, &AppModel::lookAnalysisChanged,
+          &AppModel::matchAnalysisChanged, &AppModel::editFitChanged, &AppModel::haldLUTChanged})
+        connect(&model_, signal, this, &ExportPanel::showExportable);
 }
+
+// A line edit takes Ctrl+E for itself (end of line): the window's Export LUT shortcut wins.
+bool ExportPanel::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == name_ && event->type() == QEvent::ShortcutOverride &&
+        static_cast<QKeyEvent*>(event)->keyCombination() == QKeyCombination(Qt::CTRL, Qt::Key_E))
+        return true;
+    return QWidget::eventFilter(watched, event);
+}
+
+void ExportPanel::showExportable() { export_->setEnabled(model_.canExport()); }
 
 QWidget* ExportPanel::makeGridPicker()
 {

@@ -45,6 +45,9 @@ public:
     QToolButton* photoshopToggle() const { return helpToggles_.front(); }
     QLabel* photoshopNote() const { return helpNotes_.front(); }
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     QWidget* makeGridPicker();
     QWidget* makeHelpNotes();
@@ -52,6 +55,7 @@ private:
     void showChoice();
     void showSize();
     void showDescription();
+    void showExportable();
 
     AppModel& model_;
     QLineEdit* name_;

@@ -80,6 +80,8 @@ FineTuneControls::FineTuneControls(AppModel& model, QWidget* parent)
         model_.setSettings(settings);
     });
     stack->addWidget(highlightSafe_);
+    // Created before the sliders, the switch would come first in the Tab order; it sits below.
+    setTabOrder(sliders_.back(), highlightSafe_);
 
     resetButton_->setText(QStringLiteral("Reset"));
     resetButton_->setAutoRaise(true);

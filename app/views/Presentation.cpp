@@ -47,7 +47,7 @@ struct StyleTexts {
 const std::array<StyleTexts, 4> styleTexts{{{"Split", "rectangle.split.2x1"},
                                             {"Original", "photo"},
                                             {"With LUT", "camera.filters"},
-                                            {"Difference", "plusminus"}}};
+                                            {"Difference", "difference"}}};
 
 const ModeTexts& texts(Mode mode) { return modeTexts[static_cast<std::size_t>(mode)]; }
 
@@ -71,6 +71,16 @@ QString previewSourceLabel(PreviewSource source, Mode mode)
     case PreviewSource::photo: break;
     }
     return QStringLiteral("Preview photo");
+}
+
+QString previewSourceSymbol(PreviewSource source, Mode mode)
+{
+    switch (source) {
+    case PreviewSource::input: return slotSymbol(Modes::slots(mode).front());
+    case PreviewSource::testChart: return QStringLiteral("paintpalette");
+    case PreviewSource::photo: break;
+    }
+    return slotSymbol(Slot::preview);
 }
 
 QString compareStyleLabel(CompareStyle style)

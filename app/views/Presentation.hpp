@@ -19,6 +19,8 @@ QString actionText(const QString& title);
 
 // "Look photo", "Your photo", "Before" or "Input" for the input; the fixed names otherwise.
 QString previewSourceLabel(PreviewSource source, Mode mode);
+// The icon a source's button shows when the row has no room for its label.
+QString previewSourceSymbol(PreviewSource source, Mode mode);
 QString compareStyleLabel(CompareStyle style);
 QString compareStyleSymbol(CompareStyle style);
 

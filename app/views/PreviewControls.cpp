@@ -8,10 +8,13 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QMenu>
 #include <QToolButton>
+#include <QWidgetAction>
 
 #include <algorithm>
+#include <cmath>
 
 namespace lumivert {
 
@@ -22,6 +25,9 @@ const QString compareWithAfterTip = QStringLiteral(
     "Show your real edit on the left instead of the original, to judge how closely the LUT "
     "reproduces it");
 const QString zoomToggleText = QStringLiteral("1:1");
+// The readout keeps this width, so that the row does not shift as the zoom changes.
+const QString widestZoom = QStringLiteral("1600 %");
+const QMargins headerMargins(12, 6, 12, 4);
 const QString zoomToggleTip = QStringLiteral(
     "Actual size: one photo pixel per screen pixel (Ctrl+Alt+0; Ctrl+0 fits the photo again). "
     "Ctrl+scroll zooms about the pointer, Ctrl+plus and Ctrl+minus step. Zoomed in, drag or "
@@ -57,8 +63,8 @@ PreviewControls::PreviewControls(AppModel& model, QWidget* parent)
     : QWidget(parent), model_(model), sourcePicker_(nullptr), sourceRow_(nullptr),
       sources_(new QButtonGroup(this)), comparePicker_(nullptr), styles_(new QButtonGroup(this)),
       compareWithAfter_(new QCheckBox(QStringLiteral("Compare with your edit"), this)),
-      zoomToggle_(segment(this)), menuButton_(new QToolButton(this)),
-      interpolations_(new QActionGroup(this))
+      zoomToggle_(segment(this)), zoomReadout_(new QLabel(this)),
+      menuButton_(new QToolButton(this)), interpolations_(new QActionGroup(this))
 {
     sourcePicker_ = segmentedRow(QStringLiteral("Preview on"), sourceRow_, this);
     QHBoxLayout* styleRow = nullptr;
@@ -81,7 +87,15 @@ PreviewControls::PreviewControls(AppModel& model, QWidget* parent)
     compareWithAfter_->setPalette(boxPalette);
 
     auto* menu = new QMenu(menuButton_);
-    menu->addSection(QStringLiteral("Preview interpolation"));
+    // A label rather than a section: a menu sizes itself to its items, which cut a longer
+    // section title short; a label's size counts.
+    interpolationHeader_ = new QLabel(QStringLiteral("Preview interpolation"), menu);
+    interpolationHeader_->setFont(Theme::font(Theme::TextStyle::caption, QFont::DemiBold));
+    interpolationHeader_->setContentsMargins(headerMargins);
+    auto* header = new QWidgetAction(menu);
+    header->setDefaultWidget(interpolationHeader_);
+    header->setEnabled(false);
+    menu->addAction(header);
     for (const InterpolationName& row : interpolationNames) {
         QAction* action = menu->addAction(
             QString::fromUtf8(row.title.data(), static_cast<qsizetype>(row.title.size())));
@@ -107,6 +121,11 @@ PreviewControls::PreviewControls(AppModel& model, QWidget* parent)
     zoomToggle_->setToolTip(zoomToggleTip);
     zoomToggle_->setAccessibleName(QStringLiteral("Actual size"));
     zoomToggle_->setStyleSheet(Theme::segmentStyle(0, 1));
+    zoomReadout_->setFont(Theme::font(Theme::TextStyle::caption));
+    zoomReadout_->setAccessibleName(QStringLiteral("Zoom"));
+    zoomReadout_->setMinimumWidth(zoomReadout_->fontMetrics().horizontalAdvance(widestZoom));
+    zoomReadout_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    row->addWidget(zoomReadout_);
     row->addWidget(zoomToggle_);
     row->addWidget(menuButton_);
 
@@ -149,6 +168,12 @@ QList<QAbstractButton*> PreviewControls::sourceButtons() const
 
 QAbstractButton* PreviewControls::zoomToggle() const { return zoomToggle_; }
 
+void PreviewControls::showZoom(double zoom, bool actualSize)
+{
+    zoomReadout_->setText(QStringLiteral("%1 %").arg(std::lround(zoom * 100.0)));
+    zoomToggle_->setChecked(actualSize);
+}
+
 QList<QAbstractButton*> PreviewControls::compareButtons() const
 {
     QList<QAbstractButton*> buttons;
@@ -176,14 +201,37 @@ void PreviewControls::rebuildSources()
     shownMode_ = model_.mode();
     for (std::size_t index = 0; index < available.size(); ++index) {
         QToolButton* button = segment(sourcePicker_);
-        button->setText(Presentation::actionText(
-            Presentation::previewSourceLabel(available[index], shownMode_)));
-        button->setToolButtonStyle(Qt::ToolButtonTextOnly);
+        const QString label = Presentation::previewSourceLabel(available[index], shownMode_);
+        button->setText(Presentation::actionText(label));
+        button->setIcon(
+            Symbols::icon(Presentation::previewSourceSymbol(available[index], shownMode_)));
+        button->setToolTip(label);
+        button->setAccessibleName(label);
         button->setStyleSheet(Theme::segmentStyle(index, available.size()));
         sources_->addButton(button, static_cast<int>(index));
         sourceRow_->addWidget(button);
     }
+    fitSources();
     showSource();
+}
+
+void PreviewControls::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    fitSources();
+}
+
+void PreviewControls::fitSources()
+{
+    const auto showAs = [this](Qt::ToolButtonStyle style) {
+        for (QAbstractButton* button : sources_->buttons())
+            static_cast<QToolButton*>(button)->setToolButtonStyle(style);
+        sourcePicker_->layout()->invalidate();
+        layout()->invalidate();
+    };
+    showAs(Qt::ToolButtonTextOnly);
+    if (layout()->sizeHint().width() > width())
+        showAs(Qt::ToolButtonIconOnly);
 }
 
 void PreviewControls::showSource()

@@ -13,6 +13,7 @@ class QActionGroup;
 class QButtonGroup;
 class QCheckBox;
 class QHBoxLayout;
+class QLabel;
 class QToolButton;
 
 namespace lumivert {
@@ -29,12 +30,22 @@ public:
     QList<QAbstractButton*> compareButtons() const;
     // The "Compare with your edit" switch; hidden unless it applies.
     QCheckBox* compareWithAfterSwitch() const { return compareWithAfter_; }
-    // Checked while the preview is zoomed in; clicked, it toggles between fit and 1:1.
+    // Checked only at 1:1; clicked, it goes to 1:1, or back to fit from there.
     QAbstractButton* zoomToggle() const;
+    // The zoom level as a percentage ("100 %"), beside the toggle.
+    QLabel* zoomReadout() const { return zoomReadout_; }
+    void showZoom(double zoom, bool actualSize);
+    // The header of the menu's interpolation choices.
+    QLabel* interpolationHeader() const { return interpolationHeader_; }
     // The menu button whose "Preview interpolation" choices are trilinear and tetrahedral.
     QToolButton* menuButton() const { return menuButton_; }
 
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
+    // Labels where the row has room for them, icons (named for assistive technology) where not.
+    void fitSources();
     void rebuildSources();
     void showSource();
     void showCompareStyle();
@@ -51,6 +62,8 @@ private:
     QButtonGroup* styles_;
     QCheckBox* compareWithAfter_;
     QToolButton* zoomToggle_;
+    QLabel* zoomReadout_;
+    QLabel* interpolationHeader_ = nullptr;
     QToolButton* menuButton_;
     QActionGroup* interpolations_;
 };

@@ -1,4 +1,5 @@
 #include "PreviewPane.hpp"
+#include "ZoomGeometry.hpp"
 
 #include "CompareView.hpp"
 #include "EmptyDropZone.hpp"
@@ -109,16 +110,22 @@ PreviewPane::PreviewPane(AppModel& model, QWidget* parent)
     connect(&model_, &AppModel::toastChanged, this, &PreviewPane::showToast);
     QAbstractButton* zoomToggle = controls_->zoomToggle();
     connect(zoomToggle, &QAbstractButton::clicked, this, [this] {
-        if (compareView_->isFit())
-            compareView_->zoomToActualSize();
-        else
+        if (atActualSize())
             compareView_->zoomToFit();
+        else
+            compareView_->zoomToActualSize();
     });
     connect(compareView_, &CompareView::zoomChanged, this,
-            [this, zoomToggle] { zoomToggle->setChecked(!compareView_->isFit()); });
+            [this] { controls_->showZoom(compareView_->zoom(), atActualSize()); });
+    controls_->showZoom(compareView_->zoom(), atActualSize());
     showContent();
     if (model_.toast())
         showToast();
+}
+
+bool PreviewPane::atActualSize() const
+{
+    return !compareView_->isFit() && compareView_->zoom() == ZoomGeometry::actualSize;
 }
 
 bool PreviewPane::showsEmptyZone() const { return !emptyHost_->isHidden(); }

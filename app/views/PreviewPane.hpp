@@ -46,6 +46,8 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    // Zoomed to exactly one photo pixel per screen pixel, not merely fitting at that scale.
+    bool atActualSize() const;
     void showContent();
     void showToast();
     void setDropTargeted(bool targeted);

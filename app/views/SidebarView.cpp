@@ -123,6 +123,15 @@ void SidebarView::showMode()
         inputWells_.push_back(well);
     }
     saveHaldButton_->setVisible(recipe.offersTemplate);
+    // Wells are made when a mode first needs them, after the preview well: Tab follows the
+    // column from top to bottom rather than the order they were made in.
+    QWidget* previous = modeRows_.back();
+    for (ImageWell* well : inputWells_) {
+        setTabOrder(previous, well);
+        previous = well;
+    }
+    setTabOrder(previous, saveHaldButton_);
+    setTabOrder(saveHaldButton_, previewWell_);
 }
 
 void SidebarView::keyPressEvent(QKeyEvent* event)

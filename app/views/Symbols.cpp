@@ -33,7 +33,8 @@ const std::array<Mapping, 21> mappings{{
     {"wand.and.stars", "tools-wizard,draw-brush"},
     {"eye", "view-visible,view-preview"},
     {"rectangle.split.2x1", "view-split-left-right,object-columns"},
-    {"plusminus", "view-statistics,office-chart-area"},
+    // Two overlapping shapes and what differs between them; a bar chart would read as a histogram.
+    {"difference", "path-difference,color-mode-invert-image,contrast"},
     {"chevron.left.chevron.right", "transform-move-horizontal,go-previous"},
     {"sparkles", "kstars_stars,starred-symbolic,help-about"},
     {"checkmark.circle.fill", "emblem-success,dialog-ok-apply"},

@@ -14,6 +14,8 @@
 #include <QStyleFactory>
 #include <QWidget>
 
+#include <algorithm>
+#include <cmath>
 #include <optional>
 
 namespace lumivert::Theme {
@@ -24,6 +26,9 @@ bool dark = true;
 
 constexpr double darkBackdrop = 0.115;
 constexpr double lightBackdrop = 0.84;
+// WCAG 2: the sRGB transfer function's linear segment, and the flare added to both luminances.
+constexpr double linearBelow = 0.04045;
+constexpr double contrastFlare = 0.05;
 
 QColor grey(double level) { return QColor::fromRgbF(level, level, level); }
 
@@ -180,6 +185,34 @@ void paintDarkPanel(QWidget& widget, double radius, double opacity)
     painter.setPen(Qt::NoPen);
     painter.setBrush(fill);
     painter.drawRoundedRect(QRectF(widget.rect()), radius, radius);
+}
+
+QColor prominentFill() { return QColor(0, 100, 220); }
+
+QString prominentButtonStyle()
+{
+    return QStringLiteral("QPushButton { background: %1; color: white; border: none; "
+                          "border-radius: 6px; padding: 4px 12px; }"
+                          "QPushButton:hover { background: %2; }"
+                          "QPushButton:pressed { background: %3; }"
+                          "QPushButton:disabled { background: %4; color: %5; }")
+        .arg(prominentFill().name(), prominentFill().lighter(112).name(),
+             prominentFill().darker(120).name(), quaternaryFill().name(QColor::HexArgb),
+             secondary(0.8).name(QColor::HexArgb));
+}
+
+double contrastRatio(const QColor& first, const QColor& second)
+{
+    const auto luminance = [](const QColor& colour) {
+        const auto linear = [](double value) {
+            return value <= linearBelow ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * linear(colour.redF()) + 0.7152 * linear(colour.greenF()) +
+               0.0722 * linear(colour.blueF());
+    };
+    const double a = luminance(first) + contrastFlare;
+    const double b = luminance(second) + contrastFlare;
+    return std::max(a, b) / std::min(a, b);
 }
 
 }  // namespace lumivert::Theme

@@ -35,6 +35,14 @@ QFont font(TextStyle style, QFont::Weight weight = QFont::Normal);
 // accent colour: segment `index` of `count`.
 QString segmentStyle(std::size_t index, std::size_t count);
 
+// The fill of the one prominent button (Export LUT…): the accent darkened until white text on it
+// reads at better than 4.5:1, in both appearances.
+QColor prominentFill();
+// A push-button style sheet in that fill with white text, greyed while disabled.
+QString prominentButtonStyle();
+// The contrast ratio of two opaque colours, from 1 to 21 (WCAG 2's relative luminance).
+double contrastRatio(const QColor& first, const QColor& second);
+
 // Fills the whole widget with a black rounded panel of the given opacity (chips, toasts).
 void paintDarkPanel(QWidget& widget, double radius, double opacity);
 

@@ -4,6 +4,7 @@
 #include "ValueSlider.hpp"
 #include "recipe/Adjustments.hpp"
 
+#include <QApplication>
 #include <QFile>
 #include <QUndoCommand>
 #include <QUndoStack>
@@ -17,14 +18,29 @@ namespace {
 
 // While a slider is held, the history looks again this often for its release.
 constexpr int dragPollMs = 40;
+// Key presses on one slider closer together than this make one step.
+constexpr qint64 keyRunPauseMs = 1000;
+// The undo stack merges commands of equal id; only runs of key presses merge.
+constexpr int keyRunCommandId = 1;
 
 class StateChange final : public QUndoCommand {
 public:
+    // `keyRun` is the number of the run of key presses the step belongs to, or 0.
     StateChange(const QString& text, UndoHistory::State before, UndoHistory::State after,
-                std::function<void(const UndoHistory::State&)> apply)
+                std::function<void(const UndoHistory::State&)> apply, int keyRun)
         : QUndoCommand(text), before_(std::move(before)), after_(std::move(after)),
-          apply_(std::move(apply))
+          apply_(std::move(apply)), keyRun_(keyRun)
     {
+    }
+
+    int id() const override { return keyRun_ > 0 ? keyRunCommandId : -1; }
+    bool mergeWith(const QUndoCommand* other) override
+    {
+        const auto* next = static_cast<const StateChange*>(other);
+        if (next->keyRun_ != keyRun_)
+            return false;
+        after_ = next->after_;
+        return true;
     }
 
     // The change has already happened when the step is recorded.
@@ -40,6 +56,7 @@ private:
     UndoHistory::State before_;
     UndoHistory::State after_;
     std::function<void(const UndoHistory::State&)> apply_;
+    int keyRun_;
     bool done_ = false;
 };
 
@@ -55,6 +72,16 @@ UndoHistory::UndoHistory(AppModel& model, QWidget* controls, QObject* parent)
     for (auto signal :
          {&AppModel::modeChanged, &AppModel::settingsChanged, &AppModel::imagesChanged})
         connect(&model_, signal, this, &UndoHistory::changed);
+    // Recorded on the same turn as the reset's changes; a reset that changes nothing clears the
+    // mark there, so that it cannot name a later step.
+    connect(&model_, &AppModel::adjustmentsReset, this, [this] {
+        if (restoring_)
+            return;
+        resetPending_ = true;
+        changed();
+    });
+    // Focus leaving the slider ends its run of key presses.
+    connect(qApp, &QApplication::focusChanged, this, [this] { keyRun_ = nullptr; });
 }
 
 UndoHistory::State UndoHistory::stateOf(const AppModel& model)
@@ -103,17 +130,36 @@ void UndoHistory::record()
         }
     }
     State now = stateOf(model_);
+    const bool reset = std::exchange(resetPending_, false);
     if (now == current_)
         return;
-    const QString text = describe(current_, now);
-    stack_->push(new StateChange(text, std::exchange(current_, now), now,
-                                 [this](const State& state) { restore(state); }));
+    const QString text = reset ? QStringLiteral("Reset Adjustments") : describe(current_, now);
+    ValueSlider* const keyed = reset ? nullptr : keyedSlider(now);
+    const bool continuesRun = keyed && keyed == keyRun_ && keyRunClock_.isValid() &&
+                              keyRunClock_.elapsed() < keyRunPauseMs;
+    if (keyed && !continuesRun)
+        ++keyRunNumber_;
+    keyRun_ = keyed;
+    keyRunClock_.start();
+    stack_->push(new StateChange(
+        text, std::exchange(current_, now), now, [this](const State& state) { restore(state); },
+        keyed ? keyRunNumber_ : 0));
+}
+
+ValueSlider* UndoHistory::keyedSlider(const State& now) const
+{
+    if (!controls_ || now.mode != current_.mode || now.files != current_.files ||
+        GradeRecipe::differences(current_.settings, now.settings).size() != 1)
+        return nullptr;
+    auto* slider = qobject_cast<ValueSlider*>(QApplication::focusWidget());
+    return slider && controls_->isAncestorOf(slider) && slider->lastEditWasKey() ? slider : nullptr;
 }
 
 void UndoHistory::restore(const State& state)
 {
     restoring_ = true;
     settle_.stop();
+    keyRun_ = nullptr;
     model_.setMode(state.mode);
     if (model_.settings() != state.settings)
         model_.setSettings(state.settings);

@@ -205,6 +205,7 @@ void ValueSlider::edit(double value)
     if (std::isnan(value))
         return;
     value_ = clamped(value);
+    lastEditWasKey_ = false;
     showValue(value_, false);
     announceValue();
     Q_EMIT valueEdited(value_);
@@ -460,6 +461,9 @@ void ValueSlider::keyPressEvent(QKeyEvent* event)
     case Qt::Key_End: edit(upper_); break;
     default: QWidget::keyPressEvent(event); return;
     }
+    // Set after the edit, which clears it for every other way of changing the value; the
+    // history records on a later turn of the event loop.
+    lastEditWasKey_ = event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter;
 }
 
 }  // namespace lumivert

@@ -49,6 +49,9 @@ public:
     void setValue(double value);
     QString valueText() const;
     bool isDragging() const { return dragging_; }
+    // Whether the latest user change came from a key (arrows, pages, Home, End): the undo history
+    // joins a run of them into one step.
+    bool lastEditWasKey() const { return lastEditWasKey_; }
 
     // The track in widget coordinates and the knob's diameter at rest; the knob's centre runs
     // from knobDiameter / 2 to width − knobDiameter / 2 inside the track.
@@ -111,6 +114,7 @@ private:
     double step_ = 0;  // 0: a fortieth of the range
     double value_;
     bool dragging_ = false;
+    bool lastEditWasKey_ = false;
     // How far right of the knob's centre the drag took hold, so that the knob does not jump.
     double grabOffset_ = 0;
     // What is drawn: the knob follows the value through short animations.

@@ -2,6 +2,7 @@
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <QSettings>
 #include <QWidget>
 
 #include <algorithm>
@@ -13,6 +14,7 @@ namespace {
 
 constexpr int leftMargin = 20;
 constexpr int topMargin = 10;
+const QString geometryKey = QStringLiteral("windowGeometry");
 
 std::optional<double> decimal(const QString& text)
 {
@@ -72,6 +74,17 @@ void placeForCapture(QWidget& window, const QString& windowVariable)
     window.resize(placed.size().shrunkBy(decorations));
     window.move(placed.topLeft());
     window.repaint();
+}
+
+void remember(const QWidget& window, QSettings& settings)
+{
+    settings.setValue(geometryKey, window.saveGeometry());
+}
+
+bool restore(QWidget& window, const QSettings& settings)
+{
+    const QByteArray geometry = settings.value(geometryKey).toByteArray();
+    return !geometry.isEmpty() && window.restoreGeometry(geometry);
 }
 
 }  // namespace lumivert::WindowPlacement

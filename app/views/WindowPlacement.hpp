@@ -9,6 +9,7 @@
 
 #include <optional>
 
+class QSettings;
 class QWidget;
 
 namespace lumivert::WindowPlacement {
@@ -24,5 +25,11 @@ QRect frame(QSize current, std::optional<QSize> desired, QRect visible, QMargins
 
 // Places the window on the screen with the highest device pixel ratio (the first wins ties).
 void placeForCapture(QWidget& window, const QString& windowVariable);
+
+// The window's size and place as the user left them, kept in `settings` for the next start.
+void remember(const QWidget& window, QSettings& settings);
+// Puts the window back where remember() saw it; false, the window untouched, when nothing (or
+// nothing readable) was remembered.
+bool restore(QWidget& window, const QSettings& settings);
 
 }  // namespace lumivert::WindowPlacement

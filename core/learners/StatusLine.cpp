@@ -91,12 +91,15 @@ std::string edit(float rmsError, float coverage, bool followsOverallEdit)
     std::string line = edit(rmsError);
     if (!(coverage < kLowCoverage))
         return line;
-    // Rounded down, so a share just under the threshold never reads as 10 %.
-    const auto percent = static_cast<long>(std::floor(100.0f * coverage));
-    line += " \u00B7 covers " + (percent < 1 ? std::string("under 1") : std::to_string(percent)) +
-            " % of colours; others " +
+    line += " \u00B7 covers " + StatusLine::coverage(coverage) + " of colours; others " +
             (followsOverallEdit ? "follow the overall edit" : "keep their values");
     return line;
+}
+
+std::string coverage(float coverage)
+{
+    const auto percent = static_cast<long>(std::floor(100.0f * coverage));
+    return (percent < 1 ? std::string("under 1") : std::to_string(percent)) + " %";
 }
 
 std::string hald(std::int64_t lutSize)

@@ -23,6 +23,10 @@ std::string edit(float rmsError);
 // The same, followed for a fit that covers under 10 % of the lattice by
 // " · covers 4 % of colours; others keep their values" (or "… others follow the overall edit").
 std::string edit(float rmsError, float coverage, bool followsOverallEdit);
+// The share of the lattice a fit covers, as the status line and the analysis card both say it:
+// "4 %", rounded down so a share just under a threshold never reads as reaching it, or
+// "under 1 %".
+std::string coverage(float coverage);
 // "HALD level 8 · 64-point cube".
 std::string hald(std::int64_t lutSize);
 

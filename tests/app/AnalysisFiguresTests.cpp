@@ -6,6 +6,7 @@
 #include "TintWheelView.hpp"
 
 #include "color/ColorMath.hpp"
+#include "learners/StatusLine.hpp"
 
 #include <QAccessible>
 #include <QImage>
@@ -326,8 +327,18 @@ private Q_SLOTS:
         QVERIFY(AnalysisPanel::rows(Mode::match, look, std::nullopt).empty());
 
         const EditFit fit{LUT3D::identity(2), 1.236f, 0.417f, 1};
-        const std::vector<Row> fitRows{{"Fit error", "1.24 levels"}, {"Cube covered", "42%"}};
+        const std::vector<Row> fitRows{{"Fit error", "1.24 levels"}, {"Cube covered", "41 %"}};
         QCOMPARE(AnalysisPanel::rows(Mode::edit, look, fit), fitRows);
+        // Under the low-coverage threshold the status line says the share too: in the same words.
+        for (const float coverage : {0.0f, 0.0049f, 0.0099f, 0.0599f, 0.0601f, 0.0999f}) {
+            EditFit lowFit = fit;
+            lowFit.coverage = coverage;
+            const QString card = AnalysisPanel::rows(Mode::edit, look, lowFit).back().value;
+            const QString status =
+                QString::fromStdString(StatusLine::edit(lowFit.rmsError, coverage, false));
+            QVERIFY2(status.contains(QStringLiteral("covers ") + card + QStringLiteral(" of")),
+                     qPrintable(card + QStringLiteral(" | ") + status));
+        }
         QVERIFY(AnalysisPanel::rows(Mode::look, std::nullopt, fit).empty());
         QVERIFY(AnalysisPanel::rows(Mode::hald, look, fit).empty());
     }
@@ -436,12 +447,12 @@ private Q_SLOTS:
         QVERIFY(model->editDifference().has_value());
         const EditFit& fit = *model->editFit();
         const DifferenceStats& difference = *model->editDifference();
-        QCOMPARE(
-            shownTexts(panel),
-            QStringList({"Fit error", QString::asprintf("%.2f levels", fit.rmsError), "\u0394E2000",
-                         QString::asprintf("mean %.2f \u00B7 95 %% %.2f", difference.meanDeltaE,
-                                           difference.percentile95DeltaE),
-                         "Cube covered", AnalysisPanel::percent(fit.coverage)}));
+        QCOMPARE(shownTexts(panel),
+                 QStringList(
+                     {"Fit error", QString::asprintf("%.2f levels", fit.rmsError), "\u0394E2000",
+                      QString::asprintf("mean %.2f \u00B7 95 %% %.2f", difference.meanDeltaE,
+                                        difference.percentile95DeltaE),
+                      "Cube covered", QString::fromStdString(StatusLine::coverage(fit.coverage))}));
         // The figures are the preview's LUT on Before measured against After, which it learned.
         const QImage graded = model->previewGraded().convertToFormat(QImage::Format_RGBX8888);
         const Image8 gradedBefore(

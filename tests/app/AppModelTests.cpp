@@ -290,6 +290,16 @@ private Q_SLOTS:
         QCOMPARE(model->lutName(), QStringLiteral("Delta Look"));
         QVERIFY(model->lookAnalysis().has_value());
         QVERIFY(model->statusLine().has_value());
+
+        // Another mode without its input drops the automatic name rather than keep a stale one;
+        // back in the mode, its input names the LUT again. A typed name stays throughout.
+        model->setMode(Mode::hald);
+        QVERIFY(model->lutName().isEmpty());
+        model->setMode(Mode::look);
+        QCOMPARE(model->lutName(), QStringLiteral("Delta Look"));
+        model->setLutName(QStringLiteral("Mine"));
+        model->setMode(Mode::hald);
+        QCOMPARE(model->lutName(), QStringLiteral("Mine"));
     }
 
     void resetAdjustmentsRestoresStrengthsAndRefits()
@@ -356,6 +366,26 @@ private Q_SLOTS:
         }
         QCOMPARE(harness.settings().value("exportChoice").toString(), QStringLiteral("threeDL"));
         QCOMPARE(harness.settings().value("exportSize").toInt(), 17);
+    }
+
+    void theLastModeIsRestoredUnlessCapturing()
+    {
+        ModelHarness harness;
+        {
+            auto model = harness.makeModel();
+            QCOMPARE(model->mode(), Mode::look);
+            model->setMode(Mode::hald);
+        }
+        QCOMPARE(harness.settings().value("mode").toString(), Modes::rawValue(Mode::hald));
+        QCOMPARE(harness.makeModel()->mode(), Mode::hald);
+        {
+            auto model = harness.makeModel({{"LUMIVERT_CAPTURE", ""}});
+            QCOMPARE(model->mode(), Mode::look);
+            model->setMode(Mode::edit);
+        }
+        QCOMPARE(harness.settings().value("mode").toString(), Modes::rawValue(Mode::hald));
+        harness.settings().setValue("mode", "no such mode");
+        QCOMPARE(harness.makeModel()->mode(), Mode::look);
     }
 
     // Loading and analysis.
@@ -981,12 +1011,12 @@ private Q_SLOTS:
         QVERIFY(waitUntilIdle(*model));
         model->exportLUT();
         QCOMPARE(model->alert()->title, QStringLiteral("Nothing to export yet"));
-        QCOMPARE(model->alert()->message, QStringLiteral("Add before and after first."));
+        QCOMPARE(model->alert()->message, QStringLiteral("Add a before and an after photo first."));
         QVERIFY(harness.panels().saveRequests.empty());
         model->setMode(Mode::match);
         model->exportLUT();
         QCOMPARE(model->alert()->message,
-                 QStringLiteral("Add your photo and reference look first."));
+                 QStringLiteral("Add your photo and a reference look first."));
 
         model->setMode(Mode::edit);
         fixtures::adjust(*model, [&](GradeRecipe::Settings& s) {

@@ -6,11 +6,14 @@
 #include "ModeControls.hpp"
 #include "ModelFixtures.hpp"
 #include "Presentation.hpp"
+#include "Theme.hpp"
 #include "ValueSlider.hpp"
 
+#include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -453,21 +456,37 @@ private Q_SLOTS:
         QCOMPARE(button->text(), QStringLiteral("Export LUT…"));
         QVERIFY(button->shortcut().isEmpty());
 
-        // Nothing to export yet: the model answers with its alert.
-        QSignalSpy alerts(inspector.model.get(), &AppModel::alertChanged);
-        QTest::mouseClick(button, Qt::LeftButton);
-        QCOMPARE(alerts.size(), 1);
+        // Nothing to export yet: the button is disabled, Enter in the name does nothing.
+        QVERIFY(!button->isEnabled());
+        QTest::keyClick(inspector.exportPanel().nameField(), Qt::Key_Return);
         QVERIFY(inspector.harness.panels().saveRequests.empty());
+        // White on the prominent fill reads at better than 4.5:1.
+        QVERIFY(Theme::contrastRatio(Theme::prominentFill(), Qt::white) >= 4.5);
+        QCOMPARE(Theme::contrastRatio(Qt::black, Qt::white), 21.0);
 
         // With a fine tune there is something to export: the save panel is asked (and cancelled).
         fixtures::adjust(*inspector.model, [&](GradeRecipe::Settings& s) {
             s.fineTune = FineTune{0.3f, 0, 0, 0};
         });
+        QVERIFY(button->isEnabled());
         inspector.model->setLutName(QStringLiteral("Warm"));
         QTest::mouseClick(button, Qt::LeftButton);
         QCOMPARE(inspector.harness.panels().saveRequests.size(), std::size_t{1});
         QCOMPARE(inspector.harness.panels().saveRequests.front().proposedName,
                  QStringLiteral("Warm.cube"));
+        // Enter in the name exports as well; Ctrl+E there is left to the window's shortcut
+        // rather than taken as the line edit's end of line.
+        QLineEdit* field = inspector.exportPanel().nameField();
+        QTest::keyClick(field, Qt::Key_Return);
+        QCOMPARE(inspector.harness.panels().saveRequests.size(), std::size_t{2});
+        QKeyEvent exportKey(QEvent::ShortcutOverride, Qt::Key_E, Qt::ControlModifier);
+        exportKey.ignore();
+        QApplication::sendEvent(field, &exportKey);
+        QVERIFY(!exportKey.isAccepted());
+        QKeyEvent selectAll(QEvent::ShortcutOverride, Qt::Key_A, Qt::ControlModifier);
+        selectAll.ignore();
+        QApplication::sendEvent(field, &selectAll);
+        QVERIFY(selectAll.isAccepted());
     }
 
     void photoshopNoteOpensAndCloses()

@@ -19,6 +19,7 @@
 #include <QCheckBox>
 #include <QDropEvent>
 #include <QFile>
+#include <QLabel>
 #include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -419,6 +420,26 @@ private Q_SLOTS:
         QCOMPARE(texts(controls->sourceButtons()), labels << QStringLiteral("Preview photo"));
         QVERIFY(controls->sourceButtons().back()->isChecked());
 
+        // Where the labels do not fit, the segments show icons named as the labels; never a cut
+        // label.
+        const QStringList withPreview = labels;  // the comparison above appended the photo
+        for (const int width : {900, 430, 900}) {
+            harness.pane->resize(width, 640);
+            QTRY_COMPARE(controls->width(), harness.pane->width() - 2 * 12);
+            bool labelled = true;
+            for (QAbstractButton* button : controls->sourceButtons()) {
+                auto* segment = static_cast<QToolButton*>(button);
+                labelled = labelled && segment->toolButtonStyle() == Qt::ToolButtonTextOnly;
+                QVERIFY(!segment->icon().isNull());
+                QTRY_VERIFY(segment->width() >= segment->sizeHint().width());
+            }
+            QCOMPARE(labelled, width == 900);
+            QStringList names;
+            for (QAbstractButton* button : controls->sourceButtons())
+                names << button->accessibleName();
+            QCOMPARE(names, withPreview);
+        }
+
         // Picking a segment sets the source; the model's choice checks the segment.
         const int chart = static_cast<int>(labels.indexOf(QStringLiteral("Test chart")));
         QTest::mouseClick(controls->sourceButtons()[chart], Qt::LeftButton);
@@ -536,6 +557,15 @@ private Q_SLOTS:
         QCOMPARE(choices[0]->text(), QStringLiteral("Trilinear"));
         QCOMPARE(choices[1]->text(), QStringLiteral("Tetrahedral"));
         QVERIFY(choices[0]->isChecked());
+        // The open menu shows its header whole.
+        QLabel* header = harness.pane->controls()->interpolationHeader();
+        QCOMPARE(header->text(), QStringLiteral("Preview interpolation"));
+        menu->popup(QPoint(0, 0));
+        QTRY_VERIFY(header->isVisible());
+        QVERIFY(header->width() >= header->sizeHint().width());
+        QVERIFY(header->contentsRect().width() >=
+                header->fontMetrics().horizontalAdvance(header->text()));
+        menu->hide();
 
         const auto rendered = [&](Interpolation interpolation) {
             const LUT3D lut =

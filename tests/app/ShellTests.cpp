@@ -5,6 +5,9 @@
 #include "Commands.hpp"
 #include "ContentView.hpp"
 #include "FileOpenQueue.hpp"
+#include "FineTuneControls.hpp"
+#include "FocusRing.hpp"
+#include "ImageWell.hpp"
 #include "InspectorView.hpp"
 #include "ModelFixtures.hpp"
 #include "PreviewPane.hpp"
@@ -16,17 +19,21 @@
 #include <QAccessible>
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QProcess>
 #include <QScreen>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QSplitter>
 #include <QTest>
 #include <QToolButton>
+#include <QUndoStack>
 #include <QUuid>
+#include <QVBoxLayout>
 
 using namespace lumivert;
 using namespace lumivert::fixtures;
@@ -321,12 +328,76 @@ private Q_SLOTS:
         QCOMPARE(model->settings().gamut, GamutMapping::smooth);
     }
 
-    void tabReachesEveryControlColumnByColumn()
+    void aResetIsNamedSoAndKeyPressesOnOneSliderMakeOneStep()
     {
         ModelHarness harness;
         auto model = harness.makeModel();
-        model->load(harness.writePhoto(QStringLiteral("look")), Slot::lookReference);
-        QVERIFY(waitUntilIdle(*model));
+        auto* slider = new ValueSlider(QStringLiteral("Intensity"), 0, 1, 1);
+        auto* other = new ValueSlider(QStringLiteral("Other"), 0, 1, 1);
+        auto* column = new QWidget;
+        auto* layout = new QVBoxLayout(column);
+        layout->addWidget(slider);
+        layout->addWidget(other);
+        ContentView window(*model, {column, new QWidget, new QWidget});
+        QObject::connect(slider, &ValueSlider::valueEdited, model.get(), [&model](double value) {
+            fixtures::adjust(
+                *model, [&](GradeRecipe::Settings& s) { s.intensity = static_cast<float>(value); });
+        });
+        installCommands(window, *model);
+        window.show();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QUndoStack* stack = window.findChild<QUndoStack*>();
+        QVERIFY(stack);
+
+        // Whatever a reset happens to move, one adjustment or several, it is a reset.
+        fixtures::adjust(*model, [&](GradeRecipe::Settings& s) { s.look.tone = 0.5f; });
+        QTRY_COMPARE(stack->undoText(), QStringLiteral("Look Strengths"));
+        model->resetAdjustments();
+        QTRY_COMPARE(stack->undoText(), QStringLiteral("Reset Adjustments"));
+        const int afterReset = stack->count();
+
+        // Arrow presses in a row on one slider are one step, undone at once.
+        slider->setFocus(Qt::TabFocusReason);
+        QTRY_VERIFY(slider->hasFocus());
+        for (int press = 0; press < 4; ++press) {
+            QTest::keyClick(slider, Qt::Key_Left);
+            QTRY_COMPARE(model->settings().intensity, static_cast<float>(slider->value()));
+        }
+        QTRY_COMPARE(stack->undoText(), QStringLiteral("Intensity"));
+        QCOMPARE(stack->count(), afterReset + 1);
+        const float fourPressesDown = model->settings().intensity;
+        QVERIFY(fourPressesDown < 1.0f);
+        // Focus leaving the slider ends the run: the next presses are a step of their own.
+        other->setFocus(Qt::TabFocusReason);
+        slider->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(slider, Qt::Key_Left);
+        QTRY_COMPARE(stack->count(), afterReset + 2);
+        stack->undo();
+        QCOMPARE(model->settings().intensity, fourPressesDown);
+        stack->undo();
+        QCOMPARE(model->settings().intensity, 1.0f);
+    }
+
+    void tabReachesEveryControlColumnByColumn_data()
+    {
+        QTest::addColumn<int>("modeIndex");
+        for (Mode mode : Modes::allCases())
+            QTest::newRow(qPrintable(Modes::rawValue(mode))) << static_cast<int>(mode);
+    }
+
+    void tabReachesEveryControlColumnByColumn()
+    {
+        QFETCH(int, modeIndex);
+        const auto mode = static_cast<Mode>(modeIndex);
+        ModelHarness harness;
+        auto model = harness.makeModel();
+        model->setMode(mode);
+        const Slot input = Modes::slots(mode).front();
+        if (input != Slot::hald) {
+            model->load(harness.writePhoto(QStringLiteral("input")), input);
+            QVERIFY(waitUntilIdle(*model));
+        }
         ContentView window(*model, {new SidebarView(*model), new PreviewPane(*model),
                                     new InspectorView(*model, new AnalysisPanel(*model))});
         window.show();
@@ -342,15 +413,30 @@ private Q_SLOTS:
             return -1;
         };
 
-        // One round of Tab from the first control of the sidebar.
+        // One round of Tab from the first control of the sidebar; each stop shows the ring.
         QWidget* first = columns.sidebar;
         while (!(first->focusPolicy() & Qt::TabFocus) || !first->isVisible())
             first = first->nextInFocusChain();
+        // Showing the window may have focused it already, without a key.
+        if (QWidget* shown = QApplication::focusWidget())
+            shown->clearFocus();
         first->setFocus(Qt::TabFocusReason);
         QList<QWidget*> reached;
         while (!reached.contains(QApplication::focusWidget()) && reached.size() < 400) {
-            reached << QApplication::focusWidget();
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QWidget* focused = QApplication::focusWidget();
+            reached << focused;
+            QVERIFY2(window.focusRing()->target() == focused && window.focusRing()->isVisible(),
+                     qPrintable(focused->metaObject()->className() + QStringLiteral(" ") +
+                                focused->accessibleName()));
+            const QRect ring(window.focusRing()->mapTo(&window, QPoint()),
+                             window.focusRing()->size());
+            // A container its children cover (the sidebar) is ringed whole.
+            QRect area = focused->visibleRegion().boundingRect();
+            if (area.isEmpty())
+                area = focused->rect();
+            const QRect shown(focused->mapTo(&window, area.topLeft()), area.size());
+            QVERIFY(ring.contains(shown));
+            QTest::keyClick(focused, Qt::Key_Tab);
         }
         int column = 0;
         for (QWidget* widget : reached) {
@@ -360,6 +446,27 @@ private Q_SLOTS:
             QVERIFY2(here >= column, qPrintable(widget->metaObject()->className()));
             column = here;
         }
+        // Down each column: the mode's wells before the preview well, the fine-tune sliders
+        // before the switch below them.
+        const auto position = [&reached](const QWidget* widget) { return reached.indexOf(widget); };
+        const QList<ImageWell*> wells = columns.sidebar->findChildren<ImageWell*>();
+        const auto previewWell = std::find_if(wells.begin(), wells.end(), [](ImageWell* well) {
+            return well->slot() == Slot::preview;
+        });
+        QVERIFY(previewWell != wells.end());
+        for (ImageWell* well : wells)
+            if (well->isVisible() && well != *previewWell)
+                QVERIFY(position(well) >= 0 && position(well) < position(*previewWell));
+        auto* fineTune = columns.inspector->findChild<FineTuneControls*>();
+        QVERIFY(fineTune);
+        const QList<ValueSlider*> fineSliders = fineTune->findChildren<ValueSlider*>();
+        const QCheckBox* safe = fineTune->findChild<QCheckBox*>();
+        QVERIFY(safe && !fineSliders.isEmpty());
+        // The switch shows only where the mode maps colours back.
+        for (const ValueSlider* slider : fineSliders)
+            QVERIFY(position(slider) >= 0 &&
+                    (!safe->isVisible() || position(slider) < position(safe)));
+
         // Every control that takes Tab is in the round, and each has a name for assistive
         // technology.
         for (QWidget* widget : window.findChildren<QWidget*>()) {
@@ -374,6 +481,11 @@ private Q_SLOTS:
             QVERIFY2(!element->text(QAccessible::Name).isEmpty(),
                      widget->metaObject()->className());
         }
+
+        // A click moves the focus without a ring.
+        reached.back()->setFocus(Qt::MouseFocusReason);
+        QVERIFY(window.focusRing()->target() == nullptr);
+        QVERIFY(!window.focusRing()->isVisible());
     }
 
     void openingWithEveryWellFullAsksWhichImageToReplace()
@@ -504,6 +616,28 @@ private Q_SLOTS:
                  QRect(20, 35, 1000, 700));
         QCOMPARE(WindowPlacement::frame(QSize(1380, 860), QSize(4000, 3000), visible),
                  QRect(20, 35, 1920, 1050));
+    }
+
+    void theWindowSizeIsRememberedForTheNextStart()
+    {
+        ModelHarness harness;
+        auto model = harness.makeModel();
+        QSettings& settings = harness.settings();
+        {
+            ContentView window(*model, placeholderColumns());
+            QVERIFY(!WindowPlacement::restore(window, settings));
+            window.resize(1111, 777);
+            window.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&window));
+            WindowPlacement::remember(window, settings);
+        }
+        ContentView next(*model, placeholderColumns());
+        QVERIFY(next.size() != QSize(1111, 777));
+        QVERIFY(WindowPlacement::restore(next, settings));
+        next.show();
+        QTRY_COMPARE(next.size(), QSize(1111, 777));
+        settings.setValue("windowGeometry", QByteArray("not a geometry"));
+        QVERIFY(!WindowPlacement::restore(next, settings));
     }
 
     void captureWindowPlacesTheFrameNotTheContents()

@@ -13,12 +13,14 @@
 #include "imaging/ImageLoader.hpp"
 
 #include <QAbstractButton>
+#include <QLabel>
 #include <QMainWindow>
 #include <QMouseEvent>
 #include <QNativeGestureEvent>
 #include <QTest>
 #include <QWheelEvent>
 
+#include <cmath>
 #include <cstring>
 #include <random>
 
@@ -302,8 +304,20 @@ private Q_SLOTS:
         QVERIFY(toggle->isChecked());
         QCOMPARE(view->imageRect().size(), QSizeF(photoWidth, photoHeight));
 
+        QLabel* readout = harness.pane->controls()->zoomReadout();
+        QCOMPARE(readout->text(), QStringLiteral("100 %"));
+
+        // Any other zoom is shown as a percentage and leaves 1:1 unlit; clicked there, 1:1 goes
+        // to 1:1.
         QTest::keyClick(&harness.window, Qt::Key_Plus, Qt::ControlModifier);
         QCOMPARE(view->zoom(), ZoomGeometry::zoomedIn(1));
+        QVERIFY(!toggle->isChecked());
+        QCOMPARE(readout->text(),
+                 QStringLiteral("%1 %").arg(std::lround(ZoomGeometry::zoomedIn(1) * 100)));
+        toggle->click();
+        QCOMPARE(view->zoom(), 1.0);
+        QVERIFY(toggle->isChecked());
+        QTest::keyClick(&harness.window, Qt::Key_Plus, Qt::ControlModifier);
         QTest::keyClick(&harness.window, Qt::Key_Minus, Qt::ControlModifier);
         QCOMPARE(view->zoom(), 1.0);
         QTest::keyClick(&harness.window, Qt::Key_0, Qt::ControlModifier);
@@ -314,9 +328,12 @@ private Q_SLOTS:
         const double fit = view->zoom();
         QTest::keyClick(&harness.window, Qt::Key_Minus, Qt::ControlModifier);
         QVERIFY(view->isFit());
+        QCOMPARE(readout->text(), QStringLiteral("%1 %").arg(std::lround(fit * 100)));
         QTest::keyClick(&harness.window, Qt::Key_Equal, Qt::ControlModifier);
         QCOMPARE(view->zoom(), ZoomGeometry::zoomedIn(fit));
-
+        QVERIFY(!toggle->isChecked());
+        toggle->click();
+        QCOMPARE(view->zoom(), 1.0);
         toggle->click();
         QVERIFY(view->isFit());
         toggle->click();

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 namespace lumivert {
 namespace {
 
@@ -89,6 +91,15 @@ TEST(StatusLineEdit, LowCoverageSaysWhatHappensToTheOtherColours)
     EXPECT_EQ(StatusLine::edit(0.4f, 0.001f, true),
               "Fit error 0.4 levels (excellent) \u00B7 covers under 1 % of colours; others follow "
               "the overall edit");
+}
+
+TEST(StatusLineEdit, CoverageIsRoundedDownOnce)
+{
+    const std::pair<float, const char*> cases[] = {
+        {0.0f, "under 1 %"}, {0.0099f, "under 1 %"}, {0.011f, "1 %"},  {0.0599f, "5 %"},
+        {0.0601f, "6 %"},    {0.417f, "41 %"},       {0.999f, "99 %"}, {1.0f, "100 %"}};
+    for (const auto& [coverage, text] : cases)
+        EXPECT_EQ(StatusLine::coverage(coverage), text) << coverage;
 }
 
 TEST(StatusLineOthers, MatchAndHaldTexts)
