@@ -218,9 +218,14 @@ ASCCDL cdlOf(const CDLOptions& options)
         throw UsageError("The --id picks a correction of a CDL file; name the file too.");
     if (options.fileOption->count()) {
         return attempt(GradeRecipe::readLUTFailedTitle, [&] {
-            return ASCCDLReader::chosen(ASCCDLReader::read(options.file),
-                                        options.idOption->count() ? std::optional(options.id)
-                                                                  : std::nullopt);
+            const std::vector<ASCCDL> corrections = ASCCDLReader::read(options.file);
+            try {
+                return ASCCDLReader::chosen(corrections, options.idOption->count()
+                                                             ? std::optional(options.id)
+                                                             : std::nullopt);
+            } catch (const LUTFormatError& error) {
+                throw error.inFile(options.file);
+            }
         });
     }
     ASCCDL cdl;

@@ -16,8 +16,11 @@ constexpr std::array<const char*, kChannels> kChannelNames = {"red", "green", "b
 
 // A fall smaller than this, per entry, is rounding in the file (12-bit .3dl steps are 2.4e-4).
 constexpr float kFallTolerance = 1e-5f;
-// A negative orientation smaller than this share of a cell's own volume is rounding, too.
-constexpr double kFlipTolerance = 1e-4;
+// The orientation is judged from the sine of the cell's edges (its volume over the product of
+// their lengths): below minus this share they turn the cube inside out. Edges flatter than
+// kFlatEdge of a cell (clipped, where rounding sets the sign) leave orientation undecided.
+constexpr double kFlipTolerance = 0.01;
+constexpr double kFlatEdge = 0.05;
 
 // Newton's method: steps until the error is below kSolved, at most kMostSteps of them, each one
 // halved at most kMostHalvings times until it lowers the error.
@@ -191,7 +194,14 @@ std::optional<std::string> foldAt(const LUT3D& table, std::int64_t r, std::int64
                    kChannelNames[axis] + " input rises";
     }
     const double cell = 1.0 / static_cast<double>(table.size() - 1);
-    if (determinant(m) < -kFlipTolerance * cell * cell * cell)
+    double lengths = 1.0;
+    for (const Vector& edge : m) {
+        const double length = std::sqrt(edge[0] * edge[0] + edge[1] * edge[1] + edge[2] * edge[2]);
+        if (length < kFlatEdge * cell)
+            return std::nullopt;
+        lengths *= length;
+    }
+    if (determinant(m) < -kFlipTolerance * lengths)
         return std::string("its outputs cross over, turning the colour cube inside out");
     return std::nullopt;
 }
