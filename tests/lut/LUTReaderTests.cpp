@@ -418,8 +418,8 @@ INSTANTIATE_TEST_SUITE_P(
         LocationCase{"TripleAfterHeaderLines", true, "# comment\n0 1023\n",
                      "3DMESH\nMesh 0 12\n\n0 1023\n1 2\n", "unexpected line \u201C1 2\u201D", 5,
                      "The LUT file could not be read: line 5: unexpected line \u201C1 2\u201D."},
-        LocationCase{"EntryCount", true, "4095 4095 4095\n", "", "wrong entry count", std::nullopt,
-                     "The LUT file could not be read: wrong entry count."}),
+        LocationCase{"EntryCount", true, "4095 4095 4095\n", "", "expected 8 entries, found 7",
+                     std::nullopt, "The LUT file could not be read: expected 8 entries, found 7."}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(LUTReaderErrorLocationInALargeTable, IsTheLineOfTheBadEntry)
