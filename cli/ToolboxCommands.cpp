@@ -22,8 +22,6 @@ namespace {
 using CommandSupport::quotedName;
 using std::filesystem::path;
 
-constexpr std::string_view kInvertFailedTitle = "Couldn\u2019t invert the LUT";
-
 // What every toolbox command writes through: -o, --format, --size, --title and the writer's own.
 struct OutputOptions {
     std::string output;
@@ -134,38 +132,6 @@ Action defineCombine(CLI::App& command)
         ->expected(2, -1);
     addOutputOptions(command, options->output, "default: the largest table's");
     return [options] { return combine(*options); };
-}
-
-// ---- invert ------------------------------------------------------------------------------------
-
-struct InvertOptions {
-    std::string input;
-    OutputOptions output;
-};
-
-int invert(const InvertOptions& options)
-{
-    const path input(options.input);
-    const std::string title = titleOf(options.output, input.stem().string() + " inverse");
-    const ExportPlan::Plan plan = planOf(options.output, title, {input});
-    const LUTStack lut = readLUT(input);
-    // Curves and table are inverted as the one transform they make.
-    const std::int64_t ownSize =
-        lut.hasTable() ? lut.table().size() : GradeRecipe::defaultExportSize;
-    const LUT3D table = lut.hasCurves() || !lut.hasTable() ? lut.baked(ownSize) : lut.table();
-    const std::int64_t size = sizeOf(options.output, ownSize);
-    const LUT3D inverse =
-        attempt(kInvertFailedTitle, [&] { return LUTAlgebra::invert(table, size); });
-    writeResult(inverse, plan, title, options.output.writer);
-    return 0;
-}
-
-Action defineInvert(CLI::App& command)
-{
-    auto options = std::make_shared<InvertOptions>();
-    command.add_option("LUT", options->input, "a LUT that rises along each axis")->required();
-    addOutputOptions(command, options->output, "default: the input's");
-    return [options] { return invert(*options); };
 }
 
 // ---- cdl ---------------------------------------------------------------------------------------
@@ -284,11 +250,6 @@ std::vector<Command> commands()
          "  lumivert-cli combine log-to-rec709.cube look.cube -o graded.cube\n"
          "  lumivert-cli combine a.cube b.3dl c.png --size 65 --format all\n",
          defineCombine,
-         {}},
-        {"invert",
-         "Make the inverse of a LUT that rises along each axis",
-         "  lumivert-cli invert look.cube -o undo-look.cube\n",
-         defineInvert,
          {}},
         {"cdl",
          "Turn an ASC CDL (values or a .cc, .ccc or .cdl file) into a LUT",

@@ -1,4 +1,4 @@
-// combine, invert and cdl through the built program: the LUTs they write against the transforms
+// combine and cdl through the built program: the LUTs they write against the transforms
 // they stand for, their refusals, and the CDL against OpenColorIO's CDLTransform (skips without
 // ocioconvert).
 #include "CliRunner.hpp"
@@ -81,56 +81,6 @@ TEST(CombineCommand, EqualsApplyingTheLUTsInTurnWithinOneLevel)
     EXPECT_EQ(LUTReader::read(cli / "small.3dl").table().size(), 9);
 }
 
-// The look of chelsea.png rises along each axis; coffee.png's turns its saturated oranges
-// inside out near (31, 18, 0) and is refused.
-TEST(InvertCommand, UndoesAMonotoneLookWithinOneLevel)
-{
-    CliRunner cli;
-    const path sample = CliRunner::sample("chelsea.png");
-    const CliResult look = cli.run({"look", sample.string(), "-o", "look.cube"});
-    ASSERT_EQ(look.status, 0) << look.err;
-    const CliResult result = cli.run({"invert", "look.cube", "-o", "undo.cube"});
-    ASSERT_EQ(result.status, 0) << result.err;
-    const LUTStack forward = LUTReader::read(cli / "look.cube");
-    const LUTStack inverse = LUTReader::read(cli / "undo.cube");
-    ASSERT_EQ(inverse.table().size(), forward.table().size());
-    // Where the look clips or flattens, outputs cannot tell their inputs apart: the round trip
-    // holds where each channel still rises by a third of a level per level of its input.
-    constexpr float kInvertibleSlope = 1.0f / 3.0f;
-    float worst = 0.0f;
-    int checked = 0;
-    for (const RGB& colour : randomColours(9)) {
-        const RGB out = forward.apply(colour);
-        const RGB nudged = forward.apply(colour + RGB{kLevel, kLevel, kLevel});
-        if (std::min({nudged.r - out.r, nudged.g - out.g, nudged.b - out.b}) <
-            kInvertibleSlope * kLevel)
-            continue;
-        ++checked;
-        worst = std::max(worst, largestDifference(inverse.apply(out), colour));
-    }
-    RecordProperty("invertLevelsApart", std::to_string(worst * kLevels));
-    EXPECT_GT(checked, kRandomColours / 2);
-    EXPECT_LE(worst, kLevel) << worst * kLevels << " levels over " << checked << " colours";
-}
-
-TEST(InvertCommand, AFoldingTableIsRefusedNamingTheNode)
-{
-    CliRunner cli;
-    LUTWriter::write(LUT3D::build(17,
-                                  [](const RGB& c) {
-                                      return RGB{c.r, 1.0f - std::fabs(2.0f * c.g - 1.0f), c.b};
-                                  }),
-                     LUTFormat::cube, "Fold", cli / "fold.cube");
-    const CliResult result = cli.run({"invert", "fold.cube", "-o", "undo.cube"});
-    EXPECT_EQ(result.status, 1);
-    EXPECT_NE(result.err.find("The LUT cannot be inverted: it folds at node (0, 8, 0), input "
-                              "0.0000 0.5000 0.0000, where the green output falls as the green "
-                              "input rises."),
-              std::string::npos)
-        << result.err;
-    EXPECT_FALSE(std::filesystem::exists(cli / "undo.cube"));
-}
-
 const std::string kCorrection = "<ColorCorrection id=\"shot1\">\n"
                                 "  <SOPNode>\n"
                                 "    <Slope>1.2 1 0.8</Slope>\n"
@@ -207,7 +157,7 @@ TEST(ToolboxMessages, EachMistakeGetsASentence)
          2,
          "The --id picks a correction of a CDL file; name the file too."},
         {{"combine", "warm.cube", "warm.cube", "-o", "warm.cube"}, 1, "would be replaced"},
-        {{"invert", "warm.cube", "--size", "300", "-o", "i.cube"},
+        {{"combine", "warm.cube", "--size", "300", "-o", "i.cube"},
          2,
          "The --size must lie between 2 and 256."},
     };
