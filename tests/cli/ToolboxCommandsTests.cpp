@@ -157,7 +157,7 @@ TEST(ToolboxMessages, EachMistakeGetsASentence)
          2,
          "The --id picks a correction of a CDL file; name the file too."},
         {{"combine", "warm.cube", "warm.cube", "-o", "warm.cube"}, 1, "would be replaced"},
-        {{"combine", "warm.cube", "--size", "300", "-o", "i.cube"},
+        {{"combine", "warm.cube", "warm.cube", "--size", "300", "-o", "i.cube"},
          2,
          "The --size must lie between 2 and 256."},
     };
