@@ -5,6 +5,7 @@
 #include "cli/CompareCommand.hpp"
 #include "cli/FileCommands.hpp"
 #include "cli/GradeCommands.hpp"
+#include "cli/ToolboxCommands.hpp"
 #include "imaging/ImageLoader.hpp"
 
 #include "LumivertVersion.hpp"
@@ -41,6 +42,8 @@ const std::vector<Command>& commandTable()
         std::vector<Command> all = GradeCommands::modeCommands();
         all.push_back(GradeCommands::analyse());
         for (Command& command : FileCommands::commands())
+            all.push_back(std::move(command));
+        for (Command& command : ToolboxCommands::commands())
             all.push_back(std::move(command));
         all.push_back(CompareCommand::command());
         return all;

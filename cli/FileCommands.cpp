@@ -106,6 +106,8 @@ struct ApplyOptions {
     bool quiet = false;
     CLI::Option* outputOption = nullptr;
     CLI::Option* folderOption = nullptr;
+    CLI::Option* qualityOption = nullptr;
+    CLI::Option* jobsOption = nullptr;
 };
 
 std::vector<std::string> interpolationIds()
@@ -161,11 +163,40 @@ std::string summaryOf(std::size_t total, const std::vector<BatchApply::Failure>&
     return line + " failed.";
 }
 
+bool takesQuality(const path& output)
+{
+    const auto type = ImageLoader::fileType(output);
+    return type == ImageFileType::jpeg || type == ImageFileType::webp;
+}
+
+// A --quality that no output uses is a slip (a usage error); one that only some use is said.
+void checkQualityUse(const ApplyOptions& options, const std::vector<BatchApply::Job>& jobs)
+{
+    if (options.qualityOption->count() == 0)
+        return;
+    std::vector<path> lossless;
+    for (const BatchApply::Job& job : jobs)
+        if (!takesQuality(job.output))
+            lossless.push_back(job.output);
+    if (lossless.empty())
+        return;
+    if (lossless.size() == jobs.size())
+        throw UsageError("The --quality sets JPEG and WebP compression only; " +
+                         quotedName(lossless.front()) +
+                         " is written without loss, so leave it out.");
+    std::cerr << "Warning: --quality sets JPEG and WebP compression only; " << lossless.size()
+              << (lossless.size() == 1 ? " output is" : " outputs are")
+              << " written without loss, such as " << quotedName(lossless.front()) << ".\n";
+}
+
 int apply(const ApplyOptions& options)
 {
     CommandSupport::requireWithin(options.batch.strength, GradeRecipe::applyStrengthRange,
                                   "--strength");
+    if (options.jobsOption->count() != 0 && options.batch.jobs < 1)
+        throw UsageError("The --jobs must be a whole number of at least 1.");
     const std::vector<BatchApply::Job> jobs = jobsOf(options);
+    checkQualityUse(options, jobs);
     // An output that is the LUT file itself would replace the grade with a graded photo.
     std::vector<path> outputs;
     for (const BatchApply::Job& job : jobs)
@@ -206,16 +237,16 @@ Action defineApply(CLI::App& command)
     options->folderOption = command.add_option("--out-dir", options->folder,
                                                "folder for the outputs, named like the inputs");
     options->outputOption->excludes(options->folderOption);
-    command
-        .add_option("--quality", options->batch.quality,
-                    "JPEG and WebP quality, 1 to 100 (default " +
-                        std::to_string(ImageLoader::defaultQuality) + ")")
-        ->check(CLI::Range(ImageLoader::minQuality, ImageLoader::maxQuality));
-    command
-        .add_option("--jobs", options->batch.jobs,
-                    "files at once (default: one per core, " +
-                        std::to_string(BatchApply::defaultJobs()) + " here)")
-        ->check(CLI::PositiveNumber);
+    options->qualityOption =
+        command
+            .add_option("--quality", options->batch.quality,
+                        "JPEG and WebP quality, 1 to 100 (default " +
+                            std::to_string(ImageLoader::defaultQuality) + ")")
+            ->check(CLI::Range(ImageLoader::minQuality, ImageLoader::maxQuality));
+    options->jobsOption =
+        command.add_option("--jobs", options->batch.jobs,
+                           "files at once, 1 or more (default: one per core, " +
+                               std::to_string(BatchApply::defaultJobs()) + " here)");
     command.add_flag("--quiet", options->quiet, "no progress lines, only the summary");
     command.add_option("--interpolation")
         ->type_name("TEXT")

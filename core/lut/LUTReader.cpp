@@ -25,6 +25,11 @@ constexpr std::size_t kShortestEntryLine = 6;
 // Above this, N³ overflows 64 bits, so no text can hold that many entries.
 constexpr std::int64_t kLargestCubableSize = 2'097'151;
 
+// The largest single-precision number, as an out-of-range entry's message states it.
+constexpr const char* kLargestEntryText = "3.4e38";
+// A row of red, green and blue.
+constexpr std::size_t kTripleCount = 3;
+
 constexpr std::int64_t kLargestTenBit = 1023;
 constexpr std::int64_t kLargestTwelveBit = 4095;
 
@@ -223,16 +228,17 @@ bool parseInteger(std::string_view field, std::int64_t& value)
     return error == std::errc() && end == last;
 }
 
-// A number beyond single precision: as a double, then to ±infinity or a tiny float as the
-// standard conversion would give; beyond double as well, not a number.
+// A number beyond single precision: read wider, then to ±infinity or a tiny float as the
+// standard conversion would give, so the caller can call a huge entry out of range.
 bool parseOutOfRange(const char* first, const char* last, float& value)
 {
-    double wide = 0.0;
+    long double wide = 0.0L;
     const auto [end, error] = std::from_chars(first, last, wide);
     if (error != std::errc() || end != last)
         return false;
-    value = std::fabs(wide) > FLT_MAX ? std::copysign(std::numeric_limits<float>::infinity(), wide)
-                                      : static_cast<float>(wide);
+    value = std::fabs(wide) > FLT_MAX
+                ? std::copysign(std::numeric_limits<float>::infinity(), static_cast<float>(wide))
+                : static_cast<float>(wide);
     return true;
 }
 
@@ -250,6 +256,12 @@ bool parseNumber(std::string_view field, float& value)
     if (error == std::errc::result_out_of_range && end == last)
         return parseOutOfRange(first, last, value);
     return error == std::errc() && end == last && first != last;
+}
+
+// "nan", "inf" or "infinity" in any case: words, where a digit string would be a huge number.
+bool namesNonNumber(std::string_view field)
+{
+    return field.find_first_of("nNiI") != std::string_view::npos;
 }
 
 std::string_view trimmedOfQuotes(std::string_view s)
@@ -369,8 +381,17 @@ private:
             !parseNumber(fields.kept[1], entry.g) || !parseNumber(fields.kept[2], entry.b))
             failOnLine(unexpectedLine(line));
         // One NaN or infinity would turn every colour that reaches its cell black or white.
-        if (!std::isfinite(entry.r) || !std::isfinite(entry.g) || !std::isfinite(entry.b))
-            failOnLine("not a number in entry " + std::to_string(entries_.size() + 1));
+        const std::array<float, kTripleCount> values = {entry.r, entry.g, entry.b};
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            if (std::isfinite(values[i]))
+                continue;
+            const std::string entryNumber = std::to_string(entries_.size() + 1);
+            if (namesNonNumber(fields.kept[i]))
+                failOnLine("not a number in entry " + entryNumber);
+            failOnLine("value out of range in entry " + entryNumber + ": found \u201C" +
+                       std::string(fields.kept[i]) + "\u201D, expected a number within \u00B1" +
+                       kLargestEntryText);
+        }
         entries_.push_back(entry);
     }
 
@@ -416,12 +437,42 @@ constexpr std::int64_t kMostMeshBits = 16;
 constexpr std::int64_t kLargestMeshExponent = 30;
 // The writer's own files hold 12-bit outputs.
 constexpr int kOurOutputBits = 12;
-// A row of red, green and blue.
-constexpr std::size_t kTripleCount = 3;
+// A shaper line may be finer than the table (ociobakelut --shapersize 1024 with a 17-point
+// cube), up to the finest curve a 1D table holds.
+constexpr std::size_t kMostShaperValues = static_cast<std::size_t>(LUT1D::maxSize);
+// Rounding of integer shaper values: each may be this far from the exact even ramp.
+constexpr double kShaperRounding = 1.0;
 
 std::string tooManyPoints(const std::string& what)
 {
     return what + " gives more than " + std::to_string(LUTFormat::maxSize) + " points per axis";
+}
+
+std::string entryCountText(std::int64_t expected, std::int64_t found)
+{
+    return "expected " + std::to_string(expected) + " entries, found " + std::to_string(found);
+}
+
+// Whether the values rise evenly from 0 (within integer rounding): the inputs of any table of
+// fewer points at a finer spacing, so they add nothing the table's own lattice does not say.
+bool isEvenRamp(const std::vector<std::int64_t>& values)
+{
+    if (values.size() < 2 || values.front() != 0 || values.back() <= 0)
+        return false;
+    const double step = static_cast<double>(values.back()) / static_cast<double>(values.size() - 1);
+    for (std::size_t k = 0; k < values.size(); ++k) {
+        if (std::fabs(static_cast<double>(values[k]) - step * static_cast<double>(k)) >
+            kShaperRounding)
+            return false;
+    }
+    return true;
+}
+
+// The integer cube root of n, when n is the cube of a table size; else 0.
+std::int64_t cubeSideOf(std::int64_t n)
+{
+    auto side = static_cast<std::int64_t>(std::llround(std::cbrt(static_cast<double>(n))));
+    return side * side * side == n ? side : 0;
 }
 
 // Whether the first line is the comment our writer starts a .3dl with. It stands for a declaration
@@ -483,15 +534,21 @@ public:
         }
         std::array<std::int64_t, kTripleCount> integers{};
         std::size_t count = 0;
+        // Rows keep three values; only the shaper line keeps more, and never beyond the finest.
+        const bool mayBeShaper = !shaperRead_ && (size_ == 0 || awaitingShaper_);
+        if (mayBeShaper)
+            shaper_.clear();
         forEachField(line, [&](std::string_view field) {
             std::int64_t value = 0;
             if (parseInteger(field, value)) {
                 if (count < integers.size())
                     integers[count] = value;
+                if (mayBeShaper && count < kMostShaperValues)
+                    shaper_.push_back(value);
                 ++count;
             }
         });
-        if (size_ == 0)
+        if (size_ == 0 && !shaperRead_)
             shaperLine(count);
         else if (awaitingShaper_)
             lineAfterMesh(line, integers, count);
@@ -506,8 +563,7 @@ public:
         if (firstRowMayBeShaper_ &&
             triples_.size() == kTripleCount * kTripleCount * kTripleCount + 1)
             triples_.erase(triples_.begin());
-        if (size_ == 0 || size_ * size_ * size_ != static_cast<std::int64_t>(triples_.size()))
-            fail("wrong entry count");
+        resolveSize();
         const int bits = declaredBits_.value_or(guessedBits(largest_));
         const float scale = static_cast<float>((std::int64_t{1} << bits) - 1);
         std::vector<RGB> values(triples_.size());
@@ -540,6 +596,7 @@ private:
             (std::int64_t{1} << exponent) + 1 > LUTFormat::maxSize)
             failOnLine(tooManyPoints("Mesh " + std::to_string(exponent)));
         declaredBits_ = static_cast<int>((*numbers)[1]);
+        meshRead_ = true;
         reserve((std::int64_t{1} << exponent) + 1);
         awaitingShaper_ = true;
     }
@@ -548,10 +605,42 @@ private:
     {
         if (count < 2)
             failOnLine("missing shaper line");
-        // Counted without keeping the values, so a huge line allocates nothing.
-        if (count > static_cast<std::size_t>(LUTFormat::maxSize))
-            failOnLine(tooManyPoints("a shaper line of " + std::to_string(count) + " values"));
-        reserve(static_cast<std::int64_t>(count));
+        shaperRead_ = true;
+        if (count <= static_cast<std::size_t>(LUTFormat::maxSize)) {
+            reserve(static_cast<std::int64_t>(count));
+            shaperCount_ = static_cast<std::int64_t>(count);
+            return;
+        }
+        // Longer than any table: the rows' count gives the size, which an even ramp allows.
+        const std::string tooLong =
+            tooManyPoints("a shaper line of " + std::to_string(count) + " values");
+        if (count > kMostShaperValues)
+            failOnLine(tooLong);
+        if (!isEvenRamp(shaper_))
+            failOnLine(tooLong + " and is not an even ramp from 0");
+        shaperCount_ = static_cast<std::int64_t>(count);
+        shaperIsRamp_ = true;
+    }
+
+    // The table's size from the shaper or Mesh line, or from the rows when an even shaper
+    // ramp is finer than the table; the rows must then fill the table exactly.
+    void resolveSize()
+    {
+        const auto rows = static_cast<std::int64_t>(triples_.size());
+        if (size_ != 0 && size_ * size_ * size_ == rows)
+            return;
+        if (!meshRead_ && shaperCount_ > 0 && (shaperIsRamp_ || isEvenRamp(shaper_))) {
+            const std::int64_t side = cubeSideOf(rows);
+            if (side >= LUTFormat::minSize && side <= LUTFormat::maxSize && side < shaperCount_) {
+                size_ = side;
+                return;
+            }
+        }
+        if (size_ == 0)
+            fail("found " + std::to_string(rows) + " entries, which fill no table of " +
+                 std::to_string(LUTFormat::minSize) + " to " + std::to_string(LUTFormat::maxSize) +
+                 " points per axis");
+        fail(entryCountText(size_ * size_ * size_, rows));
     }
 
     // After a Mesh line the shaper line is optional: a line of N values is one, a row is not.
@@ -564,7 +653,8 @@ private:
         if (count == kTripleCount) {
             firstRowMayBeShaper_ = size_ == static_cast<std::int64_t>(kTripleCount);
             entryLine(line, integers, count);
-        } else if (static_cast<std::int64_t>(count) != size_)
+        } else if (static_cast<std::int64_t>(count) < size_ ||
+                   (static_cast<std::int64_t>(count) > size_ && !isEvenRamp(shaper_)))
             failOnLine("shaper line does not match the Mesh line");
     }
 
@@ -598,9 +688,22 @@ private:
     std::int64_t size_ = 0;
     bool awaitingShaper_ = false;
     bool firstRowMayBeShaper_ = false;
+    bool meshRead_ = false;
+    bool shaperRead_ = false;
+    bool shaperIsRamp_ = false;
+    std::int64_t shaperCount_ = 0;
+    // The values of the line being read while a shaper line may come, up to kMostShaperValues.
+    std::vector<std::int64_t> shaper_;
     std::int64_t largest_ = std::numeric_limits<std::int64_t>::min();
     std::vector<RGB> triples_;
 };
+
+// Quoting UTF-16 would show NUL bytes between the letters; the fix is a re-save.
+void refuseUTF16(std::string_view text)
+{
+    if (TextEncoding::looksLikeUTF16(text))
+        fail("UTF-16 text; save it as UTF-8");
+}
 
 // Parses the file's text; a parse error gains the file.
 template <typename Parse> auto parsedFile(const std::filesystem::path& path, Parse&& parse)
@@ -638,6 +741,7 @@ namespace LUTReader {
 
 CubeContents cube(std::string_view text)
 {
+    refuseUTF16(text);
     CubeParser parser(text);
     std::vector<std::string> comments;
     forEachLine(text, comments,
@@ -649,6 +753,7 @@ CubeContents cube(std::string_view text)
 
 ThreeDLContents threeDL(std::string_view text)
 {
+    refuseUTF16(text);
     ThreeDLParser parser(text,
                          startsWithOurComment(text) ? std::optional(kOurOutputBits) : std::nullopt);
     std::vector<std::string> comments;

@@ -43,6 +43,20 @@ std::string withoutDiacritics(std::string_view text)
     return result;
 }
 
+bool looksLikeUTF16(std::string_view bytes)
+{
+    constexpr std::string_view littleEndianMark = "\xFF\xFE";
+    constexpr std::string_view bigEndianMark = "\xFE\xFF";
+    if (bytes.starts_with(littleEndianMark) || bytes.starts_with(bigEndianMark))
+        return true;
+    // ASCII in UTF-16: every other byte of the first two characters is NUL, and only those.
+    if (bytes.size() < 4)
+        return false;
+    const auto zero = [bytes](std::size_t i) { return bytes[i] == '\0'; };
+    return (zero(1) && zero(3) && !zero(0) && !zero(2)) ||
+           (zero(0) && zero(2) && !zero(1) && !zero(3));
+}
+
 std::string_view prefixOfCodePoints(std::string_view text, std::size_t count)
 {
     std::size_t end = 0;

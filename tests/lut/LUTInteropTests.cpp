@@ -71,13 +71,18 @@ protected:
             fs::remove_all(folder_);
     }
 
-    // Bakes the input LUT file into the given ociobakelut format at the same size.
-    fs::path bake(const fs::path& input, const std::string& format, const std::string& name)
+    // Bakes the input LUT file into the given ociobakelut format at the same size, with the
+    // shaper size given or the format's own.
+    fs::path bake(const fs::path& input, const std::string& format, const std::string& name,
+                  std::optional<int> shaperSize = std::nullopt)
     {
         const fs::path output = folder_ / name;
+        const std::string shaper =
+            shaperSize ? " --shapersize " + std::to_string(*shaperSize) : std::string();
         const std::string command = "'" + tool_->string() + "' --lut '" + input.string() +
-                                    "' --cubesize " + std::to_string(kSize) + " --format " +
-                                    format + " '" + output.string() + "' >/dev/null 2>&1";
+                                    "' --cubesize " + std::to_string(kSize) + shaper +
+                                    " --format " + format + " '" + output.string() +
+                                    "' >/dev/null 2>&1";
         EXPECT_EQ(std::system(command.c_str()), 0) << command;
         return output;
     }
@@ -104,10 +109,13 @@ TEST_F(OCIOInteropTest, ItsThreeDLFlavoursOfOurCubeReadBack)
     const LUT3D lut = sampleGrade();
     const fs::path ours = folder_ / "ours.cube";
     LUTWriter::write(lut, LUTFormat::cube, "interop", ours);
+    // A 1024-value shaper line is the 17-point table's inputs at a finer spacing.
     for (const std::string format : {"flame", "lustre"}) {
-        SCOPED_TRACE(format);
-        expectWithin(LUTReader::read(bake(ours, format, format + ".3dl")).table(), lut,
-                     kTwelveBitTolerance + kCubeTolerance);
+        for (const std::optional<int> shaperSize : {std::optional<int>(), std::optional(1024)}) {
+            SCOPED_TRACE(format + " shaper " + std::to_string(shaperSize.value_or(0)));
+            const fs::path file = bake(ours, format, format + ".3dl", shaperSize);
+            expectWithin(LUTReader::read(file).table(), lut, kTwelveBitTolerance + kCubeTolerance);
+        }
     }
 }
 

@@ -35,6 +35,22 @@ TEST(WithoutDiacritics, StripsCombiningMarksOnly)
     EXPECT_EQ(TextEncoding::withoutDiacritics("caf\xC3"), "caf"s + kReplacement);
 }
 
+TEST(LooksLikeUTF16, MarksOrANulByteUpFront)
+{
+    EXPECT_TRUE(TextEncoding::looksLikeUTF16("\xFF\xFEL\0"s));
+    EXPECT_TRUE(TextEncoding::looksLikeUTF16("\xFE\xFF\0L"s));
+    EXPECT_TRUE(TextEncoding::looksLikeUTF16("L\0U\0"s));
+    EXPECT_TRUE(TextEncoding::looksLikeUTF16("\0L\0U"s));
+    // UTF-8, with or without its own mark, and texts too short to tell.
+    EXPECT_FALSE(TextEncoding::looksLikeUTF16("\xEF\xBB\xBFLUT_3D_SIZE 2"));
+    EXPECT_FALSE(TextEncoding::looksLikeUTF16("TITLE \"\u00FF\u00FE\""));
+    EXPECT_FALSE(TextEncoding::looksLikeUTF16("ab\0"s));
+    // A stray NUL byte is an invalid byte to repair, not a sign of UTF-16.
+    EXPECT_FALSE(TextEncoding::looksLikeUTF16("\0# comment"s));
+    EXPECT_FALSE(TextEncoding::looksLikeUTF16("T\0ITLE"s));
+    EXPECT_FALSE(TextEncoding::looksLikeUTF16(""));
+}
+
 TEST(PrefixOfCodePoints, NeverCutsASequence)
 {
     EXPECT_EQ(TextEncoding::prefixOfCodePoints("abcdef", 3), "abc");
