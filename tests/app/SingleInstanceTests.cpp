@@ -212,11 +212,11 @@ private Q_SLOTS:
 
 private:
     // "0700 me" or "0755 other": a folder of that mode and owner; "" makes nothing.
-    static bool make(const QString& path, const QString& spec)
+    static bool make(const QString& path, const QString& layout)
     {
-        if (spec.isEmpty())
+        if (layout.isEmpty())
             return true;
-        const QStringList parts = spec.split(QLatin1Char(' '));
+        const QStringList parts = layout.split(QLatin1Char(' '));
         const QByteArray name = QFile::encodeName(path);
         const uid_t owner = parts[1] == QStringLiteral("me") ? ::geteuid() : kOtherUser;
         return ::mkdir(name.constData(), 0700) == 0 &&
