@@ -107,6 +107,11 @@ AppModel::AppModel(Services services, QObject* parent)
       environment_(services.environment ? *services.environment : processEnvironment())
 {
     capturing_ = environment_.contains(QStringLiteral("LUMIVERT_CAPTURE"));
+    // A script names its mode or means the default one; the last mode is the user's own.
+    const QStringList names = environment_.keys();
+    scripted_ = std::any_of(names.begin(), names.end(), [](const QString& name) {
+        return name.startsWith(QStringLiteral("LUMIVERT_"));
+    });
 
     for (std::unique_ptr<LatestJob>& job : loadJobs_)
         job = std::make_unique<LatestJob>(this);
@@ -129,7 +134,8 @@ void AppModel::readPersistedSettings()
 {
     if (capturing_)
         return;
-    if (const auto mode = Modes::fromRawValue(defaults_->value(modeKey).toString()))
+    if (const auto mode = Modes::fromRawValue(defaults_->value(modeKey).toString());
+        mode && !scripted_)
         setMode(*mode);
     if (const auto choice =
             ExportChoices::fromRawValue(defaults_->value(exportChoiceKey).toString()))
@@ -156,7 +162,7 @@ void AppModel::setMode(Mode mode)
         return;
     mode_ = mode;
     // The next start opens in the mode the user was last in.
-    if (!capturing_)
+    if (!capturing_ && !scripted_)
         defaults_->setValue(modeKey, Modes::rawValue(mode));
     Q_EMIT modeChanged();
     setPreviewSource(defaultPreviewSource());

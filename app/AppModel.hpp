@@ -338,6 +338,7 @@ private:
     std::optional<AlertInfo> alert_;
     std::optional<QString> inspectorTarget_;
     bool capturing_ = false;
+    bool scripted_ = false;  // a LUMIVERT_ variable is set: the last session's mode stays stored
     bool rendering_ = false;
     bool idle_ = false;  // as last notified
     QString autoName_;
