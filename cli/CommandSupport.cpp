@@ -114,6 +114,20 @@ void refuseReplacingInputs(std::span<const path> outputs, std::span<const path> 
     }
 }
 
+std::pair<CLI::Option*, CLI::Option*> addOutputAndFormat(CLI::App& command, std::string& output,
+                                                         std::string& format)
+{
+    std::vector<std::string> formatNames;
+    for (const ExportPlan::ChoiceRecipe& row : ExportPlan::choices())
+        formatNames.emplace_back(row.name);
+    CLI::Option* const outputOption = command.add_option(
+        "-o,--output", output, "LUT file to write; .cube, .3dl or .png (HALD) picks the format");
+    CLI::Option* const formatOption =
+        command.add_option("--format", format, "cube, 3dl, hald or all (the three)")
+            ->check(CLI::IsMember(formatNames));
+    return {outputOption, formatOption};
+}
+
 std::string sizeHelp(const std::string& defaultSize)
 {
     return "lattice points per axis (" + defaultSize +

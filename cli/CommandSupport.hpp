@@ -16,6 +16,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace lumivert::CommandSupport {
@@ -47,6 +48,11 @@ ExportPlan::Plan plannedFiles(const std::optional<std::filesystem::path>& output
 // CommandFailure under the title when an output is one of the inputs.
 void refuseReplacingInputs(std::span<const std::filesystem::path> outputs,
                            std::span<const std::filesystem::path> inputs, std::string_view title);
+
+// -o/--output (its extension picks the format) and --format, stored into the strings; returns
+// the two options, so that a command can tell whether they were given.
+std::pair<CLI::Option*, CLI::Option*> addOutputAndFormat(CLI::App& command, std::string& output,
+                                                         std::string& format);
 
 // The --size help: what the default is, and the one size ffmpeg's lut3d filter reads in .3dl.
 std::string sizeHelp(const std::string& defaultSize);

@@ -17,6 +17,7 @@
 #include <iostream>
 #include <map>
 #include <memory>
+#include <tuple>
 
 namespace lumivert::GradeCommands {
 
@@ -161,15 +162,8 @@ bool keepsInputTable(Mode mode)
 
 void addGradeOptions(CLI::App& command, Mode mode, GradeOptions& options)
 {
-    std::vector<std::string> formatNames;
-    for (const ExportPlan::ChoiceRecipe& row : ExportPlan::choices())
-        formatNames.emplace_back(row.name);
-    options.outputOption =
-        command.add_option("-o,--output", options.output,
-                           "LUT file to write; .cube, .3dl or .png (HALD) picks the format");
-    options.formatOption =
-        command.add_option("--format", options.format, "cube, 3dl, hald or all (the three)")
-            ->check(CLI::IsMember(formatNames));
+    std::tie(options.outputOption, options.formatOption) =
+        CommandSupport::addOutputAndFormat(command, options.output, options.format);
     const std::string defaultSize = std::to_string(GradeRecipe::defaultExportSize);
     const int haldLevel = HaldCLUT::defaultLevel;
     options.sizeOption =

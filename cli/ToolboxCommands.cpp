@@ -14,6 +14,7 @@
 #include <iostream>
 #include <memory>
 #include <optional>
+#include <tuple>
 
 namespace lumivert::ToolboxCommands {
 
@@ -37,15 +38,8 @@ struct OutputOptions {
 
 void addOutputOptions(CLI::App& command, OutputOptions& options, const std::string& defaultSize)
 {
-    std::vector<std::string> formatNames;
-    for (const ExportPlan::ChoiceRecipe& row : ExportPlan::choices())
-        formatNames.emplace_back(row.name);
-    options.outputOption =
-        command.add_option("-o,--output", options.output,
-                           "LUT file to write; .cube, .3dl or .png (HALD) picks the format");
-    options.formatOption =
-        command.add_option("--format", options.format, "cube, 3dl, hald or all (the three)")
-            ->check(CLI::IsMember(formatNames));
+    std::tie(options.outputOption, options.formatOption) =
+        CommandSupport::addOutputAndFormat(command, options.output, options.format);
     options.sizeOption =
         command.add_option("--size", options.size, CommandSupport::sizeHelp(defaultSize));
     CommandSupport::addWriterOptions(command, options.writer);
