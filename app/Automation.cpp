@@ -1,5 +1,7 @@
 #include "Automation.hpp"
 
+#include "CheckedFiles.hpp"
+
 #include "lut/LUTFormat.hpp"
 #include "recipe/Adjustments.hpp"
 #include "recipe/GradeRecipe.hpp"
@@ -78,10 +80,10 @@ QString exportSizesText()
 
 void writeMarker(const QString& path, const QByteArray& contents)
 {
-    // Whatever reads the marker is outside the application; a failed write is ignored.
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        file.write(contents);
+    // Whatever reads the marker is outside the application; a failed write is only reported.
+    QString reason;
+    if (!CheckedFiles::write(path, contents, &reason))
+        std::fprintf(stderr, "lumivert: %s\n", qPrintable(reason));
 }
 
 }  // namespace

@@ -190,6 +190,5 @@ void ContentView::startUp()
         WindowPlacement::placeForCapture(*this, qEnvironmentVariable("LUMIVERT_WINDOW"));
 }
 
-bool ContentView::saveScreenshot(const QString& path) { return grab().save(path, "PNG"); }
 
 }  // namespace lumivert

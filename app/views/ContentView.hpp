@@ -47,7 +47,6 @@ public:
     const Columns& columns() const { return columns_; }
 
     // Saves a PNG of the whole window as it is drawn now; false when it cannot be written.
-    bool saveScreenshot(const QString& path);
 
 Q_SIGNALS:
     // The window is on screen for the first time.

@@ -1,6 +1,7 @@
 #include "ScreenshotScene.hpp"
 
 #include "AppModel.hpp"
+#include "CheckedFiles.hpp"
 #include "CompareView.hpp"
 #include "ExportPanel.hpp"
 
@@ -55,7 +56,7 @@ bool shootSavePanel(AppModel& model, const QString& path)
     bool saved = false;
     QTimer::singleShot(panelSettleMs, [&saved, path] {
         if (auto* panel = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
-            saved = panel->grab().save(path, "PNG");
+            saved = CheckedFiles::savePng(panel->grab().toImage(), path);
             panel->reject();
         }
     });
@@ -74,7 +75,7 @@ bool shoot(QMainWindow& window, AppModel& model, const QMap<QString, QString>& e
     if (environment.value(QStringLiteral("LUMIVERT_HELP")) == QStringLiteral("open"))
         openHelp(window);
     QApplication::processEvents();
-    return window.grab().save(path, "PNG");
+    return CheckedFiles::savePng(window.grab().toImage(), path);
 }
 
 }  // namespace lumivert::ScreenshotScene

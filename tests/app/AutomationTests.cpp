@@ -3,15 +3,19 @@
 // byte for byte the command line's for the same inputs and settings.
 #include "AppModel.hpp"
 #include "Automation.hpp"
+#include "CheckedFiles.hpp"
 #include "ModelFixtures.hpp"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QImage>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <unistd.h>
 
 using namespace lumivert;
 using fixtures::ModelHarness;
@@ -279,6 +283,51 @@ private Q_SLOTS:
         QVERIFY(sinceIdle.isValid());
         QVERIFY2(sinceIdle.elapsed() >= 900, qPrintable(QString::number(sinceIdle.elapsed())));
         QCOMPARE(contentsOf(ready), QByteArray("ready"));
+    }
+
+    // Markers and screenshots go through the checked writer: another user's link in a shared
+    // folder is refused and its target kept; an ordinary path is written whole.
+    void markersAndScreenshotsRefuseAPlantedLink_data()
+    {
+        QTest::addColumn<bool>("image");
+        QTest::newRow("marker") << false;
+        QTest::newRow("screenshot") << true;
+    }
+
+    void markersAndScreenshotsRefuseAPlantedLink()
+    {
+        QFETCH(bool, image);
+        if (::geteuid() != 0)
+            QSKIP("only the superuser can give a link to another owner");
+        const uid_t otherUser = 4321;
+        QTemporaryDir folder;
+        const QString target = folder.filePath(QStringLiteral("precious"));
+        const QString shared = folder.filePath(QStringLiteral("shared"));
+        QVERIFY(QDir().mkdir(shared));
+        QVERIFY(::chmod(QFile::encodeName(shared).constData(), 01777) == 0);
+        QFile precious(target);
+        QVERIFY(precious.open(QIODevice::WriteOnly));
+        precious.write("old");
+        precious.close();
+        const QString planted = shared + QStringLiteral("/ready");
+        QVERIFY(QFile::link(target, planted));
+        QVERIFY(::lchown(QFile::encodeName(planted).constData(), otherUser, otherUser) == 0);
+        QImage shot(8, 8, QImage::Format_RGB32);
+        shot.fill(Qt::red);
+        const auto write = [&](const QString& path, QString* reason) {
+            return image ? CheckedFiles::savePng(shot, path, reason)
+                         : CheckedFiles::write(path, QByteArrayLiteral("ready"), reason);
+        };
+        QString reason;
+        QVERIFY(!write(planted, &reason));
+        QVERIFY2(reason.contains(QStringLiteral("another user")), qPrintable(reason));
+        QCOMPARE(contentsOf(target), QByteArray("old"));
+        const QString plain = folder.filePath(QStringLiteral("plain"));
+        QVERIFY(write(plain, nullptr));
+        if (image)
+            QCOMPARE(QImage(plain).pixel(3, 3), QColor(Qt::red).rgb());
+        else
+            QCOMPARE(contentsOf(plain), QByteArray("ready"));
     }
 
     void noAutomationWithoutAVariable()
