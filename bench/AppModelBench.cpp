@@ -21,9 +21,9 @@ namespace {
 
 using namespace lumivert;
 
-constexpr int kPhotoWidth = 1600;
-constexpr int kPhotoHeight = 1067;
-constexpr int kBurst = 100;
+constexpr int photoWidth = 1600;
+constexpr int photoHeight = 1067;
+constexpr int burst = 100;
 
 QCoreApplication& application()
 {
@@ -60,15 +60,15 @@ struct Fixture {
     QString writePhoto(const char* name, RGB tint)
     {
         std::vector<RGB> pixels;
-        pixels.reserve(static_cast<std::size_t>(kPhotoWidth) * kPhotoHeight);
-        for (int y = 0; y < kPhotoHeight; ++y)
-            for (int x = 0; x < kPhotoWidth; ++x) {
-                const float u = static_cast<float>(x) / (kPhotoWidth - 1);
-                const float v = static_cast<float>(y) / (kPhotoHeight - 1);
+        pixels.reserve(static_cast<std::size_t>(photoWidth) * photoHeight);
+        for (int y = 0; y < photoHeight; ++y)
+            for (int x = 0; x < photoWidth; ++x) {
+                const float u = static_cast<float>(x) / (photoWidth - 1);
+                const float v = static_cast<float>(y) / (photoHeight - 1);
                 pixels.push_back(RGB{u, v, 0.5f * (1 - u * v)} * tint);
             }
         const QString file = folder.filePath(QString::fromUtf8(name) + ".png");
-        ImageLoader::writePNG(PixelBuffer(kPhotoWidth, kPhotoHeight, std::move(pixels)),
+        ImageLoader::writePNG(PixelBuffer(photoWidth, photoHeight, std::move(pixels)),
                               QFile::encodeName(file).toStdString(), false);
         return file;
     }
@@ -114,7 +114,7 @@ void BM_BurstOfAssignments(benchmark::State& state)
     int renders = 0;
     QObject::connect(fixture.model.get(), &AppModel::previewRebuilt, [&] { ++renders; });
     for (auto _ : state) {
-        for (int step = 0; step < kBurst; ++step) {
+        for (int step = 0; step < burst; ++step) {
             GradeRecipe::Settings settings = fixture.model->settings();
             settings.fineTune = FineTune{0.002f * static_cast<float>(step), 0, 0, 0};
             fixture.model->setSettings(settings);

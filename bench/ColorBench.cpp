@@ -14,13 +14,13 @@ namespace {
 using namespace lumivert;
 using namespace lumivert::bench;
 
-constexpr std::int64_t kPhotoWidth = 1600;
-constexpr std::int64_t kPhotoHeight = 1067;
+constexpr std::int64_t photoWidth = 1600;
+constexpr std::int64_t photoHeight = 1067;
 
 PixelBuffer randomPhoto()
 {
-    return PixelBuffer(kPhotoWidth, kPhotoHeight,
-                       randomColours(kPhotoWidth * kPhotoHeight, 0.0f, 1.0f));
+    return PixelBuffer(photoWidth, photoHeight,
+                       randomColours(photoWidth * photoHeight, 0.0f, 1.0f));
 }
 
 RGB roundTrip(const RGB& c) { return ColorMath::oklabToSRGB(ColorMath::srgbToOklab(c)); }
@@ -30,8 +30,8 @@ RGB roundTrip(const RGB& c) { return ColorMath::oklabToSRGB(ColorMath::srgbToOkl
 void BM_OklabRoundTrip(benchmark::State& state)
 {
     const bool outside = state.range(0) != 0;
-    const std::vector<RGB> colours = outside ? randomColours(kColourSetSize, -0.6f, 1.6f)
-                                             : randomColours(kColourSetSize, 0.0f, 1.0f);
+    const std::vector<RGB> colours = outside ? randomColours(colourSetSize, -0.6f, 1.6f)
+                                             : randomColours(colourSetSize, 0.0f, 1.0f);
     timePerColour(state, colours, roundTrip);
     state.SetLabel(outside ? "far out of gamut" : "in gamut");
 }
@@ -40,7 +40,7 @@ BENCHMARK(BM_OklabRoundTrip)->Arg(0)->Arg(1);
 // The same far-outside colours brought back by the cusp-aware mapping.
 void BM_OklabRoundTripSmooth(benchmark::State& state)
 {
-    timePerColour(state, randomColours(kColourSetSize, -0.6f, 1.6f), [](const RGB& c) {
+    timePerColour(state, randomColours(colourSetSize, -0.6f, 1.6f), [](const RGB& c) {
         return ColorMath::oklabToSRGB(ColorMath::srgbToOklab(c), GamutMapping::smooth);
     });
 }

@@ -16,15 +16,15 @@ namespace {
 
 using namespace lumivert;
 
-constexpr std::int64_t kWidth = 1600;
-constexpr std::int64_t kHeight = 1067;
-constexpr std::int64_t kTableSize = 33;
+constexpr std::int64_t benchWidth = 1600;
+constexpr std::int64_t benchHeight = 1067;
+constexpr std::int64_t tableSize = 33;
 
 // The test chart and the chart through a strong grade: every pixel differs.
 struct Pair {
-    Image8 before = Packing::makeImage8(TestChart::make(kWidth, kHeight));
+    Image8 before = Packing::makeImage8(TestChart::make(benchWidth, benchHeight));
     Image8 after = PreviewRenderer().render(
-        before, LUT3D::build(kTableSize, [](const RGB& c) {
+        before, LUT3D::build(tableSize, [](const RGB& c) {
             return RGB{std::pow(c.r, 0.8f), 0.9f * c.g + 0.05f, std::pow(c.b, 1.2f)};
         }));
 };
@@ -42,7 +42,7 @@ void measureImages(benchmark::State& state)
     for (auto _ : state)
         benchmark::DoNotOptimize(ImageDifference::measure(pair().before, pair().after));
     omp_set_num_threads(previousThreads);
-    state.SetItemsProcessed(state.iterations() * kWidth * kHeight);
+    state.SetItemsProcessed(state.iterations() * benchWidth * benchHeight);
 }
 BENCHMARK(measureImages)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -51,7 +51,7 @@ void heatMapWithLegend(benchmark::State& state)
     const ImageDifferenceResult difference = ImageDifference::measure(pair().before, pair().after);
     for (auto _ : state)
         benchmark::DoNotOptimize(Packing::makeImage8(HeatMap::pictureWithLegend(difference)));
-    state.SetItemsProcessed(state.iterations() * kWidth * kHeight);
+    state.SetItemsProcessed(state.iterations() * benchWidth * benchHeight);
 }
 BENCHMARK(heatMapWithLegend)->Unit(benchmark::kMillisecond)->UseRealTime();
 

@@ -16,10 +16,10 @@ namespace {
 
 using namespace lumivert;
 
-constexpr std::int64_t kPhotoWidth = 1600;
-constexpr std::int64_t kPhotoHeight = 1067;
-constexpr std::int64_t kGridSize = 33;
-constexpr std::array<float, 3> kSmoothness = {0.001f, 0.02f, 0.5f};
+constexpr std::int64_t photoWidth = 1600;
+constexpr std::int64_t photoHeight = 1067;
+constexpr std::int64_t benchGridSize = 33;
+constexpr std::array<float, 3> smoothnessSteps = {0.001f, 0.02f, 0.5f};
 
 struct Pair {
     PixelBuffer before;
@@ -29,7 +29,7 @@ struct Pair {
 const Pair& pair()
 {
     static const Pair shared = [] {
-        PixelBuffer before = fixtures::photo(kPhotoWidth, kPhotoHeight);
+        PixelBuffer before = fixtures::photo(photoWidth, photoHeight);
         PixelBuffer after = fixtures::edited(before, LUT3D::build(17, fixtures::warmGrade));
         return Pair{std::move(before), std::move(after)};
     }();
@@ -38,7 +38,8 @@ const Pair& pair()
 
 const EditSystem& system()
 {
-    static const EditSystem shared = EditLearner::prepare(pair().before, pair().after, kGridSize);
+    static const EditSystem shared =
+        EditLearner::prepare(pair().before, pair().after, benchGridSize);
     return shared;
 }
 
@@ -46,16 +47,16 @@ void BM_EditPrepare(benchmark::State& state)
 {
     const Pair& images = pair();
     for (auto _ : state)
-        benchmark::DoNotOptimize(EditLearner::prepare(images.before, images.after, kGridSize));
+        benchmark::DoNotOptimize(EditLearner::prepare(images.before, images.after, benchGridSize));
 }
 BENCHMARK(BM_EditPrepare)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// Arguments: index into kSmoothness, OpenMP threads. Reports the conjugate-gradient passes and
+// Arguments: index into smoothnessSteps, OpenMP threads. Reports the conjugate-gradient passes and
 // the fit error; time per pass is the time over the passes (setup and baking included).
 void BM_EditSolve(benchmark::State& state)
 {
     const EditSystem& prepared = system();
-    const float smoothness = kSmoothness[static_cast<std::size_t>(state.range(0))];
+    const float smoothness = smoothnessSteps[static_cast<std::size_t>(state.range(0))];
     const int threads = omp_get_max_threads();
     omp_set_num_threads(static_cast<int>(state.range(1)));
     std::int64_t passes = 0;
@@ -84,8 +85,9 @@ void BM_EditWhole(benchmark::State& state)
     const EditPrior prior = state.range(0) ? EditPrior::overallEdit : EditPrior::noChange;
     float rmsError = 0.0f;
     for (auto _ : state) {
-        const EditSystem prepared = EditLearner::prepare(images.before, images.after, kGridSize);
-        rmsError = EditLearner::solve(prepared, kSmoothness[1], prior).rmsError;
+        const EditSystem prepared =
+            EditLearner::prepare(images.before, images.after, benchGridSize);
+        rmsError = EditLearner::solve(prepared, smoothnessSteps[1], prior).rmsError;
     }
     state.counters["rmsLevels"] = rmsError;
 }

@@ -20,32 +20,32 @@ namespace {
 
 using namespace lumivert;
 
-constexpr std::int64_t kPreviewWidth = 1600;
-constexpr std::int64_t kPreviewHeight = 1067;
-constexpr std::int64_t kPreviewTableSize = 33;
-constexpr int kPhotoWidth = 6000;
-constexpr int kPhotoHeight = 4000;
-constexpr std::int64_t kPhotoMaxPixelSize = 1600;
+constexpr std::int64_t previewWidth = 1600;
+constexpr std::int64_t previewHeight = 1067;
+constexpr std::int64_t previewTableSize = 33;
+constexpr int photoWidth = 6000;
+constexpr int photoHeight = 4000;
+constexpr std::int64_t photoMaxPixelSize = 1600;
 
 LUT3D previewTable()
 {
-    return LUT3D::build(kPreviewTableSize, [](const RGB& c) {
+    return LUT3D::build(previewTableSize, [](const RGB& c) {
         return RGB{0.9f * c.r * c.r + 0.08f * c.b + 0.02f, 0.8f * std::sqrt(c.g) + 0.15f * c.r,
                    1.0f - 0.7f * c.b + 0.25f * c.g * c.r};
     });
 }
 
 // The test chart: flat patches and smooth bands, like most photos.
-Image8 chartImage() { return Packing::makeImage8(TestChart::make(kPreviewWidth, kPreviewHeight)); }
+Image8 chartImage() { return Packing::makeImage8(TestChart::make(previewWidth, previewHeight)); }
 
 // Every pixel random: the worst case for the table's cache footprint.
 Image8 noiseImage()
 {
     std::mt19937 random(1);
-    std::vector<std::uint8_t> samples(kPreviewWidth * kPreviewHeight * 4);
+    std::vector<std::uint8_t> samples(previewWidth * previewHeight * 4);
     for (auto& s : samples)
         s = static_cast<std::uint8_t>(random() & 0xFF);
-    return Image8(kPreviewWidth, kPreviewHeight, std::move(samples));
+    return Image8(previewWidth, previewHeight, std::move(samples));
 }
 
 void renderPreview(benchmark::State& state, const Image8& image, PreviewRenderer::Kernel kernel,
@@ -58,7 +58,7 @@ void renderPreview(benchmark::State& state, const Image8& image, PreviewRenderer
     for (auto _ : state)
         benchmark::DoNotOptimize(renderer.render(image, table, interpolation));
     omp_set_num_threads(previousThreads);
-    state.SetItemsProcessed(state.iterations() * kPreviewWidth * kPreviewHeight);
+    state.SetItemsProcessed(state.iterations() * previewWidth * previewHeight);
 }
 
 void BM_PreviewRenderChart(benchmark::State& state)
@@ -124,7 +124,7 @@ const std::filesystem::path& noisyPhoto()
         const auto path = std::filesystem::temp_directory_path() / "lumivert-bench-noisy.jpg";
         const auto channel = [] {
             return vips::VImage::gaussnoise(
-                kPhotoWidth, kPhotoHeight,
+                photoWidth, photoHeight,
                 vips::VImage::option()->set("mean", 128)->set("sigma", 40));
         };
         channel()
@@ -141,7 +141,7 @@ void BM_LoadNoisyJpeg(benchmark::State& state)
 {
     const auto& location = noisyPhoto();
     for (auto _ : state)
-        benchmark::DoNotOptimize(ImageLoader::load(location, kPhotoMaxPixelSize));
+        benchmark::DoNotOptimize(ImageLoader::load(location, photoMaxPixelSize));
 }
 BENCHMARK(BM_LoadNoisyJpeg)->UseRealTime()->Unit(benchmark::kMillisecond);
 
@@ -151,8 +151,8 @@ void BM_VipsThumbnailNoisyJpeg(benchmark::State& state)
     const auto& location = noisyPhoto();
     for (auto _ : state) {
         const vips::VImage thumbnail = vips::VImage::thumbnail(
-            location.c_str(), kPhotoMaxPixelSize,
-            vips::VImage::option()->set("height", static_cast<int>(kPhotoMaxPixelSize)));
+            location.c_str(), photoMaxPixelSize,
+            vips::VImage::option()->set("height", static_cast<int>(photoMaxPixelSize)));
         std::size_t size = 0;
         g_free(thumbnail.write_to_memory(&size));
         benchmark::DoNotOptimize(size);
@@ -167,12 +167,12 @@ const std::filesystem::path& cameraRaw()
     static const std::filesystem::path location = [] {
         const auto path = std::filesystem::temp_directory_path() / "lumivert-bench-24mp.dng";
         fixtures::DngScene scene;
-        scene.width = kPhotoWidth;
-        scene.height = kPhotoHeight;
+        scene.width = photoWidth;
+        scene.height = photoHeight;
         scene.neutral = {0.5, 1.0, 0.7};
         scene.colour = [](int x, int y) {
-            const double u = static_cast<double>(x) / kPhotoWidth;
-            const double v = static_cast<double>(y) / kPhotoHeight;
+            const double u = static_cast<double>(x) / photoWidth;
+            const double v = static_cast<double>(y) / photoHeight;
             return std::array<double, 3>{0.05 + 0.6 * u, 0.1 + 0.5 * v, 0.4 - 0.3 * u * v};
         };
         fixtures::writeDng(path, scene);

@@ -19,8 +19,8 @@ namespace {
 using namespace lumivert;
 using namespace lumivert::bench;
 
-constexpr std::int64_t kPhotoWidth = 1600;
-constexpr std::int64_t kPhotoHeight = 1067;
+constexpr std::int64_t photoWidth = 1600;
+constexpr std::int64_t photoHeight = 1067;
 
 // A photo-like scene: a warm-cast grey wall lit from dark to bright, beside coloured objects
 // in six hues, with seeded noise everywhere.
@@ -30,11 +30,11 @@ PixelBuffer photoLike()
     std::mt19937 random(17);
     std::normal_distribution<float> noise(0.0f, 0.006f);
     std::vector<RGB> pixels;
-    pixels.reserve(static_cast<std::size_t>(kPhotoWidth * kPhotoHeight));
-    for (std::int64_t y = 0; y < kPhotoHeight; ++y) {
-        const float v = static_cast<float>(y) / static_cast<float>(kPhotoHeight);
-        for (std::int64_t x = 0; x < kPhotoWidth; ++x) {
-            const float u = static_cast<float>(x) / static_cast<float>(kPhotoWidth);
+    pixels.reserve(static_cast<std::size_t>(photoWidth * photoHeight));
+    for (std::int64_t y = 0; y < photoHeight; ++y) {
+        const float v = static_cast<float>(y) / static_cast<float>(photoHeight);
+        for (std::int64_t x = 0; x < photoWidth; ++x) {
+            const float u = static_cast<float>(x) / static_cast<float>(photoWidth);
             Chroma chroma = cast + Chroma{noise(random), noise(random)};
             float lightness = 0.08f + 0.86f * v + noise(random);
             if (u >= 0.4f) {
@@ -45,7 +45,7 @@ PixelBuffer photoLike()
             pixels.push_back(ColorMath::oklabToSRGB({lightness, chroma.a, chroma.b}));
         }
     }
-    return PixelBuffer(kPhotoWidth, kPhotoHeight, std::move(pixels));
+    return PixelBuffer(photoWidth, photoHeight, std::move(pixels));
 }
 
 // Every aspect away from neutral and a full palette of six, so every step of apply runs.
@@ -80,7 +80,7 @@ BENCHMARK(BM_LookAnalyse)->Unit(benchmark::kMillisecond)->UseRealTime();
 void BM_LookApply(benchmark::State& state)
 {
     const LookTransform look = fullLook();
-    timePerColour(state, randomColours(kColourSetSize, 0.0f, 1.0f, 5),
+    timePerColour(state, randomColours(colourSetSize, 0.0f, 1.0f, 5),
                   [&look](const RGB& c) { return look.apply(c); });
 }
 BENCHMARK(BM_LookApply);

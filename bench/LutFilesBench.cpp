@@ -10,12 +10,12 @@ namespace {
 
 using namespace lumivert;
 
-constexpr std::int64_t kExportSize = 65;
+constexpr std::int64_t exportSize = 65;
 
 // A non-trivial grade, so every number has all its digits.
 LUT3D exportTable()
 {
-    return LUT3D::build(kExportSize, [](const RGB& c) {
+    return LUT3D::build(exportSize, [](const RGB& c) {
         return RGB{std::sqrt(c.r) * 0.97f + 0.013f, c.g * c.g * 0.91f + 0.041f,
                    0.5f * (c.b + c.r * c.g) + 0.0371f};
     });

@@ -18,9 +18,9 @@ namespace {
 using namespace lumivert;
 using namespace lumivert::bench;
 
-constexpr std::int64_t kPhotoWidth = 1600;
-constexpr std::int64_t kPhotoHeight = 1067;
-constexpr FineTune kBusyFineTune = {0.3f, -0.2f, 0.4f, 0.25f};
+constexpr std::int64_t photoWidth = 1600;
+constexpr std::int64_t photoHeight = 1067;
+constexpr FineTune busyFineTune = {0.3f, -0.2f, 0.4f, 0.25f};
 
 // Sky-to-ground gradient with a few soft colour blobs and sensor-like noise: smooth regions,
 // a spread of lightness and hues, and no two neighbouring pixels alike.
@@ -40,11 +40,11 @@ PixelBuffer photoLike(std::uint32_t seed, const RGB& skyTint, const RGB& groundT
                          0.05f + 0.15f * unit(random),
                          {unit(random), unit(random), unit(random)}});
     std::vector<RGB> pixels;
-    pixels.reserve(kPhotoWidth * kPhotoHeight);
-    for (std::int64_t y = 0; y < kPhotoHeight; ++y) {
-        const float v = static_cast<float>(y) / kPhotoHeight;
-        for (std::int64_t x = 0; x < kPhotoWidth; ++x) {
-            const float u = static_cast<float>(x) / kPhotoWidth;
+    pixels.reserve(photoWidth * photoHeight);
+    for (std::int64_t y = 0; y < photoHeight; ++y) {
+        const float v = static_cast<float>(y) / photoHeight;
+        for (std::int64_t x = 0; x < photoWidth; ++x) {
+            const float u = static_cast<float>(x) / photoWidth;
             RGB c = lerp(skyTint, groundTint, v) * (0.3f + 0.7f * u);
             for (const Blob& blob : blobs) {
                 const float d2 = (u - blob.x) * (u - blob.x) + (v - blob.y) * (v - blob.y);
@@ -53,7 +53,7 @@ PixelBuffer photoLike(std::uint32_t seed, const RGB& skyTint, const RGB& groundT
             pixels.push_back(clamp01(c + RGB{noise(random), noise(random), noise(random)}));
         }
     }
-    return PixelBuffer(kPhotoWidth, kPhotoHeight, std::move(pixels));
+    return PixelBuffer(photoWidth, photoHeight, std::move(pixels));
 }
 
 PixelBuffer sourcePhoto() { return photoLike(7, {0.55f, 0.65f, 0.85f}, {0.25f, 0.3f, 0.15f}); }
@@ -72,7 +72,7 @@ void BM_GradePipelineMakeLUTMatch(benchmark::State& state)
 {
     const auto match = std::make_shared<const MatchTransform>(
         ColorMatcher::analyse(sourcePhoto(), referencePhoto()), MatchSettings{1.0f, 1.0f});
-    const GradePipeline pipeline(match, 0.9f, kBusyFineTune);
+    const GradePipeline pipeline(match, 0.9f, busyFineTune);
     for (auto _ : state)
         benchmark::DoNotOptimize(pipeline.makeLUT(state.range(0)));
 }
@@ -88,7 +88,7 @@ void BM_GradePipelineMakeLUTMatchSmooth(benchmark::State& state)
     const auto match = std::make_shared<const MatchTransform>(
         ColorMatcher::analyse(sourcePhoto(), referencePhoto()), MatchSettings{1.0f, 1.0f},
         GamutMapping::smooth);
-    const GradePipeline pipeline(match, 0.9f, kBusyFineTune);
+    const GradePipeline pipeline(match, 0.9f, busyFineTune);
     for (auto _ : state)
         benchmark::DoNotOptimize(pipeline.makeLUT(state.range(0)));
 }
@@ -103,15 +103,15 @@ void BM_MatchTransformApply(benchmark::State& state)
 {
     const MatchTransform match(ColorMatcher::analyse(sourcePhoto(), referencePhoto()),
                                MatchSettings{1.0f, 1.0f});
-    timePerColour(state, randomColours(kColourSetSize, 0.0f, 1.0f, 3),
+    timePerColour(state, randomColours(colourSetSize, 0.0f, 1.0f, 3),
                   [&match](const RGB& c) { return match.apply(c); });
 }
 BENCHMARK(BM_MatchTransformApply);
 
 void BM_FineTuneApply(benchmark::State& state)
 {
-    const FineTune::Prepared tune(kBusyFineTune);
-    timePerColour(state, randomColours(kColourSetSize, 0.0f, 1.0f, 5),
+    const FineTune::Prepared tune(busyFineTune);
+    timePerColour(state, randomColours(colourSetSize, 0.0f, 1.0f, 5),
                   [&tune](const RGB& c) { return tune.apply(c); });
 }
 BENCHMARK(BM_FineTuneApply);

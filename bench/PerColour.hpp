@@ -11,7 +11,7 @@
 
 namespace lumivert::bench {
 
-constexpr std::size_t kColourSetSize = 4096;  // a power of two: the index wraps with a mask
+constexpr std::size_t colourSetSize = 4096;  // a power of two: the index wraps with a mask
 
 inline std::vector<RGB> randomColours(std::size_t count, float low, float high, unsigned seed = 42)
 {
@@ -23,13 +23,13 @@ inline std::vector<RGB> randomColours(std::size_t count, float low, float high, 
     return colours;
 }
 
-// `colours` holds kColourSetSize entries.
+// `colours` holds colourSetSize entries.
 template <typename Apply>
 void timePerColour(benchmark::State& state, const std::vector<RGB>& colours, Apply apply)
 {
     std::size_t i = 0;
     for (auto _ : state)
-        benchmark::DoNotOptimize(apply(colours[i++ & (kColourSetSize - 1)]));
+        benchmark::DoNotOptimize(apply(colours[i++ & (colourSetSize - 1)]));
     state.SetItemsProcessed(state.iterations());
 }
 

@@ -30,11 +30,11 @@ namespace {
 
 using namespace lumivert;
 
-constexpr int kPhotoWidth = 6000;
-constexpr int kPhotoHeight = 4000;
-constexpr QSize kPaneSize(1100, 800);
-constexpr int kPanSteps = 40;
-constexpr double kPanStep = 37;  // logical pixels per mouse move, a brisk drag
+constexpr int photoWidth = 6000;
+constexpr int photoHeight = 4000;
+constexpr QSize paneSize(1100, 800);
+constexpr int panSteps = 40;
+constexpr double panStep = 37;  // logical pixels per mouse move, a brisk drag
 
 QApplication& application()
 {
@@ -54,18 +54,18 @@ QString writePhoto(const QTemporaryDir& folder)
     std::mt19937 random(17);
     std::uniform_real_distribution<float> noise(-0.08f, 0.08f);
     std::vector<RGB> pixels;
-    pixels.reserve(static_cast<std::size_t>(kPhotoWidth) * kPhotoHeight);
-    for (int y = 0; y < kPhotoHeight; ++y)
-        for (int x = 0; x < kPhotoWidth; ++x) {
-            const float u = static_cast<float>(x) / (kPhotoWidth - 1);
-            const float v = static_cast<float>(y) / (kPhotoHeight - 1);
+    pixels.reserve(static_cast<std::size_t>(photoWidth) * photoHeight);
+    for (int y = 0; y < photoHeight; ++y)
+        for (int x = 0; x < photoWidth; ++x) {
+            const float u = static_cast<float>(x) / (photoWidth - 1);
+            const float v = static_cast<float>(y) / (photoHeight - 1);
             const float n = noise(random);
             pixels.push_back(RGB{std::clamp(0.1f + 0.8f * u + n, 0.0f, 1.0f),
                                  std::clamp(0.2f + 0.6f * v - n, 0.0f, 1.0f),
                                  std::clamp(0.5f * (u + v) + n, 0.0f, 1.0f)});
         }
     const QString file = folder.filePath("photo.png");
-    ImageLoader::writePNG(PixelBuffer(kPhotoWidth, kPhotoHeight, std::move(pixels)),
+    ImageLoader::writePNG(PixelBuffer(photoWidth, photoHeight, std::move(pixels)),
                           QFile::encodeName(file).toStdString(), false);
     return file;
 }
@@ -90,7 +90,7 @@ void timePans(benchmark::State& state, const std::function<QPointF(const Compare
         std::abort();
 
     PreviewPane pane(model);
-    pane.resize(kPaneSize);
+    pane.resize(paneSize);
     pane.show();
     CompareView* view = pane.compareView();
     view->zoomToActualSize();
@@ -121,8 +121,8 @@ void BM_PanAtActualSize(benchmark::State& state)
     // Back and forth across the photo, so that the view keeps leaving the ground shown before.
     int step = 0;
     timePans(state, [&step](const CompareView&) {
-        const double direction = (step++ / kPanSteps) % 2 == 0 ? -1 : 1;
-        return QPointF(direction * kPanStep, direction * kPanStep / 2);
+        const double direction = (step++ / panSteps) % 2 == 0 ? -1 : 1;
+        return QPointF(direction * panStep, direction * panStep / 2);
     });
 }
 BENCHMARK(BM_PanAtActualSize)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(400);
@@ -131,20 +131,20 @@ void BM_PanOverNewGround(benchmark::State& state)
 {
     // Rows, as one reads: across to an edge, a view's height down, back across to the other
     // edge, so that every step brings pixels on screen that were never graded.
-    double across = -kPanStep;
+    double across = -panStep;
     int downSteps = 0;
     timePans(state, [&](const CompareView& view) {
         if (downSteps > 0) {
             --downSteps;
-            return QPointF(0, -kPanStep);
+            return QPointF(0, -panStep);
         }
         const QRectF image = view.imageRect();
         const bool atEdge = across < 0 ? image.right() <= view.width() : image.left() >= 0;
         if (!atEdge)
             return QPointF(across, 0);
         across = -across;
-        downSteps = static_cast<int>(view.height() / kPanStep);
-        return QPointF(0, -kPanStep);
+        downSteps = static_cast<int>(view.height() / panStep);
+        return QPointF(0, -panStep);
     });
 }
 BENCHMARK(BM_PanOverNewGround)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(400);

@@ -14,9 +14,9 @@ namespace {
 
 using std::filesystem::path;
 
-constexpr const char* kHaldLevelOption = "--hald-level";
+constexpr const char* haldLevelOption = "--hald-level";
 // As --3dl-flavour spells LUTWriter::ThreeDLFlavour's cases, in their order.
-const std::vector<std::string> kFlavourNames{"plain", "lustre"};
+const std::vector<std::string> flavourNames{"plain", "lustre"};
 
 std::string between(double lower, double upper)
 {
@@ -137,7 +137,7 @@ std::string sizeHelp(const std::string& defaultSize)
 
 void addWriterOptions(CLI::App& command, LUTWriter::Options& options)
 {
-    command.add_option(kHaldLevelOption, options.haldLevel,
+    command.add_option(haldLevelOption, options.haldLevel,
                        "level of a HALD .png output, " + std::to_string(HaldCLUT::minLevel) +
                            " to " + std::to_string(HaldCLUT::maxLevel) + " (default " +
                            std::to_string(HaldCLUT::defaultLevel) + ": " + defaultHaldShape() +
@@ -147,11 +147,11 @@ void addWriterOptions(CLI::App& command, LUTWriter::Options& options)
         ->description("layout of a .3dl output: plain (default; read by most applications and "
                       "ffmpeg) or lustre (Autodesk Lustre's 3DMESH header; sizes " +
                       lustreSizes() + ")")
-        ->check(CLI::IsMember(kFlavourNames))
+        ->check(CLI::IsMember(flavourNames))
         ->each([&options](const std::string& name) {
-            const auto found = std::find(kFlavourNames.begin(), kFlavourNames.end(), name);
+            const auto found = std::find(flavourNames.begin(), flavourNames.end(), name);
             options.threeDLFlavour =
-                static_cast<LUTWriter::ThreeDLFlavour>(found - kFlavourNames.begin());
+                static_cast<LUTWriter::ThreeDLFlavour>(found - flavourNames.begin());
         });
 }
 
@@ -159,7 +159,7 @@ void requireWritable(const ExportPlan::Plan& plan,
                      const std::function<std::int64_t(LUTFormat)>& tableSize,
                      const LUTWriter::Options& options)
 {
-    requireWithin(options.haldLevel, HaldCLUT::minLevel, HaldCLUT::maxLevel, kHaldLevelOption);
+    requireWithin(options.haldLevel, HaldCLUT::minLevel, HaldCLUT::maxLevel, haldLevelOption);
     for (const ExportPlan::PlannedFile& file : plan) {
         const std::int64_t size = tableSize(file.format);
         if (!LUTWriter::canWrite(file.format, size, options)) {

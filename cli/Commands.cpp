@@ -28,13 +28,13 @@ namespace lumivert::Commands {
 
 namespace {
 
-constexpr int kExitFailure = 1;
-constexpr int kExitUsage = 2;
+constexpr int exitFailure = 1;
+constexpr int exitUsage = 2;
 // A typed word at most this many edits from a name, and within a third of its length, is taken
 // for a slip.
-constexpr std::size_t kMaxSuggestionDistance = 2;
+constexpr std::size_t maxSuggestionDistance = 2;
 
-constexpr const char* kUsageHint = "Run with --help for more information.";
+constexpr const char* usageHint = "Run with --help for more information.";
 
 const std::vector<Command>& commandTable()
 {
@@ -115,14 +115,14 @@ int execute(const Action& action)
     try {
         return action();
     } catch (const UsageError& error) {
-        std::cerr << error.what() << '\n' << kUsageHint << '\n';
-        return kExitUsage;
+        std::cerr << error.what() << '\n' << usageHint << '\n';
+        return exitUsage;
     } catch (const std::bad_alloc&) {
         std::cerr << "There is not enough memory to finish.\n";
-        return kExitFailure;
+        return exitFailure;
     } catch (const std::exception& error) {
         std::cerr << error.what() << '\n';
-        return kExitFailure;
+        return exitFailure;
     }
 }
 
@@ -184,7 +184,7 @@ int withOutputChecked(int status, const RecordedOutput& output)
     std::string reason = std::strerror(error != 0 ? error : EIO);
     reason[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(reason[0])));
     std::cerr << "could not write to standard output: " << reason << '\n';
-    return status == 0 ? kExitFailure : status;
+    return status == 0 ? exitFailure : status;
 }
 
 int parseAndExecute(int argc, const char* const* argv)
@@ -193,16 +193,16 @@ int parseAndExecute(int argc, const char* const* argv)
     const std::unique_ptr<CLI::App> app = parser(chosen);
 
     if (const auto unknown = unknownCommand(argc, argv)) {
-        std::cerr << *unknown << '\n' << kUsageHint << '\n';
-        return kExitUsage;
+        std::cerr << *unknown << '\n' << usageHint << '\n';
+        return exitUsage;
     }
     try {
         app->parse(argc, argv);
     } catch (const CLI::ParseError& error) {
         const int code = app->exit(error);
-        return code == 0 ? 0 : kExitUsage;
+        return code == 0 ? 0 : exitUsage;
     }
-    return chosen ? execute(chosen) : kExitUsage;
+    return chosen ? execute(chosen) : exitUsage;
 }
 
 }  // namespace
@@ -210,7 +210,7 @@ int parseAndExecute(int argc, const char* const* argv)
 std::optional<std::string> suggestion(std::string_view typed, const std::vector<std::string>& names)
 {
     std::optional<std::string> nearest;
-    std::size_t nearestDistance = kMaxSuggestionDistance + 1;
+    std::size_t nearestDistance = maxSuggestionDistance + 1;
     for (const std::string& name : names) {
         const std::size_t distance = editDistance(typed, name);
         if (distance < nearestDistance && 3 * distance <= std::max(typed.size(), name.size())) {

@@ -34,7 +34,7 @@ struct NamedColour {
     const char* name;
     RGB colour;
 };
-constexpr std::array<NamedColour, 8> kInfoSamples = {{
+constexpr std::array<NamedColour, 8> infoSamples = {{
     {"black", {0, 0, 0}},
     {"18% grey", {0.46f, 0.46f, 0.46f}},
     {"mid grey", {0.5f, 0.5f, 0.5f}},
@@ -356,24 +356,24 @@ std::string domainText(const LUTDomain& domain)
 }
 
 // Inputs along the grey axis of the domain at which the transform is checked.
-constexpr int kGreySteps = 1024;
+constexpr int greySteps = 1024;
 // A fall smaller than this is rounding in the file, not a reversal.
-constexpr float kMonotoneTolerance = 1e-6f;
+constexpr float monotoneTolerance = 1e-6f;
 
 // "monotone in every channel", or where the first channel falls.
 std::string greyAxisText(const LUTStack& lut)
 {
     const LUTDomain& domain = lut.domain();
     RGB previous = lut.apply(domain.at({0, 0, 0}));
-    for (int step = 1; step <= kGreySteps; ++step) {
-        const float t = static_cast<float>(step) / kGreySteps;
+    for (int step = 1; step <= greySteps; ++step) {
+        const float t = static_cast<float>(step) / greySteps;
         const RGB input = domain.at({t, t, t});
         const RGB out = lut.apply(input);
         const std::array<std::pair<const char*, float>, 3> falls = {{{"red", previous.r - out.r},
                                                                      {"green", previous.g - out.g},
                                                                      {"blue", previous.b - out.b}}};
         for (const auto& [name, fall] : falls) {
-            if (fall > kMonotoneTolerance) {
+            if (fall > monotoneTolerance) {
                 char text[128];
                 std::snprintf(text, sizeof text, "not monotone: %s falls near grey input %.4f",
                               name, static_cast<double>(input.r));
@@ -483,7 +483,7 @@ int info(const std::string& input)
             static_cast<long long>(clipping.entries), static_cast<long long>(clipping.total),
             100.0 * static_cast<double>(clipping.entries) / static_cast<double>(clipping.total));
     std::cout << "Sample mappings (sRGB-encoded):\n";
-    for (const NamedColour& sample : kInfoSamples) {
+    for (const NamedColour& sample : infoSamples) {
         const RGB out = lut.apply(sample.colour);
         std::printf("  %-9s %.4f %.4f %.4f -> %.4f %.4f %.4f\n", sample.name,
                     static_cast<double>(sample.colour.r), static_cast<double>(sample.colour.g),

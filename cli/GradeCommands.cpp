@@ -28,7 +28,7 @@ using GradeRecipe::Mode;
 using GradeRecipe::Slot;
 using std::filesystem::path;
 
-constexpr int kJsonIndent = 2;
+constexpr int jsonIndent = 2;
 
 // What was typed for one adjustment's option.
 struct AdjustmentInput {
@@ -336,7 +336,7 @@ int printAnalysis(const AnalyseCommand& command, const GradeOptions& options)
     GradeRecipe::Results results;
     results.store(std::move(analysis));
     document["summary"] = statusOf(command.mode, results, inputs.names);
-    std::cout << document.dump(kJsonIndent) << '\n';
+    std::cout << document.dump(jsonIndent) << '\n';
     return 0;
 }
 
@@ -348,7 +348,7 @@ CLI::Option* addInputs(CLI::App& command, Mode mode, const char* name, const cha
         ->expected(static_cast<int>(GradeRecipe::recipe(mode).slots.size()));
 }
 
-const std::array<ModeCommand, 4> kModeCommands{{
+const std::array<ModeCommand, 4> modeCommandRows{{
     {Mode::look, "Capture the look of a reference photo as a LUT.",
      "  lumivert-cli look sunset.jpg -o Sunset.cube\n"
      "  lumivert-cli look film.png --format all --size 65 --look-settings 1,0.5,1.2,0\n"
@@ -368,7 +368,7 @@ const std::array<ModeCommand, 4> kModeCommands{{
      "GRADED_HALD", "a HALD image graded in another editor"},
 }};
 
-const std::array<AnalyseCommand, 3> kAnalyseCommands{{
+const std::array<AnalyseCommand, 3> analyseCommands{{
     {Mode::look,
      "Levels, contrast, band tints, colourfulness and palette.",
      "  lumivert-cli analyse look sunset.jpg > sunset.json\n",
@@ -394,7 +394,7 @@ const std::array<AnalyseCommand, 3> kAnalyseCommands{{
 std::vector<Command> modeCommands()
 {
     std::vector<Command> commands;
-    for (const ModeCommand& row : kModeCommands) {
+    for (const ModeCommand& row : modeCommandRows) {
         const auto define = [&row](CLI::App& command) -> Action {
             auto options = std::make_shared<GradeOptions>();
             addInputs(command, row.mode, row.inputs, row.inputsHelp, *options);
@@ -419,7 +419,7 @@ Command analyse()
                   "  lumivert-cli analyse edit before.png after.png\n",
                   {},
                   {}};
-    for (const AnalyseCommand& row : kAnalyseCommands) {
+    for (const AnalyseCommand& row : analyseCommands) {
         const auto define = [&row](CLI::App& command) -> Action {
             auto options = std::make_shared<GradeOptions>();
             addInputs(command, row.mode, row.inputs, row.inputsHelp, *options);

@@ -10,7 +10,7 @@ namespace {
 using CommandOutline::Command;
 using CommandOutline::Option;
 
-constexpr std::string_view kExamplesHeading = "Examples:";
+constexpr std::string_view examplesHeading = "Examples:";
 
 std::string upper(std::string_view text)
 {
@@ -68,8 +68,8 @@ void writeFooter(std::ostream& out, std::string_view footer)
     while (std::getline(lines, line)) {
         if (line.empty())
             continue;
-        if (line == kExamplesHeading) {
-            out << ".PP\n" << kExamplesHeading << "\n.RS\n.nf\n";
+        if (line == examplesHeading) {
+            out << ".PP\n" << examplesHeading << "\n.RS\n.nf\n";
             inExamples = true;
             continue;
         }

@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr const char* kProgram = "lumivert-cli";
+constexpr const char* programName = "lumivert-cli";
 
 bool write(const std::filesystem::path& path, const std::string& text)
 {
@@ -37,7 +37,7 @@ int main(int argc, char** argv)
     std::filesystem::create_directories(folder);
     lumivert::Action unused;
     const auto outline = lumivert::CommandOutline::outline(*lumivert::Commands::parser(unused));
-    const std::string program = kProgram;
+    const std::string program = programName;
     const bool written =
         write(folder / (program + ".1"),
               lumivert::ManPage::render(outline, program, LUMIVERT_VERSION_TEXT)) &&

@@ -57,7 +57,7 @@ std::string withLineEnds(const std::string& text, const std::string& end)
     return result;
 }
 
-const std::string kBOM = "\xEF\xBB\xBF";
+const std::string bom = "\xEF\xBB\xBF";
 
 Files cubeFiles()
 {
@@ -70,7 +70,7 @@ Files cubeFiles()
         {"graded-3-crlf.cube", withLineEnds(small, "\r\n")},
         {"graded-3-cr.cube", withLineEnds(small, "\r")},
         {"graded-3-nel-ls-ps.cube", withLineEnds(small, "\xC2\x85") + "\xE2\x80\xA8\xE2\x80\xA9"},
-        {"bom.cube", kBOM + identity},
+        {"bom.cube", bom + identity},
         {"hand-spacing.cube", "# comment\n\n  LUT_3D_SIZE\t2 \n\n0\t0 0\n1e0 0 0\n0 1.0 0\n"
                               "1 1 0\n# between\n0 0 1\n1 0 1\n-0.5 1 1\n1.5 1 1e-3\n"},
         {"hand-domain.cube", "TITLE \"Domain\"\nDOMAIN_MIN 0 0 0\nDOMAIN_MAX 1 1 1\n"
@@ -134,7 +134,7 @@ Files threeDLFiles()
         {"graded-5.3dl", LUTWriter::threeDL(graded(5))},
         {"graded-3-crlf.3dl", withLineEnds(small, "\r\n")},
         {"graded-3-cr.3dl", withLineEnds(small, "\r")},
-        {"bom.3dl", kBOM + identity},
+        {"bom.3dl", bom + identity},
         {"mesh-1-12.3dl", "3DMESH\nMesh 1 12\n0 512 1023\n" + threeDLIdentity(3, 4095)},
         {"mesh-without-shaper.3dl", "Mesh 1 10\n" + threeDLIdentity(3, 1023)},
         {"mesh-huge.3dl", "3DMESH\nMesh 30 12\n0 1023\n" + threeDLIdentity(2, 4095)},
@@ -210,12 +210,12 @@ void putBigEndian(std::string& bytes, std::size_t at, std::uint32_t value)
 // The PNG with the size in its header replaced (and the header's checksum made valid again).
 std::string withPNGSize(std::string png, std::uint32_t width, std::uint32_t height)
 {
-    constexpr std::size_t kIHDRType = 12;
-    constexpr std::size_t kIHDRData = 16;
-    constexpr std::size_t kIHDRLength = 13;
-    putBigEndian(png, kIHDRData, width);
-    putBigEndian(png, kIHDRData + 4, height);
-    putBigEndian(png, kIHDRData + kIHDRLength, crc32(png.substr(kIHDRType, 4 + kIHDRLength)));
+    constexpr std::size_t ihdrType = 12;
+    constexpr std::size_t ihdrData = 16;
+    constexpr std::size_t ihdrLength = 13;
+    putBigEndian(png, ihdrData, width);
+    putBigEndian(png, ihdrData + 4, height);
+    putBigEndian(png, ihdrData + ihdrLength, crc32(png.substr(ihdrType, 4 + ihdrLength)));
     return png;
 }
 
@@ -236,9 +236,9 @@ Files imageFiles(const fs::path& scratch)
     const Image16 sixteen = Packing::makeImage16(pixels);
     const std::string png = written(eight, ImageFileType::png, ColourTag::none);
     const std::string jpeg = written(eight, ImageFileType::jpeg, ColourTag::sRGB);
-    constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
-    constexpr float kInfinity = std::numeric_limits<float>::infinity();
-    const std::vector<float> special{0.5f, kNaN, kInfinity, -1.0f, 2.0f, 0.0f};
+    constexpr float naN = std::numeric_limits<float>::quiet_NaN();
+    constexpr float infinity = std::numeric_limits<float>::infinity();
+    const std::vector<float> special{0.5f, naN, infinity, -1.0f, 2.0f, 0.0f};
     return {
         {"gradient.png", png},
         {"gradient-16-bit-srgb.png", written(sixteen, ImageFileType::png, ColourTag::sRGB)},

@@ -13,8 +13,8 @@ namespace {
 using namespace lumivert;
 
 // Enough significant digits to name every float and every double exactly.
-constexpr int kFloatDigits = 9;
-constexpr int kDoubleDigits = 17;
+constexpr int floatDigits = 9;
+constexpr int doubleDigits = 17;
 
 std::string printed(double value, int digits)
 {
@@ -39,7 +39,7 @@ void checkAdjustment(const GradeRecipe::Adjustment& row, std::string_view text)
         const float number = value.of(settings);
         FuzzSupport::check(std::isfinite(number) && row.range.contains(number),
                            "an accepted value is finite and within its range");
-        again += (again.empty() ? "" : ", \t") + printed(number, kFloatDigits);
+        again += (again.empty() ? "" : ", \t") + printed(number, floatDigits);
     }
     GradeRecipe::Settings reread;
     FuzzSupport::check(!GradeRecipe::assignText(row, again, reread) && reread == settings,
@@ -50,7 +50,7 @@ void checkWholeValues(std::string_view text)
 {
     if (const auto number = GradeRecipe::wholeNumber(text)) {
         FuzzSupport::check(std::isfinite(*number), "a whole number is finite");
-        FuzzSupport::check(GradeRecipe::wholeNumber(printed(*number, kDoubleDigits)) == number,
+        FuzzSupport::check(GradeRecipe::wholeNumber(printed(*number, doubleDigits)) == number,
                            "a printed number reads as the same number");
     }
     if (const auto integer = GradeRecipe::wholeInteger(text))

@@ -15,28 +15,28 @@ namespace {
 
 // Half of the shape bytes pick a HALD side (levels 2 to 5), the others any side up to 80, so that
 // both the accepted shapes and their near misses come up often.
-constexpr std::array<std::int64_t, 4> kHaldSides{8, 27, 64, 125};
-constexpr int kAnySideBelow = 80;
-constexpr std::size_t kShapeBytes = 2;
-constexpr std::size_t kSampleBytes = 2;
-constexpr float kSampleScale = 65535.0f;
+constexpr std::array<std::int64_t, 4> haldSides{8, 27, 64, 125};
+constexpr int anySideBelow = 80;
+constexpr std::size_t shapeBytes = 2;
+constexpr std::size_t sampleBytes = 2;
+constexpr float sampleScale = 65535.0f;
 
 std::int64_t sideOf(std::uint8_t byte)
 {
-    return byte < 128 ? kHaldSides[byte % kHaldSides.size()] : 1 + byte % kAnySideBelow;
+    return byte < 128 ? haldSides[byte % haldSides.size()] : 1 + byte % anySideBelow;
 }
 
 lumivert::PixelBuffer decodedImage(const std::uint8_t* data, std::size_t size)
 {
     const std::int64_t width = sideOf(data[0]);
     const std::int64_t height = sideOf(data[1]);
-    const std::uint8_t* samples = data + kShapeBytes;
-    const std::size_t sampleCount = (size - kShapeBytes) / kSampleBytes;
+    const std::uint8_t* samples = data + shapeBytes;
+    const std::size_t sampleCount = (size - shapeBytes) / sampleBytes;
     const auto sample = [&](std::size_t i) {
         if (sampleCount == 0)
             return 0.0f;
-        const std::size_t at = (i % sampleCount) * kSampleBytes;
-        return static_cast<float>(samples[at] | samples[at + 1] << 8) / kSampleScale;
+        const std::size_t at = (i % sampleCount) * sampleBytes;
+        return static_cast<float>(samples[at] | samples[at + 1] << 8) / sampleScale;
     };
     std::vector<lumivert::RGB> pixels(static_cast<std::size_t>(width * height));
     for (std::size_t i = 0; i < pixels.size(); ++i)
@@ -49,7 +49,7 @@ lumivert::PixelBuffer decodedImage(const std::uint8_t* data, std::size_t size)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     using namespace lumivert;
-    if (size < kShapeBytes)
+    if (size < shapeBytes)
         return 0;
     const PixelBuffer image = decodedImage(data, size);
     const std::optional<int> level = HaldCLUT::level(image.width(), image.height());

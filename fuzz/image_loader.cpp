@@ -17,8 +17,8 @@
 namespace {
 
 // Larger images are legal, but decoding them would spend the run on memory, not on parsing.
-constexpr std::int64_t kLargestFuzzedPixels = std::int64_t{1} << 22;
-constexpr std::int64_t kBoundChoices = 64;
+constexpr std::int64_t largestFuzzedPixels = std::int64_t{1} << 22;
+constexpr std::int64_t boundChoices = 64;
 
 struct TooLargeToFuzz {};
 
@@ -81,7 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const PixelBuffer exact =
             ImageLoader::loadExact(file, [&stored](std::int64_t width, std::int64_t height) {
                 stored = Size{width, height};
-                if (width * height > kLargestFuzzedPixels)
+                if (width * height > largestFuzzedPixels)
                     throw TooLargeToFuzz{};
             });
         FuzzSupport::check(stored && exact.width() == stored->first &&
@@ -93,7 +93,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     // A bound from the input's length, and one that surely scales a known image down.
-    std::vector<std::int64_t> bounds{1 + static_cast<std::int64_t>(size % kBoundChoices)};
+    std::vector<std::int64_t> bounds{1 + static_cast<std::int64_t>(size % boundChoices)};
     if (stored)
         bounds.push_back(std::max<std::int64_t>(1, std::max(stored->first, stored->second) / 3));
     for (const std::int64_t bound : bounds) {

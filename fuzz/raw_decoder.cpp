@@ -13,8 +13,8 @@
 namespace {
 
 // Larger sensors are legal, but decoding them would spend the run on memory, not on parsing.
-constexpr std::int64_t kLargestFuzzedPixels = std::int64_t{1} << 22;
-constexpr std::int64_t kBoundChoices = 64;
+constexpr std::int64_t largestFuzzedPixels = std::int64_t{1} << 22;
+constexpr std::int64_t boundChoices = 64;
 
 }  // namespace
 
@@ -24,10 +24,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static const FuzzSupport::ScratchFile file("raw", ".dng");
     file.write(data, size);
 
-    const std::int64_t bound = 1 + static_cast<std::int64_t>(size % kBoundChoices);
+    const std::int64_t bound = 1 + static_cast<std::int64_t>(size % boundChoices);
     for (const std::int64_t target : {bound, std::int64_t{1} << 30}) {
         try {
-            const auto decoded = RawDecoder::decode(file.path(), {kLargestFuzzedPixels, target});
+            const auto decoded = RawDecoder::decode(file.path(), {largestFuzzedPixels, target});
             if (!decoded)
                 return 0;
             const std::int64_t width = decoded->image.width(), height = decoded->image.height();

@@ -11,8 +11,8 @@
 
 namespace {
 
-constexpr int kWrittenBits = 12;
-constexpr float kThreeDLTolerance = 0.5f / 4095.0f + 1e-6f;
+constexpr int writtenBits = 12;
+constexpr float threeDLTolerance = 0.5f / 4095.0f + 1e-6f;
 
 }  // namespace
 
@@ -33,9 +33,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
 
     const LUTReader::ThreeDLContents back = LUTReader::threeDL(LUTWriter::threeDL(contents->lut));
-    FuzzSupport::check(back.outputBits == kWrittenBits && !back.guessedTenBit,
+    FuzzSupport::check(back.outputBits == writtenBits && !back.guessedTenBit,
                        "a written .3dl reads as 12-bit output");
-    FuzzSupport::check(FuzzSupport::sameClampedTable(contents->lut, back.lut, kThreeDLTolerance),
+    FuzzSupport::check(FuzzSupport::sameClampedTable(contents->lut, back.lut, threeDLTolerance),
                        "a written .3dl reads back as the same table");
     return 0;
 }

@@ -23,15 +23,15 @@ QStringList decode(const QByteArray& data)
     return QString::fromUtf8(data).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
-constexpr mode_t kPrivateFolderMode = 0700;
-constexpr mode_t kOthersBits = 0077;
+constexpr mode_t privateFolderMode = 0700;
+constexpr mode_t othersBits = 0077;
 
 // A real folder (not a link to one) of this user that nobody else may enter.
 bool isPrivateFolder(const QString& folder)
 {
     struct stat info {};
     return ::lstat(QFile::encodeName(folder).constData(), &info) == 0 && S_ISDIR(info.st_mode) &&
-           info.st_uid == ::geteuid() && (info.st_mode & kOthersBits) == 0;
+           info.st_uid == ::geteuid() && (info.st_mode & othersBits) == 0;
 }
 
 // The user the process at the other end of the connection ran as when it connected or listened.
@@ -56,7 +56,7 @@ QString SingleInstance::runtimeFolder(QString* problem)
     const QString own =
         QDir::tempPath() + QStringLiteral("/lumivert-") + QString::number(::geteuid());
     // Made with its mode at once: a folder another user made first is never taken for ours.
-    if (::mkdir(QFile::encodeName(own).constData(), kPrivateFolderMode) == 0 || errno == EEXIST) {
+    if (::mkdir(QFile::encodeName(own).constData(), privateFolderMode) == 0 || errno == EEXIST) {
         if (isPrivateFolder(own))
             return own;
     }

@@ -10,23 +10,23 @@ namespace lumivert::ColorDifference {
 namespace {
 
 // Linear sRGB to XYZ, IEC 61966-2-1.
-constexpr double kToXYZ[3][3] = {{0.4124564, 0.3575761, 0.1804375},
-                                 {0.2126729, 0.7151522, 0.0721750},
-                                 {0.0193339, 0.1191920, 0.9503041}};
+constexpr double toXYZ[3][3] = {{0.4124564, 0.3575761, 0.1804375},
+                                {0.2126729, 0.7151522, 0.0721750},
+                                {0.0193339, 0.1191920, 0.9503041}};
 // The white is the matrix applied to RGB white, so that neutral greys have no chroma.
-constexpr double kWhite[3] = {kToXYZ[0][0] + kToXYZ[0][1] + kToXYZ[0][2],
-                              kToXYZ[1][0] + kToXYZ[1][1] + kToXYZ[1][2],
-                              kToXYZ[2][0] + kToXYZ[2][1] + kToXYZ[2][2]};
+constexpr double white[3] = {toXYZ[0][0] + toXYZ[0][1] + toXYZ[0][2],
+                             toXYZ[1][0] + toXYZ[1][1] + toXYZ[1][2],
+                             toXYZ[2][0] + toXYZ[2][1] + toXYZ[2][2]};
 // CIE 15: the cube root above (6/29)³, a line of slope 1/(3·(6/29)²) through 4/29 below.
-constexpr double kEpsilon = 6.0 / 29.0;
-constexpr double kPow25To7 = 6103515625.0;  // 25⁷
-constexpr double kDegrees = 180.0 / std::numbers::pi;
-constexpr double kRadians = std::numbers::pi / 180.0;
+constexpr double epsilon = 6.0 / 29.0;
+constexpr double pow25To7 = 6103515625.0;  // 25⁷
+constexpr double degrees = 180.0 / std::numbers::pi;
+constexpr double radians = std::numbers::pi / 180.0;
 
 double labF(double t)
 {
-    return t > kEpsilon * kEpsilon * kEpsilon ? std::cbrt(t)
-                                              : t / (3 * kEpsilon * kEpsilon) + 4.0 / 29.0;
+    return t > epsilon * epsilon * epsilon ? std::cbrt(t)
+                                           : t / (3 * epsilon * epsilon) + 4.0 / 29.0;
 }
 
 // Hue angle in degrees within [0, 360); 0 for a neutral colour.
@@ -34,7 +34,7 @@ double hueDegrees(double b, double a)
 {
     if (a == 0 && b == 0)
         return 0;
-    const double h = std::atan2(b, a) * kDegrees;
+    const double h = std::atan2(b, a) * degrees;
     return h < 0 ? h + 360 : h;
 }
 
@@ -56,9 +56,8 @@ CIELab linearToCIELab(const RGB& linear)
     const double rgb[3] = {linear.r, linear.g, linear.b};
     double f[3] = {};
     for (int row = 0; row < 3; ++row) {
-        const double xyz =
-            kToXYZ[row][0] * rgb[0] + kToXYZ[row][1] * rgb[1] + kToXYZ[row][2] * rgb[2];
-        f[row] = labF(xyz / kWhite[row]);
+        const double xyz = toXYZ[row][0] * rgb[0] + toXYZ[row][1] * rgb[1] + toXYZ[row][2] * rgb[2];
+        f[row] = labF(xyz / white[row]);
     }
     return {116 * f[1] - 16, 500 * (f[0] - f[1]), 200 * (f[1] - f[2])};
 }
@@ -68,7 +67,7 @@ CIELab linearToCIELab(const RGB& linear)
 double deltaE2000(const CIELab& x, const CIELab& y)
 {
     const double meanC = (chroma(x.a, x.b) + chroma(y.a, y.b)) / 2;
-    const double g = 0.5 * (1 - std::sqrt(pow7(meanC) / (pow7(meanC) + kPow25To7)));
+    const double g = 0.5 * (1 - std::sqrt(pow7(meanC) / (pow7(meanC) + pow25To7)));
     const double a1 = (1 + g) * x.a;
     const double a2 = (1 + g) * y.a;
     const double c1 = chroma(a1, x.b);
@@ -84,7 +83,7 @@ double deltaE2000(const CIELab& x, const CIELab& y)
         deltaHue -= 360;
     else if (deltaHue < -180)
         deltaHue += 360;
-    const double deltaH = 2 * std::sqrt(c1 * c2) * std::sin(deltaHue / 2 * kRadians);
+    const double deltaH = 2 * std::sqrt(c1 * c2) * std::sin(deltaHue / 2 * radians);
 
     const double meanL = (x.L + y.L) / 2;
     const double meanCPrime = (c1 + c2) / 2;
@@ -95,16 +94,16 @@ double deltaE2000(const CIELab& x, const CIELab& y)
                                          : (meanH - 360) / 2;
 
     const double t =
-        1 - 0.17 * std::cos((meanH - 30) * kRadians) + 0.24 * std::cos(2 * meanH * kRadians) +
-        0.32 * std::cos((3 * meanH + 6) * kRadians) - 0.20 * std::cos((4 * meanH - 63) * kRadians);
+        1 - 0.17 * std::cos((meanH - 30) * radians) + 0.24 * std::cos(2 * meanH * radians) +
+        0.32 * std::cos((3 * meanH + 6) * radians) - 0.20 * std::cos((4 * meanH - 63) * radians);
     const double hueOffset = (meanH - 275) / 25;
     const double deltaTheta = 30 * std::exp(-hueOffset * hueOffset);
-    const double rc = 2 * std::sqrt(pow7(meanCPrime) / (pow7(meanCPrime) + kPow25To7));
+    const double rc = 2 * std::sqrt(pow7(meanCPrime) / (pow7(meanCPrime) + pow25To7));
     const double lightOffset = (meanL - 50) * (meanL - 50);
     const double sl = 1 + 0.015 * lightOffset / std::sqrt(20 + lightOffset);
     const double sc = 1 + 0.045 * meanCPrime;
     const double sh = 1 + 0.015 * meanCPrime * t;
-    const double rt = -std::sin(2 * deltaTheta * kRadians) * rc;
+    const double rt = -std::sin(2 * deltaTheta * radians) * rc;
 
     const double l = deltaL / sl;
     const double c = deltaC / sc;

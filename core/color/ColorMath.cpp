@@ -13,35 +13,35 @@ namespace lumivert {
 namespace {
 
 // sRGB transfer function, IEC 61966-2-1.
-constexpr float kDecodeThreshold = 0.04045f;
-constexpr float kEncodeThreshold = 0.0031308f;
-constexpr float kLinearSlope = 12.92f;
-constexpr float kOffset = 0.055f;
-constexpr float kScale = 1.055f;
-constexpr float kGamma = 2.4f;
-constexpr float kInverseGamma = 0.41666666f;
+constexpr float decodeThreshold = 0.04045f;
+constexpr float encodeThreshold = 0.0031308f;
+constexpr float linearSlope = 12.92f;
+constexpr float srgbOffset = 0.055f;
+constexpr float srgbScale = 1.055f;
+constexpr float gamma = 2.4f;
+constexpr float inverseGamma = 0.41666666f;
 
-constexpr float kGamutTolerance = 0.0001f;
-constexpr int kBisectionSteps = 14;
+constexpr float gamutTolerance = 0.0001f;
+constexpr int bisectionSteps = 14;
 
 // Single-precision π rounded toward zero, and its double; both as the angle wrap defines them.
-constexpr float kPi = 3.1415925f;
-constexpr float kTwoPi = 6.283185f;
-constexpr float kLargeAngle = 1024.0f;
+constexpr float pi = 3.1415925f;
+constexpr float twoPi = 6.283185f;
+constexpr float largeAngle = 1024.0f;
 
 // Oklab matrices for linear sRGB (D65), as published by Björn Ottosson (2020).
-constexpr float kM1[3][3] = {{0.4122214708f, 0.5363325363f, 0.0514459929f},
-                             {0.2119034982f, 0.6806995451f, 0.1073969566f},
-                             {0.0883024619f, 0.2817188376f, 0.6299787005f}};
-constexpr float kM2[3][3] = {{0.2104542553f, 0.7936177850f, -0.0040720468f},
-                             {1.9779984951f, -2.4285922050f, 0.4505937099f},
-                             {0.0259040371f, 0.7827717662f, -0.8086757660f}};
-constexpr float kM2Inverse[3][3] = {{1.0f, 0.3963377774f, 0.2158037573f},
-                                    {1.0f, -0.1055613458f, -0.0638541728f},
-                                    {1.0f, -0.0894841775f, -1.2914855480f}};
-constexpr float kM1Inverse[3][3] = {{4.0767416621f, -3.3077115913f, 0.2309699292f},
-                                    {-1.2684380046f, 2.6097574011f, -0.3413193965f},
-                                    {-0.0041960863f, -0.7034186147f, 1.7076147010f}};
+constexpr float m1[3][3] = {{0.4122214708f, 0.5363325363f, 0.0514459929f},
+                            {0.2119034982f, 0.6806995451f, 0.1073969566f},
+                            {0.0883024619f, 0.2817188376f, 0.6299787005f}};
+constexpr float m2[3][3] = {{0.2104542553f, 0.7936177850f, -0.0040720468f},
+                            {1.9779984951f, -2.4285922050f, 0.4505937099f},
+                            {0.0259040371f, 0.7827717662f, -0.8086757660f}};
+constexpr float m2Inverse[3][3] = {{1.0f, 0.3963377774f, 0.2158037573f},
+                                   {1.0f, -0.1055613458f, -0.0638541728f},
+                                   {1.0f, -0.0894841775f, -1.2914855480f}};
+constexpr float m1Inverse[3][3] = {{4.0767416621f, -3.3077115913f, 0.2309699292f},
+                                   {-1.2684380046f, 2.6097574011f, -0.3413193965f},
+                                   {-0.0041960863f, -0.7034186147f, 1.7076147010f}};
 
 struct Vec3 {
     float x, y, z;
@@ -70,17 +70,17 @@ template <typename Floats, typename Mask>
     const Floats l = lab.L + Floats{};  // L in every lane
     const Floats a = lab.a * t;
     const Floats b = lab.b * t;
-    const Floats lp = kM2Inverse[0][0] * l + kM2Inverse[0][1] * a + kM2Inverse[0][2] * b;
-    const Floats mp = kM2Inverse[1][0] * l + kM2Inverse[1][1] * a + kM2Inverse[1][2] * b;
-    const Floats sp = kM2Inverse[2][0] * l + kM2Inverse[2][1] * a + kM2Inverse[2][2] * b;
+    const Floats lp = m2Inverse[0][0] * l + m2Inverse[0][1] * a + m2Inverse[0][2] * b;
+    const Floats mp = m2Inverse[1][0] * l + m2Inverse[1][1] * a + m2Inverse[1][2] * b;
+    const Floats sp = m2Inverse[2][0] * l + m2Inverse[2][1] * a + m2Inverse[2][2] * b;
     const Floats lc = lp * lp * lp;
     const Floats mc = mp * mp * mp;
     const Floats sc = sp * sp * sp;
-    const Floats r = kM1Inverse[0][0] * lc + kM1Inverse[0][1] * mc + kM1Inverse[0][2] * sc;
-    const Floats g = kM1Inverse[1][0] * lc + kM1Inverse[1][1] * mc + kM1Inverse[1][2] * sc;
-    const Floats bl = kM1Inverse[2][0] * lc + kM1Inverse[2][1] * mc + kM1Inverse[2][2] * sc;
-    constexpr float low = -kGamutTolerance;
-    constexpr float high = 1.0f + kGamutTolerance;
+    const Floats r = m1Inverse[0][0] * lc + m1Inverse[0][1] * mc + m1Inverse[0][2] * sc;
+    const Floats g = m1Inverse[1][0] * lc + m1Inverse[1][1] * mc + m1Inverse[1][2] * sc;
+    const Floats bl = m1Inverse[2][0] * lc + m1Inverse[2][1] * mc + m1Inverse[2][2] * sc;
+    constexpr float low = -gamutTolerance;
+    constexpr float high = 1.0f + gamutTolerance;
     fits = (r >= low) & (r <= high) & (g >= low) & (g <= high) & (bl >= low) & (bl <= high);
 }
 
@@ -91,43 +91,43 @@ template <typename Floats, typename Mask>
 // bound and midpoint is a multiple of 2^-15 in [0, 1], so lo + k × (hi − lo) / 8 is exact and
 // equals the midpoint the sequential halving reaches. The seven tests take one pass of eight
 // lanes where the processor has them, two of four otherwise; both give the same bits.
-template <int kLanes> [[gnu::always_inline]] inline float bisectedChromaScale(const Lab& lab)
+template <int lanes> [[gnu::always_inline]] inline float bisectedChromaScale(const Lab& lab)
 {
-    constexpr int kLevelsPerRound = 3;
+    constexpr int levelsPerRound = 3;
     // In eighths of the interval: this level's midpoint, the next level's two, the four of the
     // level after.
-    constexpr Float4 kNear = {4.0f, 2.0f, 6.0f, 0.0f};
-    constexpr Float4 kFar = {1.0f, 3.0f, 5.0f, 7.0f};
-    constexpr Float8 kAll = {4.0f, 2.0f, 6.0f, 1.0f, 3.0f, 5.0f, 7.0f, 0.0f};
-    constexpr int kFarLanes = 3;  // where the level after starts in kAll
+    constexpr Float4 nearEighths = {4.0f, 2.0f, 6.0f, 0.0f};
+    constexpr Float4 farEighths = {1.0f, 3.0f, 5.0f, 7.0f};
+    constexpr Float8 allEighths = {4.0f, 2.0f, 6.0f, 1.0f, 3.0f, 5.0f, 7.0f, 0.0f};
+    constexpr int farLanes = 3;  // where the level after starts in allEighths
     float lo = 0.0f;
     float hi = 1.0f;
-    for (int left = kBisectionSteps; left > 0; left -= kLevelsPerRound) {
+    for (int left = bisectionSteps; left > 0; left -= levelsPerRound) {
         const float eighth = (hi - lo) * 0.125f;
-        int fits[8] = {};  // the verdicts in the order of kAll
-        if constexpr (kLanes == 8) {
+        int fits[8] = {};  // the verdicts in the order of allEighths
+        if constexpr (lanes == 8) {
             Mask8 all = {};
-            inGamutAtScales(lab, lo + kAll * eighth, all);
+            inGamutAtScales(lab, lo + allEighths * eighth, all);
             for (int lane = 0; lane < 8; ++lane)
                 fits[lane] = all[lane];
         } else {
             Mask4 near = {};
             Mask4 far = {};
-            inGamutAtScales(lab, lo + kNear * eighth, near);
-            inGamutAtScales(lab, lo + kFar * eighth, far);
-            for (int lane = 0; lane < kFarLanes; ++lane)
+            inGamutAtScales(lab, lo + nearEighths * eighth, near);
+            inGamutAtScales(lab, lo + farEighths * eighth, far);
+            for (int lane = 0; lane < farLanes; ++lane)
                 fits[lane] = near[lane];
             for (int lane = 0; lane < 4; ++lane)
-                fits[kFarLanes + lane] = far[lane];
+                fits[farLanes + lane] = far[lane];
         }
         const int first = fits[0] & 1;
         const int second = fits[1 + first] & 1;
-        if (left < kLevelsPerRound) {
+        if (left < levelsPerRound) {
             // Two levels left: lo moves to the start of the chosen quarter.
             lo += static_cast<float>(2 * first + second) * (2.0f * eighth);
             break;
         }
-        const int third = fits[kFarLanes + 2 * first + second] & 1;
+        const int third = fits[farLanes + 2 * first + second] & 1;
         lo += static_cast<float>(4 * first + 2 * second + third) * eighth;
         hi = lo + eighth;
     }
@@ -141,13 +141,13 @@ template <int kLanes> [[gnu::always_inline]] inline float bisectedChromaScale(co
 // Real cube root, negative inputs giving negative roots. Three Newton steps in double from a
 // bit-level first guess reach about 1e-11 relative error, so rounding to float gives the
 // correctly rounded root; the C library's cbrtf is both slower and up to 1 ulp off.
-constexpr std::uint64_t kCubeRootMagic = 0x2A9F7893782DA1CEull;
-constexpr int kCubeRootSteps = 3;
+constexpr std::uint64_t cubeRootMagic = 0x2A9F7893782DA1CEull;
+constexpr int cubeRootSteps = 3;
 
 // The bit-level first guess: a third of the exponent, roughly.
 inline double firstCubeRootGuess(double magnitude)
 {
-    return std::bit_cast<double>(std::bit_cast<std::uint64_t>(magnitude) / 3 + kCubeRootMagic);
+    return std::bit_cast<double>(std::bit_cast<std::uint64_t>(magnitude) / 3 + cubeRootMagic);
 }
 
 inline float cubeRoot(float x)
@@ -157,7 +157,7 @@ inline float cubeRoot(float x)
     if (!(magnitude > 0.0) || !std::isfinite(magnitude))
         return x;  // zero, NaN and infinity are their own roots
     double root = firstCubeRootGuess(magnitude);
-    for (int step = 0; step < kCubeRootSteps; ++step)
+    for (int step = 0; step < cubeRootSteps; ++step)
         root -= (root * root * root - magnitude) / (3.0 * root * root);
     return static_cast<float>(std::copysign(root, value));
 }
@@ -179,7 +179,7 @@ using Double4 = double __attribute__((vector_size(32)));
     const Double4 magnitude = {std::fabs(x), std::fabs(y), std::fabs(z), 1.0};
     Double4 root = {firstCubeRootGuess(magnitude[0]), firstCubeRootGuess(magnitude[1]),
                     firstCubeRootGuess(magnitude[2]), 1.0};
-    for (int step = 0; step < kCubeRootSteps; ++step)
+    for (int step = 0; step < cubeRootSteps; ++step)
         root -= (root * root * root - magnitude) / (3.0 * root * root);
     return {static_cast<float>(std::copysign(root[0], x)),
             static_cast<float>(std::copysign(root[1], y)),
@@ -195,9 +195,9 @@ using Double4 = double __attribute__((vector_size(32)));
 // lightness. Along a ray from black at fixed hue and fixed C / L, every channel scales as the
 // cube of L, so the lower boundary of a slice is exactly the line from black to the cusp; the
 // upper one curves and is refined by a Halley step.
-constexpr float kMidLightness = 0.5f;
-constexpr float kProjectionAdaptation = 20.0f;  // Ottosson's alpha; larger leans to mid lightness
-constexpr float kSmallestChroma = 0.00001f;
+constexpr float midLightness = 0.5f;
+constexpr float projectionAdaptation = 20.0f;  // Ottosson's alpha; larger leans to mid lightness
+constexpr float smallestChroma = 0.00001f;
 
 // The polynomial first guess of the saturation at which a channel reaches 0, in the hue region
 // where that channel is the first to, and the channel's weights on cubed LMS (Ottosson's fit).
@@ -205,29 +205,29 @@ struct SaturationFit {
     float k0, k1, k2, k3, k4;
     const float (&weights)[3];
 };
-constexpr SaturationFit kRedFit{1.19086277f, 1.76576728f, 0.59662641f,
-                                0.75515197f, 0.56771245f, kM1Inverse[0]};
-constexpr SaturationFit kGreenFit{0.73956515f, -0.45954404f, 0.08285427f,
-                                  0.12541070f, 0.14503204f,  kM1Inverse[1]};
-constexpr SaturationFit kBlueFit{1.35733652f,  -0.00915799f, -1.15130210f,
-                                 -0.50559606f, 0.00692167f,  kM1Inverse[2]};
+constexpr SaturationFit redFit{1.19086277f, 1.76576728f, 0.59662641f,
+                               0.75515197f, 0.56771245f, m1Inverse[0]};
+constexpr SaturationFit greenFit{0.73956515f, -0.45954404f, 0.08285427f,
+                                 0.12541070f, 0.14503204f,  m1Inverse[1]};
+constexpr SaturationFit blueFit{1.35733652f,  -0.00915799f, -1.15130210f,
+                                -0.50559606f, 0.00692167f,  m1Inverse[2]};
 // The guess is within about 1e-3; each Halley step roughly cubes the error.
-constexpr int kSaturationSteps = 2;
+constexpr int saturationSteps = 2;
 
 // The largest C / L of the hue (a, b), a unit vector, that keeps every channel at or above 0.
 float maxSaturation(float a, float b)
 {
-    const SaturationFit& fit = -1.88170328f * a - 0.80936493f * b > 1.0f  ? kRedFit
-                               : 1.81444104f * a - 1.19445276f * b > 1.0f ? kGreenFit
-                                                                          : kBlueFit;
+    const SaturationFit& fit = -1.88170328f * a - 0.80936493f * b > 1.0f  ? redFit
+                               : 1.81444104f * a - 1.19445276f * b > 1.0f ? greenFit
+                                                                          : blueFit;
     float s = fit.k0 + fit.k1 * a + fit.k2 * b + fit.k3 * a * a + fit.k4 * a * b;
-    const float kl = kM2Inverse[0][1] * a + kM2Inverse[0][2] * b;
-    const float km = kM2Inverse[1][1] * a + kM2Inverse[1][2] * b;
-    const float ks = kM2Inverse[2][1] * a + kM2Inverse[2][2] * b;
+    const float kl = m2Inverse[0][1] * a + m2Inverse[0][2] * b;
+    const float km = m2Inverse[1][1] * a + m2Inverse[1][2] * b;
+    const float ks = m2Inverse[2][1] * a + m2Inverse[2][2] * b;
     const float wl = fit.weights[0];
     const float wm = fit.weights[1];
     const float ws = fit.weights[2];
-    for (int step = 0; step < kSaturationSteps; ++step) {
+    for (int step = 0; step < saturationSteps; ++step) {
         const float l = 1.0f + s * kl;
         const float m = 1.0f + s * km;
         const float sh = 1.0f + s * ks;
@@ -254,9 +254,9 @@ float gamutIntersection(float a, float b, float L1, float C1, float L0, const Cu
         return cusp.C * L0 / (C1 * cusp.L + cusp.C * (L0 - L1));  // below the cusp: exact
     float t = cusp.C * (L0 - 1.0f) / (C1 * (cusp.L - 1.0f) + cusp.C * (L0 - L1));
     // Above it the straight line to white is only a first guess; Halley on each channel reaching 1.
-    const float kl = kM2Inverse[0][1] * a + kM2Inverse[0][2] * b;
-    const float km = kM2Inverse[1][1] * a + kM2Inverse[1][2] * b;
-    const float ks = kM2Inverse[2][1] * a + kM2Inverse[2][2] * b;
+    const float kl = m2Inverse[0][1] * a + m2Inverse[0][2] * b;
+    const float km = m2Inverse[1][1] * a + m2Inverse[1][2] * b;
+    const float ks = m2Inverse[2][1] * a + m2Inverse[2][2] * b;
     const float dL = L1 - L0;
     const float ldt = dL + C1 * kl;
     const float mdt = dL + C1 * km;
@@ -270,7 +270,7 @@ float gamutIntersection(float a, float b, float L1, float C1, float L0, const Cu
     const float first[3] = {3.0f * ldt * l * l, 3.0f * mdt * m * m, 3.0f * sdt * s * s};
     const float second[3] = {6.0f * ldt * ldt * l, 6.0f * mdt * mdt * m, 6.0f * sdt * sdt * s};
     float step = std::numeric_limits<float>::max();
-    for (const auto& w : kM1Inverse) {
+    for (const auto& w : m1Inverse) {
         const float r = w[0] * lms[0] + w[1] * lms[1] + w[2] * lms[2] - 1.0f;
         const float r1 = w[0] * first[0] + w[1] * first[1] + w[2] * first[2];
         const float r2 = w[0] * second[0] + w[1] * second[1] + w[2] * second[2];
@@ -286,18 +286,18 @@ float gamutIntersection(float a, float b, float L1, float C1, float L0, const Cu
 RGB smoothlyMapped(const Lab& lab)
 {
     const float L = lab.L;
-    const float C = std::max(kSmallestChroma, std::sqrt(lab.a * lab.a + lab.b * lab.b));
+    const float C = std::max(smallestChroma, std::sqrt(lab.a * lab.a + lab.b * lab.b));
     const float a = lab.a / C;
     const float b = lab.b / C;
     const Cusp cusp = cuspOf(a, b);
-    const float d = L - kMidLightness;
-    const float e = 0.5f + d + kProjectionAdaptation * C;
+    const float d = L - midLightness;
+    const float e = 0.5f + d + projectionAdaptation * C;
     // Never negative in exact arithmetic; rounding must not make it so.
     const float offset = 0.5f * (e - std::sqrt(std::max(0.0f, e * e - 2.0f * d)));
     // Below mid lightness a colour keeps its own: lifting dark colours towards mid grey would
     // brighten shadows and open steps of up to 50 levels at the lattice's black corner. Both
     // sides give mid lightness itself at d = 0.
-    const float L0 = d > 0.0f ? kMidLightness + offset : L;
+    const float L0 = d > 0.0f ? midLightness + offset : L;
     const float t = gamutIntersection(a, b, L, C, L0, cusp);
     const float mappedL = L0 * (1.0f - t) + t * L;
     const float mappedC = t * C;
@@ -311,9 +311,9 @@ namespace ColorMath {
 float decode(float x)
 {
     const float magnitude = std::fabs(x);
-    const float linear = magnitude <= kDecodeThreshold
-                             ? magnitude / kLinearSlope
-                             : std::pow((magnitude + kOffset) / kScale, kGamma);
+    const float linear = magnitude <= decodeThreshold
+                             ? magnitude / linearSlope
+                             : std::pow((magnitude + srgbOffset) / srgbScale, gamma);
     return std::copysign(linear, x);
 }
 
@@ -322,9 +322,9 @@ RGB decode(const RGB& c) { return {decode(c.r), decode(c.g), decode(c.b)}; }
 float encode(float x)
 {
     const float magnitude = std::fabs(x);
-    const float encoded = magnitude <= kEncodeThreshold
-                              ? kLinearSlope * magnitude
-                              : kScale * std::pow(magnitude, kInverseGamma) - kOffset;
+    const float encoded = magnitude <= encodeThreshold
+                              ? linearSlope * magnitude
+                              : srgbScale * std::pow(magnitude, inverseGamma) - srgbOffset;
     return std::copysign(encoded, x);
 }
 
@@ -332,18 +332,18 @@ RGB encode(const RGB& c) { return {encode(c.r), encode(c.g), encode(c.b)}; }
 
 Lab linearToOklab(const RGB& linear)
 {
-    const Vec3 lms = multiply(kM1, {linear.r, linear.g, linear.b});
+    const Vec3 lms = multiply(m1, {linear.r, linear.g, linear.b});
     const Vec3 lmsPrime = cubeRoots(lms);
-    const Vec3 lab = multiply(kM2, lmsPrime);
+    const Vec3 lab = multiply(m2, lmsPrime);
     return {lab.x, lab.y, lab.z};
 }
 
 RGB oklabToLinear(const Lab& lab)
 {
-    const Vec3 lmsPrime = multiply(kM2Inverse, {lab.L, lab.a, lab.b});
+    const Vec3 lmsPrime = multiply(m2Inverse, {lab.L, lab.a, lab.b});
     const Vec3 lms = {lmsPrime.x * lmsPrime.x * lmsPrime.x, lmsPrime.y * lmsPrime.y * lmsPrime.y,
                       lmsPrime.z * lmsPrime.z * lmsPrime.z};
-    const Vec3 rgb = multiply(kM1Inverse, lms);
+    const Vec3 rgb = multiply(m1Inverse, lms);
     return {rgb.x, rgb.y, rgb.z};
 }
 
@@ -368,7 +368,7 @@ RGB oklabToSRGB(const Lab& lab, GamutMapping mapping)
 {
     // Above white too: a bright colour that tips over L = 1 must not jump to white.
     if (mapping == GamutMapping::preserveLightness || !(lab.L > 0.0f) ||
-        !(std::fabs(lab.a) + std::fabs(lab.b) > kSmallestChroma))
+        !(std::fabs(lab.a) + std::fabs(lab.b) > smallestChroma))
         return oklabToSRGB(lab);
     RGB linear = oklabToLinear(lab);
     if (!inGamut(linear))
@@ -380,8 +380,8 @@ Cusp cusp(float a, float b) { return cuspOf(a, b); }
 
 bool inGamut(const RGB& c)
 {
-    constexpr float low = -kGamutTolerance;
-    constexpr float high = 1.0f + kGamutTolerance;
+    constexpr float low = -gamutTolerance;
+    constexpr float high = 1.0f + gamutTolerance;
     return c.r >= low && c.r <= high && c.g >= low && c.g <= high && c.b >= low && c.b <= high;
 }
 
@@ -429,12 +429,12 @@ float wrapAngle(float angle)
     // meaningful wrap (NaN) or are first reduced in one step.
     if (!std::isfinite(angle))
         return std::numeric_limits<float>::quiet_NaN();
-    if (std::fabs(angle) > kLargeAngle)
-        angle = std::fmod(angle, kTwoPi);
-    while (angle > kPi)
-        angle -= kTwoPi;
-    while (angle < -kPi)
-        angle += kTwoPi;
+    if (std::fabs(angle) > largeAngle)
+        angle = std::fmod(angle, twoPi);
+    while (angle > pi)
+        angle -= twoPi;
+    while (angle < -pi)
+        angle += twoPi;
     return angle;
 }
 

@@ -12,11 +12,11 @@ namespace lumivert::ImageDifference {
 
 namespace {
 
-constexpr double kLevels = 255.0;
-constexpr double kPercentile = 0.95;
+constexpr double levels = 255.0;
+constexpr double percentile = 0.95;
 // Sums run over fixed blocks and then in block order, so the total never depends on how the
 // blocks were shared among threads.
-constexpr std::int64_t kBlock = 4096;
+constexpr std::int64_t blockPixels = 4096;
 
 // Both pixels sRGB-encoded, and decoded to linear light for CIELAB.
 struct PixelPair {
@@ -28,9 +28,9 @@ struct PixelPair {
 
 double squaredLevels(const RGB& x, const RGB& y)
 {
-    const double r = (static_cast<double>(x.r) - y.r) * kLevels;
-    const double g = (static_cast<double>(x.g) - y.g) * kLevels;
-    const double b = (static_cast<double>(x.b) - y.b) * kLevels;
+    const double r = (static_cast<double>(x.r) - y.r) * levels;
+    const double g = (static_cast<double>(x.g) - y.g) * levels;
+    const double b = (static_cast<double>(x.b) - y.b) * levels;
     return r * r + g * g + b * b;
 }
 
@@ -56,7 +56,7 @@ DifferenceStats statistics(const std::vector<float>& deltaE, double squaredSum)
             : (upper + *std::max_element(sorted.begin(),
                                          sorted.begin() + static_cast<std::ptrdiff_t>(middle))) /
                   2;
-    const auto rank = static_cast<std::size_t>(std::ceil(kPercentile * static_cast<double>(count)));
+    const auto rank = static_cast<std::size_t>(std::ceil(percentile * static_cast<double>(count)));
     stats.percentile95DeltaE = ranked(sorted, std::max<std::size_t>(rank, 1) - 1);
     return stats;
 }
@@ -67,7 +67,7 @@ ImageDifferenceResult measured(std::int64_t width, std::int64_t height, const Pi
     const std::int64_t count = width * height;
     ImageDifferenceResult result{
         width, height, std::vector<float>(static_cast<std::size_t>(count)), {}};
-    const std::int64_t blocks = (count + kBlock - 1) / kBlock;
+    const std::int64_t blocks = (count + blockPixels - 1) / blockPixels;
     std::vector<double> deltaSums(static_cast<std::size_t>(blocks));
     std::vector<double> squaredSums(static_cast<std::size_t>(blocks));
     float* deltaE = result.deltaE.data();
@@ -75,7 +75,8 @@ ImageDifferenceResult measured(std::int64_t width, std::int64_t height, const Pi
     for (std::int64_t block = 0; block < blocks; ++block) {
         double deltaSum = 0;
         double squaredSum = 0;
-        for (std::int64_t i = block * kBlock; i < std::min(count, (block + 1) * kBlock); ++i) {
+        for (std::int64_t i = block * blockPixels; i < std::min(count, (block + 1) * blockPixels);
+             ++i) {
             const PixelPair pair = pixelAt(i);
             const double difference =
                 pair.x == pair.y
@@ -122,7 +123,7 @@ ImageDifferenceResult measure(const Image8& x, const Image8& y)
     static const std::array<float, 256> unit = [] {
         std::array<float, 256> table{};
         for (std::size_t level = 0; level < table.size(); ++level)
-            table[level] = static_cast<float>(level) / static_cast<float>(kLevels);
+            table[level] = static_cast<float>(level) / static_cast<float>(levels);
         return table;
     }();
     static const std::array<float, 256> linear = [] {

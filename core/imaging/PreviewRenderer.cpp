@@ -22,19 +22,19 @@ namespace lumivert {
 
 namespace {
 
-constexpr int kLevels = 256;
-constexpr float kByteMax = 255.0f;
-constexpr int kEntryFloats = 4;  // R, G, B, 1 per table entry
+constexpr int levels = 256;
+constexpr float byteMax = 255.0f;
+constexpr int entryFloats = 4;  // R, G, B, 1 per table entry
 // Pixels per parallel work item: large enough to amortise scheduling, small enough to share the
 // image evenly between cores.
-constexpr std::int64_t kChunkPixels = 8192;
+constexpr std::int64_t chunkPixels = 8192;
 
 // Where each 8-bit level falls on one lattice axis, computed exactly as LUT3D::sample does for
 // the float level / 255: the lower lattice index times the axis stride (in floats) and the
 // fraction towards the next index.
 struct Axis {
-    std::array<std::ptrdiff_t, kLevels> offset;
-    std::array<float, kLevels> fraction;
+    std::array<std::ptrdiff_t, levels> offset;
+    std::array<float, levels> fraction;
 };
 
 struct Lattice {
@@ -52,8 +52,8 @@ Axis axis(std::int64_t size, std::ptrdiff_t stride)
     // N − 2 keeps the cell inside the lattice: level 255 lands in the last cell with fraction 1.
     const int lastCell = static_cast<int>(size) - 2;
     Axis result{};
-    for (int level = 0; level < kLevels; ++level) {
-        const float position = (static_cast<float>(level) / kByteMax) * scale;
+    for (int level = 0; level < levels; ++level) {
+        const float position = (static_cast<float>(level) / byteMax) * scale;
         const int cell = std::min(lastCell, static_cast<int>(position));
         result.offset[level] = cell * stride;
         result.fraction[level] = position - static_cast<float>(cell);
@@ -66,9 +66,9 @@ Lattice lattice(const LUT3D& lut)
     // The byte tables place each level on a 0 … 1 lattice; callers map other domains first.
     LUMIVERT_PRECONDITION(lut.domain().isUnit(), "the renderer's table spans inputs 0 to 1");
     const std::int64_t n = lut.size();
-    const std::ptrdiff_t green = kEntryFloats * n;
+    const std::ptrdiff_t green = entryFloats * n;
     const std::ptrdiff_t blue = green * n;
-    return {lut.rgbaFloatData(), green, blue, axis(n, kEntryFloats), axis(n, green), axis(n, blue)};
+    return {lut.rgbaFloatData(), green, blue, axis(n, entryFloats), axis(n, green), axis(n, blue)};
 }
 
 inline const float* cellOrigin(const Lattice& l, const std::uint8_t* pixel)
@@ -88,7 +88,7 @@ inline RGB trilinear(const Lattice& l, const std::uint8_t* pixel)
 {
     const std::ptrdiff_t n = l.greenStride;
     const std::ptrdiff_t n2 = l.blueStride;
-    const std::ptrdiff_t r = kEntryFloats;
+    const std::ptrdiff_t r = entryFloats;
     const float* c = cellOrigin(l, pixel);
     const float tr = l.red.fraction[pixel[0]];
     const float tg = l.green.fraction[pixel[1]];
@@ -105,7 +105,7 @@ inline RGB trilinear(const Lattice& l, const std::uint8_t* pixel)
 inline Tetrahedron tetrahedronOf(const Lattice& l, const std::uint8_t* pixel)
 {
     return tetrahedron(l.red.fraction[pixel[0]], l.green.fraction[pixel[1]],
-                       l.blue.fraction[pixel[2]], kEntryFloats, l.greenStride, l.blueStride);
+                       l.blue.fraction[pixel[2]], entryFloats, l.greenStride, l.blueStride);
 }
 
 // Line for line LUT3D::sampleTetrahedral.
@@ -116,7 +116,7 @@ inline RGB tetrahedral(const Lattice& l, const std::uint8_t* pixel)
     const RGB origin = entry(c);
     const RGB edge = entry(c + t.edge);
     const RGB face = entry(c + t.face);
-    const RGB far = entry(c + kEntryFloats + l.greenStride + l.blueStride);
+    const RGB far = entry(c + entryFloats + l.greenStride + l.blueStride);
     RGB v = origin + (edge - origin) * t.first;
     v += (face - edge) * t.second;
     v += (far - face) * t.third;
@@ -136,9 +136,9 @@ void renderPortable(const Lattice& l, const std::uint8_t* in, std::uint8_t* out,
         const RGB v = lookup<I>(l, in);
         // Read before the colour is written: `in` and `out` may be the same pixel.
         const std::uint8_t alpha = fourth == Fourth::copied && bands == 4 ? in[3] : 255;
-        out[0] = static_cast<std::uint8_t>(Packing::quantized(v.r, kByteMax));
-        out[1] = static_cast<std::uint8_t>(Packing::quantized(v.g, kByteMax));
-        out[2] = static_cast<std::uint8_t>(Packing::quantized(v.b, kByteMax));
+        out[0] = static_cast<std::uint8_t>(Packing::quantized(v.r, byteMax));
+        out[1] = static_cast<std::uint8_t>(Packing::quantized(v.g, byteMax));
+        out[2] = static_cast<std::uint8_t>(Packing::quantized(v.b, byteMax));
         if (bands == 4)
             out[3] = alpha;
     }
@@ -182,7 +182,7 @@ LUMIVERT_AVX2 inline __m128 samplePixel(const Lattice& l, const std::uint8_t* pi
 LUMIVERT_AVX2 inline __m256 sampleTetrahedralPair(const Lattice& l, const std::uint8_t* p,
                                                   const std::uint8_t* q)
 {
-    const std::ptrdiff_t far = kEntryFloats + l.greenStride + l.blueStride;
+    const std::ptrdiff_t far = entryFloats + l.greenStride + l.blueStride;
     const float* c = cellOrigin(l, p);
     const float* d = cellOrigin(l, q);
     const Tetrahedron s = tetrahedronOf(l, p);
@@ -226,7 +226,7 @@ LUMIVERT_AVX2 inline __m256i quantize8(__m256 v)
 {
     const __m256 clamped =
         _mm256_min_ps(_mm256_max_ps(v, _mm256_setzero_ps()), _mm256_set1_ps(1.0f));
-    const __m256 scaled = _mm256_mul_ps(clamped, _mm256_set1_ps(kByteMax));
+    const __m256 scaled = _mm256_mul_ps(clamped, _mm256_set1_ps(byteMax));
     const __m256i whole = _mm256_cvttps_epi32(scaled);
     const __m256 remainder = _mm256_sub_ps(scaled, _mm256_cvtepi32_ps(whole));
     const __m256 roundUp = _mm256_cmp_ps(remainder, _mm256_set1_ps(0.5f), _CMP_GE_OQ);
@@ -359,11 +359,11 @@ void PreviewRenderer::renderPixels(const Prepared& table, const std::uint16_t* i
                                    std::uint16_t* out, std::int64_t count, int bands) const
 {
     checkBands(bands, count);
-    constexpr float kWordMax = 65535.0f;
+    constexpr float wordMax = 65535.0f;
     renderExact(
         table.lut, table.interpolation, in, out, count, bands,
-        [](std::uint16_t s) { return static_cast<float>(s) / kWordMax; },
-        [](float v) { return static_cast<std::uint16_t>(Packing::quantized(v, kWordMax)); });
+        [](std::uint16_t s) { return static_cast<float>(s) / wordMax; },
+        [](float v) { return static_cast<std::uint16_t>(Packing::quantized(v, wordMax)); });
 }
 
 void PreviewRenderer::renderPixels(const Prepared& table, const float* in, float* out,
@@ -383,13 +383,13 @@ Image8 PreviewRenderer::render(const Image8& image, const LUT3D& lut,
     const std::uint8_t* in = image.data();
     // Every sample is written below, so the buffer is not zeroed first.
     auto out = std::make_unique_for_overwrite<std::uint8_t[]>(image.samples().size());
-    const std::int64_t chunks = (count + kChunkPixels - 1) / kChunkPixels;
+    const std::int64_t chunks = (count + chunkPixels - 1) / chunkPixels;
     // Every pixel is computed on its own, so the result does not depend on the thread count.
     // Chunks are handed out as threads become free: on a busy machine one core may be slower.
 #pragma omp parallel for schedule(dynamic)
     for (std::int64_t k = 0; k < chunks; ++k) {
-        const std::int64_t first = k * kChunkPixels;
-        const std::int64_t length = std::min(kChunkPixels, count - first);
+        const std::int64_t first = k * chunkPixels;
+        const std::int64_t length = std::min(chunkPixels, count - first);
         renderBytes(table, vector_, in + 4 * first, out.get() + 4 * first, length, 4,
                     Fourth::opaque);
     }

@@ -9,15 +9,15 @@ namespace lumivert::TestChart {
 
 namespace {
 
-constexpr int kPatchColumns = 6;
-constexpr int kPatchRows = 4;
-constexpr float kBackground = 0.24f;
-constexpr float kHueBandFraction = 0.43f;
-constexpr float kRampFraction = 0.08f;
-constexpr std::int64_t kNarrowWidth = 480;
-constexpr std::int64_t kNarrowSpacing = 4;
+constexpr int patchColumns = 6;
+constexpr int patchRows = 4;
+constexpr float background = 0.24f;
+constexpr float hueBandFraction = 0.43f;
+constexpr float rampFraction = 0.08f;
+constexpr std::int64_t narrowWidth = 480;
+constexpr std::int64_t narrowSpacing = 4;
 
-constexpr unsigned char kPatchBytes[24][3] = {
+constexpr unsigned char patchBytes[24][3] = {
     {115, 82, 68},   {194, 150, 130}, {98, 122, 157}, {87, 108, 67},   {133, 128, 177},
     {103, 189, 170}, {214, 126, 44},  {80, 91, 166},  {193, 90, 99},   {94, 60, 108},
     {157, 188, 64},  {224, 163, 46},  {56, 61, 150},  {70, 148, 73},   {175, 54, 60},
@@ -37,15 +37,15 @@ Layout layout(std::int64_t width, std::int64_t height)
     l.margin = width / 30;
     l.gap = width / 60;
     l.content = width - 2 * l.margin;
-    l.hueEnd = static_cast<std::int64_t>(kHueBandFraction * static_cast<float>(height));
+    l.hueEnd = static_cast<std::int64_t>(hueBandFraction * static_cast<float>(height));
     l.rampStart = l.hueEnd + l.gap;
-    l.rampEnd = l.rampStart + static_cast<std::int64_t>(kRampFraction * static_cast<float>(height));
+    l.rampEnd = l.rampStart + static_cast<std::int64_t>(rampFraction * static_cast<float>(height));
     l.patchTop = l.rampEnd + l.gap;
-    l.spacing = width < kNarrowWidth ? kNarrowSpacing : width / 120;
+    l.spacing = width < narrowWidth ? narrowSpacing : width / 120;
     LUMIVERT_PRECONDITION(l.hueEnd >= l.margin && height - l.margin - l.patchTop >= 3 * l.spacing,
                           "test chart too small for its bands");
-    l.patchWidth = (l.content - 5 * l.spacing) / kPatchColumns;
-    l.patchHeight = (height - l.margin - l.patchTop - 3 * l.spacing) / kPatchRows;
+    l.patchWidth = (l.content - 5 * l.spacing) / patchColumns;
+    l.patchHeight = (height - l.margin - l.patchTop - 3 * l.spacing) / patchRows;
     return l;
 }
 
@@ -80,9 +80,9 @@ void paintRamp(const PixelBuffer& chart, const Layout& l, std::span<RGB> pixels)
 void paintPatches(const PixelBuffer& chart, const Layout& l, std::span<RGB> pixels)
 {
     const std::int64_t width = chart.width();
-    for (int i = 0; i < kPatchColumns * kPatchRows; ++i) {
-        const std::int64_t left = l.margin + (l.patchWidth + l.spacing) * (i % kPatchColumns);
-        const std::int64_t top = l.patchTop + (l.patchHeight + l.spacing) * (i / kPatchColumns);
+    for (int i = 0; i < patchColumns * patchRows; ++i) {
+        const std::int64_t left = l.margin + (l.patchWidth + l.spacing) * (i % patchColumns);
+        const std::int64_t top = l.patchTop + (l.patchHeight + l.spacing) * (i / patchColumns);
         for (std::int64_t y = top; y < top + l.patchHeight; ++y) {
             for (std::int64_t x = left; x < left + l.patchWidth; ++x)
                 pixels[static_cast<std::size_t>(y * width + x)] = patches()[i];
@@ -97,9 +97,9 @@ const std::array<RGB, 24>& patches()
     static const std::array<RGB, 24> shared = [] {
         std::array<RGB, 24> colours{};
         for (std::size_t i = 0; i < colours.size(); ++i) {
-            colours[i] = {static_cast<float>(kPatchBytes[i][0]) / 255.0f,
-                          static_cast<float>(kPatchBytes[i][1]) / 255.0f,
-                          static_cast<float>(kPatchBytes[i][2]) / 255.0f};
+            colours[i] = {static_cast<float>(patchBytes[i][0]) / 255.0f,
+                          static_cast<float>(patchBytes[i][1]) / 255.0f,
+                          static_cast<float>(patchBytes[i][2]) / 255.0f};
         }
         return colours;
     }();
@@ -109,7 +109,7 @@ const std::array<RGB, 24>& patches()
 PixelBuffer make(std::int64_t width, std::int64_t height)
 {
     const Layout l = layout(width, height);
-    PixelBuffer chart(width, height, RGB{kBackground, kBackground, kBackground});
+    PixelBuffer chart(width, height, RGB{background, background, background});
     std::span<RGB> pixels = chart.mutablePixels();
     paintHueBand(chart, l, pixels);
     paintRamp(chart, l, pixels);

@@ -14,11 +14,11 @@ namespace lumivert {
 
 namespace {
 
-constexpr std::size_t kReadChunk = 1 << 16;
+constexpr std::size_t readChunk = 1 << 16;
 
-constexpr double kBytesPerKilobyte = 1e3;
-constexpr double kBytesPerMegabyte = 1e6;
-constexpr double kBytesPerGigabyte = 1e9;
+constexpr double bytesPerKilobyte = 1e3;
+constexpr double bytesPerMegabyte = 1e6;
+constexpr double bytesPerGigabyte = 1e9;
 
 std::error_code lastError() { return {errno, std::generic_category()}; }
 
@@ -27,12 +27,12 @@ std::string sizeText(std::uintmax_t bytes)
 {
     const auto value = static_cast<double>(bytes);
     char text[32] = {};
-    if (value >= kBytesPerGigabyte)
-        std::snprintf(text, sizeof text, "%.1f GB", value / kBytesPerGigabyte);
-    else if (value >= kBytesPerMegabyte)
-        std::snprintf(text, sizeof text, "%.1f MB", value / kBytesPerMegabyte);
-    else if (value >= kBytesPerKilobyte)
-        std::snprintf(text, sizeof text, "%.1f kB", value / kBytesPerKilobyte);
+    if (value >= bytesPerGigabyte)
+        std::snprintf(text, sizeof text, "%.1f GB", value / bytesPerGigabyte);
+    else if (value >= bytesPerMegabyte)
+        std::snprintf(text, sizeof text, "%.1f MB", value / bytesPerMegabyte);
+    else if (value >= bytesPerKilobyte)
+        std::snprintf(text, sizeof text, "%.1f kB", value / bytesPerKilobyte);
     else
         std::snprintf(text, sizeof text, "%ju bytes", bytes);
     return text;
@@ -58,7 +58,7 @@ std::filesystem::path folderOf(const std::filesystem::path& path)
 enum class ReadResult { complete, tooLarge, failed };
 ReadResult appendAll(int fd, std::string& bytes, std::uintmax_t maxBytes)
 {
-    char chunk[kReadChunk];
+    char chunk[readChunk];
     for (;;) {
         const ssize_t count = ::read(fd, chunk, sizeof chunk);
         if (count == 0)

@@ -20,14 +20,14 @@ namespace {
 
 using std::filesystem::path;
 
-constexpr int kTemporaryNameAttempts = 64;
+constexpr int temporaryNameAttempts = 64;
 // As the kernel limits symbolic links in one lookup.
-constexpr int kMaxLinksFollowed = 40;
-constexpr mode_t kNewFileMode = 0666;  // less the umask, as any new file gets
-constexpr mode_t kPermissionBits = 07777;
-constexpr mode_t kAnyWriteBit = S_IWUSR | S_IWGRP | S_IWOTH;
+constexpr int maxLinksFollowed = 40;
+constexpr mode_t newFileMode = 0666;  // less the umask, as any new file gets
+constexpr mode_t permissionBits = 07777;
+constexpr mode_t anyWriteBit = S_IWUSR | S_IWGRP | S_IWOTH;
 // A folder anyone may add to but only owners may remove from, such as /tmp.
-constexpr mode_t kSharedFolderBits = S_ISVTX | S_IWOTH;
+constexpr mode_t sharedFolderBits = S_ISVTX | S_IWOTH;
 
 std::error_code lastError() { return {errno, std::generic_category()}; }
 
@@ -66,7 +66,7 @@ bool trusted(const path& link, const struct stat& linkInfo)
     struct stat folder {};
     if (::stat(folderOf(link).c_str(), &folder) != 0)
         return false;
-    return (folder.st_mode & kSharedFolderBits) != kSharedFolderBits ||
+    return (folder.st_mode & sharedFolderBits) != sharedFolderBits ||
            linkInfo.st_uid == ::geteuid() || linkInfo.st_uid == folder.st_uid;
 }
 
@@ -74,7 +74,7 @@ bool trusted(const path& link, const struct stat& linkInfo)
 path followLinks(const path& destination)
 {
     path target = destination;
-    for (int followed = 0; followed < kMaxLinksFollowed; ++followed) {
+    for (int followed = 0; followed < maxLinksFollowed; ++followed) {
         struct stat info {};
         if (::lstat(target.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
             return target;
@@ -94,7 +94,7 @@ path followLinks(const path& destination)
 bool writable(const path& target, const struct stat& info)
 {
     if (::geteuid() == 0)
-        return (info.st_mode & kAnyWriteBit) != 0;
+        return (info.st_mode & anyWriteBit) != 0;
     return ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) == 0 || errno != EACCES;
 }
 
@@ -105,7 +105,7 @@ bool takeOwnerAndMode(int fd, const struct stat& replaced)
 {
     if (::geteuid() == 0 && ::fchown(fd, replaced.st_uid, replaced.st_gid) != 0 && errno != EPERM)
         return false;
-    return ::fchmod(fd, replaced.st_mode & kPermissionBits) == 0;
+    return ::fchmod(fd, replaced.st_mode & permissionBits) == 0;
 }
 
 bool writeFully(SystemCalls& calls, int fd, std::string_view bytes)
@@ -128,7 +128,7 @@ template <typename Create> int underTemporaryName(const path& target, path& name
 {
     std::mt19937_64 random(std::random_device{}());
     const TemporaryName::Writer writer = TemporaryName::currentWriter();
-    for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
+    for (int attempt = 0; attempt < temporaryNameAttempts; ++attempt) {
         name = TemporaryName::beside(target, writer, random());
         const int result = create(name);
         if (result >= 0 || errno != EEXIST)
@@ -141,13 +141,12 @@ template <typename Create> int underTemporaryName(const path& target, path& name
 // Opens the file the new contents go to: unnamed where the file system allows, else named.
 int openStaging(SystemCalls& calls, const path& target, path& temporary)
 {
-    const int fd = calls.openUnnamed(folderOf(target), kNewFileMode);
+    const int fd = calls.openUnnamed(folderOf(target), newFileMode);
     // Kernels without O_TMPFILE report EISDIR, file systems without it EOPNOTSUPP.
     if (fd >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL))
         return fd;
-    return underTemporaryName(target, temporary, [&calls](const path& name) {
-        return calls.openNew(name, kNewFileMode);
-    });
+    return underTemporaryName(
+        target, temporary, [&calls](const path& name) { return calls.openNew(name, newFileMode); });
 }
 
 void warnOfSplitLinks(const path& destination)

@@ -16,27 +16,27 @@ namespace {
 using std::filesystem::path;
 
 // Keeps the temporary name within the 255-byte limit of a file name.
-constexpr std::size_t kMaxNameInTemporary = 128;
-constexpr std::size_t kSuffixLength = 12;
-constexpr std::size_t kSystemLength = 8;
-constexpr std::string_view kTemporaryExtension = ".tmp";
-constexpr std::string_view kHexDigits = "0123456789abcdef";
+constexpr std::size_t maxNameInTemporary = 128;
+constexpr std::size_t suffixLength = 12;
+constexpr std::size_t systemLength = 8;
+constexpr std::string_view temporaryExtension = ".tmp";
+constexpr std::string_view hexDigits = "0123456789abcdef";
 // Older than any write of ours could take: what is left of a writer that cannot be checked.
-constexpr std::time_t kStaleSeconds = 60 * 60;
+constexpr std::time_t staleSeconds = 60 * 60;
 // /proc/<pid>/stat after the command's closing parenthesis: the state is the first field and
 // the start time the twentieth (proc(5) numbers them 3 and 22).
-constexpr std::size_t kStartTimeField = 19;
-constexpr std::size_t kStatBytes = 1024;
-constexpr std::uint32_t kFnvOffset = 2166136261u;
-constexpr std::uint32_t kFnvPrime = 16777619u;
-constexpr int kHexBase = 16;
+constexpr std::size_t startTimeField = 19;
+constexpr std::size_t statBytes = 1024;
+constexpr std::uint32_t fnvOffset = 2166136261u;
+constexpr std::uint32_t fnvPrime = 16777619u;
+constexpr int hexBase = 16;
 
 std::string smallFile(const char* name)
 {
     FileDescriptor file(::open(name, O_RDONLY | O_CLOEXEC));
     if (!file.valid())
         return {};
-    std::string text(kStatBytes, '\0');
+    std::string text(statBytes, '\0');
     const ssize_t count = ::read(file.get(), text.data(), text.size());
     text.resize(count > 0 ? static_cast<std::size_t>(count) : 0);
     return text;
@@ -58,9 +58,9 @@ std::uint32_t systemHere()
         const std::string space = linkText("/proc/self/ns/pid");
         if (boot.empty() || space.empty())
             return 0u;
-        std::uint32_t hash = kFnvOffset;
+        std::uint32_t hash = fnvOffset;
         for (const char c : boot + space)
-            hash = (hash ^ static_cast<unsigned char>(c)) * kFnvPrime;
+            hash = (hash ^ static_cast<unsigned char>(c)) * fnvPrime;
         return hash == 0 ? 1u : hash;
     }();
     return system;
@@ -73,7 +73,7 @@ std::optional<std::uint64_t> startTicksOf(const std::string& stat)
     if (end == std::string::npos)
         return std::nullopt;
     std::string_view rest = std::string_view(stat).substr(end + 1);
-    for (std::size_t field = 0; field <= kStartTimeField; ++field) {
+    for (std::size_t field = 0; field <= startTimeField; ++field) {
         const std::size_t start = rest.find_first_not_of(' ');
         if (start == std::string_view::npos)
             return std::nullopt;
@@ -81,7 +81,7 @@ std::optional<std::uint64_t> startTicksOf(const std::string& stat)
         const std::string_view value = rest.substr(0, rest.find(' '));
         if (field == 0 && (value == "Z" || value == "X"))
             return std::nullopt;
-        if (field == kStartTimeField) {
+        if (field == startTimeField) {
             std::uint64_t ticks = 0;
             const auto [next, error] = std::from_chars(value.begin(), value.end(), ticks);
             return error == std::errc() && next == value.end() ? std::optional(ticks)
@@ -100,7 +100,7 @@ template <typename Number> bool parseNumber(std::string_view text, Number& value
 
 bool isLowerHex(std::string_view text, std::size_t length)
 {
-    return text.size() == length && text.find_first_not_of(kHexDigits) == std::string_view::npos;
+    return text.size() == length && text.find_first_not_of(hexDigits) == std::string_view::npos;
 }
 
 // "<pid>-<start>-<system>"
@@ -114,7 +114,7 @@ std::optional<Writer> parseWriter(std::string_view text)
     const std::string_view system = text.substr(second + 1);
     if (!parseNumber(text.substr(0, first), writer.pid) || writer.pid <= 0 ||
         !parseNumber(text.substr(first + 1, second - first - 1), writer.startTicks) ||
-        !isLowerHex(system, kSystemLength) || !parseNumber(system, writer.system, kHexBase))
+        !isLowerHex(system, systemLength) || !parseNumber(system, writer.system, hexBase))
         return std::nullopt;
     return writer;
 }
@@ -144,18 +144,18 @@ std::optional<Writer> runningWriter(pid_t pid)
 
 path beside(const path& target, const Writer& writer, std::uint64_t suffix)
 {
-    char system[kSystemLength + 1] = {};
-    std::to_chars(system, system + kSystemLength, writer.system, kHexBase);
+    char system[systemLength + 1] = {};
+    std::to_chars(system, system + systemLength, writer.system, hexBase);
     std::string systemText(system);
-    systemText.insert(0, kSystemLength - systemText.size(), '0');
-    std::string suffixText(kSuffixLength, '0');
+    systemText.insert(0, systemLength - systemText.size(), '0');
+    std::string suffixText(suffixLength, '0');
     for (char& c : suffixText) {
-        c = kHexDigits[suffix % kHexDigits.size()];
-        suffix /= kHexDigits.size();
+        c = hexDigits[suffix % hexDigits.size()];
+        suffix /= hexDigits.size();
     }
     // Appended piece by piece: GCC 12 warns falsely (-Wrestrict) about `"." + std::string`.
     std::string name(1, '.');
-    name += target.filename().string().substr(0, kMaxNameInTemporary);
+    name += target.filename().string().substr(0, maxNameInTemporary);
     name += '.';
     name += std::to_string(writer.pid);
     name += '-';
@@ -164,18 +164,18 @@ path beside(const path& target, const Writer& writer, std::uint64_t suffix)
     name += systemText;
     name += '.';
     name += suffixText;
-    name += kTemporaryExtension;
+    name += temporaryExtension;
     const path folder = target.parent_path();
     return (folder.empty() ? path(".") : folder) / name;
 }
 
 Parsed parse(std::string_view name)
 {
-    const std::size_t tail = 1 + kSuffixLength + kTemporaryExtension.size();
-    if (name.size() <= 1 + tail || name.front() != '.' || !name.ends_with(kTemporaryExtension))
+    const std::size_t tail = 1 + suffixLength + temporaryExtension.size();
+    if (name.size() <= 1 + tail || name.front() != '.' || !name.ends_with(temporaryExtension))
         return {};
     const std::string_view suffix = name.substr(name.size() - tail);
-    if (suffix.front() != '.' || !isLowerHex(suffix.substr(1, kSuffixLength), kSuffixLength))
+    if (suffix.front() != '.' || !isLowerHex(suffix.substr(1, suffixLength), suffixLength))
         return {};
     const std::string_view rest = name.substr(1, name.size() - 1 - tail);
     const std::size_t dot = rest.rfind('.');
@@ -198,7 +198,7 @@ void removeLeftovers(const path& folder, std::time_t now)
             !S_ISREG(info.st_mode) || info.st_uid != ::geteuid())
             continue;
         const bool checkable = system != 0 && parsed.writer && parsed.writer->system == system;
-        if (checkable ? finished(*parsed.writer) : now - info.st_mtime > kStaleSeconds)
+        if (checkable ? finished(*parsed.writer) : now - info.st_mtime > staleSeconds)
             ::unlinkat(::dirfd(listing), entry->d_name, 0);
     }
     ::closedir(listing);

@@ -13,32 +13,32 @@ namespace lumivert {
 
 namespace {
 
-constexpr std::int64_t kMaxSamples = 250000;
-constexpr int kHistogramBins = 1024;
-constexpr float kBins = static_cast<float>(kHistogramBins);
-constexpr std::int64_t kTableSize = 1024;
+constexpr std::int64_t maxSamples = 250000;
+constexpr int histogramBins = 1024;
+constexpr float bins = static_cast<float>(histogramBins);
+constexpr std::int64_t tableSize = 1024;
 
 // Histogram matching is guarded below the 0.2 % and above the 99.8 % source lightness.
-constexpr float kBlackFraction = 0.002f;
-constexpr float kWhiteFraction = 0.998f;
-constexpr float kToneSigma = 24.0f;
-constexpr float kRankSigma = 3.0f;
-constexpr float kMinToneSlope = 0.5f;
-constexpr float kMaxToneSlope = 2.0f;
+constexpr float blackFraction = 0.002f;
+constexpr float whiteFraction = 0.998f;
+constexpr float toneSigma = 24.0f;
+constexpr float rankSigma = 3.0f;
+constexpr float minToneSlope = 0.5f;
+constexpr float maxToneSlope = 2.0f;
 
 // A band needs more than this total membership to be measured rather than copied.
-constexpr double kMinBandWeight = 20.0;
+constexpr double minBandWeight = 20.0;
 // Added to both variances so every covariance is positive definite.
-constexpr double kVarianceFloor = 1e-5;
-constexpr Symmetric2 kFallbackCovariance = {0.001f, 0.0f, 0.001f};
-constexpr float kMinGain = 0.5f;
-constexpr float kMaxGain = 2.0f;
-constexpr float kAxisAlignedBelow = 1e-9f;
-constexpr float kSquareRootFloor = 1e-12f;
+constexpr double varianceFloor = 1e-5;
+constexpr Symmetric2 fallbackCovariance = {0.001f, 0.0f, 0.001f};
+constexpr float minGain = 0.5f;
+constexpr float maxGain = 2.0f;
+constexpr float axisAlignedBelow = 1e-9f;
+constexpr float squareRootFloor = 1e-12f;
 
 // Samples per partial sum: sums are formed per fixed block and combined in block order, so the
 // result does not depend on how many threads share the blocks.
-constexpr std::int64_t kBlockSize = 8192;
+constexpr std::int64_t blockSize = 8192;
 
 // A general 2 × 2 matrix, row-major, for the products inside the transfer.
 struct Matrix2 {
@@ -107,9 +107,9 @@ BandStatistic statistic(const Moments& m)
     const double meanA = m.a / m.weight;
     const double meanB = m.b / m.weight;
     return {{static_cast<float>(meanA), static_cast<float>(meanB)},
-            {static_cast<float>(m.aa / m.weight - meanA * meanA + kVarianceFloor),
+            {static_cast<float>(m.aa / m.weight - meanA * meanA + varianceFloor),
              static_cast<float>(m.ab / m.weight - meanA * meanB),
-             static_cast<float>(m.bb / m.weight - meanB * meanB + kVarianceFloor)}};
+             static_cast<float>(m.bb / m.weight - meanB * meanB + varianceFloor)}};
 }
 
 struct Accumulation {
@@ -127,7 +127,7 @@ struct Accumulation {
 
 // One image reduced to what the analysis compares.
 struct ImageStatistics {
-    std::vector<float> histogram;  // lightness, kHistogramBins bins over [0, 1]
+    std::vector<float> histogram;  // lightness, histogramBins bins over [0, 1]
     float total = 0;
     std::vector<float> cumulative;
     Bands bands;
@@ -136,7 +136,7 @@ struct ImageStatistics {
 
 std::vector<Lab> oklabSamples(const PixelBuffer& image)
 {
-    const std::vector<RGB> colours = image.samples(kMaxSamples);
+    const std::vector<RGB> colours = image.samples(maxSamples);
     const auto count = static_cast<std::int64_t>(colours.size());
     std::vector<Lab> samples(colours.size());
 #pragma omp parallel for schedule(static)
@@ -151,9 +151,9 @@ std::vector<Lab> oklabSamples(const PixelBuffer& image)
 
 std::vector<float> lightnessHistogram(const std::vector<Lab>& samples)
 {
-    std::vector<float> histogram(kHistogramBins, 0.0f);
+    std::vector<float> histogram(histogramBins, 0.0f);
     for (const Lab& lab : samples) {
-        const int bin = std::min(kHistogramBins - 1, static_cast<int>(clamp01(lab.L) * kBins));
+        const int bin = std::min(histogramBins - 1, static_cast<int>(clamp01(lab.L) * bins));
         histogram[static_cast<std::size_t>(bin)] += 1.0f;
     }
     return histogram;
@@ -162,13 +162,13 @@ std::vector<float> lightnessHistogram(const std::vector<Lab>& samples)
 Accumulation accumulate(const std::vector<Lab>& samples, std::span<const float> cumulative)
 {
     const auto count = static_cast<std::int64_t>(samples.size());
-    const std::int64_t blocks = (count + kBlockSize - 1) / kBlockSize;
+    const std::int64_t blocks = (count + blockSize - 1) / blockSize;
     std::vector<Accumulation> partial(static_cast<std::size_t>(blocks));
 #pragma omp parallel for schedule(static)
     for (std::int64_t block = 0; block < blocks; ++block) {
         Accumulation& sums = partial[static_cast<std::size_t>(block)];
-        const std::int64_t end = std::min(count, (block + 1) * kBlockSize);
-        for (std::int64_t i = block * kBlockSize; i < end; ++i) {
+        const std::int64_t end = std::min(count, (block + 1) * blockSize);
+        for (std::int64_t i = block * blockSize; i < end; ++i) {
             const Lab& lab = samples[static_cast<std::size_t>(i)];
             sums.global.add(1.0, lab.a, lab.b);
             const BandSplit split =
@@ -192,12 +192,12 @@ Bands filledBands(const std::array<Moments, ColorMatcher::bandCount>& moments)
     constexpr int count = ColorMatcher::bandCount;
     std::array<std::optional<BandStatistic>, count> measured;
     for (int k = 0; k < count; ++k)
-        if (moments[k].weight > kMinBandWeight)
+        if (moments[k].weight > minBandWeight)
             measured[k] = statistic(moments[k]);
     Bands bands;
     if (std::none_of(measured.begin(), measured.end(),
                      [](const auto& m) { return m.has_value(); })) {
-        bands.fill({{0.0f, 0.0f}, kFallbackCovariance});
+        bands.fill({{0.0f, 0.0f}, fallbackCovariance});
         return bands;
     }
     for (int k = 0; k < count; ++k) {
@@ -229,7 +229,7 @@ void smoothMeans(Bands& bands)
 Symmetric2 globalCovariance(const Moments& m)
 {
     if (!(m.weight > 0.0))
-        return kFallbackCovariance;
+        return fallbackCovariance;
     return statistic(m).cov;
 }
 
@@ -256,15 +256,15 @@ float percentile(const ImageStatistics& image, float fraction)
 // them whose slopes never exceed 1, so noise in the extreme tails cannot stretch the ends.
 std::vector<float> rawToneTable(const ImageStatistics& source, const ImageStatistics& reference)
 {
-    const float sb = percentile(source, kBlackFraction);
-    const float sw = percentile(source, kWhiteFraction);
+    const float sb = percentile(source, blackFraction);
+    const float sw = percentile(source, whiteFraction);
     const float rb = percentile(reference, ColorMatcher::rank(sb, source.cumulative));
     const float rw = percentile(reference, ColorMatcher::rank(sw, source.cumulative));
     const float lift = std::max(rb - sb, 0.0f);
     const float top = std::min(rw + (1.0f - sw), 1.0f);
-    const float last = static_cast<float>(kTableSize - 1);
-    std::vector<float> table(static_cast<std::size_t>(kTableSize));
-    for (std::int64_t i = 0; i < kTableSize; ++i) {
+    const float last = static_cast<float>(tableSize - 1);
+    std::vector<float> table(static_cast<std::size_t>(tableSize));
+    for (std::int64_t i = 0; i < tableSize; ++i) {
         const float x = static_cast<float>(i) / last;
         float value = 0.0f;
         if (x <= sb)
@@ -281,10 +281,10 @@ std::vector<float> rawToneTable(const ImageStatistics& source, const ImageStatis
 Curve1D toneMap(const ImageStatistics& source, const ImageStatistics& reference)
 {
     std::vector<float> table =
-        ColorMatcher::gaussianSmoothed(rawToneTable(source, reference), kToneSigma);
-    const float last = static_cast<float>(kTableSize - 1);
+        ColorMatcher::gaussianSmoothed(rawToneTable(source, reference), toneSigma);
+    const float last = static_cast<float>(tableSize - 1);
     const auto anchor = static_cast<std::int64_t>(percentile(source, 0.5f) * last);
-    table = ColorMatcher::slopeLimited(table, anchor, kMinToneSlope, kMaxToneSlope);
+    table = ColorMatcher::slopeLimited(table, anchor, minToneSlope, maxToneSlope);
     for (float& value : table)
         value = clamp01(value);
     return Curve1D(std::move(table));
@@ -292,12 +292,12 @@ Curve1D toneMap(const ImageStatistics& source, const ImageStatistics& reference)
 
 Curve1D rankCurve(const ImageStatistics& source)
 {
-    std::vector<float> table(static_cast<std::size_t>(kTableSize));
-    const float last = static_cast<float>(kTableSize - 1);
-    for (std::int64_t i = 0; i < kTableSize; ++i)
+    std::vector<float> table(static_cast<std::size_t>(tableSize));
+    const float last = static_cast<float>(tableSize - 1);
+    for (std::int64_t i = 0; i < tableSize; ++i)
         table[static_cast<std::size_t>(i)] =
             ColorMatcher::rank(static_cast<float>(i) / last, source.cumulative);
-    return Curve1D(ColorMatcher::gaussianSmoothed(std::move(table), kRankSigma));
+    return Curve1D(ColorMatcher::gaussianSmoothed(std::move(table), rankSigma));
 }
 
 }  // namespace
@@ -408,7 +408,7 @@ Symmetric2 limitEigenvalues(const Symmetric2& m, float lo, float hi)
     const float l2 = clamp(centre - d, lo, hi);
     float vx = p >= r ? 1.0f : 0.0f;
     float vy = p >= r ? 0.0f : 1.0f;
-    if (std::fabs(q) > kAxisAlignedBelow) {
+    if (std::fabs(q) > axisAlignedBelow) {
         // (λ1 − r, q) and (q, λ1 − p) point the same way; take the one whose difference adds
         // two non-negative terms, since λ1 − r cancels to rounding noise when p < r.
         vx = p >= r ? halfGap + d : q;
@@ -423,7 +423,7 @@ Symmetric2 limitEigenvalues(const Symmetric2& m, float lo, float hi)
 Symmetric2 squareRoot(const Symmetric2& m)
 {
     const float s = std::sqrt(std::max(m.m00 * m.m11 - m.m01 * m.m01, 0.0f));
-    const float t = std::sqrt(std::max(m.m00 + m.m11 + 2.0f * s, kSquareRootFloor));
+    const float t = std::sqrt(std::max(m.m00 + m.m11 + 2.0f * s, squareRootFloor));
     return {(m.m00 + s) / t, m.m01 / t, (m.m11 + s) / t};
 }
 
@@ -434,7 +434,7 @@ Symmetric2 transferMatrix(const Symmetric2& source, const Symmetric2& reference)
     const Matrix2 q = inverse(root);
     const Symmetric2 c = symmetrised(p * full(reference) * p);
     const Symmetric2 t = symmetrised(q * full(squareRoot(c)) * q);
-    return limitEigenvalues(t, kMinGain, kMaxGain);
+    return limitEigenvalues(t, minGain, maxGain);
 }
 
 }  // namespace ColorMatcher

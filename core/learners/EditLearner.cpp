@@ -14,27 +14,27 @@ namespace lumivert {
 
 namespace {
 
-constexpr float kAspectTolerance = 0.02f;
-constexpr std::int64_t kFitSamples = 400000;
-constexpr std::int64_t kCheckSamples = 20000;
-constexpr float kCoveredDiagonal = 1e-6f;
-constexpr float kMinSmoothness = 1e-5f;
+constexpr float aspectTolerance = 0.02f;
+constexpr std::int64_t fitSamples = 400000;
+constexpr std::int64_t checkSamples = 20000;
+constexpr float coveredDiagonal = 1e-6f;
+constexpr float minSmoothness = 1e-5f;
 // Far beyond the application's 0.5; keeps λ finite when a caller passes infinity.
-constexpr float kMaxSmoothness = 1e6f;
-constexpr float kRidge = 1e-4f;
-constexpr double kLevels = 255.0;
+constexpr float maxSmoothness = 1e6f;
+constexpr float ridgeWeight = 1e-4f;
+constexpr double levels = 255.0;
 
-constexpr const char* kDifferentShapesMessage =
+constexpr const char* differentShapesMessage =
     "The before and after images have different shapes. Use the same photo, exported at the "
     "same crop.";
 
 // Corner j of a cell steps by its bit 0 in red, bit 1 in green, bit 2 in blue; this is the
 // slot shift dx + 3 dy + 9 dz of that step, so corner k sits in slot 13 + shift_k − shift_j of
 // corner j's row.
-constexpr std::array<int, 8> kCornerSlotShift = {0, 1, 3, 4, 9, 10, 12, 13};
+constexpr std::array<int, 8> cornerSlotShift = {0, 1, 3, 4, 9, 10, 12, 13};
 
 // The six axis neighbours in the order −red, +red, −green, +green, −blue, +blue.
-constexpr std::array<int, 6> kNeighbourSlots = {
+constexpr std::array<int, 6> neighbourSlots = {
     LatticeBand::slot(-1, 0, 0), LatticeBand::slot(1, 0, 0),  LatticeBand::slot(0, -1, 0),
     LatticeBand::slot(0, 1, 0),  LatticeBand::slot(0, 0, -1), LatticeBand::slot(0, 0, 1)};
 
@@ -53,7 +53,7 @@ std::pair<PixelBuffer, PixelBuffer> sameShape(const PixelBuffer& before, const P
         static_cast<float>(before.width()) / static_cast<float>(before.height());
     const float ratioAfter = static_cast<float>(after.width()) / static_cast<float>(after.height());
     const float difference = std::fabs(ratioBefore - ratioAfter) / ratioBefore;
-    if (!(difference < kAspectTolerance))
+    if (!(difference < aspectTolerance))
         throw EditLearnerError::differentShapes();
     const std::int64_t width = std::min(before.width(), after.width());
     const std::int64_t height = std::min(before.height(), after.height());
@@ -113,9 +113,9 @@ public:
             const std::int64_t node = base + corners_[j];
             rhs_[static_cast<std::size_t>(node)] += w[j] * delta;
             float* row = normal_.data() + node * LatticeBand::slotCount +
-                         LatticeBand::diagonalSlot - kCornerSlotShift[j];
+                         LatticeBand::diagonalSlot - cornerSlotShift[j];
             for (int k = 0; k < 8; ++k)
-                row[kCornerSlotShift[k]] += w[k] * w[j];
+                row[cornerSlotShift[k]] += w[k] * w[j];
         }
     }
 
@@ -135,7 +135,7 @@ float coverageOf(std::int64_t nodes, std::span<const float> normal)
     std::int64_t covered = 0;
     for (std::int64_t i = 0; i < nodes; ++i) {
         if (normal[static_cast<std::size_t>(i * LatticeBand::slotCount +
-                                            LatticeBand::diagonalSlot)] > kCoveredDiagonal)
+                                            LatticeBand::diagonalSlot)] > coveredDiagonal)
             ++covered;
     }
     return static_cast<float>(covered) / static_cast<float>(nodes);
@@ -148,7 +148,7 @@ float dataScale(std::span<const float> normal)
     std::int64_t count = 0;
     for (std::size_t i = LatticeBand::diagonalSlot; i < normal.size();
          i += LatticeBand::slotCount) {
-        if (normal[i] > kCoveredDiagonal) {
+        if (normal[i] > coveredDiagonal) {
             sum += normal[i];
             ++count;
         }
@@ -168,8 +168,7 @@ float rmsLevels(const LUT3D& lut, std::span<const RGB> before, std::span<const R
         sum += static_cast<double>(d.r) * d.r + static_cast<double>(d.g) * d.g +
                static_cast<double>(d.b) * d.b;
     }
-    return static_cast<float>(kLevels *
-                              std::sqrt(sum / (3.0 * static_cast<double>(before.size()))));
+    return static_cast<float>(levels * std::sqrt(sum / (3.0 * static_cast<double>(before.size()))));
 }
 
 // The band times one triple per node: the data part of the normal equations applied to a guess.
@@ -213,7 +212,7 @@ std::vector<RGB> modelCorrection(std::int64_t n, const OverallEdit& model)
 }  // namespace
 
 EditLearnerError::EditLearnerError(Reason reason)
-    : std::runtime_error(kDifferentShapesMessage), reason_(reason)
+    : std::runtime_error(differentShapesMessage), reason_(reason)
 {
 }
 
@@ -262,14 +261,14 @@ EditSystem prepare(const PixelBuffer& before, const PixelBuffer& after, std::int
     const auto pixels = static_cast<std::int64_t>(x.size());
 
     Accumulator accumulator(gridSize);
-    const std::int64_t fitStep = stride(pixels, kFitSamples);
+    const std::int64_t fitStep = stride(pixels, fitSamples);
     std::int64_t sampleCount = 0;
     for (std::int64_t k = 0; k < pixels; k += fitStep, ++sampleCount)
         accumulator.add(x[static_cast<std::size_t>(k)], y[static_cast<std::size_t>(k)]);
 
     std::vector<RGB> checkBefore;
     std::vector<RGB> checkAfter;
-    const std::int64_t checkStep = stride(pixels, kCheckSamples);
+    const std::int64_t checkStep = stride(pixels, checkSamples);
     checkBefore.reserve(static_cast<std::size_t>((pixels + checkStep - 1) / checkStep));
     checkAfter.reserve(checkBefore.capacity());
     for (std::int64_t k = 0; k < pixels; k += checkStep) {
@@ -285,19 +284,19 @@ std::vector<float> regularisedNormal(const EditSystem& system, float smoothness)
     const std::int64_t n = system.gridSize();
     std::vector<float> band(system.normal().begin(), system.normal().end());
     // clamp() sends NaN to the lower bound.
-    const float lambda = dataScale(band) * clamp(smoothness, kMinSmoothness, kMaxSmoothness);
-    const float ridge = lambda * kRidge;
+    const float lambda = dataScale(band) * clamp(smoothness, minSmoothness, maxSmoothness);
+    const float ridge = lambda * ridgeWeight;
     float* row = band.data();
     for (std::int64_t b = 0; b < n; ++b) {
         for (std::int64_t g = 0; g < n; ++g) {
             for (std::int64_t r = 0; r < n; ++r, row += LatticeBand::slotCount) {
                 const std::array<bool, 6> inside = {(r > 0),     (r < n - 1), (g > 0),
                                                     (g < n - 1), (b > 0),     (b < n - 1)};
-                for (std::size_t k = 0; k < kNeighbourSlots.size(); ++k) {
+                for (std::size_t k = 0; k < neighbourSlots.size(); ++k) {
                     if (!inside[k])
                         continue;
                     row[LatticeBand::diagonalSlot] += lambda;
-                    row[kNeighbourSlots[k]] -= lambda;
+                    row[neighbourSlots[k]] -= lambda;
                 }
                 row[LatticeBand::diagonalSlot] += ridge;
             }

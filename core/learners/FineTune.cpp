@@ -11,15 +11,15 @@ namespace {
 
 // Gain exponents per unit of control: temperature moves red and blue in opposite directions,
 // tint moves green alone.
-constexpr float kTemperatureGain = 0.2f;
-constexpr float kTintGain = -0.14f;
+constexpr float temperatureGain = 0.2f;
+constexpr float tintGain = -0.14f;
 // Contrast exponent e^(0.55 × contrast): about 1.73 at +1 and 0.58 at −1.
-constexpr float kContrastGain = 0.55f;
+constexpr float contrastGain = 0.55f;
 
 // Rec. 709 luminance weights.
-constexpr float kLumaRed = 0.2126f;
-constexpr float kLumaGreen = 0.7152f;
-constexpr float kLumaBlue = 0.0722f;
+constexpr float lumaRed = 0.2126f;
+constexpr float lumaGreen = 0.7152f;
+constexpr float lumaBlue = 0.0722f;
 
 }  // namespace
 
@@ -33,12 +33,12 @@ RGB FineTune::apply(const RGB& colour) const { return Prepared(*this).apply(colo
 FineTune::Prepared::Prepared(const FineTune& fineTune, GamutMapping gamut)
     : neutral_(fineTune.isNeutral()),
       whiteBalance_(fineTune.temperature != 0.0f || fineTune.tint != 0.0f),
-      redGain_(std::exp(kTemperatureGain * fineTune.temperature)),
-      greenGain_(std::exp(kTintGain * fineTune.tint)),
-      blueGain_(std::exp(-kTemperatureGain * fineTune.temperature)),
-      luminance_(kLumaRed * redGain_ + kLumaGreen * greenGain_ + kLumaBlue * blueGain_),
+      redGain_(std::exp(temperatureGain * fineTune.temperature)),
+      greenGain_(std::exp(tintGain * fineTune.tint)),
+      blueGain_(std::exp(-temperatureGain * fineTune.temperature)),
+      luminance_(lumaRed * redGain_ + lumaGreen * greenGain_ + lumaBlue * blueGain_),
       contrast_(fineTune.contrast != 0.0f),
-      contrastAmount_(std::exp(kContrastGain * fineTune.contrast)),
+      contrastAmount_(std::exp(contrastGain * fineTune.contrast)),
       saturationScale_(fineTune.saturation != 0.0f ? std::max(1.0f + fineTune.saturation, 0.0f)
                                                    : 1.0f),
       gamut_(gamut)

@@ -13,7 +13,7 @@ namespace {
 
 // Lattice nodes handed to the base per call: long enough to spread the call's cost, short
 // enough to live on the stack.
-constexpr std::size_t kRun = 16;
+constexpr std::size_t run = 16;
 
 }  // namespace
 
@@ -57,10 +57,10 @@ LUT3D GradePipeline::makeLUT(std::int64_t size) const
         size, [&](std::int64_t g, std::int64_t b, std::span<RGB> row) {
             const auto gi = static_cast<std::size_t>(g);
             const auto bi = static_cast<std::size_t>(b);
-            for (std::size_t start = 0; start < row.size(); start += kRun) {
-                const std::size_t count = std::min(kRun, row.size() - start);
-                std::array<RGB, kRun> colours;
-                std::array<RGB, kRun> linear;
+            for (std::size_t start = 0; start < row.size(); start += run) {
+                const std::size_t count = std::min(run, row.size() - start);
+                std::array<RGB, run> colours;
+                std::array<RGB, run> linear;
                 for (std::size_t i = 0; i < count; ++i) {
                     colours[i] = {axis[start + i], axis[gi], axis[bi]};
                     linear[i] = {decoded[start + i], decoded[gi], decoded[bi]};

@@ -16,13 +16,13 @@ namespace {
 
 // Dot products are summed per block of this many nodes and the blocks combined in order, so the
 // solution is the same on any number of threads.
-constexpr std::int64_t kBlockNodes = 1024;
-constexpr double kRelativeTolerance = 1e-10;
-constexpr double kAbsoluteTolerance = 1e-20;
-constexpr double kSmallestDenominator = 1e-30;
-constexpr int kChannels = 3;
+constexpr std::int64_t blockNodes = 1024;
+constexpr double relativeTolerance = 1e-10;
+constexpr double absoluteTolerance = 1e-20;
+constexpr double smallestDenominator = 1e-30;
+constexpr int channels = 3;
 
-using Triple = std::array<double, kChannels>;
+using Triple = std::array<double, channels>;
 
 // The band stored slot-major (every node's slot 0, then every node's slot 1, …) so that the
 // product reads each slot as one contiguous stream, plus which slots of each block hold any
@@ -44,15 +44,15 @@ struct SlotMajorBand {
 };
 
 SlotMajorBand::SlotMajorBand(std::int64_t n, std::span<const float> band)
-    : nodes(checkedMul(checkedMul(n, n), n)), blocks((nodes + kBlockNodes - 1) / kBlockNodes),
+    : nodes(checkedMul(checkedMul(n, n), n)), blocks((nodes + blockNodes - 1) / blockNodes),
       entries(band.size()), usedSlots(static_cast<std::size_t>(blocks * slotCount), 0)
 {
     for (int s = 0; s < slotCount; ++s)
         offsets[s] = offset(s, n);
 #pragma omp parallel for schedule(static)
     for (std::int64_t block = 0; block < blocks; ++block) {
-        const std::int64_t end = std::min(nodes, (block + 1) * kBlockNodes);
-        for (std::int64_t i = block * kBlockNodes; i < end; ++i) {
+        const std::int64_t end = std::min(nodes, (block + 1) * blockNodes);
+        for (std::int64_t i = block * blockNodes; i < end; ++i) {
             for (int s = 0; s < slotCount; ++s) {
                 const float entry = band[static_cast<std::size_t>(i * slotCount + s)];
                 entries[static_cast<std::size_t>(s * nodes + i)] = entry;
@@ -72,7 +72,7 @@ struct Workspace {
 
     std::int64_t pad;
     std::vector<float> inverseDiagonal;
-    std::array<std::vector<float>, kChannels> x, r, q, p;
+    std::array<std::vector<float>, channels> x, r, q, p;
 };
 
 Workspace::Workspace(std::int64_t n, const SlotMajorBand& a, std::span<const RGB> rhs)
@@ -84,7 +84,7 @@ Workspace::Workspace(std::int64_t n, const SlotMajorBand& a, std::span<const RGB
         inverseDiagonal[static_cast<std::size_t>(i)] = 1.0f / diagonal[i];
     }
     const auto nodes = static_cast<std::size_t>(a.nodes);
-    for (int c = 0; c < kChannels; ++c) {
+    for (int c = 0; c < channels; ++c) {
         x[c].assign(nodes, 0.0f);
         r[c].resize(nodes);
         q[c].assign(nodes, 0.0f);
@@ -104,8 +104,8 @@ struct Range {
 
 Range blockRange(const SlotMajorBand& a, std::int64_t block)
 {
-    const std::int64_t begin = block * kBlockNodes;
-    return {begin, std::min(kBlockNodes, a.nodes - begin)};
+    const std::int64_t begin = block * blockNodes;
+    return {begin, std::min(blockNodes, a.nodes - begin)};
 }
 
 double dot(const float* u, const float* v, std::int64_t count)
@@ -152,7 +152,7 @@ void updateBlock(const SlotMajorBand& a, Workspace& w, std::int64_t block, const
 {
     const Range range = blockRange(a, block);
     const float* m = w.inverseDiagonal.data() + range.begin;
-    for (int c = 0; c < kChannels; ++c) {
+    for (int c = 0; c < channels; ++c) {
         const float step = static_cast<float>(alpha[c]);
         float* x = w.x[c].data() + range.begin;
         float* r = w.r[c].data() + range.begin;
@@ -178,7 +178,7 @@ void directionBlock(const SlotMajorBand& a, Workspace& w, std::int64_t block, co
 {
     const Range range = blockRange(a, block);
     const float* m = w.inverseDiagonal.data() + range.begin;
-    for (int c = 0; c < kChannels; ++c) {
+    for (int c = 0; c < channels; ++c) {
         const float scale = static_cast<float>(beta[c]);
         const float* r = w.r[c].data() + range.begin;
         float* p = w.direction(c) + range.begin;
@@ -192,7 +192,7 @@ Triple total(const std::vector<Triple>& partials)
 {
     Triple sum{};
     for (const Triple& partial : partials) {
-        for (int c = 0; c < kChannels; ++c)
+        for (int c = 0; c < channels; ++c)
             sum[c] += partial[c];
     }
     return sum;
@@ -209,9 +209,9 @@ public:
     Triple stepLengths(const Triple& curvature)
     {
         Triple alpha{};
-        for (int c = 0; c < kChannels; ++c) {
+        for (int c = 0; c < channels; ++c) {
             if (active_[c]) {
-                alpha[c] = rho_[c] / std::max(curvature[c], kSmallestDenominator);
+                alpha[c] = rho_[c] / std::max(curvature[c], smallestDenominator);
                 active_[c] = curvature[c] > 0.0 && std::isfinite(alpha[c]);
             }
             alpha[c] = active_[c] ? alpha[c] : 0.0;
@@ -221,9 +221,9 @@ public:
 
     bool finished(const Triple& residual, const Triple& reference) const
     {
-        for (int c = 0; c < kChannels; ++c) {
+        for (int c = 0; c < channels; ++c) {
             if (active_[c] &&
-                !(residual[c] <= reference[c] * kRelativeTolerance + kAbsoluteTolerance))
+                !(residual[c] <= reference[c] * relativeTolerance + absoluteTolerance))
                 return false;
         }
         return true;
@@ -232,8 +232,8 @@ public:
     Triple directionWeights(const Triple& rhoNext)
     {
         Triple beta{};
-        for (int c = 0; c < kChannels; ++c) {
-            beta[c] = active_[c] ? rhoNext[c] / std::max(rho_[c], kSmallestDenominator) : 0.0;
+        for (int c = 0; c < channels; ++c) {
+            beta[c] = active_[c] ? rhoNext[c] / std::max(rho_[c], smallestDenominator) : 0.0;
             rho_[c] = rhoNext[c];
         }
         return beta;
@@ -241,7 +241,7 @@ public:
 
 private:
     Triple rho_;
-    std::array<bool, kChannels> active_{true, true, true};
+    std::array<bool, channels> active_{true, true, true};
 };
 
 std::vector<RGB> interleaved(const Workspace& w)

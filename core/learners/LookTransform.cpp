@@ -10,22 +10,22 @@ namespace lumivert {
 
 namespace {
 
-constexpr std::int64_t kToneEntries = 1024;
+constexpr std::int64_t toneEntries = 1024;
 
 // Hue pull: each target's influence is a Gaussian of the hue difference (0.5 at half a
 // radian), and the damping keeps weak influences from turning a hue all the way.
-constexpr float kHueSpread = 0.36f;
-constexpr float kPullGain = 0.75f;
-constexpr float kPullDamping = 0.15f;
+constexpr float hueSpread = 0.36f;
+constexpr float pullGain = 0.75f;
+constexpr float pullDamping = 0.15f;
 // Below this chroma a colour has no meaningful hue to turn.
-constexpr float kMinPullChroma = 1e-5f;
+constexpr float minPullChroma = 1e-5f;
 
 Curve1D toneCurve(const LookAnalysis& analysis, float strength)
 {
     const float exponent = strength * (analysis.contrast - 1.0f) + 1.0f;
     const float lo = strength * analysis.blackLevel;
     const float hi = 1.0f - strength * (1.0f - analysis.whiteLevel);
-    return Curve1D(kToneEntries, [=](float x) {
+    return Curve1D(toneEntries, [=](float x) {
         return lo + (hi - lo) * ToneShapes::contrast(x, exponent, ToneShapes::midGrey);
     });
 }
@@ -57,18 +57,18 @@ LookTransform::LookTransform(LookAnalysis analysis, LookSettings settings, Gamut
 Chroma LookTransform::pulled(const Chroma& chroma) const
 {
     const float radius = std::sqrt(chroma.a * chroma.a + chroma.b * chroma.b);
-    if (radius <= kMinPullChroma)
+    if (radius <= minPullChroma)
         return chroma;
     const float hue = std::atan2(chroma.b, chroma.a);
     float influence = 0.0f;
     float turn = 0.0f;
     for (const Target& target : targets_) {
         const float d = wrapAngle(target.hue - hue);
-        const float f = target.weight * std::exp(-d * d / kHueSpread);
+        const float f = target.weight * std::exp(-d * d / hueSpread);
         influence += f;
         turn += d * f;
     }
-    const float turned = hue + turn * (settings_.palette * kPullGain) / (influence + kPullDamping);
+    const float turned = hue + turn * (settings_.palette * pullGain) / (influence + pullDamping);
     return {radius * std::cos(turned), radius * std::sin(turned)};
 }
 

@@ -8,11 +8,11 @@ namespace lumivert {
 
 namespace {
 
-constexpr std::int64_t kToneEntries = 1024;
+constexpr std::int64_t toneEntries = 1024;
 
 Curve1D blendedTone(const Curve1D& toneMap, float strength)
 {
-    return Curve1D(kToneEntries,
+    return Curve1D(toneEntries,
                    [&toneMap, strength](float x) { return x + strength * (toneMap(x) - x); });
 }
 

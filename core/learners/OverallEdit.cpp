@@ -12,21 +12,21 @@ namespace lumivert {
 
 namespace {
 
-constexpr int kKnots = OverallEdit::knotCount;
-constexpr int kUnknowns = 3 * kKnots;
+constexpr int curveKnots = OverallEdit::knotCount;
+constexpr int unknowns = 3 * curveKnots;
 // Curve and matrix steps alternate; from the second round on, residuals reweight the pairs.
-constexpr int kRounds = 8;
+constexpr int rounds = 8;
 // Second-difference penalty per knot, relative to the mean weight a knot receives: enough to
 // continue a curve straight past the data, small against a photo's own tonal detail.
-constexpr double kCurveSmoothness = 1e-3;
+constexpr double curveSmoothness = 1e-3;
 // A faint pull of the curves towards straight, so a channel without data stays defined.
-constexpr double kCurveRidge = 1e-7;
-constexpr double kMatrixRidge = 1e-9;
+constexpr double curveRidge = 1e-7;
+constexpr double matrixRidge = 1e-9;
 // Cauchy weights at 2.385 robust standard deviations (95 % efficiency for normal residuals),
 // the deviation taken from the median absolute residual and never below a quarter level.
-constexpr double kCauchyScale = 2.385;
-constexpr double kMadToSigma = 1.4826;
-constexpr double kMinSigma = 0.25 / 255.0;
+constexpr double cauchyScale = 2.385;
+constexpr double madToSigma = 1.4826;
+constexpr double minSigma = 0.25 / 255.0;
 
 struct KnotCell {
     int knot;
@@ -35,8 +35,8 @@ struct KnotCell {
 
 KnotCell knotCell(float x)
 {
-    const double t = static_cast<double>(clamp01(x)) * (kKnots - 1);
-    const int knot = std::min(kKnots - 2, static_cast<int>(std::floor(t)));
+    const double t = static_cast<double>(clamp01(x)) * (curveKnots - 1);
+    const int knot = std::min(curveKnots - 2, static_cast<int>(std::floor(t)));
     return {knot, t - knot};
 }
 
@@ -76,12 +76,12 @@ std::vector<double> solveSymmetric(std::vector<double> a, std::vector<double> b,
 }
 
 // Pool-adjacent-violators: the closest non-decreasing sequence in least squares.
-void makeNonDecreasing(std::array<float, kKnots>& knots)
+void makeNonDecreasing(std::array<float, curveKnots>& knots)
 {
-    std::array<double, kKnots> value{};
-    std::array<int, kKnots> count{};
+    std::array<double, curveKnots> value{};
+    std::array<int, curveKnots> count{};
     int blocks = 0;
-    for (int k = 0; k < kKnots; ++k) {
+    for (int k = 0; k < curveKnots; ++k) {
         value[static_cast<std::size_t>(blocks)] = knots[static_cast<std::size_t>(k)];
         count[static_cast<std::size_t>(blocks)] = 1;
         ++blocks;
@@ -130,8 +130,8 @@ std::array<double, 3> predicted(const OverallEdit& model, const RGB& input)
 void fitCurves(OverallEdit& model, std::span<const RGB> before, std::span<const RGB> after,
                std::span<const double> weights)
 {
-    std::vector<double> normal(static_cast<std::size_t>(kUnknowns * kUnknowns));
-    std::vector<double> rhs(static_cast<std::size_t>(kUnknowns));
+    std::vector<double> normal(static_cast<std::size_t>(unknowns * unknowns));
+    std::vector<double> rhs(static_cast<std::size_t>(unknowns));
     double totalWeight = 0;
     for (std::size_t i = 0; i < before.size(); ++i) {
         const double w = weights[i];
@@ -140,8 +140,8 @@ void fitCurves(OverallEdit& model, std::span<const RGB> before, std::span<const 
         std::array<double, 6> basis{};
         for (int c = 0; c < 3; ++c) {
             const KnotCell cell = knotCell(static_cast<float>(channel(clamp01(before[i]), c)));
-            index[static_cast<std::size_t>(2 * c)] = c * kKnots + cell.knot;
-            index[static_cast<std::size_t>(2 * c + 1)] = c * kKnots + cell.knot + 1;
+            index[static_cast<std::size_t>(2 * c)] = c * curveKnots + cell.knot;
+            index[static_cast<std::size_t>(2 * c + 1)] = c * curveKnots + cell.knot + 1;
             basis[static_cast<std::size_t>(2 * c)] = 1.0 - cell.fraction;
             basis[static_cast<std::size_t>(2 * c + 1)] = cell.fraction;
         }
@@ -154,35 +154,36 @@ void fitCurves(OverallEdit& model, std::span<const RGB> before, std::span<const 
                 const auto rj = static_cast<std::size_t>(index[j]);
                 rhs[rj] += w * row[j] * channel(y, o);
                 for (std::size_t k = 0; k < 6; ++k)
-                    normal[rj * kUnknowns + static_cast<std::size_t>(index[k])] +=
+                    normal[rj * unknowns + static_cast<std::size_t>(index[k])] +=
                         w * row[j] * row[k];
             }
         }
     }
-    const double perKnot = std::max(totalWeight, 1.0) / kKnots;
-    const double smooth = kCurveSmoothness * perKnot;
-    const double ridge = kCurveRidge * perKnot;
+    const double perKnot = std::max(totalWeight, 1.0) / curveKnots;
+    const double smooth = curveSmoothness * perKnot;
+    const double ridge = curveRidge * perKnot;
     for (int c = 0; c < 3; ++c) {
-        for (int k = 1; k + 1 < kKnots; ++k) {
-            const std::array<int, 3> at = {c * kKnots + k - 1, c * kKnots + k, c * kKnots + k + 1};
+        for (int k = 1; k + 1 < curveKnots; ++k) {
+            const std::array<int, 3> at = {c * curveKnots + k - 1, c * curveKnots + k,
+                                           c * curveKnots + k + 1};
             const std::array<double, 3> d = {1.0, -2.0, 1.0};
             for (std::size_t a = 0; a < 3; ++a)
                 for (std::size_t b = 0; b < 3; ++b)
-                    normal[static_cast<std::size_t>(at[a] * kUnknowns + at[b])] +=
+                    normal[static_cast<std::size_t>(at[a] * unknowns + at[b])] +=
                         smooth * d[a] * d[b];
         }
-        for (int k = 0; k < kKnots; ++k) {
-            const auto i = static_cast<std::size_t>(c * kKnots + k);
-            normal[i * kUnknowns + i] += ridge;
-            rhs[i] += ridge * k / (kKnots - 1.0);
+        for (int k = 0; k < curveKnots; ++k) {
+            const auto i = static_cast<std::size_t>(c * curveKnots + k);
+            normal[i * unknowns + i] += ridge;
+            rhs[i] += ridge * k / (curveKnots - 1.0);
         }
     }
-    const std::vector<double> knots = solveSymmetric(std::move(normal), std::move(rhs), kUnknowns);
+    const std::vector<double> knots = solveSymmetric(std::move(normal), std::move(rhs), unknowns);
     for (int c = 0; c < 3; ++c) {
         auto& curve = model.curves[static_cast<std::size_t>(c)];
-        for (int k = 0; k < kKnots; ++k)
+        for (int k = 0; k < curveKnots; ++k)
             curve[static_cast<std::size_t>(k)] =
-                static_cast<float>(knots[static_cast<std::size_t>(c * kKnots + k)]);
+                static_cast<float>(knots[static_cast<std::size_t>(c * curveKnots + k)]);
         makeNonDecreasing(curve);
     }
 }
@@ -204,7 +205,7 @@ void fitMatrix(OverallEdit& model, std::span<const RGB> before, std::span<const 
                 rhs[static_cast<std::size_t>(o)][a] += weights[i] * f[a] * channel(y, o);
         }
     }
-    const double ridge = kMatrixRidge * std::max(normal[0] + normal[4] + normal[8], 1.0);
+    const double ridge = matrixRidge * std::max(normal[0] + normal[4] + normal[8], 1.0);
     for (std::size_t a = 0; a < 3; ++a)
         normal[4 * a] += ridge;
     for (int o = 0; o < 3; ++o) {
@@ -236,7 +237,7 @@ void reweight(const OverallEdit& model, std::span<const RGB> before, std::span<c
     std::vector<double> sorted = residual;
     const auto middle = sorted.begin() + static_cast<std::ptrdiff_t>(sorted.size() / 2);
     std::nth_element(sorted.begin(), middle, sorted.end());
-    const double scale = kCauchyScale * std::max(kMadToSigma * *middle, kMinSigma);
+    const double scale = cauchyScale * std::max(madToSigma * *middle, minSigma);
     for (std::size_t i = 0; i < residual.size(); ++i) {
         const double u = residual[i] / scale;
         weights[i] = 1.0 / (1.0 + u * u);
@@ -249,8 +250,8 @@ OverallEdit OverallEdit::identity()
 {
     OverallEdit model;
     for (auto& curve : model.curves)
-        for (int k = 0; k < kKnots; ++k)
-            curve[static_cast<std::size_t>(k)] = static_cast<float>(k) / (kKnots - 1);
+        for (int k = 0; k < curveKnots; ++k)
+            curve[static_cast<std::size_t>(k)] = static_cast<float>(k) / (curveKnots - 1);
     model.matrix = {1, 0, 0, 0, 1, 0, 0, 0, 1};
     return model;
 }
@@ -269,7 +270,7 @@ OverallEdit OverallEdit::fit(std::span<const RGB> before, std::span<const RGB> a
     if (before.empty())
         return model;
     std::vector<double> weights(before.size(), 1.0);
-    for (int round = 0; round < kRounds; ++round) {
+    for (int round = 0; round < rounds; ++round) {
         if (round > 0)
             reweight(model, before, after, weights);
         fitCurves(model, before, after, weights);

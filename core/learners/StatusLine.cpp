@@ -9,23 +9,23 @@ namespace lumivert::StatusLine {
 
 namespace {
 
-constexpr float kLiftedBlack = 0.02f;
-constexpr float kSoftWhite = 0.97f;
-constexpr float kContrastChange = 0.04f;
-constexpr float kMutedBelow = 0.85f;
-constexpr float kMonochromeBelow = 0.25f;
+constexpr float liftedBlack = 0.02f;
+constexpr float softWhite = 0.97f;
+constexpr float contrastChange = 0.04f;
+constexpr float mutedBelow = 0.85f;
+constexpr float monochromeBelow = 0.25f;
 // The analysis bounds colourfulness to 1, so this phrase shows only for analyses made otherwise.
-constexpr float kRichAbove = 1.15f;
-constexpr float kCastAbove = 0.008f;
+constexpr float richAbove = 1.15f;
+constexpr float castAbove = 0.008f;
 
-constexpr float kExcellentBelow = 1.5f;
-constexpr float kGoodBelow = 3.0f;
-constexpr float kFairBelow = 6.0f;
+constexpr float excellentBelow = 1.5f;
+constexpr float goodBelow = 3.0f;
+constexpr float fairBelow = 6.0f;
 // Below this share of the lattice most colours come from the prior, so the status says so.
-constexpr float kLowCoverage = 0.10f;
+constexpr float lowCoverage = 0.10f;
 
-const char* const kOpenQuote = "\u201C";
-const char* const kCloseQuote = "\u201D";
+const char* const openQuote = "\u201C";
+const char* const closeQuote = "\u201D";
 
 std::string joined(const std::vector<std::string>& phrases, std::string_view separator)
 {
@@ -43,38 +43,37 @@ std::string joined(const std::vector<std::string>& phrases, std::string_view sep
 std::string look(const LookAnalysis& analysis)
 {
     std::vector<std::string> phrases;
-    if (analysis.blackLevel > kLiftedBlack)
+    if (analysis.blackLevel > liftedBlack)
         phrases.emplace_back("blacks lifted");
-    if (analysis.whiteLevel < kSoftWhite)
+    if (analysis.whiteLevel < softWhite)
         phrases.emplace_back("soft highlights");
-    if (std::abs(analysis.contrast - 1.0f) > kContrastChange)
+    if (std::abs(analysis.contrast - 1.0f) > contrastChange)
         phrases.emplace_back(analysis.contrast > 1.0f ? "more contrast" : "less contrast");
-    if (analysis.saturation < kMutedBelow)
-        phrases.emplace_back(analysis.saturation < kMonochromeBelow ? "monochrome"
-                                                                    : "muted colour");
-    else if (analysis.saturation > kRichAbove)
+    if (analysis.saturation < mutedBelow)
+        phrases.emplace_back(analysis.saturation < monochromeBelow ? "monochrome" : "muted colour");
+    else if (analysis.saturation > richAbove)
         phrases.emplace_back("rich colour");
     float strongestCast = 0;
     for (const Chroma& tint : analysis.tints)
         strongestCast = std::max(strongestCast, std::hypot(tint.a, tint.b));
-    if (strongestCast > kCastAbove)
+    if (strongestCast > castAbove)
         phrases.emplace_back("colour cast");
     return phrases.empty() ? "A near-neutral look" : "Look: " + joined(phrases, ", ");
 }
 
 std::string match(std::string_view sourceName, std::string_view referenceName)
 {
-    return std::string("Matching ") + kOpenQuote + std::string(sourceName) + kCloseQuote + " to " +
-           kOpenQuote + std::string(referenceName) + kCloseQuote;
+    return std::string("Matching ") + openQuote + std::string(sourceName) + closeQuote + " to " +
+           openQuote + std::string(referenceName) + closeQuote;
 }
 
 std::string editVerdict(float rmsError)
 {
-    if (rmsError < kExcellentBelow)
+    if (rmsError < excellentBelow)
         return "excellent";
-    if (rmsError < kGoodBelow)
+    if (rmsError < goodBelow)
         return "good";
-    if (rmsError < kFairBelow)
+    if (rmsError < fairBelow)
         return "fair";
     return "poor: local edits or a different crop cannot be captured by a LUT";
 }
@@ -89,7 +88,7 @@ std::string edit(float rmsError)
 std::string edit(float rmsError, float coverage, bool followsOverallEdit)
 {
     std::string line = edit(rmsError);
-    if (!(coverage < kLowCoverage))
+    if (!(coverage < lowCoverage))
         return line;
     line += " \u00B7 covers " + StatusLine::coverage(coverage) + " of colours; others " +
             (followsOverallEdit ? "follow the overall edit" : "keep their values");

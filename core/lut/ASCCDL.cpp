@@ -15,13 +15,13 @@ namespace lumivert {
 namespace {
 
 // Rec. 709 luma, the weights the ASC CDL's saturation names.
-constexpr double kLumaRed = 0.2126;
-constexpr double kLumaGreen = 0.7152;
-constexpr double kLumaBlue = 0.0722;
+constexpr double lumaRed = 0.2126;
+constexpr double lumaGreen = 0.7152;
+constexpr double lumaBlue = 0.0722;
 
 // A correction file is a few hundred bytes; a collection of a whole show stays far below this.
-constexpr std::uintmax_t kLargestCDLText = 64 * 1024 * 1024;
-constexpr std::size_t kQuotedCharacters = 40;
+constexpr std::uintmax_t largestCDLText = 64 * 1024 * 1024;
+constexpr std::size_t quotedCharacters = 40;
 
 double clamped01(double v) { return std::clamp(v, 0.0, 1.0); }
 
@@ -33,7 +33,7 @@ bool allFinite(const RGB& c)
 std::string curlyQuoted(std::string_view text)
 {
     return "\u201C" +
-           TextEncoding::repairedUTF8(TextEncoding::prefixOfCodePoints(text, kQuotedCharacters)) +
+           TextEncoding::repairedUTF8(TextEncoding::prefixOfCodePoints(text, quotedCharacters)) +
            "\u201D";
 }
 
@@ -92,7 +92,7 @@ struct ValueElement {
     std::string_view name;
     std::size_t count;
 };
-constexpr std::array<ValueElement, 4> kValueElements = {
+constexpr std::array<ValueElement, 4> valueElements = {
     {{"Slope", 3}, {"Offset", 3}, {"Power", 3}, {"Saturation", 1}}};
 
 void store(ASCCDL& cdl, std::string_view element, const std::vector<float>& v)
@@ -259,14 +259,14 @@ private:
 
     static bool isValueElement(std::string_view name)
     {
-        return std::any_of(kValueElements.begin(), kValueElements.end(),
+        return std::any_of(valueElements.begin(), valueElements.end(),
                            [name](const ValueElement& e) { return e.name == name; });
     }
 
     void valueEnded(std::string_view element)
     {
         const auto row =
-            std::find_if(kValueElements.begin(), kValueElements.end(),
+            std::find_if(valueElements.begin(), valueElements.end(),
                          [element](const ValueElement& e) { return e.name == element; });
         const auto numbers = numbersIn(valueText_);
         if (!numbers || numbers->size() != row->count)
@@ -320,7 +320,7 @@ RGB ASCCDL::apply(const RGB& colour) const
     std::array<double, 3> out{};
     for (std::size_t i = 0; i < out.size(); ++i)
         out[i] = std::pow(clamped01(in[i] * s[i] + o[i]), p[i]);
-    const double luma = kLumaRed * out[0] + kLumaGreen * out[1] + kLumaBlue * out[2];
+    const double luma = lumaRed * out[0] + lumaGreen * out[1] + lumaBlue * out[2];
     for (double& v : out)
         v = clamped01(luma + saturation * (v - luma));
     return {static_cast<float>(out[0]), static_cast<float>(out[1]), static_cast<float>(out[2])};
@@ -359,7 +359,7 @@ ASCCDL chosen(const std::vector<ASCCDL>& corrections, const std::optional<std::s
 
 std::vector<ASCCDL> read(const std::filesystem::path& path)
 {
-    const std::string text = FileIO::readRegularFile(path, kLargestCDLText, "a CDL");
+    const std::string text = FileIO::readRegularFile(path, largestCDLText, "a CDL");
     try {
         return corrections(text);
     } catch (const LUTFormatError& error) {

@@ -63,7 +63,7 @@ std::string encodeHald(const LUT3D& lut, std::string_view, const std::filesystem
 }
 
 // One row per format, in the order of LUTFormat::Value.
-constexpr std::array<FormatRow, 3> kFormats = {{
+constexpr std::array<FormatRow, 3> formats = {{
     {LUTFormat::cube, "cube", ".cube", "Cube LUT (*.cube)",
      "Photoshop, Lightroom profiles, Premiere, After Effects, DaVinci Resolve, Final Cut Pro, "
      "Affinity Photo, Pixelmator Pro, Capture One",
@@ -78,14 +78,14 @@ constexpr std::array<FormatRow, 3> kFormats = {{
 
 const FormatRow& row(LUTFormat format)
 {
-    return kFormats[static_cast<std::size_t>(static_cast<LUTFormat::Value>(format))];
+    return formats[static_cast<std::size_t>(static_cast<LUTFormat::Value>(format))];
 }
 
 }  // namespace
 
 std::optional<LUTFormat> LUTFormat::fromRawValue(std::string_view rawValue)
 {
-    for (const FormatRow& candidate : kFormats) {
+    for (const FormatRow& candidate : formats) {
         if (candidate.rawValue == rawValue)
             return candidate.value;
     }

@@ -19,35 +19,35 @@ namespace lumivert {
 
 namespace {
 
-constexpr std::size_t kQuotedCharacters = 40;
+constexpr std::size_t quotedCharacters = 40;
 // The shortest possible entry line, "0 0 0" and a line break: bounds what a text can hold.
-constexpr std::size_t kShortestEntryLine = 6;
+constexpr std::size_t shortestEntryLine = 6;
 // Above this, N³ overflows 64 bits, so no text can hold that many entries.
-constexpr std::int64_t kLargestCubableSize = 2'097'151;
+constexpr std::int64_t largestCubableSize = 2'097'151;
 
 // The largest single-precision number, as an out-of-range entry's message states it.
-constexpr const char* kLargestEntryText = "3.4e38";
+constexpr const char* largestEntryText = "3.4e38";
 // A row of red, green and blue.
-constexpr std::size_t kTripleCount = 3;
+constexpr std::size_t tripleCount = 3;
 
-constexpr std::int64_t kLargestTenBit = 1023;
-constexpr std::int64_t kLargestTwelveBit = 4095;
+constexpr std::int64_t largestTenBit = 1023;
+constexpr std::int64_t largestTwelveBit = 4095;
 
-constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-constexpr std::size_t kTitleKeywordLength = 5;  // "TITLE"
+constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
+constexpr std::size_t titleKeywordLength = 5;  // "TITLE"
 
 // Fields beyond this many are counted but not kept: no keyword needs more.
-constexpr std::size_t kKeptFields = 4;
+constexpr std::size_t keptFields = 4;
 
 // The longest entry line a writer plausibly uses: three 17-character numbers, two spaces and a
 // CRLF. Six-decimal files take 27 bytes a line, so a 256-point table of these lines (0.94 GB)
 // leaves room for comments; a larger file is refused before a byte of it is read.
-constexpr std::uintmax_t kLongestPlausibleLine = 56;
-constexpr auto kMaxLUTSize = static_cast<std::uintmax_t>(LUTFormat::maxSize);
-constexpr std::uintmax_t kLargestLUTText =
-    kLongestPlausibleLine * kMaxLUTSize * kMaxLUTSize * kMaxLUTSize;
+constexpr std::uintmax_t longestPlausibleLine = 56;
+constexpr auto maxLUTSize = static_cast<std::uintmax_t>(LUTFormat::maxSize);
+constexpr std::uintmax_t largestLUTText =
+    longestPlausibleLine * maxLUTSize * maxLUTSize * maxLUTSize;
 
-constexpr std::string_view kUnreadable = "The LUT file could not be read: ";
+constexpr std::string_view unreadablePrefix = "The LUT file could not be read: ";
 
 // Worded like OpenColorIO's parse errors: where, then what.
 std::string errorMessage(const std::string& reason,
@@ -56,7 +56,7 @@ std::string errorMessage(const std::string& reason,
 {
     const std::string lineText = line ? "line " + std::to_string(*line) : std::string();
     if (!file)
-        return std::string(kUnreadable) + (line ? lineText + ": " : "") + reason + ".";
+        return std::string(unreadablePrefix) + (line ? lineText + ": " : "") + reason + ".";
     const std::filesystem::path name = file->has_filename() ? file->filename() : *file;
     return name.string() + (line ? ", " + lineText : "") + ": " + reason + ".";
 }
@@ -67,7 +67,7 @@ std::string errorMessage(const std::string& reason,
 std::string unexpectedLine(std::string_view line)
 {
     return "unexpected line \u201C" +
-           TextEncoding::repairedUTF8(TextEncoding::prefixOfCodePoints(line, kQuotedCharacters)) +
+           TextEncoding::repairedUTF8(TextEncoding::prefixOfCodePoints(line, quotedCharacters)) +
            "\u201D";
 }
 
@@ -144,8 +144,8 @@ std::string_view trimmed(std::string_view s)
 }
 
 // Comments kept for `info`: enough for a colourist's notes, never a whole file of them.
-constexpr std::size_t kKeptComments = 32;
-constexpr std::size_t kKeptCommentCharacters = 200;
+constexpr std::size_t keptComments = 32;
+constexpr std::size_t keptCommentCharacters = 200;
 
 // Calls onLine with every trimmed line that is neither empty nor a "#" comment, and its number
 // counted from 1 over all lines, blank and comment lines included; keeps the first comments,
@@ -154,8 +154,8 @@ template <typename OnLine>
 void forEachLine(std::string_view text, std::vector<std::string>& comments, OnLine&& onLine)
 {
     // Windows tools start UTF-8 text with a byte-order mark; it is not part of the first line.
-    if (text.starts_with(kByteOrderMark))
-        text.remove_prefix(kByteOrderMark.size());
+    if (text.starts_with(byteOrderMark))
+        text.remove_prefix(byteOrderMark.size());
     std::size_t start = 0;
     std::size_t i = 0;
     std::int64_t number = 1;
@@ -168,9 +168,9 @@ void forEachLine(std::string_view text, std::vector<std::string>& comments, OnLi
         const std::string_view line = trimmed(text.substr(start, i - start));
         if (!line.empty() && line.front() != '#')
             onLine(line, number);
-        else if (!line.empty() && comments.size() < kKeptComments)
+        else if (!line.empty() && comments.size() < keptComments)
             comments.push_back(TextEncoding::repairedUTF8(
-                TextEncoding::prefixOfCodePoints(trimmed(line.substr(1)), kKeptCommentCharacters)));
+                TextEncoding::prefixOfCodePoints(trimmed(line.substr(1)), keptCommentCharacters)));
         ++number;
         i += breakLength;
         start = i;
@@ -194,15 +194,15 @@ template <typename OnField> void forEachField(std::string_view line, OnField&& o
     }
 }
 
-// The runs between spaces and tabs: the first kKeptFields kept, all of them counted.
+// The runs between spaces and tabs: the first keptFields kept, all of them counted.
 struct Fields {
-    std::array<std::string_view, kKeptFields> kept{};
+    std::array<std::string_view, keptFields> kept{};
     std::size_t count = 0;
 
     explicit Fields(std::string_view line)
     {
         forEachField(line, [this](std::string_view field) {
-            if (count < kKeptFields)
+            if (count < keptFields)
                 kept[count] = field;
             ++count;
         });
@@ -275,8 +275,8 @@ std::string_view trimmedOfQuotes(std::string_view s)
 // Room for N³ entries, but never more than the rest of the text could hold.
 std::size_t entryReserve(std::int64_t size, std::size_t textLength)
 {
-    const std::size_t most = textLength / kShortestEntryLine + 1;
-    if (size > kLargestCubableSize)
+    const std::size_t most = textLength / shortestEntryLine + 1;
+    if (size > largestCubableSize)
         return most;
     return std::min(static_cast<std::size_t>(size * size * size), most);
 }
@@ -312,7 +312,7 @@ public:
         const std::string_view keyword = fields.kept[0];
         if (keyword == "TITLE")
             title_ = TextEncoding::repairedUTF8(
-                trimmedOfQuotes(trimmed(line.substr(kTitleKeywordLength))));
+                trimmedOfQuotes(trimmed(line.substr(titleKeywordLength))));
         else if (keyword == "LUT_3D_SIZE")
             size_ = sizeLine(fields, LUTFormat::minSize, LUTFormat::maxSize, "bad LUT_3D_SIZE");
         else if (keyword == "LUT_1D_SIZE")
@@ -381,7 +381,7 @@ private:
             !parseNumber(fields.kept[1], entry.g) || !parseNumber(fields.kept[2], entry.b))
             failOnLine(unexpectedLine(line));
         // One NaN or infinity would turn every colour that reaches its cell black or white.
-        const std::array<float, kTripleCount> values = {entry.r, entry.g, entry.b};
+        const std::array<float, tripleCount> values = {entry.r, entry.g, entry.b};
         for (std::size_t i = 0; i < values.size(); ++i) {
             if (std::isfinite(values[i]))
                 continue;
@@ -390,7 +390,7 @@ private:
                 failOnLine("not a number in entry " + entryNumber);
             failOnLine("value out of range in entry " + entryNumber + ": found \u201C" +
                        std::string(fields.kept[i]) + "\u201D, expected a number within \u00B1" +
-                       kLargestEntryText);
+                       largestEntryText);
         }
         entries_.push_back(entry);
     }
@@ -431,17 +431,17 @@ private:
 };
 
 // Bits of .3dl output values that a Mesh line may declare.
-constexpr std::int64_t kFewestMeshBits = 8;
-constexpr std::int64_t kMostMeshBits = 16;
+constexpr std::int64_t fewestMeshBits = 8;
+constexpr std::int64_t mostMeshBits = 16;
 // Mesh N gives 2^N + 1 points; beyond this exponent the size limit is passed anyway.
-constexpr std::int64_t kLargestMeshExponent = 30;
+constexpr std::int64_t largestMeshExponent = 30;
 // The writer's own files hold 12-bit outputs.
-constexpr int kOurOutputBits = 12;
+constexpr int ourOutputBits = 12;
 // A shaper line may be finer than the table (ociobakelut --shapersize 1024 with a 17-point
 // cube), up to the finest curve a 1D table holds.
-constexpr std::size_t kMostShaperValues = static_cast<std::size_t>(LUT1D::maxSize);
+constexpr std::size_t mostShaperValues = static_cast<std::size_t>(LUT1D::maxSize);
 // Rounding of integer shaper values: each may be this far from the exact even ramp.
-constexpr double kShaperRounding = 1.0;
+constexpr double shaperRounding = 1.0;
 
 std::string tooManyPoints(const std::string& what)
 {
@@ -462,7 +462,7 @@ bool isEvenRamp(const std::vector<std::int64_t>& values)
     const double step = static_cast<double>(values.back()) / static_cast<double>(values.size() - 1);
     for (std::size_t k = 0; k < values.size(); ++k) {
         if (std::fabs(static_cast<double>(values[k]) - step * static_cast<double>(k)) >
-            kShaperRounding)
+            shaperRounding)
             return false;
     }
     return true;
@@ -479,8 +479,8 @@ std::int64_t cubeSideOf(std::int64_t n)
 // of 12-bit output: a header line would break readers that take the first line as the shaper.
 bool startsWithOurComment(std::string_view text)
 {
-    if (text.starts_with(kByteOrderMark))
-        text.remove_prefix(kByteOrderMark.size());
+    if (text.starts_with(byteOrderMark))
+        text.remove_prefix(byteOrderMark.size());
     std::size_t end = 0;
     while (end < text.size() && lineBreakLength(text, end) == 0)
         ++end;
@@ -511,9 +511,9 @@ std::optional<std::array<std::int64_t, 2>> meshNumbers(std::string_view line)
 // Output scale of .3dl values from the largest one: 10, 12 or 16 bits.
 int guessedBits(std::int64_t largest)
 {
-    if (largest <= kLargestTenBit)
+    if (largest <= largestTenBit)
         return 10;
-    return largest <= kLargestTwelveBit ? 12 : 16;
+    return largest <= largestTwelveBit ? 12 : 16;
 }
 
 class ThreeDLParser : LineParser {
@@ -532,7 +532,7 @@ public:
             meshLine(line);
             return;
         }
-        std::array<std::int64_t, kTripleCount> integers{};
+        std::array<std::int64_t, tripleCount> integers{};
         std::size_t count = 0;
         // Rows keep three values; only the shaper line keeps more, and never beyond the finest.
         const bool mayBeShaper = !shaperRead_ && (size_ == 0 || awaitingShaper_);
@@ -543,7 +543,7 @@ public:
             if (parseInteger(field, value)) {
                 if (count < integers.size())
                     integers[count] = value;
-                if (mayBeShaper && count < kMostShaperValues)
+                if (mayBeShaper && count < mostShaperValues)
                     shaper_.push_back(value);
                 ++count;
             }
@@ -560,8 +560,7 @@ public:
     LUTReader::ThreeDLContents finish()
     {
         // With 3 points a shaper line looks like a row: one row too many shows it was one.
-        if (firstRowMayBeShaper_ &&
-            triples_.size() == kTripleCount * kTripleCount * kTripleCount + 1)
+        if (firstRowMayBeShaper_ && triples_.size() == tripleCount * tripleCount * tripleCount + 1)
             triples_.erase(triples_.begin());
         resolveSize();
         const int bits = declaredBits_.value_or(guessedBits(largest_));
@@ -588,11 +587,11 @@ private:
         if (size_ != 0)
             failOnLine(unexpectedLine(line));
         const auto numbers = meshNumbers(line);
-        if (!numbers || (*numbers)[0] < 0 || (*numbers)[1] < kFewestMeshBits ||
-            (*numbers)[1] > kMostMeshBits)
+        if (!numbers || (*numbers)[0] < 0 || (*numbers)[1] < fewestMeshBits ||
+            (*numbers)[1] > mostMeshBits)
             failOnLine("bad Mesh line");
         const std::int64_t exponent = (*numbers)[0];
-        if (exponent > kLargestMeshExponent ||
+        if (exponent > largestMeshExponent ||
             (std::int64_t{1} << exponent) + 1 > LUTFormat::maxSize)
             failOnLine(tooManyPoints("Mesh " + std::to_string(exponent)));
         declaredBits_ = static_cast<int>((*numbers)[1]);
@@ -614,7 +613,7 @@ private:
         // Longer than any table: the rows' count gives the size, which an even ramp allows.
         const std::string tooLong =
             tooManyPoints("a shaper line of " + std::to_string(count) + " values");
-        if (count > kMostShaperValues)
+        if (count > mostShaperValues)
             failOnLine(tooLong);
         if (!isEvenRamp(shaper_))
             failOnLine(tooLong + " and is not an even ramp from 0");
@@ -644,24 +643,24 @@ private:
     }
 
     // After a Mesh line the shaper line is optional: a line of N values is one, a row is not.
-    void lineAfterMesh(std::string_view line,
-                       const std::array<std::int64_t, kTripleCount>& integers, std::size_t count)
+    void lineAfterMesh(std::string_view line, const std::array<std::int64_t, tripleCount>& integers,
+                       std::size_t count)
     {
         if (count == 0)
             return;
         awaitingShaper_ = false;
-        if (count == kTripleCount) {
-            firstRowMayBeShaper_ = size_ == static_cast<std::int64_t>(kTripleCount);
+        if (count == tripleCount) {
+            firstRowMayBeShaper_ = size_ == static_cast<std::int64_t>(tripleCount);
             entryLine(line, integers, count);
         } else if (static_cast<std::int64_t>(count) < size_ ||
                    (static_cast<std::int64_t>(count) > size_ && !isEvenRamp(shaper_)))
             failOnLine("shaper line does not match the Mesh line");
     }
 
-    void entryLine(std::string_view line, const std::array<std::int64_t, kTripleCount>& integers,
+    void entryLine(std::string_view line, const std::array<std::int64_t, tripleCount>& integers,
                    std::size_t count)
     {
-        if (count != kTripleCount)
+        if (count != tripleCount)
             failOnLine(unexpectedLine(line));
         // A declared depth is trusted, so a value beyond it means the file is not what it says.
         if (declaredBits_) {
@@ -692,7 +691,7 @@ private:
     bool shaperRead_ = false;
     bool shaperIsRamp_ = false;
     std::int64_t shaperCount_ = 0;
-    // The values of the line being read while a shaper line may come, up to kMostShaperValues.
+    // The values of the line being read while a shaper line may come, up to mostShaperValues.
     std::vector<std::int64_t> shaper_;
     std::int64_t largest_ = std::numeric_limits<std::int64_t>::min();
     std::vector<RGB> triples_;
@@ -710,7 +709,7 @@ template <typename Parse> auto parsedFile(const std::filesystem::path& path, Par
 {
     // Not repaired as a whole: the parsers match only complete UTF-8 sequences and repair what
     // they quote, so invalid bytes give the same table without a second, larger copy.
-    const std::string text = FileIO::readRegularFile(path, kLargestLUTText, "a LUT");
+    const std::string text = FileIO::readRegularFile(path, largestLUTText, "a LUT");
     try {
         return parse(text);
     } catch (const LUTFormatError& error) {
@@ -755,7 +754,7 @@ ThreeDLContents threeDL(std::string_view text)
 {
     refuseUTF16(text);
     ThreeDLParser parser(text,
-                         startsWithOurComment(text) ? std::optional(kOurOutputBits) : std::nullopt);
+                         startsWithOurComment(text) ? std::optional(ourOutputBits) : std::nullopt);
     std::vector<std::string> comments;
     forEachLine(text, comments,
                 [&](std::string_view line, std::int64_t number) { parser.line(line, number); });

@@ -18,58 +18,57 @@ namespace lumivert::LUTWriter {
 
 namespace {
 
-constexpr std::size_t kMaxTitleLength = 120;
-constexpr std::string_view kUntitled = "Untitled";
-constexpr char kFirstPrintable = ' ';
-constexpr char kLastPrintable = '~';
+constexpr std::size_t maxTitleLength = 120;
+constexpr std::string_view untitled = "Untitled";
+constexpr char firstPrintable = ' ';
+constexpr char lastPrintable = '~';
 
-constexpr double kCubeScale = 1'000'000.0;
-constexpr std::int64_t kCubeFractionDigits = 6;
+constexpr double cubeScale = 1'000'000.0;
+constexpr std::int64_t cubeFractionDigits = 6;
 // "0.000000 0.000000 0.000000\n"
-constexpr std::size_t kCubeEntryLength = 27;
-constexpr std::size_t kHeaderReserve = 256;
+constexpr std::size_t cubeEntryLength = 27;
+constexpr std::size_t headerReserve = 256;
 
-constexpr float kShaperScale = 1023.0f;  // 10-bit input
-constexpr int kOutputBits = 12;
-constexpr float kOutputScale = 4095.0f;  // 12-bit output
+constexpr float shaperScale = 1023.0f;  // 10-bit input
+constexpr int outputBits = 12;
+constexpr float outputScale = 4095.0f;  // 12-bit output
 // "4095 4095 4095\n" plus one spare, as the longest entry line.
-constexpr std::size_t kThreeDLEntryLength = 16;
+constexpr std::size_t threeDLEntryLength = 16;
 // "1023 " as the longest shaper value.
-constexpr std::size_t kShaperValueLength = 5;
+constexpr std::size_t shaperValueLength = 5;
 
 // 16 bits per channel, so a graded HALD keeps every table step an editor makes.
-constexpr bool kHaldSixteenBit = true;
+constexpr bool haldSixteenBit = true;
 
-bool keepsInTitle(char c) { return c >= kFirstPrintable && c <= kLastPrintable && c != '"'; }
+bool keepsInTitle(char c) { return c >= firstPrintable && c <= lastPrintable && c != '"'; }
 
 // Six-decimal fixed point from an exact integer rounding: the float widened to double times
 // 10⁶ is exact (24 + 20 bits), so adding one half and truncating rounds halves away from zero.
 char* writeCubeComponent(char* out, float value)
 {
-    const auto k =
-        static_cast<std::int64_t>(static_cast<double>(clamp01(value)) * kCubeScale + 0.5);
+    const auto k = static_cast<std::int64_t>(static_cast<double>(clamp01(value)) * cubeScale + 0.5);
     *out++ = static_cast<char>('0' + k / 1'000'000);
     *out++ = '.';
     std::int64_t fraction = k % 1'000'000;
-    for (std::int64_t digit = kCubeFractionDigits - 1; digit >= 0; --digit) {
+    for (std::int64_t digit = cubeFractionDigits - 1; digit >= 0; --digit) {
         out[digit] = static_cast<char>('0' + fraction % 10);
         fraction /= 10;
     }
-    return out + kCubeFractionDigits;
+    return out + cubeFractionDigits;
 }
 
 // Values beyond this many millionths no longer fit the integer rounding below; such floats are
 // whole numbers anyway.
-constexpr double kLargestRoundedMillionths = 9.0e15;
+constexpr double largestRoundedMillionths = 9.0e15;
 
 // The same six-decimal rounding for any finite value, with a sign and as many whole digits as
 // it needs: HDR and scene-referred tables reach beyond 0 … 1.
 void appendCubeComponent(std::string& text, float value)
 {
     const double magnitude = std::fabs(static_cast<double>(value));
-    const double millionths = magnitude * kCubeScale;
+    const double millionths = magnitude * cubeScale;
     char buffer[64];
-    if (millionths >= kLargestRoundedMillionths) {
+    if (millionths >= largestRoundedMillionths) {
         const int length = std::snprintf(buffer, sizeof buffer, "%.6f", static_cast<double>(value));
         text.append(buffer, static_cast<std::size_t>(length));
         return;
@@ -141,7 +140,7 @@ std::int64_t roundNonNegative(float x)
     return static_cast<std::int64_t>(static_cast<double>(x) + 0.5);
 }
 
-std::int64_t twelveBit(float value) { return roundNonNegative(clamp01(value) * kOutputScale); }
+std::int64_t twelveBit(float value) { return roundNonNegative(clamp01(value) * outputScale); }
 
 // N 10-bit inputs spread evenly from 0 to 1023, and the line feed.
 char* writeShaperLine(char* out, std::int64_t n)
@@ -150,7 +149,7 @@ char* writeShaperLine(char* out, std::int64_t n)
     for (std::int64_t i = 0; i < n; ++i) {
         if (i > 0)
             *out++ = ' ';
-        out = writeInteger(out, roundNonNegative(static_cast<float>(i) * kShaperScale / last));
+        out = writeInteger(out, roundNonNegative(static_cast<float>(i) * shaperScale / last));
     }
     *out++ = '\n';
     return out;
@@ -197,9 +196,9 @@ std::string cleanedTitle(std::string_view title)
     }
     const std::size_t first = kept.find_first_not_of(' ');
     if (first == std::string::npos)
-        return std::string(kUntitled);
+        return std::string(untitled);
     const std::size_t last = kept.find_last_not_of(' ');
-    return kept.substr(first, std::min(last + 1 - first, kMaxTitleLength));
+    return kept.substr(first, std::min(last + 1 - first, maxTitleLength));
 }
 
 std::string cube(const LUT3D& lut, std::string_view title)
@@ -215,7 +214,7 @@ std::string cube(const LUT3D& lut, std::string_view title)
     }
     std::string text;
     // Every entry line has the same length, so the text is sized once and filled in place.
-    text.resize(header.size() + values.size() * kCubeEntryLength);
+    text.resize(header.size() + values.size() * cubeEntryLength);
     char* out = std::copy(header.begin(), header.end(), text.data());
     for (const RGB& entry : values) {
         out = writeCubeComponent(out, entry.r);
@@ -277,11 +276,11 @@ std::string threeDL(const LUT3D& source, ThreeDLFlavour flavour)
     const bool lustre = flavour == ThreeDLFlavour::lustre;
     LUMIVERT_PRECONDITION(canWrite(flavour, n), "a Lustre .3dl table has 2^K + 1 points");
     const std::string header = lustre ? "3DMESH\nMesh " + std::to_string(*meshExponent(n)) + " " +
-                                            std::to_string(kOutputBits) + "\n" + commentLine()
+                                            std::to_string(outputBits) + "\n" + commentLine()
                                       : commentLine();
     std::string text;
-    text.resize(kHeaderReserve + static_cast<std::size_t>(n) * kShaperValueLength +
-                lut.values().size() * kThreeDLEntryLength);
+    text.resize(headerReserve + static_cast<std::size_t>(n) * shaperValueLength +
+                lut.values().size() * threeDLEntryLength);
     char* out = std::copy(header.begin(), header.end(), text.data());
     // The Mesh line gives Lustre its inputs, so it has no shaper line.
     if (!lustre)
@@ -307,7 +306,7 @@ std::string threeDL(const LUT3D& source, ThreeDLFlavour flavour)
 std::string hald(const LUT3D& lut, const std::filesystem::path& destination, int level)
 {
     requireFinite(lut.values());
-    return ImageLoader::encodePNG(HaldCLUT::image(lut, level), kHaldSixteenBit, destination);
+    return ImageLoader::encodePNG(HaldCLUT::image(lut, level), haldSixteenBit, destination);
 }
 
 bool canWrite(ThreeDLFlavour flavour, std::int64_t size)
@@ -353,7 +352,7 @@ void writeThreeDL(const LUT3D& lut, const std::filesystem::path& destination,
 void writeHald(const LUT3D& lut, const std::filesystem::path& destination, int level)
 {
     requireFinite(lut.values());
-    ImageLoader::writePNG(HaldCLUT::image(lut, level), destination, kHaldSixteenBit);
+    ImageLoader::writePNG(HaldCLUT::image(lut, level), destination, haldSixteenBit);
 }
 
 }  // namespace lumivert::LUTWriter

@@ -15,22 +15,22 @@ namespace {
 
 using std::filesystem::path;
 
-constexpr std::string_view kForbiddenCharacters = "/:\\?%*|\"<>";
-constexpr std::string_view kTrimmed = " \t";
+constexpr std::string_view forbiddenCharacters = "/:\\?%*|\"<>";
+constexpr std::string_view trimmed = " \t";
 // Also dots in front: they would hide the file, and "." and ".." name folders.
-constexpr std::string_view kTrimmedInFront = " \t.";
+constexpr std::string_view trimmedInFront = " \t.";
 
-constexpr std::array<LUTFormat, 1> kCube{LUTFormat::cube};
-constexpr std::array<LUTFormat, 1> kThreeDL{LUTFormat::threeDL};
-constexpr std::array<LUTFormat, 1> kHald{LUTFormat::hald};
-constexpr std::array<LUTFormat, 3> kAll{LUTFormat::cube, LUTFormat::threeDL, LUTFormat::hald};
+constexpr std::array<LUTFormat, 1> cubeOnly{LUTFormat::cube};
+constexpr std::array<LUTFormat, 1> threeDLOnly{LUTFormat::threeDL};
+constexpr std::array<LUTFormat, 1> haldOnly{LUTFormat::hald};
+constexpr std::array<LUTFormat, 3> allFormats{LUTFormat::cube, LUTFormat::threeDL, LUTFormat::hald};
 
 // One row per choice, in the order of ExportChoice.
-const std::array<ChoiceRecipe, 4> kChoices{{
-    {ExportChoice::cube, "cube", "cube", kCube},
-    {ExportChoice::threeDL, "3dl", "threeDL", kThreeDL},
-    {ExportChoice::hald, "hald", "hald", kHald},
-    {ExportChoice::all, "all", "all", kAll},
+const std::array<ChoiceRecipe, 4> choiceRows{{
+    {ExportChoice::cube, "cube", "cube", cubeOnly},
+    {ExportChoice::threeDL, "3dl", "threeDL", threeDLOnly},
+    {ExportChoice::hald, "hald", "hald", haldOnly},
+    {ExportChoice::all, "all", "all", allFormats},
 }};
 
 std::string quotedName(const path& file) { return "\u201C" + file.filename().string() + "\u201D"; }
@@ -60,16 +60,16 @@ ExportPlanError::ExportPlanError(Reason reason, path file, const std::string& me
 {
 }
 
-const std::array<ChoiceRecipe, 4>& choices() { return kChoices; }
+const std::array<ChoiceRecipe, 4>& choices() { return choiceRows; }
 
 const ChoiceRecipe& recipe(ExportChoice choice)
 {
-    return kChoices[static_cast<std::size_t>(choice)];
+    return choiceRows[static_cast<std::size_t>(choice)];
 }
 
 std::optional<ExportChoice> choiceNamed(std::string_view name)
 {
-    for (const ChoiceRecipe& row : kChoices)
+    for (const ChoiceRecipe& row : choiceRows)
         if (row.name == name)
             return row.choice;
     return std::nullopt;
@@ -77,7 +77,7 @@ std::optional<ExportChoice> choiceNamed(std::string_view name)
 
 std::optional<ExportChoice> choiceFromRawValue(std::string_view rawValue)
 {
-    for (const ChoiceRecipe& row : kChoices)
+    for (const ChoiceRecipe& row : choiceRows)
         if (row.rawValue == rawValue)
             return row.choice;
     return std::nullopt;
@@ -89,11 +89,11 @@ std::string sanitisedFileName(std::string_view name)
 {
     std::string result;
     for (const char c : name)
-        result += kForbiddenCharacters.find(c) == std::string_view::npos ? c : '-';
-    const auto first = result.find_first_not_of(kTrimmedInFront);
+        result += forbiddenCharacters.find(c) == std::string_view::npos ? c : '-';
+    const auto first = result.find_first_not_of(trimmedInFront);
     if (first == std::string::npos)
         return {};
-    return result.substr(first, result.find_last_not_of(kTrimmed) - first + 1);
+    return result.substr(first, result.find_last_not_of(trimmed) - first + 1);
 }
 
 Plan files(const std::optional<path>& output, std::optional<ExportChoice> choice,

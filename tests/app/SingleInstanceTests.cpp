@@ -18,8 +18,8 @@ namespace lumivert {
 
 namespace {
 
-constexpr uid_t kOtherUser = 4321;
-constexpr int kListenMs = 3000;
+constexpr uid_t otherUser = 4321;
+constexpr int listenMs = 3000;
 
 // A process of another user listening at `path`, which reports through a pipe that it listens,
 // then how many bytes any client sent it. Only system calls run in the child.
@@ -66,14 +66,14 @@ private:
         address.sun_family = AF_UNIX;
         std::strncpy(address.sun_path, path.constData(), sizeof address.sun_path - 1);
         const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-        if (::setgid(kOtherUser) != 0 || ::setuid(kOtherUser) != 0 ||
+        if (::setgid(otherUser) != 0 || ::setuid(otherUser) != 0 ||
             ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
             ::listen(fd, 4) != 0)
             ::_exit(1);
         [[maybe_unused]] const ssize_t ready = ::write(report_[1], "L", 1);
         long bytes = 0;
         pollfd waiting{fd, POLLIN, 0};
-        while (::poll(&waiting, 1, kListenMs) > 0) {
+        while (::poll(&waiting, 1, listenMs) > 0) {
             const int client = ::accept(fd, nullptr, nullptr);
             char buffer[256];
             for (ssize_t count = 0; (count = ::read(client, buffer, sizeof buffer)) > 0;)
@@ -218,7 +218,7 @@ private:
             return true;
         const QStringList parts = layout.split(QLatin1Char(' '));
         const QByteArray name = QFile::encodeName(path);
-        const uid_t owner = parts[1] == QStringLiteral("me") ? ::geteuid() : kOtherUser;
+        const uid_t owner = parts[1] == QStringLiteral("me") ? ::geteuid() : otherUser;
         return ::mkdir(name.constData(), 0700) == 0 &&
                ::chown(name.constData(), owner, owner) == 0 &&
                ::chmod(name.constData(), static_cast<mode_t>(parts[0].toUInt(nullptr, 8))) == 0;

@@ -40,8 +40,8 @@ using testing::CliRunner;
 using vips::VImage;
 
 // Text files carry six decimals; .3dl twelve-bit integers.
-constexpr float kCubeTolerance = 1e-6f;
-constexpr float kThreeDLTolerance = 0.5f / 4095.0f + 1e-6f;
+constexpr float cubeTolerance = 1e-6f;
+constexpr float threeDLTolerance = 0.5f / 4095.0f + 1e-6f;
 
 PixelBuffer noise(std::int64_t width, std::int64_t height, unsigned seed)
 {
@@ -139,9 +139,9 @@ TEST(CliLook, WritesTheRecipesGradeInTheThreeFormatsNamedAfterTheReference)
     const RecipeGrade expected = recipeGrade(Mode::look, {reference}, {}, 17);
     const auto cube = LUTReader::cube(FileIO::readAll(cli / "coffee Look.cube"));
     EXPECT_EQ(cube.title, expected.name);
-    EXPECT_LE(maxDifference(cube.lut.table(), expected.lut), kCubeTolerance);
+    EXPECT_LE(maxDifference(cube.lut.table(), expected.lut), cubeTolerance);
     EXPECT_LE(maxDifference(LUTReader::read(cli / "coffee Look.3dl").table(), expected.lut),
-              kThreeDLTolerance);
+              threeDLTolerance);
     const LUT3D hald = LUTReader::read(cli / "coffee Look.png").table();
     EXPECT_EQ(hald.size(), 64);
     EXPECT_EQ(result.out.substr(0, result.out.find('\n')), expected.status);
@@ -194,7 +194,7 @@ TEST_P(CliRecipe, EveryModeBakesTheRecipesPipelineWithTheTypedAdjustments)
     const auto cube = LUTReader::cube(FileIO::readAll(cli / "out.cube"));
     EXPECT_EQ(cube.title, expected.name);
     EXPECT_EQ(cube.lut.table().size(), c.size);
-    EXPECT_LE(maxDifference(cube.lut.table(), expected.lut), kCubeTolerance);
+    EXPECT_LE(maxDifference(cube.lut.table(), expected.lut), cubeTolerance);
     EXPECT_GT(maxDifference(cube.lut.table(), LUT3D::identity(c.size)), 0.01f);
     // hald says which size it wrote, as its own table may be kept.
     const std::string written =
@@ -257,7 +257,7 @@ TEST(CliLook, IntensityFineTuneAndSettingsReachTheLUT)
     CliRunner cli;
     const std::string reference = CliRunner::sample("chelsea.png").string();
     ASSERT_EQ(cli.run({"look", reference, "-o", "off.cube", "--intensity", "0"}).status, 0);
-    EXPECT_LE(LUTReader::read(cli / "off.cube").table().maxDeviationFromIdentity(), kCubeTolerance);
+    EXPECT_LE(LUTReader::read(cli / "off.cube").table().maxDeviationFromIdentity(), cubeTolerance);
 
     ASSERT_EQ(cli.run({"look", reference, "-o", "warm.cube", "--intensity", "0", "--finetune",
                        "0.5,0,0,0", "--title", "Warm"})
@@ -343,7 +343,7 @@ TEST(CliHald, KeepsTheHaldsOwnTableWhereTheFormatHoldsIt)
     EXPECT_NE(full.out.find("Saved full.cube (64 points per axis)\n"), std::string::npos);
     const LUT3D identity = LUTReader::read(cli / "full.cube").table();
     EXPECT_EQ(identity.size(), 64);
-    EXPECT_LE(identity.maxDeviationFromIdentity(), 0.5f / 65535.0f + kCubeTolerance);
+    EXPECT_LE(identity.maxDeviationFromIdentity(), 0.5f / 65535.0f + cubeTolerance);
 
     // A graded level-4 HALD (16 points), fine-tuned: 16 is no size a Lustre .3dl can hold.
     ImageLoader::writePNG(HaldCLUT::image(LUT3D::build(16, warmGrade), 4), cli / "graded.png",
@@ -361,11 +361,11 @@ TEST(CliHald, KeepsTheHaldsOwnTableWhereTheFormatHoldsIt)
     const std::vector<path> files{cli / "graded.png"};
     const LUT3D kept = recipeGrade(Mode::hald, files, settings, 16).lut;
     EXPECT_GT(maxDifference(kept, LUT3D::build(16, warmGrade)), 0.01f);
-    EXPECT_LE(maxDifference(LUTReader::read(cli / "G.cube").table(), kept), kCubeTolerance);
+    EXPECT_LE(maxDifference(LUTReader::read(cli / "G.cube").table(), kept), cubeTolerance);
     EXPECT_LE(maxDifference(LUTReader::read(cli / "G.png").table(), kept), 0.5f / 65535.0f + 1e-6f);
     EXPECT_LE(maxDifference(LUTReader::read(cli / "G.3dl").table(),
                             recipeGrade(Mode::hald, files, settings, 33).lut),
-              kThreeDLTolerance);
+              threeDLTolerance);
 
     const CliResult sized = cli.run({"hald", "graded.png", "-o", "s.cube", "--size", "17"});
     ASSERT_EQ(sized.status, 0) << sized.err;
@@ -611,7 +611,7 @@ TEST(CliConvert, TextAndHaldFormatsRoundTrip)
     ASSERT_EQ(cli.run({"convert", "warm.3dl", "-o", "back.cube", "--title", "Back"}).status, 0);
     const auto back = LUTReader::cube(FileIO::readAll(cli / "back.cube"));
     EXPECT_EQ(back.title, "Back");
-    EXPECT_LE(maxDifference(back.lut.table(), lut), kThreeDLTolerance + kCubeTolerance);
+    EXPECT_LE(maxDifference(back.lut.table(), lut), threeDLTolerance + cubeTolerance);
 
     ASSERT_EQ(cli.run({"convert", "warm.cube", "-o", "warm.png"}).status, 0);
     ASSERT_EQ(cli.run({"convert", "warm.png", "-o", "again.cube", "--size", "17"}).status, 0);
@@ -765,7 +765,7 @@ TEST(CliThreeDL, DarkForeignFilesWarnOnceAndOurOwnReadBackRight)
         }
     }
     EXPECT_LE(maxDifference(LUTReader::read(cli / "ours.cube").table(), dark),
-              kThreeDLTolerance + kCubeTolerance);
+              threeDLTolerance + cubeTolerance);
     // The foreign copy is read as 10-bit, as other readers do: about four times as bright.
     const LUT3D foreign = LUTReader::read(cli / "foreign.cube").table();
     EXPECT_NEAR(foreign(8, 8, 8).g, dark(8, 8, 8).g * 4095.0f / 1023.0f, 2e-3f);

@@ -26,12 +26,12 @@ using std::filesystem::path;
 using testing::CliResult;
 using testing::CliRunner;
 
-constexpr float kLevels = 255.0f;
+constexpr float levels = 255.0f;
 // Both sides interpolate the same table trilinearly; each rounds its own result to 8 bits.
-constexpr int kMostLevelsApart = 1;
+constexpr int mostLevelsApart = 1;
 // Sixteen values per channel: every colour of the grid image is one pixel.
-constexpr int kGridSteps = 16;
-constexpr std::int64_t kGradeSize = 33;
+constexpr int gridSteps = 16;
+constexpr std::int64_t gradeSize = 33;
 
 // A smooth, non-separable grade that moves every colour: warmer shadows, cooler highlights,
 // more saturation, a little clipping at both ends.
@@ -48,11 +48,11 @@ PixelBuffer gridImage()
 {
     constexpr std::int64_t side = 64;
     PixelBuffer grid(side, side, RGB{});
-    const float step = 1.0f / static_cast<float>(kGridSteps - 1);
+    const float step = 1.0f / static_cast<float>(gridSteps - 1);
     std::int64_t index = 0;
-    for (int b = 0; b < kGridSteps; ++b)
-        for (int g = 0; g < kGridSteps; ++g)
-            for (int r = 0; r < kGridSteps; ++r, ++index)
+    for (int b = 0; b < gridSteps; ++b)
+        for (int g = 0; g < gridSteps; ++g)
+            for (int r = 0; r < gridSteps; ++r, ++index)
                 grid.set(index % grid.width(), index / grid.width(),
                          {static_cast<float>(r) * step, static_cast<float>(g) * step,
                           static_cast<float>(b) * step});
@@ -67,8 +67,8 @@ int levelsApart(const PixelBuffer& a, const PixelBuffer& b)
     int worst = 0;
     for (std::size_t i = 0; i < a.pixels().size() && i < b.pixels().size(); ++i) {
         for (const auto channel : {&RGB::r, &RGB::g, &RGB::b}) {
-            const long apart = std::lround(a.pixels()[i].*channel * kLevels) -
-                               std::lround(b.pixels()[i].*channel * kLevels);
+            const long apart = std::lround(a.pixels()[i].*channel * levels) -
+                               std::lround(b.pixels()[i].*channel * levels);
             worst = std::max(worst, static_cast<int>(std::labs(apart)));
         }
     }
@@ -133,9 +133,9 @@ struct Tool {
     ToolRun run;
 };
 
-const Tool kFfmpegLut3d{"ffmpeg", "ffmpeg", ffmpegLut3d};
-const Tool kFfmpegHaldClut{"ffmpeg", "ffmpeg", ffmpegHaldClut};
-const Tool kOcioConvert{"ocioconvert", "opencolorio-tools", ocioConvert};
+const Tool ffmpegLut3dTool{"ffmpeg", "ffmpeg", ffmpegLut3d};
+const Tool ffmpegHaldClutTool{"ffmpeg", "ffmpeg", ffmpegHaldClut};
+const Tool ocioConvertTool{"ocioconvert", "opencolorio-tools", ocioConvert};
 
 // ---- The cases ---------------------------------------------------------------------------------
 
@@ -206,20 +206,21 @@ struct InteropCase {
 const std::vector<InteropCase>& interopCases()
 {
     static const std::vector<InteropCase> cases{
-        {"FfmpegCube", kFfmpegLut3d, "grade.cube", asWritten},
+        {"FfmpegCube", ffmpegLut3dTool, "grade.cube", asWritten},
         // ffmpeg reads a .3dl as 17 points, whatever the file says.
-        {"FfmpegThreeDL17", kFfmpegLut3d, "grade17.3dl", converted({"--size", "17"})},
-        {"FfmpegHaldLevel4", kFfmpegHaldClut, "hald4.png", converted({"--hald-level", "4"})},
-        {"FfmpegHaldLevel8", kFfmpegHaldClut, "hald8.png", converted({})},
-        {"FfmpegHaldLevel12", kFfmpegHaldClut, "hald12.png", converted({"--hald-level", "12"})},
-        {"OcioCube", kOcioConvert, "grade.cube", asWritten},
-        {"OcioThreeDLPlain", kOcioConvert, "grade.3dl", converted({})},
-        {"OcioThreeDLLustre", kOcioConvert, "lustre.3dl", converted({"--3dl-flavour", "lustre"})},
+        {"FfmpegThreeDL17", ffmpegLut3dTool, "grade17.3dl", converted({"--size", "17"})},
+        {"FfmpegHaldLevel4", ffmpegHaldClutTool, "hald4.png", converted({"--hald-level", "4"})},
+        {"FfmpegHaldLevel8", ffmpegHaldClutTool, "hald8.png", converted({})},
+        {"FfmpegHaldLevel12", ffmpegHaldClutTool, "hald12.png", converted({"--hald-level", "12"})},
+        {"OcioCube", ocioConvertTool, "grade.cube", asWritten},
+        {"OcioThreeDLPlain", ocioConvertTool, "grade.3dl", converted({})},
+        {"OcioThreeDLLustre", ocioConvertTool, "lustre.3dl",
+         converted({"--3dl-flavour", "lustre"})},
         // ffmpeg scales inputs by the domain's width but ignores its lower end.
-        {"FfmpegDomainCube", kFfmpegLut3d, "domain.cube", withDomainFromZero},
-        {"OcioDomainCube", kOcioConvert, "domain.cube", withDomain},
-        {"OcioOneDCube", kOcioConvert, "curves.cube", oneD},
-        {"OcioShaperCube", kOcioConvert, "shaper.cube", shaper},
+        {"FfmpegDomainCube", ffmpegLut3dTool, "domain.cube", withDomainFromZero},
+        {"OcioDomainCube", ocioConvertTool, "domain.cube", withDomain},
+        {"OcioOneDCube", ocioConvertTool, "curves.cube", oneD},
+        {"OcioShaperCube", ocioConvertTool, "shaper.cube", shaper},
     };
     return cases;
 }
@@ -255,7 +256,7 @@ TEST_P(Interop, TheToolGradesAsApplyDoesWithinOneLevel)
     if (!tool)
         GTEST_SKIP() << fixtures::missingTool(c.tool.name, c.tool.package);
     CliRunner cli;
-    LUTWriter::write(LUT3D::build(kGradeSize, grade), LUTFormat::cube, "Interop",
+    LUTWriter::write(LUT3D::build(gradeSize, grade), LUTFormat::cube, "Interop",
                      cli / "grade.cube");
     c.make(cli, c.lut);
     const path input = picture.make(cli);
@@ -269,7 +270,7 @@ TEST_P(Interop, TheToolGradesAsApplyDoesWithinOneLevel)
     const PixelBuffer graded = ImageLoader::loadExact(cli / "ours.png");
     // The grade must show, or agreeing would prove nothing.
     EXPECT_GT(levelsApart(graded, original), 10);
-    EXPECT_LE(levelsApart(graded, ImageLoader::loadExact(cli / "theirs.png")), kMostLevelsApart);
+    EXPECT_LE(levelsApart(graded, ImageLoader::loadExact(cli / "theirs.png")), mostLevelsApart);
 }
 
 // More saturation measured from each colour's smallest channel: it bends along the planes where
@@ -306,14 +307,14 @@ TEST_P(InteropTetrahedral, OcioGradesAsApplyDoesWithinOneLevel)
     const PixelBuffer reference = ImageLoader::loadExact(cli / "theirs.png");
     const PixelBuffer tetrahedral = ImageLoader::loadExact(cli / "tetrahedral.png");
     EXPECT_GT(levelsApart(tetrahedral, ImageLoader::loadExact(input)), 10);
-    EXPECT_LE(levelsApart(tetrahedral, reference), kMostLevelsApart);
+    EXPECT_LE(levelsApart(tetrahedral, reference), mostLevelsApart);
     const int trilinearApart =
         levelsApart(ImageLoader::loadExact(cli / "trilinear.png"), reference);
     RecordProperty("trilinearLevelsApart", trilinearApart);
     std::cout << GetParam().name << ": trilinear lies " << trilinearApart
               << " levels from OpenColorIO's tetrahedral lookup\n";
     // Were the schemes to agree on this grade, the comparison above would not tell them apart.
-    EXPECT_GT(trilinearApart, kMostLevelsApart);
+    EXPECT_GT(trilinearApart, mostLevelsApart);
 }
 
 INSTANTIATE_TEST_SUITE_P(Pictures, InteropTetrahedral, ::testing::ValuesIn(pictures()),

@@ -24,9 +24,9 @@ using std::filesystem::path;
 using testing::CliResult;
 using testing::CliRunner;
 
-constexpr float kLevels = 255.0f;
-constexpr float kLevel = 1.0f / kLevels;
-constexpr int kRandomColours = 3000;
+constexpr float levels = 255.0f;
+constexpr float oneLevel = 1.0f / levels;
+constexpr int randomColourCount = 3000;
 
 float largestDifference(const RGB& a, const RGB& b)
 {
@@ -37,7 +37,7 @@ std::vector<RGB> randomColours(unsigned seed)
 {
     std::mt19937 random(seed);
     std::uniform_real_distribution<float> unit(0.0f, 1.0f);
-    std::vector<RGB> colours(kRandomColours);
+    std::vector<RGB> colours(randomColourCount);
     for (RGB& c : colours)
         c = {unit(random), unit(random), unit(random)};
     return colours;
@@ -71,8 +71,8 @@ TEST(CombineCommand, EqualsApplyingTheLUTsInTurnWithinOneLevel)
     for (const RGB& colour : randomColours(3))
         worst = std::max(
             worst, largestDifference(both.lut.apply(colour), second.apply(first.apply(colour))));
-    RecordProperty("combineLevelsApart", std::to_string(worst * kLevels));
-    EXPECT_LE(worst, kLevel) << worst * kLevels << " levels";
+    RecordProperty("combineLevelsApart", std::to_string(worst * levels));
+    EXPECT_LE(worst, oneLevel) << worst * levels << " levels";
 
     ASSERT_EQ(cli.run({"combine", "warm.cube", "contrast.3dl", "--size", "9", "--format", "3dl",
                        "--title", "small"})
@@ -81,21 +81,22 @@ TEST(CombineCommand, EqualsApplyingTheLUTsInTurnWithinOneLevel)
     EXPECT_EQ(LUTReader::read(cli / "small.3dl").table().size(), 9);
 }
 
-const std::string kCorrection = "<ColorCorrection id=\"shot1\">\n"
-                                "  <SOPNode>\n"
-                                "    <Slope>1.2 1 0.8</Slope>\n"
-                                "    <Offset>0.05 -0.1 0</Offset>\n"
-                                "    <Power>1.2 1 1.1</Power>\n"
-                                "  </SOPNode>\n"
-                                "  <SatNode><Saturation>0.8</Saturation></SatNode>\n"
-                                "</ColorCorrection>\n";
-const std::vector<std::string> kValues = {"--slope", "1.2,1,0.8", "--offset",     "0.05,-0.1,0",
-                                          "--power", "1.2,1,1.1", "--saturation", "0.8"};
+const std::string correction = "<ColorCorrection id=\"shot1\">\n"
+                               "  <SOPNode>\n"
+                               "    <Slope>1.2 1 0.8</Slope>\n"
+                               "    <Offset>0.05 -0.1 0</Offset>\n"
+                               "    <Power>1.2 1 1.1</Power>\n"
+                               "  </SOPNode>\n"
+                               "  <SatNode><Saturation>0.8</Saturation></SatNode>\n"
+                               "</ColorCorrection>\n";
+const std::vector<std::string> cdlValueArguments = {"--slope",      "1.2,1,0.8", "--offset",
+                                                    "0.05,-0.1,0",  "--power",   "1.2,1,1.1",
+                                                    "--saturation", "0.8"};
 
 std::vector<std::string> cdlArguments(const std::vector<std::string>& rest)
 {
     std::vector<std::string> arguments = {"cdl"};
-    arguments.insert(arguments.end(), kValues.begin(), kValues.end());
+    arguments.insert(arguments.end(), cdlValueArguments.begin(), cdlValueArguments.end());
     arguments.insert(arguments.end(), rest.begin(), rest.end());
     return arguments;
 }
@@ -103,14 +104,14 @@ std::vector<std::string> cdlArguments(const std::vector<std::string>& rest)
 TEST(CDLCommand, ValuesAndAFileGiveTheSameTableOfTheFormula)
 {
     CliRunner cli;
-    std::ofstream(cli / "grade.cc") << kCorrection;
+    std::ofstream(cli / "grade.cc") << correction;
     ASSERT_EQ(cli.run(cdlArguments({"-o", "values.cube", "--size", "17"})).status, 0);
     const CliResult fromFile = cli.run({"cdl", "grade.cc", "-o", "file.cube", "--size", "17"});
     ASSERT_EQ(fromFile.status, 0) << fromFile.err;
     const LUT3D values = LUTReader::read(cli / "values.cube").table();
     EXPECT_EQ(LUTReader::read(cli / "file.cube").table(), values);
     EXPECT_EQ(LUTReader::readCube(cli / "file.cube").title, "shot1");
-    const ASCCDL cdl = ASCCDLReader::corrections(kCorrection).front();
+    const ASCCDL cdl = ASCCDLReader::corrections(correction).front();
     const std::vector<float> axis = LUT3D::latticeAxis(17);
     for (const std::int64_t i : {0, 4, 16})
         EXPECT_LE(largestDifference(values(i, 16 - i, 8),
@@ -126,7 +127,7 @@ TEST(ToolboxMessages, EachMistakeGetsASentence)
     CliRunner cli;
     LUTWriter::write(LUT3D::build(9, warm), LUTFormat::cube, "Warm", cli / "warm.cube");
     ImageLoader::writePNG(PixelBuffer(4, 4, RGB{0.5f, 0.5f, 0.5f}), cli / "photo.png", false);
-    std::ofstream(cli / "grade.cc") << kCorrection;
+    std::ofstream(cli / "grade.cc") << correction;
     struct Case {
         std::vector<std::string> arguments;
         int status;
@@ -198,7 +199,7 @@ int levelsApart(const PixelBuffer& a, const PixelBuffer& b)
     int worst = 0;
     for (std::size_t i = 0; i < a.pixels().size() && i < b.pixels().size(); ++i)
         worst = std::max(worst, static_cast<int>(std::lround(
-                                    largestDifference(a.pixels()[i], b.pixels()[i]) * kLevels)));
+                                    largestDifference(a.pixels()[i], b.pixels()[i]) * levels)));
     return worst;
 }
 
@@ -229,7 +230,7 @@ TEST(CDLCommand, AgreesWithOpenColorIOsCDLTransformWithinOneLevel)
     const PixelBuffer reference = ImageLoader::loadExact(cli / "theirs.png");
 
     // The formula itself, pixel by pixel.
-    const ASCCDL cdl = ASCCDLReader::corrections(kCorrection).front();
+    const ASCCDL cdl = ASCCDLReader::corrections(correction).front();
     PixelBuffer formula = grid;
     for (std::int64_t y = 0; y < grid.height(); ++y)
         for (std::int64_t x = 0; x < grid.width(); ++x)

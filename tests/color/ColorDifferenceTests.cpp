@@ -16,7 +16,7 @@ struct PublishedPair {
 
 // Table 1 of Sharma, Wu and Dalal (2005): the 34 pairs, with ΔE2000 to four decimals. They
 // exercise the hue-angle wrap, the mean-hue cases, neutral colours and the rotation term.
-constexpr std::array<PublishedPair, 34> kSharmaPairs = {{
+constexpr std::array<PublishedPair, 34> sharmaPairs = {{
     {{50.0000, 2.6772, -79.7751}, {50.0000, 0.0000, -82.7485}, 2.0425},
     {{50.0000, 3.1571, -77.2803}, {50.0000, 0.0000, -82.7485}, 2.8615},
     {{50.0000, 2.8361, -74.0200}, {50.0000, 0.0000, -82.7485}, 3.4412},
@@ -55,8 +55,8 @@ constexpr std::array<PublishedPair, 34> kSharmaPairs = {{
 
 TEST(DeltaE2000, MatchesEveryPublishedPairBothWays)
 {
-    for (std::size_t i = 0; i < kSharmaPairs.size(); ++i) {
-        const PublishedPair& pair = kSharmaPairs[i];
+    for (std::size_t i = 0; i < sharmaPairs.size(); ++i) {
+        const PublishedPair& pair = sharmaPairs[i];
         EXPECT_NEAR(ColorDifference::deltaE2000(pair.x, pair.y), pair.deltaE, 1e-4)
             << "pair " << i + 1;
         EXPECT_NEAR(ColorDifference::deltaE2000(pair.y, pair.x), pair.deltaE, 1e-4)

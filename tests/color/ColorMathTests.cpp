@@ -14,7 +14,7 @@
 namespace lumivert {
 namespace {
 
-constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+constexpr float naN = std::numeric_limits<float>::quiet_NaN();
 
 TEST(TransferFunction, MatchesIecReferencePoints)
 {
@@ -66,7 +66,7 @@ TEST(Oklab, NegativeInputsTakeRealCubeRoots)
 TEST(Oklab, BlackAndNaNTakeTheirOwnRoots)
 {
     EXPECT_EQ(ColorMath::linearToOklab({0, 0, 0}), (Lab{0, 0, 0}));
-    EXPECT_TRUE(std::isnan(ColorMath::linearToOklab({kNaN, 0.5f, 0.5f}).L));
+    EXPECT_TRUE(std::isnan(ColorMath::linearToOklab({naN, 0.5f, 0.5f}).L));
     // Roots of both signs taken together come back apart.
     const RGB mixed{-0.4f, 0.02f, 0.9f};
     expectNear(ColorMath::oklabToLinear(ColorMath::linearToOklab(mixed)), mixed, 1e-5f);
@@ -87,7 +87,7 @@ TEST(GamutMapping, LightnessOutsideTheRangeGivesBlackOrWhite)
 {
     EXPECT_EQ(ColorMath::oklabToSRGB({0.0f, 0.2f, 0.1f}), (RGB{0, 0, 0}));
     EXPECT_EQ(ColorMath::oklabToSRGB({-0.5f, 0.0f, 0.0f}), (RGB{0, 0, 0}));
-    EXPECT_EQ(ColorMath::oklabToSRGB({kNaN, 0.0f, 0.0f}), (RGB{0, 0, 0}));
+    EXPECT_EQ(ColorMath::oklabToSRGB({naN, 0.0f, 0.0f}), (RGB{0, 0, 0}));
     EXPECT_EQ(ColorMath::oklabToSRGB({1.2f, -0.1f, 0.3f}), (RGB{1, 1, 1}));
     EXPECT_EQ(ColorMath::oklabToSRGB({1.0f, 0.0f, 0.0f}), (RGB{1, 1, 1}));
 }
@@ -189,7 +189,7 @@ TEST(Scalars, InGamutUsesTheTolerance)
     EXPECT_TRUE(ColorMath::inGamut({-0.00005f, 1.00005f, 0.5f}));
     EXPECT_FALSE(ColorMath::inGamut({-0.0002f, 0.5f, 0.5f}));
     EXPECT_FALSE(ColorMath::inGamut({0.5f, 1.0002f, 0.5f}));
-    EXPECT_FALSE(ColorMath::inGamut({0.5f, 0.5f, kNaN}));
+    EXPECT_FALSE(ColorMath::inGamut({0.5f, 0.5f, naN}));
 }
 
 TEST(Scalars, LumaUsesRec709Weights)
@@ -201,11 +201,11 @@ TEST(Scalars, LumaUsesRec709Weights)
 
 TEST(Scalars, ClampsTreatNaNAsTheLowerBound)
 {
-    EXPECT_EQ(clamp(kNaN, 0.2f, 0.8f), 0.2f);
+    EXPECT_EQ(clamp(naN, 0.2f, 0.8f), 0.2f);
     EXPECT_EQ(clamp(0.9f, 0.2f, 0.8f), 0.8f);
     EXPECT_EQ(clamp(0.1f, 0.2f, 0.8f), 0.2f);
     EXPECT_EQ(clamp(0.5f, 0.2f, 0.8f), 0.5f);
-    EXPECT_EQ(clamp01(kNaN), 0.0f);
+    EXPECT_EQ(clamp01(naN), 0.0f);
     EXPECT_EQ(clamp01(-0.0f), 0.0f);
     EXPECT_FALSE(std::signbit(clamp01(-0.0f)));
     EXPECT_EQ(clamp01(RGB{-1.0f, 0.5f, 2.0f}), (RGB{0.0f, 0.5f, 1.0f}));
@@ -224,7 +224,7 @@ TEST(Hsv, PrimaryHuesAndWrapping)
 
 TEST(HsvDeathTest, NonFiniteHueStops)
 {
-    EXPECT_DEATH(ColorMath::hsv(kNaN, 1.0f, 1.0f), "finite hue");
+    EXPECT_DEATH(ColorMath::hsv(naN, 1.0f, 1.0f), "finite hue");
     EXPECT_DEATH(ColorMath::hsv(std::numeric_limits<float>::infinity(), 1.0f, 1.0f), "finite hue");
 }
 
@@ -295,7 +295,7 @@ TEST(SmoothGamutMapping, LeavesColoursInsideTheGamutBitForBit)
     }
     EXPECT_GT(inside, 2000);
     // Black and white stay as they were; a chromatic colour above white keeps some colour.
-    for (const Lab& lab : {Lab{0.0f, 0.2f, 0.1f}, Lab{kNaN, 0, 0}, Lab{1.2f, 0, 0}})
+    for (const Lab& lab : {Lab{0.0f, 0.2f, 0.1f}, Lab{naN, 0, 0}, Lab{1.2f, 0, 0}})
         EXPECT_EQ(ColorMath::oklabToSRGB(lab, GamutMapping::smooth), ColorMath::oklabToSRGB(lab));
     const RGB aboveWhite = ColorMath::oklabToSRGB({1.02f, -0.05f, 0.2f}, GamutMapping::smooth);
     EXPECT_LT(aboveWhite.b, 0.5f);
@@ -391,7 +391,7 @@ TEST(WrapAngle, FollowsTheSinglePrecisionConstants)
 TEST(WrapAngle, NonFiniteAndHugeAnglesTerminate)
 {
     EXPECT_TRUE(std::isnan(wrapAngle(std::numeric_limits<float>::infinity())));
-    EXPECT_TRUE(std::isnan(wrapAngle(kNaN)));
+    EXPECT_TRUE(std::isnan(wrapAngle(naN)));
     const float wrapped = wrapAngle(1e30f);
     EXPECT_GE(wrapped, -3.1415925f);
     EXPECT_LE(wrapped, 3.1415925f);

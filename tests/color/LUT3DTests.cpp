@@ -16,7 +16,7 @@
 namespace lumivert {
 namespace {
 
-constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+constexpr float naN = std::numeric_limits<float>::quiet_NaN();
 
 // A smooth, non-separable grade: exact trilinear reproduction is impossible, so
 // lookups between nodes must be interpolated, not copied.
@@ -62,7 +62,7 @@ TEST(LUT3DLookup, IdentityReturnsInputAndClampsOutside)
             expectNear(lut.sample(c), c, 1e-6f);
         }
         expectNear(lut.sample({-0.5f, 2.0f, 0.5f}), {0.0f, 1.0f, 0.5f}, 1e-6f);
-        expectNear(lut.sample({kNaN, 0.25f, kNaN}), {0.0f, 0.25f, 0.0f}, 1e-6f);
+        expectNear(lut.sample({naN, 0.25f, naN}), {0.0f, 0.25f, 0.0f}, 1e-6f);
     }
 }
 
@@ -170,7 +170,7 @@ TEST(LUT3DLookup, ConstantTableAndUnclampedOutput)
 
 TEST(LUT3DBuild, ClampsOutputsAndTurnsNaNIntoZero)
 {
-    const LUT3D lut = LUT3D::build(2, [](const RGB&) { return RGB{1.5f, -0.2f, kNaN}; });
+    const LUT3D lut = LUT3D::build(2, [](const RGB&) { return RGB{1.5f, -0.2f, naN}; });
     for (const RGB& v : lut.values())
         EXPECT_EQ(v, (RGB{1.0f, 0.0f, 0.0f}));
 }
@@ -394,7 +394,7 @@ TEST(LUT3DStrength, BlendsEveryLookupWithItsInputAndKeepsTheTableAtOne)
 
 TEST(LUT3DDeathTest, BrokenInvariantsStop)
 {
-    EXPECT_DEATH(LUT3D::identity(2).withStrength(kNaN), "finite");
+    EXPECT_DEATH(LUT3D::identity(2).withStrength(naN), "finite");
     EXPECT_DEATH(LUT3D(1, std::vector<RGB>(1)), "at least 2");
     EXPECT_DEATH(LUT3D(3, std::vector<RGB>(26)), "N³");
     EXPECT_DEATH(LUT3D::identity(1), "at least 2");

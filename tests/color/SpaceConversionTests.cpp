@@ -27,10 +27,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::int64_t kSize = 33;
-constexpr float kNodeTolerance = 1.0e-4f;
+constexpr std::int64_t latticeSize = 33;
+constexpr float nodeTolerance = 1.0e-4f;
 
-const std::string_view kConfigHead = R"(ocio_profile_version: 2
+const std::string_view configHead = R"(ocio_profile_version: 2
 roles: {default: aces2065-1, aces_interchange: aces2065-1, cie_xyz_d65_interchange: xyz}
 file_rules: [!<Rule> {name: Default, colorspace: default}]
 displays: {sRGB: [!<View> {name: ACES, view_transform: aces-sdr, display_colorspace: srgb}]}
@@ -51,7 +51,7 @@ struct SceneSpace {
     bool linear = false;
 };
 
-const SceneSpace kSceneSpaces[] = {
+const SceneSpace sceneSpaces[] = {
     {"linear-rec709",
      "!<MatrixTransform> {matrix: [0.439632981919491, 0.382988698151554, 0.177378319928955, 0, "
      "0.0897764429588424, 0.813439428748981, 0.0967841282921771, 0, 0.0175411703831727, "
@@ -69,7 +69,7 @@ const SceneSpace kSceneSpaces[] = {
 };
 
 // 0.18 × 2^(14 × place − 8): the shaper's node places back to linear values.
-const std::string_view kPlaceToLinear =
+const std::string_view placeToLinear =
     "!<LogAffineTransform> {base: 2, log_side_slope: 0.0714285714285714, log_side_offset: "
     "0.571428571428571, lin_side_slope: 5.55555555555556, direction: inverse}";
 
@@ -77,8 +77,8 @@ const std::string_view kPlaceToLinear =
 // in front, so that ociobakelut's lattice lands on the linear values of our shaped nodes.
 std::string configText()
 {
-    std::string text(kConfigHead);
-    for (const SceneSpace& space : kSceneSpaces) {
+    std::string text(configHead);
+    for (const SceneSpace& space : sceneSpaces) {
         const std::string name(space.name);
         const std::string toAces(space.toAces);
         text += "  - !<ColorSpace> {name: " + name +
@@ -87,13 +87,13 @@ std::string configText()
         if (space.linear)
             text += "  - !<ColorSpace> {name: " + name +
                     "-shaped, to_scene_reference: " + "!<GroupTransform> {children: [" +
-                    std::string(kPlaceToLinear) + ", " + toAces + "]}}\n";
+                    std::string(placeToLinear) + ", " + toAces + "]}}\n";
     }
     return text;
 }
 
 // The 3D table of a .cube in file order, clamped. ociobakelut writes a conversion without
-// cross-talk as three curves of kSize points instead: each channel of a node then comes from
+// cross-talk as three curves of latticeSize points instead: each channel of a node then comes from
 // the curve entry of its own index.
 std::vector<RGB> cubeEntries(const fs::path& path)
 {
@@ -104,7 +104,7 @@ std::vector<RGB> cubeEntries(const fs::path& path)
         if (std::sscanf(line.c_str(), "%f %f %f", &entry.r, &entry.g, &entry.b) == 3)
             entries.push_back(clamp01(entry));
     }
-    if (entries.size() != static_cast<std::size_t>(kSize))
+    if (entries.size() != static_cast<std::size_t>(latticeSize))
         return entries;
     std::vector<RGB> table;
     for (const RGB& blue : entries)
@@ -178,10 +178,10 @@ protected:
     std::vector<RGB> bakedByOCIO(const std::string& input, const std::string& output)
     {
         const fs::path cube = folder_ / (input + ".cube");
-        const std::string command = "'" + tool_->string() + "' --iconfig '" + config_.string() +
-                                    "' --inputspace " + input + " --outputspace " + output +
-                                    " --format resolve_cube --cubesize " + std::to_string(kSize) +
-                                    " '" + cube.string() + "' >/dev/null 2>&1";
+        const std::string command =
+            "'" + tool_->string() + "' --iconfig '" + config_.string() + "' --inputspace " + input +
+            " --outputspace " + output + " --format resolve_cube --cubesize " +
+            std::to_string(latticeSize) + " '" + cube.string() + "' >/dev/null 2>&1";
         EXPECT_EQ(std::system(command.c_str()), 0) << command;
         return cubeEntries(cube);
     }
@@ -200,13 +200,13 @@ TEST_P(SpaceConversionAgainstOCIO, IdentityGradeMatchesItsBakeAtEveryNode)
         bakedByOCIO(std::string(input.key) + (shaped ? "-shaped" : ""),
                     std::string(ColorSpaces::row(outputSpace).key));
 
-    const LUTStack direct = conversion.conversion(kSize);
-    const LUTStack graded = conversion.graded(IdentityTransform{}, kSize);
+    const LUTStack direct = conversion.conversion(latticeSize);
+    const LUTStack graded = conversion.graded(IdentityTransform{}, latticeSize);
     EXPECT_EQ(direct.hasCurves(), shaped);
     const float directDifference = largestDifference(direct.table().values(), expected);
     const float gradedDifference = largestDifference(graded.table().values(), expected);
-    EXPECT_LE(directDifference, kNodeTolerance);
-    EXPECT_LE(gradedDifference, kNodeTolerance);
+    EXPECT_LE(directDifference, nodeTolerance);
+    EXPECT_LE(gradedDifference, nodeTolerance);
     std::ostringstream largest;
     largest << std::setprecision(3) << std::max(directDifference, gradedDifference);
     RecordProperty("largest_difference", largest.str());
@@ -220,9 +220,9 @@ INSTANTIATE_TEST_SUITE_P(EveryRow, SpaceConversionAgainstOCIO,
 TEST_F(SpaceConversionFiles, UserConfigGivesTheBuiltinConversion)
 {
     const LUTStack fromConfig =
-        SpaceConversion::fromConfig(config_, "vlog-vgamut", "rec709").conversion(kSize);
-    const LUTStack builtin =
-        SpaceConversion::builtin(ColorSpace::vlogVGamut, ColorSpace::rec709).conversion(kSize);
+        SpaceConversion::fromConfig(config_, "vlog-vgamut", "rec709").conversion(latticeSize);
+    const LUTStack builtin = SpaceConversion::builtin(ColorSpace::vlogVGamut, ColorSpace::rec709)
+                                 .conversion(latticeSize);
     EXPECT_LE(largestDifference(fromConfig.table().values(), builtin.table().values()), 1.0e-5f);
     EXPECT_EQ(SpaceConversion::fromConfig(config_, "vlog-vgamut", "rec709").inputTitle(),
               "vlog-vgamut");
@@ -268,15 +268,15 @@ TEST(SpaceConversion, SRGBToSRGBIsExactlyTheIdentityAndTheGradesOwnBake)
     const SpaceConversion conversion = SpaceConversion::builtin(ColorSpace::srgb, ColorSpace::srgb);
     EXPECT_TRUE(conversion.isIdentity());
     EXPECT_TRUE(SpaceConversion{}.isIdentity());
-    EXPECT_EQ(conversion.conversion(kSize), LUTStack(LUT3D::identity(kSize)));
+    EXPECT_EQ(conversion.conversion(latticeSize), LUTStack(LUT3D::identity(latticeSize)));
     EXPECT_EQ(conversion.rendering(17), LUTStack(LUT3D::identity(17)));
     const CrossedGrade grade;
-    EXPECT_EQ(conversion.graded(grade, kSize),
-              LUTStack(LUT3D::build(kSize, [&](const RGB& c) { return grade.apply(c); })));
+    EXPECT_EQ(conversion.graded(grade, latticeSize),
+              LUTStack(LUT3D::build(latticeSize, [&](const RGB& c) { return grade.apply(c); })));
     // The default spaces leave today's tables byte for byte.
     const GradePipeline pipeline(std::make_shared<CrossedGrade>(), 0.7f,
                                  FineTune{.temperature = 0.4f, .saturation = -0.2f});
-    EXPECT_EQ(conversion.graded(pipeline, kSize), LUTStack(pipeline.makeLUT(kSize)));
+    EXPECT_EQ(conversion.graded(pipeline, latticeSize), LUTStack(pipeline.makeLUT(latticeSize)));
 }
 
 TEST(SpaceConversion, GradedIsTheOutputDisplayOfTheGradeOfTheRendering)
@@ -287,8 +287,8 @@ TEST(SpaceConversion, GradedIsTheOutputDisplayOfTheGradeOfTheRendering)
     EXPECT_EQ(conversion.inputTitle(), "S-Log3 / S-Gamut3.Cine");
     EXPECT_EQ(conversion.outputTitle(), "Rec.709");
     EXPECT_EQ(SpaceConversion{}.outputTitle(), "sRGB");
-    const LUT3D rendering = conversion.rendering(kSize).table();
-    const LUT3D graded = conversion.graded(CrossedGrade{}, kSize).table();
+    const LUT3D rendering = conversion.rendering(latticeSize).table();
+    const LUT3D graded = conversion.graded(CrossedGrade{}, latticeSize).table();
     // sRGB and Rec.709 share primaries: the output display is the sRGB decoding followed by the
     // BT.1886 encoding, a 2.4 power.
     std::vector<RGB> expected;
@@ -304,7 +304,7 @@ TEST(SpaceConversion, ShaperKeepsSceneLinearShadowsAndHighlights)
 {
     const SpaceConversion conversion =
         SpaceConversion::builtin(ColorSpace::linearRec709, ColorSpace::srgb);
-    const LUTStack shaped = conversion.conversion(kSize);
+    const LUTStack shaped = conversion.conversion(latticeSize);
     ASSERT_TRUE(shaped.hasCurves());
     EXPECT_EQ(shaped.curves(), LogShaper::curves());
     // Greys and colours from 5 stops below mid grey to 6 above, against the exact conversion.
@@ -357,11 +357,11 @@ TEST(SpaceConversion, TablesAreTheSameOnOneThreadCountAndAnother)
         SpaceConversion::builtin(ColorSpace::acescg, ColorSpace::rec2020);
     const int threads = omp_get_max_threads();
     omp_set_num_threads(1);
-    const LUTStack serialDirect = conversion.conversion(kSize);
-    const LUTStack serialGraded = conversion.graded(CrossedGrade{}, kSize);
+    const LUTStack serialDirect = conversion.conversion(latticeSize);
+    const LUTStack serialGraded = conversion.graded(CrossedGrade{}, latticeSize);
     omp_set_num_threads(3);
-    const LUTStack parallelDirect = conversion.conversion(kSize);
-    const LUTStack parallelGraded = conversion.graded(CrossedGrade{}, kSize);
+    const LUTStack parallelDirect = conversion.conversion(latticeSize);
+    const LUTStack parallelGraded = conversion.graded(CrossedGrade{}, latticeSize);
     omp_set_num_threads(threads);
     EXPECT_EQ(serialDirect, parallelDirect);
     EXPECT_EQ(serialGraded, parallelGraded);

@@ -80,17 +80,17 @@ TEST_P(DamagedFile, EveryReaderRefusesItAsUnreadable)
     EXPECT_EQ(folder.entries(), std::vector<std::string>{c.name});
 }
 
-const auto kHalf = [](const std::vector<unsigned char>& bytes) { return cut(bytes, 0.5); };
-const auto kMostOf = [](const std::vector<unsigned char>& bytes) { return cut(bytes, 0.9); };
+const auto half = [](const std::vector<unsigned char>& bytes) { return cut(bytes, 0.5); };
+const auto mostOf = [](const std::vector<unsigned char>& bytes) { return cut(bytes, 0.9); };
 
 INSTANTIATE_TEST_SUITE_P(
     Formats, DamagedFile,
     ::testing::Values(
-        DamagedCase{"half.jpg", kHalf}, DamagedCase{"most.jpg", kMostOf},
-        DamagedCase{"half.png", kHalf}, DamagedCase{"most.png", kMostOf},
-        DamagedCase{"half.tif", kHalf}, DamagedCase{"most.tif", kMostOf},
-        DamagedCase{"half.webp", kHalf}, DamagedCase{"most.webp", kMostOf},
-        DamagedCase{"half.gif", kHalf}, DamagedCase{"most.gif", kMostOf},
+        DamagedCase{"half.jpg", half}, DamagedCase{"most.jpg", mostOf},
+        DamagedCase{"half.png", half}, DamagedCase{"most.png", mostOf},
+        DamagedCase{"half.tif", half}, DamagedCase{"most.tif", mostOf},
+        DamagedCase{"half.webp", half}, DamagedCase{"most.webp", mostOf},
+        DamagedCase{"half.gif", half}, DamagedCase{"most.gif", mostOf},
         // 22000² and 6000² pixels from data for 480 × 320.
         DamagedCase{"claims-more.jpg",
                     [](const auto& bytes) { return fixtures::withJpegSize(bytes, 22000, 22000); }},

@@ -32,7 +32,7 @@ constexpr float k16BitMax = 65535.0f;
 // libvips decodes an image it must read out of order into memory, or, above this many bytes,
 // into a temporary file. Set low before libvips first reads it, so that any such copy of a
 // test-sized photo would reach the disk where the tests can see it.
-const bool kLowDiscThreshold = ::setenv("VIPS_DISC_THRESHOLD", "1k", 1) == 0;
+const bool lowDiscThreshold = ::setenv("VIPS_DISC_THRESHOLD", "1k", 1) == 0;
 
 // A grade that bends every channel differently, so that a swapped or skipped channel shows.
 RGB bent(const RGB& c)
@@ -132,7 +132,7 @@ struct Input {
 };
 
 // Odd sizes, so that regions end mid-row and mid-column.
-const Input kInputs[] = {
+const Input inputs[] = {
     {"8-bit.png", [] { return noise(203, 77, 1); }, ".png"},
     {"16-bit.png",
      [] {
@@ -167,7 +167,7 @@ TEST(GradeFile, GivesTheSamplesOfGradingTheWholePhotoBitForBit)
 {
     fixtures::startVips();
     TemporaryFolder folder;
-    for (const Input& input : kInputs) {
+    for (const Input& input : inputs) {
         const path source = folder / input.name;
         fixtures::writeBytes(source, fixtures::encode(input.make(), input.suffix));
         for (const Grade& grade : grades()) {
@@ -388,7 +388,7 @@ private:
 
 TEST(GradeFile, TurnsRotatedPhotosUprightWithoutAScratchFile)
 {
-    ASSERT_TRUE(kLowDiscThreshold);
+    ASSERT_TRUE(lowDiscThreshold);
     fixtures::startVips();
     TemporaryFolder folder;
     for (const int orientation : {3, 6, 8}) {
@@ -417,18 +417,18 @@ TEST(GradeFile, AFailedWriteGivesTheFileSystemsReasonAndLeavesNoOutput)
     const path input = folder / "photo.png";
     fixtures::writeBytes(input, fixtures::encode(noise(400, 300, 21), ".png"));
     const LUTStackGrader grader(LUTStack(LUT3D::identity(2)));
-    constexpr rlim_t kLimit = 16 << 10;
+    constexpr rlim_t sizeLimit = 16 << 10;
     rlimit original{};
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &original), 0);
-    if (original.rlim_max != RLIM_INFINITY && original.rlim_max < kLimit)
-        GTEST_SKIP() << "the file size limit is already below " << kLimit << " bytes";
+    if (original.rlim_max != RLIM_INFINITY && original.rlim_max < sizeLimit)
+        GTEST_SKIP() << "the file size limit is already below " << sizeLimit << " bytes";
     const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
     for (const auto& [type, name] :
          {std::pair{ImageFileType::png, "out.png"}, std::pair{ImageFileType::jpeg, "out.jpg"},
           std::pair{ImageFileType::tiff, "out.tif"}, std::pair{ImageFileType::webp, "out.webp"}}) {
         SCOPED_TRACE(name);
         rlimit limited = original;
-        limited.rlim_cur = kLimit;
+        limited.rlim_cur = sizeLimit;
         ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
         try {
             ImageLoader::gradeFile(input, folder / name, type, grader);

@@ -13,19 +13,19 @@ namespace lumivert::fixtures {
 namespace {
 
 // PNG layout: 8-byte signature, then the IHDR chunk (length, type, 13 data bytes, CRC).
-constexpr std::size_t kIhdrType = 12;
-constexpr std::size_t kIhdrWidth = 16;
-constexpr std::size_t kIhdrCrc = 29;
-constexpr std::size_t kIhdrCrcSpan = 17;  // type and data
+constexpr std::size_t ihdrType = 12;
+constexpr std::size_t ihdrWidth = 16;
+constexpr std::size_t ihdrCrc = 29;
+constexpr std::size_t ihdrCrcSpan = 17;  // type and data
 // Bytes kept after the start of the first IDAT chunk: its length, its type and a little data.
-constexpr std::size_t kKeptImageData = 16;
-constexpr std::string_view kImageDataType = "IDAT";
-constexpr std::size_t kChunkLengthBytes = 4;
+constexpr std::size_t keptImageData = 16;
+constexpr std::string_view imageDataType = "IDAT";
+constexpr std::size_t chunkLengthBytes = 4;
 // A baseline or progressive JPEG frame header: the marker, its length, the sample precision,
 // then the height and the width as 16-bit big-endian numbers.
-constexpr unsigned char kMarker = 0xFF;
-constexpr std::array<unsigned char, 2> kFrameHeaders = {0xC0, 0xC2};
-constexpr std::size_t kFrameHeight = 5;
+constexpr unsigned char jpegMarker = 0xFF;
+constexpr std::array<unsigned char, 2> frameHeaders = {0xC0, 0xC2};
+constexpr std::size_t frameHeight = 5;
 
 std::uint32_t crc32(const unsigned char* data, std::size_t size)
 {
@@ -114,23 +114,23 @@ std::vector<unsigned char> readBytes(const std::filesystem::path& location)
 std::vector<unsigned char> withPngSize(std::vector<unsigned char> bytes, std::uint32_t width,
                                        std::uint32_t height)
 {
-    putBigEndian(bytes, kIhdrWidth, width);
-    putBigEndian(bytes, kIhdrWidth + 4, height);
-    putBigEndian(bytes, kIhdrCrc, crc32(bytes.data() + kIhdrType, kIhdrCrcSpan));
+    putBigEndian(bytes, ihdrWidth, width);
+    putBigEndian(bytes, ihdrWidth + 4, height);
+    putBigEndian(bytes, ihdrCrc, crc32(bytes.data() + ihdrType, ihdrCrcSpan));
     return bytes;
 }
 
 std::vector<unsigned char> withJpegSize(std::vector<unsigned char> bytes, std::uint16_t width,
                                         std::uint16_t height)
 {
-    for (std::size_t at = 0; at + kFrameHeight + 4 <= bytes.size(); ++at) {
-        if (bytes[at] != kMarker || std::find(kFrameHeaders.begin(), kFrameHeaders.end(),
-                                              bytes[at + 1]) == kFrameHeaders.end())
+    for (std::size_t at = 0; at + frameHeight + 4 <= bytes.size(); ++at) {
+        if (bytes[at] != jpegMarker || std::find(frameHeaders.begin(), frameHeaders.end(),
+                                                 bytes[at + 1]) == frameHeaders.end())
             continue;
-        bytes[at + kFrameHeight] = static_cast<unsigned char>(height >> 8);
-        bytes[at + kFrameHeight + 1] = static_cast<unsigned char>(height & 0xFF);
-        bytes[at + kFrameHeight + 2] = static_cast<unsigned char>(width >> 8);
-        bytes[at + kFrameHeight + 3] = static_cast<unsigned char>(width & 0xFF);
+        bytes[at + frameHeight] = static_cast<unsigned char>(height >> 8);
+        bytes[at + frameHeight + 1] = static_cast<unsigned char>(height & 0xFF);
+        bytes[at + frameHeight + 2] = static_cast<unsigned char>(width >> 8);
+        bytes[at + frameHeight + 3] = static_cast<unsigned char>(width & 0xFF);
         return bytes;
     }
     throw std::runtime_error("the encoded JPEG has no frame header");
@@ -143,11 +143,10 @@ std::vector<unsigned char> pngClaiming(std::uint32_t width, std::uint32_t height
     // The chunks before the image data stay whole, so that the header reads as it would in a
     // real file; the data itself ends early, so that any decode fails.
     const auto data =
-        std::search(bytes.begin(), bytes.end(), kImageDataType.begin(), kImageDataType.end());
+        std::search(bytes.begin(), bytes.end(), imageDataType.begin(), imageDataType.end());
     if (data == bytes.end())
         throw std::runtime_error("the encoded PNG has no image data");
-    bytes.resize(static_cast<std::size_t>(data - bytes.begin()) - kChunkLengthBytes +
-                 kKeptImageData);
+    bytes.resize(static_cast<std::size_t>(data - bytes.begin()) - chunkLengthBytes + keptImageData);
     return bytes;
 }
 

@@ -23,7 +23,7 @@ namespace {
 using fixtures::TemporaryFolder;
 using vips::VImage;
 
-constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+constexpr float naN = std::numeric_limits<float>::quiet_NaN();
 
 RGB bytes(double r, double g, double b)
 {
@@ -44,16 +44,16 @@ VImage fromSamples(const std::vector<T>& samples, int width, int height, int ban
 }
 
 // Four quadrants: red top left, green top right, blue bottom left, yellow bottom right.
-const std::vector<double> kRed{220, 30, 30}, kGreen{30, 200, 40}, kBlue{30, 40, 210},
-    kYellow{230, 220, 40};
+const std::vector<double> red{220, 30, 30}, green{30, 200, 40}, blue{30, 40, 210},
+    yellow{230, 220, 40};
 
 VImage quadrants(int width, int height)
 {
     const int w = width / 2, h = height / 2;
-    return fixtures::solid(width, height, kRed)
-        .insert(fixtures::solid(width - w, h, kGreen), w, 0)
-        .insert(fixtures::solid(w, height - h, kBlue), 0, h)
-        .insert(fixtures::solid(width - w, height - h, kYellow), w, h);
+    return fixtures::solid(width, height, red)
+        .insert(fixtures::solid(width - w, h, green), w, 0)
+        .insert(fixtures::solid(w, height - h, blue), 0, h)
+        .insert(fixtures::solid(width - w, height - h, yellow), w, h);
 }
 
 VImage withOrientation(VImage image, int orientation)
@@ -155,10 +155,10 @@ TEST(ImageLoaderOrientation, QuarterTurnPutsTheStoredBottomLeftAtTheTopLeft)
     ASSERT_EQ(loaded.pixels().width(), 48);
     ASSERT_EQ(loaded.pixels().height(), 64);
     const auto colour = [](const std::vector<double>& v) { return bytes(v[0], v[1], v[2]); };
-    expectNear(loaded.pixels()(12, 16), colour(kBlue), 0.05f);
-    expectNear(loaded.pixels()(36, 16), colour(kRed), 0.05f);
-    expectNear(loaded.pixels()(12, 48), colour(kYellow), 0.05f);
-    expectNear(loaded.pixels()(36, 48), colour(kGreen), 0.05f);
+    expectNear(loaded.pixels()(12, 16), colour(blue), 0.05f);
+    expectNear(loaded.pixels()(36, 16), colour(red), 0.05f);
+    expectNear(loaded.pixels()(12, 48), colour(yellow), 0.05f);
+    expectNear(loaded.pixels()(36, 48), colour(green), 0.05f);
 }
 
 TEST(ImageLoaderOrientation, ExactLoadingIgnoresTheOrientationTag)
@@ -325,14 +325,14 @@ TEST(ImageLoaderColourSpaces, GreyBecomesRGBWithEqualChannels)
 // sRGB colours stored in a Display P3 file: a colour-managed load must give them back.
 class ImageLoaderDisplayP3 : public ::testing::Test {
 protected:
-    static constexpr int kPatch = 16;
+    static constexpr int patch = 16;
     const std::vector<std::vector<double>> patches{{255, 0, 0}, {150, 100, 60}, {40, 170, 220}};
 
     void SetUp() override
     {
-        VImage srgb = fixtures::solid(kPatch * 3, kPatch, patches[0]);
+        VImage srgb = fixtures::solid(patch * 3, patch, patches[0]);
         for (int i = 1; i < 3; ++i)
-            srgb = srgb.insert(fixtures::solid(kPatch, kPatch, patches[i]), kPatch * i, 0);
+            srgb = srgb.insert(fixtures::solid(patch, patch, patches[i]), patch * i, 0);
         srgb.icc_transform(
                 "p3",
                 VImage::option()->set("input_profile", "srgb")->set("intent", VIPS_INTENT_RELATIVE))
@@ -349,7 +349,7 @@ TEST_F(ImageLoaderDisplayP3, LoadConvertsToTheSRGBColoursAViewerShows)
     const PixelBuffer pixels = ImageLoader::load(location, 1600).pixels();
     for (int i = 0; i < 3; ++i) {
         const auto& p = patches[static_cast<std::size_t>(i)];
-        expectNear(pixels(kPatch * i + kPatch / 2, kPatch / 2), bytes(p[0], p[1], p[2]),
+        expectNear(pixels(patch * i + patch / 2, patch / 2), bytes(p[0], p[1], p[2]),
                    4.0f / 255.0f);
     }
 }
@@ -357,7 +357,7 @@ TEST_F(ImageLoaderDisplayP3, LoadConvertsToTheSRGBColoursAViewerShows)
 TEST_F(ImageLoaderDisplayP3, ExactLoadingKeepsTheStoredP3Values)
 {
     // sRGB red is about (0.917, 0.200, 0.139) in Display P3.
-    expectNear(ImageLoader::loadExact(location)(kPatch / 2, kPatch / 2), {0.917f, 0.200f, 0.139f},
+    expectNear(ImageLoader::loadExact(location)(patch / 2, patch / 2), {0.917f, 0.200f, 0.139f},
                0.01f);
 }
 
@@ -574,7 +574,7 @@ PixelBuffer randomBuffer(std::int64_t width, std::int64_t height)
     std::vector<RGB> pixels(static_cast<std::size_t>(width * height));
     for (RGB& p : pixels)
         p = {range(random), range(random), range(random)};
-    pixels[3] = {kNaN, 0.5f, 1.0f};
+    pixels[3] = {naN, 0.5f, 1.0f};
     return PixelBuffer(width, height, std::move(pixels));
 }
 

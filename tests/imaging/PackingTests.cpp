@@ -7,8 +7,8 @@
 namespace lumivert {
 namespace {
 
-constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
-constexpr float kInfinity = std::numeric_limits<float>::infinity();
+constexpr float naN = std::numeric_limits<float>::quiet_NaN();
+constexpr float infinity = std::numeric_limits<float>::infinity();
 
 struct QuantizationCase {
     float value;
@@ -29,8 +29,8 @@ INSTANTIATE_TEST_SUITE_P(
     Values, PackingQuantization,
     ::testing::Values(QuantizationCase{0.5f, 128, 32768}, QuantizationCase{-0.2f, 0, 0},
                       QuantizationCase{1.7f, 255, 65535}, QuantizationCase{0.0f, 0, 0},
-                      QuantizationCase{1.0f, 255, 65535}, QuantizationCase{kNaN, 0, 0},
-                      QuantizationCase{kInfinity, 255, 65535}, QuantizationCase{-kInfinity, 0, 0},
+                      QuantizationCase{1.0f, 255, 65535}, QuantizationCase{naN, 0, 0},
+                      QuantizationCase{infinity, 255, 65535}, QuantizationCase{-infinity, 0, 0},
                       QuantizationCase{0.1f, 26, 6554}, QuantizationCase{1e-9f, 0, 0}));
 
 TEST(PackingQuantizationLevels, EveryLevelComesBackFromItsFloat)
@@ -43,7 +43,7 @@ TEST(PackingQuantizationLevels, EveryLevelComesBackFromItsFloat)
 
 TEST(PackingMakeImage, EightBitIsRGBXWithTheFourthByteAt255)
 {
-    const PixelBuffer pixels(2, 1, {{0.5f, -0.2f, 1.7f}, {kNaN, 1.0f, 0.1f}});
+    const PixelBuffer pixels(2, 1, {{0.5f, -0.2f, 1.7f}, {naN, 1.0f, 0.1f}});
     const Image8 image = Packing::makeImage8(pixels);
     EXPECT_EQ(image.width(), 2);
     EXPECT_EQ(image.height(), 1);
@@ -53,7 +53,7 @@ TEST(PackingMakeImage, EightBitIsRGBXWithTheFourthByteAt255)
 
 TEST(PackingMakeImage, SixteenBitIsThreeSamplesPerPixel)
 {
-    const PixelBuffer pixels(1, 2, {{0.5f, -0.2f, 1.7f}, {kNaN, 1.0f, 0.1f}});
+    const PixelBuffer pixels(1, 2, {{0.5f, -0.2f, 1.7f}, {naN, 1.0f, 0.1f}});
     const Image16 image = Packing::makeImage16(pixels);
     const std::vector<std::uint16_t> expected{32768, 0, 65535, 0, 65535, 6554};
     EXPECT_EQ(std::vector<std::uint16_t>(image.samples().begin(), image.samples().end()), expected);

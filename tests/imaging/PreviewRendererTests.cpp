@@ -14,7 +14,7 @@ namespace {
 
 using Kernel = PreviewRenderer::Kernel;
 
-constexpr int kEveryColourSide = 4096;  // 4096² pixels hold all 256³ colours
+constexpr int everyColourSide = 4096;  // 4096² pixels hold all 256³ colours
 
 // What the renderer must return for one pixel: the table's lookup of byte / 255, quantised.
 std::array<std::uint8_t, 3> reference(const LUT3D& lut, std::uint8_t r, std::uint8_t g,
@@ -48,13 +48,13 @@ Image8 randomImage(std::int64_t width, std::int64_t height, unsigned seed)
 // Pixel i holds (i mod 256, i / 256 mod 256, i / 65536); the fourth byte is 0.
 Image8 everyColour()
 {
-    std::vector<std::uint8_t> samples(std::size_t{kEveryColourSide} * kEveryColourSide * 4);
+    std::vector<std::uint8_t> samples(std::size_t{everyColourSide} * everyColourSide * 4);
     for (std::size_t i = 0; i < samples.size() / 4; ++i) {
         samples[4 * i] = static_cast<std::uint8_t>(i);
         samples[4 * i + 1] = static_cast<std::uint8_t>(i >> 8);
         samples[4 * i + 2] = static_cast<std::uint8_t>(i >> 16);
     }
-    return Image8(kEveryColourSide, kEveryColourSide, std::move(samples));
+    return Image8(everyColourSide, everyColourSide, std::move(samples));
 }
 
 // Number of pixels whose colour differs from the reference or whose fourth byte is not 255.

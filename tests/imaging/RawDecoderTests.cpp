@@ -23,17 +23,17 @@ using Colour = std::array<double, 3>;
 
 // Quadrants in linear light: mid grey top left, a warm red top right, a leafy green bottom
 // left, a sky blue bottom right. None clips after white balance.
-const Colour kGrey{0.18, 0.18, 0.18}, kRed{0.55, 0.12, 0.06}, kGreen{0.10, 0.35, 0.05},
-    kSky{0.12, 0.25, 0.60};
+const Colour grey{0.18, 0.18, 0.18}, red{0.55, 0.12, 0.06}, green{0.10, 0.35, 0.05},
+    sky{0.12, 0.25, 0.60};
 // A daylight camera: red and blue recorded weaker than green.
-const Colour kNeutral{0.47, 1.0, 0.71};
+const Colour neutralBalance{0.47, 1.0, 0.71};
 // 16-bit decoding and sRGB encoding agree to a level; demosaicking flat patches adds a little.
-constexpr float kTolerance = 2.5f / 255.0f;
+constexpr float rawTolerance = 2.5f / 255.0f;
 
 Colour quadrant(int x, int y, int width, int height)
 {
     const bool right = x >= width / 2, bottom = y >= height / 2;
-    return bottom ? (right ? kSky : kGreen) : (right ? kRed : kGrey);
+    return bottom ? (right ? sky : green) : (right ? red : grey);
 }
 
 DngScene quadrantScene(DngScene::Layout layout, int width = 64, int height = 48)
@@ -43,7 +43,7 @@ DngScene quadrantScene(DngScene::Layout layout, int width = 64, int height = 48)
     scene.height = height;
     scene.layout = layout;
     scene.colour = [width, height](int x, int y) { return quadrant(x, y, width, height); };
-    scene.neutral = kNeutral;
+    scene.neutral = neutralBalance;
     // A 14-bit sensor with a black offset, as most cameras record.
     scene.blackLevel = 512;
     scene.whiteLevel = 16383;
@@ -62,10 +62,10 @@ void expectQuadrants(const PixelBuffer& pixels, const Colour& topLeft, const Col
                      const Colour& bottomLeft, const Colour& bottomRight)
 {
     const std::int64_t w = pixels.width(), h = pixels.height();
-    expectNear(pixels(w / 4, h / 4), encoded(topLeft), kTolerance);
-    expectNear(pixels(3 * w / 4, h / 4), encoded(topRight), kTolerance);
-    expectNear(pixels(w / 4, 3 * h / 4), encoded(bottomLeft), kTolerance);
-    expectNear(pixels(3 * w / 4, 3 * h / 4), encoded(bottomRight), kTolerance);
+    expectNear(pixels(w / 4, h / 4), encoded(topLeft), rawTolerance);
+    expectNear(pixels(3 * w / 4, h / 4), encoded(topRight), rawTolerance);
+    expectNear(pixels(w / 4, 3 * h / 4), encoded(bottomLeft), rawTolerance);
+    expectNear(pixels(3 * w / 4, 3 * h / 4), encoded(bottomRight), rawTolerance);
 }
 
 void expectUnreadable(const std::function<void()>& call)
@@ -95,11 +95,11 @@ TEST_P(RawColours, EveryLoadPathGivesTheSceneNotTheMosaic)
     EXPECT_EQ(preview.pixels().height(), 48);
     EXPECT_EQ(preview.originalWidth(), 64);
     EXPECT_EQ(preview.originalHeight(), 48);
-    expectQuadrants(preview.pixels(), kGrey, kRed, kGreen, kSky);
+    expectQuadrants(preview.pixels(), grey, red, green, sky);
 
     const FullImage full = ImageLoader::loadFull(location);
     EXPECT_TRUE(full.sixteenBit);
-    expectQuadrants(full.image.pixels(), kGrey, kRed, kGreen, kSky);
+    expectQuadrants(full.image.pixels(), grey, red, green, sky);
 }
 
 // Half-size decoding merges each 2 × 2 cell, so it keeps the colours at half the size.
@@ -124,7 +124,7 @@ TEST_P(RawColours, ShrinkOnLoadKeepsTheColours)
     EXPECT_EQ(shrunk.pixels().width(), 40);
     EXPECT_EQ(shrunk.pixels().height(), 30);
     EXPECT_EQ(shrunk.originalWidth(), 128);
-    expectQuadrants(shrunk.pixels(), kGrey, kRed, kGreen, kSky);
+    expectQuadrants(shrunk.pixels(), grey, red, green, sky);
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, RawColours,
@@ -159,10 +159,10 @@ TEST_P(RawOrientation, TheFilesOrientationTurnsThePhotoUpright)
 }
 
 INSTANTIATE_TEST_SUITE_P(Tags, RawOrientation,
-                         ::testing::Values(OrientationCase{1, 64, kGrey, kRed, kGreen, kSky},
-                                           OrientationCase{3, 64, kSky, kGreen, kRed, kGrey},
-                                           OrientationCase{6, 48, kGreen, kGrey, kSky, kRed},
-                                           OrientationCase{8, 48, kRed, kSky, kGrey, kGreen}),
+                         ::testing::Values(OrientationCase{1, 64, grey, red, green, sky},
+                                           OrientationCase{3, 64, sky, green, red, grey},
+                                           OrientationCase{6, 48, green, grey, sky, red},
+                                           OrientationCase{8, 48, red, sky, grey, green}),
                          [](const auto& info) {
                              return "tag" + std::to_string(info.param.orientation);
                          });

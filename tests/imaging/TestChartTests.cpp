@@ -7,7 +7,7 @@
 namespace lumivert {
 namespace {
 
-constexpr RGB kBackground{0.24f, 0.24f, 0.24f};
+constexpr RGB background{0.24f, 0.24f, 0.24f};
 
 RGB bytes(float r, float g, float b) { return {r / 255.0f, g / 255.0f, b / 255.0f}; }
 
@@ -35,14 +35,14 @@ TEST_F(TestChartAt1200x800, BackgroundInMarginsAndGaps)
 {
     EXPECT_EQ(chart().width(), 1200);
     EXPECT_EQ(chart().height(), 800);
-    EXPECT_EQ(chart()(0, 0), kBackground);
-    EXPECT_EQ(chart()(600, 350), kBackground);
-    EXPECT_EQ(chart()(1199, 799), kBackground);
-    EXPECT_EQ(chart()(1160, 100), kBackground);  // right margin
-    EXPECT_EQ(chart()(40, 39), kBackground);     // above the hue band
-    EXPECT_EQ(chart()(40, 344), kBackground);    // first gap row
-    EXPECT_EQ(chart()(218, 448), kBackground);   // spacing between patches 0 and 1
-    EXPECT_EQ(chart()(40, 758), kBackground);    // below the last patch row
+    EXPECT_EQ(chart()(0, 0), background);
+    EXPECT_EQ(chart()(600, 350), background);
+    EXPECT_EQ(chart()(1199, 799), background);
+    EXPECT_EQ(chart()(1160, 100), background);  // right margin
+    EXPECT_EQ(chart()(40, 39), background);     // above the hue band
+    EXPECT_EQ(chart()(40, 344), background);    // first gap row
+    EXPECT_EQ(chart()(218, 448), background);   // spacing between patches 0 and 1
+    EXPECT_EQ(chart()(40, 758), background);    // below the last patch row
 }
 
 TEST_F(TestChartAt1200x800, HueBandRunsFromPastelToDark)
@@ -60,7 +60,7 @@ TEST_F(TestChartAt1200x800, GreyRampFromBlackToWhite)
     EXPECT_EQ(chart()(40, 364), (RGB{0, 0, 0}));
     EXPECT_EQ(chart()(1159, 364), (RGB{1, 1, 1}));
     EXPECT_EQ(chart()(1159, 427), (RGB{1, 1, 1}));
-    EXPECT_EQ(chart()(600, 428), kBackground);  // ramp ends before row 428
+    EXPECT_EQ(chart()(600, 428), background);  // ramp ends before row 428
     const RGB mid = chart()(600, 400);
     EXPECT_EQ(mid.r, mid.g);
     EXPECT_NEAR(mid.r, 560.0f / 1119.0f, 1e-6f);
@@ -80,7 +80,7 @@ TEST(TestChartLayout, NarrowChartUsesSpacingFour)
     const PixelBuffer chart = TestChart::make(400, 300);
     const std::int64_t patchTop = 129 + 6 + 24 + 6;
     EXPECT_EQ(chart(13, patchTop), TestChart::patches()[0]);
-    EXPECT_EQ(chart(13 + 59, patchTop), kBackground);
+    EXPECT_EQ(chart(13 + 59, patchTop), background);
     EXPECT_EQ(chart(13 + 63, patchTop), TestChart::patches()[1]);
 }
 

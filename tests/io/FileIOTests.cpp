@@ -104,8 +104,8 @@ TEST_F(FileIOTest, ReadOnlyFolderThrowsUnlessRoot)
 [[noreturn]] void writeBeyondTheSizeLimit(const fs::path& path)
 {
     std::signal(SIGXFSZ, SIG_IGN);
-    constexpr rlim_t kLimit = 4096;
-    const rlimit limit{kLimit, kLimit};
+    constexpr rlim_t sizeLimit = 4096;
+    const rlimit limit{sizeLimit, sizeLimit};
     ::setrlimit(RLIMIT_FSIZE, &limit);
     try {
         FileIO::writeAtomically(path, std::string(100'000, 'x'));

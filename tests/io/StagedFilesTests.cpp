@@ -245,16 +245,16 @@ TEST_P(StagedFilesTest, TheReplacedFileKeepsItsModeAndOwner)
 
     if (::geteuid() != 0)
         GTEST_SKIP() << "only the superuser can give a file to another owner";
-    constexpr uid_t kOwner = 4321;
-    constexpr gid_t kGroup = 8765;
-    ASSERT_EQ(::chown(path.c_str(), kOwner, kGroup), 0);
+    constexpr uid_t owner = 4321;
+    constexpr gid_t group = 8765;
+    ASSERT_EQ(::chown(path.c_str(), owner, group), 0);
     WatchedCalls calls = watched();
     const ScopedSystemCalls scope(calls);
     FileIO::writeAtomically(path, "for someone else");
     struct stat info {};
     ASSERT_EQ(::stat(path.c_str(), &info), 0);
-    EXPECT_EQ(info.st_uid, kOwner);
-    EXPECT_EQ(info.st_gid, kGroup);
+    EXPECT_EQ(info.st_uid, owner);
+    EXPECT_EQ(info.st_gid, group);
     EXPECT_EQ(info.st_mode & 07777, 0644u);
 }
 
@@ -324,8 +324,8 @@ TEST_P(StagedFilesTest, AnotherUsersLinkInASharedFolderIsNotFollowed)
     if (::geteuid() != 0)
         GTEST_SKIP() << "only the superuser can give a link to another owner";
     const uid_t me = ::geteuid();
-    constexpr uid_t kOther = 4321;
-    constexpr uid_t kThird = 8765;
+    constexpr uid_t other = 4321;
+    constexpr uid_t third = 8765;
     struct Row {
         const char* label;
         mode_t folderMode;
@@ -334,12 +334,12 @@ TEST_P(StagedFilesTest, AnotherUsersLinkInASharedFolderIsNotFollowed)
         bool followed;
     };
     const std::vector<Row> rows{
-        {"shared, another user's link", 01777, me, kOther, false},
-        {"shared and a third user's, another user's link", 01777, kThird, kOther, false},
+        {"shared, another user's link", 01777, me, other, false},
+        {"shared and a third user's, another user's link", 01777, third, other, false},
         {"shared, the user's own link", 01777, me, me, true},
-        {"shared, the folder owner's link", 01777, kOther, kOther, true},
-        {"sticky, not world-writable", 01775, me, kOther, true},
-        {"world-writable, not sticky", 0777, me, kOther, true},
+        {"shared, the folder owner's link", 01777, other, other, true},
+        {"sticky, not world-writable", 01775, me, other, true},
+        {"world-writable, not sticky", 0777, me, other, true},
     };
     const fs::path target = folder_ / "precious.cube";
     const fs::path shared = folder_ / "shared";
@@ -448,8 +448,8 @@ using StagedFilesDeathTest = fixtures::FolderTest;
 // while a handler the process set itself stays. Exits 0 when that holds.
 [[noreturn]] void writeBeyondTheLimitWithTheDefaultSignal(const fs::path& folder)
 {
-    constexpr rlim_t kLimit = 4096;
-    const rlimit limit{kLimit, kLimit};
+    constexpr rlim_t sizeLimit = 4096;
+    const rlimit limit{sizeLimit, sizeLimit};
     ::setrlimit(RLIMIT_FSIZE, &limit);
     int failures = 0;
     try {

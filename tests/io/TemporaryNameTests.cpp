@@ -19,7 +19,7 @@ namespace {
 namespace fs = std::filesystem;
 using TemporaryName::Writer;
 
-constexpr std::time_t kTwoHours = 2 * 60 * 60;
+constexpr std::time_t twoHours = 2 * 60 * 60;
 
 // A file system without unnamed files, as some network and FUSE file systems are.
 class NoUnnamedFiles : public SystemCalls {
@@ -138,12 +138,12 @@ TEST_F(LeftoverTest, AFinishedWritersTemporaryGoesAtOnceARunningOnesStays)
         bool kept;
     };
     const std::vector<Row> rows{
-        {"this process", self, kTwoHours, true},
-        {"a running process", *runningWriter, kTwoHours, true},
+        {"this process", self, twoHours, true},
+        {"a running process", *runningWriter, twoHours, true},
         {"a finished process", {self.system, finished.pid(), 1}, 0, false},
         {"a reused process id", {self.system, self.pid, self.startTicks + 1}, 0, false},
         {"a running process of another system, fresh", elsewhere, 60, true},
-        {"a process of another system, an hour old", elsewhere, kTwoHours, false},
+        {"a process of another system, an hour old", elsewhere, twoHours, false},
         {"an unknown system, fresh", {0, finished.pid(), 1}, 60, true},
     };
     std::vector<fs::path> files;
@@ -153,7 +153,7 @@ TEST_F(LeftoverTest, AFinishedWritersTemporaryGoesAtOnceARunningOnesStays)
     const fs::path earlierOld = folder_ / ".look.cube.00000000000b.tmp";
     std::ofstream(earlierFresh) << "partial";
     std::ofstream(earlierOld) << "partial";
-    const timespec old[2] = {{::time(nullptr) - kTwoHours, 0}, {::time(nullptr) - kTwoHours, 0}};
+    const timespec old[2] = {{::time(nullptr) - twoHours, 0}, {::time(nullptr) - twoHours, 0}};
     ASSERT_EQ(::utimensat(AT_FDCWD, earlierOld.c_str(), old, 0), 0);
 
     NoUnnamedFiles calls;
@@ -184,7 +184,7 @@ TEST_F(LeftoverTest, AnotherUsersLeftoverIsKept)
         GTEST_SKIP() << "only the superuser can give a file to another owner";
     const Child finished(false);
     const fs::path theirs =
-        leave("look.cube", {TemporaryName::currentWriter().system, finished.pid(), 1}, kTwoHours);
+        leave("look.cube", {TemporaryName::currentWriter().system, finished.pid(), 1}, twoHours);
     ASSERT_EQ(::chown(theirs.c_str(), 4321, 4321), 0);
     TemporaryName::removeLeftovers(folder_);
     EXPECT_TRUE(fs::exists(theirs));

@@ -17,8 +17,8 @@ namespace {
 
 using fixtures::spreadImage;
 
-constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
-constexpr float kTableStep = 1.0f / 1023.0f;
+constexpr float naN = std::numeric_limits<float>::quiet_NaN();
+constexpr float tableStep = 1.0f / 1023.0f;
 
 void expectMatrixNear(const Symmetric2& actual, const Symmetric2& expected, float tolerance)
 {
@@ -62,7 +62,7 @@ TEST(CumulativeHistogram, RunsFromZeroToOneOrFallsBackToARamp)
               (std::vector<float>{0, 0.25f, 0.25f, 1}));
     const std::vector<float> ramp = {0, 1.0f / 3.0f, 2.0f / 3.0f, 1};
     EXPECT_EQ(ColorMatcher::cumulativeHistogram(histogram, 0), ramp);
-    EXPECT_EQ(ColorMatcher::cumulativeHistogram(histogram, kNaN), ramp);
+    EXPECT_EQ(ColorMatcher::cumulativeHistogram(histogram, naN), ramp);
 }
 
 TEST(Rank, InterpolatesInsideTheBinAndClampsTheInput)
@@ -74,7 +74,7 @@ TEST(Rank, InterpolatesInsideTheBinAndClampsTheInput)
     EXPECT_EQ(ColorMatcher::rank(1.0f, cumulative), 1.0f);  // last bin, fraction 1
     EXPECT_EQ(ColorMatcher::rank(-2.0f, cumulative), 0.0f);
     EXPECT_EQ(ColorMatcher::rank(3.0f, cumulative), 1.0f);
-    EXPECT_EQ(ColorMatcher::rank(kNaN, cumulative), 0.0f);
+    EXPECT_EQ(ColorMatcher::rank(naN, cumulative), 0.0f);
 }
 
 TEST(GaussianSmoothed, DegenerateWidthsAndShortTablesAreUnchanged)
@@ -82,7 +82,7 @@ TEST(GaussianSmoothed, DegenerateWidthsAndShortTablesAreUnchanged)
     const std::vector<float> values = {0, 5, 1, 7};
     EXPECT_EQ(ColorMatcher::gaussianSmoothed(values, 0), values);
     EXPECT_EQ(ColorMatcher::gaussianSmoothed(values, -2), values);
-    EXPECT_EQ(ColorMatcher::gaussianSmoothed(values, kNaN), values);
+    EXPECT_EQ(ColorMatcher::gaussianSmoothed(values, naN), values);
     EXPECT_EQ(ColorMatcher::gaussianSmoothed({0, 9}, 3), (std::vector<float>{0, 9}));
 }
 
@@ -100,7 +100,7 @@ TEST(GaussianSmoothed, NormalisedBlurWithRepeatedEnds)
     // A ramp is kept wherever the kernel fits and pulled in at the repeated ends.
     std::vector<float> ramp(1024);
     for (std::size_t i = 0; i < ramp.size(); ++i)
-        ramp[i] = static_cast<float>(i) * kTableStep;
+        ramp[i] = static_cast<float>(i) * tableStep;
     const std::vector<float> smoothed = ColorMatcher::gaussianSmoothed(ramp, 24);
     for (std::size_t i = 72; i <= 951; ++i)
         ASSERT_NEAR(smoothed[i], ramp[i], 1e-6f) << i;
@@ -136,7 +136,7 @@ TEST(SlopeLimited, FlatAndSteepPartsAreBentToTheBounds)
 
 TEST(SlopeLimited, NotANumberStepsTakeTheLowerBoundAndTheAnchorIsClamped)
 {
-    const std::vector<float> gap = {0.0f, kNaN, 0.3f};  // step range [0.25, 1]
+    const std::vector<float> gap = {0.0f, naN, 0.3f};  // step range [0.25, 1]
     const std::vector<float> filled = ColorMatcher::slopeLimited(gap, 0, 0.5f, 2.0f);
     EXPECT_FLOAT_EQ(filled[1], 0.25f);
     EXPECT_FLOAT_EQ(filled[2], 0.5f);
@@ -177,7 +177,7 @@ TEST(LimitEigenvalues, NearlyDiagonalMatricesKeepTheirOrientation)
 
 TEST(LimitEigenvalues, NotANumberEigenvaluesBecomeTheLowerBound)
 {
-    expectMatrixNear(ColorMatcher::limitEigenvalues({kNaN, 0, kNaN}, 0.5f, 2), {0.5f, 0, 0.5f}, 0);
+    expectMatrixNear(ColorMatcher::limitEigenvalues({naN, 0, naN}, 0.5f, 2), {0.5f, 0, 0.5f}, 0);
 }
 
 TEST(SquareRoot, SquaresBackToTheMatrix)
@@ -232,7 +232,7 @@ TEST(ColorMatcherAnalyse, MatchingAnImageToItselfChangesNothing)
     const std::vector<float>& tone = analysis.toneMap.table();
     ASSERT_EQ(tone.size(), 1024u);
     for (std::size_t i = 72; i <= 951; ++i)
-        ASSERT_NEAR(tone[i], static_cast<float>(i) * kTableStep, 2e-5f) << i;
+        ASSERT_NEAR(tone[i], static_cast<float>(i) * tableStep, 2e-5f) << i;
     EXPECT_NEAR(tone[0], 0.0093f, 5e-4f);
     EXPECT_NEAR(tone[1023], 0.9907f, 5e-4f);
     ASSERT_EQ(analysis.sourceRank.table().size(), 1024u);
@@ -288,8 +288,8 @@ TEST(ColorMatcherAnalyse, ToneMapStaysInRangeWithBoundedSlopes)
             ASSERT_LE(tone[i], 1.0f);
             if (tone[i] > 0.0f && tone[i + 1] < 1.0f) {
                 const float step = tone[i + 1] - tone[i];
-                ASSERT_GE(step, 0.5f * kTableStep - 1e-6f) << i;
-                ASSERT_LE(step, 2.0f * kTableStep + 1e-6f) << i;
+                ASSERT_GE(step, 0.5f * tableStep - 1e-6f) << i;
+                ASSERT_LE(step, 2.0f * tableStep + 1e-6f) << i;
             }
         }
     }
@@ -396,14 +396,14 @@ TEST(ColorMatcherAnalyse, PixelsThatAreNotNumbersAreLeftOut)
     // The same pixels in the same order, once with not-a-number pixels appended.
     const PixelBuffer clean = spreadImage(300, 100, 0.2f, 0.8f, 0.02f, 20);
     std::vector<RGB> pixels = clean.pixels();
-    pixels.insert(pixels.end(), 300, RGB{kNaN, 0.5f, 0.5f});
+    pixels.insert(pixels.end(), 300, RGB{naN, 0.5f, 0.5f});
     pixels.insert(pixels.end(), 300, RGB{0.5f, std::numeric_limits<float>::infinity(), 0.5f});
     const PixelBuffer dirty(300, 102, std::move(pixels));
     const PixelBuffer reference = spreadImage(200, 200, 0.3f, 0.9f, 0.03f, 21);
     EXPECT_TRUE(ColorMatcher::analyse(dirty, reference) == ColorMatcher::analyse(clean, reference));
 
     // Nothing usable at all: neutral bands and an even-ramp rank.
-    const PixelBuffer broken(10, 10, RGB{kNaN, kNaN, kNaN});
+    const PixelBuffer broken(10, 10, RGB{naN, naN, naN});
     const MatchAnalysis analysis = ColorMatcher::analyse(broken, reference);
     EXPECT_NEAR(analysis.sourceRank(0.5f), 0.5f, 1e-6f);
     for (const BandTransfer& band : analysis.bands) {

@@ -20,10 +20,10 @@ using fixtures::photo;
 using fixtures::quantised;
 using fixtures::warmGrade;
 
-constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
-constexpr float kLevel = 1.0f / 255.0f;
-constexpr int kSlots = LatticeBand::slotCount;
-constexpr int kDiagonal = LatticeBand::diagonalSlot;
+constexpr float naN = std::numeric_limits<float>::quiet_NaN();
+constexpr float oneLevel = 1.0f / 255.0f;
+constexpr int slots = LatticeBand::slotCount;
+constexpr int diagonal = LatticeBand::diagonalSlot;
 
 const LUT3D& knownGrade()
 {
@@ -136,7 +136,7 @@ TEST(EditLearnerSampling, CheckSamplesAreAClampedStrideOfThePixels)
 {
     std::vector<RGB> pixels;
     for (int k = 0; k < 40000; ++k)
-        pixels.push_back({static_cast<float>(k) / 40000.0f, -0.5f, k % 2 == 0 ? 1.5f : kNaN});
+        pixels.push_back({static_cast<float>(k) / 40000.0f, -0.5f, k % 2 == 0 ? 1.5f : naN});
     const PixelBuffer image(200, 200, pixels);
     const PixelBuffer edit = image.applying(LUT3D::identity(2));
 
@@ -198,13 +198,13 @@ TEST_P(EditLearnerOnePixel, FeedsTheCornersWithTheLookupWeights)
                 EXPECT_NEAR(system.rhs()[i].r, weight[i] * delta.r, 1e-6f);
                 EXPECT_NEAR(system.rhs()[i].g, weight[i] * delta.g, 1e-6f);
                 EXPECT_NEAR(system.rhs()[i].b, weight[i] * delta.b, 1e-6f);
-                for (int s = 0; s < kSlots; ++s) {
+                for (int s = 0; s < slots; ++s) {
                     const int dx = s % 3 - 1, dy = s / 3 % 3 - 1, dz = s / 9 - 1;
                     const bool inside = r + dx >= 0 && r + dx < n && g + dy >= 0 && g + dy < n &&
                                         b + dz >= 0 && b + dz < n;
                     const float expected =
                         inside ? weight[i] * weight[i + LatticeBand::offset(s, n)] : 0.0f;
-                    EXPECT_NEAR(system.normal()[kSlots * i + s], expected, 1e-6f)
+                    EXPECT_NEAR(system.normal()[slots * i + s], expected, 1e-6f)
                         << "node " << i << " slot " << s;
                 }
             }
@@ -218,7 +218,7 @@ INSTANTIATE_TEST_SUITE_P(
                     OnePixel{{0.5f, 0.25f, 0.75f}, {0.6f, 0.2f, 0.7f}},  // on a node
                     OnePixel{{1.0f, 0.6f, 1.0f}, {0.9f, 0.7f, 1.0f}},    // last cell, fraction 1
                     OnePixel{{0.0f, 0.1f, 0.0f}, {0.05f, 0.1f, 0.0f}},
-                    OnePixel{{-0.5f, 2.0f, kNaN}, {0.5f, 1.5f, -1.0f}}));  // clamped first
+                    OnePixel{{-0.5f, 2.0f, naN}, {0.5f, 1.5f, -1.0f}}));  // clamped first
 
 TEST(EditLearnerAccumulation, NormalMatrixIsSymmetricAndRowsSumToTheWeights)
 {
@@ -230,11 +230,11 @@ TEST(EditLearnerAccumulation, NormalMatrixIsSymmetricAndRowsSumToTheWeights)
     RGB rhsTotal{};
     for (std::int64_t i = 0; i < n * n * n; ++i) {
         double rowSum = 0.0;
-        for (int s = 0; s < kSlots; ++s) {
-            rowSum += normal[kSlots * i + s];
+        for (int s = 0; s < slots; ++s) {
+            rowSum += normal[slots * i + s];
             const std::int64_t j = i + LatticeBand::offset(s, n);
             if (j >= 0 && j < n * n * n) {
-                EXPECT_EQ(normal[kSlots * i + s], normal[kSlots * j + (kSlots - 1 - s)]);
+                EXPECT_EQ(normal[slots * i + s], normal[slots * j + (slots - 1 - s)]);
             }
         }
         weightTotal += rowSum;  // Σ over samples of w_i × Σ_k w_k = Σ w_i
@@ -271,8 +271,8 @@ TEST(EditLearnerAccumulation, GreysCoverOnlyTheLatticeDiagonal)
     for (std::int64_t i = 0; i < n; i += 2) {
         const RGB node = fit.lut(i, i, i);
         const float expected = std::pow(static_cast<float>(i) / (n - 1), 0.8f);
-        EXPECT_NEAR(node.r, expected, 2 * kLevel);
-        EXPECT_NEAR(node.b, expected, 2 * kLevel);
+        EXPECT_NEAR(node.r, expected, 2 * oneLevel);
+        EXPECT_NEAR(node.b, expected, 2 * oneLevel);
     }
 }
 
@@ -282,7 +282,7 @@ TEST(EditLearnerAccumulation, GreysCoverOnlyTheLatticeDiagonal)
 // A system without data: the prior alone, with λ = smoothness (the data scale falls back to 1).
 EditSystem emptySystem(std::int64_t n)
 {
-    return EditSystem(n, std::vector<float>(kSlots * n * n * n, 0.0f), std::vector<RGB>(n * n * n),
+    return EditSystem(n, std::vector<float>(slots * n * n * n, 0.0f), std::vector<RGB>(n * n * n),
                       {}, {}, 0);
 }
 
@@ -292,23 +292,23 @@ TEST(EditLearnerPrior, LaplacianOfTheSixNeighboursPlusRidge)
     const float lambda = 0.25f;
     const std::vector<float> band = EditLearner::regularisedNormal(emptySystem(n), lambda);
     auto row = [&](std::int64_t r, std::int64_t g, std::int64_t b) {
-        return band.data() + kSlots * (r + n * (g + n * b));
+        return band.data() + slots * (r + n * (g + n * b));
     };
     const float ridge = lambda * 1e-4f;
-    EXPECT_FLOAT_EQ(row(1, 2, 1)[kDiagonal], 6 * lambda + ridge);  // interior
-    EXPECT_FLOAT_EQ(row(0, 0, 0)[kDiagonal], 3 * lambda + ridge);  // corner
-    EXPECT_FLOAT_EQ(row(0, 1, 2)[kDiagonal], 5 * lambda + ridge);  // face
+    EXPECT_FLOAT_EQ(row(1, 2, 1)[diagonal], 6 * lambda + ridge);  // interior
+    EXPECT_FLOAT_EQ(row(0, 0, 0)[diagonal], 3 * lambda + ridge);  // corner
+    EXPECT_FLOAT_EQ(row(0, 1, 2)[diagonal], 5 * lambda + ridge);  // face
     for (int s : {4, 10, 12, 14, 16, 22})
         EXPECT_EQ(row(1, 2, 1)[s], -lambda) << "slot " << s;
     EXPECT_EQ(row(0, 0, 0)[12], 0.0f);  // no −red neighbour
     EXPECT_EQ(row(0, 0, 0)[14], -lambda);
     for (std::int64_t i = 0; i < n * n * n; ++i) {
         double sum = 0.0;
-        for (int s = 0; s < kSlots; ++s) {
-            sum += band[kSlots * i + s];
+        for (int s = 0; s < slots; ++s) {
+            sum += band[slots * i + s];
             const bool axis = s == 4 || s == 10 || s == 12 || s == 14 || s == 16 || s == 22;
-            if (!axis && s != kDiagonal) {
-                EXPECT_EQ(band[kSlots * i + s], 0.0f);
+            if (!axis && s != diagonal) {
+                EXPECT_EQ(band[slots * i + s], 0.0f);
             }
         }
         EXPECT_NEAR(sum, ridge, 1e-6);  // a constant correction costs only the ridge
@@ -318,17 +318,17 @@ TEST(EditLearnerPrior, LaplacianOfTheSixNeighboursPlusRidge)
 TEST(EditLearnerPrior, StrengthFollowsTheMeanCoveredDiagonal)
 {
     constexpr std::int64_t n = 4;
-    std::vector<float> normal(kSlots * n * n * n, 0.0f);
-    normal[kSlots * 0 + kDiagonal] = 2.0f;
-    normal[kSlots * 5 + kDiagonal] = 6.0f;
-    normal[kSlots * 9 + kDiagonal] = 1e-7f;  // below the coverage threshold: not counted
+    std::vector<float> normal(slots * n * n * n, 0.0f);
+    normal[slots * 0 + diagonal] = 2.0f;
+    normal[slots * 5 + diagonal] = 6.0f;
+    normal[slots * 9 + diagonal] = 1e-7f;  // below the coverage threshold: not counted
     const EditSystem system(n, normal, std::vector<RGB>(n * n * n), {}, {}, 3);
     EXPECT_FLOAT_EQ(system.coverage(), 2.0f / 64.0f);
     const std::vector<float> band = EditLearner::regularisedNormal(system, 0.5f);
     const float lambda = 4.0f * 0.5f;
-    EXPECT_FLOAT_EQ(band[kSlots * 0 + kDiagonal], 2.0f + 3 * lambda + lambda * 1e-4f);
-    EXPECT_FLOAT_EQ(band[kSlots * 21 + kDiagonal], 6 * lambda + lambda * 1e-4f);
-    EXPECT_EQ(band[kSlots * 21 + 14], -lambda);
+    EXPECT_FLOAT_EQ(band[slots * 0 + diagonal], 2.0f + 3 * lambda + lambda * 1e-4f);
+    EXPECT_FLOAT_EQ(band[slots * 21 + diagonal], 6 * lambda + lambda * 1e-4f);
+    EXPECT_EQ(band[slots * 21 + 14], -lambda);
 }
 
 TEST(EditLearnerPrior, SmoothnessBelowTheFloorActsAsTheFloor)
@@ -336,7 +336,7 @@ TEST(EditLearnerPrior, SmoothnessBelowTheFloorActsAsTheFloor)
     const PixelBuffer before = photo(60, 40);
     const EditSystem system = EditLearner::prepare(before, edited(before, knownGrade()), 5);
     const std::vector<float> floor = EditLearner::regularisedNormal(system, 1e-5f);
-    for (float smoothness : {0.0f, -1.0f, 1e-7f, kNaN})
+    for (float smoothness : {0.0f, -1.0f, 1e-7f, naN})
         EXPECT_EQ(EditLearner::regularisedNormal(system, smoothness), floor) << smoothness;
     EXPECT_EQ(EditLearner::solve(system, 0.0f).lut, EditLearner::solve(system, 1e-5f).lut);
     EXPECT_NE(EditLearner::regularisedNormal(system, 2e-5f), floor);
@@ -372,8 +372,8 @@ TEST(EditLearnerSolve, TableIsClampedIntoTheUnitRange)
 {
     // Data at node 0 asking for a correction of (+5, −5, 0): far outside the unit range.
     constexpr std::int64_t n = 3;
-    std::vector<float> normal(kSlots * n * n * n, 0.0f);
-    normal[kDiagonal] = 1.0f;
+    std::vector<float> normal(slots * n * n * n, 0.0f);
+    normal[diagonal] = 1.0f;
     std::vector<RGB> rhs(n * n * n);
     rhs[0] = {5.0f, -5.0f, 0.0f};
     const EditSystem system(n, normal, rhs, {{0.0f, 0.0f, 0.0f}}, {{1.0f, 0.0f, 0.0f}}, 1);
@@ -429,8 +429,8 @@ TEST_F(EditLearnerRecovery, LearnsTheGradeWhereverTheDataReaches)
     double covered = 0.0;
     std::int64_t coveredCount = 0;
     for (std::int64_t i = 0; i < n * n * n; ++i) {
-        if (normal[kSlots * i + kDiagonal] > 1e-6f) {
-            covered += normal[kSlots * i + kDiagonal];
+        if (normal[slots * i + diagonal] > 1e-6f) {
+            covered += normal[slots * i + diagonal];
             ++coveredCount;
         }
     }
@@ -444,15 +444,15 @@ TEST_F(EditLearnerRecovery, LearnsTheGradeWhereverTheDataReaches)
                 const std::int64_t i = r + n * (g + n * b);
                 const float difference = maxChannelDifference(
                     fit.lut(r, g, b), knownGrade().sample(latticeInput(r, g, b, n)));
-                if (normal[kSlots * i + kDiagonal] >= wellCovered) {
+                if (normal[slots * i + diagonal] >= wellCovered) {
                     worstWell = std::max(worstWell, difference);
                     ++wellCount;
-                } else if (normal[kSlots * i + kDiagonal] > 1e-6f) {
+                } else if (normal[slots * i + diagonal] > 1e-6f) {
                     worstThin = std::max(worstThin, difference);
                 }
             }
     EXPECT_GT(wellCount, 1000);
-    EXPECT_LT(worstWell, 2 * kLevel);
+    EXPECT_LT(worstWell, 2 * oneLevel);
     std::cout << "[ recovery ] rmsError " << fit.rmsError << " levels, " << fit.iterations
               << " passes, coverage " << fit.coverage << ", " << wellCount
               << " well-covered nodes, largest difference " << worstWell * 255.0f
@@ -488,7 +488,7 @@ TEST_F(EditLearnerRecovery, ExtendedFitFollowsTheGradeBeyondTheData)
     for (std::int64_t b = 0; b < n; ++b)
         for (std::int64_t g = 0; g < n; ++g)
             for (std::int64_t r = 0; r < n; ++r) {
-                if (normal[kSlots * (r + n * (g + n * b)) + kDiagonal] > 1e-6f)
+                if (normal[slots * (r + n * (g + n * b)) + diagonal] > 1e-6f)
                     continue;
                 const RGB wanted = knownGrade().sample(latticeInput(r, g, b, n));
                 plainSum += std::pow(maxChannelDifference(plain.lut(r, g, b), wanted), 2.0f);

@@ -10,7 +10,7 @@
 namespace lumivert {
 namespace {
 
-constexpr float kMidGreyLinear = 0.18f;
+constexpr float midGreyLinear = 0.18f;
 
 RGB grey(float linear)
 {
@@ -57,13 +57,13 @@ TEST(FineTuneNeutral, AnyActiveControlGoesThroughTheRoundTripIntoRange)
 
 TEST(FineTuneWhiteBalance, WarmingMidGreyKeepsItsLuminance)
 {
-    const RGB out = ColorMath::decode(FineTune{1, 0, 0, 0}.apply(grey(kMidGreyLinear)));
+    const RGB out = ColorMath::decode(FineTune{1, 0, 0, 0}.apply(grey(midGreyLinear)));
     const float m = 0.2126f * 1.2214028f + 0.7152f + 0.0722f * 0.8187308f;
     EXPECT_NEAR(m, 1.0340f, 1e-4f);
-    EXPECT_NEAR(out.r, kMidGreyLinear * 1.2214028f / m, 2e-5f);
-    EXPECT_NEAR(out.g, kMidGreyLinear / m, 2e-5f);
-    EXPECT_NEAR(out.b, kMidGreyLinear * 0.8187308f / m, 2e-5f);
-    EXPECT_NEAR(ColorMath::luma(out), kMidGreyLinear, 2e-5f);
+    EXPECT_NEAR(out.r, midGreyLinear * 1.2214028f / m, 2e-5f);
+    EXPECT_NEAR(out.g, midGreyLinear / m, 2e-5f);
+    EXPECT_NEAR(out.b, midGreyLinear * 0.8187308f / m, 2e-5f);
+    EXPECT_NEAR(ColorMath::luma(out), midGreyLinear, 2e-5f);
 }
 
 TEST(FineTuneWhiteBalance, DirectionsOfTemperatureAndTint)

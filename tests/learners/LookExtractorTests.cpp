@@ -15,7 +15,7 @@ namespace {
 
 using Tints = LookExtractor::Tints;
 
-constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+constexpr float naN = std::numeric_limits<float>::quiet_NaN();
 
 RGB fromOklab(float lightness, float a, float b)
 {
@@ -88,13 +88,13 @@ TEST(LookExtractorDegenerate, FewerThanSixteenSamplesGiveNeutral)
 TEST(LookExtractorDegenerate, ColoursThatAreNotNumbersAreLeftOut)
 {
     std::vector<RGB> pixels(16, RGB{0.5f, 0.5f, 0.5f});
-    pixels[3] = {kNaN, 0.5f, 0.5f};
+    pixels[3] = {naN, 0.5f, 0.5f};
     EXPECT_EQ(LookExtractor::analyse(row(pixels)), LookAnalysis::neutral());
 
     std::vector<RGB> larger;
     appendGreys(larger, 2000, 0.2f, 0.9f, {0.02f, 0.01f});
     const LookAnalysis clean = LookExtractor::analyse(row(larger));
-    larger[100] = {kNaN, kNaN, kNaN};
+    larger[100] = {naN, naN, naN};
     larger[900] = {std::numeric_limits<float>::infinity(), 0.2f, 0.2f};
     const LookAnalysis analysis = LookExtractor::analyse(row(larger));
     for (const Chroma& tint : analysis.tints) {

@@ -12,10 +12,10 @@
 namespace lumivert {
 namespace {
 
-constexpr float kPi = 3.14159265f;
+constexpr float pi = 3.14159265f;
 
-const LookSettings kCastOnly{0.0f, 1.0f, 0.0f, 0.0f};
-const LookSettings kPaletteOnly{0.0f, 0.0f, 0.0f, 1.0f};
+const LookSettings castOnly{0.0f, 1.0f, 0.0f, 0.0f};
+const LookSettings paletteOnly{0.0f, 0.0f, 0.0f, 1.0f};
 
 Lab oklab(const RGB& c) { return ColorMath::srgbToOklab(c); }
 RGB srgb(float lightness, float a, float b) { return ColorMath::oklabToSRGB({lightness, a, b}); }
@@ -213,7 +213,7 @@ TEST(LookTransformSaturation, OvershootLeavesOnlyTheCast)
 
 TEST(LookTransformHuePull, TurnsTowardsOneTargetByItsInfluence)
 {
-    const LookTransform transform(withPalette({{1.0f, 0.4f}}), kPaletteOnly);
+    const LookTransform transform(withPalette({{1.0f, 0.4f}}), paletteOnly);
     for (const float hue : {0.5f, 1.3f, 0.0f}) {
         const Lab in = oklab(atHue(0.6f, 0.06f, hue));
         const Lab out = oklab(transform.apply(atHue(0.6f, 0.06f, hue)));
@@ -239,21 +239,21 @@ TEST(LookTransformHuePull, OnTargetAndOppositeStayPut)
     const RGB colour = atHue(0.6f, 0.06f, 0.7f);
     const float hue = hueOf(oklab(colour));
     const LookTransform off(withPalette({{hue, 1.0f}}), {0, 0, 0, 0});
-    const LookTransform onTarget(withPalette({{hue, 1.0f}}), kPaletteOnly);
+    const LookTransform onTarget(withPalette({{hue, 1.0f}}), paletteOnly);
     const RGB expected = off.apply(colour);
     const RGB actual = onTarget.apply(colour);
     EXPECT_NEAR(actual.r, expected.r, 1e-6f);
     EXPECT_NEAR(actual.g, expected.g, 1e-6f);
     EXPECT_NEAR(actual.b, expected.b, 1e-6f);
 
-    const LookTransform opposite(withPalette({{wrapAngle(hue + kPi), 1.0f}}), kPaletteOnly);
+    const LookTransform opposite(withPalette({{wrapAngle(hue + pi), 1.0f}}), paletteOnly);
     EXPECT_NEAR(hueOf(oklab(opposite.apply(colour))), hue, 1e-3f);
 }
 
 TEST(LookTransformHuePull, WrapsAcrossTheSeam)
 {
     // A colour at −3.0 rad and a target at 3.0 rad are 0.283 apart across ±π.
-    const LookTransform transform(withPalette({{3.0f, 1.0f}}), kPaletteOnly);
+    const LookTransform transform(withPalette({{3.0f, 1.0f}}), paletteOnly);
     const RGB colour = atHue(0.6f, 0.06f, -3.0f);
     const float hue = hueOf(oklab(colour));
     const float turned = hueOf(oklab(transform.apply(colour)));
@@ -267,11 +267,10 @@ TEST(LookTransformHuePull, BalancedTargetsCancel)
     const RGB colour = atHue(0.6f, 0.06f, 0.2f);
     const float hue = hueOf(oklab(colour));
     const LookTransform transform(withPalette({{hue - 0.4f, 0.5f}, {hue + 0.4f, 0.5f}}),
-                                  kPaletteOnly);
+                                  paletteOnly);
     EXPECT_NEAR(hueOf(oklab(transform.apply(colour))), hue, 1e-3f);
     // A heavier target wins the tug of war.
-    const LookTransform uneven(withPalette({{hue - 0.4f, 0.5f}, {hue + 0.4f, 0.25f}}),
-                               kPaletteOnly);
+    const LookTransform uneven(withPalette({{hue - 0.4f, 0.5f}, {hue + 0.4f, 0.25f}}), paletteOnly);
     EXPECT_LT(hueOf(oklab(uneven.apply(colour))), hue - 0.01f);
 }
 
@@ -280,7 +279,7 @@ TEST(LookTransformHuePull, OffWithoutStrengthOrPalette)
     const RGB colour = atHue(0.6f, 0.06f, 0.5f);
     const float hue = hueOf(oklab(colour));
     const LookTransform noStrength(withPalette({{1.0f, 1.0f}}), {0, 0, 0, 0});
-    const LookTransform noPalette(LookAnalysis::neutral(), kPaletteOnly);
+    const LookTransform noPalette(LookAnalysis::neutral(), paletteOnly);
     EXPECT_NEAR(hueOf(oklab(noStrength.apply(colour))), hue, 2e-4f);
     EXPECT_NEAR(hueOf(oklab(noPalette.apply(colour))), hue, 2e-4f);
 }
@@ -349,7 +348,7 @@ TEST(LookTransformOutput, CarriesTheReferencesCastOntoAnotherPhotosGreys)
         reference.push_back(srgb(lightness, cast.a, cast.b));
     }
     const LookAnalysis analysis = LookExtractor::analyse(PixelBuffer(5000, 1, reference));
-    const LookTransform transform(analysis, kCastOnly);
+    const LookTransform transform(analysis, castOnly);
     for (const float v : {0.3f, 0.6f}) {
         const Lab out = oklab(transform.apply({v, v, v}));
         EXPECT_NEAR(out.a, cast.a, 0.002f) << v;

@@ -263,13 +263,13 @@ TEST(MatchTransformEndToEnd, CastIsRemovedPerBand)
         source.applying(MatchTransform(ColorMatcher::analyse(source, reference), {1.0f, 1.0f}));
 
     // Mean chroma per sixth of the source (pixels are in lightness order), before and after.
-    constexpr int kSixths = 6;
+    constexpr int sixths = 6;
     const std::size_t count = source.pixels().size();
-    for (int k = 0; k < kSixths; ++k) {
+    for (int k = 0; k < sixths; ++k) {
         Chroma before;
         Chroma after;
-        const std::size_t begin = count * static_cast<std::size_t>(k) / kSixths;
-        const std::size_t end = count * static_cast<std::size_t>(k + 1) / kSixths;
+        const std::size_t begin = count * static_cast<std::size_t>(k) / sixths;
+        const std::size_t end = count * static_cast<std::size_t>(k + 1) / sixths;
         for (std::size_t i = begin; i < end; ++i) {
             before += chromaOf(source.pixels()[i]);
             after += chromaOf(matched.pixels()[i]);
@@ -281,7 +281,7 @@ TEST(MatchTransformEndToEnd, CastIsRemovedPerBand)
         EXPECT_GT(cast, 0.01f) << k;
         // The outer sixths keep a little: beyond the end band centres the transfer is held
         // flat while the cast keeps changing.
-        const bool outer = k == 0 || k == kSixths - 1;
+        const bool outer = k == 0 || k == sixths - 1;
         EXPECT_LT(std::hypot(after.a, after.b), outer ? 0.15f * cast : 0.001f) << k;
     }
 }

@@ -12,8 +12,8 @@
 namespace lumivert {
 namespace {
 
-constexpr float kLevel = 1.0f / 255.0f;
-constexpr std::size_t kPairs = 20000;
+constexpr float oneLevel = 1.0f / 255.0f;
+constexpr std::size_t pairCount = 20000;
 
 float maxChannelDifference(const RGB& x, const RGB& y)
 {
@@ -41,7 +41,7 @@ Pairs randomPairs(std::uint32_t seed, RGB (*grade)(const RGB&), float outliers)
     std::mt19937 random(seed);
     std::uniform_real_distribution<float> unit(0.0f, 1.0f);
     Pairs pairs;
-    for (std::size_t i = 0; i < kPairs; ++i) {
+    for (std::size_t i = 0; i < pairCount; ++i) {
         const RGB x = {unit(random), unit(random), unit(random)};
         pairs.before.push_back(x);
         pairs.after.push_back(
@@ -78,8 +78,8 @@ TEST(OverallEditFit, RecoversAGradeOfItsOwnShapeAcrossTheCube)
     const Distance distance =
         overTheCube(OverallEdit::fit(pairs.before, pairs.after), modelShapedGrade);
     // The worst lies in the darkest knot interval, where the gamma is steepest.
-    EXPECT_LT(distance.rms, 0.75f * kLevel);
-    EXPECT_LT(distance.worst, 3.0f * kLevel);
+    EXPECT_LT(distance.rms, 0.75f * oneLevel);
+    EXPECT_LT(distance.worst, 3.0f * oneLevel);
 }
 
 TEST(OverallEditFit, OutliersBarelyMoveTheRobustFit)
@@ -88,8 +88,8 @@ TEST(OverallEditFit, OutliersBarelyMoveTheRobustFit)
     const Pairs pairs = randomPairs(11, modelShapedGrade, 0.2f);
     const Distance distance =
         overTheCube(OverallEdit::fit(pairs.before, pairs.after), modelShapedGrade);
-    EXPECT_LT(distance.rms, 1.0f * kLevel);
-    EXPECT_LT(distance.worst, 4.0f * kLevel);
+    EXPECT_LT(distance.rms, 1.0f * oneLevel);
+    EXPECT_LT(distance.worst, 4.0f * oneLevel);
 }
 
 TEST(OverallEditFit, DataFromOneCornerContinuesSmoothlyAndMonotonically)
@@ -99,10 +99,10 @@ TEST(OverallEditFit, DataFromOneCornerContinuesSmoothlyAndMonotonically)
     for (std::uint32_t seed = 1; seed <= 5; ++seed) {
         std::mt19937 random(seed);
         std::uniform_real_distribution<float> dark(0.0f, 0.4f);
-        std::normal_distribution<float> noise(0.0f, 2.0f * kLevel);
+        std::normal_distribution<float> noise(0.0f, 2.0f * oneLevel);
         std::vector<RGB> before;
         std::vector<RGB> after;
-        for (std::size_t i = 0; i < kPairs; ++i) {
+        for (std::size_t i = 0; i < pairCount; ++i) {
             const RGB x = {dark(random), dark(random), dark(random)};
             before.push_back(x);
             after.push_back(
@@ -115,7 +115,7 @@ TEST(OverallEditFit, DataFromOneCornerContinuesSmoothlyAndMonotonically)
         // change would be 12 levels or more away here.
         for (float v : {0.6f, 0.8f, 0.9f}) {
             const RGB x = {v, v * 0.9f, v * 0.8f};
-            EXPECT_LT(maxChannelDifference(model.apply(x), clamp01(brighter(x))), 6.0f * kLevel)
+            EXPECT_LT(maxChannelDifference(model.apply(x), clamp01(brighter(x))), 6.0f * oneLevel)
                 << "seed " << seed << " at " << v;
         }
     }
@@ -128,7 +128,7 @@ TEST(OverallEditFit, NoChangeAndNoPairsGiveTheIdentity)
     const OverallEdit same = OverallEdit::fit(pairs.before, pairs.after);
     const OverallEdit none = OverallEdit::fit({}, {});
     for (const RGB& x : pairs.before) {
-        EXPECT_LT(maxChannelDifference(same.apply(x), x), 0.05f * kLevel);
+        EXPECT_LT(maxChannelDifference(same.apply(x), x), 0.05f * oneLevel);
         EXPECT_LT(maxChannelDifference(none.apply(x), x), 1e-6f);
     }
 }

@@ -9,9 +9,9 @@
 namespace lumivert {
 namespace {
 
-constexpr float kSixDecimals = 1e-6f;
+constexpr float sixDecimals = 1e-6f;
 
-const ASCCDL kGrade{"", {1.2f, 1.0f, 0.8f}, {0.05f, -0.1f, 0.0f}, {1.0f, 2.0f, 0.5f}, 1.0f};
+const ASCCDL grade{"", {1.2f, 1.0f, 0.8f}, {0.05f, -0.1f, 0.0f}, {1.0f, 2.0f, 0.5f}, 1.0f};
 
 ASCCDL withSaturation(ASCCDL cdl, float saturation)
 {
@@ -21,9 +21,9 @@ ASCCDL withSaturation(ASCCDL cdl, float saturation)
 
 void expectNear(const RGB& actual, const RGB& expected)
 {
-    EXPECT_NEAR(actual.r, expected.r, kSixDecimals);
-    EXPECT_NEAR(actual.g, expected.g, kSixDecimals);
-    EXPECT_NEAR(actual.b, expected.b, kSixDecimals);
+    EXPECT_NEAR(actual.r, expected.r, sixDecimals);
+    EXPECT_NEAR(actual.g, expected.g, sixDecimals);
+    EXPECT_NEAR(actual.b, expected.b, sixDecimals);
 }
 
 // Worked by hand from the v1.2 formula: slope and offset, clamp, power, saturation about
@@ -44,14 +44,14 @@ TEST(ASCCDLApply, MatchesHandComputedValues)
              Case{{0.2f, 0.9f, 0.4f}, 0.0f, {0.560224f, 0.560224f, 0.560224f}},
          }) {
         SCOPED_TRACE(c.saturation);
-        expectNear(withSaturation(kGrade, c.saturation).apply(c.in), c.out);
+        expectNear(withSaturation(grade, c.saturation).apply(c.in), c.out);
     }
     expectNear(ASCCDL{}.apply({0.3f, 0.6f, 0.9f}), {0.3f, 0.6f, 0.9f});
 }
 
 TEST(ASCCDLApply, TheLUTHoldsTheFormulaAtItsNodes)
 {
-    const ASCCDL cdl = withSaturation(kGrade, 1.3f);
+    const ASCCDL cdl = withSaturation(grade, 1.3f);
     const LUT3D lut = cdl.lut(17);
     const std::vector<float> axis = LUT3D::latticeAxis(17);
     for (const std::int64_t i : {0, 5, 16})
@@ -64,24 +64,24 @@ TEST(ASCCDLApply, TheLUTHoldsTheFormulaAtItsNodes)
 // ---- Reading .cc, .ccc and .cdl ----------------------------------------------------------------
 
 // A known-good collection: two corrections, the second with only a SOPNode.
-const std::string kCollection = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                                "<ColorCorrectionCollection xmlns=\"urn:ASC:CDL:v1.2\">\n"
-                                "  <!-- shot 1 -->\n"
-                                "  <ColorCorrection id=\"shot1\">\n"
-                                "    <SOPNode>\n"
-                                "      <Description>warm</Description>\n"
-                                "      <Slope>1.2 1.0 0.8</Slope>\n"
-                                "      <Offset>0.05 -0.1 0</Offset>\n"
-                                "      <Power>1 2 0.5</Power>\n"
-                                "    </SOPNode>\n"
-                                "    <SatNode>\n"
-                                "      <Saturation>0.5</Saturation>\n"
-                                "    </SatNode>\n"
-                                "  </ColorCorrection>\n"
-                                "  <ColorCorrection\n    id='a&amp;b'>\n"
-                                "    <SOPNode><Slope> 2 2 2 </Slope></SOPNode>\n"
-                                "  </ColorCorrection>\n"
-                                "</ColorCorrectionCollection>\n";
+const std::string collection = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                               "<ColorCorrectionCollection xmlns=\"urn:ASC:CDL:v1.2\">\n"
+                               "  <!-- shot 1 -->\n"
+                               "  <ColorCorrection id=\"shot1\">\n"
+                               "    <SOPNode>\n"
+                               "      <Description>warm</Description>\n"
+                               "      <Slope>1.2 1.0 0.8</Slope>\n"
+                               "      <Offset>0.05 -0.1 0</Offset>\n"
+                               "      <Power>1 2 0.5</Power>\n"
+                               "    </SOPNode>\n"
+                               "    <SatNode>\n"
+                               "      <Saturation>0.5</Saturation>\n"
+                               "    </SatNode>\n"
+                               "  </ColorCorrection>\n"
+                               "  <ColorCorrection\n    id='a&amp;b'>\n"
+                               "    <SOPNode><Slope> 2 2 2 </Slope></SOPNode>\n"
+                               "  </ColorCorrection>\n"
+                               "</ColorCorrectionCollection>\n";
 
 std::string replaced(std::string text, const std::string& from, const std::string& to)
 {
@@ -92,18 +92,18 @@ std::string replaced(std::string text, const std::string& from, const std::strin
 
 TEST(ASCCDLReader, ReadsEveryCorrectionOfEachLayout)
 {
-    const std::vector<ASCCDL> read = ASCCDLReader::corrections(kCollection);
+    const std::vector<ASCCDL> read = ASCCDLReader::corrections(collection);
     ASSERT_EQ(read.size(), 2u);
-    ASCCDL first = withSaturation(kGrade, 0.5f);
+    ASCCDL first = withSaturation(grade, 0.5f);
     first.id = "shot1";
     EXPECT_EQ(read[0], first);
     EXPECT_EQ(read[1], (ASCCDL{"a&b", {2, 2, 2}, {0, 0, 0}, {1, 1, 1}, 1.0f}));
     // A .cdl wraps each correction in a ColorDecision; a .cc is one correction alone.
     const std::string decisions =
         "<ColorDecisionList><ColorDecision>" +
-        kCollection.substr(kCollection.find("<ColorCorrection id=\"shot1\">"),
-                           kCollection.find("<ColorCorrection\n    id='a") -
-                               kCollection.find("<ColorCorrection id=\"shot1\">")) +
+        collection.substr(collection.find("<ColorCorrection id=\"shot1\">"),
+                          collection.find("<ColorCorrection\n    id='a") -
+                              collection.find("<ColorCorrection id=\"shot1\">")) +
         "</ColorDecision></ColorDecisionList>";
     EXPECT_EQ(ASCCDLReader::corrections(decisions), std::vector<ASCCDL>{first});
     EXPECT_EQ(ASCCDLReader::chosen(read, "a&b"), read[1]);
@@ -128,7 +128,7 @@ class ASCCDLReaderFailure : public testing::TestWithParam<FailureCase> {};
 TEST_P(ASCCDLReaderFailure, NamesTheLineWhatWasFoundAndWhatWasExpected)
 {
     try {
-        ASCCDLReader::corrections(GetParam().mutate(kCollection));
+        ASCCDLReader::corrections(GetParam().mutate(collection));
         FAIL() << "accepted";
     } catch (const LUTFormatError& error) {
         EXPECT_STREQ(error.inFile("grade.ccc").what(), GetParam().message);

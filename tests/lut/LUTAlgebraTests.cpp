@@ -10,8 +10,8 @@
 namespace lumivert {
 namespace {
 
-constexpr float kLevel = 1.0f / 255.0f;
-constexpr int kRandomColours = 4000;
+constexpr float oneLevel = 1.0f / 255.0f;
+constexpr int randomColourCount = 4000;
 
 // A warm, contrasty grade with some cross-talk between channels; monotone along each axis and
 // within 0 … 1, so nothing clips.
@@ -38,7 +38,7 @@ std::vector<RGB> randomColours(unsigned seed)
 {
     std::mt19937 random(seed);
     std::uniform_real_distribution<float> unit(0.0f, 1.0f);
-    std::vector<RGB> colours(kRandomColours);
+    std::vector<RGB> colours(randomColourCount);
     for (RGB& c : colours)
         c = {unit(random), unit(random), unit(random)};
     return colours;
@@ -60,7 +60,7 @@ TEST(LUTAlgebraCombine, EqualsApplyingEachInTurnWithinOneLevel)
         for (const RGB& colour : randomColours(11))
             worst = std::max(worst, largestDifference(combined.apply(colour),
                                                       luts[1].apply(luts[0].apply(colour))));
-        EXPECT_LE(worst, c.size >= 33 ? kLevel : 2 * kLevel) << worst * 255 << " levels";
+        EXPECT_LE(worst, c.size >= 33 ? oneLevel : 2 * oneLevel) << worst * 255 << " levels";
     }
 }
 
@@ -75,7 +75,7 @@ TEST(LUTAlgebraCombine, KeepsTheFirstShaperOrDomainAndLooksUpOnlyOnce)
     EXPECT_EQ(combined.table().size(), 33);
     for (const RGB& colour : {RGB{0, 0, 0}, RGB{3.5f, 0.2f, 1.9f}, RGB{0.5f, 2.0f, 4.0f}})
         EXPECT_LE(largestDifference(combined.apply(colour), luts[1].apply(luts[0].apply(colour))),
-                  kLevel);
+                  oneLevel);
     // A domain of its own: the combined table spans it.
     const LUT3D wide = LUT3D::buildUnclamped(
         9, [](const RGB& p) { return p * 0.25f; }, LUTDomain::uniform(-1, 3));

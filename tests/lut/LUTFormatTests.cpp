@@ -93,16 +93,16 @@ TEST_F(LUTFormatFileTest, EachRowsReaderReadsWhatItsWriterWrote)
         ASSERT_EQ(read.size(), expected.size());
         // Half a 12-bit step (the coarsest format) and the float spacing around it. Only .cube
         // holds values beyond 0 … 1.
-        constexpr float kTolerance = 0.5f / 4095.0f + 1e-6f;
+        constexpr float tolerance = 0.5f / 4095.0f + 1e-6f;
         const auto held = [format](float v) {
             return format == LUTFormat::cube ? v : std::clamp(v, 0.0f, 1.0f);
         };
         for (std::size_t i = 0; i < expected.values().size(); ++i) {
             const RGB want = expected.values()[i];
             const RGB found = read.values()[i];
-            ASSERT_NEAR(found.r, held(want.r), kTolerance) << i;
-            ASSERT_NEAR(found.g, held(want.g), kTolerance) << i;
-            ASSERT_NEAR(found.b, held(want.b), kTolerance) << i;
+            ASSERT_NEAR(found.r, held(want.r), tolerance) << i;
+            ASSERT_NEAR(found.g, held(want.g), tolerance) << i;
+            ASSERT_NEAR(found.b, held(want.b), tolerance) << i;
         }
     }
 }

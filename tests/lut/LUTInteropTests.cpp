@@ -22,9 +22,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::int64_t kSize = 17;  // 2⁴ + 1: the Lustre flavour needs a power of two plus one
-constexpr float kCubeTolerance = 2.0e-6f;  // six decimals written twice, plus float spacing
-constexpr float kTwelveBitTolerance = 0.5f / 4095.0f + 1.0e-6f;
+constexpr std::int64_t latticeSize =
+    17;  // 2⁴ + 1: the Lustre flavour needs a power of two plus one
+constexpr float cubeTolerance = 2.0e-6f;  // six decimals written twice, plus float spacing
+constexpr float twelveBitTolerance = 0.5f / 4095.0f + 1.0e-6f;
 
 std::string readText(const fs::path& path)
 {
@@ -35,7 +36,7 @@ std::string readText(const fs::path& path)
 // A warm, contrasty, non-separable grade that clips a little at both ends.
 LUT3D sampleGrade()
 {
-    return LUT3D::build(kSize, [](const RGB& c) {
+    return LUT3D::build(latticeSize, [](const RGB& c) {
         const float luma = ColorMath::luma(c);
         return RGB{1.1f * c.r + 0.05f * luma - 0.02f, 0.9f * c.g + 0.1f * c.b * c.r,
                    c.b * c.b + 0.03f};
@@ -80,7 +81,7 @@ protected:
         const std::string shaper =
             shaperSize ? " --shapersize " + std::to_string(*shaperSize) : std::string();
         const std::string command = "'" + tool_->string() + "' --lut '" + input.string() +
-                                    "' --cubesize " + std::to_string(kSize) + shaper +
+                                    "' --cubesize " + std::to_string(latticeSize) + shaper +
                                     " --format " + format + " '" + output.string() +
                                     "' >/dev/null 2>&1";
         EXPECT_EQ(std::system(command.c_str()), 0) << command;
@@ -99,8 +100,8 @@ TEST_F(OCIOInteropTest, ItsCubeFlavoursOfOurCubeReadBack)
     for (const std::string format : {"resolve_cube", "iridas_cube"}) {
         SCOPED_TRACE(format);
         const fs::path theirs = bake(ours, format, format + ".cube");
-        expectWithin(LUTReader::read(theirs).table(), lut, kCubeTolerance);
-        expectWithin(LUTReader::cube(readText(theirs)).lut.table(), lut, kCubeTolerance);
+        expectWithin(LUTReader::read(theirs).table(), lut, cubeTolerance);
+        expectWithin(LUTReader::cube(readText(theirs)).lut.table(), lut, cubeTolerance);
     }
 }
 
@@ -114,7 +115,7 @@ TEST_F(OCIOInteropTest, ItsThreeDLFlavoursOfOurCubeReadBack)
         for (const std::optional<int> shaperSize : {std::optional<int>(), std::optional(1024)}) {
             SCOPED_TRACE(format + " shaper " + std::to_string(shaperSize.value_or(0)));
             const fs::path file = bake(ours, format, format + ".3dl", shaperSize);
-            expectWithin(LUTReader::read(file).table(), lut, kTwelveBitTolerance + kCubeTolerance);
+            expectWithin(LUTReader::read(file).table(), lut, twelveBitTolerance + cubeTolerance);
         }
     }
 }
@@ -125,7 +126,7 @@ TEST_F(OCIOInteropTest, ItReadsOurThreeDL)
     const fs::path ours = folder_ / "ours.3dl";
     LUTWriter::write(lut, LUTFormat::threeDL, "", ours);
     expectWithin(LUTReader::read(bake(ours, "resolve_cube", "from3dl.cube")).table(), lut,
-                 kTwelveBitTolerance + kCubeTolerance);
+                 twelveBitTolerance + cubeTolerance);
 }
 
 }  // namespace

@@ -28,33 +28,33 @@ namespace fs = std::filesystem;
 using namespace std::string_literals;
 
 // A known-good .cube of size 2 in the writer's layout; each failure case mutates one thing.
-const std::string kCube = "TITLE \"Warm\"\n"
-                          "# a comment\n"
-                          "LUT_3D_SIZE 2\n"
-                          "DOMAIN_MIN 0.0 0.0 0.0\n"
-                          "DOMAIN_MAX 1.0 1.0 1.0\n"
-                          "0.1 0 0\n"
-                          "1 0 0\n"
-                          "0 1 0\n"
-                          "1 1 0\n"
-                          "0 0 1\n"
-                          "1 0 1\n"
-                          "0 1 1\n"
-                          "1 1 0.9\n";
-const std::vector<RGB> kCubeValues = {{0.1f, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0},
-                                      {0, 0, 1},    {1, 0, 1}, {0, 1, 1}, {1, 1, 0.9f}};
+const std::string cubeText = "TITLE \"Warm\"\n"
+                             "# a comment\n"
+                             "LUT_3D_SIZE 2\n"
+                             "DOMAIN_MIN 0.0 0.0 0.0\n"
+                             "DOMAIN_MAX 1.0 1.0 1.0\n"
+                             "0.1 0 0\n"
+                             "1 0 0\n"
+                             "0 1 0\n"
+                             "1 1 0\n"
+                             "0 0 1\n"
+                             "1 0 1\n"
+                             "0 1 1\n"
+                             "1 1 0.9\n";
+const std::vector<RGB> cubeValues = {{0.1f, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0},
+                                     {0, 0, 1},    {1, 0, 1}, {0, 1, 1}, {1, 1, 0.9f}};
 
 // A known-good .3dl of size 2 (12-bit values, blue fastest).
-const std::string kThreeDL = "# comment\n"
-                             "0 1023\n"
-                             "0 0 0\n"
-                             "0 0 4095\n"
-                             "0 4095 0\n"
-                             "0 4095 4095\n"
-                             "4095 0 0\n"
-                             "4095 0 4095\n"
-                             "4095 4095 0\n"
-                             "4095 4095 4095\n";
+const std::string threeDLText = "# comment\n"
+                                "0 1023\n"
+                                "0 0 0\n"
+                                "0 0 4095\n"
+                                "0 4095 0\n"
+                                "0 4095 4095\n"
+                                "4095 0 0\n"
+                                "4095 0 4095\n"
+                                "4095 4095 0\n"
+                                "4095 4095 4095\n";
 
 std::string replaced(std::string text, const std::string& from, const std::string& to)
 {
@@ -129,75 +129,77 @@ TEST(LUTReaderRoundTrip, ThreeDLTextReadsBackWithinTwelveBits)
 
 TEST(LUTReaderCube, ReadsEntriesInFileOrderWithTheTitle)
 {
-    const LUTReader::CubeContents read = LUTReader::cube(kCube);
+    const LUTReader::CubeContents read = LUTReader::cube(cubeText);
     EXPECT_EQ(read.lut.table().size(), 2);
-    EXPECT_EQ(read.lut.table().values(), kCubeValues);
+    EXPECT_EQ(read.lut.table().values(), cubeValues);
     EXPECT_EQ(read.title, "Warm");
-    EXPECT_FALSE(LUTReader::cube(replaced(kCube, "TITLE \"Warm\"\n", "")).title.has_value());
+    EXPECT_FALSE(LUTReader::cube(replaced(cubeText, "TITLE \"Warm\"\n", "")).title.has_value());
 }
 
 TEST(LUTReaderCube, TitleLineVariants)
 {
-    EXPECT_EQ(LUTReader::cube(replaced(kCube, "TITLE \"Warm\"", "TITLE My LUT")).title, "My LUT");
+    EXPECT_EQ(LUTReader::cube(replaced(cubeText, "TITLE \"Warm\"", "TITLE My LUT")).title,
+              "My LUT");
     EXPECT_EQ(
-        LUTReader::cube(replaced(kCube, "TITLE \"Warm\"", "TITLE\t \"\"Two words\"\"  ")).title,
+        LUTReader::cube(replaced(cubeText, "TITLE \"Warm\"", "TITLE\t \"\"Two words\"\"  ")).title,
         "Two words");
-    EXPECT_EQ(LUTReader::cube(kCube + "TITLE \"Later\"\n").title, "Later");
-    EXPECT_EQ(LUTReader::cube(replaced(kCube, "TITLE \"Warm\"", "TITLE")).title, "");
+    EXPECT_EQ(LUTReader::cube(cubeText + "TITLE \"Later\"\n").title, "Later");
+    EXPECT_EQ(LUTReader::cube(replaced(cubeText, "TITLE \"Warm\"", "TITLE")).title, "");
 }
 
 TEST(LUTReaderCube, EntriesAreKeptUnclampedAndMayPrecedeTheSize)
 {
     const std::string text =
-        replaced(replaced(kCube, "0.1 0 0\n", "-0.25 1e-3 +2\n"), "LUT_3D_SIZE 2\n", "") +
+        replaced(replaced(cubeText, "0.1 0 0\n", "-0.25 1e-3 +2\n"), "LUT_3D_SIZE 2\n", "") +
         "LUT_3D_SIZE 2\n";
     EXPECT_EQ(LUTReader::cube(text).lut.table().values()[0], (RGB{-0.25f, 0.001f, 2.0f}));
-    EXPECT_EQ(LUTReader::cube(replaced(kCube, "0.1 0 0", "0 0 1e-50")).lut.table().values()[0],
+    EXPECT_EQ(LUTReader::cube(replaced(cubeText, "0.1 0 0", "0 0 1e-50")).lut.table().values()[0],
               (RGB{0.0f, 0.0f, 0.0f}));
 }
 
 TEST(LUTReaderCube, LaterSizeLineReplacesTheEarlierOne)
 {
-    EXPECT_EQ(LUTReader::cube(replaced(kCube, "LUT_3D_SIZE 2\n", "LUT_3D_SIZE 3\nLUT_3D_SIZE 2\n"))
-                  .lut.table()
-                  .size(),
-              2);
-    EXPECT_EQ(cubeReason(kCube + "LUT_3D_SIZE 3\n"), "expected 27 entries, found 8");
+    EXPECT_EQ(
+        LUTReader::cube(replaced(cubeText, "LUT_3D_SIZE 2\n", "LUT_3D_SIZE 3\nLUT_3D_SIZE 2\n"))
+            .lut.table()
+            .size(),
+        2);
+    EXPECT_EQ(cubeReason(cubeText + "LUT_3D_SIZE 3\n"), "expected 27 entries, found 8");
 }
 
 TEST(LUTReaderCube, DomainAndInputRangeLinesSetTheDomainOfTheEntries)
 {
-    const std::vector<RGB> expected = LUTReader::cube(kCube).lut.table().values();
+    const std::vector<RGB> expected = LUTReader::cube(cubeText).lut.table().values();
     const auto domainOf = [](const std::string& text) {
         const LUTReader::CubeContents read = LUTReader::cube(text);
-        EXPECT_EQ(read.lut.table().values(), kCubeValues);
+        EXPECT_EQ(read.lut.table().values(), cubeValues);
         return read.lut.table().domain();
     };
-    EXPECT_EQ(expected, kCubeValues);
-    EXPECT_TRUE(domainOf(kCube).isUnit());
-    EXPECT_EQ(domainOf(replaced(kCube, "DOMAIN_MAX 1.0 1.0 1.0", "DOMAIN_MAX\t1\t0.5\t2.0")),
+    EXPECT_EQ(expected, cubeValues);
+    EXPECT_TRUE(domainOf(cubeText).isUnit());
+    EXPECT_EQ(domainOf(replaced(cubeText, "DOMAIN_MAX 1.0 1.0 1.0", "DOMAIN_MAX\t1\t0.5\t2.0")),
               (LUTDomain{{0, 0, 0}, {1, 0.5f, 2}}));
-    EXPECT_EQ(domainOf(replaced(kCube, "DOMAIN_MIN 0.0 0.0 0.0", "DOMAIN_MIN -0.1 0 0.2")),
+    EXPECT_EQ(domainOf(replaced(cubeText, "DOMAIN_MIN 0.0 0.0 0.0", "DOMAIN_MIN -0.1 0 0.2")),
               (LUTDomain{{-0.1f, 0, 0.2f}, {1, 1, 1}}));
     // The range line is the same domain for all three channels, wherever it stands.
-    EXPECT_EQ(domainOf(kCube + "LUT_3D_INPUT_RANGE 0.0 4.0\n"), LUTDomain::uniform(0, 4));
-    EXPECT_EQ(domainOf("LUT_3D_INPUT_RANGE -1 3\n" + kCube), LUTDomain::uniform(-1, 3));
+    EXPECT_EQ(domainOf(cubeText + "LUT_3D_INPUT_RANGE 0.0 4.0\n"), LUTDomain::uniform(0, 4));
+    EXPECT_EQ(domainOf("LUT_3D_INPUT_RANGE -1 3\n" + cubeText), LUTDomain::uniform(-1, 3));
     // A 1D range says nothing about a 3D table.
-    EXPECT_TRUE(domainOf(kCube + "LUT_1D_INPUT_RANGE 0 4\n").isUnit());
-    EXPECT_EQ(cubeReason(replaced(kCube, "DOMAIN_MAX 1.0 1.0 1.0", "DOMAIN_MAX 1 0 1")),
+    EXPECT_TRUE(domainOf(cubeText + "LUT_1D_INPUT_RANGE 0 4\n").isUnit());
+    EXPECT_EQ(cubeReason(replaced(cubeText, "DOMAIN_MAX 1.0 1.0 1.0", "DOMAIN_MAX 1 0 1")),
               "DOMAIN_MIN is not below DOMAIN_MAX in every channel");
-    EXPECT_EQ(cubeReason(kCube + "LUT_3D_INPUT_RANGE 1 1\n"), "bad input range");
-    EXPECT_EQ(cubeReason(kCube + "LUT_3D_INPUT_RANGE 0 inf\n"), "bad input range");
-    EXPECT_EQ(cubeReason(replaced(kCube, "DOMAIN_MAX 1.0 1.0 1.0", "DOMAIN_MAX 1 nan 1")),
+    EXPECT_EQ(cubeReason(cubeText + "LUT_3D_INPUT_RANGE 1 1\n"), "bad input range");
+    EXPECT_EQ(cubeReason(cubeText + "LUT_3D_INPUT_RANGE 0 inf\n"), "bad input range");
+    EXPECT_EQ(cubeReason(replaced(cubeText, "DOMAIN_MAX 1.0 1.0 1.0", "DOMAIN_MAX 1 nan 1")),
               "bad DOMAIN_MAX");
 }
 
 TEST(LUTReaderCube, AcceptsTheWaysOtherToolsLayOutText)
 {
-    const std::vector<RGB> expected = LUTReader::cube(kCube).lut.table().values();
+    const std::vector<RGB> expected = LUTReader::cube(cubeText).lut.table().values();
     const auto withLineEnd = [](const std::string& end) {
         std::string text;
-        for (char c : kCube)
+        for (char c : cubeText)
             text += c == '\n' ? end : std::string(1, c);
         return text;
     };
@@ -211,14 +213,15 @@ TEST(LUTReaderCube, AcceptsTheWaysOtherToolsLayOutText)
         {"PS", withLineEnd("\u2029")},
         {"blank lines", withLineEnd("\n\n \n")},
         {"tabs",
-         replaced(replaced(kCube, "1 0 0\n", "1\t0 \t 0\n"), "LUT_3D_SIZE 2", "LUT_3D_SIZE\t2")},
-        {"trailing spaces", replaced(kCube, "0 1 0\n", "0 1 0   \t\n")},
-        {"leading spaces", replaced(kCube, "0 1 0\n", "\t  0 1 0\n")},
-        {"Unicode spaces", replaced(kCube, "0 1 0\n", "\u00A0\u3000 0 1 0\u2003\u202F\n")},
-        {"no final newline", kCube.substr(0, kCube.size() - 1)},
-        {"comments between data", replaced(kCube, "0 0 1\n", "# shadows\n  # indented\n0 0 1\n")},
-        {"byte-order mark", "\xEF\xBB\xBF" + kCube},
-        {"uppercase exponents", replaced(kCube, "0.1 0 0", "1E-1 0e0 .0")},
+         replaced(replaced(cubeText, "1 0 0\n", "1\t0 \t 0\n"), "LUT_3D_SIZE 2", "LUT_3D_SIZE\t2")},
+        {"trailing spaces", replaced(cubeText, "0 1 0\n", "0 1 0   \t\n")},
+        {"leading spaces", replaced(cubeText, "0 1 0\n", "\t  0 1 0\n")},
+        {"Unicode spaces", replaced(cubeText, "0 1 0\n", "\u00A0\u3000 0 1 0\u2003\u202F\n")},
+        {"no final newline", cubeText.substr(0, cubeText.size() - 1)},
+        {"comments between data",
+         replaced(cubeText, "0 0 1\n", "# shadows\n  # indented\n0 0 1\n")},
+        {"byte-order mark", "\xEF\xBB\xBF" + cubeText},
+        {"uppercase exponents", replaced(cubeText, "0.1 0 0", "1E-1 0e0 .0")},
     };
     for (const auto& [name, text] : variants)
         EXPECT_EQ(LUTReader::cube(text).lut.table().values(), expected) << name;
@@ -230,52 +233,53 @@ TEST(LUTReaderCube, SizeLineFailures)
     for (const char* line :
          {"LUT_3D_SIZE 1", "LUT_3D_SIZE 257", "LUT_3D_SIZE 2.0", "LUT_3D_SIZE", "LUT_3D_SIZE 2 2",
           "LUT_3D_SIZE x", "LUT_3D_SIZE 99999999999999999999", "LUT_3D_SIZE +-2"})
-        EXPECT_EQ(cubeReason(replaced(kCube, "LUT_3D_SIZE 2", line)), "bad LUT_3D_SIZE") << line;
+        EXPECT_EQ(cubeReason(replaced(cubeText, "LUT_3D_SIZE 2", line)), "bad LUT_3D_SIZE") << line;
     EXPECT_EQ(
-        LUTReader::cube(replaced(kCube, "LUT_3D_SIZE 2", "LUT_3D_SIZE +2")).lut.table().size(), 2);
-    EXPECT_EQ(cubeReason(replaced(kCube, "LUT_3D_SIZE 2\n", "")), "no LUT_3D_SIZE");
+        LUTReader::cube(replaced(cubeText, "LUT_3D_SIZE 2", "LUT_3D_SIZE +2")).lut.table().size(),
+        2);
+    EXPECT_EQ(cubeReason(replaced(cubeText, "LUT_3D_SIZE 2\n", "")), "no LUT_3D_SIZE");
     EXPECT_EQ(cubeReason(""), "no LUT_3D_SIZE");
     EXPECT_EQ(cubeReason("# only a comment\n\n"), "no LUT_3D_SIZE");
     // Keywords are case-sensitive: a lower-case one is a bad data line.
-    EXPECT_EQ(cubeReason(replaced(kCube, "LUT_3D_SIZE 2", "lut_3d_size 2")),
+    EXPECT_EQ(cubeReason(replaced(cubeText, "LUT_3D_SIZE 2", "lut_3d_size 2")),
               "unexpected line \u201Clut_3d_size 2\u201D");
 }
 
 TEST(LUTReaderCube, OneDimensionalSizesOutsideTheirRangeAreRefused)
 {
-    EXPECT_EQ(cubeReason(replaced(kCube, "# a comment", "LUT_1D_SIZE 1")), "bad LUT_1D_SIZE");
+    EXPECT_EQ(cubeReason(replaced(cubeText, "# a comment", "LUT_1D_SIZE 1")), "bad LUT_1D_SIZE");
     EXPECT_EQ(cubeReason("LUT_1D_SIZE 65537\n0 0 0\n1 1 1\n"), "bad LUT_1D_SIZE");
     // A 1D table before a 3D one is a shaper: its entries come first.
-    EXPECT_EQ(cubeReason(replaced(kCube, "# a comment", "LUT_1D_SIZE 4")),
+    EXPECT_EQ(cubeReason(replaced(cubeText, "# a comment", "LUT_1D_SIZE 4")),
               "expected 12 entries, found 8");
 }
 
 TEST(LUTReaderCube, DomainAndRangeLineFailuresNameTheKeyword)
 {
-    EXPECT_EQ(cubeReason(replaced(kCube, "DOMAIN_MIN 0.0 0.0 0.0", "DOMAIN_MIN 0 0")),
+    EXPECT_EQ(cubeReason(replaced(cubeText, "DOMAIN_MIN 0.0 0.0 0.0", "DOMAIN_MIN 0 0")),
               "bad DOMAIN_MIN");
-    EXPECT_EQ(cubeReason(replaced(kCube, "DOMAIN_MAX 1.0 1.0 1.0", "DOMAIN_MAX 1 1 x")),
+    EXPECT_EQ(cubeReason(replaced(cubeText, "DOMAIN_MAX 1.0 1.0 1.0", "DOMAIN_MAX 1 1 x")),
               "bad DOMAIN_MAX");
-    EXPECT_EQ(cubeReason(replaced(kCube, "DOMAIN_MAX 1.0 1.0 1.0", "DOMAIN_MAX 1 1 1 1")),
+    EXPECT_EQ(cubeReason(replaced(cubeText, "DOMAIN_MAX 1.0 1.0 1.0", "DOMAIN_MAX 1 1 1 1")),
               "bad DOMAIN_MAX");
-    EXPECT_EQ(cubeReason(kCube + "LUT_3D_INPUT_RANGE 0\n"), "bad input range");
-    EXPECT_EQ(cubeReason(kCube + "LUT_3D_INPUT_RANGE 0 1 2\n"), "bad input range");
+    EXPECT_EQ(cubeReason(cubeText + "LUT_3D_INPUT_RANGE 0\n"), "bad input range");
+    EXPECT_EQ(cubeReason(cubeText + "LUT_3D_INPUT_RANGE 0 1 2\n"), "bad input range");
 }
 
 TEST(LUTReaderCube, BadDataLinesAreQuoted)
 {
-    EXPECT_EQ(cubeReason(replaced(kCube, "0 1 0\n", "0.1 0.2\n")),
+    EXPECT_EQ(cubeReason(replaced(cubeText, "0 1 0\n", "0.1 0.2\n")),
               "unexpected line \u201C0.1 0.2\u201D");
-    EXPECT_EQ(cubeReason(replaced(kCube, "0 1 0\n", "  0.5x 0 0  \n")),
+    EXPECT_EQ(cubeReason(replaced(cubeText, "0 1 0\n", "  0.5x 0 0  \n")),
               "unexpected line \u201C0.5x 0 0\u201D");
-    EXPECT_EQ(cubeReason(replaced(kCube, "0 1 0\n", "0 1 0 1\n")),
+    EXPECT_EQ(cubeReason(replaced(cubeText, "0 1 0\n", "0 1 0 1\n")),
               "unexpected line \u201C0 1 0 1\u201D");
-    EXPECT_EQ(cubeReason(replaced(kCube, "0 1 0\n", "0 1\u00A00\n")),
+    EXPECT_EQ(cubeReason(replaced(cubeText, "0 1 0\n", "0 1\u00A00\n")),
               "unexpected line \u201C0 1\u00A00\u201D");
-    EXPECT_EQ(cubeReason(replaced(kCube, "0 1 0\n", "LUT_3D_INPUT_RANGES 0 1\n")),
+    EXPECT_EQ(cubeReason(replaced(cubeText, "0 1 0\n", "LUT_3D_INPUT_RANGES 0 1\n")),
               "unexpected line \u201CLUT_3D_INPUT_RANGES 0 1\u201D");
     // The first offending line is the one reported.
-    EXPECT_EQ(cubeReason(replaced(replaced(kCube, "0 1 0\n", "a b c\n"), "1 1 0\n", "d e\n")),
+    EXPECT_EQ(cubeReason(replaced(replaced(cubeText, "0 1 0\n", "a b c\n"), "1 1 0\n", "d e\n")),
               "unexpected line \u201Ca b c\u201D");
 }
 
@@ -283,11 +287,11 @@ TEST(LUTReaderCube, LongLinesAreQuotedToFortyCharacters)
 {
     const std::string longLine = std::string(30, '7') + "\u00E9\u00E9\u00E9\u00E9\u00E9" +
                                  "\u20AC\u20AC\u20AC\u20AC\u20AC" + "tail that is cut";
-    EXPECT_EQ(cubeReason(replaced(kCube, "0 1 0", longLine)),
+    EXPECT_EQ(cubeReason(replaced(cubeText, "0 1 0", longLine)),
               "unexpected line \u201C" + std::string(30, '7') +
                   "\u00E9\u00E9\u00E9\u00E9\u00E9\u20AC\u20AC\u20AC\u20AC\u20AC\u201D");
     // Invalid bytes are shown as replacement characters, so the message is valid UTF-8.
-    EXPECT_EQ(cubeReason(replaced(kCube, "0 1 0", "0 1 \xFF")),
+    EXPECT_EQ(cubeReason(replaced(cubeText, "0 1 0", "0 1 \xFF")),
               "unexpected line \u201C0 1 \uFFFD\u201D");
 }
 
@@ -296,7 +300,7 @@ TEST(LUTReaderCube, EntryCountMustBeTheCube)
     std::string text = LUTWriter::cube(LUT3D::identity(33), "t");
     text.erase(text.rfind("1.000000 1.000000 1.000000\n"));
     EXPECT_EQ(cubeReason(text), "expected 35937 entries, found 35936");
-    EXPECT_EQ(cubeReason(kCube + "0 0 0\n"), "expected 8 entries, found 9");
+    EXPECT_EQ(cubeReason(cubeText + "0 0 0\n"), "expected 8 entries, found 9");
 }
 
 TEST(LUTReaderCube, ErrorMessageIsASentence)
@@ -322,9 +326,9 @@ TEST(LUTReaderCube, ErrorMessageIsASentence)
 
 // ---- Where a parse error is --------------------------------------------------------------------
 
-// One mutation of a known-good text, and where the parser must report it. Lines of kCube: 1 TITLE,
-// 2 comment, 3 LUT_3D_SIZE, 4 DOMAIN_MIN, 5 DOMAIN_MAX, 6 to 13 entries. Lines of kThreeDL:
-// 1 comment, 2 shaper, 3 to 10 entries.
+// One mutation of a known-good text, and where the parser must report it. Lines of cubeText: 1
+// TITLE, 2 comment, 3 LUT_3D_SIZE, 4 DOMAIN_MIN, 5 DOMAIN_MAX, 6 to 13 entries. Lines of
+// threeDLText: 1 comment, 2 shaper, 3 to 10 entries.
 struct LocationCase {
     const char* name;
     bool threeDL;
@@ -338,7 +342,7 @@ struct LocationCase {
 void PrintTo(const LocationCase& c, std::ostream* out) { *out << c.name; }
 
 // Every line end the reader accepts; each must give the line numbers of the LF text.
-const std::vector<std::pair<std::string, std::string>> kLineEnds = {
+const std::vector<std::pair<std::string, std::string>> lineEnds = {
     {"LF", "\n"}, {"CRLF", "\r\n"},  {"CR", "\r"},     {"VT", "\v"},
     {"FF", "\f"}, {"NEL", "\u0085"}, {"LS", "\u2028"}, {"PS", "\u2029"},
 };
@@ -370,8 +374,8 @@ class LUTReaderErrorLocation : public ::testing::TestWithParam<LocationCase> {};
 TEST_P(LUTReaderErrorLocation, NamesTheReasonAndTheLineForEveryLineEnd)
 {
     const LocationCase& c = GetParam();
-    const std::string mutated = replaced(c.threeDL ? kThreeDL : kCube, c.from, c.to);
-    for (const auto& [endName, end] : kLineEnds) {
+    const std::string mutated = replaced(c.threeDL ? threeDLText : cubeText, c.from, c.to);
+    for (const auto& [endName, end] : lineEnds) {
         const std::optional<LUTFormatError> error =
             parseError(withLineEnds(mutated, end), c.threeDL);
         ASSERT_TRUE(error.has_value()) << endName;
@@ -444,7 +448,7 @@ TEST(LUTReaderCube, NonFiniteEntriesAreRefused)
 {
     for (const char* field : {"nan", "NAN", "-nan", "inf", "-inf", "infinity"}) {
         const std::optional<LUTFormatError> error =
-            parseError(replaced(kCube, "0 1 0\n", std::string("0 ") + field + " 0\n"), false);
+            parseError(replaced(cubeText, "0 1 0\n", std::string("0 ") + field + " 0\n"), false);
         ASSERT_TRUE(error.has_value()) << field;
         EXPECT_EQ(error->reason(), "not a number in entry 3") << field;
         EXPECT_EQ(error->line(), 8) << field;
@@ -460,11 +464,11 @@ TEST(LUTReaderCube, NonFiniteEntriesAreRefused)
 
 TEST(LUTReaderThreeDL, ReadsBlueFastestIntoTheTableOrder)
 {
-    const LUT3D lut = LUTReader::threeDL(kThreeDL).lut;
+    const LUT3D lut = LUTReader::threeDL(threeDLText).lut;
     EXPECT_EQ(lut, LUT3D::identity(2));
     // Only entry (r, g, b) = (1, 0, 0) differs: in the file it is the fifth triple.
     const LUT3D marked =
-        LUTReader::threeDL(replaced(kThreeDL, "4095 0 0\n", "1000 2000 3000\n")).lut;
+        LUTReader::threeDL(replaced(threeDLText, "4095 0 0\n", "1000 2000 3000\n")).lut;
     EXPECT_EQ(marked(1, 0, 0), (RGB{1000.0f / 4095.0f, 2000.0f / 4095.0f, 3000.0f / 4095.0f}));
     EXPECT_EQ(marked(0, 0, 1), (RGB{0, 0, 1}));
 }
@@ -499,26 +503,28 @@ TEST(LUTReaderThreeDL, SixteenBitFilesReadAsSixteenBit)
 
 TEST(LUTReaderThreeDL, HeaderAndTrailerLinesOfOtherToolsAreSkipped)
 {
-    const LUT3D expected = LUTReader::threeDL(kThreeDL).lut;
-    EXPECT_EQ(LUTReader::threeDL("3DMESH\nMesh 0 12\n" + kThreeDL).lut, expected);
-    EXPECT_EQ(LUTReader::threeDL("Mesh, 0, 12\n" + kThreeDL).lut, expected);
-    EXPECT_EQ(LUTReader::threeDL("3DMESH\n" + kThreeDL + "\nLUT8\ngamma 1.0\n").lut, expected);
+    const LUT3D expected = LUTReader::threeDL(threeDLText).lut;
+    EXPECT_EQ(LUTReader::threeDL("3DMESH\nMesh 0 12\n" + threeDLText).lut, expected);
+    EXPECT_EQ(LUTReader::threeDL("Mesh, 0, 12\n" + threeDLText).lut, expected);
+    EXPECT_EQ(LUTReader::threeDL("3DMESH\n" + threeDLText + "\nLUT8\ngamma 1.0\n").lut, expected);
     // Fields that are not integers are left out of a line.
-    EXPECT_EQ(LUTReader::threeDL(replaced(kThreeDL, "0 0 4095\n", "0 x 0 0.5 4095\n")).lut,
+    EXPECT_EQ(LUTReader::threeDL(replaced(threeDLText, "0 0 4095\n", "0 x 0 0.5 4095\n")).lut,
               expected);
-    EXPECT_EQ(LUTReader::threeDL("\xEF\xBB\xBF" + replaced(kThreeDL, "\n", "\r\n")).lut, expected);
+    EXPECT_EQ(LUTReader::threeDL("\xEF\xBB\xBF" + replaced(threeDLText, "\n", "\r\n")).lut,
+              expected);
 }
 
 TEST(LUTReaderThreeDL, Failures)
 {
-    EXPECT_EQ(threeDLReason(replaced(kThreeDL, "0 1023\n", "1023\n")), "missing shaper line");
-    EXPECT_EQ(threeDLReason(replaced(kThreeDL, "0 1023\n", "LUT8\n")), "missing shaper line");
-    EXPECT_EQ(threeDLReason(replaced(kThreeDL, "0 0 4095\n", "0 4095\n")),
+    EXPECT_EQ(threeDLReason(replaced(threeDLText, "0 1023\n", "1023\n")), "missing shaper line");
+    EXPECT_EQ(threeDLReason(replaced(threeDLText, "0 1023\n", "LUT8\n")), "missing shaper line");
+    EXPECT_EQ(threeDLReason(replaced(threeDLText, "0 0 4095\n", "0 4095\n")),
               "unexpected line \u201C0 4095\u201D");
-    EXPECT_EQ(threeDLReason(replaced(kThreeDL, "0 0 4095\n", "0 0 4095 1\n")),
+    EXPECT_EQ(threeDLReason(replaced(threeDLText, "0 0 4095\n", "0 0 4095 1\n")),
               "unexpected line \u201C0 0 4095 1\u201D");
-    EXPECT_EQ(threeDLReason(replaced(kThreeDL, "0 0 4095\n", "")), "expected 8 entries, found 7");
-    EXPECT_EQ(threeDLReason(kThreeDL + "1 1 1\n"), "expected 8 entries, found 9");
+    EXPECT_EQ(threeDLReason(replaced(threeDLText, "0 0 4095\n", "")),
+              "expected 8 entries, found 7");
+    EXPECT_EQ(threeDLReason(threeDLText + "1 1 1\n"), "expected 8 entries, found 9");
     const std::string noTable = "found 0 entries, which fill no table of 2 to 256 points per axis";
     EXPECT_EQ(threeDLReason(""), noTable);
     EXPECT_EQ(threeDLReason("# comment only\n3DMESH\n"), noTable);
@@ -578,7 +584,7 @@ TEST(LUTReaderThreeDLLustre, MeshLineGivesSizeAndDepthWithoutAShaperLine)
     expectLustreValues(LUTReader::threeDL(lustreText(4, 10)), 4, 10);
     // Dark values in a 16-bit mesh are not mistaken for 10-bit ones.
     const LUTReader::ThreeDLContents dark = LUTReader::threeDL(replaced(
-        replaced(kThreeDL, "4095 4095 4095\n", "900 900 900\n"), "# comment\n", "Mesh 0 16\n"));
+        replaced(threeDLText, "4095 4095 4095\n", "900 900 900\n"), "# comment\n", "Mesh 0 16\n"));
     EXPECT_EQ(dark.lut(1, 1, 1), (RGB{900.0f / 65535.0f, 900.0f / 65535.0f, 900.0f / 65535.0f}));
 }
 
@@ -609,7 +615,7 @@ TEST(LUTReaderThreeDLLustre, ContradictionsAndOverflowsAreRefusedWithTheLine)
     EXPECT_EQ(error(replaced(lustreText(2, 12), "Mesh 2 12", "Mesh 2 32")), "bad Mesh line @2");
     EXPECT_EQ(error(replaced(lustreText(2, 12), "Mesh 2 12", "Mesh -1 12")), "bad Mesh line @2");
     EXPECT_EQ(error(replaced(lustreText(2, 12), "Mesh 2 12", "Meshes 2 12")), "bad Mesh line @2");
-    EXPECT_EQ(error(kThreeDL + "Mesh 0 12\n"), "unexpected line \u201CMesh 0 12\u201D @11");
+    EXPECT_EQ(error(threeDLText + "Mesh 0 12\n"), "unexpected line \u201CMesh 0 12\u201D @11");
     // No size over 256 is accepted: 2^8 + 1 = 257 points, refused at the Mesh line.
     for (const char* mesh : {"Mesh 8 12", "Mesh 63 12", "Mesh 99999 12"})
         EXPECT_EQ(error(replaced(lustreText(2, 12), "Mesh 2 12", mesh)),
@@ -709,7 +715,7 @@ class LUTReaderMessage : public testing::TestWithParam<MessageCase> {};
 TEST_P(LUTReaderMessage, IsTheWholeSentence)
 {
     const MessageCase& c = GetParam();
-    const std::string text = c.mutate(c.threeDL ? kThreeDL : kCube);
+    const std::string text = c.mutate(c.threeDL ? threeDLText : cubeText);
     try {
         if (c.threeDL)
             LUTReader::threeDL(text);
@@ -756,7 +762,8 @@ INSTANTIATE_TEST_SUITE_P(
 // Tiny numbers are not out of range: they read as zero or a subnormal, as a float conversion does.
 TEST(LUTReaderCube, TinyEntriesReadAsZero)
 {
-    const LUT3D lut = LUTReader::cube(replaced(kCube, "0 1 0\n", "1e-50 1 -1e-400\n")).lut.table();
+    const LUT3D lut =
+        LUTReader::cube(replaced(cubeText, "0 1 0\n", "1e-50 1 -1e-400\n")).lut.table();
     EXPECT_EQ(lut.values()[2], (RGB{0, 1, 0}));
 }
 
@@ -824,11 +831,11 @@ TEST(LUTReaderThreeDLDepth, ForeignFilesAreGuessedAsBeforeAndTenBitGuessesAreFla
         }
     }
     // Guesses of 12 and 16 bits come from values no 10-bit file holds: not flagged.
-    const LUTReader::ThreeDLContents twelve = LUTReader::threeDL(kThreeDL);
+    const LUTReader::ThreeDLContents twelve = LUTReader::threeDL(threeDLText);
     EXPECT_EQ(twelve.outputBits, 12);
     EXPECT_FALSE(twelve.guessedTenBit);
     const LUTReader::ThreeDLContents sixteen =
-        LUTReader::threeDL(replaced(kThreeDL, "4095 4095 4095\n", "65535 4095 4095\n"));
+        LUTReader::threeDL(replaced(threeDLText, "4095 4095 4095\n", "65535 4095 4095\n"));
     EXPECT_EQ(sixteen.outputBits, 16);
     EXPECT_FALSE(sixteen.guessedTenBit);
 }
@@ -839,7 +846,8 @@ TEST(LUTReaderThreeDL, ExtremeIntegersStillGiveFiniteEntries)
     // infinite, so no table from a .3dl can break the writer.
     for (const char* value : {"9223372036854775807", "-9223372036854775808", "65536"}) {
         const LUT3D lut =
-            LUTReader::threeDL(replaced(kThreeDL, "4095 0 0\n", std::string(value) + " 0 0\n")).lut;
+            LUTReader::threeDL(replaced(threeDLText, "4095 0 0\n", std::string(value) + " 0 0\n"))
+                .lut;
         for (const RGB& v : lut.values())
             ASSERT_TRUE(std::isfinite(v.r) && std::isfinite(v.g) && std::isfinite(v.b)) << value;
     }
@@ -862,7 +870,7 @@ TEST_F(LUTReaderFileTest, DispatchesOnTheLowerCasedExtension)
     expectWithin(LUTReader::read(folder_ / "a.CUBE").table(), lut, 6e-7f, false);
     expectWithin(LUTReader::read(folder_ / "b.3DL").table(), lut, 0.5f / 4095.0f + 1e-7f);
     // A .3dl text in a file named .cube goes to the .cube parser and fails there.
-    EXPECT_THROW(LUTReader::read(put("c.cube", kThreeDL)), LUTFormatError);
+    EXPECT_THROW(LUTReader::read(put("c.cube", threeDLText)), LUTFormatError);
 }
 
 // Files are parsed as read, without repairing the whole text first: on any mix of invalid
@@ -877,7 +885,7 @@ TEST(LUTReaderInvalidBytes, ParseAsTheRepairedTextWould)
     std::mt19937 random(11);
     std::uniform_int_distribution<std::size_t> pick(0, std::size(pieces) - 1);
     for (int trial = 0; trial < 3000; ++trial) {
-        const std::string base = trial % 2 == 0 ? kCube : kThreeDL;
+        const std::string base = trial % 2 == 0 ? cubeText : threeDLText;
         std::string text = base;
         for (int inserts = 1 + trial % 4; inserts > 0; --inserts) {
             std::uniform_int_distribution<std::size_t> at(0, text.size());
@@ -903,9 +911,10 @@ TEST(LUTReaderInvalidBytes, ParseAsTheRepairedTextWould)
 
 TEST_F(LUTReaderFileTest, InvalidBytesAreRepairedNotRefused)
 {
-    const std::string text = replaced(kCube, "# a comment", "# caf\xE9 \xFF\xFE");
-    EXPECT_EQ(LUTReader::read(put("latin1.cube", text)).table().values(), kCubeValues);
-    EXPECT_EQ(LUTReader::read(put("latin1.3dl", "# \xE9t\xE9\n" + kThreeDL)), LUT3D::identity(2));
+    const std::string text = replaced(cubeText, "# a comment", "# caf\xE9 \xFF\xFE");
+    EXPECT_EQ(LUTReader::read(put("latin1.cube", text)).table().values(), cubeValues);
+    EXPECT_EQ(LUTReader::read(put("latin1.3dl", "# \xE9t\xE9\n" + threeDLText)),
+              LUT3D::identity(2));
 }
 
 TEST_F(LUTReaderFileTest, OtherExtensionsAreReadAsHaldImages)
@@ -924,7 +933,7 @@ TEST_F(LUTReaderFileTest, ImagesThatAreNotHaldAndFilesThatAreNotImagesThrow)
 {
     ImageLoader::writePNG(PixelBuffer(10, 8, RGB{0.5f, 0.5f, 0.5f}), folder_ / "photo.png", false);
     EXPECT_THROW(LUTReader::read(folder_ / "photo.png"), HaldError);
-    EXPECT_THROW(LUTReader::read(put("notes.png", kCube)), ImageLoaderError);
+    EXPECT_THROW(LUTReader::read(put("notes.png", cubeText)), ImageLoaderError);
     EXPECT_THROW(LUTReader::read(folder_ / "absent.png"), ImageLoaderError);
 }
 
@@ -944,35 +953,35 @@ LUTFormatError fileError(const fs::path& path, const std::string& text)
 TEST_F(LUTReaderFileTest, ParseErrorsNameTheFileAndTheLine)
 {
     const LUTFormatError size =
-        fileError(folder_ / "look.cube", replaced(kCube, "LUT_3D_SIZE 2", "LUT_3D_SIZE 2.0"));
+        fileError(folder_ / "look.cube", replaced(cubeText, "LUT_3D_SIZE 2", "LUT_3D_SIZE 2.0"));
     EXPECT_STREQ(size.what(), "look.cube, line 3: bad LUT_3D_SIZE.");
     EXPECT_EQ(size.reason(), "bad LUT_3D_SIZE");
     EXPECT_EQ(size.file(), folder_ / "look.cube");
     EXPECT_EQ(size.line(), 3);
 
-    const LUTFormatError count = fileError(folder_ / "Look Two.CUBE", kCube + "0 0 0\n");
+    const LUTFormatError count = fileError(folder_ / "Look Two.CUBE", cubeText + "0 0 0\n");
     EXPECT_STREQ(count.what(), "Look Two.CUBE: expected 8 entries, found 9.");
     EXPECT_EQ(count.file(), folder_ / "Look Two.CUBE");
     EXPECT_FALSE(count.line().has_value());
 
     const LUTFormatError shaper =
-        fileError(folder_ / "grade.3dl", replaced(kThreeDL, "0 1023\n", "LUT8\n"));
+        fileError(folder_ / "grade.3dl", replaced(threeDLText, "0 1023\n", "LUT8\n"));
     EXPECT_STREQ(shaper.what(), "grade.3dl, line 2: missing shaper line.");
-    EXPECT_STREQ(fileError(folder_ / "grade.3dl", replaced(kThreeDL, "4095 0 0\n", "")).what(),
+    EXPECT_STREQ(fileError(folder_ / "grade.3dl", replaced(threeDLText, "4095 0 0\n", "")).what(),
                  "grade.3dl: expected 8 entries, found 7.");
 }
 
 TEST_F(LUTReaderFileTest, EachFormatsReaderIgnoresTheExtension)
 {
-    const fs::path text = put("look.txt", replaced(kCube, "0 1 0\n", "0 1\n"));
+    const fs::path text = put("look.txt", replaced(cubeText, "0 1 0\n", "0 1\n"));
     try {
         LUTReader::readCube(text);
         FAIL() << "a bad .cube text was read";
     } catch (const LUTFormatError& error) {
         EXPECT_STREQ(error.what(), "look.txt, line 8: unexpected line \u201C0 1\u201D.");
     }
-    EXPECT_EQ(LUTReader::readCube(put("good.txt", kCube)).title, "Warm");
-    EXPECT_EQ(LUTReader::readThreeDL(put("grade.cube", kThreeDL)).lut, LUT3D::identity(2));
+    EXPECT_EQ(LUTReader::readCube(put("good.txt", cubeText)).title, "Warm");
+    EXPECT_EQ(LUTReader::readThreeDL(put("grade.cube", threeDLText)).lut, LUT3D::identity(2));
     ImageLoader::writePNG(HaldCLUT::identity(2), folder_ / "hald.cube", false);
     EXPECT_EQ(LUTReader::readHald(folder_ / "hald.cube"), LUT3D::identity(4));
 }

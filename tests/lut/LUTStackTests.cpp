@@ -18,7 +18,7 @@ namespace lumivert {
 namespace {
 
 // Six decimals of a .cube entry, plus the spacing of floats up to 8.
-constexpr float kCubeRounding = 5.0e-7f + 1.0e-6f;
+constexpr float cubeRounding = 5.0e-7f + 1.0e-6f;
 
 std::mt19937& random()
 {
@@ -90,7 +90,7 @@ TEST(LUTDomains, CubeFilesKeepTheDomainAndTheValuesExactlyAsRead)
         ASSERT_TRUE(read.hasTable() && !read.hasCurves());
         EXPECT_EQ(read.table().domain(), lut.domain());  // shortest decimals round-trip exactly
         for (std::size_t i = 0; i < lut.values().size(); ++i)
-            expectNear(read.table().values()[i], lut.values()[i], kCubeRounding, "entry");
+            expectNear(read.table().values()[i], lut.values()[i], cubeRounding, "entry");
     }
     // A display-referred table still says so in the words every reader knows.
     const std::string identity = LUTWriter::cube(LUT3D::identity(2), "x");

@@ -20,7 +20,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::string kComment = "# Created with Lumivert. Input: sRGB-encoded (display-referred) RGB.";
+const std::string comment = "# Created with Lumivert. Input: sRGB-encoded (display-referred) RGB.";
 
 std::vector<std::string> linesOf(const std::string& text)
 {
@@ -51,7 +51,7 @@ std::string firstThreeDLEntry(const RGB& colour)
 
 TEST(LUTWriterCube, IdentityOfSizeTwoIsExact)
 {
-    EXPECT_EQ(LUTWriter::cube(LUT3D::identity(2), "My Look"), "TITLE \"My Look\"\n" + kComment +
+    EXPECT_EQ(LUTWriter::cube(LUT3D::identity(2), "My Look"), "TITLE \"My Look\"\n" + comment +
                                                                   "\n"
                                                                   "LUT_3D_SIZE 2\n"
                                                                   "DOMAIN_MIN 0.0 0.0 0.0\n"
@@ -118,16 +118,16 @@ TEST(LUTWriterTitle, IsCleanedForTheTitleLine)
 
 TEST(LUTWriterThreeDL, IdentityOfSizeTwoIsExact)
 {
-    EXPECT_EQ(LUTWriter::threeDL(LUT3D::identity(2)), kComment + "\n"
-                                                                 "0 1023\n"
-                                                                 "0 0 0\n"
-                                                                 "0 0 4095\n"
-                                                                 "0 4095 0\n"
-                                                                 "0 4095 4095\n"
-                                                                 "4095 0 0\n"
-                                                                 "4095 0 4095\n"
-                                                                 "4095 4095 0\n"
-                                                                 "4095 4095 4095\n");
+    EXPECT_EQ(LUTWriter::threeDL(LUT3D::identity(2)), comment + "\n"
+                                                                "0 1023\n"
+                                                                "0 0 0\n"
+                                                                "0 0 4095\n"
+                                                                "0 4095 0\n"
+                                                                "0 4095 4095\n"
+                                                                "4095 0 0\n"
+                                                                "4095 0 4095\n"
+                                                                "4095 4095 0\n"
+                                                                "4095 4095 4095\n");
 }
 
 TEST(LUTWriterThreeDL, ShaperLineSpansTenBits)
@@ -170,7 +170,7 @@ TEST(LUTWriterLustre, IdentityOfSizeThreeIsExact)
     ASSERT_EQ(lines.size(), 3u + 27u);
     EXPECT_EQ(lines[0], "3DMESH");
     EXPECT_EQ(lines[1], "Mesh 1 12");
-    EXPECT_EQ(lines[2], kComment);
+    EXPECT_EQ(lines[2], comment);
     EXPECT_EQ(lines[3], "0 0 0");
     EXPECT_EQ(lines[4], "0 0 2048");
     EXPECT_EQ(lines[3 + 9], "2048 0 0");
@@ -302,10 +302,10 @@ TEST_F(LUTWriterFileTest, UnwritableDestinationThrowsForEveryTextFormat)
 
 // PNG signature (8 bytes), then the IHDR chunk: length, type, width, height, bit depth, colour
 // type.
-constexpr std::size_t kPNGWidthOffset = 16;
-constexpr std::size_t kPNGBitDepthOffset = 24;
-constexpr std::size_t kPNGColourTypeOffset = 25;
-constexpr unsigned char kPNGColourTypeRGB = 2;
+constexpr std::size_t pngWidthOffset = 16;
+constexpr std::size_t pngBitDepthOffset = 24;
+constexpr std::size_t pngColourTypeOffset = 25;
+constexpr unsigned char pngColourTypeRGB = 2;
 
 std::uint32_t bigEndian32(const std::string& bytes, std::size_t offset)
 {
@@ -320,12 +320,12 @@ TEST_F(LUTWriterFileTest, HaldExportIsASixteenBitLevelEightPNG)
     const fs::path path = folder_ / "Look.png";
     LUTWriter::write(LUT3D::identity(17), LUTFormat::hald, "ignored", path);
     const std::string bytes = contents(path);
-    ASSERT_GT(bytes.size(), kPNGColourTypeOffset);
+    ASSERT_GT(bytes.size(), pngColourTypeOffset);
     EXPECT_EQ(bytes.substr(1, 3), "PNG");
-    EXPECT_EQ(bigEndian32(bytes, kPNGWidthOffset), 512u);
-    EXPECT_EQ(bigEndian32(bytes, kPNGWidthOffset + 4), 512u);
-    EXPECT_EQ(static_cast<unsigned char>(bytes[kPNGBitDepthOffset]), 16);
-    EXPECT_EQ(static_cast<unsigned char>(bytes[kPNGColourTypeOffset]), kPNGColourTypeRGB);
+    EXPECT_EQ(bigEndian32(bytes, pngWidthOffset), 512u);
+    EXPECT_EQ(bigEndian32(bytes, pngWidthOffset + 4), 512u);
+    EXPECT_EQ(static_cast<unsigned char>(bytes[pngBitDepthOffset]), 16);
+    EXPECT_EQ(static_cast<unsigned char>(bytes[pngColourTypeOffset]), pngColourTypeRGB);
 }
 
 // Every level (the largest, up to 16, in the interop tests) writes its own layout, and the image
@@ -405,8 +405,8 @@ using LUTWriterFileDeathTest = LUTWriterFileTest;
     for (LUTFormat format : LUTFormat::allCases())
         std::ofstream(folder / ("Look." + std::string(format.fileExtension()))) << previous;
     std::signal(SIGXFSZ, SIG_IGN);
-    constexpr rlim_t kLimit = 4096;
-    const rlimit limit{kLimit, kLimit};
+    constexpr rlim_t sizeLimit = 4096;
+    const rlimit limit{sizeLimit, sizeLimit};
     ::setrlimit(RLIMIT_FSIZE, &limit);
     int kept = 0;
     for (LUTFormat format : LUTFormat::allCases()) {

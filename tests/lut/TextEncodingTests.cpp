@@ -7,7 +7,7 @@ namespace {
 
 using namespace std::string_literals;
 
-constexpr const char* kReplacement = "\uFFFD";
+constexpr const char* replacement = "\uFFFD";
 
 TEST(RepairedUTF8, KeepsValidTextAndReplacesEachBadByte)
 {
@@ -15,13 +15,13 @@ TEST(RepairedUTF8, KeepsValidTextAndReplacesEachBadByte)
               "Caf\u00E9 \u2014 \U0001F600");
     EXPECT_EQ(TextEncoding::repairedUTF8("a\xFF"
                                          "b"),
-              "a"s + kReplacement + "b");
+              "a"s + replacement + "b");
     // A truncated three-byte sequence at the end.
-    EXPECT_EQ(TextEncoding::repairedUTF8("ok\xE2\x80"), "ok"s + kReplacement + kReplacement);
+    EXPECT_EQ(TextEncoding::repairedUTF8("ok\xE2\x80"), "ok"s + replacement + replacement);
     // An overlong encoding of "/" is not accepted as a slash.
-    EXPECT_EQ(TextEncoding::repairedUTF8("\xC0\xAF"), std::string(kReplacement) + kReplacement);
+    EXPECT_EQ(TextEncoding::repairedUTF8("\xC0\xAF"), std::string(replacement) + replacement);
     // A NUL byte would end the text for C callers.
-    EXPECT_EQ(TextEncoding::repairedUTF8("a\0b"s), "a"s + kReplacement + "b");
+    EXPECT_EQ(TextEncoding::repairedUTF8("a\0b"s), "a"s + replacement + "b");
     EXPECT_EQ(TextEncoding::repairedUTF8(""), "");
 }
 
@@ -32,7 +32,7 @@ TEST(WithoutDiacritics, StripsCombiningMarksOnly)
     EXPECT_EQ(TextEncoding::withoutDiacritics("\u00C5ngstr\u00F6m \u1EC7"), "Angstrom e");
     // No decomposition: kept for the caller to decide.
     EXPECT_EQ(TextEncoding::withoutDiacritics("\u00F8 \U0001F600"), "\u00F8 \U0001F600");
-    EXPECT_EQ(TextEncoding::withoutDiacritics("caf\xC3"), "caf"s + kReplacement);
+    EXPECT_EQ(TextEncoding::withoutDiacritics("caf\xC3"), "caf"s + replacement);
 }
 
 TEST(LooksLikeUTF16, MarksOrANulByteUpFront)

@@ -21,10 +21,10 @@ using testing::quoted;
 using testing::readText;
 using testing::shell;
 
-const std::filesystem::path kPackaging = LUMIVERT_PACKAGING_DIR;
-const std::filesystem::path kPackagingSource = LUMIVERT_PACKAGING_SOURCE_DIR;
-const std::filesystem::path kDesktopEntry = LUMIVERT_DESKTOP_ENTRY;
-const std::string kAppId = LUMIVERT_APP_ID;
+const std::filesystem::path packaging = LUMIVERT_PACKAGING_DIR;
+const std::filesystem::path packagingSource = LUMIVERT_PACKAGING_SOURCE_DIR;
+const std::filesystem::path desktopEntry = LUMIVERT_DESKTOP_ENTRY;
+const std::string appId = LUMIVERT_APP_ID;
 
 // The window run without a display; under LeakSanitizer, Qt's probing of optional plugins is
 // not a leak of ours (tests/lsan.supp).
@@ -37,7 +37,7 @@ std::string windowCommand(const std::string& arguments)
 
 std::vector<std::string> mimeTypesOfDesktopEntry()
 {
-    std::istringstream entry(readText(kDesktopEntry));
+    std::istringstream entry(readText(desktopEntry));
     for (std::string line; std::getline(entry, line);) {
         if (!line.starts_with("MimeType="))
             continue;
@@ -53,7 +53,7 @@ std::vector<std::string> mimeTypesOfDesktopEntry()
 // `mime-type type="…"` attributes of our shared-mime-info file.
 std::vector<std::string> declaredMimeTypes()
 {
-    const std::string xml = readText(kPackagingSource / (kAppId + ".mime.xml"));
+    const std::string xml = readText(packagingSource / (appId + ".mime.xml"));
     const std::regex type(R"re(<mime-type type="([^"]+)")re");
     std::vector<std::string> types;
     for (auto it = std::sregex_iterator(xml.begin(), xml.end(), type); it != std::sregex_iterator();
@@ -77,12 +77,12 @@ TEST(Version, EveryProgramReportsTheProjectsVersionAndCommit)
 TEST(Version, ManualPagesChangelogAndAppStreamCarryTheSameNumber)
 {
     const std::string version = LUMIVERT_PROJECT_VERSION;
-    EXPECT_NE(readText(kPackaging / "reference/lumivert-cli.1").find("\"lumivert\\-cli " + version),
+    EXPECT_NE(readText(packaging / "reference/lumivert-cli.1").find("\"lumivert\\-cli " + version),
               std::string::npos);
-    EXPECT_NE(readText(kPackaging / "reference/lumivert.1").find("\"lumivert " + version + "\""),
+    EXPECT_NE(readText(packaging / "reference/lumivert.1").find("\"lumivert " + version + "\""),
               std::string::npos);
-    EXPECT_TRUE(readText(kPackaging / "changelog").starts_with("lumivert (" + version + ") "));
-    EXPECT_NE(readText(kPackaging / (kAppId + ".metainfo.xml"))
+    EXPECT_TRUE(readText(packaging / "changelog").starts_with("lumivert (" + version + ") "));
+    EXPECT_NE(readText(packaging / (appId + ".metainfo.xml"))
                   .find("<release version=\"" + version + "\""),
               std::string::npos);
 }
@@ -94,7 +94,7 @@ TEST(WindowManual, ListsEveryOptionTheWindowAccepts)
     ASSERT_EQ(help.status, 0);
     const testing::ShellResult page =
         shell("MAN_DISABLE_SECCOMP=1 MANWIDTH=250 LC_ALL=C.UTF-8 man -l " +
-              quoted((kPackaging / "reference/lumivert.1").string()));
+              quoted((packaging / "reference/lumivert.1").string()));
     ASSERT_EQ(page.status, 0);
     const std::regex option(R"(--[a-z][a-z-]*)");
     int count = 0;
@@ -107,7 +107,7 @@ TEST(WindowManual, ListsEveryOptionTheWindowAccepts)
 TEST(DesktopIntegration, LutFileTypesCoverEveryTextFormatTheReaderTakes)
 {
     const std::vector<std::string> declared = declaredMimeTypes();
-    const std::string xml = readText(kPackagingSource / (kAppId + ".mime.xml"));
+    const std::string xml = readText(packagingSource / (appId + ".mime.xml"));
     const std::string systemGlobs = readText("/usr/share/mime/globs2");
     for (const LUTFormat format : LUTFormat::allCases()) {
         const std::string glob = "*." + std::string(format.fileExtension());
@@ -133,8 +133,8 @@ TEST(DesktopIntegration, SharedMimeInfoMapsLutFilesToOurTypes)
     std::filesystem::create_directories(root / "mime/packages");
     std::filesystem::copy_file("/usr/share/mime/packages/freedesktop.org.xml",
                                root / "mime/packages/freedesktop.org.xml");
-    std::filesystem::copy_file(kPackagingSource / (kAppId + ".mime.xml"),
-                               root / "mime/packages" / (kAppId + ".xml"));
+    std::filesystem::copy_file(packagingSource / (appId + ".mime.xml"),
+                               root / "mime/packages" / (appId + ".xml"));
     ASSERT_EQ(shell("update-mime-database " + quoted((root / "mime").string()) + " 2>&1").status,
               0);
     const std::string globs = readText(root / "mime/globs2");
@@ -148,10 +148,10 @@ TEST(DesktopIntegration, SharedMimeInfoMapsLutFilesToOurTypes)
 TEST(DesktopIntegration, FreedesktopValidatorsAcceptTheEntryAndTheAppStreamData)
 {
     const std::vector<std::pair<std::string, std::string>> checks = {
-        {"desktop-file-validate", "desktop-file-validate " + quoted(kDesktopEntry.string())},
+        {"desktop-file-validate", "desktop-file-validate " + quoted(desktopEntry.string())},
         // Offline: the screenshots' addresses cannot be fetched here.
         {"appstreamcli", "appstreamcli validate --no-net --pedantic " +
-                             quoted((kPackaging / (kAppId + ".metainfo.xml")).string())},
+                             quoted((packaging / (appId + ".metainfo.xml")).string())},
     };
     for (const auto& [tool, command] : checks) {
         if (!testing::installed(tool)) {
@@ -165,11 +165,11 @@ TEST(DesktopIntegration, FreedesktopValidatorsAcceptTheEntryAndTheAppStreamData)
 
 TEST(DesktopIntegration, AppStreamDataDescribesWhatThePackageInstalls)
 {
-    const std::string metainfo = readText(kPackaging / (kAppId + ".metainfo.xml"));
-    EXPECT_NE(metainfo.find("<id>" + kAppId + "</id>"), std::string::npos);
-    EXPECT_NE(metainfo.find("<launchable type=\"desktop-id\">" + kAppId + ".desktop</launchable>"),
+    const std::string metainfo = readText(packaging / (appId + ".metainfo.xml"));
+    EXPECT_NE(metainfo.find("<id>" + appId + "</id>"), std::string::npos);
+    EXPECT_NE(metainfo.find("<launchable type=\"desktop-id\">" + appId + ".desktop</launchable>"),
               std::string::npos);
-    EXPECT_EQ(kDesktopEntry.filename(), kAppId + ".desktop");
+    EXPECT_EQ(desktopEntry.filename(), appId + ".desktop");
     for (const std::string& type : declaredMimeTypes())
         EXPECT_NE(metainfo.find("<mediatype>" + type + "</mediatype>"), std::string::npos) << type;
     // Each screenshot is one the README shows, at the same path in the source tree.

@@ -22,7 +22,7 @@ namespace {
 using testing::quoted;
 using testing::shell;
 
-const std::filesystem::path kReference = LUMIVERT_REFERENCE_DIR;
+const std::filesystem::path reference = LUMIVERT_REFERENCE_DIR;
 
 const CommandOutline::Command& programOutline()
 {
@@ -81,7 +81,7 @@ std::set<std::string> longOptionsOf(const CommandOutline::Command& command)
 
 TEST(ManualPage, ShowsEveryCommandAndOptionOfTheParser)
 {
-    const std::string page = renderedPage(kReference / "lumivert-cli.1");
+    const std::string page = renderedPage(reference / "lumivert-cli.1");
     for (const CommandOutline::Command* command : CommandOutline::flatten(programOutline())) {
         const std::string path = CommandOutline::joinedPath(*command);
         EXPECT_NE(page.find("lumivert-cli " + path), std::string::npos) << path;
@@ -95,7 +95,7 @@ TEST(ManualPage, ShowsEveryCommandAndOptionOfTheParser)
 
 TEST(ManualPage, ShowsEachCommandsExamplesAsTyped)
 {
-    const std::string page = renderedPage(kReference / "lumivert-cli.1");
+    const std::string page = renderedPage(reference / "lumivert-cli.1");
     for (const CommandOutline::Command* command : CommandOutline::flatten(programOutline())) {
         std::istringstream footer(command->footer);
         for (std::string line; std::getline(footer, line);) {
@@ -111,7 +111,7 @@ TEST(ManualPage, RendersWithoutWarningsFromGroff)
         const testing::ShellResult result =
             shell("MAN_DISABLE_SECCOMP=1 LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 man --warnings "
                   "-E UTF-8 -l " +
-                  quoted((kReference / name).string()) + " 2>&1 >/dev/null");
+                  quoted((reference / name).string()) + " 2>&1 >/dev/null");
         EXPECT_EQ(result.out, "") << name;
     }
 }
@@ -137,7 +137,7 @@ TEST(BashCompletion, OffersEveryCommandAtEachLevel)
             expected.insert(sub.path.back());
         std::vector<std::string> typed = command->path;
         typed.push_back("");
-        EXPECT_EQ(bashOffers(kReference / "lumivert-cli", typed), expected)
+        EXPECT_EQ(bashOffers(reference / "lumivert-cli", typed), expected)
             << CommandOutline::joinedPath(*command);
     }
 }
@@ -147,14 +147,14 @@ TEST(BashCompletion, OffersEachCommandsOptionsAndTheirValues)
     for (const CommandOutline::Command* command : CommandOutline::flatten(programOutline())) {
         std::vector<std::string> typed = command->path;
         typed.push_back("--");
-        EXPECT_EQ(bashOffers(kReference / "lumivert-cli", typed), longOptionsOf(*command))
+        EXPECT_EQ(bashOffers(reference / "lumivert-cli", typed), longOptionsOf(*command))
             << CommandOutline::joinedPath(*command);
         for (const CommandOutline::Option& option : command->options) {
             if (option.choices.empty())
                 continue;
             std::vector<std::string> value = command->path;
             value.insert(value.end(), {option.names.back(), ""});
-            EXPECT_EQ(bashOffers(kReference / "lumivert-cli", value),
+            EXPECT_EQ(bashOffers(reference / "lumivert-cli", value),
                       std::set<std::string>(option.choices.begin(), option.choices.end()))
                 << CommandOutline::joinedPath(*command) << ' ' << option.names.back();
         }
@@ -166,9 +166,9 @@ TEST(BashCompletion, CompletesFileNamesWhereAFileIsExpected)
     const std::filesystem::path folder = std::filesystem::path(LUMIVERT_REFERENCE_DIR);
     // The generated files themselves are at hand: "…/lumivert-cli.f" can only grow into one.
     const std::string partial = (folder / "lumivert-cli.f").string();
-    EXPECT_EQ(bashOffers(kReference / "lumivert-cli", {"look", partial}),
+    EXPECT_EQ(bashOffers(reference / "lumivert-cli", {"look", partial}),
               std::set<std::string>{(folder / "lumivert-cli.fish").string()});
-    EXPECT_EQ(bashOffers(kReference / "lumivert-cli", {"look", "-o", partial}),
+    EXPECT_EQ(bashOffers(reference / "lumivert-cli", {"look", "-o", partial}),
               std::set<std::string>{(folder / "lumivert-cli.fish").string()});
 }
 
@@ -208,8 +208,7 @@ TEST(OtherShells, FishOffersEveryCommandAndOption)
     // fish's `complete -C` prints what Tab would offer for a command line, one per line.
     const auto offers = [](const std::string& line) {
         std::set<std::string> words;
-        const std::string program = "source " +
-                                    quoted((kReference / "lumivert-cli.fish").string()) +
+        const std::string program = "source " + quoted((reference / "lumivert-cli.fish").string()) +
                                     "; complete -C " + quoted(line);
         for (const std::string& offered : lines(shell("fish -c " + quoted(program)).out))
             words.insert(offered.substr(0, offered.find('\t')));
@@ -231,7 +230,7 @@ TEST(OtherShells, FishOffersEveryCommandAndOption)
 // every dispatch and option.
 TEST(OtherShells, ZshReadsItsCompletionNamingEveryCommandAndLongOption)
 {
-    const std::filesystem::path file = kReference / "_lumivert-cli";
+    const std::filesystem::path file = reference / "_lumivert-cli";
     if (testing::installed("zsh"))
         EXPECT_EQ(shell("zsh -n " + quoted(file.string()) + " 2>&1").status, 0);
     else

@@ -30,28 +30,27 @@ struct Edit {
     float carryOver;        // the largest RMS, in levels, on another photo with the option
 };
 
-constexpr float kPerChannel = 2.5f;
-constexpr float kSaturation = 4.0f;
-constexpr float kSelfFitSlack = 0.1f;
+constexpr float perChannel = 2.5f;
+constexpr float strongSaturation = 4.0f;
+constexpr float selfFitSlack = 0.1f;
 
 const std::vector<Edit>& edits()
 {
     static const std::vector<Edit> table = {
-        {"levels", "-level 8%,92%", kPerChannel},
-        {"curves", "-channel R -gamma 1.25 -channel B -gamma 0.85 +channel -gamma 1.1",
-         kPerChannel},
-        {"sigmoidal contrast", "-sigmoidal-contrast 6,50%", kPerChannel},
-        {"channel multiply", "-channel R -evaluate multiply 1.1 +channel", kPerChannel},
-        {"more saturation", "-modulate 100,130", kSaturation},
-        {"less saturation", "-modulate 100,70", kSaturation},
+        {"levels", "-level 8%,92%", perChannel},
+        {"curves", "-channel R -gamma 1.25 -channel B -gamma 0.85 +channel -gamma 1.1", perChannel},
+        {"sigmoidal contrast", "-sigmoidal-contrast 6,50%", perChannel},
+        {"channel multiply", "-channel R -evaluate multiply 1.1 +channel", perChannel},
+        {"more saturation", "-modulate 100,130", strongSaturation},
+        {"less saturation", "-modulate 100,70", strongSaturation},
     };
     return table;
 }
 
 // Learned on the cat, applied to the astronaut: the hardest of the samples' pairings, since the
 // cat photo has neither the astronaut's blues nor her skin tones.
-constexpr const char* kLearnedOn = "chelsea";
-constexpr const char* kAppliedTo = "astronaut";
+constexpr const char* learnedOn = "chelsea";
+constexpr const char* appliedTo = "astronaut";
 
 float rmsLevels(const LUT3D& lut, const PixelBuffer& before, const PixelBuffer& after)
 {
@@ -92,8 +91,8 @@ TEST_F(EditCarryOver, ExtendedEditsCarryOverToAnotherPhotoAndStillFitTheirOwn)
 {
     const float smoothing = static_cast<float>(GradeRecipe::smoothingRange.defaultValue);
     for (const Edit& edit : edits()) {
-        const auto [before, after] = pair(kLearnedOn, edit);
-        const auto [otherBefore, otherAfter] = pair(kAppliedTo, edit);
+        const auto [before, after] = pair(learnedOn, edit);
+        const auto [otherBefore, otherAfter] = pair(appliedTo, edit);
         const EditSystem system = EditLearner::prepare(before, after, GradeRecipe::editLatticeSize);
         const EditFit plain = GradeRecipe::refit(system, smoothing, false);
         const EditFit extended = GradeRecipe::refit(system, smoothing, true);
@@ -102,7 +101,7 @@ TEST_F(EditCarryOver, ExtendedEditsCarryOverToAnotherPhotoAndStillFitTheirOwn)
         EXPECT_LE(extendedOther, edit.carryOver)
             << edit.name << ": " << plainOther << " levels without the extension";
         EXPECT_LT(extendedOther, plainOther) << edit.name;
-        EXPECT_LE(extended.rmsError, plain.rmsError + kSelfFitSlack) << edit.name;
+        EXPECT_LE(extended.rmsError, plain.rmsError + selfFitSlack) << edit.name;
     }
 }
 

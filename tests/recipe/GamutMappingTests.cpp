@@ -87,11 +87,11 @@ LUT3D baked(const SampleGrade& grade, const Results& results, GamutMapping gamut
     return graded(grade, results, gamut).makeLUT(defaultExportSize);
 }
 
-constexpr float kCliff = 25.0f;  // levels between neighbouring nodes that show as a hard edge
+constexpr float cliff = 25.0f;  // levels between neighbouring nodes that show as a hard edge
 
 struct Steps {
     float largest = 0;  // 8-bit levels
-    int cliffs = 0;     // neighbouring pairs at least kCliff apart
+    int cliffs = 0;     // neighbouring pairs at least cliff apart
 };
 
 struct Node {
@@ -127,7 +127,7 @@ Steps neighbourSteps(const LUT3D& lut)
     forEachNeighbourPair(lut.size(), [&](const Node& x, const Node& y) {
         const float step = stepBetween(at(lut, x), at(lut, y));
         steps.largest = std::max(steps.largest, step);
-        steps.cliffs += step >= kCliff;
+        steps.cliffs += step >= cliff;
     });
     return steps;
 }
@@ -151,8 +151,8 @@ struct ColourRange {
 ColourRange unmovedAlong(const GradePipeline& lightness, const GradePipeline& smooth,
                          const RGB& from, const RGB& to)
 {
-    constexpr int kSamples = 16;
-    constexpr int kHalvings = 20;
+    constexpr int samplesPerAxis = 16;
+    constexpr int halvings = 20;
     const auto unmovedAt = [&](float f) -> std::optional<RGB> {
         const RGB colour{from.r + f * (to.r - from.r), from.g + f * (to.g - from.g),
                          from.b + f * (to.b - from.b)};
@@ -164,15 +164,15 @@ ColourRange unmovedAlong(const GradePipeline& lightness, const GradePipeline& sm
     ColourRange range;
     float previous = 0;
     bool previousUnmoved = false;
-    for (int k = 0; k <= kSamples; ++k) {
-        const float f = static_cast<float>(k) / kSamples;
+    for (int k = 0; k <= samplesPerAxis; ++k) {
+        const float f = static_cast<float>(k) / samplesPerAxis;
         const std::optional<RGB> colour = unmovedAt(f);
         if (colour)
             range.include(*colour);
         if (k > 0 && colour.has_value() != previousUnmoved) {
             float inside = colour ? f : previous;
             float outside = colour ? previous : f;
-            for (int halving = 0; halving < kHalvings; ++halving) {
+            for (int halving = 0; halving < halvings; ++halving) {
                 const float middle = 0.5f * (inside + outside);
                 const std::optional<RGB> near = unmovedAt(middle);
                 if (near)
@@ -205,7 +205,7 @@ float gradesOwnStep(const GradePipeline& lightness, const GradePipeline& smooth,
         const float step = stepBetween(at(smoothLUT, x), at(smoothLUT, y));
         if (unmoved(x) && unmoved(y))
             largest = std::max(largest, step);
-        else if (step >= kCliff)
+        else if (step >= cliff)
             largest = std::max(largest, unmovedAlong(lightness, smooth, input(x), input(y)).step());
     });
     return largest;
@@ -232,7 +232,7 @@ TEST(GamutMappingSamples, DefaultLUTsAreByteIdenticalAndSmoothOnesHaveFewerCliff
 // a few levels. The default mapping's bleached highlights break this bound.
 TEST(GamutMappingSamples, SmoothLUTsStepNoFurtherThanTheGradeDoesInsideTheGamut)
 {
-    constexpr float kMappingShare = 4.0f;  // levels
+    constexpr float mappingShare = 4.0f;  // levels
     int lightnessBeyond = 0;
     for (const SampleGrade& grade : sampleGrades) {
         const Results& results = analysedOnce(grade);
@@ -241,7 +241,7 @@ TEST(GamutMappingSamples, SmoothLUTsStepNoFurtherThanTheGradeDoesInsideTheGamut)
         const LUT3D lightnessLUT = lightness.makeLUT(defaultExportSize);
         const LUT3D smoothLUT = smooth.makeLUT(defaultExportSize);
         const float own = gradesOwnStep(lightness, smooth, lightnessLUT, smoothLUT);
-        const float bound = own < kCliff ? kCliff : own + kMappingShare;
+        const float bound = own < cliff ? cliff : own + mappingShare;
         EXPECT_LT(neighbourSteps(smoothLUT).largest, bound) << grade.title << ", own " << own;
         lightnessBeyond += neighbourSteps(lightnessLUT).largest >= bound;
     }

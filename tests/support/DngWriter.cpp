@@ -13,16 +13,16 @@ namespace lumivert::fixtures {
 
 namespace {
 
-constexpr std::uint16_t kPhotometricCFA = 32803;
-constexpr std::uint16_t kPhotometricLinearRaw = 34892;
-constexpr std::uint16_t kIlluminantD65 = 21;
-constexpr std::array<std::uint8_t, 4> kDngVersion{1, 4, 0, 0};
-constexpr std::array<std::uint8_t, 4> kBackwardVersion{1, 1, 0, 0};
+constexpr std::uint16_t photometricCFA = 32803;
+constexpr std::uint16_t photometricLinearRaw = 34892;
+constexpr std::uint16_t illuminantD65 = 21;
+constexpr std::array<std::uint8_t, 4> dngVersion{1, 4, 0, 0};
+constexpr std::array<std::uint8_t, 4> backwardVersion{1, 1, 0, 0};
 // RGGB, in the order of the 2 × 2 tile's rows; 0 red, 1 green, 2 blue.
-constexpr std::array<std::uint8_t, 4> kBayerPattern{0, 1, 1, 2};
+constexpr std::array<std::uint8_t, 4> bayerPattern{0, 1, 1, 2};
 // XYZ (D65) to linear sRGB, IEC 61966-2-1.
-constexpr std::array<float, 9> kXyzToLinearSrgb{3.2406f, -1.5372f, -0.4986f, -0.9689f, 1.8758f,
-                                                0.0415f, 0.0557f,  -0.2040f, 1.0570f};
+constexpr std::array<float, 9> xyzToLinearSrgb{3.2406f, -1.5372f, -0.4986f, -0.9689f, 1.8758f,
+                                               0.0415f, 0.0557f,  -0.2040f, 1.0570f};
 
 void check(bool ok, const char* what)
 {
@@ -45,8 +45,7 @@ std::vector<std::uint16_t> row(const DngScene& scene, int y)
     for (int x = 0; x < scene.width; ++x) {
         const std::array<double, 3> colour = scene.colour(x, y);
         if (bayer) {
-            const std::size_t channel =
-                kBayerPattern[static_cast<std::size_t>(2 * (y % 2) + x % 2)];
+            const std::size_t channel = bayerPattern[static_cast<std::size_t>(2 * (y % 2) + x % 2)];
             samples[static_cast<std::size_t>(x)] =
                 recorded(colour[channel], scene.neutral[channel], scene);
             continue;
@@ -73,24 +72,24 @@ void setTags(TIFF* tiff, const DngScene& scene)
         TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, scene.height) &&
         TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 16) &&
         TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_NONE) &&
-        TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, bayer ? kPhotometricCFA : kPhotometricLinearRaw) &&
+        TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, bayer ? photometricCFA : photometricLinearRaw) &&
         TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, bayer ? 1 : 3) &&
         TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) &&
         TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, scene.height) &&
         TIFFSetField(tiff, TIFFTAG_ORIENTATION, scene.orientation) &&
         TIFFSetField(tiff, TIFFTAG_MAKE, "Lumivert") &&
         TIFFSetField(tiff, TIFFTAG_MODEL, "Test Camera") &&
-        TIFFSetField(tiff, TIFFTAG_DNGVERSION, kDngVersion.data()) &&
-        TIFFSetField(tiff, TIFFTAG_DNGBACKWARDVERSION, kBackwardVersion.data()) &&
+        TIFFSetField(tiff, TIFFTAG_DNGVERSION, dngVersion.data()) &&
+        TIFFSetField(tiff, TIFFTAG_DNGBACKWARDVERSION, backwardVersion.data()) &&
         TIFFSetField(tiff, TIFFTAG_UNIQUECAMERAMODEL, "Lumivert Test Camera") &&
-        TIFFSetField(tiff, TIFFTAG_COLORMATRIX1, 9, kXyzToLinearSrgb.data()) &&
-        TIFFSetField(tiff, TIFFTAG_CALIBRATIONILLUMINANT1, kIlluminantD65) &&
+        TIFFSetField(tiff, TIFFTAG_COLORMATRIX1, 9, xyzToLinearSrgb.data()) &&
+        TIFFSetField(tiff, TIFFTAG_CALIBRATIONILLUMINANT1, illuminantD65) &&
         TIFFSetField(tiff, TIFFTAG_ASSHOTNEUTRAL, 3, neutral.data()) &&
         TIFFSetField(tiff, TIFFTAG_BLACKLEVEL, 1, &black) &&
         TIFFSetField(tiff, TIFFTAG_WHITELEVEL, 1, &white);
     if (bayer)
         ok = ok && TIFFSetField(tiff, TIFFTAG_CFAREPEATPATTERNDIM, bayerDims) &&
-             TIFFSetField(tiff, TIFFTAG_CFAPATTERN, 4, kBayerPattern.data());
+             TIFFSetField(tiff, TIFFTAG_CFAPATTERN, 4, bayerPattern.data());
     check(ok, "a tag was refused");
 }
 

@@ -21,13 +21,13 @@ inline RGB quantised(const RGB& c) { return {quantised(c.r), quantised(c.g), qua
 // spread the colours through the cube rather than along one surface.
 inline PixelBuffer photo(std::int64_t width, std::int64_t height)
 {
-    constexpr int kObjects = 100;
+    constexpr int objects = 100;
     struct Blob {
         float x, y, radius, hue, saturation, value, shade;
     };
     std::mt19937 random(2024);
     std::uniform_real_distribution<float> unit(0.0f, 1.0f);
-    std::vector<Blob> blobs(kObjects);
+    std::vector<Blob> blobs(objects);
     for (Blob& b : blobs)
         b = {unit(random),
              unit(random),

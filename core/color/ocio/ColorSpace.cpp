@@ -8,9 +8,9 @@ namespace lumivert {
 
 namespace {
 
-constexpr std::string_view kSRGBDisplay = "DISPLAY - CIE-XYZ-D65_to_sRGB";
-constexpr std::string_view kRec709Display = "DISPLAY - CIE-XYZ-D65_to_REC.1886-REC.709";
-constexpr std::string_view kRec2020Display = "DISPLAY - CIE-XYZ-D65_to_REC.1886-REC.2020";
+constexpr std::string_view srgbDisplay = "DISPLAY - CIE-XYZ-D65_to_sRGB";
+constexpr std::string_view rec709Display = "DISPLAY - CIE-XYZ-D65_to_REC.1886-REC.709";
+constexpr std::string_view rec2020Display = "DISPLAY - CIE-XYZ-D65_to_REC.1886-REC.2020";
 
 constexpr ColorSpaceRow displayRow(ColorSpace space, std::string_view key, std::string_view title,
                                    std::string_view display)
@@ -37,10 +37,10 @@ constexpr ColorSpaceRow sceneRow(ColorSpace space, std::string_view key, std::st
 }
 
 // Rows in enumeration order, so row() is an index.
-constexpr std::array kRows{
-    displayRow(ColorSpace::srgb, "srgb", "sRGB", kSRGBDisplay),
-    displayRow(ColorSpace::rec709, "rec709", "Rec.709", kRec709Display),
-    displayRow(ColorSpace::rec2020, "rec2020", "Rec.2020", kRec2020Display),
+constexpr std::array rows{
+    displayRow(ColorSpace::srgb, "srgb", "sRGB", srgbDisplay),
+    displayRow(ColorSpace::rec709, "rec709", "Rec.709", rec709Display),
+    displayRow(ColorSpace::rec2020, "rec2020", "Rec.2020", rec2020Display),
     // No camera built-in for it: linear Rec.709 reaches ACES2065-1 through AP1 by the
     // registry's Bradford-adapted matrices, as the ACES configs define it.
     ColorSpaceRow{.space = ColorSpace::linearRec709,
@@ -73,19 +73,19 @@ constexpr std::array kRows{
 
 constexpr bool rowsInEnumerationOrder()
 {
-    for (std::size_t i = 0; i < kRows.size(); ++i)
-        if (static_cast<std::size_t>(kRows[i].space) != i)
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        if (static_cast<std::size_t>(rows[i].space) != i)
             return false;
     return true;
 }
 static_assert(rowsInEnumerationOrder(), "row(space) indexes the table by the enumeration");
 
-constexpr std::array kOutputs{ColorSpace::srgb, ColorSpace::rec709, ColorSpace::rec2020};
+constexpr std::array outputSpaces{ColorSpace::srgb, ColorSpace::rec709, ColorSpace::rec2020};
 
 std::string keyList(bool outputOnly)
 {
     std::string keys;
-    for (const ColorSpaceRow& entry : kRows) {
+    for (const ColorSpaceRow& entry : rows) {
         if (outputOnly && entry.kind != ColorSpaceKind::display)
             continue;
         keys += keys.empty() ? "" : ", ";
@@ -98,24 +98,24 @@ std::string keyList(bool outputOnly)
 
 namespace ColorSpaces {
 
-std::span<const ColorSpaceRow> all() { return kRows; }
+std::span<const ColorSpaceRow> all() { return rows; }
 
 const ColorSpaceRow& row(ColorSpace space)
 {
     const auto index = static_cast<std::size_t>(space);
-    LUMIVERT_PRECONDITION(index < kRows.size(), "a colour space has a row");
-    return kRows[index];
+    LUMIVERT_PRECONDITION(index < rows.size(), "a colour space has a row");
+    return rows[index];
 }
 
-std::span<const ColorSpace> outputs() { return kOutputs; }
+std::span<const ColorSpace> outputs() { return outputSpaces; }
 
 bool isOutput(ColorSpace space) { return row(space).kind == ColorSpaceKind::display; }
 
 std::optional<ColorSpace> fromKey(std::string_view key)
 {
-    const auto* found = std::find_if(kRows.begin(), kRows.end(),
+    const auto* found = std::find_if(rows.begin(), rows.end(),
                                      [&](const ColorSpaceRow& entry) { return entry.key == key; });
-    if (found == kRows.end())
+    if (found == rows.end())
         return std::nullopt;
     return found->space;
 }

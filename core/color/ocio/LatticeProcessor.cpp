@@ -19,12 +19,12 @@ namespace {
 
 // Exact transforms only: a lattice is small, and the tables must agree with OpenColorIO's own
 // reference arithmetic rather than its fast approximations.
-constexpr OCIO::OptimizationFlags kOptimisation = OCIO::OPTIMIZATION_LOSSLESS;
+constexpr OCIO::OptimizationFlags optimisation = OCIO::OPTIMIZATION_LOSSLESS;
 
 OCIO::ConstCPUProcessorRcPtr cpuProcessor(const OCIO::ConstProcessorRcPtr& processor)
 {
     return processor->getOptimizedCPUProcessor(OCIO::BIT_DEPTH_F32, OCIO::BIT_DEPTH_F32,
-                                               kOptimisation);
+                                               optimisation);
 }
 
 std::string inQuotes(std::string_view text) { return "\u201C" + std::string(text) + "\u201D"; }

@@ -7,7 +7,7 @@ namespace lumivert::LogShaper {
 
 namespace {
 
-constexpr float kStops = stopsBelow + stopsAbove;
+constexpr float stops = stopsBelow + stopsAbove;
 
 }  // namespace
 
@@ -20,11 +20,11 @@ float place(float linear)
     // The comparison is false for NaN and for values at or below zero, which have no log.
     if (!(linear > bottom()))
         return 0.0f;
-    const float t = (std::log2(linear / midGrey) + stopsBelow) / kStops;
+    const float t = (std::log2(linear / midGrey) + stopsBelow) / stops;
     return t < 1.0f ? t : 1.0f;
 }
 
-float linear(float place) { return midGrey * std::exp2(place * kStops - stopsBelow); }
+float linear(float place) { return midGrey * std::exp2(place * stops - stopsBelow); }
 
 LUT1D curves(std::int64_t size)
 {

@@ -16,18 +16,18 @@ namespace {
 
 using std::filesystem::path;
 
-constexpr auto kExtensions = std::to_array<std::string_view>({
+constexpr auto rawExtensions = std::to_array<std::string_view>({
     "3fr", "arw", "cr2", "cr3", "crw", "dcr", "dng", "erf", "fff", "iiq", "kdc", "mef", "mos",
     "mrw", "nef", "nrw", "orf", "pef", "raf", "raw", "rw2", "rwl", "sr2", "srf", "srw", "x3f",
 });
 
 // sRGB's transfer curve in LibRaw's terms: the power of the curved part and the slope of the
 // linear toe (IEC 61966-2-1).
-constexpr double kSrgbPower = 1.0 / 2.4;
-constexpr double kSrgbToeSlope = 12.92;
-constexpr int kOutputSRGB = 1;
-constexpr int kOutputBits = 16;
-constexpr int kRGB = 3;
+constexpr double srgbPower = 1.0 / 2.4;
+constexpr double srgbToeSlope = 12.92;
+constexpr int outputSRGB = 1;
+constexpr int outputBits = 16;
+constexpr int rgb = 3;
 
 // LibRaw reports damaged data through this callback and carries on with whatever it has; such
 // a photo is refused rather than shown with made-up pixels.
@@ -65,10 +65,10 @@ public:
         libraw_output_params_t& params = raw_->imgdata.params;
         params.use_camera_wb = 1;
         params.use_camera_matrix = 1;
-        params.output_color = kOutputSRGB;
-        params.output_bps = kOutputBits;
-        params.gamm[0] = kSrgbPower;
-        params.gamm[1] = kSrgbToeSlope;
+        params.output_color = outputSRGB;
+        params.output_bps = outputBits;
+        params.gamm[0] = srgbPower;
+        params.gamm[1] = srgbToeSlope;
         params.no_auto_bright = 1;
     }
     ~Processor() { raw_->recycle(); }
@@ -99,7 +99,7 @@ private:
 void greyToRGB(std::uint16_t* samples, std::int64_t pixelCount)
 {
     for (std::int64_t i = pixelCount - 1; i >= 0; --i)
-        std::fill_n(samples + kRGB * i, kRGB, samples[i]);
+        std::fill_n(samples + rgb * i, rgb, samples[i]);
 }
 
 Image16 copyOut(Processor& raw, const path& location)
@@ -109,10 +109,10 @@ Image16 copyOut(Processor& raw, const path& location)
     int colours = 0;
     int bits = 0;
     raw->get_mem_image_format(&width, &height, &colours, &bits);
-    if (width <= 0 || height <= 0 || bits != kOutputBits || (colours != 1 && colours != kRGB))
+    if (width <= 0 || height <= 0 || bits != outputBits || (colours != 1 && colours != rgb))
         throw ImageLoaderError::unreadable(location);
     const std::int64_t pixelCount = std::int64_t{width} * height;
-    auto samples = std::make_unique<std::uint16_t[]>(static_cast<std::size_t>(pixelCount * kRGB));
+    auto samples = std::make_unique<std::uint16_t[]>(static_cast<std::size_t>(pixelCount * rgb));
     const int stride = width * colours * static_cast<int>(sizeof(std::uint16_t));
     if (raw->copy_mem_image(samples.get(), stride, 0) != LIBRAW_SUCCESS)
         throw ImageLoaderError::unreadable(location);
@@ -123,12 +123,12 @@ Image16 copyOut(Processor& raw, const path& location)
 
 }  // namespace
 
-std::span<const std::string_view> extensions() { return kExtensions; }
+std::span<const std::string_view> extensions() { return rawExtensions; }
 
 bool hasRawExtension(const path& location)
 {
     const std::string extension = FileName::lowerCaseExtension(location);
-    return std::find(kExtensions.begin(), kExtensions.end(), extension) != kExtensions.end();
+    return std::find(rawExtensions.begin(), rawExtensions.end(), extension) != rawExtensions.end();
 }
 
 bool identifies(const path& location)

@@ -58,9 +58,9 @@ VImage iccToSRGB(const VImage& image)
 }
 
 // Colours per space, before alpha.
-constexpr int kGreyColours = 1;
-constexpr int kRGBColours = 3;
-constexpr int kCMYKColours = 4;
+constexpr int greyColours = 1;
+constexpr int rgbColours = 3;
+constexpr int cmykColours = 4;
 
 }  // namespace
 
@@ -68,11 +68,11 @@ int heldChannels(const VImage& image)
 {
     const VipsInterpretation interpretation = image.interpretation();
     if (interpretation == VIPS_INTERPRETATION_B_W || interpretation == VIPS_INTERPRETATION_GREY16)
-        return kGreyColours + 1;
+        return greyColours + 1;
     switch (spaceOf(image)) {
-    case Space::grey: return kGreyColours + 1;
-    case Space::cmyk: return kCMYKColours + 1;
-    default: return kRGBColours + 1;
+    case Space::grey: return greyColours + 1;
+    case Space::cmyk: return cmykColours + 1;
+    default: return rgbColours + 1;
     }
 }
 

@@ -27,38 +27,37 @@ using VipsDecoder::OpenedImage;
 
 // The decoders (by type name) that libvips offers for untrusted files; it flags the rest as not
 // hardened, and some of those, such as its matrix and CSV readers, accept plain text.
-constexpr std::array<std::string_view, 6> kTrustedLoaders = {
+constexpr std::array<std::string_view, 6> trustedLoaders = {
     "VipsForeignLoadJpegSource", "VipsForeignLoadPngSource",   "VipsForeignLoadTiffSource",
     "VipsForeignLoadWebpSource", "VipsForeignLoadNsgifSource", "VipsForeignLoadHeifSource",
 };
-constexpr std::string_view kJpegLoader = "VipsForeignLoadJpegSource";
-constexpr std::string_view kTiffLoader = "VipsForeignLoadTiffSource";
+constexpr std::string_view jpegLoader = "VipsForeignLoadJpegSource";
+constexpr std::string_view tiffLoader = "VipsForeignLoadTiffSource";
 // JPEG decodes directly at 1/2, 1/4 or 1/8 size. A factor of two is left for the final
 // resampling, as libvips' own thumbnailer does, so the result stays as sharp as a full decode.
-constexpr int kMaxJpegShrink = 8;
-constexpr int kResampleMargin = 2;
+constexpr int maxJpegShrink = 8;
+constexpr int resampleMargin = 2;
 
 // JPEG markers: the start of the image, the frame headers (SOF0 … SOF15 less the three codes
 // that are not frames) and the first arithmetic-coded one. Every 8 × 8 block of a Huffman-coded
 // JPEG costs at least one bit, so a file with fewer bits than its header's blocks has lost data.
-constexpr unsigned char kMarker = 0xFF;
-constexpr unsigned char kStartOfImage = 0xD8;
-constexpr unsigned char kFirstFrame = 0xC0;
-constexpr unsigned char kLastFrame = 0xCF;
-constexpr std::array<unsigned char, 3> kNotFrames = {0xC4, 0xC8, 0xCC};
-constexpr unsigned char kFirstArithmeticFrame = 0xC9;
-constexpr int kJpegBlockSide = 8;
-constexpr int kBitsPerByte = 8;
-constexpr int kMaxSegmentsBeforeFrame = 4096;
+constexpr unsigned char jpegMarker = 0xFF;
+constexpr unsigned char startOfImage = 0xD8;
+constexpr unsigned char firstFrame = 0xC0;
+constexpr unsigned char lastFrame = 0xCF;
+constexpr std::array<unsigned char, 3> notFrames = {0xC4, 0xC8, 0xCC};
+constexpr unsigned char firstArithmeticFrame = 0xC9;
+constexpr int jpegBlockSide = 8;
+constexpr int bitsPerByte = 8;
+constexpr int maxSegmentsBeforeFrame = 4096;
 
 // What the trusted libvips decoders read, by extension; camera RAW files add RawDecoder's list.
-constexpr auto kDecodedExtensions = std::to_array<std::string_view>(
+constexpr auto decodedExtensions = std::to_array<std::string_view>(
     {"jpg", "jpeg", "png", "tif", "tiff", "webp", "gif", "heic", "heif", "avif"});
 
 bool trusted(const char* loader)
 {
-    return std::find(kTrustedLoaders.begin(), kTrustedLoaders.end(), loader) !=
-           kTrustedLoaders.end();
+    return std::find(trustedLoaders.begin(), trustedLoaders.end(), loader) != trustedLoaders.end();
 }
 
 // The file as a source, opened without blocking and checked again on its descriptor, so that a
@@ -80,21 +79,21 @@ VSource regularFileSource(const path& location)
 std::optional<bool> huffmanCoded(int fd)
 {
     std::array<unsigned char, 4> bytes{};
-    if (::pread(fd, bytes.data(), 2, 0) != 2 || bytes[0] != kMarker || bytes[1] != kStartOfImage)
+    if (::pread(fd, bytes.data(), 2, 0) != 2 || bytes[0] != jpegMarker || bytes[1] != startOfImage)
         return std::nullopt;
     off_t at = 2;
-    for (int segment = 0; segment < kMaxSegmentsBeforeFrame; ++segment) {
+    for (int segment = 0; segment < maxSegmentsBeforeFrame; ++segment) {
         if (::pread(fd, bytes.data(), bytes.size(), at) != static_cast<ssize_t>(bytes.size()) ||
-            bytes[0] != kMarker)
+            bytes[0] != jpegMarker)
             return std::nullopt;
         const unsigned char marker = bytes[1];
-        if (marker == kMarker) {  // fill byte
+        if (marker == jpegMarker) {  // fill byte
             ++at;
             continue;
         }
-        if (marker >= kFirstFrame && marker <= kLastFrame &&
-            std::find(kNotFrames.begin(), kNotFrames.end(), marker) == kNotFrames.end())
-            return marker < kFirstArithmeticFrame;
+        if (marker >= firstFrame && marker <= lastFrame &&
+            std::find(notFrames.begin(), notFrames.end(), marker) == notFrames.end())
+            return marker < firstArithmeticFrame;
         at += 2 + ((bytes[2] << 8) | bytes[3]);
     }
     return std::nullopt;
@@ -109,9 +108,9 @@ void refuseJpegWithoutData(const path& location, std::int64_t width, std::int64_
     if (!descriptor.valid() || ::fstat(descriptor.get(), &info) != 0)
         throw ImageLoaderError::unreadable(location);
     const auto blocks = [](std::int64_t side) {
-        return (side + kJpegBlockSide - 1) / kJpegBlockSide;
+        return (side + jpegBlockSide - 1) / jpegBlockSide;
     };
-    const std::int64_t bits = std::int64_t{info.st_size} * kBitsPerByte;
+    const std::int64_t bits = std::int64_t{info.st_size} * bitsPerByte;
     if (bits < blocks(width) * blocks(height) && huffmanCoded(descriptor.get()).value_or(true))
         throw ImageLoaderError::unreadable(location);
 }
@@ -163,7 +162,7 @@ int jpegShrink(const Size& stored, const Size& target)
     const std::int64_t factor =
         std::max(stored.width / target.width, stored.height / target.height);
     int shrink = 1;
-    while (shrink < kMaxJpegShrink && factor >= std::int64_t{kResampleMargin} * shrink * 2)
+    while (shrink < maxJpegShrink && factor >= std::int64_t{resampleMargin} * shrink * 2)
         shrink *= 2;
     return shrink;
 }
@@ -208,7 +207,7 @@ OpenedImage open(const path& location, std::int64_t maxPixels,
     // A RAW file that LibRaw turned down is not read as TIFF either: that would be the sensor's
     // mosaic (a dark, grey-green image), not the photo.
     const bool rawAsTiff =
-        loader != nullptr && loader == kTiffLoader && RawDecoder::hasRawExtension(location);
+        loader != nullptr && loader == tiffLoader && RawDecoder::hasRawExtension(location);
     if (loader == nullptr || !trusted(loader) || rawAsTiff) {
         vips_error_clear();
         throw ImageLoaderError::unreadable(location);
@@ -218,7 +217,7 @@ OpenedImage open(const path& location, std::int64_t maxPixels,
         checkShape(image.width(), image.height());
     if (std::int64_t{image.width()} * image.height() > maxPixels)
         throw ImageLoaderError::unreadable(location);
-    if (loader == kJpegLoader)
+    if (loader == jpegLoader)
         refuseJpegWithoutData(location, image.width(), image.height());
     if (image.bands() > VipsColour::heldChannels(image))
         throw ImageLoaderError::extraChannels(location, image.bands());
@@ -249,7 +248,7 @@ VImage decodeBounded(const OpenedImage& opened, std::int64_t maxPixelSize)
     const Size stored{image.width(), image.height()};
     const Size target = boundedSize(stored.width, stored.height, maxPixelSize);
     if (target.width != stored.width || target.height != stored.height) {
-        if (opened.loader == kJpegLoader) {
+        if (opened.loader == jpegLoader) {
             const int shrink = jpegShrink(stored, target);
             if (shrink > 1)
                 image = openFirstImage(opened.source, VImage::option()->set("shrink", shrink));
@@ -268,7 +267,7 @@ namespace ImageLoader {
 
 std::vector<std::string_view> readableExtensions()
 {
-    std::vector<std::string_view> extensions(kDecodedExtensions.begin(), kDecodedExtensions.end());
+    std::vector<std::string_view> extensions(decodedExtensions.begin(), decodedExtensions.end());
     const std::span<const std::string_view> raw = RawDecoder::extensions();
     extensions.insert(extensions.end(), raw.begin(), raw.end());
     return extensions;

@@ -30,7 +30,7 @@ using VipsSamples::k8BitMax;
 // Lossy types are saved at the quality asked for: the app's own images (writeImage) at one a
 // photographer would hand on, not libvips' default of 75; graded photos at defaultQuality unless
 // the caller chooses.
-constexpr std::array<FileTypeEntry, 4> kFileTypes = {{
+constexpr std::array<FileTypeEntry, 4> fileTypes = {{
     {ImageFileType::png, ".png", true, false, true},
     {ImageFileType::jpeg, ".jpg", false, true, false},
     {ImageFileType::tiff, ".tif", true, false, true},
@@ -42,7 +42,7 @@ struct ExtensionEntry {
     std::string_view extension;
     ImageFileType type;
 };
-constexpr std::array<ExtensionEntry, 6> kExtensions = {{
+constexpr std::array<ExtensionEntry, 6> extensions = {{
     {"png", ImageFileType::png},
     {"jpg", ImageFileType::jpeg},
     {"jpeg", ImageFileType::jpeg},
@@ -181,9 +181,9 @@ namespace VipsEncoder {
 const FileTypeEntry& entryOf(ImageFileType type)
 {
     const auto* entry =
-        std::find_if(kFileTypes.begin(), kFileTypes.end(),
+        std::find_if(fileTypes.begin(), fileTypes.end(),
                      [type](const auto& candidate) { return candidate.type == type; });
-    LUMIVERT_PRECONDITION(entry != kFileTypes.end(), "unknown image file type");
+    LUMIVERT_PRECONDITION(entry != fileTypes.end(), "unknown image file type");
     return *entry;
 }
 
@@ -229,10 +229,10 @@ std::optional<ImageFileType> fileType(const path& location)
 {
     const std::string extension = FileName::lowerCaseExtension(location);
     const auto* entry =
-        std::find_if(kExtensions.begin(), kExtensions.end(), [&extension](const auto& candidate) {
+        std::find_if(extensions.begin(), extensions.end(), [&extension](const auto& candidate) {
             return candidate.extension == extension;
         });
-    if (entry == kExtensions.end())
+    if (entry == extensions.end())
         return std::nullopt;
     return entry->type;
 }

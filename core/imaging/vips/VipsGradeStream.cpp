@@ -48,11 +48,11 @@ struct StreamGrading {
 };
 
 template <typename T>
-constexpr bool kTabulated = std::is_same_v<T, std::uint8_t> || std::is_same_v<T, std::uint16_t>;
+constexpr bool tabulated = std::is_same_v<T, std::uint8_t> || std::is_same_v<T, std::uint16_t>;
 
 template <typename T> std::uint8_t byteOf(const StreamGrading& grading, T sample)
 {
-    if constexpr (kTabulated<T>)
+    if constexpr (tabulated<T>)
         return grading.byteOfLevel[sample];
     else
         return static_cast<std::uint8_t>(
@@ -61,7 +61,7 @@ template <typename T> std::uint8_t byteOf(const StreamGrading& grading, T sample
 
 template <typename T> float valueOf(const StreamGrading& grading, T sample)
 {
-    if constexpr (kTabulated<T>)
+    if constexpr (tabulated<T>)
         return grading.valueOfLevel[sample];
     else
         return clamp01(static_cast<float>(sample) / grading.maxValue);
@@ -126,7 +126,7 @@ template <typename T> void prepareFor(StreamGrading& grading, float maxValue)
 {
     grading.maxValue = maxValue;
     grading.gradeRow = grading.deep ? gradeDeepRow<T> : gradeEightBitRow<T>;
-    if constexpr (kTabulated<T>) {
+    if constexpr (tabulated<T>) {
         const std::size_t levels = std::size_t{std::numeric_limits<T>::max()} + 1;
         grading.valueOfLevel.resize(levels);
         grading.byteOfLevel.resize(levels);

@@ -16,14 +16,14 @@ using vips::VImage;
 
 // Rows decoded at a time: the stored samples are read strip by strip into the result, so only
 // one strip of them is held besides the floats.
-constexpr int kStripRows = 64;
+constexpr int stripRows = 64;
 
 // 8- and 16-bit levels are converted once each, into tables, instead of once per sample.
 template <typename T> class SampleConversion {
 public:
     explicit SampleConversion(float maxValue) : maxValue_(maxValue)
     {
-        if constexpr (kTabulated) {
+        if constexpr (tabulated) {
             levels_.resize(std::size_t{std::numeric_limits<T>::max()} + 1);
             levelBytes_.resize(levels_.size());
             for (std::size_t level = 0; level < levels_.size(); ++level) {
@@ -59,19 +59,19 @@ public:
     }
 
 private:
-    static constexpr bool kTabulated =
+    static constexpr bool tabulated =
         std::is_same_v<T, std::uint8_t> || std::is_same_v<T, std::uint16_t>;
 
     float toFloat(T sample) const
     {
-        if constexpr (kTabulated)
+        if constexpr (tabulated)
             return levels_[sample];
         else
             return clamp01(static_cast<float>(sample) / maxValue_);
     }
     std::uint8_t toByte(T sample, float value) const
     {
-        if constexpr (kTabulated)
+        if constexpr (tabulated)
             return levelBytes_[sample];
         else
             return static_cast<std::uint8_t>(Packing::quantized(value, k8BitMax));
@@ -108,8 +108,8 @@ Converted convertSamples(const VImage& image, float maxValue, bool withDisplay, 
     }
     const std::unique_ptr<VipsRegion, decltype(&g_object_unref)> region(
         vips_region_new(image.get_image()), &g_object_unref);
-    for (int top = 0; top < height; top += kStripRows) {
-        VipsRect strip{0, top, width, std::min(kStripRows, height - top)};
+    for (int top = 0; top < height; top += stripRows) {
+        VipsRect strip{0, top, width, std::min(stripRows, height - top)};
         if (vips_region_prepare(region.get(), &strip) != 0)
             throw vips::VError();
         for (int y = strip.top; y < strip.top + strip.height; ++y) {

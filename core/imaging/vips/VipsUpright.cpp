@@ -20,7 +20,7 @@ struct Layout {
     bool rowsAreColumns;
     bool reversed;
 };
-constexpr std::array<Layout, 9> kLayouts = {{
+constexpr std::array<Layout, 9> layouts = {{
     {false, false},  // no orientation
     {false, false},  // upright
     {false, false},  // mirrored
@@ -135,9 +135,9 @@ VImage whileStreaming(const VipsDecoder::OpenedImage& opened, std::int64_t strip
     LUMIVERT_PRECONDITION(stripBytes >= 1, "a strip holds at least one byte");
     const VImage& stored = opened.image;
     const int orientation = vips_image_get_orientation(stored.get_image());
-    if (orientation <= 1 || orientation >= static_cast<int>(kLayouts.size()))
+    if (orientation <= 1 || orientation >= static_cast<int>(layouts.size()))
         return stored;
-    const Layout layout = kLayouts[static_cast<std::size_t>(orientation)];
+    const Layout layout = layouts[static_cast<std::size_t>(orientation)];
     // Mirroring keeps the row order, so the streamed image turns as it is read.
     if (!layout.rowsAreColumns && !layout.reversed)
         return stored.autorot();
