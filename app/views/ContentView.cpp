@@ -190,5 +190,4 @@ void ContentView::startUp()
         WindowPlacement::placeForCapture(*this, qEnvironmentVariable("LUMIVERT_WINDOW"));
 }
 
-
 }  // namespace lumivert

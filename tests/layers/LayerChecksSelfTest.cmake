@@ -92,6 +92,17 @@ file(WRITE "${tree}/core/imaging/Loader.cpp" "#include <vips/vips8>\n")
 expect(vips_beside_folder "core/imaging/Loader.cpp\n *core/imaging/vipsextra/Other.cpp"
        ${folder_args})
 
+# Constants are camelCase: a kName declaration fails the style check, a kName in a comment or a
+# string does not.
+set(style_check "${checks}/FormatCheck.cmake")
+file(REMOVE_RECURSE "${tree}")
+file(WRITE "${tree}/core/Sizes.hpp" "// not kOld any more\nconstexpr int largestSize = 65;\n")
+file(WRITE "${tree}/core/Text.cpp" "const char* unit = \"kB\";\n")
+expect(camel_constants "pass" -DSOURCE_DIR=${tree} -DFOLDERS=core "-DCLANG_FORMAT=true" -P ${style_check})
+file(WRITE "${tree}/core/Old.cpp" "static constexpr std::array<int, 2> kOldSizes{17, 33};\n")
+expect(k_constant "core/Old.cpp: static constexpr std::array<int, 2> kOldSizes" -DSOURCE_DIR=${tree}
+       -DFOLDERS=core "-DCLANG_FORMAT=true" -P ${style_check})
+
 if(failures)
     message(FATAL_ERROR "The include checks misjudge:${failures}")
 endif()
