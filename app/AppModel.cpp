@@ -66,7 +66,9 @@ const std::array<ResultProperty, 4> resultProperties{{
      &AppModel::matchAnalysisChanged},
     {[](const GradeRecipe::Results&, const GradeRecipe::Results&) { return false; },
      &AppModel::editFitChanged},
-    {[](const GradeRecipe::Results& x, const GradeRecipe::Results& y) { return x.hald == y.hald; },
+    {[](const GradeRecipe::Results& x, const GradeRecipe::Results& y) {
+         return x.hald == y.hald || (x.hald && y.hald && *x.hald == *y.hald);
+     },
      &AppModel::haldLUTChanged},
 }};
 

@@ -113,7 +113,7 @@ public:
     const std::optional<MatchAnalysis>& matchAnalysis() const { return results_.match; }
     const std::optional<EditFit>& editFit() const { return results_.edit; }
     const GradeRecipe::Results& results() const { return results_; }
-    const std::optional<LUT3D>& haldLUT() const { return results_.hald; }
+    const std::shared_ptr<const LUT3D>& haldLUT() const { return results_.hald; }
     // Every adjustment of the grade, as the table of adjustments describes them. A change of an
     // adjustment that refits re-solves the edit (which then rebuilds the preview); any other
     // assignment rebuilds the preview; remembered adjustments are stored when they change.

@@ -46,6 +46,13 @@ std::int64_t PixelBuffer::index(std::int64_t x, std::int64_t y) const
     return checkedAdd(checkedMul(y, width_), x);
 }
 
+std::vector<RGB> PixelBuffer::takePixels() &&
+{
+    if (storage_.use_count() > 1)
+        return *storage_;
+    return std::move(*storage_);
+}
+
 const RGB& PixelBuffer::operator()(std::int64_t x, std::int64_t y) const
 {
     return (*storage_)[static_cast<std::size_t>(index(x, y))];

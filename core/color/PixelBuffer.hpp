@@ -26,6 +26,8 @@ public:
     const std::vector<RGB>& pixels() const { return *storage_; }
     // Writable view; duplicates shared storage first.
     std::span<RGB> mutablePixels();
+    // The pixels themselves, moved out when no copy shares them (a 4096² HALD is 200 MB).
+    std::vector<RGB> takePixels() &&;
 
     // Pixel at column x, row y; an index outside the raster stops the program.
     const RGB& operator()(std::int64_t x, std::int64_t y) const;

@@ -108,20 +108,6 @@ bool takeOwnerAndMode(int fd, const struct stat& replaced)
     return ::fchmod(fd, replaced.st_mode & permissionBits) == 0;
 }
 
-bool writeFully(SystemCalls& calls, int fd, std::string_view bytes)
-{
-    while (!bytes.empty()) {
-        const ssize_t written = calls.write(fd, bytes.data(), bytes.size());
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return true;
-}
-
 // Tries fresh hidden names beside the target until `create` does not find the name taken;
 // returns what `create` returned last (negative with errno on failure).
 template <typename Create> int underTemporaryName(const path& target, path& name, Create create)
@@ -175,7 +161,7 @@ void StagedFiles::discard(Staged& staged)
 
 void StagedFiles::stage(const path& destination, std::string_view bytes)
 {
-    stage(destination, [bytes](int fd) { return writeFully(SystemCalls::current(), fd, bytes); });
+    stage(destination, [bytes](int fd) { return SystemCalls::current().writeFully(fd, bytes); });
 }
 
 void StagedFiles::stage(const path& destination, const Writer& write)

@@ -36,6 +36,20 @@ ssize_t SystemCalls::write(int fd, const void* bytes, std::size_t count)
     return ::write(fd, bytes, count);
 }
 
+bool SystemCalls::writeFully(int fd, std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        const ssize_t written = write(fd, bytes.data(), bytes.size());
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}
+
 int SystemCalls::fsync(int fd) { return ::fsync(fd); }
 
 int SystemCalls::close(int fd) { return ::close(fd); }

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <string_view>
 #include <sys/types.h>
 
 namespace lumivert {
@@ -18,6 +19,8 @@ public:
     // A new file that did not exist (O_CREAT | O_EXCL), or -1 with errno.
     virtual int openNew(const std::filesystem::path& path, mode_t mode);
     virtual ssize_t write(int fd, const void* bytes, std::size_t count);
+    // Every byte through write(), again after an interruption; false with errno on failure.
+    bool writeFully(int fd, std::string_view bytes);
     virtual int fsync(int fd);
     virtual int close(int fd);
     // Gives an unnamed file a name, which must not exist yet.

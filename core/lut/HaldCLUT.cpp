@@ -75,6 +75,12 @@ LUT3D lut(const PixelBuffer& image)
     return LUT3D(static_cast<std::int64_t>(found) * found, image.pixels());
 }
 
+LUT3D lut(PixelBuffer&& image)
+{
+    const int found = requiredLevel(image.width(), image.height());
+    return LUT3D(static_cast<std::int64_t>(found) * found, std::move(image).takePixels());
+}
+
 }  // namespace HaldCLUT
 
 }  // namespace lumivert

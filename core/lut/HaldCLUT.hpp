@@ -47,6 +47,8 @@ PixelBuffer identity(int level);
 PixelBuffer image(const LUT3D& lut, int level);
 // The pixels taken unchanged as a table of L² points; throws HaldError for other shapes.
 LUT3D lut(const PixelBuffer& image);
+// The same, taking the image's storage instead of copying it.
+LUT3D lut(PixelBuffer&& image);
 
 }  // namespace HaldCLUT
 

@@ -4,6 +4,7 @@
 #include "color/Precondition.hpp"
 #include "imaging/ImageLoader.hpp"
 #include "io/FileIO.hpp"
+#include "io/SystemCalls.hpp"
 #include "lut/HaldCLUT.hpp"
 #include "lut/TextEncoding.hpp"
 
@@ -13,6 +14,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <optional>
+#include <span>
 
 namespace lumivert::LUTWriter {
 
@@ -28,6 +30,8 @@ constexpr std::int64_t cubeFractionDigits = 6;
 // "0.000000 0.000000 0.000000\n"
 constexpr std::size_t cubeEntryLength = 27;
 constexpr std::size_t headerReserve = 256;
+// 64 Ki lines, 1.7 MB of text, per write.
+constexpr std::size_t cubeBlockEntries = std::size_t{1} << 16;
 
 constexpr float shaperScale = 1023.0f;  // 10-bit input
 constexpr int outputBits = 12;
@@ -106,7 +110,7 @@ std::string inputRangeLine(std::string_view keyword, const LUTDomain& domain)
            domainNumber(domain.max.r) + "\n";
 }
 
-void appendEntries(std::string& text, const std::vector<RGB>& values)
+void appendEntries(std::string& text, std::span<const RGB> values)
 {
     for (const RGB& entry : values) {
         appendCubeComponent(text, entry.r);
@@ -177,6 +181,48 @@ std::string cubeHeader(std::string_view title)
     return "TITLE \"" + cleanedTitle(title) + "\"\n" + commentLine();
 }
 
+// One block of entry lines: every line of a table within 0 … 1 has the same length, so the
+// block is sized once and filled in place.
+void formatCubeEntries(std::string& block, std::span<const RGB> entries, bool withinUnitRange)
+{
+    block.clear();
+    if (!withinUnitRange) {
+        appendEntries(block, entries);
+        return;
+    }
+    block.resize(entries.size() * cubeEntryLength);
+    char* out = block.data();
+    for (const RGB& entry : entries) {
+        out = writeCubeComponent(out, entry.r);
+        *out++ = ' ';
+        out = writeCubeComponent(out, entry.g);
+        *out++ = ' ';
+        out = writeCubeComponent(out, entry.b);
+        *out++ = '\n';
+    }
+}
+
+// The .cube text of a table, handed to `emit` in pieces (the header, then blocks of entries),
+// so that writing a level-16 HALD's 16.7 million lines never holds all 450 MB of them. Stops
+// and returns false as soon as `emit` does.
+template <typename Emit> bool emitCube(const LUT3D& lut, std::string_view title, Emit emit)
+{
+    const std::vector<RGB>& values = lut.values();
+    requireFinite(values);
+    if (!emit(cubeHeader(title) + "LUT_3D_SIZE " + std::to_string(lut.size()) + "\n" +
+              domainLines(lut.domain())))
+        return false;
+    const bool withinUnitRange = lut.isWithinUnitRange();
+    std::string block;
+    for (std::size_t first = 0; first < values.size(); first += cubeBlockEntries) {
+        const std::size_t count = std::min(cubeBlockEntries, values.size() - first);
+        formatCubeEntries(block, std::span(values).subspan(first, count), withinUnitRange);
+        if (!emit(std::string_view(block)))
+            return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 std::string commentLine()
@@ -203,27 +249,12 @@ std::string cleanedTitle(std::string_view title)
 
 std::string cube(const LUT3D& lut, std::string_view title)
 {
-    const std::vector<RGB>& values = lut.values();
-    requireFinite(values);
-    const std::string header = cubeHeader(title) + "LUT_3D_SIZE " + std::to_string(lut.size()) +
-                               "\n" + domainLines(lut.domain());
-    if (!lut.isWithinUnitRange()) {
-        std::string text = header;
-        appendEntries(text, values);
-        return text;
-    }
     std::string text;
-    // Every entry line has the same length, so the text is sized once and filled in place.
-    text.resize(header.size() + values.size() * cubeEntryLength);
-    char* out = std::copy(header.begin(), header.end(), text.data());
-    for (const RGB& entry : values) {
-        out = writeCubeComponent(out, entry.r);
-        *out++ = ' ';
-        out = writeCubeComponent(out, entry.g);
-        *out++ = ' ';
-        out = writeCubeComponent(out, entry.b);
-        *out++ = '\n';
-    }
+    text.reserve(headerReserve + lut.values().size() * cubeEntryLength);
+    emitCube(lut, title, [&text](std::string_view piece) {
+        text += piece;
+        return true;
+    });
     return text;
 }
 
@@ -334,7 +365,11 @@ void write(const LUT3D& lut, LUTFormat format, std::string_view title,
 
 void writeCube(const LUT3D& lut, std::string_view title, const std::filesystem::path& destination)
 {
-    FileIO::writeAtomically(destination, cube(lut, title));
+    FileIO::writeAtomically(destination, [&](int fd) {
+        return emitCube(lut, title, [fd](std::string_view piece) {
+            return SystemCalls::current().writeFully(fd, piece);
+        });
+    });
 }
 
 void writeCube(const LUTStack& stack, std::string_view title,

@@ -108,14 +108,11 @@ std::optional<std::string> editStatus(const Results& results, const SlotNames&)
 
 Analysis analyseHald(std::span<const Input> inputs, const Settings&)
 {
-    LUMIVERT_PRECONDITION(inputs[0].table.has_value(), "a HALD input carries its table");
-    return *inputs[0].table;
+    LUMIVERT_PRECONDITION(inputs[0].table != nullptr, "a HALD input carries its table");
+    return inputs[0].table;
 }
 
-Base haldBase(const Results& results, const Settings&)
-{
-    return results.hald ? std::make_shared<const LUT3D>(*results.hald) : nullptr;
-}
+Base haldBase(const Results& results, const Settings&) { return results.hald; }
 
 std::optional<std::string> haldStatus(const Results& results, const SlotNames&)
 {
@@ -236,8 +233,9 @@ const SlotRecipe& recipe(Slot slot) { return slotTable[static_cast<std::size_t>(
 Input load(Slot slot, const std::filesystem::path& file)
 {
     if (!recipe(slot).holdsTable)
-        return {ImageLoader::load(file, analysisPixelSize), std::nullopt};
-    LUT3D table = HaldCLUT::lut(ImageLoader::loadExact(file, HaldCLUT::requiredLevel));
+        return {ImageLoader::load(file, analysisPixelSize), nullptr};
+    auto table = std::make_shared<const LUT3D>(
+        HaldCLUT::lut(ImageLoader::loadExact(file, HaldCLUT::requiredLevel)));
     return {ImageLoader::load(file, haldThumbnailSize), std::move(table)};
 }
 
@@ -247,7 +245,7 @@ bool Results::has(Mode mode) const
     case Mode::look: return look.has_value();
     case Mode::match: return match.has_value();
     case Mode::edit: return edit.has_value();
-    case Mode::hald: return hald.has_value();
+    case Mode::hald: return hald != nullptr;
     }
     return false;
 }
@@ -276,7 +274,7 @@ void Results::store(Analysis analysis)
             results.editSystem = std::move(value.system);
             results.edit = std::move(value.fit);
         }
-        void operator()(LUT3D&& value) { results.hald = std::move(value); }
+        void operator()(std::shared_ptr<const LUT3D>&& value) { results.hald = std::move(value); }
     };
     std::visit(Store{*this}, std::move(analysis));
 }

@@ -105,7 +105,8 @@ const SlotRecipe& recipe(Slot slot);
 // A graded HALD's table; every other mode analyses its images after they are loaded.
 struct Input {
     LoadedImage image;
-    std::optional<LUT3D> table;
+    // A graded HALD's table, shared rather than copied: at level 16 it is 200 MB.
+    std::shared_ptr<const LUT3D> table;
 };
 
 // The file as the slot needs it. Throws the loader's and the HALD reader's errors.
@@ -167,7 +168,8 @@ struct EditAnalysis {
 };
 
 // What one mode's analysis yields.
-using Analysis = std::variant<LookAnalysis, MatchAnalysis, EditAnalysis, LUT3D>;
+using Analysis =
+    std::variant<LookAnalysis, MatchAnalysis, EditAnalysis, std::shared_ptr<const LUT3D>>;
 
 // Each mode's latest result; a mode without one grades nothing.
 struct Results {
@@ -175,7 +177,7 @@ struct Results {
     std::optional<MatchAnalysis> match;
     std::optional<EditSystem> editSystem;
     std::optional<EditFit> edit;
-    std::optional<LUT3D> hald;
+    std::shared_ptr<const LUT3D> hald;
 
     bool has(Mode mode) const;
     void clear(Mode mode);

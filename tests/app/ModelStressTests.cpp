@@ -42,7 +42,7 @@ bool hasResultOf(const AppModel& model, Mode mode)
     case Mode::look: return model.lookAnalysis().has_value();
     case Mode::match: return model.matchAnalysis().has_value();
     case Mode::edit: return model.editFit().has_value();
-    case Mode::hald: return model.haldLUT().has_value();
+    case Mode::hald: return model.haldLUT() != nullptr;
     }
     return false;
 }

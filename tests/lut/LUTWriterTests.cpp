@@ -1,6 +1,7 @@
 #include "imaging/ImageLoader.hpp"
 #include "io/FileIO.hpp"
 #include "lut/HaldCLUT.hpp"
+#include "lut/LUTReader.hpp"
 #include "lut/LUTWriter.hpp"
 
 #include "support/FolderTest.hpp"
@@ -285,6 +286,31 @@ TEST_F(LUTWriterFileTest, TextFormatsWriteTheirTextAndReplaceOldFiles)
     LUTWriter::write(lut, LUTFormat::threeDL, "ignored", threeDLPath);
     EXPECT_EQ(contents(cubePath), LUTWriter::cube(lut, "Look"));
     EXPECT_EQ(contents(threeDLPath), LUTWriter::threeDL(lut));
+}
+
+// A .cube is written in blocks of lines; tables of one to several blocks, within 0 … 1 (lines of
+// one length) and beyond it, read back entry for entry, none lost or repeated at a seam.
+TEST_F(LUTWriterFileTest, CubeFilesOfSeveralBlocksReadBackWhole)
+{
+    for (const std::int64_t size : {2, 40, 41, 65}) {
+        for (const float reach : {1.0f, 3.5f}) {
+            const LUT3D lut = LUT3D::build(size, [reach](const RGB& c) {
+                return RGB{reach * c.g, c.b * c.r, reach * (1.0f - c.r) * c.b};
+            });
+            const fs::path path = folder_ / "Blocks.cube";
+            LUTWriter::write(lut, LUTFormat::cube, "Blocks", path);
+            const LUT3D back = LUTReader::read(path).table();
+            ASSERT_EQ(back.size(), size);
+            float largest = 0.0f;
+            for (std::size_t i = 0; i < lut.values().size(); ++i) {
+                const RGB& a = lut.values()[i];
+                const RGB& b = back.values()[i];
+                largest = std::max(
+                    {largest, std::fabs(a.r - b.r), std::fabs(a.g - b.g), std::fabs(a.b - b.b)});
+            }
+            EXPECT_LE(largest, 6e-7f * reach) << size << " points, reach " << reach;
+        }
+    }
 }
 
 TEST_F(LUTWriterFileTest, UnwritableDestinationThrowsForEveryTextFormat)
