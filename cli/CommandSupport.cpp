@@ -169,10 +169,25 @@ void requireWritable(const ExportPlan::Plan& plan,
     }
 }
 
+namespace {
+
+// Every file is written before any takes its name, so the lines come after the commit.
+void sayWritten(const ExportPlan::Plan& plan, const std::vector<std::int64_t>& sizes,
+                SavedLine saved)
+{
+    for (std::size_t i = 0; i < plan.size(); ++i) {
+        std::cout << "Saved " << plan[i].path.string();
+        if (saved == SavedLine::pathAndSize)
+            std::cout << " (" << sizes[i] << " points per axis)";
+        std::cout << '\n';
+    }
+}
+
+}  // namespace
+
 void writeLUTs(const std::function<LUT3D(LUTFormat)>& tableFor, const ExportPlan::Plan& plan,
                const std::string& title, const LUTWriter::Options& options, SavedLine saved)
 {
-    // Every file is written before any takes its name, so the lines come after the commit.
     std::vector<std::int64_t> sizes;
     attempt(GradeRecipe::saveLUTFailedTitle, [&] {
         ExportPlan::write(
@@ -183,12 +198,18 @@ void writeLUTs(const std::function<LUT3D(LUTFormat)>& tableFor, const ExportPlan
             },
             plan, title, options);
     });
-    for (std::size_t i = 0; i < plan.size(); ++i) {
-        std::cout << "Saved " << plan[i].path.string();
-        if (saved == SavedLine::pathAndSize)
-            std::cout << " (" << sizes[i] << " points per axis)";
-        std::cout << '\n';
-    }
+    sayWritten(plan, sizes, saved);
+}
+
+void writeLUTs(const ExportPlan::Bake& bake, const ExportPlan::Plan& plan, const std::string& title,
+               const LUTWriter::Options& options, SavedLine saved)
+{
+    std::vector<std::int64_t> sizes;
+    for (const ExportPlan::PlannedFile& file : plan)
+        sizes.push_back(LUTWriter::writtenSize(bake.sizeFor(file.format), file.format, options));
+    attempt(GradeRecipe::saveLUTFailedTitle,
+            [&] { ExportPlan::write(bake, plan, title, options); });
+    sayWritten(plan, sizes, saved);
 }
 
 void writeLUTs(const LUT3D& lut, const ExportPlan::Plan& plan, const std::string& title,

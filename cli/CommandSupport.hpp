@@ -75,6 +75,9 @@ void writeLUTs(const std::function<LUT3D(LUTFormat)>& tableFor, const ExportPlan
                const std::string& title, const LUTWriter::Options& options,
                SavedLine saved = SavedLine::path);
 // The same LUT to every planned file.
+// The same, the grade baked as each file is written (ExportPlan::Bake).
+void writeLUTs(const ExportPlan::Bake& bake, const ExportPlan::Plan& plan, const std::string& title,
+               const LUTWriter::Options& options, SavedLine saved);
 void writeLUTs(const LUT3D& lut, const ExportPlan::Plan& plan, const std::string& title,
                const LUTWriter::Options& options);
 

@@ -15,8 +15,8 @@
 #include <cctype>
 #include <functional>
 #include <iostream>
-#include <map>
 #include <memory>
+#include <span>
 #include <tuple>
 
 namespace lumivert::GradeCommands {
@@ -285,16 +285,13 @@ int makeLUT(Mode mode, const GradeOptions& options)
     results.store(analysed(mode, inputs, settings));
     const auto sizeFor = sizesFor(mode, results, options);
     std::cout << statusOf(mode, results, inputs.names) << '\n';
-    // One bake per size, shared by the formats that take it.
+    // Baked as each file is written: a level-16 HALD's table is too large to hold twice.
     const GradePipeline pipeline = GradeRecipe::pipeline(mode, results, settings);
-    std::map<std::int64_t, LUT3D> baked;
-    const auto tableFor = [&](LUTFormat format) {
-        const std::int64_t size = sizeFor(format);
-        if (!baked.contains(size))
-            baked.emplace(size, pipeline.makeLUT(size));
-        return baked.at(size);
-    };
-    CommandSupport::writeLUTs(tableFor, plan, title, options.writer,
+    const ExportPlan::Bake bake{
+        sizeFor, [&pipeline](std::int64_t size, std::int64_t firstRow, std::span<RGB> out) {
+            pipeline.makeRows(size, firstRow, out);
+        }};
+    CommandSupport::writeLUTs(bake, plan, title, options.writer,
                               keepsInputTable(mode) ? CommandSupport::SavedLine::pathAndSize
                                                     : CommandSupport::SavedLine::path);
     return 0;

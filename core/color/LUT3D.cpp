@@ -101,18 +101,29 @@ LUT3D LUT3D::buildConcurrently(std::int64_t size, const Function& f)
 LUT3D LUT3D::buildRowsConcurrently(std::int64_t size, const RowFunction& row)
 {
     std::vector<RGB> values(static_cast<std::size_t>(entryCount(size)));
+    buildRowsInto(size, 0, values, row);
+    return LUT3D(size, std::move(values));
+}
+
+void LUT3D::buildRowsInto(std::int64_t size, std::int64_t firstRow, std::span<RGB> out,
+                          const RowFunction& row)
+{
+    LUMIVERT_PRECONDITION(out.size() % static_cast<std::size_t>(size) == 0 &&
+                              firstRow * size + std::ssize(out) <= entryCount(size),
+                          "a block of a table holds whole rows within the table");
     // One task per lattice row (fixed b and g): rows balance two cores far better than the
     // few blue slices do. Each row writes only its own entries, so the table is the same on any
     // thread count.
-    const std::int64_t rows = size * size;
+    const auto rows = static_cast<std::int64_t>(out.size()) / size;
 #pragma omp parallel for schedule(dynamic, 8)
-    for (std::int64_t index = 0; index < rows; ++index) {
-        const std::span<RGB> out(values.data() + index * size, static_cast<std::size_t>(size));
-        row(index % size, index / size, out);
-        for (RGB& entry : out)
+    for (std::int64_t local = 0; local < rows; ++local) {
+        const std::int64_t index = firstRow + local;
+        const std::span<RGB> entries =
+            out.subspan(static_cast<std::size_t>(local * size), static_cast<std::size_t>(size));
+        row(index % size, index / size, entries);
+        for (RGB& entry : entries)
             entry = clamp01(entry);
     }
-    return LUT3D(size, std::move(values));
 }
 
 std::vector<float> LUT3D::latticeAxis(std::int64_t size)

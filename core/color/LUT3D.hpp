@@ -67,6 +67,10 @@ public:
     // The same, a row at a time, for callers that share work along a row; outputs clamped as in
     // build(). row must be pure and fill every entry of its span.
     static LUT3D buildRowsConcurrently(std::int64_t size, const RowFunction& row);
+    // Rows firstRow … of that table into `out` (whole rows, row index = b × size + g): the same
+    // entries, a block at a time, for tables too large to hold twice.
+    static void buildRowsInto(std::int64_t size, std::int64_t firstRow, std::span<RGB> out,
+                              const RowFunction& row);
     // The N lattice inputs of one axis, i / (N − 1) as one single-precision division each.
     static std::vector<float> latticeAxis(std::int64_t size);
 

@@ -47,31 +47,41 @@ RGB GradePipeline::finish(const RGB& colour, const RGB& output) const
 
 LUT3D GradePipeline::makeLUT(std::int64_t size) const
 {
+    return LUT3D::buildRowsConcurrently(size, rowMaker(size));
+}
+
+void GradePipeline::makeRows(std::int64_t size, std::int64_t firstRow, std::span<RGB> out) const
+{
+    LUT3D::buildRowsInto(size, firstRow, out, rowMaker(size));
+}
+
+LUT3D::RowFunction GradePipeline::rowMaker(std::int64_t size) const
+{
     // Lattice inputs repeat along each axis, so each axis is decoded once per bake and the base
     // gets the decoded values with every run, exactly as it would decode them itself.
-    const std::vector<float> axis = LUT3D::latticeAxis(size);
+    std::vector<float> axis = LUT3D::latticeAxis(size);
     std::vector<float> decoded(axis.size());
     std::transform(axis.begin(), axis.end(), decoded.begin(),
                    [](float x) { return ColorMath::decode(x); });
-    return LUT3D::buildRowsConcurrently(
-        size, [&](std::int64_t g, std::int64_t b, std::span<RGB> row) {
-            const auto gi = static_cast<std::size_t>(g);
-            const auto bi = static_cast<std::size_t>(b);
-            for (std::size_t start = 0; start < row.size(); start += run) {
-                const std::size_t count = std::min(run, row.size() - start);
-                std::array<RGB, run> colours;
-                std::array<RGB, run> linear;
-                for (std::size_t i = 0; i < count; ++i) {
-                    colours[i] = {axis[start + i], axis[gi], axis[bi]};
-                    linear[i] = {decoded[start + i], decoded[gi], decoded[bi]};
-                }
-                const std::span<RGB> out = row.subspan(start, count);
-                base_->applyDecoded(std::span(colours).first(count), std::span(linear).first(count),
-                                    out);
-                for (std::size_t i = 0; i < count; ++i)
-                    out[i] = finish(colours[i], out[i]);
+    return [this, axis = std::move(axis),
+            decoded = std::move(decoded)](std::int64_t g, std::int64_t b, std::span<RGB> row) {
+        const auto gi = static_cast<std::size_t>(g);
+        const auto bi = static_cast<std::size_t>(b);
+        for (std::size_t start = 0; start < row.size(); start += run) {
+            const std::size_t count = std::min(run, row.size() - start);
+            std::array<RGB, run> colours;
+            std::array<RGB, run> linear;
+            for (std::size_t i = 0; i < count; ++i) {
+                colours[i] = {axis[start + i], axis[gi], axis[bi]};
+                linear[i] = {decoded[start + i], decoded[gi], decoded[bi]};
             }
-        });
+            const std::span<RGB> out = row.subspan(start, count);
+            base_->applyDecoded(std::span(colours).first(count), std::span(linear).first(count),
+                                out);
+            for (std::size_t i = 0; i < count; ++i)
+                out[i] = finish(colours[i], out[i]);
+        }
+    };
 }
 
 }  // namespace lumivert

@@ -31,10 +31,15 @@ public:
     // The pipeline on the size³ lattice, baked on every core; entry for entry equal to apply()
     // at the lattice inputs. A size below 2 stops the program.
     LUT3D makeLUT(std::int64_t size) const;
+    // The rows of makeLUT(size) from firstRow on into `out`, a block at a time (see
+    // LUT3D::buildRowsInto): the same entries without holding the whole table.
+    void makeRows(std::int64_t size, std::int64_t firstRow, std::span<RGB> out) const;
 
 private:
     // The steps after the base: blend with the input, clamp, fine tune, clamp.
     RGB finish(const RGB& colour, const RGB& output) const;
+    // What makes one lattice row of a bake of this size.
+    LUT3D::RowFunction rowMaker(std::int64_t size) const;
 
     std::shared_ptr<const ColorTransform> base_;
     float intensity_;

@@ -202,25 +202,49 @@ void formatCubeEntries(std::string& block, std::span<const RGB> entries, bool wi
     }
 }
 
-// The .cube text of a table, handed to `emit` in pieces (the header, then blocks of entries),
-// so that writing a level-16 HALD's 16.7 million lines never holds all 450 MB of them. Stops
-// and returns false as soon as `emit` does.
-template <typename Emit> bool emitCube(const LUT3D& lut, std::string_view title, Emit emit)
+bool withinUnitRange(std::span<const RGB> entries)
 {
-    const std::vector<RGB>& values = lut.values();
-    requireFinite(values);
-    if (!emit(cubeHeader(title) + "LUT_3D_SIZE " + std::to_string(lut.size()) + "\n" +
-              domainLines(lut.domain())))
+    return std::all_of(entries.begin(), entries.end(), [](const RGB& v) {
+        return v.r >= 0.0f && v.r <= 1.0f && v.g >= 0.0f && v.g <= 1.0f && v.b >= 0.0f &&
+               v.b <= 1.0f;
+    });
+}
+
+// The .cube text of a size³ table, handed to `emit` in pieces (the header, then blocks of whole
+// rows whose entries `fill` makes), so that writing a level-16 HALD's 16.7 million lines holds
+// neither all 450 MB of them nor, when `fill` bakes as it goes, the table. Lines within 0 … 1
+// read the same from either formatting, so each block picks its own. Stops and returns false as
+// soon as `emit` does.
+template <typename Emit>
+bool emitCube(std::int64_t size, const LUTDomain& domain, std::string_view title,
+              const EntryBlock& fill, Emit emit)
+{
+    if (!emit(cubeHeader(title) + "LUT_3D_SIZE " + std::to_string(size) + "\n" +
+              domainLines(domain)))
         return false;
-    const bool withinUnitRange = lut.isWithinUnitRange();
+    const std::int64_t total = size * size * size;
+    const std::int64_t blockEntries =
+        std::max<std::int64_t>(1, static_cast<std::int64_t>(cubeBlockEntries) / size) * size;
+    std::vector<RGB> entries;
     std::string block;
-    for (std::size_t first = 0; first < values.size(); first += cubeBlockEntries) {
-        const std::size_t count = std::min(cubeBlockEntries, values.size() - first);
-        formatCubeEntries(block, std::span(values).subspan(first, count), withinUnitRange);
+    for (std::int64_t first = 0; first < total; first += blockEntries) {
+        entries.resize(static_cast<std::size_t>(std::min(blockEntries, total - first)));
+        fill(first, entries);
+        requireFinite(entries);
+        formatCubeEntries(block, entries, withinUnitRange(entries));
         if (!emit(std::string_view(block)))
             return false;
     }
     return true;
+}
+
+// The blocks of a table held whole.
+EntryBlock entriesOf(const LUT3D& lut)
+{
+    return [&lut](std::int64_t first, std::span<RGB> entries) {
+        const auto from = lut.values().begin() + first;
+        std::copy(from, from + std::ssize(entries), entries.begin());
+    };
 }
 
 }  // namespace
@@ -249,13 +273,21 @@ std::string cleanedTitle(std::string_view title)
 
 std::string cube(const LUT3D& lut, std::string_view title)
 {
+    requireFinite(lut.values());
     std::string text;
     text.reserve(headerReserve + lut.values().size() * cubeEntryLength);
-    emitCube(lut, title, [&text](std::string_view piece) {
+    emitCube(lut.size(), lut.domain(), title, entriesOf(lut), [&text](std::string_view piece) {
         text += piece;
         return true;
     });
     return text;
+}
+
+bool streamCube(std::int64_t size, const EntryBlock& fill, std::string_view title, int fd)
+{
+    return emitCube(size, LUTDomain{}, title, fill, [fd](std::string_view piece) {
+        return SystemCalls::current().writeFully(fd, piece);
+    });
 }
 
 std::string cube(const LUTStack& stack, std::string_view title)
@@ -365,10 +397,11 @@ void write(const LUT3D& lut, LUTFormat format, std::string_view title,
 
 void writeCube(const LUT3D& lut, std::string_view title, const std::filesystem::path& destination)
 {
+    requireFinite(lut.values());
     FileIO::writeAtomically(destination, [&](int fd) {
-        return emitCube(lut, title, [fd](std::string_view piece) {
-            return SystemCalls::current().writeFully(fd, piece);
-        });
+        return emitCube(
+            lut.size(), lut.domain(), title, entriesOf(lut),
+            [fd](std::string_view piece) { return SystemCalls::current().writeFully(fd, piece); });
     });
 }
 

@@ -17,6 +17,8 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -54,6 +56,13 @@ std::string commentLine();
 std::string cleanedTitle(std::string_view title);
 
 std::string cube(const LUT3D& lut, std::string_view title);
+// Fills `entries` with a table's entries (red fastest) from index `first` on; called with blocks
+// of whole rows, in order.
+using EntryBlock = std::function<void(std::int64_t first, std::span<RGB> entries)>;
+// The .cube of a size³ table over 0 … 1, its entries made a block at a time by `fill`, written to
+// `fd` without ever holding the table or its text: the bytes cube() gives for the whole table.
+// False, with errno set, when a write fails.
+bool streamCube(std::int64_t size, const EntryBlock& fill, std::string_view title, int fd);
 // A plain table as above; 1D curves with LUT_1D_SIZE and DOMAIN_MIN/MAX; a shaper and a table
 // with LUT_1D_SIZE, LUT_1D_INPUT_RANGE, LUT_3D_SIZE, LUT_3D_INPUT_RANGE, then both entry lists,
 // the title as the first comment (readers of that layout refuse a TITLE line).

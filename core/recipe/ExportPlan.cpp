@@ -192,4 +192,26 @@ void write(const std::function<LUT3D(LUTFormat)>& tableFor, const Plan& plan,
     staged.commit();
 }
 
+void write(const Bake& bake, const Plan& plan, std::string_view title,
+           const LUTWriter::Options& options)
+{
+    StagedFiles staged;
+    for (const PlannedFile& file : plan) {
+        const std::int64_t size = bake.sizeFor(file.format);
+        if (file.format == LUTFormat::cube) {
+            const LUTWriter::EntryBlock fill = [&](std::int64_t first, std::span<RGB> entries) {
+                bake.rows(size, first / size, entries);
+            };
+            staged.stage(file.path,
+                         [&](int fd) { return LUTWriter::streamCube(size, fill, title, fd); });
+            continue;
+        }
+        std::vector<RGB> values(static_cast<std::size_t>(size * size * size));
+        bake.rows(size, 0, values);
+        staged.stage(file.path, file.format.encoder()(LUT3D(size, std::move(values)), title,
+                                                      file.path, options));
+    }
+    staged.commit();
+}
+
 }  // namespace lumivert::ExportPlan

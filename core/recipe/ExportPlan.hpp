@@ -111,6 +111,17 @@ void write(const LUT3D& lut, const Plan& plan, std::string_view title,
 void write(const std::function<LUT3D(LUTFormat)>& tableFor, const Plan& plan,
            std::string_view title, const LUTWriter::Options& options = {});
 
+// A grade baked as it is written, whole rows at a time (GradePipeline::makeRows).
+struct Bake {
+    std::function<std::int64_t(LUTFormat)> sizeFor;
+    std::function<void(std::int64_t size, std::int64_t firstRow, std::span<RGB> out)> rows;
+};
+// The same for a grade whose table is too large to hold twice, such as a level-16 HALD's: a
+// .cube takes its entries from the bake as it is written, holding neither the table nor its
+// text; the other formats bake the table whole, once each.
+void write(const Bake& bake, const Plan& plan, std::string_view title,
+           const LUTWriter::Options& options = {});
+
 // The planned files that exist already, in plan order: the ones an export would replace.
 std::vector<std::filesystem::path> existingFiles(const Plan& plan);
 

@@ -2,6 +2,7 @@
 
 #include "color/LUT3D.hpp"
 #include "io/FileIO.hpp"
+#include "learners/GradePipeline.hpp"
 #include "lut/LUTWriter.hpp"
 #include "recipe/GradeRecipe.hpp"
 #include "support/FolderTest.hpp"
@@ -258,6 +259,31 @@ TEST_F(ExportPlanWriting, EveryPlannedFileIsWhatItsFormatWritesAlone)
     const auto entries = std::distance(std::filesystem::directory_iterator(folder_),
                                        std::filesystem::directory_iterator());
     EXPECT_EQ(entries, 4);
+}
+
+// A grade baked as it is written (whole rows per block, a .cube never held whole) writes the
+// bytes of the same grade baked first, in every format, at sizes of one block and of several.
+TEST_F(ExportPlanWriting, AGradeBakedAsItIsWrittenGivesTheBakedTablesBytes)
+{
+    const GradePipeline pipeline(std::make_shared<const LUT3D>(curvedTable(9)), 0.8f,
+                                 FineTune{0.1f, -0.2f, 0.3f, 0.0f});
+    std::filesystem::create_directory(folder_ / "baked");
+    for (const std::int64_t size : {17, 70}) {
+        const Plan plan = files(folder_ / "Look", ExportChoice::all, "Look");
+        const Plan bakedPlan = files(folder_ / "baked" / "Look", ExportChoice::all, "Look");
+        const Bake bake{[size](LUTFormat format) {
+                            return format == LUTFormat::hald ? std::int64_t{64} : size;
+                        },
+                        [&pipeline](std::int64_t n, std::int64_t firstRow, std::span<RGB> out) {
+                            pipeline.makeRows(n, firstRow, out);
+                        }};
+        write(bake, plan, "Look");
+        write([&](LUTFormat format) { return pipeline.makeLUT(bake.sizeFor(format)); }, bakedPlan,
+              "Look");
+        for (std::size_t i = 0; i < plan.size(); ++i)
+            EXPECT_EQ(contents(plan[i].path), contents(bakedPlan[i].path))
+                << size << " points, " << plan[i].path.filename();
+    }
 }
 
 using ExportPlanWritingDeathTest = ExportPlanWriting;
