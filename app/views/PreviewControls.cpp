@@ -14,6 +14,7 @@
 #include <QWidgetAction>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace lumivert {
@@ -28,6 +29,11 @@ const QString zoomToggleText = QStringLiteral("1:1");
 // The readout keeps this width, so that the row does not shift as the zoom changes.
 const QString widestZoom = QStringLiteral("1600 %");
 const QMargins headerMargins(12, 6, 12, 4);
+// The zoom menu's fixed zooms, as percentages.
+constexpr std::array<int, 6> menuZooms{25, 50, 100, 200, 400, 800};
+const QString zoomReadoutTip =
+    QStringLiteral("Zoom: the preview's scale, one photo pixel per screen pixel at 100 %. Click "
+                   "for fit and fixed zooms");
 const QString zoomToggleTip = QStringLiteral(
     "Actual size: one photo pixel per screen pixel (Ctrl+Alt+0; Ctrl+0 fits the photo again). "
     "Ctrl+scroll zooms about the pointer, Ctrl+plus and Ctrl+minus step. Zoomed in, drag or "
@@ -63,7 +69,7 @@ PreviewControls::PreviewControls(AppModel& model, QWidget* parent)
     : QWidget(parent), model_(model), sourcePicker_(nullptr), sourceRow_(nullptr),
       sources_(new QButtonGroup(this)), comparePicker_(nullptr), styles_(new QButtonGroup(this)),
       compareWithAfter_(new QCheckBox(QStringLiteral("Compare with your edit"), this)),
-      zoomToggle_(segment(this)), zoomReadout_(new QLabel(this)),
+      zoomToggle_(segment(this)), zoomReadout_(new QToolButton(this)),
       menuButton_(new QToolButton(this)), interpolations_(new QActionGroup(this))
 {
     sourcePicker_ = segmentedRow(QStringLiteral("Preview on"), sourceRow_, this);
@@ -74,6 +80,7 @@ PreviewControls::PreviewControls(AppModel& model, QWidget* parent)
         button->setIcon(Symbols::icon(Presentation::compareStyleSymbol(style)));
         button->setToolTip(Presentation::compareStyleLabel(style));
         button->setAccessibleName(Presentation::compareStyleLabel(style));
+        button->setAccessibleDescription(Presentation::compareStyleHelp(style));
         button->setStyleSheet(
             Theme::segmentStyle(static_cast<std::size_t>(style), CompareStyles::allCases().size()));
         styles_->addButton(button, static_cast<int>(style));
@@ -121,10 +128,7 @@ PreviewControls::PreviewControls(AppModel& model, QWidget* parent)
     zoomToggle_->setToolTip(zoomToggleTip);
     zoomToggle_->setAccessibleName(QStringLiteral("Actual size"));
     zoomToggle_->setStyleSheet(Theme::segmentStyle(0, 1));
-    zoomReadout_->setFont(Theme::font(Theme::TextStyle::caption));
-    zoomReadout_->setAccessibleName(QStringLiteral("Zoom"));
-    zoomReadout_->setMinimumWidth(zoomReadout_->fontMetrics().horizontalAdvance(widestZoom));
-    zoomReadout_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    buildZoomMenu();
     row->addWidget(zoomReadout_);
     row->addWidget(zoomToggle_);
     row->addWidget(menuButton_);
@@ -168,9 +172,34 @@ QList<QAbstractButton*> PreviewControls::sourceButtons() const
 
 QAbstractButton* PreviewControls::zoomToggle() const { return zoomToggle_; }
 
+void PreviewControls::buildZoomMenu()
+{
+    zoomReadout_->setFont(Theme::font(Theme::TextStyle::caption));
+    zoomReadout_->setAccessibleName(QStringLiteral("Zoom"));
+    zoomReadout_->setToolTip(zoomReadoutTip);
+    zoomReadout_->setFocusPolicy(Qt::TabFocus);
+    zoomReadout_->setPopupMode(QToolButton::InstantPopup);
+    zoomReadout_->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    zoomReadout_->setMinimumWidth(zoomReadout_->fontMetrics().horizontalAdvance(widestZoom) +
+                                  zoomReadout_->fontMetrics().height());
+    auto* menu = new QMenu(zoomReadout_);
+    menu->addAction(QStringLiteral("Fit"), this, &PreviewControls::fitChosen);
+    menu->addSeparator();
+    for (int percent : menuZooms)
+        menu->addAction(QStringLiteral("%1 %").arg(percent), this,
+                        [this, percent] { Q_EMIT zoomChosen(percent / 100.0); });
+    menu->addSeparator();
+    menu->addAction(QStringLiteral("Zoom In"), this, &PreviewControls::zoomInChosen);
+    menu->addAction(QStringLiteral("Zoom Out"), this, &PreviewControls::zoomOutChosen);
+    zoomReadout_->setMenu(menu);
+}
+
 void PreviewControls::showZoom(double zoom, bool actualSize)
 {
-    zoomReadout_->setText(QStringLiteral("%1 %").arg(std::lround(zoom * 100.0)));
+    const QString percent = QStringLiteral("%1 %").arg(std::lround(zoom * 100.0));
+    zoomReadout_->setText(percent);
+    zoomReadout_->setAccessibleDescription(
+        QStringLiteral("Zoom %1; opens the zoom menu").arg(percent));
     zoomToggle_->setChecked(actualSize);
 }
 
