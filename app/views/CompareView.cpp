@@ -164,11 +164,12 @@ QRectF CompareView::viewport(bool fit) const
     return area;
 }
 
-double CompareView::sideOffset() const
+double CompareView::sideOffset() const { return sideOffset(fit_); }
+
+double CompareView::sideOffset(bool fit) const
 {
-    return model_.compareStyle() == CompareStyle::sideBySide
-               ? viewport(fit_).width() + sideBySideGap
-               : 0;
+    return model_.compareStyle() == CompareStyle::sideBySide ? viewport(fit).width() + sideBySideGap
+                                                             : 0;
 }
 
 QPointF CompareView::inFirstHalf(const QPointF& point) const
@@ -351,9 +352,17 @@ void CompareView::zoomAbout(double zoom, const QPointF& anchor)
     if (imageRect_.isEmpty())
         return;
     zoom = std::clamp(zoom, ZoomGeometry::steps().front(), ZoomGeometry::maximumZoom);
+    QPointF at = inFirstHalf(anchor);
+    QRectF from = imageRect_;
+    if (at != anchor) {
+        // The halves move apart as a fitted image's margin goes; the point under the anchor
+        // stays under it in the right half's new place.
+        at = anchor - QPointF(sideOffset(false), 0);
+        from.translate(sideOffset(fit_) - sideOffset(false), 0);
+    }
     setView(false, zoom,
-            ZoomGeometry::centreZoomedAbout(inFirstHalf(anchor), imageRect_, fullSize_,
-                                            viewport(false), zoom, devicePixelRatioF()));
+            ZoomGeometry::centreZoomedAbout(at, from, fullSize_, viewport(false), zoom,
+                                            devicePixelRatioF()));
 }
 
 void CompareView::panBy(const QPointF& delta)

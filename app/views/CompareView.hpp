@@ -127,6 +127,7 @@ private:
 
     // The area the image is laid out in: fitted, inset at the sides; side by side, the left half.
     QRectF viewport(bool fit) const;
+    double sideOffset(bool fit) const;
     // A point of the right half moved onto the left half, where imageRect_ lies.
     QPointF inFirstHalf(const QPointF& point) const;
     void updatePointerColours();
