@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QToolButton>
+#include <QVBoxLayout>
 #include <QWidgetAction>
 
 #include <algorithm>
@@ -22,6 +23,9 @@ namespace lumivert {
 namespace {
 
 constexpr int controlSpacing = 12;
+constexpr int rowSpacing = 6;
+// Where the compare switch and picker sit in the first row: after the sources and the stretch.
+constexpr int compareIndex = 2;
 const QString compareWithAfterTip = QStringLiteral(
     "Show your real edit on the left instead of the original, to judge how closely the LUT "
     "reproduces it");
@@ -48,6 +52,8 @@ QWidget* segmentedRow(const QString& name, QHBoxLayout*& row, QWidget* parent)
     auto* picker = new QWidget(parent);
     picker->setAccessibleName(name);
     picker->setToolTip(name);
+    // Never narrower than its segments: a row short of room moves controls, it cuts none.
+    picker->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     row = new QHBoxLayout(picker);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(0);
@@ -60,6 +66,8 @@ QToolButton* segment(QWidget* parent)
     button->setCheckable(true);
     button->setAutoRaise(false);
     button->setFocusPolicy(Qt::TabFocus);
+    // A narrow row moves whole controls to a second row rather than squeezing these.
+    button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     return button;
 }
 
@@ -116,13 +124,21 @@ PreviewControls::PreviewControls(AppModel& model, QWidget* parent)
     menuButton_->setToolTip(interpolationTip);
     menuButton_->setAccessibleName(QStringLiteral("Preview interpolation"));
 
-    auto* row = new QHBoxLayout(this);
-    row->setContentsMargins(0, 0, 0, 0);
-    row->setSpacing(controlSpacing);
+    auto* rows = new QVBoxLayout(this);
+    rows->setContentsMargins(0, 0, 0, 0);
+    rows->setSpacing(rowSpacing);
+    firstRow_ = new QHBoxLayout;
+    secondRow_ = new QHBoxLayout;
+    for (QHBoxLayout* line : {firstRow_, secondRow_}) {
+        line->setSpacing(controlSpacing);
+        rows->addLayout(line);
+    }
+    QHBoxLayout* row = firstRow_;
     row->addWidget(sourcePicker_);
     row->addStretch();
     row->addWidget(compareWithAfter_);
     row->addWidget(comparePicker_);
+    secondRow_->addStretch();
     zoomToggle_->setText(zoomToggleText);
     zoomToggle_->setToolButtonStyle(Qt::ToolButtonTextOnly);
     zoomToggle_->setToolTip(zoomToggleTip);
@@ -239,6 +255,9 @@ void PreviewControls::rebuildSources()
         button->setStyleSheet(Theme::segmentStyle(index, available.size()));
         sources_->addButton(button, static_cast<int>(index));
         sourceRow_->addWidget(button);
+        // Shown now rather than when the layout gets round to it: a hidden button has no width
+        // to measure, and the row would seem to fit.
+        button->show();
     }
     fitSources();
     showSource();
@@ -252,15 +271,52 @@ void PreviewControls::resizeEvent(QResizeEvent* event)
 
 void PreviewControls::fitSources()
 {
-    const auto showAs = [this](Qt::ToolButtonStyle style) {
+    // Style sheets size the segments: measured unpolished, they would seem to fit.
+    ensurePolished();
+    const auto showAs = [this](Qt::ToolButtonStyle style, bool twoRows) {
         for (QAbstractButton* button : sources_->buttons())
             static_cast<QToolButton*>(button)->setToolButtonStyle(style);
+        if (twoRows != (secondRow_->indexOf(comparePicker_) >= 0)) {
+            QHBoxLayout* from = twoRows ? firstRow_ : secondRow_;
+            for (QWidget* widget : {static_cast<QWidget*>(compareWithAfter_), comparePicker_})
+                from->removeWidget(widget);
+            if (twoRows) {
+                secondRow_->insertWidget(0, compareWithAfter_);
+                secondRow_->addWidget(comparePicker_);
+            } else {
+                firstRow_->insertWidget(compareIndex, comparePicker_);
+                firstRow_->insertWidget(compareIndex, compareWithAfter_);
+            }
+        }
         sourcePicker_->layout()->invalidate();
         layout()->invalidate();
+        // Summed from the widgets: the rows' cached hints lag behind a change of style.
+        const auto needed = [](std::initializer_list<QWidget*> widgets) {
+            int total = 0, shown = 0;
+            for (QWidget* widget : widgets)
+                if (!widget->isHidden()) {
+                    total += std::max(widget->sizeHint().width(), widget->minimumWidth());
+                    ++shown;
+                }
+            return total + controlSpacing * std::max(0, shown - 1);
+        };
+        const int rest = needed({sourcePicker_, zoomReadout_, zoomToggle_, menuButton_});
+        const int compare = needed({compareWithAfter_, comparePicker_});
+        return twoRows ? std::max(rest, compare) <= width()
+                       : rest + controlSpacing + compare <= width();
     };
-    showAs(Qt::ToolButtonTextOnly);
-    if (layout()->sizeHint().width() > width())
-        showAs(Qt::ToolButtonIconOnly);
+    // Labels on one row where they fit, then icons, then the compare controls on a row below.
+    if (showAs(Qt::ToolButtonTextOnly, false) || showAs(Qt::ToolButtonIconOnly, false) ||
+        showAs(Qt::ToolButtonTextOnly, true))
+        return;
+    showAs(Qt::ToolButtonIconOnly, true);
+}
+
+bool PreviewControls::usesTwoRows() const { return secondRow_->indexOf(comparePicker_) >= 0; }
+
+int PreviewControls::secondRowHeight() const
+{
+    return usesTwoRows() ? secondRow_->sizeHint().height() + rowSpacing : 0;
 }
 
 void PreviewControls::showSource()
@@ -292,6 +348,7 @@ void PreviewControls::showCompareWithAfter()
     compareWithAfter_->setVisible(applies);
     const QSignalBlocker quiet(compareWithAfter_);
     compareWithAfter_->setChecked(model_.compareWithAfter());
+    fitSources();
 }
 
 void PreviewControls::showInterpolation()

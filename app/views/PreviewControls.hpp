@@ -35,6 +35,10 @@ public:
     // The zoom level as a percentage ("100 %"), beside the toggle; clicked, the zoom menu.
     QToolButton* zoomReadout() const { return zoomReadout_; }
     void showZoom(double zoom, bool actualSize);
+    // The compare switch and picker have moved to a row of their own, for want of width.
+    bool usesTwoRows() const;
+    // The height the second row adds, spacing included; 0 on one row.
+    int secondRowHeight() const;
     // The header of the menu's interpolation choices.
     QLabel* interpolationHeader() const { return interpolationHeader_; }
     // The menu button whose "Preview interpolation" choices are trilinear and tetrahedral.
@@ -63,6 +67,8 @@ private:
     AppModel& model_;
     QWidget* sourcePicker_;
     QHBoxLayout* sourceRow_;
+    QHBoxLayout* firstRow_ = nullptr;
+    QHBoxLayout* secondRow_ = nullptr;
     QButtonGroup* sources_;
     std::vector<PreviewSource> shownSources_;
     Mode shownMode_ = Mode::look;

@@ -235,8 +235,9 @@ void PreviewPane::layoutContent()
 {
     emptyHost_->setGeometry(rect());
     // The full width: the comparison keeps its own margin while fitted, and zoomed in uses it all.
-    const QRect compare(0, compareTopRoom, width(),
-                        std::max(0, height() - compareTopRoom - bottomRoom()));
+    // Below the controls, which take two rows in a narrow pane.
+    const int top = compareTopRoom + controls_->secondRowHeight();
+    const QRect compare(0, top, width(), std::max(0, height() - top - bottomRoom()));
     if (compareView_->geometry() != compare)
         compareView_->setGeometry(compare);
     controls_->raise();
