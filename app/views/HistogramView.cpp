@@ -107,9 +107,11 @@ HistogramView::Shapes HistogramView::shapesOf(const Histogram& histogram)
         const bool filled = channel != Histogram::luminance;
         QPainterPath& path = shapes.channels[channel];
         for (std::size_t level = 0; level < Histogram::levels; ++level) {
+            // On a square-root scale: small counts stay visible beside one tall peak.
             const QPointF point(
                 static_cast<double>(level) / (Histogram::levels - 1),
-                std::min(1.0, static_cast<double>(histogram.counts[channel][level]) / peak));
+                std::sqrt(
+                    std::min(1.0, static_cast<double>(histogram.counts[channel][level]) / peak)));
             if (level == 0 && !filled)
                 path.moveTo(point);
             else
