@@ -41,8 +41,9 @@ enum class PreviewSource { input, testChart, photo };
 Q_ENUM_NS(PreviewSource)
 
 // How the preview compares the original with the graded image; difference shows the per-pixel
-// ΔE2000 between the graded image and what it should match.
-enum class CompareStyle { split, original, graded, difference };
+// ΔE2000 between the graded image and what it should match; sideBySide shows both whole, in two
+// halves that zoom and pan together.
+enum class CompareStyle { split, original, graded, difference, sideBySide };
 Q_ENUM_NS(CompareStyle)
 
 // Which files an export writes.
@@ -91,7 +92,7 @@ std::optional<PreviewSource> fromRawValue(const QString& rawValue);
 }  // namespace PreviewSources
 
 namespace CompareStyles {
-const std::array<CompareStyle, 4>& allCases();
+const std::array<CompareStyle, 5>& allCases();
 QString rawValue(CompareStyle style);
 std::optional<CompareStyle> fromRawValue(const QString& rawValue);
 }  // namespace CompareStyles

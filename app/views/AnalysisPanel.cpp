@@ -1,6 +1,7 @@
 #include "AnalysisPanel.hpp"
 
 #include "Figure.hpp"
+#include "HistogramView.hpp"
 #include "NeutralCurvesView.hpp"
 #include "PaletteStrip.hpp"
 #include "Theme.hpp"
@@ -75,8 +76,9 @@ AnalysisPanel::rows(Mode mode, const std::optional<LookAnalysis>& look,
 
 AnalysisPanel::AnalysisPanel(AppModel& model, QWidget* parent)
     : QWidget(parent), model_(model), curves_(new NeutralCurvesView), wheel_(new TintWheelView),
-      paletteSection_(new QWidget(this)), strip_(new PaletteStrip(paletteSection_)),
-      numbersSection_(new QWidget(this)), numbers_(new QGridLayout(numbersSection_))
+      histogram_(new HistogramView(model, this)), paletteSection_(new QWidget(this)),
+      strip_(new PaletteStrip(paletteSection_)), numbersSection_(new QWidget(this)),
+      numbers_(new QGridLayout(numbersSection_))
 {
     greyAxis_ = new Figure(QStringLiteral("Grey axis"), curves_, this);
     tint_ = new Figure(QStringLiteral("Tint by tone"), wheel_, this);
@@ -101,6 +103,7 @@ AnalysisPanel::AnalysisPanel(AppModel& model, QWidget* parent)
     stack->setContentsMargins(0, 0, 0, 0);
     stack->setSpacing(sectionSpacing);
     stack->addLayout(figures);
+    stack->addWidget(histogram_);
     stack->addWidget(paletteSection_);
     stack->addWidget(numbersSection_);
     // Spare height stays below the content, as in a card that hugs what it shows.

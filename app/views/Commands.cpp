@@ -80,9 +80,35 @@ void addModeMenu(QMainWindow& window, AppModel& model)
     reset->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R));
 }
 
+// The compare styles, as the preview's picker offers them, and a key that flips between the
+// original and the graded photo (`\`, as in darktable).
+void addCompareItems(QMenu& view, AppModel& model)
+{
+    auto* group = new QActionGroup(&view);
+    for (CompareStyle style : CompareStyles::allCases()) {
+        QAction* action =
+            view.addAction(Presentation::actionText(Presentation::compareStyleLabel(style)), &model,
+                           [&model, style] { model.setCompareStyle(style); });
+        action->setCheckable(true);
+        action->setChecked(model.compareStyle() == style);
+        action->setData(static_cast<int>(style));
+        group->addAction(action);
+    }
+    QObject::connect(&model, &AppModel::compareStyleChanged, group, [group, &model] {
+        for (QAction* action : group->actions())
+            action->setChecked(action->data().toInt() == static_cast<int>(model.compareStyle()));
+    });
+    QAction* flip = view.addAction(QStringLiteral("Flip Original and With LUT"), &model, [&model] {
+        model.setCompareStyle(model.compareStyle() == CompareStyle::original
+                                  ? CompareStyle::graded
+                                  : CompareStyle::original);
+    });
+    flip->setShortcut(QKeySequence(Qt::Key_Backslash));
+}
+
 // Zoom acts on the window's comparison, found when the item is chosen: the preview pane is
 // built before the menus but may be rebuilt.
-void addViewMenu(QMainWindow& window)
+void addViewMenu(QMainWindow& window, AppModel& model)
 {
     QMenu* view = window.menuBar()->addMenu(QStringLiteral("&View"));
     const auto onPreview = [&window](void (CompareView::*zoom)()) {
@@ -106,6 +132,8 @@ void addViewMenu(QMainWindow& window)
     QAction* out =
         view->addAction(QStringLiteral("Zoom Out"), &window, onPreview(&CompareView::zoomOut));
     out->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Minus));
+    view->addSeparator();
+    addCompareItems(*view, model);
 }
 
 }  // namespace
@@ -115,7 +143,7 @@ void installCommands(QMainWindow& window, AppModel& model)
     addFileMenu(window, model);
     addEditMenu(window, model);
     addModeMenu(window, model);
-    addViewMenu(window);
+    addViewMenu(window, model);
     // The shortcuts work wherever the focus is inside the window.
     for (QAction* action : window.menuBar()->actions())
         if (action->menu())

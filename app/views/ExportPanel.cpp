@@ -75,6 +75,15 @@ QString choiceTitle(ExportChoice choice)
                                : QStringLiteral("All three formats");
 }
 
+// Where a choice's files work, for assistive technology reading the list.
+QString choiceHelp(ExportChoice choice)
+{
+    const std::span<const LUTFormat> formats = ExportPlan::formats(toPlan(choice));
+    return formats.size() == 1
+               ? QStringLiteral("Works in ") + fromView(formats.front().compatibility())
+               : QStringLiteral("Writes .cube, .3dl and HALD .png files");
+}
+
 QLabel* secondaryCaption(const QString& text)
 {
     auto* label = new QLabel(text);
@@ -131,17 +140,22 @@ ExportPanel::ExportPanel(AppModel& model, QWidget* parent)
     name_->installEventFilter(this);
 
     format_->setAccessibleName(QStringLiteral("Format"));
+    format_->setAccessibleDescription(QStringLiteral("Which files the export writes"));
     for (ExportChoice choice : ExportChoices::allCases()) {
         const QIcon icon = choice == ExportChoice::all
                                ? Symbols::icon(QStringLiteral("square.grid.3x3.square"))
                                : QIcon();
         format_->addItem(icon, choiceTitle(choice), static_cast<int>(choice));
+        format_->setItemData(format_->count() - 1, choiceHelp(choice),
+                             Qt::AccessibleDescriptionRole);
     }
     connect(format_, &QComboBox::activated, this, [this](int index) {
         model_.setExportChoice(static_cast<ExportChoice>(format_->itemData(index).toInt()));
     });
 
     export_->setText(QStringLiteral("Export LUT\u2026"));
+    export_->setAccessibleDescription(
+        QStringLiteral("Saves the LUT in the chosen format (Ctrl+E)"));
     export_->setIcon(Symbols::icon(QStringLiteral("square.and.arrow.up")));
     export_->setMinimumHeight(exportButtonHeight);
     export_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
@@ -217,6 +231,7 @@ QWidget* ExportPanel::makeHelpNotes()
         auto* toggle = new QToolButton;
         toggle->setText(Presentation::actionText(QString::fromUtf8(help.title)));
         toggle->setCheckable(true);
+        toggle->setAccessibleDescription(QStringLiteral("Shows or hides the steps"));
         toggle->setAutoRaise(true);
         toggle->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
         toggle->setArrowType(Qt::RightArrow);

@@ -83,6 +83,7 @@ SidebarView::SidebarView(AppModel& model, QWidget* parent)
     setFrameShape(QFrame::NoFrame);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setAccessibleName(QStringLiteral("Sidebar"));
+    setAccessibleDescription(QStringLiteral("How to make the LUT, and the images it is made from"));
 
     connect(&model_, &AppModel::modeChanged, this, &SidebarView::showMode);
     showMode();
