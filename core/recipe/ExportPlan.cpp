@@ -192,4 +192,23 @@ void write(const std::function<LUT3D(LUTFormat)>& tableFor, const Plan& plan,
     staged.commit();
 }
 
+void writeStacks(const std::function<LUTStack(LUTFormat)>& stackFor, const Plan& plan,
+                 std::string_view title, const LUTWriter::Options& options)
+{
+    StagedFiles staged;
+    for (const PlannedFile& file : plan) {
+        const LUTStack stack = stackFor(file.format);
+        std::string bytes;
+        if (!stack.hasCurves())
+            bytes = file.format.encoder()(stack.table(), title, file.path, options);
+        else if (file.format == LUTFormat::cube)
+            bytes = LUTWriter::cube(stack, title, options.notes);
+        else
+            bytes = file.format.encoder()(stack.bakedOnUnitDomain(stack.table().size()), title,
+                                          file.path, options);
+        staged.stage(file.path, std::move(bytes));
+    }
+    staged.commit();
+}
+
 }  // namespace lumivert::ExportPlan
