@@ -100,6 +100,7 @@ AppModel::AppModel(Services services, QObject* parent)
       renderer_(std::make_shared<const PreviewRenderer>()),
       testChart_(QStringLiteral("Test chart").toStdString(),
                  TestChart::make(GradeRecipe::chartWidth, GradeRecipe::chartHeight)),
+      shownChart_(testChart_),
       ownedSettings_(services.settings ? nullptr
                                        : std::make_unique<QSettings>(QStringLiteral("Lumivert"),
                                                                      QStringLiteral("Lumivert"))),
@@ -172,6 +173,7 @@ void AppModel::setMode(Mode mode)
     // The name follows the mode's own input; without one, an automatic name from another mode's
     // gives way to the default.
     applyAutoName(suggestedName().value_or(QString()));
+    updateChart();
     rebuildPreview();
 }
 
@@ -183,10 +185,16 @@ void AppModel::setSettings(const GradeRecipe::Settings& settings)
     if (!changed.empty())
         Q_EMIT settingsChanged();
     bool refits = false;
+    bool reanalyses = false;
     for (const GradeRecipe::Adjustment* row : changed) {
         refits = refits || row->refits;
+        reanalyses = reanalyses || row->reanalyses;
         if (!row->storedKey.empty() && !capturing_)
             defaults_->setValue(text(row->storedKey), storedValue(*row, settings_));
+    }
+    if (reanalyses) {
+        updateChart();
+        reanalyseRendered();
     }
     // The re-fit rebuilds the preview once it lands.
     if (!refits || !refitEdit())
@@ -406,15 +414,15 @@ const LoadedImage& AppModel::previewInput() const
 {
     const auto imageIn = [this](Slot slot) -> const LoadedImage& {
         const auto found = images_.find(slot);
-        return found == images_.end() ? testChart_ : found->second;
+        return found == images_.end() ? shownChart_ : found->second;
     };
     const GradeRecipe::ModeRecipe& recipe = GradeRecipe::recipe(toRecipe(mode_));
     switch (previewSource_) {
-    case PreviewSource::testChart: return testChart_;
+    case PreviewSource::testChart: return shownChart_;
     case PreviewSource::photo: return imageIn(Slot::preview);
     case PreviewSource::input: break;
     }
-    return recipe.hasInputPreview ? imageIn(fromRecipe(recipe.slots.front())) : testChart_;
+    return recipe.hasInputPreview ? imageIn(fromRecipe(recipe.slots.front())) : shownChart_;
 }
 
 const LoadedImage* AppModel::shownTarget() const
@@ -474,7 +482,10 @@ std::optional<QString> AppModel::statusLine() const
         return QStringLiteral("No fit: ") + (end < 0 ? refusal : refusal.left(end + 1));
     }
     const auto line = GradeRecipe::statusLine(toRecipe(mode_), results_, slotNames());
-    return line ? std::optional(QString::fromStdString(*line)) : std::nullopt;
+    if (!line)
+        return clipWarning_;
+    const QString status = QString::fromStdString(*line);
+    return clipWarning_ ? status + QStringLiteral(" \u2014 ") + *clipWarning_ : status;
 }
 
 void AppModel::applyAutoName(const QString& name)

@@ -183,6 +183,10 @@ public:
     // The variables the model was started with; the automation reads its script from them.
     const Environment& environment() const { return environment_; }
     const LoadedImage& testChart() const { return testChart_; }
+    // The chart as a camera in the input space would record it: what "Test chart" previews.
+    const LoadedImage& shownChart() const { return shownChart_; }
+    // The sentence warning that the previewed LUT clips much of itself, or nothing.
+    const std::optional<QString>& clipWarning() const { return clipWarning_; }
     // The background jobs: each slot's load, each mode's analysis, the smoothness re-fit and the
     // preview bake. Tests read how many were started and how many actually ran.
     const LatestJob& loadJob(Slot slot) const { return *loadJobs_[index(slot)]; }
@@ -245,6 +249,7 @@ Q_SIGNALS:
     void editFitChanged();
     void haldLUTChanged();
     void settingsChanged();
+    void clipWarningChanged();
     void previewSourceChanged();
     void compareStyleChanged();
     void compareWithAfterChanged();
@@ -298,6 +303,10 @@ private:
     bool confirmReplacing(const ExportPlan::Plan& plan, const std::filesystem::path& chosen);
     void writePlan(const ExportPlan::Plan& plan);
     void updateFigures(const LUT3D& lut);
+    // The chart encoded in the settings' input space.
+    void updateChart();
+    // Analyses again the modes that see their images through the input space's rendering.
+    void reanalyseRendered();
     // The After image of a usable edit pair (both loaded, of one size, not refused), or none.
     const LoadedImage* editTarget() const;
     bool differsAgainstEdit() const;
@@ -356,6 +365,8 @@ private:
 
     std::shared_ptr<const PreviewRenderer> renderer_;
     LoadedImage testChart_;
+    LoadedImage shownChart_;
+    std::optional<QString> clipWarning_;
     std::unique_ptr<QSettings> ownedSettings_;
     QSettings* defaults_;
     std::unique_ptr<FilePanels> ownedPanels_;

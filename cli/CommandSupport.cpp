@@ -188,12 +188,19 @@ void sayWritten(const ExportPlan::Plan& plan, const std::vector<std::int64_t>& s
 void writeLUTs(const std::function<LUT3D(LUTFormat)>& tableFor, const ExportPlan::Plan& plan,
                const std::string& title, const LUTWriter::Options& options, SavedLine saved)
 {
+    writeStacks([&](LUTFormat format) { return LUTStack(tableFor(format)); }, plan, title, options,
+                saved);
+}
+
+void writeStacks(const std::function<LUTStack(LUTFormat)>& stackFor, const ExportPlan::Plan& plan,
+                 const std::string& title, const LUTWriter::Options& options, SavedLine saved)
+{
     std::vector<std::int64_t> sizes;
     attempt(GradeRecipe::saveLUTFailedTitle, [&] {
-        ExportPlan::write(
+        ExportPlan::writeStacks(
             [&](LUTFormat format) {
-                LUT3D lut = tableFor(format);
-                sizes.push_back(LUTWriter::writtenSize(lut.size(), format, options));
+                LUTStack lut = stackFor(format);
+                sizes.push_back(LUTWriter::writtenSize(lut.table().size(), format, options));
                 return lut;
             },
             plan, title, options);

@@ -453,6 +453,20 @@ float largestChange(const LUTStack& lut)
     return baked.maxDeviationFromIdentity();
 }
 
+// The spaces a LUT's own comment lines name ("Input: S-Log3 / S-Gamut3.Cine"), as
+// "Input space: …" lines; LUTs without them take and give sRGB.
+void printSpaces(const std::vector<std::string>& comments)
+{
+    constexpr std::array<std::pair<std::string_view, std::string_view>, 2> notes{{
+        {"Input: ", "Input space: "},
+        {"Output: ", "Output space: "},
+    }};
+    for (const auto& [note, label] : notes)
+        for (const std::string& comment : comments)
+            if (comment.starts_with(note))
+                std::cout << label << comment.substr(note.size()) << '\n';
+}
+
 int info(const std::string& input)
 {
     const LUTFile file = readLUT(input);
@@ -468,6 +482,7 @@ int info(const std::string& input)
         std::cout << "Title: " << *file.title << '\n';
     for (const std::string& comment : file.comments)
         std::cout << "Comment: " << comment << '\n';
+    printSpaces(file.comments);
     const Clipping clipping = clippingOf(lut);
     std::printf("Largest change from identity: %.6f\n", static_cast<double>(largestChange(lut)));
     std::printf("Output range: %s%s\n", range(clipping.lowest, clipping.highest).c_str(),

@@ -27,15 +27,15 @@ LUTStack readThreeDL(const std::filesystem::path& path) { return LUTReader::read
 LUTStack readHald(const std::filesystem::path& path) { return LUTReader::readHald(path); }
 
 void writeCube(const LUT3D& lut, std::string_view title, const std::filesystem::path& destination,
-               const LUTWriter::Options&)
+               const LUTWriter::Options& options)
 {
-    LUTWriter::writeCube(lut, title, destination);
+    LUTWriter::writeCube(lut, title, destination, options.notes);
 }
 
 void writeThreeDL(const LUT3D& lut, std::string_view, const std::filesystem::path& destination,
                   const LUTWriter::Options& options)
 {
-    LUTWriter::writeThreeDL(lut, destination, options.threeDLFlavour);
+    LUTWriter::writeThreeDL(lut, destination, options.threeDLFlavour, options.notes);
 }
 
 void writeHald(const LUT3D& lut, std::string_view, const std::filesystem::path& destination,
@@ -45,15 +45,15 @@ void writeHald(const LUT3D& lut, std::string_view, const std::filesystem::path& 
 }
 
 std::string encodeCube(const LUT3D& lut, std::string_view title, const std::filesystem::path&,
-                       const LUTWriter::Options&)
+                       const LUTWriter::Options& options)
 {
-    return LUTWriter::cube(lut, title);
+    return LUTWriter::cube(lut, title, options.notes);
 }
 
 std::string encodeThreeDL(const LUT3D& lut, std::string_view, const std::filesystem::path&,
                           const LUTWriter::Options& options)
 {
-    return LUTWriter::threeDL(lut, options.threeDLFlavour);
+    return LUTWriter::threeDL(lut, options.threeDLFlavour, options.notes);
 }
 
 std::string encodeHald(const LUT3D& lut, std::string_view, const std::filesystem::path& destination,

@@ -202,14 +202,34 @@ void write(const Bake& bake, const Plan& plan, std::string_view title,
             const LUTWriter::EntryBlock fill = [&](std::int64_t first, std::span<RGB> entries) {
                 bake.rows(size, first / size, entries);
             };
-            staged.stage(file.path,
-                         [&](int fd) { return LUTWriter::streamCube(size, fill, title, fd); });
+            staged.stage(file.path, [&](int fd) {
+                return LUTWriter::streamCube(size, fill, title, fd, options.notes);
+            });
             continue;
         }
         std::vector<RGB> values(static_cast<std::size_t>(size * size * size));
         bake.rows(size, 0, values);
         staged.stage(file.path, file.format.encoder()(LUT3D(size, std::move(values)), title,
                                                       file.path, options));
+    }
+    staged.commit();
+}
+
+void writeStacks(const std::function<LUTStack(LUTFormat)>& stackFor, const Plan& plan,
+                 std::string_view title, const LUTWriter::Options& options)
+{
+    StagedFiles staged;
+    for (const PlannedFile& file : plan) {
+        const LUTStack stack = stackFor(file.format);
+        std::string bytes;
+        if (!stack.hasCurves())
+            bytes = file.format.encoder()(stack.table(), title, file.path, options);
+        else if (file.format == LUTFormat::cube)
+            bytes = LUTWriter::cube(stack, title, options.notes);
+        else
+            bytes = file.format.encoder()(stack.bakedOnUnitDomain(stack.table().size()), title,
+                                          file.path, options);
+        staged.stage(file.path, std::move(bytes));
     }
     staged.commit();
 }

@@ -5,6 +5,7 @@
 // the guards that keep an export from replacing what it was made from.
 
 #include "color/LUT3D.hpp"
+#include "color/LUTStack.hpp"
 #include "lut/LUTFormat.hpp"
 #include "lut/LUTWriter.hpp"
 
@@ -121,6 +122,11 @@ struct Bake {
 // text; the other formats bake the table whole, once each.
 void write(const Bake& bake, const Plan& plan, std::string_view title,
            const LUTWriter::Options& options = {});
+// The same with a stack per format: a table alone is written as write() writes it; a .cube
+// holds a shaper feeding its table whole, the other formats take that baked onto inputs 0 … 1
+// at its table's size (clamped by .3dl and HALD, which hold no shaper).
+void writeStacks(const std::function<LUTStack(LUTFormat)>& stackFor, const Plan& plan,
+                 std::string_view title, const LUTWriter::Options& options = {});
 
 // The planned files that exist already, in plan order: the ones an export would replace.
 std::vector<std::filesystem::path> existingFiles(const Plan& plan);
