@@ -88,6 +88,19 @@ VImage untaggedToSRGB(const VImage& image, bool keepLinear)
     return image;
 }
 
+bool holdsSceneLinear(const VImage& image)
+{
+    const VipsBandFormat format = image.format();
+    const Space space = spaceOf(image);
+    return (format == VIPS_FORMAT_FLOAT || format == VIPS_FORMAT_DOUBLE) &&
+           (space == Space::deviceRGB || space == Space::linearRGB || space == Space::grey);
+}
+
+VImage asRGB(const VImage& image)
+{
+    return spaceOf(image) == Space::grey ? greyAsRGB(image) : image;
+}
+
 VImage taggedToSRGB(const VImage& image)
 {
     if (image.get_typeof(VIPS_META_ICC_NAME) != 0) {

@@ -19,4 +19,11 @@ int heldChannels(const vips::VImage& image);
 // keepLinear leaves linear-light RGB as stored (exact loading converts no RGB image).
 vips::VImage untaggedToSRGB(const vips::VImage& image, bool keepLinear);
 
+// Float RGB or grey samples, which hold scene-linear light (EXR, float TIFF); not a float image
+// of a colorimetric space such as Lab.
+bool holdsSceneLinear(const vips::VImage& image);
+
+// Grey (and grey + alpha) as RGB with equal channels; RGB as it is. Samples untouched.
+vips::VImage asRGB(const vips::VImage& image);
+
 }  // namespace lumivert::VipsColour

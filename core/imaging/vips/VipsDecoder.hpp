@@ -13,8 +13,12 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace lumivert::VipsDecoder {
+
+// The loader name OpenedImage::loader has for TIFF files.
+inline constexpr std::string_view tiffLoader = "VipsForeignLoadTiffSource";
 
 struct OpenedImage {
     vips::VSource source;
