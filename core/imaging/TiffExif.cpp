@@ -267,10 +267,11 @@ std::optional<std::string> exifBlockOf(const Reader& tiff)
 
 std::optional<Patch> patchFor(const Reader& tiff, std::uint64_t size, std::string_view exifBlock)
 {
-    if (!exifBlock.starts_with(kExifHeader) ||
-        size >= std::numeric_limits<std::uint32_t>::max() / 2)
+    if (size >= std::numeric_limits<std::uint32_t>::max() / 2)
         return std::nullopt;
-    exifBlock.remove_prefix(kExifHeader.size());
+    // A PNG's eXIf chunk holds the TIFF part alone.
+    if (exifBlock.starts_with(kExifHeader))
+        exifBlock.remove_prefix(kExifHeader.size());
     const auto own = firstDirectory(tiff);
     const auto camera = firstDirectory(readerOf(exifBlock));
     if (!own || !own->second || !camera)

@@ -34,7 +34,8 @@ struct Patch {
     std::string appended;
     std::uint32_t firstDirectory = 0;
 };
-// nullopt when the file is not a little-endian classic TIFF or the block holds nothing to add.
+// The block may lack its "Exif\0\0" header, as a PNG's eXIf chunk does. nullopt when the file is
+// not a little-endian classic TIFF or the block holds nothing to add.
 std::optional<Patch> patchFor(const Reader& tiff, std::uint64_t size, std::string_view exifBlock);
 
 }  // namespace lumivert::TiffExif

@@ -451,16 +451,19 @@ TEST(GradeFile, FloatFilesReachTheLUTUnclampedAndStayFloatInTIFF)
                                                   static_cast<int>(i % 4), floats);
                 // The renderer's kernels round as the stack's lookup does, within a hair.
                 const float tolerance = floats ? 2e-5f * std::max(1.0f, std::fabs(want)) : 1.0f;
-                if (std::fabs(out[i] - want) > tolerance && ++mismatches < 5)
+                if (std::fabs(out[i] - want) > tolerance && ++mismatches < 5) {
                     ADD_FAILURE() << "sample " << i << ": " << out[i] << ", expected " << want;
+                }
             }
-            if (grade.strength == 0.0f && floats)
+            if (grade.strength == 0.0f && floats) {
                 EXPECT_TRUE(out == samples) << "strength 0 changed a float";
+            }
         }
     }
 }
 
-// An EXR of half floats grades as a float TIFF of the same values does, sample for sample.
+// An EXR of half floats (premultiplied) grades as a float TIFF of the same straight values does,
+// sample for sample.
 TEST(GradeFile, ExrFilesGradeAsFloatTIFFsOfTheSameValues)
 {
     fixtures::startVips();
@@ -470,12 +473,17 @@ TEST(GradeFile, ExrFilesGradeAsFloatTIFFsOfTheSameValues)
     std::vector<float> samples = sceneLinearSamples(width, height);
     std::vector<Imf::Rgba> halves;
     for (std::size_t i = 0; i < samples.size(); i += 4) {
+        // OpenEXR stores colours premultiplied by alpha; TIFF straight.
+        const float alpha = samples[i + 3];
+        const float by = alpha > 0.0f ? alpha : 1.0f;
         const Imf::Rgba& half =
-            halves.emplace_back(samples[i], samples[i + 1], samples[i + 2], samples[i + 3]);
-        samples[i] = half.r;
-        samples[i + 1] = half.g;
-        samples[i + 2] = half.b;
-        samples[i + 3] = half.a;
+            halves.emplace_back(samples[i] * by, samples[i + 1] * by, samples[i + 2] * by, alpha);
+        const float stored = half.a;
+        const float divisor = alpha > 0.0f ? stored : 1.0f;
+        samples[i] = static_cast<float>(half.r) / divisor;
+        samples[i + 1] = static_cast<float>(half.g) / divisor;
+        samples[i + 2] = static_cast<float>(half.b) / divisor;
+        samples[i + 3] = stored;
     }
     {
         Imf::RgbaOutputFile file((folder / "linear.exr").c_str(), width, height, Imf::WRITE_RGBA);

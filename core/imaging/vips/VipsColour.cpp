@@ -101,6 +101,19 @@ VImage asRGB(const VImage& image)
     return spaceOf(image) == Space::grey ? greyAsRGB(image) : image;
 }
 
+VImage straightExr(const VImage& image)
+{
+    if (image.bands() != kRGBColours + 1)
+        return image;
+    constexpr double exrAlphaScale = 255.0;
+    const VImage alpha = image.extract_band(kRGBColours) / exrAlphaScale;
+    const VImage colours = image.extract_band(0, VImage::option()->set("n", kRGBColours));
+    const VImage straight = (alpha > 0.0).ifthenelse(colours / alpha, colours);
+    return straight.bandjoin(alpha)
+        .cast(image.format())
+        .copy(VImage::option()->set("interpretation", image.interpretation()));
+}
+
 VImage taggedToSRGB(const VImage& image)
 {
     if (image.get_typeof(VIPS_META_ICC_NAME) != 0) {

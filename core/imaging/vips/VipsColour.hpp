@@ -26,4 +26,9 @@ bool holdsSceneLinear(const vips::VImage& image);
 // Grey (and grey + alpha) as RGB with equal channels; RGB as it is. Samples untouched.
 vips::VImage asRGB(const vips::VImage& image);
 
+// An OpenEXR image as libvips reads it (colours premultiplied by alpha, alpha scaled to 0 … 255)
+// with straight colours and alpha in 0 … 1, as float TIFF files hold them. Fully transparent
+// pixels keep their colour.
+vips::VImage straightExr(const vips::VImage& image);
+
 }  // namespace lumivert::VipsColour

@@ -34,7 +34,7 @@ constexpr std::array<std::string_view, 6> kTrustedLoaders = {
 constexpr std::string_view kJpegLoader = "VipsForeignLoadJpegSource";
 // OpenEXR is read by name (libvips has no source loader for it), once its magic number says the
 // file is one; the name is never parsed for options, since the loader is called directly.
-constexpr std::string_view kExrLoader = "VipsForeignLoadOpenexr";
+constexpr std::string_view kExrLoader = VipsDecoder::exrLoader;
 constexpr std::array<unsigned char, 4> kExrMagic = {0x76, 0x2F, 0x31, 0x01};
 constexpr std::string_view kTiffLoader = VipsDecoder::tiffLoader;
 // JPEG decodes directly at 1/2, 1/4 or 1/8 size. A factor of two is left for the final

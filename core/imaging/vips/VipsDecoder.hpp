@@ -17,8 +17,9 @@
 
 namespace lumivert::VipsDecoder {
 
-// The loader name OpenedImage::loader has for TIFF files.
+// The loader names OpenedImage::loader has for TIFF and OpenEXR files.
 inline constexpr std::string_view tiffLoader = "VipsForeignLoadTiffSource";
+inline constexpr std::string_view exrLoader = "VipsForeignLoadOpenexr";
 
 struct OpenedImage {
     vips::VSource source;

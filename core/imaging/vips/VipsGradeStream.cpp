@@ -299,7 +299,9 @@ void gradeFile(const path& input, const path& output, ImageFileType type, const 
             grading.feed = SceneLinearFeed(options.imageSpace, grader.takesSceneLinear());
         const VImage turned = VipsUpright::whileStreaming(opened);
         // Float values are the scene's light as they stand; a profile would clip them.
-        upright = grading.floats ? VipsColour::asRGB(turned) : VipsColour::taggedToSRGB(turned);
+        upright = !grading.floats                           ? VipsColour::taggedToSRGB(turned)
+                  : opened.loader == VipsDecoder::exrLoader ? VipsColour::straightExr(turned)
+                                                            : VipsColour::asRGB(turned);
         if (upright.bands() < 3)
             throw vips::VError("an RGB image was expected");
         grading.bands = entry.alpha && upright.has_alpha() ? 4 : 3;
