@@ -3,6 +3,7 @@
 #include "color/Precondition.hpp"
 #include "imaging/Packing.hpp"
 
+#include <algorithm>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -103,14 +104,26 @@ void LUTStackGrader::grade(const float* in, float* out, std::int64_t count, int 
                       count, bands, 0.0f);
         return;
     }
-    // Each value blended with itself, so that strength 0 gives it back bit for bit.
+    // Values in 0 … 1 (every deep file's) take the folded table as levels do, except at
+    // strength 0, which gives each value back bit for bit.
+    const std::size_t samples = static_cast<std::size_t>(count) * static_cast<std::size_t>(bands);
+    const bool inUnit =
+        std::all_of(in, in + samples, [](float v) { return v >= 0.0f && v <= 1.0f; });
+    if (foldCoversLevels_ && inUnit && strength_ != 0.0f) {
+        if (prepared_)
+            renderer_.renderPixels(*prepared_, in, out, count, bands);
+        else
+            gradeEach([this](const RGB& c) { return folded_.apply(c, interpolation_); }, in, out,
+                      count, bands, 0.0f);
+        return;
+    }
+    // Each value blended with itself.
     if (!full_) {
         gradeEach(
             [this](const RGB& c) { return c + (lut_.apply(c, interpolation_) - c) * strength_; },
             in, out, count, bands, 0.0f);
         return;
     }
-    const std::size_t samples = static_cast<std::size_t>(count) * static_cast<std::size_t>(bands);
     thread_local std::vector<float> looked;
     looked.resize(samples);
     renderer_.renderPixels(*full_, in, looked.data(), count, bands);

@@ -39,7 +39,8 @@ public:
 // The strength blends each pixel with its own value: input + (output − input) × strength, so 0
 // leaves every pixel as it was whatever the table's domain or shaper. 8- and 16-bit levels all lie
 // in 0 … 1, so where the table's domain holds 0 … 1 the blend is folded into its entries (the same
-// mapping on the fast kernels, up to float rounding); float values are blended one by one.
+// mapping on the fast kernels, up to float rounding, and the bytes apply wrote before); so are
+// rows of floats within 0 … 1 at strengths other than 0. Other floats are blended one by one.
 class LUTStackGrader final : public RowGrader {
 public:
     explicit LUTStackGrader(LUTStack lut, Interpolation interpolation = Interpolation::trilinear,

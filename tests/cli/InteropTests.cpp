@@ -347,8 +347,9 @@ colorspaces:
         - !<BuiltinTransform> {style: "DISPLAY - CIE-XYZ-D65_to_sRGB"}
 )";
 
-// 0.004 … 16 in every combination of 16 steps per channel (even in stops), one pixel each.
-vips::VImage sceneLinearGrid()
+// 0.004 … 16 in every combination of 16 steps per channel (even in stops), one pixel each, as a
+// float TIFF.
+void writeSceneLinearGrid(const path& location)
 {
     std::vector<float> samples;
     const auto stops = [](int step) { return 0.004f * std::exp2(12.0f * step / (kGridSteps - 1)); };
@@ -357,10 +358,10 @@ vips::VImage sceneLinearGrid()
             for (int r = 0; r < kGridSteps; ++r)
                 samples.insert(samples.end(), {stops(r), stops(g), stops(b)});
     constexpr int side = 64;
-    return vips::VImage::new_from_memory(samples.data(), samples.size() * sizeof(float), side, side,
-                                         3, VIPS_FORMAT_FLOAT)
-        .copy_memory()
-        .copy(vips::VImage::option()->set("interpretation", VIPS_INTERPRETATION_scRGB));
+    vips::VImage::new_from_memory(samples.data(), samples.size() * sizeof(float), side, side, 3,
+                                  VIPS_FORMAT_FLOAT)
+        .copy(vips::VImage::option()->set("interpretation", VIPS_INTERPRETATION_scRGB))
+        .write_to_file(location.c_str());
 }
 
 std::vector<float> samplesOf(const path& location)
@@ -389,8 +390,7 @@ TEST(InteropSceneLinear, ApplyGradesAFloatTIFFAsOcioconvertDoes)
                                "shaper", "--outputspace", "video", "--format", "resolve_cube",
                                "--cubesize", "33", "--shapersize", "1024", "scene.cube"});
     ASSERT_EQ(baked.status, 0) << baked.err;
-    vips::VImage grid = sceneLinearGrid();
-    grid.write_to_file((cli / "linear.tif").c_str());
+    writeSceneLinearGrid(cli / "linear.tif");
     for (const char* output : {"ours.tif", "ours.png"}) {
         const CliResult ours = cli.run({"apply", "scene.cube", "linear.tif", "-o", output});
         ASSERT_EQ(ours.status, 0) << ours.err;
