@@ -88,7 +88,8 @@ void applyToFile(const RowGrader& grader, const Job& job, const Options& options
     CommandSupport::refuseReplacingInputs({&job.output, 1}, {&job.input, 1},
                                           GradeRecipe::saveImageFailedTitle);
     try {
-        ImageLoader::gradeFile(job.input, job.output, *type, grader, {options.quality});
+        ImageLoader::gradeFile(job.input, job.output, *type, grader,
+                               {.quality = options.quality, .imageSpace = options.imageSpace});
     } catch (const ImageLoaderError& error) {
         const bool reading = error.kind() == ImageLoaderError::Kind::unreadable;
         throw CommandFailure(reading ? GradeRecipe::openFailedTitle
@@ -100,8 +101,7 @@ void applyToFile(const RowGrader& grader, const Job& job, const Options& options
 std::vector<Failure> applyAll(const LUTStack& lut, const std::vector<Job>& jobs,
                               const Options& options, const Progress& progress)
 {
-    // A table alone takes the strength into its entries and keeps the renderer's kernels.
-    const LUTStackGrader grader(lut.withStrength(options.strength), options.interpolation);
+    const LUTStackGrader grader(lut, options.interpolation, options.strength);
     std::vector<std::optional<std::string>> messages(jobs.size());
     std::mutex progressLock;
     std::size_t finished = 0;

@@ -26,21 +26,19 @@ struct Job {
     std::filesystem::path output;
 };
 
-// How the table is looked up, and how much of the LUT's change is kept (0 … 1.5 in practice:
-// input + (output − input) × strength, as a grade's intensity blends). The defaults are apply's
-// own, bit for bit.
-
 struct Failure {
     std::filesystem::path input;
     std::string message;  // the titled, full-sentence message
 };
 
-// How the table is looked up, and how much of the LUT's change is kept (0 … 1.5 in practice:
-// input + (output − input) × strength, as a grade's intensity blends); the defaults are apply's
-// own, bit for bit. Then how files are written and how many at once.
+// How the table is looked up, and how much of the LUT's change each pixel keeps (0 … 1.5 in
+// practice: input + (output − input) × strength, with the pixel's own value as input, so 0 gives
+// the image back); the defaults are apply's own, bit for bit. The space a float file's
+// scene-linear values are in. Then how files are written and how many at once.
 struct Options {
     Interpolation interpolation = Interpolation::trilinear;
     float strength = 1.0f;
+    ColorSpace imageSpace = ColorSpace::linearRec709;
     int quality = ImageLoader::defaultQuality;  // JPEG and WebP
     int jobs = 0;                               // files at once; 0 for defaultJobs()
 };

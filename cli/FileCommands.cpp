@@ -4,6 +4,7 @@
 #include "cli/CommandFailure.hpp"
 #include "cli/CommandSupport.hpp"
 #include "imaging/ImageLoader.hpp"
+#include "imaging/SceneLinearFeed.hpp"
 #include "imaging/TestChart.hpp"
 #include "lut/HaldCLUT.hpp"
 #include "lut/LUTReader.hpp"
@@ -103,6 +104,7 @@ struct ApplyOptions {
     std::string output;
     std::string folder;
     BatchApply::Options batch;
+    std::optional<std::string> imageSpace;  // a key of the colour-space table
     bool quiet = false;
     CLI::Option* outputOption = nullptr;
     CLI::Option* folderOption = nullptr;
@@ -116,6 +118,17 @@ std::vector<std::string> interpolationIds()
     for (const InterpolationName& row : interpolationNames)
         ids.emplace_back(row.id);
     return ids;
+}
+
+// The scene-linear spaces, "linear-rec709 or acescg".
+std::string imageSpaceKeys()
+{
+    std::string keys;
+    for (const ColorSpaceRow& row : ColorSpaces::all()) {
+        if (row.kind == ColorSpaceKind::sceneLinear)
+            keys += (keys.empty() ? "" : " or ") + std::string(row.key);
+    }
+    return keys;
 }
 
 std::vector<BatchApply::Job> jobsOf(const ApplyOptions& options)
@@ -193,6 +206,14 @@ int apply(const ApplyOptions& options)
 {
     CommandSupport::requireWithin(options.batch.strength, GradeRecipe::applyStrengthRange,
                                   "--strength");
+    BatchApply::Options batch = options.batch;
+    try {
+        if (options.imageSpace)
+            batch.imageSpace = ColorSpaces::parse(*options.imageSpace);
+        SceneLinear::toLinearRec709(batch.imageSpace);
+    } catch (const ColorSpaceError& error) {
+        throw UsageError("The --image-space is wrong. " + std::string(error.what()));
+    }
     if (options.jobsOption->count() != 0 && options.batch.jobs < 1)
         throw UsageError("The --jobs must be a whole number of at least 1.");
     const std::vector<BatchApply::Job> jobs = jobsOf(options);
@@ -209,7 +230,7 @@ int apply(const ApplyOptions& options)
         createFolder(options.folder);
     const bool showProgress = !options.quiet && ::isatty(STDERR_FILENO) == 1;
     const auto failures = BatchApply::applyAll(
-        lut, jobs, options.batch,
+        lut, jobs, batch,
         [showProgress](std::size_t done, std::size_t total, const BatchApply::Job& job) {
             if (showProgress) {
                 std::fprintf(stderr, "[%zu/%zu] %s\n", done, total, job.input.filename().c_str());
@@ -258,6 +279,12 @@ Action defineApply(CLI::App& command)
         ->each([options](const std::string& name) {
             options->batch.interpolation = interpolationNamed(name).value();
         });
+    command.add_option("--image-space")
+        ->type_name("SPACE")
+        ->description("the colour space of float images' scene-linear values (EXR, float TIFF): " +
+                      imageSpaceKeys() + " (default " +
+                      std::string(ColorSpaces::row(ColorSpace::linearRec709).key) + ")")
+        ->each([options](const std::string& key) { options->imageSpace = key; });
     command.add_option(
         "--strength", options->batch.strength,
         "how much of the LUT's change to keep, " + GradeRecipe::applyStrengthRange.text() +
@@ -441,16 +468,62 @@ Clipping clippingOf(const LUTStack& lut)
     return clipping;
 }
 
-// Largest change of the whole transform: exact on a plain table's or curves' own entries,
-// sampled on a 33-point grid of the domain when curves feed a table.
+// Points per axis of the grid on which a transform that a table alone does not describe is
+// measured.
+constexpr int kChangeGrid = 33;
+
+// The inputs `info` measures a LUT over: its domain and the 0 … 1 of every image's code values,
+// which a narrower domain clamps to its edges.
+LUTDomain measuredInputs(const LUTDomain& domain)
+{
+    const auto lower = [](float a) { return std::min(a, 0.0f); };
+    const auto upper = [](float a) { return std::max(a, 1.0f); };
+    return {{lower(domain.min.r), lower(domain.min.g), lower(domain.min.b)},
+            {upper(domain.max.r), upper(domain.max.g), upper(domain.max.b)}};
+}
+
+// Largest change of the whole transform over measuredInputs: exact on a plain table's or curves'
+// own entries when their domain holds 0 … 1, else sampled on a 33-point grid of those inputs.
 float largestChange(const LUTStack& lut)
 {
-    if (!lut.hasCurves())
-        return lut.table().maxDeviationFromIdentity();
-    if (!lut.hasTable())
-        return lut.curves().maxDeviationFromIdentity();
-    const LUT3D baked = lut.baked(GradeRecipe::defaultExportSize);
-    return baked.maxDeviationFromIdentity();
+    const LUTDomain& domain = lut.domain();
+    if (domain.containsUnit()) {
+        if (!lut.hasCurves())
+            return lut.table().maxDeviationFromIdentity();
+        if (!lut.hasTable())
+            return lut.curves().maxDeviationFromIdentity();
+        return lut.baked(GradeRecipe::defaultExportSize).maxDeviationFromIdentity();
+    }
+    const LUTDomain inputs = measuredInputs(domain);
+    float change = 0.0f;
+    for (const float b : LUT3D::latticeAxis(kChangeGrid)) {
+        for (const float g : LUT3D::latticeAxis(kChangeGrid)) {
+            for (const float r : LUT3D::latticeAxis(kChangeGrid)) {
+                const RGB in = inputs.at({r, g, b});
+                const RGB out = lut.apply(in);
+                change = std::max({change, std::fabs(out.r - in.r), std::fabs(out.g - in.g),
+                                   std::fabs(out.b - in.b)});
+            }
+        }
+    }
+    return change;
+}
+
+// Said when some code values of 0 … 1 lie outside the domain: where white is looked up.
+std::optional<std::string> clampedText(const LUTDomain& domain)
+{
+    if (domain.containsUnit())
+        return std::nullopt;
+    const RGB white = domain.at(domain.normalised({1.0f, 1.0f, 1.0f}));
+    const RGB black = domain.at(domain.normalised({0.0f, 0.0f, 0.0f}));
+    char text[256];
+    std::snprintf(text, sizeof text,
+                  "inputs outside the domain are clamped to its edges, so black is looked up as "
+                  "%g %g %g and white as %g %g %g",
+                  static_cast<double>(black.r), static_cast<double>(black.g),
+                  static_cast<double>(black.b), static_cast<double>(white.r),
+                  static_cast<double>(white.g), static_cast<double>(white.b));
+    return text;
 }
 
 // The spaces a LUT's own comment lines name ("Input: S-Log3 / S-Gamut3.Cine"), as
@@ -484,6 +557,8 @@ int info(const std::string& input)
         std::cout << "Comment: " << comment << '\n';
     printSpaces(file.comments);
     const Clipping clipping = clippingOf(lut);
+    if (const std::optional<std::string> clamped = clampedText(lut.domain()))
+        std::printf("Clamped: %s\n", clamped->c_str());
     std::printf("Largest change from identity: %.6f\n", static_cast<double>(largestChange(lut)));
     std::printf("Output range: %s%s\n", range(clipping.lowest, clipping.highest).c_str(),
                 clipping.lowest < 0.0f || clipping.highest > 1.0f

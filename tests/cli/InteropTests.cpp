@@ -12,12 +12,14 @@
 #include "support/ExternalTool.hpp"
 
 #include <gtest/gtest.h>
+#include <vips/vips8>
 
 #include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <functional>
 #include <iostream>
+#include <memory>
 
 namespace lumivert {
 namespace {
@@ -315,6 +317,106 @@ TEST_P(InteropTetrahedral, OcioGradesAsApplyDoesWithinOneLevel)
               << " levels from OpenColorIO's tetrahedral lookup\n";
     // Were the schemes to agree on this grade, the comparison above would not tell them apart.
     EXPECT_GT(trilinearApart, mostLevelsApart);
+}
+
+// ---- Scene-linear float images ------------------------------------------------------------------
+
+// A scene-linear config: the shaper spans 2⁻⁸ … 2⁴ in stops, and the video space renders linear
+// Rec.709 through the ACES SDR video output transform to sRGB, as a grading suite's view does.
+constexpr const char* kSceneConfig = R"(ocio_profile_version: 2
+roles:
+  default: linear
+  scene_linear: linear
+file_rules:
+  - !<Rule> {name: Default, colorspace: linear}
+displays:
+  sRGB:
+    - !<View> {name: Video, colorspace: video}
+colorspaces:
+  - !<ColorSpace>
+    name: linear
+  - !<ColorSpace>
+    name: shaper
+    from_scene_reference: !<AllocationTransform> {allocation: lg2, vars: [-8, 4]}
+  - !<ColorSpace>
+    name: video
+    from_scene_reference: !<GroupTransform>
+      children:
+        - !<BuiltinTransform> {style: "UTILITY - ACES-AP1_to_LINEAR-REC709_BFD", direction: inverse}
+        - !<BuiltinTransform> {style: "ACEScg_to_ACES2065-1"}
+        - !<BuiltinTransform> {style: "ACES-OUTPUT - ACES2065-1_to_CIE-XYZ-D65 - SDR-VIDEO_1.0"}
+        - !<BuiltinTransform> {style: "DISPLAY - CIE-XYZ-D65_to_sRGB"}
+)";
+
+// 0.004 … 16 in every combination of 16 steps per channel (even in stops), one pixel each, as a
+// float TIFF.
+void writeSceneLinearGrid(const path& location)
+{
+    std::vector<float> samples;
+    const auto stops = [](int step) { return 0.004f * std::exp2(12.0f * step / (gridSteps - 1)); };
+    for (int b = 0; b < gridSteps; ++b)
+        for (int g = 0; g < gridSteps; ++g)
+            for (int r = 0; r < gridSteps; ++r)
+                samples.insert(samples.end(), {stops(r), stops(g), stops(b)});
+    constexpr int side = 64;
+    vips::VImage::new_from_memory(samples.data(), samples.size() * sizeof(float), side, side, 3,
+                                  VIPS_FORMAT_FLOAT)
+        .copy(vips::VImage::option()->set("interpretation", VIPS_INTERPRETATION_scRGB))
+        .write_to_file(location.c_str());
+}
+
+std::vector<float> samplesOf(const path& location)
+{
+    const vips::VImage image =
+        vips::VImage::new_from_file(location.c_str()).cast(VIPS_FORMAT_FLOAT);
+    std::size_t size = 0;
+    const std::unique_ptr<void, decltype(&g_free)> memory(image.write_to_memory(&size), &g_free);
+    const auto* floats = static_cast<const float*>(memory.get());
+    return {floats, floats + size / sizeof(float)};
+}
+
+// apply feeds a float TIFF's values, far above 1, to an ociobakelut-made linear-input .cube
+// (log2 shaper, then a 33-point table) as ocioconvert does: its float TIFF and 16-bit PNG agree
+// with ocioconvert's float output within one 8-bit level.
+TEST(InteropSceneLinear, ApplyGradesAFloatTIFFAsOcioconvertDoes)
+{
+    const std::optional<path> bake = fixtures::findOnPath("ociobakelut");
+    const std::optional<path> convert = fixtures::findOnPath("ocioconvert");
+    if (!bake || !convert)
+        GTEST_SKIP() << fixtures::missingTool("ociobakelut and ocioconvert", "opencolorio-tools");
+    CliRunner cli;
+    std::ofstream(cli / "scene.ocio") << kSceneConfig;
+    const CliResult baked =
+        cli.runProgram(*bake, {"--iconfig", "scene.ocio", "--inputspace", "linear", "--shaperspace",
+                               "shaper", "--outputspace", "video", "--format", "resolve_cube",
+                               "--cubesize", "33", "--shapersize", "1024", "scene.cube"});
+    ASSERT_EQ(baked.status, 0) << baked.err;
+    writeSceneLinearGrid(cli / "linear.tif");
+    for (const char* output : {"ours.tif", "ours.png"}) {
+        const CliResult ours = cli.run({"apply", "scene.cube", "linear.tif", "-o", output});
+        ASSERT_EQ(ours.status, 0) << ours.err;
+    }
+    const CliResult theirs = ocioConvert(cli, *convert, "scene.cube", "linear.tif", "theirs.tif");
+    ASSERT_EQ(theirs.status, 0) << theirs.err;
+
+    const std::vector<float> reference = samplesOf(cli / "theirs.tif");
+    const std::vector<float> floats = samplesOf(cli / "ours.tif");
+    const std::vector<float> levels = samplesOf(cli / "ours.png");
+    ASSERT_EQ(floats.size(), reference.size());
+    ASSERT_EQ(levels.size(), reference.size());
+    float floatApart = 0.0f;
+    float levelsApart16 = 0.0f;
+    for (std::size_t i = 0; i < reference.size(); ++i) {
+        floatApart = std::max(floatApart, std::fabs(floats[i] - reference[i]));
+        const float clamped = std::clamp(reference[i], 0.0f, 1.0f) * 65535.0f;
+        levelsApart16 = std::max(levelsApart16, std::fabs(levels[i] - clamped));
+    }
+    std::cout << "float TIFF: " << floatApart * levels
+              << " 8-bit levels apart; 16-bit PNG: " << levelsApart16 << " 16-bit levels apart\n";
+    EXPECT_LE(floatApart * levels, 1.0f);
+    EXPECT_LE(levelsApart16 / 257.0f, 1.0f);
+    // Highlights above 1 must have reached the table: 16 renders far brighter than 1 does.
+    EXPECT_GT(*std::max_element(floats.begin(), floats.end()), 0.9f);
 }
 
 INSTANTIATE_TEST_SUITE_P(Pictures, InteropTetrahedral, ::testing::ValuesIn(pictures()),
