@@ -120,10 +120,16 @@ std::pair<CLI::Option*, CLI::Option*> addOutputAndFormat(CLI::App& command, std:
     std::vector<std::string> formatNames;
     for (const ExportPlan::ChoiceRecipe& row : ExportPlan::choices())
         formatNames.emplace_back(row.name);
-    CLI::Option* const outputOption = command.add_option(
-        "-o,--output", output, "LUT file to write; .cube, .3dl or .png (HALD) picks the format");
+    std::string names;
+    for (std::size_t i = 0; i < formatNames.size(); ++i)
+        names += (i == 0 ? "" : i + 1 == formatNames.size() ? " or " : ", ") + formatNames[i];
+    CLI::Option* const outputOption =
+        command.add_option("-o,--output", output,
+                           "LUT file to write; its extension (" +
+                               LUTFormat::extensionsText(LUTFormat::writableCases()) +
+                               ", a .png being HALD) picks the format");
     CLI::Option* const formatOption =
-        command.add_option("--format", format, "cube, 3dl, hald or all (the three)")
+        command.add_option("--format", format, names + " (all: .cube, .3dl and HALD .png)")
             ->check(CLI::IsMember(formatNames));
     return {outputOption, formatOption};
 }
@@ -169,16 +175,34 @@ void requireWritable(const ExportPlan::Plan& plan,
     }
 }
 
+namespace {
+
+// A format holding only 0 … 1 changes wider entries: say how many, and how far they reached.
+void reportClamping(const LUTWriter::Clamping& clamping, const path& file)
+{
+    if (clamping.entries == 0)
+        return;
+    std::cerr << "Note: " << clamping.entries << " of " << clamping.total << " entries of "
+              << quotedName(file) << " were clamped into 0 to 1, which is all the format holds; "
+              << "their values ranged from " << numberText(clamping.lowest) << " to "
+              << numberText(clamping.highest) << ".\n";
+}
+
+}  // namespace
+
 void writeLUTs(const std::function<LUT3D(LUTFormat)>& tableFor, const ExportPlan::Plan& plan,
                const std::string& title, const LUTWriter::Options& options, SavedLine saved)
 {
     // Every file is written before any takes its name, so the lines come after the commit.
     std::vector<std::int64_t> sizes;
+    std::vector<LUTWriter::Clamping> clamped;
     attempt(GradeRecipe::saveLUTFailedTitle, [&] {
         ExportPlan::write(
             [&](LUTFormat format) {
                 LUT3D lut = tableFor(format);
                 sizes.push_back(LUTWriter::writtenSize(lut.size(), format, options));
+                clamped.push_back(format.clampsToUnitRange() ? LUTWriter::clamping(lut)
+                                                             : LUTWriter::Clamping{});
                 return lut;
             },
             plan, title, options);
@@ -188,6 +212,7 @@ void writeLUTs(const std::function<LUT3D(LUTFormat)>& tableFor, const ExportPlan
         if (saved == SavedLine::pathAndSize)
             std::cout << " (" << sizes[i] << " points per axis)";
         std::cout << '\n';
+        reportClamping(clamped[i], plan[i].path);
     }
 }
 
