@@ -63,6 +63,9 @@ std::string formatOf(const path& file, const LUTStack& lut)
     if (format->isCorrection())
         return title + ", ASC CDL evaluated on a " + std::to_string(lut.table().size()) +
                "-point lattice";
+    // A profile's transform is evaluated by LittleCMS, whatever tables it holds.
+    if (*format == LUTFormat::icc)
+        return title + ", evaluated on a " + std::to_string(lut.table().size()) + "-point lattice";
     if (!lut.hasTable())
         return title + ", 1D curves";
     return title + (lut.hasCurves() ? ", 1D shaper then 3D table" : ", 3D table");

@@ -150,7 +150,11 @@ ExportPanel::ExportPanel(AppModel& model, QWidget* parent)
         format_->addItem(icon, choiceTitle(choice), static_cast<int>(choice));
     }
     connect(format_, &QComboBox::activated, this, [this](int index) {
-        model_.setExportChoice(static_cast<ExportChoice>(format_->itemData(index).toInt()));
+        const int choice = format_->itemData(index).toInt();
+        if (choice == moreFormatsItem)
+            showChoice();
+        else
+            model_.setExportChoice(static_cast<ExportChoice>(choice));
     });
 
     export_->setText(QStringLiteral("Export LUT\u2026"));

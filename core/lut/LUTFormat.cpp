@@ -6,6 +6,7 @@
 #include "lut/ICCProfile.hpp"
 #include "lut/LUTReader.hpp"
 #include "lut/LUTWriter.hpp"
+#include "lut/SPI3D.hpp"
 
 #include <utility>
 
@@ -100,7 +101,7 @@ std::string encodeCSP(const LUT3D& lut, std::string_view, const std::filesystem:
 std::string encodeSPI3D(const LUT3D& lut, std::string_view, const std::filesystem::path&,
                         const LUTWriter::Options&)
 {
-    return OCIOFile::baked(lut, "spi3d");
+    return SPI3D::text(lut);
 }
 
 std::string encodeICC(const LUT3D& lut, std::string_view title, const std::filesystem::path&,

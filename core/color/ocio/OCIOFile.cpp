@@ -6,7 +6,7 @@
 
 #include <algorithm>
 #include <array>
-#include <regex>
+#include <charconv>
 #include <sstream>
 #include <utility>
 #include <vector>
@@ -25,6 +25,7 @@ namespace OCIOFile {
 namespace {
 
 constexpr const char* clfFormat = "Academy/ASC Common LUT Format";
+constexpr const char* inputSpace = "Lumivert input";
 constexpr const char* bakedSpace = "Lumivert LUT";
 
 // Names of the transforms a file may hold that are not tables, for `info`.
@@ -71,9 +72,11 @@ struct Affine {
     // The inputs that land on 0 … 1.
     LUTDomain domain() const
     {
-        return {{-offset.r / scale.r, -offset.g / scale.g, -offset.b / scale.b},
-                {(1.0f - offset.r) / scale.r, (1.0f - offset.g) / scale.g,
-                 (1.0f - offset.b) / scale.b}};
+        // 0 − offset rather than −offset: no offset gives 0, not −0.
+        return {
+            {(0.0f - offset.r) / scale.r, (0.0f - offset.g) / scale.g, (0.0f - offset.b) / scale.b},
+            {(1.0f - offset.r) / scale.r, (1.0f - offset.g) / scale.g,
+             (1.0f - offset.b) / scale.b}};
     }
 };
 
@@ -212,11 +215,29 @@ Contents evaluated(const OCIO::ConstProcessorRcPtr& processor, const OCIO::Group
                 std::to_string(latticeSize) + "-point lattice"};
 }
 
+// "At line 8", "At line (77)": the first line number the message gives.
+std::optional<std::int64_t> lineNamedIn(std::string_view message)
+{
+    for (std::size_t at = 0; (at = message.find("ine ", at)) != std::string_view::npos; at += 4) {
+        if (at == 0 || (message[at - 1] != 'l' && message[at - 1] != 'L'))
+            continue;
+        std::size_t digits = at + 4;
+        if (digits < message.size() && message[digits] == '(')
+            ++digits;
+        std::int64_t line = 0;
+        const auto [end, error] =
+            std::from_chars(message.data() + digits, message.data() + message.size(), line);
+        if (error == std::errc() && end != message.data() + digits)
+            return line;
+    }
+    return std::nullopt;
+}
+
 // OpenColorIO tries every format and lists their failures; the one for the file's own
 // extension comes after "failed with:", and names a line in one of several spellings.
 OCIOFileError errorOf(const std::string& message)
 {
-    static const std::string marker = "failed with:";
+    constexpr std::string_view marker = "failed with:";
     std::string reason = message;
     if (const auto at = message.rfind(marker); at != std::string::npos)
         reason = message.substr(at + marker.size());
@@ -225,12 +246,8 @@ OCIOFileError errorOf(const std::string& message)
     while (!reason.empty() && (reason.back() == '.' || reason.back() == '\n' ||
                                reason.back() == ' ' || reason.back() == '\''))
         reason.pop_back();
-    static const std::regex linePattern(R"([Ll]ine \(?([0-9]+)\)?)");
-    std::smatch match;
-    std::optional<std::int64_t> line;
-    if (std::regex_search(reason, match, linePattern))
-        line = std::stoll(match[1].str());
-    return {reason.empty() ? std::string("OpenColorIO cannot read it") : reason, line};
+    return {reason.empty() ? std::string("OpenColorIO cannot read it") : reason,
+            lineNamedIn(reason)};
 }
 
 OCIO::Lut3DTransformRcPtr lut3DTransform(const LUT3D& lut)
@@ -254,6 +271,9 @@ OCIO::Lut3DTransformRcPtr lut3DTransform(const LUT3D& lut)
 Contents read(const std::filesystem::path& file)
 {
     try {
+        // OpenColorIO keeps every file it read by its path: one rewritten since would come back
+        // as it was.
+        OCIO::ClearAllCaches();
         const OCIO::FileTransformRcPtr transform = OCIO::FileTransform::Create();
         transform->setSrc(std::filesystem::absolute(file).c_str());
         transform->setInterpolation(OCIO::INTERP_LINEAR);
@@ -293,15 +313,20 @@ std::string clf(const LUT3D& lut, std::string_view title)
 std::string baked(const LUT3D& lut, std::string_view format)
 {
     const LUT3D table = lut.domain().isUnit() ? lut : lut.onUnitDomain(lut.size());
-    const OCIO::ConfigRcPtr config = OCIO::Config::CreateRaw()->createEditableCopy();
-    const OCIO::ColorSpaceRcPtr space = OCIO::ColorSpace::Create();
-    space->setName(bakedSpace);
-    space->setTransform(lut3DTransform(table), OCIO::COLORSPACE_DIR_FROM_REFERENCE);
-    config->addColorSpace(space);
+    // A config of our own: the raw one's space holds data, which OpenColorIO never converts.
+    const OCIO::ConfigRcPtr config = OCIO::Config::Create();
+    const OCIO::ColorSpaceRcPtr input = OCIO::ColorSpace::Create();
+    input->setName(inputSpace);
+    config->addColorSpace(input);
+    const OCIO::ColorSpaceRcPtr output = OCIO::ColorSpace::Create();
+    output->setName(bakedSpace);
+    output->setTransform(lut3DTransform(table), OCIO::COLORSPACE_DIR_FROM_REFERENCE);
+    config->addColorSpace(output);
+    config->setRole(OCIO::ROLE_REFERENCE, inputSpace);
     const OCIO::BakerRcPtr baker = OCIO::Baker::Create();
     baker->setConfig(config);
     baker->setFormat(std::string(format).c_str());
-    baker->setInputSpace("raw");
+    baker->setInputSpace(inputSpace);
     baker->setTargetSpace(bakedSpace);
     baker->setCubeSize(static_cast<int>(table.size()));
     std::ostringstream text;

@@ -51,8 +51,9 @@ Contents read(const std::filesystem::path& file);
 
 // The text of a Common LUT Format file holding the table (and its domain, as a scale in front).
 std::string clf(const LUT3D& lut, std::string_view title);
-// The table baked by OpenColorIO's baker in one of its formats ("cinespace", "spi3d"), at the
-// table's own size; a domain other than 0 … 1 is resampled onto it first.
+// The table baked by OpenColorIO's baker in one of its formats (such as "cinespace"), at the
+// table's own size, entries beyond 0 … 1 kept; a domain other than 0 … 1 is resampled onto it
+// first. A format the baker lacks stops.
 std::string baked(const LUT3D& lut, std::string_view format);
 
 }  // namespace OCIOFile
