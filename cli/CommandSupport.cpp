@@ -94,8 +94,9 @@ ExportPlan::Plan plannedFiles(const std::optional<path>& output,
     } catch (const ExportPlan::ExportPlanError& error) {
         switch (error.reason()) {
         case Reason::unknownExtension:
-            throw UsageError("The output " + quotedName(error.file()) +
-                             " needs the extension .cube, .3dl or .png, or a --format.");
+            throw UsageError("The output " + quotedName(error.file()) + " needs the extension " +
+                             LUTFormat::extensionsText(LUTFormat::writableCases()) +
+                             ", or a --format.");
         case Reason::sharedPath: throw UsageError(error.what());
         case Reason::replacesInput:
             throw CommandFailure(GradeRecipe::saveLUTFailedTitle, error.what());

@@ -215,39 +215,62 @@ Contents evaluated(const OCIO::ConstProcessorRcPtr& processor, const OCIO::Group
                 std::to_string(latticeSize) + "-point lattice"};
 }
 
-// "At line 8", "At line (77)": the first line number the message gives.
-std::optional<std::int64_t> lineNamedIn(std::string_view message)
+// Where a message names a line ("At line 8: ", "At line (77)"): the number and the words.
+struct LineMention {
+    std::int64_t line = 0;
+    std::size_t begin = 0;
+    std::size_t end = 0;
+};
+
+std::optional<LineMention> lineMentionIn(std::string_view message)
 {
     for (std::size_t at = 0; (at = message.find("ine ", at)) != std::string_view::npos; at += 4) {
         if (at == 0 || (message[at - 1] != 'l' && message[at - 1] != 'L'))
             continue;
         std::size_t digits = at + 4;
-        if (digits < message.size() && message[digits] == '(')
-            ++digits;
-        std::int64_t line = 0;
-        const auto [end, error] =
-            std::from_chars(message.data() + digits, message.data() + message.size(), line);
-        if (error == std::errc() && end != message.data() + digits)
-            return line;
+        const bool parenthesised = digits < message.size() && message[digits] == '(';
+        digits += parenthesised ? 1 : 0;
+        LineMention mention;
+        const char* const last = message.data() + message.size();
+        const auto [end, error] = std::from_chars(message.data() + digits, last, mention.line);
+        if (error != std::errc() || end == message.data() + digits)
+            continue;
+        mention.end = static_cast<std::size_t>(end - message.data());
+        if (parenthesised && mention.end < message.size() && message[mention.end] == ')')
+            ++mention.end;
+        if (mention.end < message.size() && message[mention.end] == ':')
+            ++mention.end;
+        mention.begin = at - 1;
+        if (mention.begin >= 3 && message.substr(mention.begin - 3, 3) == "At ")
+            mention.begin -= 3;
+        return mention;
     }
     return std::nullopt;
 }
 
+std::string trimmed(std::string text)
+{
+    constexpr std::string_view around = " \t\n.'";
+    const auto first = text.find_first_not_of(around);
+    if (first == std::string::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(around) - first + 1);
+}
+
 // OpenColorIO tries every format and lists their failures; the one for the file's own
-// extension comes after "failed with:", and names a line in one of several spellings.
+// extension comes after "failed with:". The line it names becomes the error's own.
 OCIOFileError errorOf(const std::string& message)
 {
     constexpr std::string_view marker = "failed with:";
     std::string reason = message;
     if (const auto at = message.rfind(marker); at != std::string::npos)
         reason = message.substr(at + marker.size());
-    const auto first = reason.find_first_not_of(" \t\n");
-    reason = first == std::string::npos ? std::string() : reason.substr(first);
-    while (!reason.empty() && (reason.back() == '.' || reason.back() == '\n' ||
-                               reason.back() == ' ' || reason.back() == '\''))
-        reason.pop_back();
+    const std::optional<LineMention> mention = lineMentionIn(reason);
+    if (mention)
+        reason.erase(mention->begin, mention->end - mention->begin);
+    reason = trimmed(reason);
     return {reason.empty() ? std::string("OpenColorIO cannot read it") : reason,
-            lineNamedIn(reason)};
+            mention ? std::optional(mention->line) : std::nullopt};
 }
 
 OCIO::Lut3DTransformRcPtr lut3DTransform(const LUT3D& lut)
