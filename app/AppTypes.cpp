@@ -68,7 +68,7 @@ const CaseTable<CompareStyle, 5> compareStyleTable{{{{CompareStyle::split, "spli
                                                      {CompareStyle::difference, "difference"},
                                                      {CompareStyle::sideBySide, "sideBySide"}}}};
 
-const std::array<ExportChoice, 4> exportChoiceCases = casesOf<ExportChoice>(ExportPlan::choices());
+const std::array<ExportChoice, 8> exportChoiceCases = casesOf<ExportChoice>(ExportPlan::choices());
 
 }  // namespace
 
@@ -119,7 +119,7 @@ std::optional<CompareStyle> fromRawValue(const QString& raw)
 }  // namespace CompareStyles
 
 namespace ExportChoices {
-const std::array<ExportChoice, 4>& allCases() { return exportChoiceCases; }
+const std::array<ExportChoice, 8>& allCases() { return exportChoiceCases; }
 QString rawValue(ExportChoice choice) { return text(ExportPlan::recipe(toPlan(choice)).rawValue); }
 std::optional<ExportChoice> fromRawValue(const QString& raw)
 {

@@ -47,7 +47,7 @@ enum class CompareStyle { split, original, graded, difference, sideBySide };
 Q_ENUM_NS(CompareStyle)
 
 // Which files an export writes.
-enum class ExportChoice { cube, threeDL, hald, all };
+enum class ExportChoice { cube, threeDL, hald, all, clf, csp, spi3d, icc };
 Q_ENUM_NS(ExportChoice)
 
 namespace Slots {
@@ -98,7 +98,7 @@ std::optional<CompareStyle> fromRawValue(const QString& rawValue);
 }  // namespace CompareStyles
 
 namespace ExportChoices {
-const std::array<ExportChoice, 4>& allCases();
+const std::array<ExportChoice, 8>& allCases();
 QString rawValue(ExportChoice choice);
 std::optional<ExportChoice> fromRawValue(const QString& rawValue);
 }  // namespace ExportChoices
@@ -113,6 +113,10 @@ static_assert(toPlan(ExportChoice::cube) == ExportPlan::ExportChoice::cube);
 static_assert(toPlan(ExportChoice::threeDL) == ExportPlan::ExportChoice::threeDL);
 static_assert(toPlan(ExportChoice::hald) == ExportPlan::ExportChoice::hald);
 static_assert(toPlan(ExportChoice::all) == ExportPlan::ExportChoice::all);
+static_assert(toPlan(ExportChoice::clf) == ExportPlan::ExportChoice::clf);
+static_assert(toPlan(ExportChoice::csp) == ExportPlan::ExportChoice::csp);
+static_assert(toPlan(ExportChoice::spi3d) == ExportPlan::ExportChoice::spi3d);
+static_assert(toPlan(ExportChoice::icc) == ExportPlan::ExportChoice::icc);
 
 // The tint of the preview LUT at one grey level: "S", "M" or "H".
 // The array members are also properties as lists of numbers, which QVariant carries.

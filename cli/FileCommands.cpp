@@ -56,16 +56,27 @@ struct LUTFile {
 
 std::string formatOf(const path& file, const LUTStack& lut)
 {
-    switch (LUTFormat::fromPath(file).value_or(LUTFormat::hald)) {
-    case LUTFormat::cube:
-        if (!lut.hasTable())
-            return ".cube, 1D curves";
-        return lut.hasCurves() ? ".cube, 1D shaper then 3D table" : ".cube, 3D table";
-    case LUTFormat::threeDL: return ".3dl";
-    case LUTFormat::hald: break;
-    }
-    return "HALD image, level " +
-           std::to_string(static_cast<int>(std::lround(std::sqrt(lut.table().size()))));
+    const std::optional<LUTFormat> format = LUTFormat::fromPath(file);
+    if (!format || *format == LUTFormat::hald)
+        return "HALD image, level " +
+               std::to_string(static_cast<int>(std::lround(std::sqrt(lut.table().size()))));
+    const std::string title(format->title());
+    if (format->isCorrection())
+        return title + ", ASC CDL evaluated on a " + std::to_string(lut.table().size()) +
+               "-point lattice";
+    // A profile's transform is evaluated by LittleCMS, whatever tables it holds.
+    if (*format == LUTFormat::icc)
+        return title + ", evaluated on a " + std::to_string(lut.table().size()) + "-point lattice";
+    if (!lut.hasTable())
+        return title + ", 1D curves";
+    return title + (lut.hasCurves() ? ", 1D shaper then 3D table" : ", 3D table");
+}
+
+// Formats OpenColorIO reads, whose layout it tells.
+bool readThroughOCIO(const path& file)
+{
+    const std::optional<LUTFormat> format = LUTFormat::fromPath(file);
+    return format && format->isReadThroughOCIO();
 }
 
 // The table, and the title a .cube file stores, from one reading of the file. A .3dl depth
@@ -73,6 +84,13 @@ std::string formatOf(const path& file, const LUTStack& lut)
 LUTFile readLUT(const path& file)
 {
     return attempt(GradeRecipe::readLUTFailedTitle, [&]() -> LUTFile {
+        if (readThroughOCIO(file)) {
+            LUTReader::OCIOContents contents = LUTReader::readThroughOCIO(file);
+            return {std::move(contents.lut),
+                    std::nullopt,
+                    {},
+                    std::string(LUTFormat::fromPath(file)->title()) + ", " + contents.layout};
+        }
         if (LUTFormat::fromPath(file) != LUTFormat::threeDL) {
             LUTReader::CubeContents contents = LUTReader::readContents(file);
             std::string format = formatOf(file, contents.lut);
@@ -311,7 +329,7 @@ LUT3D tableFor(const LUTStack& lut, const std::string& input)
     if (!lut.hasCurves())
         return lut.table();
     std::cerr << "Warning: " << quotedName(input)
-              << " holds 1D curves, which .3dl and HALD files cannot; they were baked into the 3D "
+              << " holds 1D curves, which only a .cube output keeps; they were baked into the 3D "
                  "table, which changes its precision.\n";
     // Curves bend between the table's points, so a small table gets the export lattice.
     const std::int64_t size = lut.hasTable() ? lut.table().size() : 0;
@@ -355,8 +373,15 @@ int convert(const ConvertOptions& options)
 Action defineConvert(CLI::App& command)
 {
     auto options = std::make_shared<ConvertOptions>();
-    command.add_option("LUT", options->input, "a .cube, .3dl or HALD .png file")->required();
-    command.add_option("-o,--output", options->output, "a .cube, .3dl or .png file")->required();
+    command
+        .add_option("LUT", options->input,
+                    "a LUT file: " + LUTFormat::extensionsText(LUTFormat::readableCases()) +
+                        ", or a HALD image")
+        ->required();
+    command
+        .add_option("-o,--output", options->output,
+                    "a " + LUTFormat::extensionsText(LUTFormat::writableCases()) + " file")
+        ->required();
     command.add_option("--size", options->size,
                        CommandSupport::sizeHelp("2 to 256; default: the input's"));
     CommandSupport::addWriterOptions(command, options->writer);

@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QStandardItemModel>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -67,6 +68,10 @@ QString fromView(std::string_view text)
 {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
+
+// The heading of the formats beyond the panel's three, and its item's data (no choice has it).
+constexpr const char* moreFormatsTitle = "More formats";
+constexpr int moreFormatsItem = -1;
 
 QString choiceTitle(ExportChoice choice)
 {
@@ -142,6 +147,13 @@ ExportPanel::ExportPanel(AppModel& model, QWidget* parent)
     format_->setAccessibleName(QStringLiteral("Format"));
     format_->setAccessibleDescription(QStringLiteral("Which files the export writes"));
     for (ExportChoice choice : ExportChoices::allCases()) {
+        // The first other format opens its section under a heading that cannot be chosen.
+        if (ExportPlan::isMoreFormat(toPlan(choice)) && format_->findData(moreFormatsItem) < 0) {
+            format_->insertSeparator(format_->count());
+            format_->addItem(QString::fromUtf8(moreFormatsTitle), moreFormatsItem);
+            if (auto* items = qobject_cast<QStandardItemModel*>(format_->model()))
+                items->item(format_->count() - 1)->setEnabled(false);
+        }
         const QIcon icon = choice == ExportChoice::all
                                ? Symbols::icon(QStringLiteral("square.grid.3x3.square"))
                                : QIcon();
@@ -150,7 +162,11 @@ ExportPanel::ExportPanel(AppModel& model, QWidget* parent)
                              Qt::AccessibleDescriptionRole);
     }
     connect(format_, &QComboBox::activated, this, [this](int index) {
-        model_.setExportChoice(static_cast<ExportChoice>(format_->itemData(index).toInt()));
+        const int choice = format_->itemData(index).toInt();
+        if (choice == moreFormatsItem)
+            showChoice();
+        else
+            model_.setExportChoice(static_cast<ExportChoice>(choice));
     });
 
     export_->setText(QStringLiteral("Export LUT\u2026"));

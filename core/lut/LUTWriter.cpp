@@ -6,6 +6,7 @@
 #include "io/FileIO.hpp"
 #include "io/SystemCalls.hpp"
 #include "lut/HaldCLUT.hpp"
+#include "lut/ICCProfile.hpp"
 #include "lut/TextEncoding.hpp"
 
 #include <algorithm>
@@ -396,9 +397,29 @@ bool canWrite(LUTFormat format, std::int64_t size, const Options& options)
 
 std::int64_t writtenSize(std::int64_t size, LUTFormat format, const Options& options)
 {
+    if (format == LUTFormat::icc)
+        return ICCProfile::writtenSize(size);
     if (format != LUTFormat::hald)
         return size;
     return static_cast<std::int64_t>(options.haldLevel) * options.haldLevel;
+}
+
+Clamping clamping(const LUT3D& lut)
+{
+    Clamping result;
+    result.total = static_cast<std::int64_t>(lut.values().size());
+    bool first = true;
+    for (const RGB& entry : lut.values()) {
+        const float lo = std::min({entry.r, entry.g, entry.b});
+        const float hi = std::max({entry.r, entry.g, entry.b});
+        if (lo >= 0.0f && hi <= 1.0f)
+            continue;
+        result.lowest = first ? lo : std::min(result.lowest, lo);
+        result.highest = first ? hi : std::max(result.highest, hi);
+        first = false;
+        ++result.entries;
+    }
+    return result;
 }
 
 void write(const LUT3D& lut, LUTFormat format, std::string_view title,

@@ -48,8 +48,18 @@ bool canWrite(ThreeDLFlavour flavour, std::int64_t size);
 bool canWrite(LUTFormat format, std::int64_t size, const Options& options);
 
 // Points per axis of the table a file of the format holds when this table is written to it:
-// the table's own size, or level² for HALD.
+// the table's own size, level² for HALD, at most ICCProfile::maxSize for ICC.
 std::int64_t writtenSize(std::int64_t size, LUTFormat format, const Options& options = {});
+
+// The entries a format holding only 0 … 1 clamps: how many of all, and the lowest and highest
+// value among their channels.
+struct Clamping {
+    std::int64_t entries = 0;
+    std::int64_t total = 0;
+    float lowest = 0.0f;
+    float highest = 0.0f;
+};
+Clamping clamping(const LUT3D& lut);
 
 // The comment line, line feed included, that starts every .3dl and follows the TITLE of every
 // .cube; the .3dl reader takes it as our declaration of 12-bit output.

@@ -28,7 +28,8 @@ namespace lumivert::ExportPlan {
 
 // ---- Choices -----------------------------------------------------------------------------------
 
-enum class ExportChoice : std::uint8_t { cube, threeDL, hald, all };
+// The three formats of the export panel and all of them first; then the other formats written.
+enum class ExportChoice : std::uint8_t { cube, threeDL, hald, all, clf, csp, spi3d, icc };
 
 struct ChoiceRecipe {
     ExportChoice choice;
@@ -38,7 +39,9 @@ struct ChoiceRecipe {
 };
 
 // In the order the export panel lists them.
-const std::array<ChoiceRecipe, 4>& choices();
+const std::array<ChoiceRecipe, 8>& choices();
+// Whether the choice is one of the other formats, which the panel lists under "More formats".
+bool isMoreFormat(ExportChoice choice);
 const ChoiceRecipe& recipe(ExportChoice choice);
 std::optional<ExportChoice> choiceNamed(std::string_view name);
 std::optional<ExportChoice> choiceFromRawValue(std::string_view rawValue);
@@ -80,9 +83,9 @@ private:
 std::string sanitisedFileName(std::string_view name);
 
 // Without a choice the output's extension decides (ExportPlanError unknownExtension when it
-// names no LUT format); with one, a LUT extension on the output is replaced by each format's and
-// any other suffix is kept ("Teal.v2" → "Teal.v2.cube"). Without an output the files are named
-// after the sanitised name, or GradeRecipe::defaultLUTName when nothing is left of it.
+// names no LUT format that is written); with one, a LUT extension on the output is replaced by each
+// format's and any other suffix is kept ("Teal.v2" → "Teal.v2.cube"). Without an output the files
+// are named after the sanitised name, or GradeRecipe::defaultLUTName when nothing is left of it.
 Plan files(const std::optional<std::filesystem::path>& output, std::optional<ExportChoice> choice,
            std::string_view name);
 

@@ -985,7 +985,7 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"UnknownLUTExtension",
                     {"look", "@coffee", "-o", "x.txt"},
                     2,
-                    "needs the extension .cube, .3dl or .png"},
+                    "needs the extension .cube, .3dl, .png, .clf, .csp, .spi3d or .icc"},
         FailureCase{"UnknownImageExtension",
                     {"apply", "good.cube", "@coffee", "-o", "x.bmp"},
                     2,

@@ -1,7 +1,9 @@
-// Our LUT files in other tools: ffmpeg's lut3d and haldclut filters and OpenColorIO's
-// ocioconvert grade a photo and a grid of 4096 colours as `lumivert-cli apply` does, within one
-// 8-bit level. Each case skips when its tool is not installed (scripts/install-deps --optional).
-// A case is one row: the LUT file, how it is made, and how the tool applies it.
+// LUT files shared with other tools: ffmpeg's lut3d and haldclut filters, OpenColorIO's
+// ocioconvert and LittleCMS' tificc grade a photo and a grid of 4096 colours as
+// `lumivert-cli apply` does, within one 8-bit level, whether we wrote the file or ociobakelut
+// baked it in one of its formats; and `info` reads every one of them. Each case skips when its
+// tool is not installed (scripts/install-deps --optional). A case is one row: the LUT file, how
+// it is made, and how the tool applies it.
 #include "CliRunner.hpp"
 
 #include "color/LUTStack.hpp"
@@ -20,6 +22,8 @@
 #include <functional>
 #include <iostream>
 #include <memory>
+#include <optional>
+#include <vector>
 
 namespace lumivert {
 namespace {
@@ -129,6 +133,21 @@ CliResult ocioConvert(const CliRunner& cli, const path& tool, const std::string&
     return ocioConvertWith("linear", cli, tool, lut, input, output);
 }
 
+// tificc reads and writes TIFF only: apply with an identity table moves the images across
+// unchanged. The transform is evaluated in full (-c0), as apply evaluates its table.
+CliResult tificc(const CliRunner& cli, const path& tool, const std::string& lut,
+                 const std::string& input, const std::string& output)
+{
+    LUTWriter::writeCube(LUT3D::identity(2), "Identity", cli / "identity.cube");
+    const CliResult in = cli.run({"apply", "identity.cube", input, "-o", "tificc-in.tif"});
+    if (in.status != 0)
+        return in;
+    const CliResult run = cli.runProgram(tool, {"-c0", "-l" + lut, "tificc-in.tif", "tificc.tif"});
+    if (run.status != 0)
+        return run;
+    return cli.run({"apply", "identity.cube", "tificc.tif", "-o", output});
+}
+
 struct Tool {
     const char* name;
     const char* package;
@@ -138,6 +157,7 @@ struct Tool {
 const Tool ffmpegLut3dTool{"ffmpeg", "ffmpeg", ffmpegLut3d};
 const Tool ffmpegHaldClutTool{"ffmpeg", "ffmpeg", ffmpegHaldClut};
 const Tool ocioConvertTool{"ocioconvert", "opencolorio-tools", ocioConvert};
+const Tool tificcTool{"tificc", "liblcms2-utils", tificc};
 
 // ---- The cases ---------------------------------------------------------------------------------
 
@@ -198,11 +218,29 @@ void shaper(const CliRunner& cli, const std::string& lut)
                          "Shaper", cli / lut);
 }
 
+// grade.cube baked by ociobakelut in one of its formats, at the grade's size.
+LUTMaker bakedBy(const std::string& format, std::optional<int> shaperSize = std::nullopt)
+{
+    return [format, shaperSize](const CliRunner& cli, const std::string& lut) {
+        const std::optional<path> tool = fixtures::findOnPath("ociobakelut");
+        if (!tool)
+            GTEST_SKIP() << fixtures::missingTool("ociobakelut", "opencolorio-tools");
+        std::vector<std::string> arguments{
+            "--lut", "grade.cube", "--cubesize", std::to_string(gradeSize), "--format", format};
+        if (shaperSize)
+            arguments.insert(arguments.end(), {"--shapersize", std::to_string(*shaperSize)});
+        arguments.push_back(lut);
+        const CliResult result = cli.runProgram(*tool, arguments);
+        ASSERT_EQ(result.status, 0) << result.err;
+    };
+}
+
 struct InteropCase {
     const char* name;
     Tool tool;
     std::string lut;
     LUTMaker make;
+    const char* infoSays = "";  // part of the format line of `info`
 };
 
 const std::vector<InteropCase>& interopCases()
@@ -223,6 +261,31 @@ const std::vector<InteropCase>& interopCases()
         {"OcioDomainCube", ocioConvertTool, "domain.cube", withDomain},
         {"OcioOneDCube", ocioConvertTool, "curves.cube", oneD},
         {"OcioShaperCube", ocioConvertTool, "shaper.cube", shaper},
+        // Our other formats, each applied by the tool that defines it.
+        {"OcioOurCLF", ocioConvertTool, "grade.clf", converted({}), ".clf, 3D table"},
+        {"OcioOurCSP", ocioConvertTool, "grade.csp", converted({}), ".csp, 3D table"},
+        {"OcioOurSPI3D", ocioConvertTool, "grade.spi3d", converted({}), ".spi3d, 3D table"},
+        {"OcioOurCLFDomain", ocioConvertTool, "domain.clf",
+         [](const CliRunner& cli, const std::string& lut) {
+             withDomain(cli, "domain.cube");
+             converted({})(cli, lut);
+         },
+         ".clf, 3D table"},
+        {"TificcOurICC", tificcTool, "grade.icc", converted({}),
+         "ICC device link, evaluated on a 65-point lattice"},
+        // ociobakelut's formats, read by us.
+        {"OcioBakedCLF", ocioConvertTool, "baked.clf", bakedBy("Academy/ASC Common LUT Format"),
+         ".clf, 3D table"},
+        {"OcioBakedCinespace", ocioConvertTool, "baked.csp", bakedBy("cinespace"),
+         ".csp, 3D table"},
+        {"OcioBakedHoudini", ocioConvertTool, "baked.lut", bakedBy("houdini"), ".lut, 3D table"},
+        {"OcioBakedIridasITX", ocioConvertTool, "baked.itx", bakedBy("iridas_itx"),
+         ".itx, 3D table"},
+        {"OcioBakedTruelight", ocioConvertTool, "baked.cub", bakedBy("truelight"),
+         ".cub, 1D shaper then 3D table"},
+        {"OcioBakedFlame", ocioConvertTool, "flame.3dl", bakedBy("flame", 1024), ".3dl, 12-bit"},
+        {"OcioBakedLustre", ocioConvertTool, "lustre1024.3dl", bakedBy("lustre", 1024),
+         ".3dl, 12-bit"},
     };
     return cases;
 }
@@ -261,7 +324,12 @@ TEST_P(Interop, TheToolGradesAsApplyDoesWithinOneLevel)
     LUTWriter::write(LUT3D::build(gradeSize, grade), LUTFormat::cube, "Interop",
                      cli / "grade.cube");
     c.make(cli, c.lut);
+    if (IsSkipped() || HasFatalFailure())
+        return;
     const path input = picture.make(cli);
+    const CliResult info = cli.run({"info", c.lut});
+    EXPECT_EQ(info.status, 0) << info.err;
+    EXPECT_NE(info.out.find(c.infoSays), std::string::npos) << info.out;
 
     const CliResult ours = cli.run({"apply", c.lut, input.string(), "-o", "ours.png"});
     ASSERT_EQ(ours.status, 0) << ours.err;
