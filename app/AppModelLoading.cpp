@@ -53,6 +53,11 @@ void AppModel::chooseImage(Slot slot)
 
 void AppModel::load(const QString& path, Slot slot)
 {
+    // A LUT file dropped on any well, or opened by the desktop, is shown rather than refused.
+    if (isLUTText(path)) {
+        openLUTFile(path);
+        return;
+    }
     setLoading(slot, true);
     const std::filesystem::path location = QFile::encodeName(path).toStdString();
     const GradeRecipe::Slot input = toRecipe(slot);
@@ -64,6 +69,7 @@ void AppModel::load(const QString& path, Slot slot)
                     defaults_->setValue(imageDirectoryKey,
                                         QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
                 storeImage(slot, outcome.value->image);
+                Q_EMIT fileOpened(path, false);
                 // A mode whose input is its result (a graded HALD's table) has it now.
                 const auto mode = GradeRecipe::modeOf(toRecipe(slot));
                 if (mode && GradeRecipe::recipe(*mode).analysedOnLoad)
@@ -192,11 +198,12 @@ bool AppModel::refitEdit()
 void AppModel::rebuildPreview()
 {
     const GradePipeline pipeline = currentPipeline();
+    const std::optional<LUT3D> exact = exactPreviewTable();
     const Image8 source = previewInput().image();
     rendering_ = true;
     previewJob_.start(
-        [pipeline, source, renderer = renderer_, interpolation = previewInterpolation_] {
-            LUT3D lut = pipeline.makeLUT(GradeRecipe::previewLatticeSize);
+        [pipeline, exact, source, renderer = renderer_, interpolation = previewInterpolation_] {
+            LUT3D lut = exact ? *exact : pipeline.makeLUT(GradeRecipe::previewLatticeSize);
             Image8 graded = renderer->render(source, lut, interpolation);
             return RenderedPreview(std::move(lut), std::move(graded));
         },
