@@ -3,10 +3,12 @@
 #include "imaging/TestChart.hpp"
 #include "recipe/Adjustments.hpp"
 
+#include <QFileInfo>
 #include <QProcessEnvironment>
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace lumivert {
 
@@ -161,8 +163,13 @@ void AppModel::readPersistedSettings()
 
 void AppModel::setMode(Mode mode)
 {
-    if (mode == mode_)
+    // Choosing a mode leaves an opened LUT file, even the mode it was opened from.
+    if (mode == mode_) {
+        setShowingLUTFile(false);
         return;
+    }
+    if (std::exchange(showingLUTFile_, false))
+        Q_EMIT showingLUTFileChanged();
     mode_ = mode;
     // The next start opens in the mode the user was last in.
     if (!capturing_ && !scripted_)
@@ -428,7 +435,8 @@ const LoadedImage& AppModel::previewInput() const
 const LoadedImage* AppModel::shownTarget() const
 {
     const GradeRecipe::ModeRecipe& recipe = GradeRecipe::recipe(toRecipe(mode_));
-    if (!recipe.comparesWithTarget || !compareWithAfter_ || previewSource_ != PreviewSource::input)
+    if (!recipe.comparesWithTarget || !compareWithAfter_ ||
+        previewSource_ != PreviewSource::input || showingLUTFile())
         return nullptr;
     // A refused target (of another shape) is not compared with the graded input.
     if (!refusals_[index(mode_)].isEmpty())
@@ -458,23 +466,32 @@ Slot AppModel::dropTargetSlot() const
     return fromRecipe(empty == slots.end() ? slots.front() : *empty);
 }
 
-bool AppModel::hasResult() const { return results_.has(toRecipe(mode_)); }
+bool AppModel::hasResult() const { return showingLUTFile() || results_.has(toRecipe(mode_)); }
 
 bool AppModel::canExport() const { return hasResult() || !settings_.fineTune.isNeutral(); }
 
 std::optional<QString> AppModel::suggestedName() const
 {
+    if (showingLUTFile())
+        return lutFile_->name;
     const auto name = GradeRecipe::suggestedName(toRecipe(mode_), slotNames());
     return name ? std::optional(QString::fromStdString(*name)) : std::nullopt;
 }
 
 GradePipeline AppModel::currentPipeline() const
 {
+    if (showingLUTFile())
+        return GradePipeline(std::make_shared<const LUTStack>(lutFile_->file.lut),
+                             settings_.intensity, settings_.fineTune, settings_.gamut);
     return GradeRecipe::pipeline(toRecipe(mode_), results_, settings_);
 }
 
 std::optional<QString> AppModel::statusLine() const
 {
+    if (showingLUTFile())
+        return QStringLiteral("LUT file “%1”: %2")
+            .arg(QFileInfo(lutFile_->path).fileName(),
+                 QString::fromStdString(lutFile_->file.format));
     const QString& refusal = refusals_[index(mode_)];
     if (!refusal.isEmpty() && !hasResult()) {
         // The reason's first sentence: the chip has room for one line.

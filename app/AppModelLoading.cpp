@@ -54,6 +54,11 @@ void AppModel::chooseImage(Slot slot)
 
 void AppModel::load(const QString& path, Slot slot)
 {
+    // A LUT file dropped on any well, or opened by the desktop, is shown rather than refused.
+    if (isLUTText(path)) {
+        openLUTFile(path);
+        return;
+    }
     setLoading(slot, true);
     const std::filesystem::path location = QFile::encodeName(path).toStdString();
     const GradeRecipe::Slot input = toRecipe(slot);
@@ -65,6 +70,7 @@ void AppModel::load(const QString& path, Slot slot)
                     defaults_->setValue(imageDirectoryKey,
                                         QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
                 storeImage(slot, outcome.value->image);
+                Q_EMIT fileOpened(path, false);
                 // A mode whose input is its result (a graded HALD's table) has it now.
                 const auto mode = GradeRecipe::modeOf(toRecipe(slot));
                 if (mode && GradeRecipe::recipe(*mode).analysedOnLoad)
@@ -254,13 +260,20 @@ std::optional<QString> clipWarningOf(const LUT3D& lut, const SpaceConversion& sp
 void AppModel::rebuildPreview()
 {
     const GradePipeline pipeline = currentPipeline();
+    const std::optional<LUT3D> exact = exactPreviewTable();
     const Image8 source = previewInput().image();
     const GradeRecipe::Mode mode = toRecipe(mode_);
     const SpaceConversion spaces = GradeRecipe::spacesOf(mode, settings_);
     rendering_ = true;
     previewJob_.start(
-        [pipeline, source, spaces, mode, renderer = renderer_,
+        [pipeline, exact, source, spaces, mode, renderer = renderer_,
          interpolation = previewInterpolation_] {
+            // An opened LUT file is previewed as it is, not baked again.
+            if (exact) {
+                LUT3D lut = *exact;
+                Image8 graded = renderer->render(source, lut, interpolation);
+                return RenderedPreview(std::move(lut), std::move(graded));
+            }
             return renderedPreview(pipeline, spaces, mode, source, *renderer, interpolation);
         },
         [this, source, spaces](const Outcome<RenderedPreview>& outcome) {

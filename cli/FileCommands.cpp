@@ -1,14 +1,16 @@
 #include "cli/FileCommands.hpp"
 
-#include "cli/BatchApply.hpp"
 #include "cli/CommandFailure.hpp"
 #include "cli/CommandSupport.hpp"
 #include "imaging/ImageLoader.hpp"
 #include "imaging/SceneLinearFeed.hpp"
 #include "imaging/TestChart.hpp"
 #include "lut/HaldCLUT.hpp"
+#include "lut/LUTFacts.hpp"
 #include "lut/LUTReader.hpp"
 #include "lut/LUTWriter.hpp"
+#include "recipe/BatchApply.hpp"
+#include "recipe/ExportPlan.hpp"
 #include "recipe/GradeRecipe.hpp"
 
 #include <unistd.h>
@@ -29,83 +31,20 @@ namespace {
 using CommandSupport::quotedName;
 using std::filesystem::path;
 
-// Inputs whose mappings `info` prints: the ends of the grey axis, mid and 18 % grey, the
-// primaries and a skin tone.
-struct NamedColour {
-    const char* name;
-    RGB colour;
-};
-constexpr std::array<NamedColour, 8> infoSamples = {{
-    {"black", {0, 0, 0}},
-    {"18% grey", {0.46f, 0.46f, 0.46f}},
-    {"mid grey", {0.5f, 0.5f, 0.5f}},
-    {"white", {1, 1, 1}},
-    {"red", {1, 0, 0}},
-    {"green", {0, 1, 0}},
-    {"blue", {0, 0, 1}},
-    {"skin", {0.87f, 0.67f, 0.55f}},
-}};
-
-// A LUT file as read once: the transform, what the file says about itself, and its layout.
-struct LUTFile {
-    LUTStack lut;
-    std::optional<std::string> title;
-    std::vector<std::string> comments;
-    std::string format;  // such as ".3dl, 12-bit outputs"
-};
-
-std::string formatOf(const path& file, const LUTStack& lut)
-{
-    const std::optional<LUTFormat> format = LUTFormat::fromPath(file);
-    if (!format || *format == LUTFormat::hald)
-        return "HALD image, level " +
-               std::to_string(static_cast<int>(std::lround(std::sqrt(lut.table().size()))));
-    const std::string title(format->title());
-    if (format->isCorrection())
-        return title + ", ASC CDL evaluated on a " + std::to_string(lut.table().size()) +
-               "-point lattice";
-    // A profile's transform is evaluated by LittleCMS, whatever tables it holds.
-    if (*format == LUTFormat::icc)
-        return title + ", evaluated on a " + std::to_string(lut.table().size()) + "-point lattice";
-    if (!lut.hasTable())
-        return title + ", 1D curves";
-    return title + (lut.hasCurves() ? ", 1D shaper then 3D table" : ", 3D table");
-}
-
-// Formats OpenColorIO reads, whose layout it tells.
-bool readThroughOCIO(const path& file)
-{
-    const std::optional<LUTFormat> format = LUTFormat::fromPath(file);
-    return format && format->isReadThroughOCIO();
-}
+using LUTFacts::LUTFile;
 
 // The table, and the title a .cube file stores, from one reading of the file. A .3dl depth
 // guessed from dark values may be wrong by a factor of four; only the user can tell.
 LUTFile readLUT(const path& file)
 {
-    return attempt(GradeRecipe::readLUTFailedTitle, [&]() -> LUTFile {
-        if (readThroughOCIO(file)) {
-            LUTReader::OCIOContents contents = LUTReader::readThroughOCIO(file);
-            return {std::move(contents.lut),
-                    std::nullopt,
-                    {},
-                    std::string(LUTFormat::fromPath(file)->title()) + ", " + contents.layout};
-        }
-        if (LUTFormat::fromPath(file) != LUTFormat::threeDL) {
-            LUTReader::CubeContents contents = LUTReader::readContents(file);
-            std::string format = formatOf(file, contents.lut);
-            return {std::move(contents.lut), std::move(contents.title),
-                    std::move(contents.comments), std::move(format)};
-        }
-        LUTReader::ThreeDLContents contents = LUTReader::readThreeDL(file);
-        if (contents.guessedTenBit)
-            std::cerr << "Warning: " << quotedName(file)
-                      << " declares no output depth and its values stay below 1024, so they were "
-                         "read as 10-bit; a dark 12-bit grade would come out four times too "
-                         "bright.\n";
-        return {std::move(contents.lut), std::nullopt, std::move(contents.comments),
-                ".3dl, " + std::to_string(contents.outputBits) + "-bit outputs"};
-    });
+    LUTFile contents =
+        attempt(GradeRecipe::readLUTFailedTitle, [&] { return LUTFacts::read(file); });
+    if (contents.guessedTenBit)
+        std::cerr << "Warning: " << quotedName(file)
+                  << " declares no output depth and its values stay below 1024, so they were "
+                     "read as 10-bit; a dark 12-bit grade would come out four times too "
+                     "bright.\n";
+    return contents;
 }
 
 void requirePng(const path& output)
@@ -158,7 +97,11 @@ std::vector<BatchApply::Job> jobsOf(const ApplyOptions& options)
             throw UsageError("With several images, name an output folder with --out-dir.");
         jobs.push_back({inputs.front(), options.output});
     } else if (options.folderOption->count()) {
-        jobs = BatchApply::jobsInFolder(inputs, options.folder);
+        try {
+            jobs = BatchApply::jobsInFolder(inputs, options.folder);
+        } catch (const ExportPlan::ExportPlanError& error) {
+            throw UsageError(error.what());
+        }
     } else {
         throw UsageError("Name the output with -o OUTPUT or an output folder with --out-dir.");
     }
@@ -392,218 +335,18 @@ Action defineConvert(CLI::App& command)
 
 // ---- info --------------------------------------------------------------------------------------
 
-std::string range(float lo, float hi)
-{
-    char text[64];
-    std::snprintf(text, sizeof text, "%g to %g", static_cast<double>(lo), static_cast<double>(hi));
-    return text;
-}
-
-std::string domainText(const LUTDomain& domain)
-{
-    if (domain.isUniform())
-        return range(domain.min.r, domain.max.r);
-    return "red " + range(domain.min.r, domain.max.r) + ", green " +
-           range(domain.min.g, domain.max.g) + ", blue " + range(domain.min.b, domain.max.b);
-}
-
-// Inputs along the grey axis of the domain at which the transform is checked.
-constexpr int greySteps = 1024;
-// A fall smaller than this is rounding in the file, not a reversal.
-constexpr float monotoneTolerance = 1e-6f;
-
-// "monotone in every channel", or where the first channel falls.
-std::string greyAxisText(const LUTStack& lut)
-{
-    const LUTDomain& domain = lut.domain();
-    RGB previous = lut.apply(domain.at({0, 0, 0}));
-    for (int step = 1; step <= greySteps; ++step) {
-        const float t = static_cast<float>(step) / greySteps;
-        const RGB input = domain.at({t, t, t});
-        const RGB out = lut.apply(input);
-        const std::array<std::pair<const char*, float>, 3> falls = {{{"red", previous.r - out.r},
-                                                                     {"green", previous.g - out.g},
-                                                                     {"blue", previous.b - out.b}}};
-        for (const auto& [name, fall] : falls) {
-            if (fall > monotoneTolerance) {
-                char text[128];
-                std::snprintf(text, sizeof text, "not monotone: %s falls near grey input %.4f",
-                              name, static_cast<double>(input.r));
-                return text;
-            }
-        }
-        previous = out;
-    }
-    return "monotone in every channel";
-}
-
-// Entries pinned at 0 or 1 whose own input is not: colours that clip there.
-struct Clipping {
-    std::int64_t entries = 0;
-    std::int64_t total = 0;
-    float lowest = 0.0f;
-    float highest = 0.0f;
-};
-
-void countClipping(const std::vector<RGB>& values, const std::function<RGB(std::size_t)>& inputOf,
-                   Clipping& clipping)
-{
-    const auto clips = [](float out, float in) {
-        return (out <= 0.0f && in > 0.0f) || (out >= 1.0f && in < 1.0f);
-    };
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        const RGB& v = values[i];
-        const RGB in = inputOf(i);
-        if (clips(v.r, in.r) || clips(v.g, in.g) || clips(v.b, in.b))
-            ++clipping.entries;
-        clipping.lowest = std::min({clipping.lowest, v.r, v.g, v.b});
-        clipping.highest = std::max({clipping.highest, v.r, v.g, v.b});
-    }
-    clipping.total += static_cast<std::int64_t>(values.size());
-}
-
-Clipping clippingOf(const LUTStack& lut)
-{
-    Clipping clipping;
-    const RGB first =
-        lut.hasCurves() ? lut.curves().values().front() : lut.table().values().front();
-    clipping.lowest = clipping.highest = first.r;
-    if (lut.hasCurves()) {
-        const LUT1D& curves = lut.curves();
-        const float last = static_cast<float>(curves.size() - 1);
-        countClipping(
-            curves.values(),
-            [&](std::size_t i) {
-                const float t = static_cast<float>(i) / last;
-                return curves.domain().at({t, t, t});
-            },
-            clipping);
-    }
-    if (lut.hasTable()) {
-        const LUT3D& table = lut.table();
-        const std::vector<float> axis = LUT3D::latticeAxis(table.size());
-        const auto n = static_cast<std::size_t>(table.size());
-        countClipping(
-            table.values(),
-            [&](std::size_t i) {
-                return table.domain().at({axis[i % n], axis[i / n % n], axis[i / (n * n)]});
-            },
-            clipping);
-    }
-    return clipping;
-}
-
-// Points per axis of the grid on which a transform that a table alone does not describe is
-// measured.
-constexpr int kChangeGrid = 33;
-
-// The inputs `info` measures a LUT over: its domain and the 0 … 1 of every image's code values,
-// which a narrower domain clamps to its edges.
-LUTDomain measuredInputs(const LUTDomain& domain)
-{
-    const auto lower = [](float a) { return std::min(a, 0.0f); };
-    const auto upper = [](float a) { return std::max(a, 1.0f); };
-    return {{lower(domain.min.r), lower(domain.min.g), lower(domain.min.b)},
-            {upper(domain.max.r), upper(domain.max.g), upper(domain.max.b)}};
-}
-
-// Largest change of the whole transform over measuredInputs: exact on a plain table's or curves'
-// own entries when their domain holds 0 … 1, else sampled on a 33-point grid of those inputs.
-float largestChange(const LUTStack& lut)
-{
-    const LUTDomain& domain = lut.domain();
-    if (domain.containsUnit()) {
-        if (!lut.hasCurves())
-            return lut.table().maxDeviationFromIdentity();
-        if (!lut.hasTable())
-            return lut.curves().maxDeviationFromIdentity();
-        return lut.baked(GradeRecipe::defaultExportSize).maxDeviationFromIdentity();
-    }
-    const LUTDomain inputs = measuredInputs(domain);
-    float change = 0.0f;
-    for (const float b : LUT3D::latticeAxis(kChangeGrid)) {
-        for (const float g : LUT3D::latticeAxis(kChangeGrid)) {
-            for (const float r : LUT3D::latticeAxis(kChangeGrid)) {
-                const RGB in = inputs.at({r, g, b});
-                const RGB out = lut.apply(in);
-                change = std::max({change, std::fabs(out.r - in.r), std::fabs(out.g - in.g),
-                                   std::fabs(out.b - in.b)});
-            }
-        }
-    }
-    return change;
-}
-
-// Said when some code values of 0 … 1 lie outside the domain: where white is looked up.
-std::optional<std::string> clampedText(const LUTDomain& domain)
-{
-    if (domain.containsUnit())
-        return std::nullopt;
-    const RGB white = domain.at(domain.normalised({1.0f, 1.0f, 1.0f}));
-    const RGB black = domain.at(domain.normalised({0.0f, 0.0f, 0.0f}));
-    char text[256];
-    std::snprintf(text, sizeof text,
-                  "inputs outside the domain are clamped to its edges, so black is looked up as "
-                  "%g %g %g and white as %g %g %g",
-                  static_cast<double>(black.r), static_cast<double>(black.g),
-                  static_cast<double>(black.b), static_cast<double>(white.r),
-                  static_cast<double>(white.g), static_cast<double>(white.b));
-    return text;
-}
-
-// The spaces a LUT's own comment lines name ("Input: S-Log3 / S-Gamut3.Cine"), as
-// "Input space: …" lines; LUTs without them take and give sRGB.
-void printSpaces(const std::vector<std::string>& comments)
-{
-    constexpr std::array<std::pair<std::string_view, std::string_view>, 2> notes{{
-        {"Input: ", "Input space: "},
-        {"Output: ", "Output space: "},
-    }};
-    for (const auto& [note, label] : notes)
-        for (const std::string& comment : comments)
-            if (comment.starts_with(note))
-                std::cout << label << comment.substr(note.size()) << '\n';
-}
-
 int info(const std::string& input)
 {
     const LUTFile file = readLUT(input);
-    const LUTStack& lut = file.lut;
-    std::cout << "File: " << input << '\n' << "Format: " << file.format << '\n';
-    if (lut.hasCurves())
-        std::cout << "1D curves: " << lut.curves().size() << " points per channel, inputs "
-                  << domainText(lut.curves().domain()) << '\n';
-    if (lut.hasTable())
-        std::cout << "Size: " << lut.table().size() << " points per axis\n"
-                  << "Domain: " << domainText(lut.table().domain()) << '\n';
-    if (file.title)
-        std::cout << "Title: " << *file.title << '\n';
-    for (const std::string& comment : file.comments)
-        std::cout << "Comment: " << comment << '\n';
-    printSpaces(file.comments);
-    const Clipping clipping = clippingOf(lut);
-    if (const std::optional<std::string> clamped = clampedText(lut.domain()))
-        std::printf("Clamped: %s\n", clamped->c_str());
-    std::printf("Largest change from identity: %.6f\n", static_cast<double>(largestChange(lut)));
-    std::printf("Output range: %s%s\n", range(clipping.lowest, clipping.highest).c_str(),
-                clipping.lowest < 0.0f || clipping.highest > 1.0f
-                    ? " (beyond 0 to 1: clamped only where an image is written)"
-                    : "");
-    std::printf("Grey axis: %s\n", greyAxisText(lut).c_str());
-    if (clipping.entries == 0)
-        std::printf("Clipping: none\n");
-    else
-        std::printf(
-            "Clipping: %lld of %lld entries at 0 or 1 (%.1f %%)\n",
-            static_cast<long long>(clipping.entries), static_cast<long long>(clipping.total),
-            100.0 * static_cast<double>(clipping.entries) / static_cast<double>(clipping.total));
+    std::cout << "File: " << input << '\n';
+    for (const LUTFacts::Fact& fact : LUTFacts::facts(file))
+        std::cout << fact.label << ": " << fact.value << '\n';
     std::cout << "Sample mappings (sRGB-encoded):\n";
-    for (const NamedColour& sample : infoSamples) {
-        const RGB out = lut.apply(sample.colour);
+    for (const LUTFacts::Sample& sample : LUTFacts::samples(file.lut)) {
         std::printf("  %-9s %.4f %.4f %.4f -> %.4f %.4f %.4f\n", sample.name,
-                    static_cast<double>(sample.colour.r), static_cast<double>(sample.colour.g),
-                    static_cast<double>(sample.colour.b), static_cast<double>(out.r),
-                    static_cast<double>(out.g), static_cast<double>(out.b));
+                    static_cast<double>(sample.input.r), static_cast<double>(sample.input.g),
+                    static_cast<double>(sample.input.b), static_cast<double>(sample.output.r),
+                    static_cast<double>(sample.output.g), static_cast<double>(sample.output.b));
     }
     return 0;
 }

@@ -1,7 +1,8 @@
 #pragma once
 // The inspector's analysis card: the grey-axis curves and the tint wheel of the current grade,
 // the histograms of the preview before and after, then the look's palette and key numbers in look
-// mode, or the fit quality in edit mode.
+// mode, or the fit quality in edit mode; for an opened LUT file, what the file says about itself
+// and what it does (the facts `info` prints).
 #include "AppModel.hpp"
 
 #include <QWidget>
@@ -42,6 +43,9 @@ public:
     static std::vector<Row> rows(Mode mode, const std::optional<LookAnalysis>& look,
                                  const std::optional<EditFit>& fit,
                                  const std::optional<DifferenceStats>& difference = std::nullopt);
+
+    // An opened LUT file's facts, one row each.
+    static std::vector<Row> rows(const std::vector<LUTFacts::Fact>& facts);
 
     Figure* greyAxisFigure() const { return greyAxis_; }
     Figure* tintFigure() const { return tint_; }

@@ -327,6 +327,10 @@ void PreviewPane::dropEvent(QDropEvent* event)
         return;
     }
     event->acceptProposedAction();
+    if (AppModel::isLUTText(path)) {
+        model_.openLUTFile(path);
+        return;
+    }
     if (!WellChoice::allFull(model_)) {
         model_.load(path, model_.dropTargetSlot());
         return;
