@@ -7,14 +7,14 @@ namespace lumivert::IptcRecords {
 
 namespace {
 
-constexpr std::string_view kApp13Signature{"Photoshop 3.0\0", 14};
-constexpr std::string_view kResourceSignature = "8BIM";
-constexpr std::uint16_t kIptcResource = 0x0404;
+constexpr std::string_view app13Signature{"Photoshop 3.0\0", 14};
+constexpr std::string_view resourceSignature = "8BIM";
+constexpr std::uint16_t iptcResource = 0x0404;
 // Every IIM dataset starts with this tag marker.
-constexpr char kRecordMarker = 0x1C;
+constexpr char recordMarker = 0x1C;
 // ImageMagick's layout: the profile name, its length in 8 columns, then 72 hex digits a line.
-constexpr std::size_t kHexPerLine = 72;
-constexpr std::size_t kLengthColumns = 8;
+constexpr std::size_t hexPerLine = 72;
+constexpr std::size_t lengthColumns = 8;
 
 std::uint32_t bigEndian(std::string_view bytes, std::size_t at, std::size_t size)
 {
@@ -35,7 +35,7 @@ void appendBigEndian(std::string& out, std::uint32_t value, int size)
 std::optional<std::string> recordsInResources(std::string_view resources)
 {
     std::size_t at = 0;
-    while (at + 8 <= resources.size() && resources.substr(at, 4) == kResourceSignature) {
+    while (at + 8 <= resources.size() && resources.substr(at, 4) == resourceSignature) {
         const auto id = static_cast<std::uint16_t>(bigEndian(resources, at + 4, 2));
         const std::size_t nameLength = static_cast<unsigned char>(resources[at + 6]);
         const std::size_t sizeAt = at + 6 + ((nameLength + 2) & ~std::size_t{1});
@@ -45,7 +45,7 @@ std::optional<std::string> recordsInResources(std::string_view resources)
         const std::size_t data = sizeAt + 4;
         if (length > resources.size() - data)
             return std::nullopt;
-        if (id == kIptcResource)
+        if (id == iptcResource)
             return std::string(resources.substr(data, length));
         at = data + length + (length & 1);
     }
@@ -75,11 +75,11 @@ std::uint32_t crc32(std::string_view bytes)
 
 std::optional<std::string> recordsOf(std::string_view block)
 {
-    if (block.starts_with(kApp13Signature))
-        block.remove_prefix(kApp13Signature.size());
-    if (block.starts_with(kResourceSignature))
+    if (block.starts_with(app13Signature))
+        block.remove_prefix(app13Signature.size());
+    if (block.starts_with(resourceSignature))
         return recordsInResources(block);
-    if (!block.empty() && block.front() == kRecordMarker)
+    if (!block.empty() && block.front() == recordMarker)
         return std::string(block);
     return std::nullopt;
 }
@@ -120,8 +120,8 @@ std::optional<std::string> recordsOfPngText(std::string_view text)
 
 std::string photoshopResources(std::string_view records)
 {
-    std::string out(kResourceSignature);
-    appendBigEndian(out, kIptcResource, 2);
+    std::string out(resourceSignature);
+    appendBigEndian(out, iptcResource, 2);
     out.append(2, '\0');  // an empty name, padded to an even length
     appendBigEndian(out, static_cast<std::uint32_t>(records.size()), 4);
     out += records;
@@ -132,7 +132,7 @@ std::string photoshopResources(std::string_view records)
 
 std::string app13Payload(std::string_view records)
 {
-    return std::string(kApp13Signature) + photoshopResources(records);
+    return std::string(app13Signature) + photoshopResources(records);
 }
 
 std::string pngChunk(std::string_view records)
@@ -140,13 +140,13 @@ std::string pngChunk(std::string_view records)
     constexpr std::string_view digits = "0123456789abcdef";
     std::string length = std::to_string(records.size());
     std::string text = std::string(pngKeyword) + '\0' + "\niptc\n" +
-                       std::string(kLengthColumns - std::min(kLengthColumns, length.size()), ' ') +
+                       std::string(lengthColumns - std::min(lengthColumns, length.size()), ' ') +
                        length + "\n";
     for (std::size_t i = 0; i < records.size(); ++i) {
         const auto byte = static_cast<unsigned char>(records[i]);
         text += digits[byte >> 4];
         text += digits[byte & 0xF];
-        if ((2 * (i + 1)) % kHexPerLine == 0 || i + 1 == records.size())
+        if ((2 * (i + 1)) % hexPerLine == 0 || i + 1 == records.size())
             text += '\n';
     }
     const std::string typed = "tEXt" + text;

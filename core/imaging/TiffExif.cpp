@@ -13,12 +13,12 @@ namespace {
 
 // TIFF 6.0 and EXIF 2.3: the header, the tags that point to directories, and the descriptive
 // tags of the first directory that belong to the photo rather than to its pixels.
-constexpr std::string_view kExifHeader{"Exif\0\0", 6};
-constexpr std::uint16_t kClassicTiff = 42;
-constexpr std::uint16_t kExifDirectory = 34665;
-constexpr std::uint16_t kGpsDirectory = 34853;
-constexpr std::uint16_t kInteropDirectory = 40965;
-constexpr std::array<std::uint16_t, 10> kCarriedTags = {
+constexpr std::string_view exifHeader{"Exif\0\0", 6};
+constexpr std::uint16_t classicTiff = 42;
+constexpr std::uint16_t exifDirectory = 34665;
+constexpr std::uint16_t gpsDirectory = 34853;
+constexpr std::uint16_t interopDirectory = 40965;
+constexpr std::array<std::uint16_t, 10> carriedTags = {
     270,    // ImageDescription
     271,    // Make
     272,    // Model
@@ -27,15 +27,14 @@ constexpr std::array<std::uint16_t, 10> kCarriedTags = {
     315,    // Artist
     316,    // HostComputer
     33432,  // Copyright
-    kExifDirectory,
-    kGpsDirectory,
+    exifDirectory, gpsDirectory,
 };
-constexpr std::size_t kEntryBytes = 12;
-constexpr std::size_t kInlineBytes = 4;
+constexpr std::size_t entryBytes = 12;
+constexpr std::size_t inlineBytes = 4;
 // Directories nest at most this deep (first, EXIF, interoperability); more is a loop.
-constexpr int kMaxDepth = 3;
-constexpr std::uint16_t kMaxEntries = 1024;
-constexpr std::uint32_t kMaxValueBytes = 1u << 24;
+constexpr int maxDepth = 3;
+constexpr std::uint16_t maxEntries = 1024;
+constexpr std::uint32_t maxValueBytes = 1u << 24;
 
 // Bytes per element of each TIFF field type (1 … 13); 0 for unknown types.
 std::size_t elementSize(std::uint16_t type)
@@ -52,7 +51,7 @@ std::size_t swapUnit(std::uint16_t type)
 
 bool isPointer(std::uint16_t tag)
 {
-    return tag == kExifDirectory || tag == kGpsDirectory || tag == kInteropDirectory;
+    return tag == exifDirectory || tag == gpsDirectory || tag == interopDirectory;
 }
 
 struct Directory;
@@ -113,18 +112,18 @@ private:
 std::optional<Directory> readDirectory(const Source& source, std::uint64_t at, int depth)
 {
     const std::optional<std::uint32_t> count = source.number(at, 2);
-    if (!count || *count > kMaxEntries || depth > kMaxDepth)
+    if (!count || *count > maxEntries || depth > maxDepth)
         return std::nullopt;
     Directory directory;
     for (std::uint32_t i = 0; i < *count; ++i) {
-        const std::uint64_t entryAt = at + 2 + i * kEntryBytes;
+        const std::uint64_t entryAt = at + 2 + i * entryBytes;
         const auto tag = source.number(entryAt, 2);
         const auto type = source.number(entryAt + 2, 2);
         const auto elements = source.number(entryAt + 4, 4);
         if (!tag || !type || !elements)
             return std::nullopt;
         const std::size_t unit = elementSize(static_cast<std::uint16_t>(*type));
-        if (unit == 0 || *elements > kMaxValueBytes / unit)
+        if (unit == 0 || *elements > maxValueBytes / unit)
             continue;  // a type this reader does not know cannot be copied faithfully
         Entry entry{static_cast<std::uint16_t>(*tag),
                     static_cast<std::uint16_t>(*type),
@@ -133,7 +132,7 @@ std::optional<Directory> readDirectory(const Source& source, std::uint64_t at, i
                     nullptr};
         const std::size_t size = unit * *elements;
         std::uint64_t valueAt = entryAt + 8;
-        if (size > kInlineBytes) {
+        if (size > inlineBytes) {
             const auto offset = source.number(entryAt + 8, 4);
             if (!offset)
                 return std::nullopt;
@@ -157,7 +156,7 @@ std::optional<Directory> readDirectory(const Source& source, std::uint64_t at, i
     }
     // Only the first directory may lead to another image; nested ones end their chain.
     if (depth == 1)
-        directory.next = source.number(at + 2 + *count * kEntryBytes, 4).value_or(0);
+        directory.next = source.number(at + 2 + *count * entryBytes, 4).value_or(0);
     return directory;
 }
 
@@ -173,7 +172,7 @@ std::optional<std::pair<Directory, bool>> firstDirectory(const Reader& read)
     const Source source(read, big);
     const auto magic = source.number(2, 2);
     const auto first = source.number(4, 4);
-    if (magic != kClassicTiff || !first)
+    if (magic != classicTiff || !first)
         return std::nullopt;
     std::optional<Directory> directory = readDirectory(source, *first, 1);
     if (!directory)
@@ -185,7 +184,7 @@ Directory carried(const Directory& directory)
 {
     Directory kept;
     for (const Entry& entry : directory.entries)
-        if (std::find(kCarriedTags.begin(), kCarriedTags.end(), entry.tag) != kCarriedTags.end())
+        if (std::find(carriedTags.begin(), carriedTags.end(), entry.tag) != carriedTags.end())
             kept.entries.push_back(entry);
     return kept;
 }
@@ -205,12 +204,12 @@ std::string serialised(const Directory& directory, std::uint32_t base)
         entries.push_back(&entry);
     std::sort(entries.begin(), entries.end(),
               [](const Entry* a, const Entry* b) { return a->tag < b->tag; });
-    std::string out(2 + entries.size() * kEntryBytes + 4, '\0');
+    std::string out(2 + entries.size() * entryBytes + 4, '\0');
     put(out, 0, static_cast<std::uint32_t>(entries.size()), 2);
     put(out, out.size() - 4, directory.next, 4);
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const Entry& entry = *entries[i];
-        const std::size_t at = 2 + i * kEntryBytes;
+        const std::size_t at = 2 + i * entryBytes;
         put(out, at, entry.tag, 2);
         const std::string* value = &entry.value;
         std::string nested;
@@ -223,7 +222,7 @@ std::string serialised(const Directory& directory, std::uint32_t base)
         } else {
             put(out, at + 2, entry.type, 2);
             put(out, at + 4, entry.count, 4);
-            if (value->size() <= kInlineBytes) {
+            if (value->size() <= inlineBytes) {
                 std::memcpy(out.data() + at + 8, value->data(), value->size());
             } else {
                 put(out, at + 8, base + static_cast<std::uint32_t>(out.size()), 4);
@@ -257,10 +256,10 @@ std::optional<std::string> exifBlockOf(const Reader& tiff)
     if (kept.entries.empty())
         return std::nullopt;
     constexpr std::uint32_t headerBytes = 8;
-    std::string block(kExifHeader);
+    std::string block(exifHeader);
     block += "II";
     std::string header(6, '\0');
-    put(header, 0, kClassicTiff, 2);
+    put(header, 0, classicTiff, 2);
     put(header, 2, headerBytes, 4);
     return block + header + serialised(kept, headerBytes);
 }
@@ -270,8 +269,8 @@ std::optional<Patch> patchFor(const Reader& tiff, std::uint64_t size, std::strin
     if (size >= std::numeric_limits<std::uint32_t>::max() / 2)
         return std::nullopt;
     // A PNG's eXIf chunk holds the TIFF part alone.
-    if (exifBlock.starts_with(kExifHeader))
-        exifBlock.remove_prefix(kExifHeader.size());
+    if (exifBlock.starts_with(exifHeader))
+        exifBlock.remove_prefix(exifHeader.size());
     const auto own = firstDirectory(tiff);
     const auto camera = firstDirectory(readerOf(exifBlock));
     if (!own || !own->second || !camera)

@@ -119,7 +119,7 @@ void writeEncoded(const LUT3D& lut, std::string_view title,
 }
 
 // The tables are ours to read: OpenColorIO would not pick which correction of a .ccc.
-constexpr std::string_view kCDLReader = "ASC CDL (*.cc *.ccc *.cdl)";
+constexpr std::string_view cdlReader = "ASC CDL (*.cc *.ccc *.cdl)";
 
 // One row per format, in the order of LUTFormat::Value.
 constexpr std::array<FormatRow, 20> formats = {{
@@ -166,11 +166,11 @@ constexpr std::array<FormatRow, 20> formats = {{
      nullptr, false},
     {LUTFormat::vf, "vf", ".vf", "Nuke vector field (*.vf)", "Nuke", readThroughOCIO, nullptr,
      nullptr, false},
-    {LUTFormat::cc, "cc", ".cc", kCDLReader, "Every grading application", LUTReader::readCorrection,
+    {LUTFormat::cc, "cc", ".cc", cdlReader, "Every grading application", LUTReader::readCorrection,
      nullptr, nullptr, false},
-    {LUTFormat::ccc, "ccc", ".ccc", kCDLReader, "Every grading application",
+    {LUTFormat::ccc, "ccc", ".ccc", cdlReader, "Every grading application",
      LUTReader::readCorrection, nullptr, nullptr, false},
-    {LUTFormat::cdl, "cdl", ".cdl", kCDLReader, "Every grading application",
+    {LUTFormat::cdl, "cdl", ".cdl", cdlReader, "Every grading application",
      LUTReader::readCorrection, nullptr, nullptr, false},
 }};
 
@@ -181,7 +181,7 @@ constexpr std::array<LUTFormat, sizeof...(index)> casesOf(std::index_sequence<in
 }
 
 // Every case, in the order of LUTFormat::Value.
-constexpr auto kReadable = casesOf(std::make_index_sequence<formats.size()>());
+constexpr auto readable = casesOf(std::make_index_sequence<formats.size()>());
 
 constexpr bool rowsInEnumOrder()
 {
@@ -203,7 +203,7 @@ const FormatRow& row(LUTFormat format)
 
 }  // namespace
 
-std::span<const LUTFormat> LUTFormat::readableCases() { return kReadable; }
+std::span<const LUTFormat> LUTFormat::readableCases() { return readable; }
 
 std::string LUTFormat::extensionsText(std::span<const LUTFormat> formats)
 {

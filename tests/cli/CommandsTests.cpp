@@ -691,7 +691,7 @@ struct UncoveringTable {
     float largestChange;
 };
 
-const UncoveringTable kUncoveringTables[] = {
+const UncoveringTable uncoveringTables[] = {
     {"narrow", LUTDomain::uniform(0.0f, 0.5f), [](const RGB& c) { return c; },
      "Clamped: inputs outside the domain are clamped to its edges, so black is looked up as 0 0 0 "
      "and white as 0.5 0.5 0.5\n",
@@ -713,7 +713,7 @@ TEST(CliDomains, StrengthZeroIsThePhotoAndInfoSaysWhereInputsAreClamped)
     CliRunner cli;
     ImageLoader::writePNG(noise(40, 30, 5), cli / "photo.png", false);
     const PixelBuffer photo = ImageLoader::loadExact(cli / "photo.png");
-    for (const UncoveringTable& table : kUncoveringTables) {
+    for (const UncoveringTable& table : uncoveringTables) {
         SCOPED_TRACE(table.name);
         const std::string file = std::string(table.name) + ".cube";
         const LUT3D lut = LUT3D::buildUnclamped(

@@ -391,7 +391,7 @@ TEST_P(InteropTetrahedral, OcioGradesAsApplyDoesWithinOneLevel)
 
 // A scene-linear config: the shaper spans 2⁻⁸ … 2⁴ in stops, and the video space renders linear
 // Rec.709 through the ACES SDR video output transform to sRGB, as a grading suite's view does.
-constexpr const char* kSceneConfig = R"(ocio_profile_version: 2
+constexpr const char* sceneConfig = R"(ocio_profile_version: 2
 roles:
   default: linear
   scene_linear: linear
@@ -453,7 +453,7 @@ TEST(InteropSceneLinear, ApplyGradesAFloatTIFFAsOcioconvertDoes)
     if (!bake || !convert)
         GTEST_SKIP() << fixtures::missingTool("ociobakelut and ocioconvert", "opencolorio-tools");
     CliRunner cli;
-    std::ofstream(cli / "scene.ocio") << kSceneConfig;
+    std::ofstream(cli / "scene.ocio") << sceneConfig;
     const CliResult baked =
         cli.runProgram(*bake, {"--iconfig", "scene.ocio", "--inputspace", "linear", "--shaperspace",
                                "shaper", "--outputspace", "video", "--format", "resolve_cube",

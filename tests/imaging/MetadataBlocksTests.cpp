@@ -14,15 +14,15 @@ namespace lumivert {
 namespace {
 
 // Keywords "boats" and a copyright notice, as IIM datasets (marker, record, dataset, length).
-const std::string kRecords = std::string("\x1c\x02\x19\x00\x05"
-                                         "boats"
-                                         "\x1c\x02\x74\x00\x07"
-                                         "(c) Ann",
-                                         22);
+const std::string iptcRecords = std::string("\x1c\x02\x19\x00\x05"
+                                            "boats"
+                                            "\x1c\x02\x74\x00\x07"
+                                            "(c) Ann",
+                                            22);
 
 TEST(IptcRecords, EveryWrapperGivesTheRecordsBack)
 {
-    for (const std::string& records : {kRecords, kRecords.substr(0, 10)}) {
+    for (const std::string& records : {iptcRecords, iptcRecords.substr(0, 10)}) {
         SCOPED_TRACE(records.size());
         EXPECT_EQ(IptcRecords::recordsOf(records), records);
         EXPECT_EQ(IptcRecords::recordsOf(IptcRecords::photoshopResources(records)), records);
@@ -38,7 +38,7 @@ TEST(IptcRecords, EveryWrapperGivesTheRecordsBack)
 
 TEST(IptcRecords, DamagedWrappersGiveNothing)
 {
-    std::string cut = IptcRecords::photoshopResources(kRecords);
+    std::string cut = IptcRecords::photoshopResources(iptcRecords);
     cut.resize(cut.size() - 6);
     EXPECT_EQ(IptcRecords::recordsOf(cut), std::nullopt);
     EXPECT_EQ(IptcRecords::recordsOf("8BIM"), std::nullopt);

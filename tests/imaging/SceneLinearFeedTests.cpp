@@ -15,9 +15,9 @@ namespace {
 
 // AP1 (ACEScg) to linear Rec.709, Bradford-adapted from ACES' white to D65, as the ACES configs
 // publish it (four decimals).
-constexpr std::array<RGB, 3> kAcesCgToRec709{RGB{1.7051f, -0.6218f, -0.0833f},
-                                             RGB{-0.1303f, 1.1408f, -0.0105f},
-                                             RGB{-0.0240f, -0.1290f, 1.1530f}};
+constexpr std::array<RGB, 3> acesCgToRec709{RGB{1.7051f, -0.6218f, -0.0833f},
+                                            RGB{-0.1303f, 1.1408f, -0.0105f},
+                                            RGB{-0.0240f, -0.1290f, 1.1530f}};
 
 TEST(SceneLinearFeed, PrimariesComeFromOpenColorIOsBuiltins)
 {
@@ -26,9 +26,9 @@ TEST(SceneLinearFeed, PrimariesComeFromOpenColorIOsBuiltins)
     EXPECT_EQ(identity[2], (RGB{0, 0, 1}));
     const std::array<RGB, 3> acescg = SceneLinear::toLinearRec709(ColorSpace::acescg);
     for (std::size_t row = 0; row < 3; ++row) {
-        EXPECT_NEAR(acescg[row].r, kAcesCgToRec709[row].r, 1e-3f) << row;
-        EXPECT_NEAR(acescg[row].g, kAcesCgToRec709[row].g, 1e-3f) << row;
-        EXPECT_NEAR(acescg[row].b, kAcesCgToRec709[row].b, 1e-3f) << row;
+        EXPECT_NEAR(acescg[row].r, acesCgToRec709[row].r, 1e-3f) << row;
+        EXPECT_NEAR(acescg[row].g, acesCgToRec709[row].g, 1e-3f) << row;
+        EXPECT_NEAR(acescg[row].b, acesCgToRec709[row].b, 1e-3f) << row;
     }
 }
 

@@ -34,8 +34,8 @@ constexpr std::array<std::string_view, 6> trustedLoaders = {
 constexpr std::string_view jpegLoader = "VipsForeignLoadJpegSource";
 // OpenEXR is read by name (libvips has no source loader for it), once its magic number says the
 // file is one; the name is never parsed for options, since the loader is called directly.
-constexpr std::string_view kExrLoader = VipsDecoder::exrLoader;
-constexpr std::array<unsigned char, 4> kExrMagic = {0x76, 0x2F, 0x31, 0x01};
+constexpr std::string_view exrLoaderName = VipsDecoder::exrLoader;
+constexpr std::array<unsigned char, 4> exrMagic = {0x76, 0x2F, 0x31, 0x01};
 constexpr std::string_view tiffLoader = VipsDecoder::tiffLoader;
 // JPEG decodes directly at 1/2, 1/4 or 1/8 size. A factor of two is left for the final
 // resampling, as libvips' own thumbnailer does, so the result stays as sharp as a full decode.
@@ -81,11 +81,11 @@ VSource regularFileSource(const path& location)
 bool isOpenExr(const path& location)
 {
     const FileDescriptor descriptor(::open(location.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    std::array<unsigned char, kExrMagic.size()> bytes{};
+    std::array<unsigned char, exrMagic.size()> bytes{};
     return descriptor.valid() &&
            ::pread(descriptor.get(), bytes.data(), bytes.size(), 0) ==
                static_cast<ssize_t>(bytes.size()) &&
-           bytes == kExrMagic;
+           bytes == exrMagic;
 }
 
 VImage openExr(const path& location)
@@ -243,7 +243,8 @@ OpenedImage open(const path& location, std::int64_t maxPixels,
     const char* loader = vips_foreign_find_load_source(source.get_source());
     if (loader == nullptr && isOpenExr(location)) {
         vips_error_clear();
-        return checkedImage(location, openExr(location), source, kExrLoader, checkShape, maxPixels);
+        return checkedImage(location, openExr(location), source, exrLoaderName, checkShape,
+                            maxPixels);
     }
     // A RAW file that LibRaw turned down is not read as TIFF either: that would be the sensor's
     // mosaic (a dark, grey-green image), not the photo.

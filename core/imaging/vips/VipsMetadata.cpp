@@ -17,11 +17,11 @@ namespace {
 
 using vips::VImage;
 
-constexpr const char* kPhotoshopField = "photoshop-data";
-constexpr std::string_view kPngCommentPrefix = "png-comment-";
+constexpr const char* photoshopField = "photoshop-data";
+constexpr std::string_view pngCommentPrefix = "png-comment-";
 // An IEND chunk: no data, so its length, type and CRC.
-constexpr std::array<unsigned char, 12> kPngEnd = {0,   0,   0,    0,    'I',  'E',
-                                                   'N', 'D', 0xAE, 0x42, 0x60, 0x82};
+constexpr std::array<unsigned char, 12> pngEnd = {0,   0,   0,    0,    'I',  'E',
+                                                  'N', 'D', 0xAE, 0x42, 0x60, 0x82};
 
 std::optional<std::string> blobOf(const VImage& image, const char* field)
 {
@@ -68,7 +68,7 @@ std::optional<std::string> takePngRecords(VImage& image)
     char** fields = vips_image_get_fields(image.get_image());
     for (char** field = fields; *field != nullptr; ++field) {
         const std::string_view name = *field;
-        if (!name.starts_with(kPngCommentPrefix) || !name.ends_with(IptcRecords::pngKeyword))
+        if (!name.starts_with(pngCommentPrefix) || !name.ends_with(IptcRecords::pngKeyword))
             continue;
         const char* text = nullptr;
         if (!records && vips_image_get_string(image.get_image(), *field, &text) == 0)
@@ -84,20 +84,20 @@ std::optional<std::string> takePngRecords(VImage& image)
 std::string placeIptc(VImage& image, ImageFileType type)
 {
     std::optional<std::string> records = takePngRecords(image);
-    for (const char* field : {VIPS_META_IPTC_NAME, kPhotoshopField}) {
+    for (const char* field : {VIPS_META_IPTC_NAME, photoshopField}) {
         if (const std::optional<std::string> block = blobOf(image, field); block && !records)
             records = IptcRecords::recordsOf(*block);
     }
     if (!records)
         return {};
     vips_image_remove(image.get_image(), VIPS_META_IPTC_NAME);
-    vips_image_remove(image.get_image(), kPhotoshopField);
+    vips_image_remove(image.get_image(), photoshopField);
     switch (type) {
     case ImageFileType::jpeg:
         setBlob(image, VIPS_META_IPTC_NAME, IptcRecords::app13Payload(*records));
         return {};
     case ImageFileType::tiff:
-        setBlob(image, kPhotoshopField, IptcRecords::photoshopResources(*records));
+        setBlob(image, photoshopField, IptcRecords::photoshopResources(*records));
         return {};
     case ImageFileType::png: return IptcRecords::pngChunk(*records);
     case ImageFileType::webp: return {};
@@ -108,19 +108,19 @@ std::string placeIptc(VImage& image, ImageFileType type)
 bool appendToPng(int fd, std::string_view chunk)
 {
     const off_t end = ::lseek(fd, 0, SEEK_END);
-    std::array<unsigned char, kPngEnd.size()> last{};
+    std::array<unsigned char, pngEnd.size()> last{};
     if (end < static_cast<off_t>(last.size())) {
         errno = EIO;
         return false;
     }
     const off_t at = end - static_cast<off_t>(last.size());
     if (::pread(fd, last.data(), last.size(), at) != static_cast<ssize_t>(last.size()) ||
-        last != kPngEnd) {
+        last != pngEnd) {
         errno = EIO;
         return false;
     }
     return writeAll(fd, chunk.data(), chunk.size(), at) &&
-           writeAll(fd, kPngEnd.data(), kPngEnd.size(), at + static_cast<off_t>(chunk.size()));
+           writeAll(fd, pngEnd.data(), pngEnd.size(), at + static_cast<off_t>(chunk.size()));
 }
 
 void readTiffExif(VImage& image, const std::filesystem::path& input)
@@ -148,10 +148,10 @@ bool writeTiffExif(const VImage& image, int fd)
     std::array<unsigned char, 4> first{};
     for (std::size_t i = 0; i < first.size(); ++i)
         first[i] = static_cast<unsigned char>((patch->firstDirectory >> (8 * i)) & 0xFF);
-    constexpr off_t kFirstDirectoryAt = 4;
+    constexpr off_t firstDirectoryAt = 4;
     return writeAll(fd, patch->appended.data(), patch->appended.size(),
                     static_cast<off_t>(patch->at)) &&
-           writeAll(fd, first.data(), first.size(), kFirstDirectoryAt);
+           writeAll(fd, first.data(), first.size(), firstDirectoryAt);
 }
 
 }  // namespace lumivert::VipsMetadata
