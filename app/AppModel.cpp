@@ -3,10 +3,12 @@
 #include "imaging/TestChart.hpp"
 #include "recipe/Adjustments.hpp"
 
+#include <QFileInfo>
 #include <QProcessEnvironment>
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace lumivert {
 
@@ -100,6 +102,7 @@ AppModel::AppModel(Services services, QObject* parent)
       renderer_(std::make_shared<const PreviewRenderer>()),
       testChart_(QStringLiteral("Test chart").toStdString(),
                  TestChart::make(GradeRecipe::chartWidth, GradeRecipe::chartHeight)),
+      shownChart_(testChart_),
       ownedSettings_(services.settings ? nullptr
                                        : std::make_unique<QSettings>(QStringLiteral("Lumivert"),
                                                                      QStringLiteral("Lumivert"))),
@@ -160,8 +163,13 @@ void AppModel::readPersistedSettings()
 
 void AppModel::setMode(Mode mode)
 {
-    if (mode == mode_)
+    // Choosing a mode leaves an opened LUT file, even the mode it was opened from.
+    if (mode == mode_) {
+        setShowingLUTFile(false);
         return;
+    }
+    if (std::exchange(showingLUTFile_, false))
+        Q_EMIT showingLUTFileChanged();
     mode_ = mode;
     // The next start opens in the mode the user was last in.
     if (!capturing_ && !scripted_)
@@ -172,6 +180,7 @@ void AppModel::setMode(Mode mode)
     // The name follows the mode's own input; without one, an automatic name from another mode's
     // gives way to the default.
     applyAutoName(suggestedName().value_or(QString()));
+    updateChart();
     rebuildPreview();
 }
 
@@ -183,10 +192,16 @@ void AppModel::setSettings(const GradeRecipe::Settings& settings)
     if (!changed.empty())
         Q_EMIT settingsChanged();
     bool refits = false;
+    bool reanalyses = false;
     for (const GradeRecipe::Adjustment* row : changed) {
         refits = refits || row->refits;
+        reanalyses = reanalyses || row->reanalyses;
         if (!row->storedKey.empty() && !capturing_)
             defaults_->setValue(text(row->storedKey), storedValue(*row, settings_));
+    }
+    if (reanalyses) {
+        updateChart();
+        reanalyseRendered();
     }
     // The re-fit rebuilds the preview once it lands.
     if (!refits || !refitEdit())
@@ -406,21 +421,22 @@ const LoadedImage& AppModel::previewInput() const
 {
     const auto imageIn = [this](Slot slot) -> const LoadedImage& {
         const auto found = images_.find(slot);
-        return found == images_.end() ? testChart_ : found->second;
+        return found == images_.end() ? shownChart_ : found->second;
     };
     const GradeRecipe::ModeRecipe& recipe = GradeRecipe::recipe(toRecipe(mode_));
     switch (previewSource_) {
-    case PreviewSource::testChart: return testChart_;
+    case PreviewSource::testChart: return shownChart_;
     case PreviewSource::photo: return imageIn(Slot::preview);
     case PreviewSource::input: break;
     }
-    return recipe.hasInputPreview ? imageIn(fromRecipe(recipe.slots.front())) : testChart_;
+    return recipe.hasInputPreview ? imageIn(fromRecipe(recipe.slots.front())) : shownChart_;
 }
 
 const LoadedImage* AppModel::shownTarget() const
 {
     const GradeRecipe::ModeRecipe& recipe = GradeRecipe::recipe(toRecipe(mode_));
-    if (!recipe.comparesWithTarget || !compareWithAfter_ || previewSource_ != PreviewSource::input)
+    if (!recipe.comparesWithTarget || !compareWithAfter_ ||
+        previewSource_ != PreviewSource::input || showingLUTFile())
         return nullptr;
     // A refused target (of another shape) is not compared with the graded input.
     if (!refusals_[index(mode_)].isEmpty())
@@ -450,23 +466,32 @@ Slot AppModel::dropTargetSlot() const
     return fromRecipe(empty == slots.end() ? slots.front() : *empty);
 }
 
-bool AppModel::hasResult() const { return results_.has(toRecipe(mode_)); }
+bool AppModel::hasResult() const { return showingLUTFile() || results_.has(toRecipe(mode_)); }
 
 bool AppModel::canExport() const { return hasResult() || !settings_.fineTune.isNeutral(); }
 
 std::optional<QString> AppModel::suggestedName() const
 {
+    if (showingLUTFile())
+        return lutFile_->name;
     const auto name = GradeRecipe::suggestedName(toRecipe(mode_), slotNames());
     return name ? std::optional(QString::fromStdString(*name)) : std::nullopt;
 }
 
 GradePipeline AppModel::currentPipeline() const
 {
+    if (showingLUTFile())
+        return GradePipeline(std::make_shared<const LUTStack>(lutFile_->file.lut),
+                             settings_.intensity, settings_.fineTune, settings_.gamut);
     return GradeRecipe::pipeline(toRecipe(mode_), results_, settings_);
 }
 
 std::optional<QString> AppModel::statusLine() const
 {
+    if (showingLUTFile())
+        return QStringLiteral("LUT file “%1”: %2")
+            .arg(QFileInfo(lutFile_->path).fileName(),
+                 QString::fromStdString(lutFile_->file.format));
     const QString& refusal = refusals_[index(mode_)];
     if (!refusal.isEmpty() && !hasResult()) {
         // The reason's first sentence: the chip has room for one line.
@@ -474,7 +499,10 @@ std::optional<QString> AppModel::statusLine() const
         return QStringLiteral("No fit: ") + (end < 0 ? refusal : refusal.left(end + 1));
     }
     const auto line = GradeRecipe::statusLine(toRecipe(mode_), results_, slotNames());
-    return line ? std::optional(QString::fromStdString(*line)) : std::nullopt;
+    if (!line)
+        return clipWarning_;
+    const QString status = QString::fromStdString(*line);
+    return clipWarning_ ? status + QStringLiteral(" \u2014 ") + *clipWarning_ : status;
 }
 
 void AppModel::applyAutoName(const QString& name)

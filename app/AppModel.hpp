@@ -17,6 +17,7 @@
 #include "imaging/ImageDifference.hpp"
 #include "imaging/PreviewRenderer.hpp"
 #include "imaging/RenderedPreview.hpp"
+#include "lut/LUTFacts.hpp"
 #include "lut/LUTFormat.hpp"
 #include "recipe/ExportPlan.hpp"
 #include "recipe/GradeRecipe.hpp"
@@ -43,6 +44,20 @@ namespace lumivert {
 // The display image of the core wrapped without copying its pixels; the QImage keeps the
 // shared block alive.
 QImage platformImage(const Image8& image);
+
+// A LUT file opened to see what it does, from any tool: a way in beside the four modes.
+struct OpenedLUT {
+    QString path;
+    QString name;  // the file's name without its extension
+    LUTFacts::LUTFile file;
+    std::vector<LUTFacts::Fact> facts;
+};
+
+// What Apply to Photos grades with: the table `lumivert-cli apply` would read, and its strength.
+struct PhotoGrade {
+    LUTStack lut = LUT3D::identity(2);  // a two-point identity changes nothing
+    float strength = 1.0f;
+};
 
 class AppModel : public QObject {
     Q_OBJECT
@@ -82,6 +97,8 @@ class AppModel : public QObject {
     Q_PROPERTY(QVariant haldLUT READ haldLUTSummary NOTIFY haldLUTChanged)
     Q_PROPERTY(QVariantList neutralCurve READ neutralCurveSummary NOTIFY neutralCurveChanged)
     Q_PROPERTY(QVariantList tintDots READ tintDotsSummary NOTIFY tintDotsChanged)
+    Q_PROPERTY(bool showingLUTFile READ showingLUTFile WRITE setShowingLUTFile NOTIFY
+                   showingLUTFileChanged)
 
 public:
     using Environment = QMap<QString, QString>;
@@ -179,10 +196,16 @@ public:
 
     // Internal state that views do not observe, readable for the shell and the tests.
     bool capturing() const { return capturing_; }
+    // Where the persisted values live, for views that remember choices of their own.
+    QSettings& defaultsStore() const { return *defaults_; }
     bool rendering() const { return rendering_; }
     // The variables the model was started with; the automation reads its script from them.
     const Environment& environment() const { return environment_; }
     const LoadedImage& testChart() const { return testChart_; }
+    // The chart as a camera in the input space would record it: what "Test chart" previews.
+    const LoadedImage& shownChart() const { return shownChart_; }
+    // The sentence warning that the previewed LUT clips much of itself, or nothing.
+    const std::optional<QString>& clipWarning() const { return clipWarning_; }
     // The background jobs: each slot's load, each mode's analysis, the smoothness re-fit and the
     // preview bake. Tests read how many were started and how many actually ran.
     const LatestJob& loadJob(Slot slot) const { return *loadJobs_[index(slot)]; }
@@ -234,6 +257,20 @@ public:
     void showToast(const QString& message, const std::optional<QUrl>& url);
     void revealToastFile();
 
+    // An opened LUT file. While it is shown, the preview, the figures, the status line, exports
+    // and Apply to Photos use the file, blended by the intensity and fine-tuned, instead of the
+    // mode's grade; choosing a mode shows the mode again and keeps the file for later.
+    const std::optional<OpenedLUT>& lutFile() const { return lutFile_; }
+    bool showingLUTFile() const { return showingLUTFile_ && lutFile_.has_value(); }
+    void setShowingLUTFile(bool on);
+    // Reads the file in the background and shows it; a file that does not read is an alert.
+    void openLUTFile(const QString& path);
+    // .cube and .3dl files hold a LUT whichever well they are dropped on.
+    static bool isLUTText(const QString& path);
+    // The grade as `lumivert-cli apply` would apply it: an opened LUT file at the intensity while
+    // no fine tune is set, otherwise the table an export as .cube at the export size holds.
+    PhotoGrade photoGrade() const;
+
 Q_SIGNALS:
     void modeChanged();
     void imagesChanged();
@@ -245,6 +282,7 @@ Q_SIGNALS:
     void editFitChanged();
     void haldLUTChanged();
     void settingsChanged();
+    void clipWarningChanged();
     void previewSourceChanged();
     void compareStyleChanged();
     void compareWithAfterChanged();
@@ -265,6 +303,10 @@ Q_SIGNALS:
     // Not a property: resetAdjustments is about to set the defaults, so that undo names the step
     // a reset whichever adjustments it happens to move.
     void adjustmentsReset();
+    // Not a property: a file the user opened has loaded, an image into a slot or a LUT file.
+    void fileOpened(const QString& path, bool lut);
+    void lutFileChanged();
+    void showingLUTFileChanged();
     // Not a property: a rebuilt preview was stored (also when nothing observable changed).
     void previewRebuilt();
 
@@ -298,6 +340,10 @@ private:
     bool confirmReplacing(const ExportPlan::Plan& plan, const std::filesystem::path& chosen);
     void writePlan(const ExportPlan::Plan& plan);
     void updateFigures(const LUT3D& lut);
+    // The chart encoded in the settings' input space.
+    void updateChart();
+    // Analyses again the modes that see their images through the input space's rendering.
+    void reanalyseRendered();
     // The After image of a usable edit pair (both loaded, of one size, not refused), or none.
     const LoadedImage* editTarget() const;
     bool differsAgainstEdit() const;
@@ -305,6 +351,9 @@ private:
     // style, the heat map.
     void measureDifference();
     void readPersistedSettings();
+    // The opened file's own table blended by the intensity, when the preview can grade through
+    // it as apply does (a plain table and no fine tune); else the pipeline is baked.
+    std::optional<LUT3D> exactPreviewTable() const;
 
     // The remembered folders of the open and export panels.
     static const QString imageDirectoryKey;
@@ -356,11 +405,17 @@ private:
 
     std::shared_ptr<const PreviewRenderer> renderer_;
     LoadedImage testChart_;
+    LoadedImage shownChart_;
+    std::optional<QString> clipWarning_;
     std::unique_ptr<QSettings> ownedSettings_;
     QSettings* defaults_;
     std::unique_ptr<FilePanels> ownedPanels_;
     FilePanels* panels_;
     Environment environment_;
+
+    std::optional<OpenedLUT> lutFile_;
+    bool showingLUTFile_ = false;
+    LatestJob lutFileJob_{this, LatestJob::Options{{}, [this](int delta) { changeBusy(delta); }}};
 };
 
 }  // namespace lumivert

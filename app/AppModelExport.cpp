@@ -153,9 +153,13 @@ void AppModel::writePlan(const ExportPlan::Plan& plan)
     const GradePipeline pipeline = currentPipeline();
     const qint64 size = exportSize_;
     const std::string title = exportTitle().toStdString();  // the title is not sanitised
-    auto write = [pipeline, size, title, plan] {
-        const LUT3D lut = pipeline.makeLUT(size);
-        ExportPlan::write(lut, plan, title);
+    const GradeRecipe::Mode mode = toRecipe(mode_);
+    const SpaceConversion spaces = GradeRecipe::spacesOf(mode, settings_);
+    auto write = [pipeline, size, title, plan, mode, spaces] {
+        const LUTStack lut = GradeRecipe::bake(mode, pipeline, spaces, size);
+        LUTWriter::Options options;
+        options.notes = GradeRecipe::spaceNotes(spaces);
+        ExportPlan::writeStacks([&lut](LUTFormat) { return lut; }, plan, title, options);
         QStringList written;
         for (const ExportPlan::PlannedFile& file : plan)
             written << QFile::decodeName(file.path.c_str());

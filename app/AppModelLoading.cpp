@@ -5,6 +5,7 @@
 #include "color/ColorMath.hpp"
 #include "color/Precondition.hpp"
 #include "recipe/Adjustments.hpp"
+#include "recipe/ClipWarning.hpp"
 
 #include <QFile>
 #include <QFileInfo>
@@ -53,6 +54,11 @@ void AppModel::chooseImage(Slot slot)
 
 void AppModel::load(const QString& path, Slot slot)
 {
+    // A LUT file dropped on any well, or opened by the desktop, is shown rather than refused.
+    if (isLUTText(path)) {
+        openLUTFile(path);
+        return;
+    }
     setLoading(slot, true);
     const std::filesystem::path location = QFile::encodeName(path).toStdString();
     const GradeRecipe::Slot input = toRecipe(slot);
@@ -64,6 +70,7 @@ void AppModel::load(const QString& path, Slot slot)
                     defaults_->setValue(imageDirectoryKey,
                                         QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
                 storeImage(slot, outcome.value->image);
+                Q_EMIT fileOpened(path, false);
                 // A mode whose input is its result (a graded HALD's table) has it now.
                 const auto mode = GradeRecipe::modeOf(toRecipe(slot));
                 if (mode && GradeRecipe::recipe(*mode).analysedOnLoad)
@@ -189,19 +196,97 @@ bool AppModel::refitEdit()
     return true;
 }
 
+void AppModel::updateChart()
+{
+    const SpaceConversion spaces = GradeRecipe::spacesOf(toRecipe(mode_), settings_);
+    if (spaces.isIdentity()) {
+        shownChart_ = testChart_;
+        return;
+    }
+    const LUT3D encoding = spaces.encoding(GradeRecipe::renderingLatticeSize);
+    shownChart_ = LoadedImage(testChart_.name(), testChart_.pixels().applying(encoding));
+}
+
+void AppModel::reanalyseRendered()
+{
+    for (const GradeRecipe::ModeRecipe& row : GradeRecipe::modes()) {
+        const bool loaded = std::all_of(row.slots.begin(), row.slots.end(), [this](auto slot) {
+            return images_.contains(fromRecipe(slot));
+        });
+        if (row.gradesRendered && loaded)
+            analyse(fromRecipe(row.mode));
+    }
+}
+
+namespace {
+
+// A LUT for the renderer, which takes tables over 0 … 1: a shaper and its table baked into one.
+LUT3D rendererTable(const LUTStack& stack)
+{
+    return stack.hasCurves() ? stack.bakedOnUnitDomain(stack.table().size()) : stack.table();
+}
+
+RenderedPreview renderedPreview(const GradePipeline& pipeline, const SpaceConversion& spaces,
+                                GradeRecipe::Mode mode, const Image8& source,
+                                const PreviewRenderer& renderer, Interpolation interpolation)
+{
+    if (spaces.isIdentity()) {
+        LUT3D lut = pipeline.makeLUT(GradeRecipe::previewLatticeSize);
+        Image8 graded = renderer.render(source, lut, interpolation);
+        return RenderedPreview(std::move(lut), std::move(graded));
+    }
+    LUT3D lut =
+        rendererTable(GradeRecipe::bake(mode, pipeline, spaces, GradeRecipe::previewLatticeSize));
+    Image8 graded = renderer.render(source, lut, interpolation);
+    // Footage the grade sees rendered is shown rendered; an edit's Before as it was given.
+    std::optional<Image8> original;
+    if (GradeRecipe::recipe(mode).gradesRendered)
+        original = renderer.render(
+            source, rendererTable(spaces.rendering(GradeRecipe::renderingLatticeSize)),
+            interpolation);
+    return RenderedPreview(std::move(lut), std::move(graded), std::move(original));
+}
+
+std::optional<QString> clipWarningOf(const LUT3D& lut, const SpaceConversion& spaces)
+{
+    const LUT3D plain = spaces.isIdentity() ? LUT3D::identity(lut.size())
+                                            : rendererTable(spaces.conversion(lut.size()));
+    const auto warning = ClipWarning::warning(ClipWarning::measure(lut, plain));
+    return warning ? std::optional(QString::fromStdString(*warning)) : std::nullopt;
+}
+
+}  // namespace
+
 void AppModel::rebuildPreview()
 {
     const GradePipeline pipeline = currentPipeline();
+    const std::optional<LUT3D> exact = exactPreviewTable();
     const Image8 source = previewInput().image();
+    const GradeRecipe::Mode mode = toRecipe(mode_);
+    const SpaceConversion spaces = GradeRecipe::spacesOf(mode, settings_);
     rendering_ = true;
     previewJob_.start(
-        [pipeline, source, renderer = renderer_, interpolation = previewInterpolation_] {
-            LUT3D lut = pipeline.makeLUT(GradeRecipe::previewLatticeSize);
-            Image8 graded = renderer->render(source, lut, interpolation);
-            return RenderedPreview(std::move(lut), std::move(graded));
+        [pipeline, exact, source, spaces, mode, renderer = renderer_,
+         interpolation = previewInterpolation_] {
+            // An opened LUT file is previewed as it is, not baked again.
+            if (exact) {
+                LUT3D lut = *exact;
+                Image8 graded = renderer->render(source, lut, interpolation);
+                return RenderedPreview(std::move(lut), std::move(graded));
+            }
+            return renderedPreview(pipeline, spaces, mode, source, *renderer, interpolation);
         },
-        [this, source](const Outcome<RenderedPreview>& outcome) {
-            storeRendered(source, outcome);
+        [this, source, spaces](const Outcome<RenderedPreview>& outcome) {
+            if (outcome.value) {
+                const std::optional<QString> warning = clipWarningOf(outcome.value->lut(), spaces);
+                if (warning != clipWarning_) {
+                    clipWarning_ = warning;
+                    Q_EMIT clipWarningChanged();
+                }
+            }
+            storeRendered(outcome.value && outcome.value->original() ? *outcome.value->original()
+                                                                     : source,
+                          outcome);
         });
     updateIdle();
 }

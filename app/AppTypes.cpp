@@ -62,12 +62,13 @@ const CaseTable<PreviewSource, 3> previewSourceTable{{{{PreviewSource::input, "i
                                                        {PreviewSource::testChart, "testChart"},
                                                        {PreviewSource::photo, "photo"}}}};
 
-const CaseTable<CompareStyle, 4> compareStyleTable{{{{CompareStyle::split, "split"},
+const CaseTable<CompareStyle, 5> compareStyleTable{{{{CompareStyle::split, "split"},
                                                      {CompareStyle::original, "original"},
                                                      {CompareStyle::graded, "graded"},
-                                                     {CompareStyle::difference, "difference"}}}};
+                                                     {CompareStyle::difference, "difference"},
+                                                     {CompareStyle::sideBySide, "sideBySide"}}}};
 
-const std::array<ExportChoice, 4> exportChoiceCases = casesOf<ExportChoice>(ExportPlan::choices());
+const std::array<ExportChoice, 8> exportChoiceCases = casesOf<ExportChoice>(ExportPlan::choices());
 
 }  // namespace
 
@@ -109,7 +110,7 @@ std::optional<PreviewSource> fromRawValue(const QString& raw)
 }  // namespace PreviewSources
 
 namespace CompareStyles {
-const std::array<CompareStyle, 4>& allCases() { return compareStyleTable.cases; }
+const std::array<CompareStyle, 5>& allCases() { return compareStyleTable.cases; }
 QString rawValue(CompareStyle style) { return compareStyleTable.rawValue(style); }
 std::optional<CompareStyle> fromRawValue(const QString& raw)
 {
@@ -118,7 +119,7 @@ std::optional<CompareStyle> fromRawValue(const QString& raw)
 }  // namespace CompareStyles
 
 namespace ExportChoices {
-const std::array<ExportChoice, 4>& allCases() { return exportChoiceCases; }
+const std::array<ExportChoice, 8>& allCases() { return exportChoiceCases; }
 QString rawValue(ExportChoice choice) { return text(ExportPlan::recipe(toPlan(choice)).rawValue); }
 std::optional<ExportChoice> fromRawValue(const QString& raw)
 {

@@ -41,12 +41,13 @@ enum class PreviewSource { input, testChart, photo };
 Q_ENUM_NS(PreviewSource)
 
 // How the preview compares the original with the graded image; difference shows the per-pixel
-// ΔE2000 between the graded image and what it should match.
-enum class CompareStyle { split, original, graded, difference };
+// ΔE2000 between the graded image and what it should match; sideBySide shows both whole, in two
+// halves that zoom and pan together.
+enum class CompareStyle { split, original, graded, difference, sideBySide };
 Q_ENUM_NS(CompareStyle)
 
 // Which files an export writes.
-enum class ExportChoice { cube, threeDL, hald, all };
+enum class ExportChoice { cube, threeDL, hald, all, clf, csp, spi3d, icc };
 Q_ENUM_NS(ExportChoice)
 
 namespace Slots {
@@ -91,13 +92,13 @@ std::optional<PreviewSource> fromRawValue(const QString& rawValue);
 }  // namespace PreviewSources
 
 namespace CompareStyles {
-const std::array<CompareStyle, 4>& allCases();
+const std::array<CompareStyle, 5>& allCases();
 QString rawValue(CompareStyle style);
 std::optional<CompareStyle> fromRawValue(const QString& rawValue);
 }  // namespace CompareStyles
 
 namespace ExportChoices {
-const std::array<ExportChoice, 4>& allCases();
+const std::array<ExportChoice, 8>& allCases();
 QString rawValue(ExportChoice choice);
 std::optional<ExportChoice> fromRawValue(const QString& rawValue);
 }  // namespace ExportChoices
@@ -112,6 +113,10 @@ static_assert(toPlan(ExportChoice::cube) == ExportPlan::ExportChoice::cube);
 static_assert(toPlan(ExportChoice::threeDL) == ExportPlan::ExportChoice::threeDL);
 static_assert(toPlan(ExportChoice::hald) == ExportPlan::ExportChoice::hald);
 static_assert(toPlan(ExportChoice::all) == ExportPlan::ExportChoice::all);
+static_assert(toPlan(ExportChoice::clf) == ExportPlan::ExportChoice::clf);
+static_assert(toPlan(ExportChoice::csp) == ExportPlan::ExportChoice::csp);
+static_assert(toPlan(ExportChoice::spi3d) == ExportPlan::ExportChoice::spi3d);
+static_assert(toPlan(ExportChoice::icc) == ExportPlan::ExportChoice::icc);
 
 // The tint of the preview LUT at one grey level: "S", "M" or "H".
 // The array members are also properties as lists of numbers, which QVariant carries.

@@ -51,7 +51,8 @@ int main(int argc, char* argv[])
         QStringLiteral("Name of the local socket that keeps one window per user."),
         QStringLiteral("name"), lumivert::SingleInstance::defaultServerName());
     parser.addOption(instance);
-    parser.addPositionalArgument(QStringLiteral("files"), QStringLiteral("Images to open."),
+    parser.addPositionalArgument(QStringLiteral("files"),
+                                 QStringLiteral("Images or LUT files to open."),
                                  QStringLiteral("[files…]"));
     parser.process(application);
     const QStringList files = lumivert::filesFromArguments(parser.positionalArguments());

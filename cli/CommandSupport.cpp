@@ -94,8 +94,9 @@ ExportPlan::Plan plannedFiles(const std::optional<path>& output,
     } catch (const ExportPlan::ExportPlanError& error) {
         switch (error.reason()) {
         case Reason::unknownExtension:
-            throw UsageError("The output " + quotedName(error.file()) +
-                             " needs the extension .cube, .3dl or .png, or a --format.");
+            throw UsageError("The output " + quotedName(error.file()) + " needs the extension " +
+                             LUTFormat::extensionsText(LUTFormat::writableCases()) +
+                             ", or a --format.");
         case Reason::sharedPath: throw UsageError(error.what());
         case Reason::replacesInput:
             throw CommandFailure(GradeRecipe::saveLUTFailedTitle, error.what());
@@ -120,10 +121,16 @@ std::pair<CLI::Option*, CLI::Option*> addOutputAndFormat(CLI::App& command, std:
     std::vector<std::string> formatNames;
     for (const ExportPlan::ChoiceRecipe& row : ExportPlan::choices())
         formatNames.emplace_back(row.name);
-    CLI::Option* const outputOption = command.add_option(
-        "-o,--output", output, "LUT file to write; .cube, .3dl or .png (HALD) picks the format");
+    std::string names;
+    for (std::size_t i = 0; i < formatNames.size(); ++i)
+        names += (i == 0 ? "" : i + 1 == formatNames.size() ? " or " : ", ") + formatNames[i];
+    CLI::Option* const outputOption =
+        command.add_option("-o,--output", output,
+                           "LUT file to write; its extension (" +
+                               LUTFormat::extensionsText(LUTFormat::writableCases()) +
+                               ", a .png being HALD) picks the format");
     CLI::Option* const formatOption =
-        command.add_option("--format", format, "cube, 3dl, hald or all (the three)")
+        command.add_option("--format", format, names + " (all: .cube, .3dl and HALD .png)")
             ->check(CLI::IsMember(formatNames));
     return {outputOption, formatOption};
 }
@@ -171,15 +178,27 @@ void requireWritable(const ExportPlan::Plan& plan,
 
 namespace {
 
+// A format holding only 0 … 1 changes wider entries: say how many, and how far they reached.
+void reportClamping(const LUTWriter::Clamping& clamping, const path& file)
+{
+    if (clamping.entries == 0)
+        return;
+    std::cerr << "Note: " << clamping.entries << " of " << clamping.total << " entries of "
+              << quotedName(file) << " were clamped into 0 to 1, which is all the format holds; "
+              << "their values ranged from " << numberText(clamping.lowest) << " to "
+              << numberText(clamping.highest) << ".\n";
+}
+
 // Every file is written before any takes its name, so the lines come after the commit.
 void sayWritten(const ExportPlan::Plan& plan, const std::vector<std::int64_t>& sizes,
-                SavedLine saved)
+                const std::vector<LUTWriter::Clamping>& clamped, SavedLine saved)
 {
     for (std::size_t i = 0; i < plan.size(); ++i) {
         std::cout << "Saved " << plan[i].path.string();
         if (saved == SavedLine::pathAndSize)
             std::cout << " (" << sizes[i] << " points per axis)";
         std::cout << '\n';
+        reportClamping(clamped[i], plan[i].path);
     }
 }
 
@@ -188,17 +207,31 @@ void sayWritten(const ExportPlan::Plan& plan, const std::vector<std::int64_t>& s
 void writeLUTs(const std::function<LUT3D(LUTFormat)>& tableFor, const ExportPlan::Plan& plan,
                const std::string& title, const LUTWriter::Options& options, SavedLine saved)
 {
+    writeStacks([&](LUTFormat format) { return LUTStack(tableFor(format)); }, plan, title, options,
+                saved);
+}
+
+void writeStacks(const std::function<LUTStack(LUTFormat)>& stackFor, const ExportPlan::Plan& plan,
+                 const std::string& title, const LUTWriter::Options& options, SavedLine saved)
+{
     std::vector<std::int64_t> sizes;
+    std::vector<LUTWriter::Clamping> clamped;
     attempt(GradeRecipe::saveLUTFailedTitle, [&] {
-        ExportPlan::write(
+        ExportPlan::writeStacks(
             [&](LUTFormat format) {
-                LUT3D lut = tableFor(format);
-                sizes.push_back(LUTWriter::writtenSize(lut.size(), format, options));
+                LUTStack lut = stackFor(format);
+                const std::int64_t size = lut.table().size();
+                sizes.push_back(LUTWriter::writtenSize(size, format, options));
+                // What a format without a shaper holds is the stack baked onto 0 … 1.
+                const bool baked = lut.hasCurves() && format != LUTFormat::cube;
+                clamped.push_back(!format.clampsToUnitRange() ? LUTWriter::Clamping{}
+                                  : baked ? LUTWriter::clamping(lut.bakedOnUnitDomain(size))
+                                          : LUTWriter::clamping(lut.table()));
                 return lut;
             },
             plan, title, options);
     });
-    sayWritten(plan, sizes, saved);
+    sayWritten(plan, sizes, clamped, saved);
 }
 
 void writeLUTs(const ExportPlan::Bake& bake, const ExportPlan::Plan& plan, const std::string& title,
@@ -209,7 +242,8 @@ void writeLUTs(const ExportPlan::Bake& bake, const ExportPlan::Plan& plan, const
         sizes.push_back(LUTWriter::writtenSize(bake.sizeFor(file.format), file.format, options));
     attempt(GradeRecipe::saveLUTFailedTitle,
             [&] { ExportPlan::write(bake, plan, title, options); });
-    sayWritten(plan, sizes, saved);
+    // A bake gives entries within 0 … 1 only: no format clamps any.
+    sayWritten(plan, sizes, std::vector<LUTWriter::Clamping>(plan.size()), saved);
 }
 
 void writeLUTs(const LUT3D& lut, const ExportPlan::Plan& plan, const std::string& title,

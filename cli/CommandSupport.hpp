@@ -74,6 +74,10 @@ enum class SavedLine : std::uint8_t { path, pathAndSize };
 void writeLUTs(const std::function<LUT3D(LUTFormat)>& tableFor, const ExportPlan::Plan& plan,
                const std::string& title, const LUTWriter::Options& options,
                SavedLine saved = SavedLine::path);
+// The same with a stack per format (ExportPlan::writeStacks): a .cube keeps its shaper.
+void writeStacks(const std::function<LUTStack(LUTFormat)>& stackFor, const ExportPlan::Plan& plan,
+                 const std::string& title, const LUTWriter::Options& options,
+                 SavedLine saved = SavedLine::path);
 // The same LUT to every planned file.
 // The same, the grade baked as each file is written (ExportPlan::Bake).
 void writeLUTs(const ExportPlan::Bake& bake, const ExportPlan::Plan& plan, const std::string& title,

@@ -1,13 +1,13 @@
 #include "cli/CompareCommand.hpp"
 
 #include "cli/AnalysisJson.hpp"
-#include "cli/BatchApply.hpp"
 #include "cli/CommandFailure.hpp"
 #include "cli/CommandSupport.hpp"
 #include "imaging/HeatMap.hpp"
 #include "imaging/ImageDifference.hpp"
 #include "imaging/ImageLoader.hpp"
 #include "lut/LUTReader.hpp"
+#include "recipe/BatchApply.hpp"
 #include "recipe/GradeRecipe.hpp"
 
 #include <nlohmann/json.hpp>

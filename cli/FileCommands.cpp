@@ -1,13 +1,16 @@
 #include "cli/FileCommands.hpp"
 
-#include "cli/BatchApply.hpp"
 #include "cli/CommandFailure.hpp"
 #include "cli/CommandSupport.hpp"
 #include "imaging/ImageLoader.hpp"
+#include "imaging/SceneLinearFeed.hpp"
 #include "imaging/TestChart.hpp"
 #include "lut/HaldCLUT.hpp"
+#include "lut/LUTFacts.hpp"
 #include "lut/LUTReader.hpp"
 #include "lut/LUTWriter.hpp"
+#include "recipe/BatchApply.hpp"
+#include "recipe/ExportPlan.hpp"
 #include "recipe/GradeRecipe.hpp"
 
 #include <unistd.h>
@@ -28,65 +31,20 @@ namespace {
 using CommandSupport::quotedName;
 using std::filesystem::path;
 
-// Inputs whose mappings `info` prints: the ends of the grey axis, mid and 18 % grey, the
-// primaries and a skin tone.
-struct NamedColour {
-    const char* name;
-    RGB colour;
-};
-constexpr std::array<NamedColour, 8> infoSamples = {{
-    {"black", {0, 0, 0}},
-    {"18% grey", {0.46f, 0.46f, 0.46f}},
-    {"mid grey", {0.5f, 0.5f, 0.5f}},
-    {"white", {1, 1, 1}},
-    {"red", {1, 0, 0}},
-    {"green", {0, 1, 0}},
-    {"blue", {0, 0, 1}},
-    {"skin", {0.87f, 0.67f, 0.55f}},
-}};
-
-// A LUT file as read once: the transform, what the file says about itself, and its layout.
-struct LUTFile {
-    LUTStack lut;
-    std::optional<std::string> title;
-    std::vector<std::string> comments;
-    std::string format;  // such as ".3dl, 12-bit outputs"
-};
-
-std::string formatOf(const path& file, const LUTStack& lut)
-{
-    switch (LUTFormat::fromPath(file).value_or(LUTFormat::hald)) {
-    case LUTFormat::cube:
-        if (!lut.hasTable())
-            return ".cube, 1D curves";
-        return lut.hasCurves() ? ".cube, 1D shaper then 3D table" : ".cube, 3D table";
-    case LUTFormat::threeDL: return ".3dl";
-    case LUTFormat::hald: break;
-    }
-    return "HALD image, level " +
-           std::to_string(static_cast<int>(std::lround(std::sqrt(lut.table().size()))));
-}
+using LUTFacts::LUTFile;
 
 // The table, and the title a .cube file stores, from one reading of the file. A .3dl depth
 // guessed from dark values may be wrong by a factor of four; only the user can tell.
 LUTFile readLUT(const path& file)
 {
-    return attempt(GradeRecipe::readLUTFailedTitle, [&]() -> LUTFile {
-        if (LUTFormat::fromPath(file) != LUTFormat::threeDL) {
-            LUTReader::CubeContents contents = LUTReader::readContents(file);
-            std::string format = formatOf(file, contents.lut);
-            return {std::move(contents.lut), std::move(contents.title),
-                    std::move(contents.comments), std::move(format)};
-        }
-        LUTReader::ThreeDLContents contents = LUTReader::readThreeDL(file);
-        if (contents.guessedTenBit)
-            std::cerr << "Warning: " << quotedName(file)
-                      << " declares no output depth and its values stay below 1024, so they were "
-                         "read as 10-bit; a dark 12-bit grade would come out four times too "
-                         "bright.\n";
-        return {std::move(contents.lut), std::nullopt, std::move(contents.comments),
-                ".3dl, " + std::to_string(contents.outputBits) + "-bit outputs"};
-    });
+    LUTFile contents =
+        attempt(GradeRecipe::readLUTFailedTitle, [&] { return LUTFacts::read(file); });
+    if (contents.guessedTenBit)
+        std::cerr << "Warning: " << quotedName(file)
+                  << " declares no output depth and its values stay below 1024, so they were "
+                     "read as 10-bit; a dark 12-bit grade would come out four times too "
+                     "bright.\n";
+    return contents;
 }
 
 void requirePng(const path& output)
@@ -103,6 +61,7 @@ struct ApplyOptions {
     std::string output;
     std::string folder;
     BatchApply::Options batch;
+    std::optional<std::string> imageSpace;  // a key of the colour-space table
     bool quiet = false;
     CLI::Option* outputOption = nullptr;
     CLI::Option* folderOption = nullptr;
@@ -118,6 +77,17 @@ std::vector<std::string> interpolationIds()
     return ids;
 }
 
+// The scene-linear spaces, "linear-rec709 or acescg".
+std::string imageSpaceKeys()
+{
+    std::string keys;
+    for (const ColorSpaceRow& row : ColorSpaces::all()) {
+        if (row.kind == ColorSpaceKind::sceneLinear)
+            keys += (keys.empty() ? "" : " or ") + std::string(row.key);
+    }
+    return keys;
+}
+
 std::vector<BatchApply::Job> jobsOf(const ApplyOptions& options)
 {
     const std::vector<path> inputs(options.images.begin(), options.images.end());
@@ -127,7 +97,11 @@ std::vector<BatchApply::Job> jobsOf(const ApplyOptions& options)
             throw UsageError("With several images, name an output folder with --out-dir.");
         jobs.push_back({inputs.front(), options.output});
     } else if (options.folderOption->count()) {
-        jobs = BatchApply::jobsInFolder(inputs, options.folder);
+        try {
+            jobs = BatchApply::jobsInFolder(inputs, options.folder);
+        } catch (const ExportPlan::ExportPlanError& error) {
+            throw UsageError(error.what());
+        }
     } else {
         throw UsageError("Name the output with -o OUTPUT or an output folder with --out-dir.");
     }
@@ -193,6 +167,14 @@ int apply(const ApplyOptions& options)
 {
     CommandSupport::requireWithin(options.batch.strength, GradeRecipe::applyStrengthRange,
                                   "--strength");
+    BatchApply::Options batch = options.batch;
+    try {
+        if (options.imageSpace)
+            batch.imageSpace = ColorSpaces::parse(*options.imageSpace);
+        SceneLinear::toLinearRec709(batch.imageSpace);
+    } catch (const ColorSpaceError& error) {
+        throw UsageError("The --image-space is wrong. " + std::string(error.what()));
+    }
     if (options.jobsOption->count() != 0 && options.batch.jobs < 1)
         throw UsageError("The --jobs must be a whole number of at least 1.");
     const std::vector<BatchApply::Job> jobs = jobsOf(options);
@@ -209,7 +191,7 @@ int apply(const ApplyOptions& options)
         createFolder(options.folder);
     const bool showProgress = !options.quiet && ::isatty(STDERR_FILENO) == 1;
     const auto failures = BatchApply::applyAll(
-        lut, jobs, options.batch,
+        lut, jobs, batch,
         [showProgress](std::size_t done, std::size_t total, const BatchApply::Job& job) {
             if (showProgress) {
                 std::fprintf(stderr, "[%zu/%zu] %s\n", done, total, job.input.filename().c_str());
@@ -258,6 +240,12 @@ Action defineApply(CLI::App& command)
         ->each([options](const std::string& name) {
             options->batch.interpolation = interpolationNamed(name).value();
         });
+    command.add_option("--image-space")
+        ->type_name("SPACE")
+        ->description("the colour space of float images' scene-linear values (EXR, float TIFF): " +
+                      imageSpaceKeys() + " (default " +
+                      std::string(ColorSpaces::row(ColorSpace::linearRec709).key) + ")")
+        ->each([options](const std::string& key) { options->imageSpace = key; });
     command.add_option(
         "--strength", options->batch.strength,
         "how much of the LUT's change to keep, " + GradeRecipe::applyStrengthRange.text() +
@@ -284,7 +272,7 @@ LUT3D tableFor(const LUTStack& lut, const std::string& input)
     if (!lut.hasCurves())
         return lut.table();
     std::cerr << "Warning: " << quotedName(input)
-              << " holds 1D curves, which .3dl and HALD files cannot; they were baked into the 3D "
+              << " holds 1D curves, which only a .cube output keeps; they were baked into the 3D "
                  "table, which changes its precision.\n";
     // Curves bend between the table's points, so a small table gets the export lattice.
     const std::int64_t size = lut.hasTable() ? lut.table().size() : 0;
@@ -328,8 +316,15 @@ int convert(const ConvertOptions& options)
 Action defineConvert(CLI::App& command)
 {
     auto options = std::make_shared<ConvertOptions>();
-    command.add_option("LUT", options->input, "a .cube, .3dl or HALD .png file")->required();
-    command.add_option("-o,--output", options->output, "a .cube, .3dl or .png file")->required();
+    command
+        .add_option("LUT", options->input,
+                    "a LUT file: " + LUTFormat::extensionsText(LUTFormat::readableCases()) +
+                        ", or a HALD image")
+        ->required();
+    command
+        .add_option("-o,--output", options->output,
+                    "a " + LUTFormat::extensionsText(LUTFormat::writableCases()) + " file")
+        ->required();
     command.add_option("--size", options->size,
                        CommandSupport::sizeHelp("2 to 256; default: the input's"));
     CommandSupport::addWriterOptions(command, options->writer);
@@ -340,155 +335,18 @@ Action defineConvert(CLI::App& command)
 
 // ---- info --------------------------------------------------------------------------------------
 
-std::string range(float lo, float hi)
-{
-    char text[64];
-    std::snprintf(text, sizeof text, "%g to %g", static_cast<double>(lo), static_cast<double>(hi));
-    return text;
-}
-
-std::string domainText(const LUTDomain& domain)
-{
-    if (domain.isUniform())
-        return range(domain.min.r, domain.max.r);
-    return "red " + range(domain.min.r, domain.max.r) + ", green " +
-           range(domain.min.g, domain.max.g) + ", blue " + range(domain.min.b, domain.max.b);
-}
-
-// Inputs along the grey axis of the domain at which the transform is checked.
-constexpr int greySteps = 1024;
-// A fall smaller than this is rounding in the file, not a reversal.
-constexpr float monotoneTolerance = 1e-6f;
-
-// "monotone in every channel", or where the first channel falls.
-std::string greyAxisText(const LUTStack& lut)
-{
-    const LUTDomain& domain = lut.domain();
-    RGB previous = lut.apply(domain.at({0, 0, 0}));
-    for (int step = 1; step <= greySteps; ++step) {
-        const float t = static_cast<float>(step) / greySteps;
-        const RGB input = domain.at({t, t, t});
-        const RGB out = lut.apply(input);
-        const std::array<std::pair<const char*, float>, 3> falls = {{{"red", previous.r - out.r},
-                                                                     {"green", previous.g - out.g},
-                                                                     {"blue", previous.b - out.b}}};
-        for (const auto& [name, fall] : falls) {
-            if (fall > monotoneTolerance) {
-                char text[128];
-                std::snprintf(text, sizeof text, "not monotone: %s falls near grey input %.4f",
-                              name, static_cast<double>(input.r));
-                return text;
-            }
-        }
-        previous = out;
-    }
-    return "monotone in every channel";
-}
-
-// Entries pinned at 0 or 1 whose own input is not: colours that clip there.
-struct Clipping {
-    std::int64_t entries = 0;
-    std::int64_t total = 0;
-    float lowest = 0.0f;
-    float highest = 0.0f;
-};
-
-void countClipping(const std::vector<RGB>& values, const std::function<RGB(std::size_t)>& inputOf,
-                   Clipping& clipping)
-{
-    const auto clips = [](float out, float in) {
-        return (out <= 0.0f && in > 0.0f) || (out >= 1.0f && in < 1.0f);
-    };
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        const RGB& v = values[i];
-        const RGB in = inputOf(i);
-        if (clips(v.r, in.r) || clips(v.g, in.g) || clips(v.b, in.b))
-            ++clipping.entries;
-        clipping.lowest = std::min({clipping.lowest, v.r, v.g, v.b});
-        clipping.highest = std::max({clipping.highest, v.r, v.g, v.b});
-    }
-    clipping.total += static_cast<std::int64_t>(values.size());
-}
-
-Clipping clippingOf(const LUTStack& lut)
-{
-    Clipping clipping;
-    const RGB first =
-        lut.hasCurves() ? lut.curves().values().front() : lut.table().values().front();
-    clipping.lowest = clipping.highest = first.r;
-    if (lut.hasCurves()) {
-        const LUT1D& curves = lut.curves();
-        const float last = static_cast<float>(curves.size() - 1);
-        countClipping(
-            curves.values(),
-            [&](std::size_t i) {
-                const float t = static_cast<float>(i) / last;
-                return curves.domain().at({t, t, t});
-            },
-            clipping);
-    }
-    if (lut.hasTable()) {
-        const LUT3D& table = lut.table();
-        const std::vector<float> axis = LUT3D::latticeAxis(table.size());
-        const auto n = static_cast<std::size_t>(table.size());
-        countClipping(
-            table.values(),
-            [&](std::size_t i) {
-                return table.domain().at({axis[i % n], axis[i / n % n], axis[i / (n * n)]});
-            },
-            clipping);
-    }
-    return clipping;
-}
-
-// Largest change of the whole transform: exact on a plain table's or curves' own entries,
-// sampled on a 33-point grid of the domain when curves feed a table.
-float largestChange(const LUTStack& lut)
-{
-    if (!lut.hasCurves())
-        return lut.table().maxDeviationFromIdentity();
-    if (!lut.hasTable())
-        return lut.curves().maxDeviationFromIdentity();
-    const LUT3D baked = lut.baked(GradeRecipe::defaultExportSize);
-    return baked.maxDeviationFromIdentity();
-}
-
 int info(const std::string& input)
 {
     const LUTFile file = readLUT(input);
-    const LUTStack& lut = file.lut;
-    std::cout << "File: " << input << '\n' << "Format: " << file.format << '\n';
-    if (lut.hasCurves())
-        std::cout << "1D curves: " << lut.curves().size() << " points per channel, inputs "
-                  << domainText(lut.curves().domain()) << '\n';
-    if (lut.hasTable())
-        std::cout << "Size: " << lut.table().size() << " points per axis\n"
-                  << "Domain: " << domainText(lut.table().domain()) << '\n';
-    if (file.title)
-        std::cout << "Title: " << *file.title << '\n';
-    for (const std::string& comment : file.comments)
-        std::cout << "Comment: " << comment << '\n';
-    const Clipping clipping = clippingOf(lut);
-    std::printf("Largest change from identity: %.6f\n", static_cast<double>(largestChange(lut)));
-    std::printf("Output range: %s%s\n", range(clipping.lowest, clipping.highest).c_str(),
-                clipping.lowest < 0.0f || clipping.highest > 1.0f
-                    ? " (beyond 0 to 1: clamped only where an image is written)"
-                    : "");
-    std::printf("Grey axis: %s\n", greyAxisText(lut).c_str());
-    if (clipping.entries == 0)
-        std::printf("Clipping: none\n");
-    else
-        std::printf(
-            "Clipping: %lld of %lld entries at 0 or 1 (%.1f %%)\n",
-            static_cast<long long>(clipping.entries), static_cast<long long>(clipping.total),
-            100.0 * static_cast<double>(clipping.entries) / static_cast<double>(clipping.total));
+    std::cout << "File: " << input << '\n';
+    for (const LUTFacts::Fact& fact : LUTFacts::facts(file))
+        std::cout << fact.label << ": " << fact.value << '\n';
     std::cout << "Sample mappings (sRGB-encoded):\n";
-    for (const NamedColour& sample : infoSamples) {
-        const RGB out = lut.apply(sample.colour);
+    for (const LUTFacts::Sample& sample : LUTFacts::samples(file.lut)) {
         std::printf("  %-9s %.4f %.4f %.4f -> %.4f %.4f %.4f\n", sample.name,
-                    static_cast<double>(sample.colour.r), static_cast<double>(sample.colour.g),
-                    static_cast<double>(sample.colour.b), static_cast<double>(out.r),
-                    static_cast<double>(out.g), static_cast<double>(out.b));
+                    static_cast<double>(sample.input.r), static_cast<double>(sample.input.g),
+                    static_cast<double>(sample.input.b), static_cast<double>(sample.output.r),
+                    static_cast<double>(sample.output.g), static_cast<double>(sample.output.b));
     }
     return 0;
 }

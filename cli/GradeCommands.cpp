@@ -6,6 +6,7 @@
 #include "color/Precondition.hpp"
 #include "lut/HaldCLUT.hpp"
 #include "recipe/Adjustments.hpp"
+#include "recipe/ClipWarning.hpp"
 #include "recipe/ExportPlan.hpp"
 #include "recipe/GradeRecipe.hpp"
 
@@ -53,6 +54,9 @@ struct GradeOptions {
     CLI::Option* sizeOption = nullptr;
     CLI::Option* formatOption = nullptr;
     CLI::Option* titleOption = nullptr;
+    // A user's OpenColorIO config, whose colour-space names the space options then take.
+    std::string ocioConfig;
+    CLI::Option* ocioConfigOption = nullptr;
 };
 
 // Which adjustments a command offers: all those of its mode, or only those that change an
@@ -117,8 +121,30 @@ std::string choiceHelp(const GradeRecipe::Adjustment& row)
     return text;
 }
 
+// The choices that name a colour space, which with --ocio-config name one of the config's.
+bool namesSpace(const GradeRecipe::Adjustment& row)
+{
+    return row == GradeRecipe::adjustmentKeyed("inputSpace") ||
+           row == GradeRecipe::adjustmentKeyed("outputSpace");
+}
+
+// The table's names, or with a config given any of its colour spaces (checked when it is read).
+CLI::Validator choiceCheck(const GradeRecipe::Adjustment& row, std::vector<std::string> names,
+                           const CLI::Option* config)
+{
+    // Kept as a plain validator: IsMember's own constructor would take a copy for a set.
+    CLI::Validator member = CLI::IsMember(std::move(names));
+    if (!config || !namesSpace(row))
+        return member;
+    return CLI::Validator(
+        [member, config](std::string& value) mutable {
+            return config->count() ? std::string() : member(value);
+        },
+        member.get_description());
+}
+
 CLI::Option* addAdjustment(CLI::App& command, const GradeRecipe::Adjustment& row,
-                           AdjustmentInput& input)
+                           AdjustmentInput& input, const CLI::Option* config)
 {
     const std::string option(row.option);
     switch (row.kind) {
@@ -136,7 +162,7 @@ CLI::Option* addAdjustment(CLI::App& command, const GradeRecipe::Adjustment& row
             names.emplace_back(choice.id);
         input.choice = names.front();
         return command.add_option(option, input.choice, choiceHelp(row))
-            ->check(CLI::IsMember(names));
+            ->check(choiceCheck(row, std::move(names), config));
     }
     case GradeRecipe::AdjustmentKind::toggle:
         return command.add_flag(option, input.on, std::string(row.help));
@@ -149,8 +175,10 @@ void addAdjustments(CLI::App& command, Mode mode, Offered offered, GradeOptions&
 {
     const auto rows = GradeRecipe::adjustments();
     for (std::size_t i = 0; i < rows.size(); ++i) {
-        if (rows[i].modes.contains(mode) && (offered == Offered::grade || rows[i].refits))
-            options.adjustments[i].option = addAdjustment(command, rows[i], options.adjustments[i]);
+        if (rows[i].modes.contains(mode) &&
+            (offered == Offered::grade || rows[i].refits || rows[i].reanalyses))
+            options.adjustments[i].option =
+                addAdjustment(command, rows[i], options.adjustments[i], options.ocioConfigOption);
     }
 }
 
@@ -181,6 +209,13 @@ void addGradeOptions(CLI::App& command, Mode mode, GradeOptions& options)
     CommandSupport::addWriterOptions(command, options.writer);
     options.titleOption =
         command.add_option("--title", options.title, "title inside the LUT and default file name");
+    if (GradeRecipe::spaceModes.contains(mode))
+        options.ocioConfigOption =
+            command
+                .add_option("--ocio-config", options.ocioConfig,
+                            "an OpenColorIO config: --input-space and --output-space then name "
+                            "its colour spaces (or roles)")
+                ->check(CLI::ExistingFile);
     addAdjustments(command, mode, Offered::grade, options);
 }
 
@@ -217,6 +252,39 @@ GradeRecipe::Settings settingsOf(const GradeOptions& options)
     return settings;
 }
 
+// The typed spaces: the table's, or the config's named ones.
+SpaceConversion spacesOf(Mode mode, const GradeOptions& options,
+                         const GradeRecipe::Settings& settings)
+{
+    if (!options.ocioConfigOption || !options.ocioConfigOption->count())
+        return GradeRecipe::spacesOf(mode, settings);
+    const auto typed = [&](std::string_view key) -> const AdjustmentInput& {
+        const auto rows = GradeRecipe::adjustments();
+        const auto* row = &GradeRecipe::adjustmentKeyed(key);
+        return options.adjustments[static_cast<std::size_t>(row - rows.data())];
+    };
+    const AdjustmentInput& input = typed("inputSpace");
+    const AdjustmentInput& output = typed("outputSpace");
+    if (!input.option->count() || !output.option->count())
+        throw UsageError("With --ocio-config, name the config’s input and output colour "
+                         "spaces with --input-space and --output-space.");
+    return attempt(GradeRecipe::readConfigFailedTitle, [&] {
+        return SpaceConversion::fromConfig(options.ocioConfig, input.choice, output.choice);
+    });
+}
+
+// Tells what a file of the plan cannot hold of the LUT, and how much of it clips.
+void warnAbout(const LUTStack& lut, const SpaceConversion& spaces, const ExportPlan::Plan& plan)
+{
+    if (lut.hasCurves())
+        for (const ExportPlan::PlannedFile& file : plan)
+            if (file.format != LUTFormat::cube)
+                std::cerr << "Warning: " << GradeRecipe::shaperDropped(spaces, file.format.title())
+                          << '\n';
+    if (const auto warning = ClipWarning::warning(ClipWarning::measure(lut, spaces)))
+        std::cerr << "Warning: " << *warning << '\n';
+}
+
 struct LoadedInputs {
     std::vector<path> files;
     std::vector<GradeRecipe::Input> inputs;
@@ -240,10 +308,10 @@ LoadedInputs loaded(Mode mode, const std::vector<std::string>& files)
 }
 
 GradeRecipe::Analysis analysed(Mode mode, const LoadedInputs& loaded,
-                               const GradeRecipe::Settings& settings)
+                               const GradeRecipe::Settings& settings, const SpaceConversion& spaces)
 {
     return attempt(GradeRecipe::analyseFailedTitle,
-                   [&] { return GradeRecipe::analyse(mode, loaded.inputs, settings); });
+                   [&] { return GradeRecipe::analyse(mode, loaded.inputs, settings, spaces); });
 }
 
 std::string statusOf(Mode mode, const GradeRecipe::Results& results,
@@ -269,6 +337,7 @@ std::function<std::int64_t(LUTFormat)> sizesFor(Mode mode, const GradeRecipe::Re
 int makeLUT(Mode mode, const GradeOptions& options)
 {
     const GradeRecipe::Settings settings = settingsOf(options);
+    const SpaceConversion spaces = spacesOf(mode, options, settings);
     const LoadedInputs inputs = loaded(mode, options.inputs);
     const std::string title = options.titleOption->count()
                                   ? options.title
@@ -282,18 +351,41 @@ int makeLUT(Mode mode, const GradeOptions& options)
     // format cannot hold it, so what passes here is writable after it too.
     CommandSupport::requireWritable(plan, sizesFor(mode, {}, options), options.writer);
     GradeRecipe::Results results;
-    results.store(analysed(mode, inputs, settings));
+    results.store(analysed(mode, inputs, settings, spaces));
     const auto sizeFor = sizesFor(mode, results, options);
     std::cout << statusOf(mode, results, inputs.names) << '\n';
     // Baked as each file is written: a level-16 HALD's table is too large to hold twice.
     const GradePipeline pipeline = GradeRecipe::pipeline(mode, results, settings);
-    const ExportPlan::Bake bake{
-        sizeFor, [&pipeline](std::int64_t size, std::int64_t firstRow, std::span<RGB> out) {
-            pipeline.makeRows(size, firstRow, out);
-        }};
-    CommandSupport::writeLUTs(bake, plan, title, options.writer,
-                              keepsInputTable(mode) ? CommandSupport::SavedLine::pathAndSize
-                                                    : CommandSupport::SavedLine::path);
+    const CommandSupport::SavedLine saved = keepsInputTable(mode)
+                                                ? CommandSupport::SavedLine::pathAndSize
+                                                : CommandSupport::SavedLine::path;
+    if (spaces.isIdentity()) {
+        // Baked as each file is written: a level-16 HALD's table is too large to hold twice. The
+        // first file's entries, which come first, are measured for clipping on the way.
+        const std::int64_t measuredSize = sizeFor(plan.front().format);
+        ClipWarning::Clipping clipping;
+        const ExportPlan::Bake bake{
+            sizeFor, [&](std::int64_t size, std::int64_t firstRow, std::span<RGB> out) {
+                pipeline.makeRows(size, firstRow, out);
+                if (clipping.total < measuredSize * measuredSize * measuredSize)
+                    ClipWarning::addAgainstIdentity(clipping, size, firstRow * size, out);
+            }};
+        CommandSupport::writeLUTs(bake, plan, title, options.writer, saved);
+        if (const auto warning = ClipWarning::warning(clipping))
+            std::cerr << "Warning: " << *warning << '\n';
+        return 0;
+    }
+    std::map<std::int64_t, LUTStack> baked;
+    const auto stackFor = [&](LUTFormat format) {
+        const std::int64_t size = sizeFor(format);
+        if (!baked.contains(size))
+            baked.emplace(size, GradeRecipe::bake(mode, pipeline, spaces, size));
+        return baked.at(size);
+    };
+    warnAbout(stackFor(plan.front().format), spaces, plan);
+    LUTWriter::Options writer = options.writer;
+    writer.notes = GradeRecipe::spaceNotes(spaces);
+    CommandSupport::writeStacks(stackFor, plan, title, writer, saved);
     return 0;
 }
 
@@ -325,7 +417,8 @@ int printAnalysis(const AnalyseCommand& command, const GradeOptions& options)
 {
     const GradeRecipe::Settings settings = settingsOf(options);
     const LoadedInputs inputs = loaded(command.mode, options.inputs);
-    GradeRecipe::Analysis analysis = analysed(command.mode, inputs, settings);
+    GradeRecipe::Analysis analysis =
+        analysed(command.mode, inputs, settings, GradeRecipe::spacesOf(command.mode, settings));
     nlohmann::json document = std::visit(AnalysisFields{settings.smoothing}, analysis);
     const auto slots = GradeRecipe::recipe(command.mode).slots;
     for (std::size_t i = 0; i < slots.size(); ++i)

@@ -128,6 +128,39 @@ Action defineCombine(CLI::App& command)
     return [options] { return combine(*options); };
 }
 
+// ---- invert ------------------------------------------------------------------------------------
+
+struct InvertOptions {
+    std::string input;
+    OutputOptions output;
+};
+
+int invert(const InvertOptions& options)
+{
+    const path input(options.input);
+    const std::string title = titleOf(options.output, input.stem().string() + " inverse");
+    const ExportPlan::Plan plan = planOf(options.output, title, {input});
+    const LUTStack lut = readLUT(input);
+    const std::int64_t byDefault =
+        lut.hasTable() ? lut.table().size() : GradeRecipe::defaultExportSize;
+    const std::int64_t size = sizeOf(options.output, byDefault);
+    // Curves in front are inverted with the table they feed, as one table over their domain.
+    const LUT3D table = lut.hasCurves() ? lut.baked(byDefault) : lut.table();
+    const LUT3D inverse =
+        attempt(GradeRecipe::saveLUTFailedTitle, [&] { return LUTAlgebra::invert(table, size); });
+    writeResult(inverse, plan, title, options.output.writer);
+    return 0;
+}
+
+Action defineInvert(CLI::App& command)
+{
+    auto options = std::make_shared<InvertOptions>();
+    command.add_option("LUT", options->input, "a LUT whose outputs rise with each input")
+        ->required();
+    addOutputOptions(command, options->output, "default: the LUT's own");
+    return [options] { return invert(*options); };
+}
+
 // ---- cdl ---------------------------------------------------------------------------------------
 
 struct CDLOptions {
@@ -244,6 +277,12 @@ std::vector<Command> commands()
          "  lumivert-cli combine log-to-rec709.cube look.cube -o graded.cube\n"
          "  lumivert-cli combine a.cube b.3dl c.png --size 65 --format all\n",
          defineCombine,
+         {}},
+        {"invert",
+         "Invert a LUT whose outputs rise with each input: the table that undoes it",
+         "  lumivert-cli invert log-to-rec709.cube -o rec709-to-log.cube\n"
+         "  lumivert-cli invert look.3dl --size 65 -o undo-look.cube\n",
+         defineInvert,
          {}},
         {"cdl",
          "Turn an ASC CDL (values or a .cc, .ccc or .cdl file) into a LUT",

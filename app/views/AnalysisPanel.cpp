@@ -1,6 +1,7 @@
 #include "AnalysisPanel.hpp"
 
 #include "Figure.hpp"
+#include "HistogramView.hpp"
 #include "NeutralCurvesView.hpp"
 #include "PaletteStrip.hpp"
 #include "Theme.hpp"
@@ -73,10 +74,19 @@ AnalysisPanel::rows(Mode mode, const std::optional<LookAnalysis>& look,
     return {};
 }
 
+std::vector<AnalysisPanel::Row> AnalysisPanel::rows(const std::vector<LUTFacts::Fact>& facts)
+{
+    std::vector<Row> rows;
+    for (const LUTFacts::Fact& fact : facts)
+        rows.push_back({QString::fromStdString(fact.label), QString::fromStdString(fact.value)});
+    return rows;
+}
+
 AnalysisPanel::AnalysisPanel(AppModel& model, QWidget* parent)
     : QWidget(parent), model_(model), curves_(new NeutralCurvesView), wheel_(new TintWheelView),
-      paletteSection_(new QWidget(this)), strip_(new PaletteStrip(paletteSection_)),
-      numbersSection_(new QWidget(this)), numbers_(new QGridLayout(numbersSection_))
+      histogram_(new HistogramView(model, this)), paletteSection_(new QWidget(this)),
+      strip_(new PaletteStrip(paletteSection_)), numbersSection_(new QWidget(this)),
+      numbers_(new QGridLayout(numbersSection_))
 {
     greyAxis_ = new Figure(QStringLiteral("Grey axis"), curves_, this);
     tint_ = new Figure(QStringLiteral("Tint by tone"), wheel_, this);
@@ -101,6 +111,7 @@ AnalysisPanel::AnalysisPanel(AppModel& model, QWidget* parent)
     stack->setContentsMargins(0, 0, 0, 0);
     stack->setSpacing(sectionSpacing);
     stack->addLayout(figures);
+    stack->addWidget(histogram_);
     stack->addWidget(paletteSection_);
     stack->addWidget(numbersSection_);
     // Spare height stays below the content, as in a card that hugs what it shows.
@@ -110,6 +121,8 @@ AnalysisPanel::AnalysisPanel(AppModel& model, QWidget* parent)
     connect(&model_, &AppModel::lookAnalysisChanged, this, &AnalysisPanel::showAnalysis);
     connect(&model_, &AppModel::editFitChanged, this, &AnalysisPanel::showAnalysis);
     connect(&model_, &AppModel::editDifferenceChanged, this, &AnalysisPanel::showAnalysis);
+    connect(&model_, &AppModel::showingLUTFileChanged, this, &AnalysisPanel::showAnalysis);
+    connect(&model_, &AppModel::lutFileChanged, this, &AnalysisPanel::showAnalysis);
     connect(&model_, &AppModel::neutralCurveChanged, this,
             [this] { curves_->setCurve(model_.neutralCurve()); });
     connect(&model_, &AppModel::tintDotsChanged, this,
@@ -122,6 +135,11 @@ AnalysisPanel::AnalysisPanel(AppModel& model, QWidget* parent)
 
 void AnalysisPanel::showAnalysis()
 {
+    if (model_.showingLUTFile()) {
+        paletteSection_->setVisible(false);
+        showRows(rows(model_.lutFile()->facts));
+        return;
+    }
     const auto& look = model_.lookAnalysis();
     const bool showsPalette =
         GradeRecipe::recipe(toRecipe(model_.mode())).figures == GradeRecipe::Figures::lookLevels &&
@@ -143,6 +161,8 @@ void AnalysisPanel::showRows(std::vector<Row> rows)
         auto* value = new QLabel(row.value, numbersSection_);
         value->setFont(Theme::font(Theme::TextStyle::caption, QFont::Medium));
         value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        // A LUT file's comments and title can be longer than the card is wide.
+        value->setWordWrap(true);
         numbers_->addWidget(value, index, 1);
     }
     numbersSection_->setVisible(!rows.empty());

@@ -1,6 +1,8 @@
 #pragma once
 // The inspector's analysis card: the grey-axis curves and the tint wheel of the current grade,
-// then the look's palette and key numbers in look mode, or the fit quality in edit mode.
+// the histograms of the preview before and after, then the look's palette and key numbers in look
+// mode, or the fit quality in edit mode; for an opened LUT file, what the file says about itself
+// and what it does (the facts `info` prints).
 #include "AppModel.hpp"
 
 #include <QWidget>
@@ -14,6 +16,7 @@ class QLabel;
 namespace lumivert {
 
 class Figure;
+class HistogramView;
 class NeutralCurvesView;
 class PaletteStrip;
 class TintWheelView;
@@ -41,11 +44,15 @@ public:
                                  const std::optional<EditFit>& fit,
                                  const std::optional<DifferenceStats>& difference = std::nullopt);
 
+    // An opened LUT file's facts, one row each.
+    static std::vector<Row> rows(const std::vector<LUTFacts::Fact>& facts);
+
     Figure* greyAxisFigure() const { return greyAxis_; }
     Figure* tintFigure() const { return tint_; }
     NeutralCurvesView* curvesView() const { return curves_; }
     TintWheelView* wheelView() const { return wheel_; }
     PaletteStrip* paletteStrip() const { return strip_; }
+    HistogramView* histogramView() const { return histogram_; }
     // The palette caption and strip together; hidden without a palette to show.
     QWidget* paletteSection() const { return paletteSection_; }
     // The grid as shown; hidden when it has no rows.
@@ -61,6 +68,7 @@ private:
     Figure* tint_;
     NeutralCurvesView* curves_;
     TintWheelView* wheel_;
+    HistogramView* histogram_;
     QWidget* paletteSection_;
     PaletteStrip* strip_;
     QWidget* numbersSection_;

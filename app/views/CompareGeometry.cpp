@@ -37,6 +37,7 @@ QString accessibleValue(CompareStyle style, double split)
     case CompareStyle::original: return QStringLiteral("Original");
     case CompareStyle::graded: return QStringLiteral("With LUT");
     case CompareStyle::difference: return QStringLiteral("Difference");
+    case CompareStyle::sideBySide: return QStringLiteral("Side by side");
     }
     const auto percent = static_cast<long long>(std::trunc(split * 100));
     return QStringLiteral("Split at %1 percent").arg(percent);

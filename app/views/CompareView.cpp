@@ -32,6 +32,10 @@ constexpr double badgeRadius = 5;
 // Dark enough that white text reads on a bright photo.
 constexpr double badgeOpacity = 0.62;
 constexpr double keyStep = 0.01;
+// Room at each side of a fitted image; zoomed in, the image uses the whole width.
+constexpr double fitSideInset = 30;
+// Between the halves of the side-by-side style.
+constexpr double sideBySideGap = 6;
 constexpr double largeKeyStep = 0.1;
 const QString gradedLabel = QStringLiteral("With LUT");
 // Screen pixels beyond each edge of the view: below 1:1 graded too, so that a short pan only
@@ -116,7 +120,11 @@ CompareView::CompareView(AppModel& model, QWidget* parent)
     }();
     Q_UNUSED(factoryInstalled);
     setAccessibleName(QStringLiteral("Preview"));
+    setAccessibleDescription(
+        QStringLiteral("The photo before and after the LUT. Ctrl+scroll zooms, a drag moves a "
+                       "zoomed photo, the backslash key flips between original and graded"));
     setFocusPolicy(Qt::StrongFocus);
+    setMouseTracking(true);
     setMinimumSize(1, 1);
 
     // originalImage depends on the mode, the after image, the source, the switch and the fit.
@@ -126,14 +134,16 @@ CompareView::CompareView(AppModel& model, QWidget* parent)
                         &AppModel::compareWithAfterChanged, &AppModel::editFitChanged})
         connect(&model_, signal, this, &CompareView::refreshImages);
     connect(&model_, &AppModel::compareStyleChanged, this, [this] {
-        placeHandle();
-        update();
+        // Side by side lays the image out in half the width.
+        layoutImages();
         splitChanged();
+        Q_EMIT zoomChanged();
     });
     connect(&model_, &AppModel::splitChanged, this, &CompareView::splitChanged);
     // A new grade or a loaded photo changes the full-size pixels on screen.
     connect(&model_, &AppModel::previewRebuilt, this, &CompareView::updateDetail);
     connect(&fullImages_, &FullImageCache::loaded, this, &CompareView::layoutImages);
+    connect(this, &CompareView::detailRendered, this, &CompareView::updatePointerColours);
     refreshImages();
 }
 
@@ -142,19 +152,87 @@ QString CompareView::accessibleValue() const
     return CompareGeometry::accessibleValue(model_.compareStyle(), model_.split());
 }
 
+QRectF CompareView::viewport(bool fit) const
+{
+    QRectF area(rect());
+    if (fit)
+        area.adjust(fitSideInset, 0, -fitSideInset, 0);
+    if (model_.compareStyle() == CompareStyle::sideBySide)
+        area.setWidth((area.width() - sideBySideGap) / 2);
+    if (area.width() <= 0)
+        area.setWidth(0);
+    return area;
+}
+
+double CompareView::sideOffset() const { return sideOffset(fit_); }
+
+double CompareView::sideOffset(bool fit) const
+{
+    return model_.compareStyle() == CompareStyle::sideBySide ? viewport(fit).width() + sideBySideGap
+                                                             : 0;
+}
+
+QPointF CompareView::inFirstHalf(const QPointF& point) const
+{
+    const double offset = sideOffset();
+    if (offset > 0 && point.x() >= viewport(fit_).right() + sideBySideGap / 2)
+        return point - QPointF(offset, 0);
+    return point;
+}
+
 QRectF CompareView::visibleImageRect() const
 {
-    return ZoomGeometry::visibleRect(imageRect_, QRectF(rect()));
+    return ZoomGeometry::visibleRect(imageRect_, viewport(fit_));
 }
 
 double CompareView::zoom() const
 {
-    return fit_ ? ZoomGeometry::fitZoom(fullSize_, size(), devicePixelRatioF()) : zoom_;
+    return fit_ ? ZoomGeometry::fitZoom(fullSize_, viewport(true).size(), devicePixelRatioF())
+                : zoom_;
 }
 
 QPointF CompareView::imagePointAt(const QPointF& point) const
 {
-    return ZoomGeometry::imagePoint(point, imageRect_, fullSize_);
+    return ZoomGeometry::imagePoint(inFirstHalf(point), imageRect_, fullSize_);
+}
+
+std::optional<CompareView::Colours> CompareView::coloursAt(const QPointF& point) const
+{
+    if (original_.isNull() || graded_.isNull() || !visibleImageRect().contains(inFirstHalf(point)))
+        return std::nullopt;
+    const QPointF full = imagePointAt(point);
+    const QPoint pixel(static_cast<int>(std::floor(full.x())),
+                       static_cast<int>(std::floor(full.y())));
+    // From 1:1 up the pieces hold the photo's own pixels.
+    if (!fit_ && zoom_ >= ZoomGeometry::actualSize - zoomTolerance)
+        for (const Piece& piece : detail_.pieces)
+            if (piece.area.contains(pixel) && !piece.original.isNull() && !piece.graded.isNull())
+                return Colours{piece.original.pixel(pixel - piece.area.topLeft()),
+                               piece.graded.pixel(pixel - piece.area.topLeft())};
+    const auto sample = [&full, this](const QImage& image) {
+        const int x = std::clamp(static_cast<int>(full.x() * image.width() / fullSize_.width()), 0,
+                                 image.width() - 1);
+        const int y = std::clamp(static_cast<int>(full.y() * image.height() / fullSize_.height()),
+                                 0, image.height() - 1);
+        return image.pixel(x, y);
+    };
+    return Colours{sample(original_), sample(graded_)};
+}
+
+void CompareView::updatePointerColours()
+{
+    const std::optional<Colours> colours = pointer_ ? coloursAt(*pointer_) : std::nullopt;
+    if (colours == pointerColours_)
+        return;
+    pointerColours_ = colours;
+    Q_EMIT pointerColoursChanged();
+}
+
+void CompareView::leaveEvent(QEvent* event)
+{
+    pointer_.reset();
+    updatePointerColours();
+    QWidget::leaveEvent(event);
 }
 
 bool CompareView::showsFullResolution() const
@@ -212,7 +290,7 @@ void CompareView::refreshImages()
 
 void CompareView::layoutImages()
 {
-    const QRectF viewport(rect());
+    const QRectF viewport = this->viewport(fit_);
     const double pixelRatio = devicePixelRatioF();
     if (fit_) {
         const double fit = ZoomGeometry::fitZoom(fullSize_, viewport.size(), pixelRatio);
@@ -234,12 +312,14 @@ void CompareView::layoutImages()
     updateDetail();
     placeHandle();
     updateCursor();
+    updatePointerColours();
     update();
 }
 
 void CompareView::setView(bool fit, double zoom, const QPointF& centre)
 {
-    const double fitting = ZoomGeometry::fitZoom(fullSize_, size(), devicePixelRatioF());
+    const double fitting =
+        ZoomGeometry::fitZoom(fullSize_, viewport(true).size(), devicePixelRatioF());
     // Zooming out to the fitting zoom or below is fit, which follows the window's size.
     fit = fit || zoom <= fitting + zoomTolerance;
     zoom = std::min(zoom, ZoomGeometry::maximumZoom);
@@ -254,17 +334,17 @@ void CompareView::setView(bool fit, double zoom, const QPointF& centre)
 
 void CompareView::zoomToFit() { setView(true, zoom_, centre_); }
 
-void CompareView::zoomToActualSize()
-{
-    zoomAbout(ZoomGeometry::actualSize, QRectF(rect()).center());
-}
+void CompareView::zoomToActualSize() { zoomTo(ZoomGeometry::actualSize); }
 
-void CompareView::zoomIn() { zoomAbout(ZoomGeometry::zoomedIn(zoom()), QRectF(rect()).center()); }
+void CompareView::zoomTo(double zoom) { zoomAbout(zoom, viewport(fit_).center()); }
+
+void CompareView::zoomIn() { zoomTo(ZoomGeometry::zoomedIn(zoom())); }
 
 void CompareView::zoomOut()
 {
-    const double fitting = ZoomGeometry::fitZoom(fullSize_, size(), devicePixelRatioF());
-    zoomAbout(ZoomGeometry::zoomedOut(zoom(), fitting), QRectF(rect()).center());
+    const double fitting =
+        ZoomGeometry::fitZoom(fullSize_, viewport(true).size(), devicePixelRatioF());
+    zoomTo(ZoomGeometry::zoomedOut(zoom(), fitting));
 }
 
 void CompareView::zoomAbout(double zoom, const QPointF& anchor)
@@ -272,8 +352,16 @@ void CompareView::zoomAbout(double zoom, const QPointF& anchor)
     if (imageRect_.isEmpty())
         return;
     zoom = std::clamp(zoom, ZoomGeometry::steps().front(), ZoomGeometry::maximumZoom);
+    QPointF at = inFirstHalf(anchor);
+    QRectF from = imageRect_;
+    if (at != anchor) {
+        // The halves move apart as a fitted image's margin goes; the point under the anchor
+        // stays under it in the right half's new place.
+        at = anchor - QPointF(sideOffset(false), 0);
+        from.translate(sideOffset(fit_) - sideOffset(false), 0);
+    }
     setView(false, zoom,
-            ZoomGeometry::centreZoomedAbout(anchor, imageRect_, fullSize_, QRectF(rect()), zoom,
+            ZoomGeometry::centreZoomedAbout(at, from, fullSize_, viewport(false), zoom,
                                             devicePixelRatioF()));
 }
 
@@ -287,8 +375,9 @@ void CompareView::panBy(const QPointF& delta)
 
 bool CompareView::canPan() const
 {
-    return !fit_ && (imageRect_.width() > width() + zoomTolerance ||
-                     imageRect_.height() > height() + zoomTolerance);
+    const QRectF area = viewport(false);
+    return !fit_ && (imageRect_.width() > area.width() + zoomTolerance ||
+                     imageRect_.height() > area.height() + zoomTolerance);
 }
 
 bool CompareView::needsDetail() const
@@ -526,6 +615,18 @@ void CompareView::paintEvent(QPaintEvent*)
         if (!differenceScaled_.isNull())
             drawScale(painter);
         return;
+    case CompareStyle::sideBySide:
+        // Each half clipped to itself: zoomed in, the image runs on past it.
+        painter.save();
+        painter.setClipRect(visible);
+        drawSide(painter, original_, originalScaled_, &Piece::original);
+        drawBadge(painter, model_.originalLabel(), Qt::AlignLeft);
+        painter.translate(sideOffset(), 0);
+        painter.setClipRect(visible);
+        drawSide(painter, graded_, gradedScaled_, &Piece::graded);
+        drawBadge(painter, gradedLabel, Qt::AlignRight);
+        painter.restore();
+        return;
     case CompareStyle::split: break;
     }
     const double lineX = CompareGeometry::splitLineX(model_.split(), visible);
@@ -641,6 +742,8 @@ void CompareView::mousePressEvent(QMouseEvent* event)
 
 void CompareView::mouseMoveEvent(QMouseEvent* event)
 {
+    pointer_ = event->position();
+    updatePointerColours();
     if (panning_) {
         const QPointF position = event->position();
         panBy(position - std::exchange(lastPan_, position));

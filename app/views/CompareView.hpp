@@ -1,9 +1,11 @@
 #pragma once
 // The before/after comparison of the preview: the model's original image (or the user's own
-// edit) beside the graded one, split by a line the user drags, one of them alone, or the heat map
-// of their ΔE2000 with its scale. It reads originalImage, originalLabel, previewGraded,
-// previewLUT, previewDifference, differenceLabel, compareStyle and split, and writes split.
+// edit) beside the graded one, split by a line the user drags, both whole side by side (zoomed and
+// panned together), one of them alone, or the heat map of their ΔE2000 with its scale. It reads
+// originalImage, originalLabel, previewGraded, previewLUT, previewDifference, differenceLabel,
+// compareStyle and split, and writes split.
 //
+// Fitted, the image keeps a margin at each side; zoomed in, it uses the view's whole width.
 // Zoom: fit (the default; never above 1:1) or any zoom up to 16 times, about the pointer with
 // Ctrl+wheel. Zoomed in, a drag pans (except on the split line, which keeps its drag), as do the
 // middle button, Space+drag and the plain wheel. Past the resolution of the model's bounded copy
@@ -33,9 +35,18 @@ class CompareView : public QWidget {
 public:
     explicit CompareView(AppModel& model, QWidget* parent = nullptr);
 
+    // The colours of one image point: before (the left side's image) and after (graded).
+    struct Colours {
+        QRgb original = 0;
+        QRgb graded = 0;
+        friend bool operator==(const Colours&, const Colours&) = default;
+    };
+
     // Where the whole image is drawn, in this widget's coordinates (larger than the widget when
-    // zoomed in); empty when nothing is drawn.
+    // zoomed in); empty when nothing is drawn. Side by side, the left half's; the right half's
+    // is the same moved by sideOffset().
     QRectF imageRect() const { return imageRect_; }
+    double sideOffset() const;
     // The part of imageRect on screen; the split is a fraction of its width.
     QRectF visibleImageRect() const;
     // "Split at N percent", "Original" or "With LUT".
@@ -47,13 +58,20 @@ public:
     bool isFit() const { return fit_; }
     // Screen pixels per full-size pixel; at fit, the fitting zoom.
     double zoom() const;
-    // The image point (full-size pixels) under a point of this widget.
+    // The image point (full-size pixels) under a point of this widget, in either half.
     QPointF imagePointAt(const QPointF& point) const;
+    // The colours shown at a point of this widget: the full-size pixels where they are on screen,
+    // else the preview's; none off the image.
+    std::optional<Colours> coloursAt(const QPointF& point) const;
+    // coloursAt the pointer, while it is over the image.
+    std::optional<Colours> pointerColours() const { return pointerColours_; }
     // The graded side on screen comes from the full-size photo, not the bounded copy.
     bool showsFullResolution() const;
 
     void zoomToFit();
     void zoomToActualSize();
+    // Zooms about the centre of the view.
+    void zoomTo(double zoom);
     void zoomIn();
     void zoomOut();
     // Zooms keeping the image point under `anchor` (this widget's coordinates) where it is.
@@ -65,6 +83,7 @@ Q_SIGNALS:
     void zoomChanged();
     // The full-size detail on screen was rendered again (a pan, a zoom, a grade, a load).
     void detailRendered();
+    void pointerColoursChanged();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -76,6 +95,7 @@ protected:
     bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
+    void leaveEvent(QEvent* event) override;
 
 private:
     // A piece of the full-size detail: its area (full-size pixels) and both sides' pixels there
@@ -105,6 +125,12 @@ private:
         bool matches(const Detail& other) const;
     };
 
+    // The area the image is laid out in: fitted, inset at the sides; side by side, the left half.
+    QRectF viewport(bool fit) const;
+    double sideOffset(bool fit) const;
+    // A point of the right half moved onto the left half, where imageRect_ lies.
+    QPointF inFirstHalf(const QPointF& point) const;
+    void updatePointerColours();
     void refreshImages();
     void layoutImages();
     void setView(bool fit, double zoom, const QPointF& centre);
@@ -149,6 +175,8 @@ private:
     bool panning_ = false;
     bool spaceHeld_ = false;
     QPointF lastPan_;
+    std::optional<QPointF> pointer_;
+    std::optional<Colours> pointerColours_;
 };
 
 }  // namespace lumivert

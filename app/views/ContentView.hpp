@@ -25,7 +25,7 @@ public:
         QWidget* inspector = nullptr;
     };
 
-    static constexpr QSize minimumWindowSize{1080, 680};
+    static constexpr QSize minimumWindowSize{1024, 680};
     static constexpr QSize defaultWindowSize{1380, 860};
     static constexpr int sidebarMinimum = 240;
     static constexpr int sidebarIdeal = 268;

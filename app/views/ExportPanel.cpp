@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QStandardItemModel>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -68,11 +69,24 @@ QString fromView(std::string_view text)
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+// The heading of the formats beyond the panel's three, and its item's data (no choice has it).
+constexpr const char* moreFormatsTitle = "More formats";
+constexpr int moreFormatsItem = -1;
+
 QString choiceTitle(ExportChoice choice)
 {
     const std::span<const LUTFormat> formats = ExportPlan::formats(toPlan(choice));
     return formats.size() == 1 ? fromView(formats.front().title())
                                : QStringLiteral("All three formats");
+}
+
+// Where a choice's files work, for assistive technology reading the list.
+QString choiceHelp(ExportChoice choice)
+{
+    const std::span<const LUTFormat> formats = ExportPlan::formats(toPlan(choice));
+    return formats.size() == 1
+               ? QStringLiteral("Works in ") + fromView(formats.front().compatibility())
+               : QStringLiteral("Writes .cube, .3dl and HALD .png files");
 }
 
 QLabel* secondaryCaption(const QString& text)
@@ -131,17 +145,33 @@ ExportPanel::ExportPanel(AppModel& model, QWidget* parent)
     name_->installEventFilter(this);
 
     format_->setAccessibleName(QStringLiteral("Format"));
+    format_->setAccessibleDescription(QStringLiteral("Which files the export writes"));
     for (ExportChoice choice : ExportChoices::allCases()) {
+        // The first other format opens its section under a heading that cannot be chosen.
+        if (ExportPlan::isMoreFormat(toPlan(choice)) && format_->findData(moreFormatsItem) < 0) {
+            format_->insertSeparator(format_->count());
+            format_->addItem(QString::fromUtf8(moreFormatsTitle), moreFormatsItem);
+            if (auto* items = qobject_cast<QStandardItemModel*>(format_->model()))
+                items->item(format_->count() - 1)->setEnabled(false);
+        }
         const QIcon icon = choice == ExportChoice::all
                                ? Symbols::icon(QStringLiteral("square.grid.3x3.square"))
                                : QIcon();
         format_->addItem(icon, choiceTitle(choice), static_cast<int>(choice));
+        format_->setItemData(format_->count() - 1, choiceHelp(choice),
+                             Qt::AccessibleDescriptionRole);
     }
     connect(format_, &QComboBox::activated, this, [this](int index) {
-        model_.setExportChoice(static_cast<ExportChoice>(format_->itemData(index).toInt()));
+        const int choice = format_->itemData(index).toInt();
+        if (choice == moreFormatsItem)
+            showChoice();
+        else
+            model_.setExportChoice(static_cast<ExportChoice>(choice));
     });
 
     export_->setText(QStringLiteral("Export LUT\u2026"));
+    export_->setAccessibleDescription(
+        QStringLiteral("Saves the LUT in the chosen format (Ctrl+E)"));
     export_->setIcon(Symbols::icon(QStringLiteral("square.and.arrow.up")));
     export_->setMinimumHeight(exportButtonHeight);
     export_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
@@ -217,6 +247,7 @@ QWidget* ExportPanel::makeHelpNotes()
         auto* toggle = new QToolButton;
         toggle->setText(Presentation::actionText(QString::fromUtf8(help.title)));
         toggle->setCheckable(true);
+        toggle->setAccessibleDescription(QStringLiteral("Shows or hides the steps"));
         toggle->setAutoRaise(true);
         toggle->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
         toggle->setArrowType(Qt::RightArrow);

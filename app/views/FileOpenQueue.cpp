@@ -21,7 +21,9 @@ void FileOpenQueue::flushPending()
     // slot and the last one started stays. With every well full the user picks the well.
     const QStringList paths = std::exchange(pending_, {});
     for (const QString& path : paths)
-        if (const auto slot = WellChoice::target(*model_, nullptr))
+        if (AppModel::isLUTText(path))
+            model_->openLUTFile(path);
+        else if (const auto slot = WellChoice::target(*model_, nullptr))
             model_->load(path, *slot);
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 // Files the desktop asks the application to open. They wait until the window has appeared and
-// then go, in order, to the slot a drop would fill at that moment.
+// then go, in order, to the slot a drop would fill at that moment; LUT files open as such.
 #include <QPointer>
 #include <QStringList>
 

@@ -39,6 +39,8 @@ InspectorView::InspectorView(AppModel& model, QWidget* analysisPanel, QWidget* p
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setFrameShape(QFrame::NoFrame);
     setAccessibleName(QStringLiteral("Adjustments"));
+    setAccessibleDescription(
+        QStringLiteral("The LUT's strengths, its analysis, fine tuning and export settings"));
     setMinimumWidth(narrowest);
     setMaximumWidth(widest);
 

@@ -6,6 +6,8 @@
 #include "recipe/Adjustments.hpp"
 
 #include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
 #include <QVBoxLayout>
 
 #include <cmath>
@@ -69,6 +71,14 @@ ModeControls::ModeControls(AppModel& model, QWidget* parent)
     connect(&model_, &AppModel::settingsChanged, this, &ModeControls::refresh);
 }
 
+QComboBox* ModeControls::menu(const QString& title) const
+{
+    for (const Menu& menu : menus_)
+        if (menu.title->text() == title)
+            return menu.box;
+    return nullptr;
+}
+
 ValueSlider* ModeControls::slider(const QString& title) const
 {
     for (ValueSlider* slider : sliders_)
@@ -85,12 +95,22 @@ void ModeControls::rebuild()
     bound_.clear();
     delete extendSwitch_;
     extendSwitch_ = nullptr;
+    for (const Menu& menu : menus_) {
+        delete menu.title;
+        delete menu.box;
+    }
+    menus_.clear();
     builtFor_ = model_.mode();
     const GradeRecipe::Adjustment* toggle = nullptr;
+    std::vector<const GradeRecipe::Adjustment*> choices;
     for (const GradeRecipe::Adjustment* row :
          GradeRecipe::adjustmentsOf(toRecipe(builtFor_), GradeRecipe::AdjustmentCard::mode)) {
         if (row->kind == GradeRecipe::AdjustmentKind::toggle) {
             toggle = row;
+            continue;
+        }
+        if (row->kind == GradeRecipe::AdjustmentKind::choice) {
+            choices.push_back(row);
             continue;
         }
         for (const GradeRecipe::AdjustmentValue& value : row->values)
@@ -110,6 +130,27 @@ void ModeControls::rebuild()
         layout()->addWidget(extendSwitch_);
         toggle_ = toggle;
     }
+    for (const GradeRecipe::Adjustment* row : choices)
+        addMenu(*row);
+}
+
+void ModeControls::addMenu(const GradeRecipe::Adjustment& row)
+{
+    auto* title = new QLabel(text(row.title), this);
+    auto* box = new QComboBox(this);
+    for (const GradeRecipe::Choice& choice : row.choices)
+        box->addItem(text(choice.title), text(choice.id));
+    box->setToolTip(text(row.help));
+    box->setCurrentIndex(static_cast<int>(row.chosen(model_.settings())));
+    title->setBuddy(box);
+    connect(box, &QComboBox::activated, this, [this, &row](int index) {
+        GradeRecipe::Settings settings = model_.settings();
+        row.choose(settings, static_cast<std::size_t>(index));
+        model_.setSettings(settings);
+    });
+    layout()->addWidget(title);
+    layout()->addWidget(box);
+    menus_.push_back({&row, title, box});
 }
 
 void ModeControls::addSlider(const GradeRecipe::Adjustment& row,
@@ -153,6 +194,8 @@ void ModeControls::refresh()
             sliderValue(*bound_[i].adjustment, bound_[i].value->of(model_.settings())));
     if (extendSwitch_)
         extendSwitch_->setChecked(toggle_->chosen(model_.settings()) != 0);
+    for (const Menu& menu : menus_)
+        menu.box->setCurrentIndex(static_cast<int>(menu.adjustment->chosen(model_.settings())));
 }
 
 }  // namespace lumivert

@@ -2,7 +2,8 @@
 // The strengths of the current mode (the inspector's first card): look, match or smoothing
 // sliders, then "Intensity" in every mode. The sliders are rebuilt when the mode changes and
 // follow the model's settings; every user change goes through the model's setters. In edit mode a
-// switch below the sliders extends the edit to colours not in the photos.
+// switch below the sliders extends the edit to colours not in the photos; a choice of many values
+// (the input and output colour spaces) is a menu under its title, below the switch.
 #include "AppTypes.hpp"
 
 #include "recipe/Adjustments.hpp"
@@ -13,6 +14,8 @@
 #include <vector>
 
 class QCheckBox;
+class QComboBox;
+class QLabel;
 
 namespace lumivert {
 
@@ -41,6 +44,8 @@ public:
     ValueSlider* slider(const QString& title) const;
     // "Extend to colours not in the photos": null outside edit mode.
     QCheckBox* extendSwitch() const { return extendSwitch_; }
+    // The menu of the choice with this title ("Input space"), or null.
+    QComboBox* menu(const QString& title) const;
 
 private:
     // Which value of which adjustment a slider shows.
@@ -51,7 +56,15 @@ private:
 
     void rebuild();
     void addSlider(const GradeRecipe::Adjustment& row, const GradeRecipe::AdjustmentValue& value);
+    void addMenu(const GradeRecipe::Adjustment& row);
     void refresh();
+
+    // A choice's title and menu.
+    struct Menu {
+        const GradeRecipe::Adjustment* adjustment;
+        QLabel* title;
+        QComboBox* box;
+    };
 
     AppModel& model_;
     Mode builtFor_;
@@ -59,6 +72,7 @@ private:
     std::vector<Binding> bound_;  // one per slider
     QCheckBox* extendSwitch_ = nullptr;
     const GradeRecipe::Adjustment* toggle_ = nullptr;
+    std::vector<Menu> menus_;
 };
 
 }  // namespace lumivert

@@ -35,9 +35,16 @@ void setTextColour(QLabel* label, const QColor& colour)
 }  // namespace
 
 ModeRow::ModeRow(Mode mode, QWidget* parent)
-    : QWidget(parent), mode_(mode), symbol_(new QLabel(this)),
-      title_(new QLabel(Modes::title(mode), this)),
-      description_(new QLabel(Presentation::modeDescription(mode), this))
+    : ModeRow(Presentation::modeSymbol(mode), Modes::title(mode),
+              Presentation::modeDescription(mode), parent)
+{
+    mode_ = mode;
+}
+
+ModeRow::ModeRow(const QString& symbol, const QString& titleText, const QString& descriptionText,
+                 QWidget* parent)
+    : QWidget(parent), mode_(Mode::look), symbolName_(symbol), symbol_(new QLabel(this)),
+      title_(new QLabel(titleText, this)), description_(new QLabel(descriptionText, this))
 {
     symbol_->setFixedWidth(glyphFrameWidth);
     symbol_->setAlignment(Qt::AlignCenter);
@@ -65,6 +72,12 @@ ModeRow::ModeRow(Mode mode, QWidget* parent)
 QString ModeRow::title() const { return title_->text(); }
 QString ModeRow::description() const { return description_->text(); }
 
+void ModeRow::setDescription(const QString& description)
+{
+    description_->setText(description);
+    setAccessibleDescription(description);
+}
+
 void ModeRow::setSelected(bool selected)
 {
     if (selected == selected_)
@@ -82,8 +95,7 @@ void ModeRow::restyle()
                                  : palette().color(QPalette::WindowText);
     setTextColour(title_, ink);
     setTextColour(description_, selected_ ? ink : Theme::secondary());
-    symbol_->setPixmap(Symbols::tinted(Presentation::modeSymbol(mode_), glyphSize,
-                                       selected_ ? ink : Theme::accent(),
+    symbol_->setPixmap(Symbols::tinted(symbolName_, glyphSize, selected_ ? ink : Theme::accent(),
                                        qGuiApp->devicePixelRatio()));
 }
 
@@ -122,7 +134,7 @@ void ModeRow::mouseReleaseEvent(QMouseEvent* event)
     pressed_ = false;
     event->accept();
     if (click)
-        Q_EMIT activated(mode_);
+        trigger();
 }
 
 void ModeRow::focusInEvent(QFocusEvent* event)
@@ -138,9 +150,15 @@ void ModeRow::keyPressEvent(QKeyEvent* event)
     switch (event->key()) {
     case Qt::Key_Space:
     case Qt::Key_Return:
-    case Qt::Key_Enter: Q_EMIT activated(mode_); break;
+    case Qt::Key_Enter: trigger(); break;
     default: QWidget::keyPressEvent(event); break;
     }
+}
+
+void ModeRow::trigger()
+{
+    Q_EMIT activated(mode_);
+    Q_EMIT triggered();
 }
 
 void ModeRow::changeEvent(QEvent* event)

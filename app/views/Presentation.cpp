@@ -43,11 +43,18 @@ const std::array<const char*, 7> slotSymbols{
 struct StyleTexts {
     const char* label;
     const char* symbol;
+    const char* help;
 };
-const std::array<StyleTexts, 4> styleTexts{{{"Split", "rectangle.split.2x1"},
-                                            {"Original", "photo"},
-                                            {"With LUT", "camera.filters"},
-                                            {"Difference", "difference"}}};
+// In CompareStyle's declaration order.
+const std::array<StyleTexts, 5> styleTexts{{
+    {"Split", "rectangle.split.2x1",
+     "The original left of a line you drag, the graded photo right"},
+    {"Original", "photo", "The photo without the LUT"},
+    {"With LUT", "camera.filters", "The photo through the LUT"},
+    {"Difference", "difference", "How far the graded photo is from its target, as a heat map"},
+    {"Side by side", "side.by.side",
+     "The original and the graded photo whole, side by side, zoomed and moved together"},
+}};
 
 const ModeTexts& texts(Mode mode) { return modeTexts[static_cast<std::size_t>(mode)]; }
 
@@ -91,6 +98,11 @@ QString compareStyleLabel(CompareStyle style)
 QString compareStyleSymbol(CompareStyle style)
 {
     return QString::fromUtf8(styleTexts[static_cast<std::size_t>(style)].symbol);
+}
+
+QString compareStyleHelp(CompareStyle style)
+{
+    return QString::fromUtf8(styleTexts[static_cast<std::size_t>(style)].help);
 }
 
 QString actionText(const QString& title)

@@ -23,5 +23,7 @@ QString previewSourceLabel(PreviewSource source, Mode mode);
 QString previewSourceSymbol(PreviewSource source, Mode mode);
 QString compareStyleLabel(CompareStyle style);
 QString compareStyleSymbol(CompareStyle style);
+// What a style shows, for tooltips and assistive technology.
+QString compareStyleHelp(CompareStyle style);
 
 }  // namespace lumivert::Presentation

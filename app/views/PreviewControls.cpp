@@ -11,9 +11,11 @@
 #include <QLabel>
 #include <QMenu>
 #include <QToolButton>
+#include <QVBoxLayout>
 #include <QWidgetAction>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace lumivert {
@@ -21,6 +23,9 @@ namespace lumivert {
 namespace {
 
 constexpr int controlSpacing = 12;
+constexpr int rowSpacing = 6;
+// Where the compare switch and picker sit in the first row: after the sources and the stretch.
+constexpr int compareIndex = 2;
 const QString compareWithAfterTip = QStringLiteral(
     "Show your real edit on the left instead of the original, to judge how closely the LUT "
     "reproduces it");
@@ -28,6 +33,11 @@ const QString zoomToggleText = QStringLiteral("1:1");
 // The readout keeps this width, so that the row does not shift as the zoom changes.
 const QString widestZoom = QStringLiteral("1600 %");
 const QMargins headerMargins(12, 6, 12, 4);
+// The zoom menu's fixed zooms, as percentages.
+constexpr std::array<int, 6> menuZooms{25, 50, 100, 200, 400, 800};
+const QString zoomReadoutTip =
+    QStringLiteral("Zoom: the preview's scale, one photo pixel per screen pixel at 100 %. Click "
+                   "for fit and fixed zooms");
 const QString zoomToggleTip = QStringLiteral(
     "Actual size: one photo pixel per screen pixel (Ctrl+Alt+0; Ctrl+0 fits the photo again). "
     "Ctrl+scroll zooms about the pointer, Ctrl+plus and Ctrl+minus step. Zoomed in, drag or "
@@ -42,6 +52,8 @@ QWidget* segmentedRow(const QString& name, QHBoxLayout*& row, QWidget* parent)
     auto* picker = new QWidget(parent);
     picker->setAccessibleName(name);
     picker->setToolTip(name);
+    // Never narrower than its segments: a row short of room moves controls, it cuts none.
+    picker->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     row = new QHBoxLayout(picker);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(0);
@@ -54,6 +66,8 @@ QToolButton* segment(QWidget* parent)
     button->setCheckable(true);
     button->setAutoRaise(false);
     button->setFocusPolicy(Qt::TabFocus);
+    // A narrow row moves whole controls to a second row rather than squeezing these.
+    button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     return button;
 }
 
@@ -63,7 +77,7 @@ PreviewControls::PreviewControls(AppModel& model, QWidget* parent)
     : QWidget(parent), model_(model), sourcePicker_(nullptr), sourceRow_(nullptr),
       sources_(new QButtonGroup(this)), comparePicker_(nullptr), styles_(new QButtonGroup(this)),
       compareWithAfter_(new QCheckBox(QStringLiteral("Compare with your edit"), this)),
-      zoomToggle_(segment(this)), zoomReadout_(new QLabel(this)),
+      zoomToggle_(segment(this)), zoomReadout_(new QToolButton(this)),
       menuButton_(new QToolButton(this)), interpolations_(new QActionGroup(this))
 {
     sourcePicker_ = segmentedRow(QStringLiteral("Preview on"), sourceRow_, this);
@@ -74,6 +88,7 @@ PreviewControls::PreviewControls(AppModel& model, QWidget* parent)
         button->setIcon(Symbols::icon(Presentation::compareStyleSymbol(style)));
         button->setToolTip(Presentation::compareStyleLabel(style));
         button->setAccessibleName(Presentation::compareStyleLabel(style));
+        button->setAccessibleDescription(Presentation::compareStyleHelp(style));
         button->setStyleSheet(
             Theme::segmentStyle(static_cast<std::size_t>(style), CompareStyles::allCases().size()));
         styles_->addButton(button, static_cast<int>(style));
@@ -109,22 +124,27 @@ PreviewControls::PreviewControls(AppModel& model, QWidget* parent)
     menuButton_->setToolTip(interpolationTip);
     menuButton_->setAccessibleName(QStringLiteral("Preview interpolation"));
 
-    auto* row = new QHBoxLayout(this);
-    row->setContentsMargins(0, 0, 0, 0);
-    row->setSpacing(controlSpacing);
+    auto* rows = new QVBoxLayout(this);
+    rows->setContentsMargins(0, 0, 0, 0);
+    rows->setSpacing(rowSpacing);
+    firstRow_ = new QHBoxLayout;
+    secondRow_ = new QHBoxLayout;
+    for (QHBoxLayout* line : {firstRow_, secondRow_}) {
+        line->setSpacing(controlSpacing);
+        rows->addLayout(line);
+    }
+    QHBoxLayout* row = firstRow_;
     row->addWidget(sourcePicker_);
     row->addStretch();
     row->addWidget(compareWithAfter_);
     row->addWidget(comparePicker_);
+    secondRow_->addStretch();
     zoomToggle_->setText(zoomToggleText);
     zoomToggle_->setToolButtonStyle(Qt::ToolButtonTextOnly);
     zoomToggle_->setToolTip(zoomToggleTip);
     zoomToggle_->setAccessibleName(QStringLiteral("Actual size"));
     zoomToggle_->setStyleSheet(Theme::segmentStyle(0, 1));
-    zoomReadout_->setFont(Theme::font(Theme::TextStyle::caption));
-    zoomReadout_->setAccessibleName(QStringLiteral("Zoom"));
-    zoomReadout_->setMinimumWidth(zoomReadout_->fontMetrics().horizontalAdvance(widestZoom));
-    zoomReadout_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    buildZoomMenu();
     row->addWidget(zoomReadout_);
     row->addWidget(zoomToggle_);
     row->addWidget(menuButton_);
@@ -168,9 +188,34 @@ QList<QAbstractButton*> PreviewControls::sourceButtons() const
 
 QAbstractButton* PreviewControls::zoomToggle() const { return zoomToggle_; }
 
+void PreviewControls::buildZoomMenu()
+{
+    zoomReadout_->setFont(Theme::font(Theme::TextStyle::caption));
+    zoomReadout_->setAccessibleName(QStringLiteral("Zoom"));
+    zoomReadout_->setToolTip(zoomReadoutTip);
+    zoomReadout_->setFocusPolicy(Qt::TabFocus);
+    zoomReadout_->setPopupMode(QToolButton::InstantPopup);
+    zoomReadout_->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    zoomReadout_->setMinimumWidth(zoomReadout_->fontMetrics().horizontalAdvance(widestZoom) +
+                                  zoomReadout_->fontMetrics().height());
+    auto* menu = new QMenu(zoomReadout_);
+    menu->addAction(QStringLiteral("Fit"), this, &PreviewControls::fitChosen);
+    menu->addSeparator();
+    for (int percent : menuZooms)
+        menu->addAction(QStringLiteral("%1 %").arg(percent), this,
+                        [this, percent] { Q_EMIT zoomChosen(percent / 100.0); });
+    menu->addSeparator();
+    menu->addAction(QStringLiteral("Zoom In"), this, &PreviewControls::zoomInChosen);
+    menu->addAction(QStringLiteral("Zoom Out"), this, &PreviewControls::zoomOutChosen);
+    zoomReadout_->setMenu(menu);
+}
+
 void PreviewControls::showZoom(double zoom, bool actualSize)
 {
-    zoomReadout_->setText(QStringLiteral("%1 %").arg(std::lround(zoom * 100.0)));
+    const QString percent = QStringLiteral("%1 %").arg(std::lround(zoom * 100.0));
+    zoomReadout_->setText(percent);
+    zoomReadout_->setAccessibleDescription(
+        QStringLiteral("Zoom %1; opens the zoom menu").arg(percent));
     zoomToggle_->setChecked(actualSize);
 }
 
@@ -210,6 +255,9 @@ void PreviewControls::rebuildSources()
         button->setStyleSheet(Theme::segmentStyle(index, available.size()));
         sources_->addButton(button, static_cast<int>(index));
         sourceRow_->addWidget(button);
+        // Shown now rather than when the layout gets round to it: a hidden button has no width
+        // to measure, and the row would seem to fit.
+        button->show();
     }
     fitSources();
     showSource();
@@ -223,15 +271,52 @@ void PreviewControls::resizeEvent(QResizeEvent* event)
 
 void PreviewControls::fitSources()
 {
-    const auto showAs = [this](Qt::ToolButtonStyle style) {
+    // Style sheets size the segments: measured unpolished, they would seem to fit.
+    ensurePolished();
+    const auto showAs = [this](Qt::ToolButtonStyle style, bool twoRows) {
         for (QAbstractButton* button : sources_->buttons())
             static_cast<QToolButton*>(button)->setToolButtonStyle(style);
+        if (twoRows != (secondRow_->indexOf(comparePicker_) >= 0)) {
+            QHBoxLayout* from = twoRows ? firstRow_ : secondRow_;
+            for (QWidget* widget : {static_cast<QWidget*>(compareWithAfter_), comparePicker_})
+                from->removeWidget(widget);
+            if (twoRows) {
+                secondRow_->insertWidget(0, compareWithAfter_);
+                secondRow_->addWidget(comparePicker_);
+            } else {
+                firstRow_->insertWidget(compareIndex, comparePicker_);
+                firstRow_->insertWidget(compareIndex, compareWithAfter_);
+            }
+        }
         sourcePicker_->layout()->invalidate();
         layout()->invalidate();
+        // Summed from the widgets: the rows' cached hints lag behind a change of style.
+        const auto needed = [](std::initializer_list<QWidget*> widgets) {
+            int total = 0, shown = 0;
+            for (QWidget* widget : widgets)
+                if (!widget->isHidden()) {
+                    total += std::max(widget->sizeHint().width(), widget->minimumWidth());
+                    ++shown;
+                }
+            return total + controlSpacing * std::max(0, shown - 1);
+        };
+        const int rest = needed({sourcePicker_, zoomReadout_, zoomToggle_, menuButton_});
+        const int compare = needed({compareWithAfter_, comparePicker_});
+        return twoRows ? std::max(rest, compare) <= width()
+                       : rest + controlSpacing + compare <= width();
     };
-    showAs(Qt::ToolButtonTextOnly);
-    if (layout()->sizeHint().width() > width())
-        showAs(Qt::ToolButtonIconOnly);
+    // Labels on one row where they fit, then icons, then the compare controls on a row below.
+    if (showAs(Qt::ToolButtonTextOnly, false) || showAs(Qt::ToolButtonIconOnly, false) ||
+        showAs(Qt::ToolButtonTextOnly, true))
+        return;
+    showAs(Qt::ToolButtonIconOnly, true);
+}
+
+bool PreviewControls::usesTwoRows() const { return secondRow_->indexOf(comparePicker_) >= 0; }
+
+int PreviewControls::secondRowHeight() const
+{
+    return usesTwoRows() ? secondRow_->sizeHint().height() + rowSpacing : 0;
 }
 
 void PreviewControls::showSource()
@@ -263,6 +348,7 @@ void PreviewControls::showCompareWithAfter()
     compareWithAfter_->setVisible(applies);
     const QSignalBlocker quiet(compareWithAfter_);
     compareWithAfter_->setChecked(model_.compareWithAfter());
+    fitSources();
 }
 
 void PreviewControls::showInterpolation()

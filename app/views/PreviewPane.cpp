@@ -14,6 +14,7 @@
 #include <QDropEvent>
 #include <QGraphicsOpacityEffect>
 #include <QGridLayout>
+#include <QLabel>
 #include <QMimeData>
 #include <QPainter>
 #include <QPointer>
@@ -27,7 +28,6 @@ namespace lumivert {
 namespace {
 
 constexpr int emptyPadding = 40;
-constexpr int compareSidePadding = 30;
 constexpr int compareTopRoom = 66;
 constexpr int compareBottomRoom = 62;
 constexpr int controlsPadding = 12;
@@ -36,6 +36,10 @@ constexpr int bottomSpacing = 8;
 constexpr int toastTravel = 24;
 constexpr int toastDurationMs = 350;
 constexpr int contentFadeMs = 200;
+constexpr int swatchWidth = 3;  // non-breaking spaces
+const QString colourReadoutTip =
+    QStringLiteral("The colour under the pointer before and after the LUT, as 8-bit red, green "
+                   "and blue (0 to 255)");
 
 // The first local file among the dragged URLs; empty when there is none.
 QString firstLocalFile(const QMimeData* data)
@@ -77,7 +81,8 @@ PreviewPane::PreviewPane(AppModel& model, QWidget* parent)
     : QWidget(parent), model_(model), emptyHost_(new QWidget(this)),
       emptyZone_(new EmptyDropZone(model, emptyHost_)), compareView_(new CompareView(model, this)),
       controls_(new PreviewControls(model, this)), statusChip_(new StatusChip(model, this)),
-      toastView_(new ToastView(model, this)), toastFade_(new QGraphicsOpacityEffect(toastView_))
+      toastView_(new ToastView(model, this)), colourReadout_(new QLabel(this)),
+      toastFade_(new QGraphicsOpacityEffect(toastView_))
 {
     setAcceptDrops(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -99,6 +104,13 @@ PreviewPane::PreviewPane(AppModel& model, QWidget* parent)
             toastView_->hide();
     });
 
+    colourReadout_->setFont(Theme::font(Theme::TextStyle::caption));
+    colourReadout_->setTextFormat(Qt::RichText);
+    colourReadout_->setAccessibleName(QStringLiteral("Colour under the pointer"));
+    colourReadout_->setToolTip(colourReadoutTip);
+    colourReadout_->hide();
+    connect(compareView_, &CompareView::pointerColoursChanged, this, &PreviewPane::showColours);
+
     for (QWidget* overlay : {static_cast<QWidget*>(statusChip_), static_cast<QWidget*>(toastView_),
                              static_cast<QWidget*>(controls_)})
         overlay->installEventFilter(this);
@@ -115,6 +127,10 @@ PreviewPane::PreviewPane(AppModel& model, QWidget* parent)
         else
             compareView_->zoomToActualSize();
     });
+    connect(controls_, &PreviewControls::fitChosen, compareView_, &CompareView::zoomToFit);
+    connect(controls_, &PreviewControls::zoomChosen, compareView_, &CompareView::zoomTo);
+    connect(controls_, &PreviewControls::zoomInChosen, compareView_, &CompareView::zoomIn);
+    connect(controls_, &PreviewControls::zoomOutChosen, compareView_, &CompareView::zoomOut);
     connect(compareView_, &CompareView::zoomChanged, this,
             [this] { controls_->showZoom(compareView_->zoom(), atActualSize()); });
     controls_->showZoom(compareView_->zoom(), atActualSize());
@@ -167,6 +183,31 @@ void PreviewPane::showToast()
     layoutOverlays();
 }
 
+QString PreviewPane::levels(QRgb colour)
+{
+    return QStringLiteral("%1 %2 %3").arg(qRed(colour)).arg(qGreen(colour)).arg(qBlue(colour));
+}
+
+void PreviewPane::showColours()
+{
+    const std::optional<CompareView::Colours> colours = compareView_->pointerColours();
+    colourReadout_->setVisible(colours.has_value() && !compareView_->isHidden());
+    if (!colours)
+        return;
+    const auto swatch = [](QRgb colour) {
+        return QStringLiteral("<span style=\"background-color:%1\">%2</span>")
+            .arg(QColor(colour).name(), QString(swatchWidth, QChar(0x00A0)));
+    };
+    colourReadout_->setText(swatch(colours->original) + QChar(0x00A0) + levels(colours->original) +
+                            QStringLiteral(" \u2192 ") + swatch(colours->graded) + QChar(0x00A0) +
+                            levels(colours->graded));
+    colourReadout_->setAccessibleDescription(
+        QStringLiteral("Original %1, with LUT %2")
+            .arg(levels(colours->original), levels(colours->graded)));
+    colourReadout_->adjustSize();
+    layoutOverlays();
+}
+
 void PreviewPane::setDropTargeted(bool targeted)
 {
     dropTargeted_ = targeted;
@@ -193,12 +234,14 @@ int PreviewPane::bottomRoom() const
 void PreviewPane::layoutContent()
 {
     emptyHost_->setGeometry(rect());
-    const QRect compare(compareSidePadding, compareTopRoom,
-                        std::max(0, width() - 2 * compareSidePadding),
-                        std::max(0, height() - compareTopRoom - bottomRoom()));
+    // The full width: the comparison keeps its own margin while fitted, and zoomed in uses it all.
+    // Below the controls, which take two rows in a narrow pane.
+    const int top = compareTopRoom + controls_->secondRowHeight();
+    const QRect compare(0, top, width(), std::max(0, height() - top - bottomRoom()));
     if (compareView_->geometry() != compare)
         compareView_->setGeometry(compare);
     controls_->raise();
+    colourReadout_->raise();
     statusChip_->raise();
     toastView_->raise();
 }
@@ -211,9 +254,15 @@ void PreviewPane::layoutOverlays()
 
     int bottom = height() - bottomPadding;
     const QSize chip = statusChip_->sizeHint();
+    const QSize readout = colourReadout_->sizeHint();
+    colourReadout_->setGeometry(controlsPadding, bottom - (chip.height() + readout.height()) / 2,
+                                readout.width(), readout.height());
     if (!statusChip_->isHidden()) {
-        statusChip_->setGeometry((width() - chip.width()) / 2, bottom - chip.height(), chip.width(),
-                                 chip.height());
+        // Centred, unless that would cover the colour readout at the left.
+        const int readoutRight =
+            colourReadout_->isHidden() ? 0 : colourReadout_->geometry().right() + bottomSpacing;
+        const int chipLeft = std::max((width() - chip.width()) / 2, readoutRight);
+        statusChip_->setGeometry(chipLeft, bottom - chip.height(), chip.width(), chip.height());
         bottom -= chip.height() + bottomSpacing;
     }
     const QSize toast = toastView_->sizeWithin(std::max(0, width() - 2 * bottomPadding));
@@ -278,6 +327,10 @@ void PreviewPane::dropEvent(QDropEvent* event)
         return;
     }
     event->acceptProposedAction();
+    if (AppModel::isLUTText(path)) {
+        model_.openLUTFile(path);
+        return;
+    }
     if (!WellChoice::allFull(model_)) {
         model_.load(path, model_.dropTargetSlot());
         return;

@@ -1,6 +1,7 @@
 #pragma once
 // The centre column: an empty drop zone until the mode has an input, then the before/after
-// comparison, with the preview controls above it, the status chip and the toast below it.
+// comparison, with the preview controls above it, the status chip, the toast and the colour under
+// the pointer below it.
 // Files dropped anywhere on the pane load into the model's drop target slot.
 #include "AppModel.hpp"
 
@@ -8,6 +9,7 @@
 #include <QWidget>
 
 class QGraphicsOpacityEffect;
+class QLabel;
 
 namespace lumivert {
 
@@ -34,6 +36,10 @@ public:
     PreviewControls* controls() const { return controls_; }
     StatusChip* statusChip() const { return statusChip_; }
     ToastView* toastView() const { return toastView_; }
+    // The colours under the pointer, before and after; hidden while the pointer is off the image.
+    QLabel* colourReadout() const { return colourReadout_; }
+    // "120 80 60": a colour's 8-bit red, green and blue.
+    static QString levels(QRgb colour);
 
 protected:
     bool event(QEvent* event) override;
@@ -50,6 +56,7 @@ private:
     bool atActualSize() const;
     void showContent();
     void showToast();
+    void showColours();
     void setDropTargeted(bool targeted);
     int bottomRoom() const;
     void layoutContent();
@@ -62,6 +69,7 @@ private:
     PreviewControls* controls_;
     StatusChip* statusChip_;
     ToastView* toastView_;
+    QLabel* colourReadout_;
     QGraphicsOpacityEffect* toastFade_;
     QVariantAnimation toastAnimation_;
     double toastProgress_ = 0;

@@ -1,10 +1,12 @@
 #include "SidebarView.hpp"
 
 #include "ImageWell.hpp"
+#include "LUTFileActions.hpp"
 #include "ModeRow.hpp"
 #include "Symbols.hpp"
 #include "Theme.hpp"
 
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
@@ -55,6 +57,16 @@ SidebarView::SidebarView(AppModel& model, QWidget* parent)
             column->addSpacing(rowSpacing);
         column->addWidget(row);
     }
+    lutFileRow_ = new ModeRow(QStringLiteral("square.grid.3x3"), QStringLiteral("LUT file"),
+                              QString(), content);
+    connect(lutFileRow_, &ModeRow::triggered, this, [this] {
+        if (model_.lutFile())
+            model_.setShowingLUTFile(true);
+        else
+            LUTFileActions::choose(model_, this);
+    });
+    column->addSpacing(rowSpacing);
+    column->addWidget(lutFileRow_);
 
     column->addSpacing(sectionGap);
     imagesHeader_ = sectionHeader(QString(), content);
@@ -83,8 +95,12 @@ SidebarView::SidebarView(AppModel& model, QWidget* parent)
     setFrameShape(QFrame::NoFrame);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setAccessibleName(QStringLiteral("Sidebar"));
+    setAccessibleDescription(QStringLiteral("How to make the LUT, and the images it is made from"));
 
     connect(&model_, &AppModel::modeChanged, this, &SidebarView::showMode);
+    connect(&model_, &AppModel::showingLUTFileChanged, this, &SidebarView::showMode);
+    connect(&model_, &AppModel::lutFileChanged, this, &SidebarView::showLUTFile);
+    showLUTFile();
     showMode();
 }
 
@@ -103,8 +119,10 @@ ImageWell* SidebarView::wellFor(Slot slot)
 void SidebarView::showMode()
 {
     const Mode mode = model_.mode();
+    const bool lutFile = model_.showingLUTFile();
     for (ModeRow* row : modeRows_)
-        row->setSelected(row->mode() == mode);
+        row->setSelected(!lutFile && row->mode() == mode);
+    lutFileRow_->setSelected(lutFile);
     const GradeRecipe::ModeRecipe& recipe = GradeRecipe::recipe(toRecipe(mode));
     imagesHeader_->setText(QString::fromUtf8(recipe.inputsTitle.data(),
                                              static_cast<qsizetype>(recipe.inputsTitle.size())));
@@ -125,13 +143,20 @@ void SidebarView::showMode()
     saveHaldButton_->setVisible(recipe.offersTemplate);
     // Wells are made when a mode first needs them, after the preview well: Tab follows the
     // column from top to bottom rather than the order they were made in.
-    QWidget* previous = modeRows_.back();
+    QWidget* previous = lutFileRow_;
     for (ImageWell* well : inputWells_) {
         setTabOrder(previous, well);
         previous = well;
     }
     setTabOrder(previous, saveHaldButton_);
     setTabOrder(saveHaldButton_, previewWell_);
+}
+
+void SidebarView::showLUTFile()
+{
+    const auto& file = model_.lutFile();
+    lutFileRow_->setDescription(file ? QFileInfo(file->path).fileName()
+                                     : QStringLiteral("See what a .cube, .3dl or HALD file does"));
 }
 
 void SidebarView::keyPressEvent(QKeyEvent* event)

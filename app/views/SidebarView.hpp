@@ -29,6 +29,8 @@ public:
 
     // In the order look, match, edit, hald.
     const std::array<ModeRow*, 4>& modeRows() const { return modeRows_; }
+    // Under the modes: shows the opened LUT file, or asks for one while none is open.
+    ModeRow* lutFileRow() const { return lutFileRow_; }
     // The wells of the current mode's input slots, in slot order.
     const std::vector<ImageWell*>& inputWells() const { return inputWells_; }
     ImageWell* previewWell() const { return previewWell_; }
@@ -41,10 +43,12 @@ protected:
 
 private:
     void showMode();
+    void showLUTFile();
     ImageWell* wellFor(Slot slot);
 
     AppModel& model_;
     std::array<ModeRow*, 4> modeRows_{};
+    ModeRow* lutFileRow_ = nullptr;
     QLabel* imagesHeader_;
     QVBoxLayout* wellsLayout_;
     std::map<Slot, ImageWell*> wells_;

@@ -76,9 +76,10 @@ StatusChip::StatusChip(AppModel& model, QWidget* parent)
     row->addWidget(label_);
 
     // The inputs of the status line, and the busy counter.
-    for (auto signal : {&AppModel::busyChanged, &AppModel::modeChanged, &AppModel::imagesChanged,
-                        &AppModel::lookAnalysisChanged, &AppModel::matchAnalysisChanged,
-                        &AppModel::editFitChanged, &AppModel::haldLUTChanged})
+    for (auto signal :
+         {&AppModel::busyChanged, &AppModel::modeChanged, &AppModel::imagesChanged,
+          &AppModel::lookAnalysisChanged, &AppModel::matchAnalysisChanged,
+          &AppModel::editFitChanged, &AppModel::haldLUTChanged, &AppModel::clipWarningChanged})
         connect(&model_, signal, this, &StatusChip::refresh);
     refresh();
 }

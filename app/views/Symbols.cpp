@@ -17,7 +17,7 @@ struct Mapping {
     const char* names;  // comma-separated freedesktop names, best first
 };
 
-const std::array<Mapping, 21> mappings{{
+const std::array<Mapping, 22> mappings{{
     {"camera.filters", "color-management,view-filter"},
     {"circle.lefthalf.filled", "color-picker,contrast"},
     {"square.split.2x1", "view-split-left-right,object-columns"},
@@ -33,6 +33,7 @@ const std::array<Mapping, 21> mappings{{
     {"wand.and.stars", "tools-wizard,draw-brush"},
     {"eye", "view-visible,view-preview"},
     {"rectangle.split.2x1", "view-split-left-right,object-columns"},
+    {"side.by.side", "view-dual,view-split-left-right,object-columns"},
     // Two overlapping shapes and what differs between them; a bar chart would read as a histogram.
     {"difference", "path-difference,color-mode-invert-image,contrast"},
     {"chevron.left.chevron.right", "transform-move-horizontal,go-previous"},

@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <optional>
 
 namespace lumivert::Theme {
@@ -60,7 +61,9 @@ QPalette darkPalette()
 
 QPalette lightPalette()
 {
-    QPalette palette = QStyleFactory::create(QStringLiteral("Fusion"))->standardPalette();
+    // The factory hands over a style that only lends its palette here.
+    const std::unique_ptr<QStyle> fusion(QStyleFactory::create(QStringLiteral("Fusion")));
+    QPalette palette = fusion->standardPalette();
     palette.setColor(QPalette::Highlight, QColor(0, 122, 255));
     palette.setColor(QPalette::PlaceholderText, grey(0.5));
     return palette;

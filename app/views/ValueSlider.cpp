@@ -65,7 +65,12 @@ public:
     {
         switch (text) {
         case QAccessible::Name: return slider()->title();
-        case QAccessible::Description: return slider()->help();
+        // Without help of its own a slider still says how it is worked.
+        case QAccessible::Description:
+            return slider()->help().isEmpty()
+                       ? QStringLiteral("Arrow keys change the value, Enter types one, a double "
+                                        "click restores the default")
+                       : slider()->help();
         case QAccessible::Value: return slider()->valueText();
         default: return QAccessibleWidget::text(text);
         }

@@ -16,6 +16,7 @@
 // Writing replaces the destination atomically: a failed write leaves an existing file untouched.
 
 #include "color/PixelBuffer.hpp"
+#include "color/ocio/ColorSpace.hpp"
 #include "imaging/LoadedImage.hpp"
 #include "imaging/PackedImage.hpp"
 #include "imaging/RowGrader.hpp"
@@ -104,14 +105,20 @@ FullImage loadFull(const std::filesystem::path& location);
 
 struct GradeFileOptions {
     int quality = defaultQuality;  // for JPEG and WebP; minQuality … maxQuality, else stops
+    // The scene-linear space of a float file's values (SceneLinearFeed); another kind of space
+    // throws ColorSpaceError.
+    ColorSpace imageSpace = ColorSpace::linearRec709;
 };
 // The photo at `input`, upright and in sRGB as loadFull gives it, graded and written to
 // `output` as `type`: the same samples as grading loadFull's pixels (8-bit files as 8-bit
 // levels, deeper ones as floats quantised to 16 bits, then to 8 where the type holds no more),
-// computed region by region. Alpha is copied and a fully transparent pixel keeps its colour (JPEG
-// drops alpha); EXIF, XMP and IPTC are kept, the orientation set to upright and the profile to
-// sRGB's. `output` is replaced atomically. Throws ImageLoaderError::unreadable when the input
-// cannot be decoded (also halfway), else ImageLoaderError::cannotWrite.
+// computed region by region. Float files (EXR, float TIFF) are the exception: their
+// scene-linear values reach the grader unclamped as SceneLinearFeed says, and are written as
+// 32-bit floats to TIFF, clamped only into 16- or 8-bit levels. Alpha is copied and a fully
+// transparent pixel keeps its colour (JPEG drops alpha); EXIF, XMP and IPTC are kept, the
+// orientation set to upright and the profile to sRGB's. `output` is replaced atomically. Throws
+// ImageLoaderError::unreadable when the input cannot be decoded (also halfway), else
+// ImageLoaderError::cannotWrite.
 void gradeFile(const std::filesystem::path& input, const std::filesystem::path& output,
                ImageFileType type, const RowGrader& grader, const GradeFileOptions& options = {});
 

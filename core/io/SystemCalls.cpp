@@ -21,14 +21,16 @@ std::atomic<SystemCalls*> installed{nullptr};
 
 }  // namespace
 
+// Read and write: a writer may read back what it wrote (libtiff its directories, the image
+// writer a PNG's end or a TIFF's first directory to add metadata).
 int SystemCalls::openUnnamed(const std::filesystem::path& folder, mode_t mode)
 {
-    return ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+    return ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, mode);
 }
 
 int SystemCalls::openNew(const std::filesystem::path& path, mode_t mode)
 {
-    return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    return ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode);
 }
 
 ssize_t SystemCalls::write(int fd, const void* bytes, std::size_t count)

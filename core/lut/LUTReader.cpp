@@ -1,7 +1,9 @@
 #include "lut/LUTReader.hpp"
 
+#include "color/ocio/OCIOFile.hpp"
 #include "imaging/ImageLoader.hpp"
 #include "io/FileIO.hpp"
+#include "lut/ASCCDL.hpp"
 #include "lut/HaldCLUT.hpp"
 #include "lut/LUTFormat.hpp"
 #include "lut/LUTWriter.hpp"
@@ -765,7 +767,14 @@ ThreeDLContents threeDL(std::string_view text)
 
 LUTStack read(const std::filesystem::path& path)
 {
-    return LUTFormat::fromPath(path).value_or(LUTFormat::hald).reader()(path);
+    if (const std::optional<LUTFormat> format = LUTFormat::fromPath(path))
+        return format->reader()(path);
+    if (ImageLoader::fileType(path))
+        return readHald(path);
+    throw LUTFormatError::malformed("unsupported LUT format; LUT files are " +
+                                    LUTFormat::extensionsText(LUTFormat::readableCases()) +
+                                    ", or a HALD image")
+        .inFile(path);
 }
 
 CubeContents readContents(const std::filesystem::path& path)
@@ -784,6 +793,28 @@ ThreeDLContents readThreeDL(const std::filesystem::path& path) { return parsedFi
 LUT3D readHald(const std::filesystem::path& path)
 {
     return HaldCLUT::lut(ImageLoader::loadExact(path, HaldCLUT::requiredLevel));
+}
+
+OCIOContents readThroughOCIO(const std::filesystem::path& path)
+{
+    // A missing or unreadable file is said as for every other format.
+    FileIO::readRegularFile(path, largestLUTText, "a LUT");
+    try {
+        OCIOFile::Contents contents = OCIOFile::read(path);
+        return {std::move(contents.lut), contents.exact, std::move(contents.layout)};
+    } catch (const OCIOFileError& error) {
+        throw LUTFormatError::malformed(error.reason(), error.line()).inFile(path);
+    }
+}
+
+LUTStack readCorrection(const std::filesystem::path& path)
+{
+    const std::vector<ASCCDL> corrections = ASCCDLReader::read(path);
+    try {
+        return ASCCDLReader::chosen(corrections, std::nullopt).lut(OCIOFile::latticeSize);
+    } catch (const LUTFormatError& error) {
+        throw error.inFile(path);
+    }
 }
 
 }  // namespace LUTReader

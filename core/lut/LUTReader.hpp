@@ -1,6 +1,7 @@
 #pragma once
 
-// Reads .cube and .3dl text into a table; any other file is read as a HALD image.
+// Reads .cube and .3dl text into a table, an image as a HALD image, ASC CDL files as their
+// correction on a lattice, and the other formats OpenColorIO reads through it.
 // Lines may end with LF, CR, CRLF, VT, FF, NEL, LS or PS, each one line for error locations;
 // blank lines, lines starting with "#" and a leading byte-order mark are ignored; fields are
 // separated by spaces and tabs.
@@ -75,8 +76,17 @@ struct ThreeDLContents {
     std::vector<std::string> comments;
 };
 
-// Through the format LUTFormat::fromPath names; a file with any other extension is read as a
-// HALD image. Throws FileError, LUTFormatError (naming the file), ImageLoaderError or HaldError.
+struct OCIOContents {
+    LUTStack lut;
+    // Whether the tables are the file's own, rather than its transform evaluated on a lattice.
+    bool exact = true;
+    // Such as "1D shaper then 3D table" or "matrix, evaluated on a 65-point lattice".
+    std::string layout;
+};
+
+// Through the format LUTFormat::fromPath names; an image (.png, .jpg, .tif, .webp) is read as a
+// HALD image, any other extension refused as "unsupported LUT format" listing the ones there are.
+// Throws FileError, LUTFormatError (naming the file), ImageLoaderError or HaldError.
 LUTStack read(const std::filesystem::path& path);
 // read, with the title a .cube file stores, from one reading of the file.
 CubeContents readContents(const std::filesystem::path& path);
@@ -88,6 +98,11 @@ CubeContents readContents(const std::filesystem::path& path);
 CubeContents readCube(const std::filesystem::path& path);
 ThreeDLContents readThreeDL(const std::filesystem::path& path);
 LUT3D readHald(const std::filesystem::path& path);
+// Through OpenColorIO's file transform; its errors become LUTFormatError naming the file, and
+// the line when OpenColorIO gives one.
+OCIOContents readThroughOCIO(const std::filesystem::path& path);
+// The first correction of a .cc, .ccc or .cdl file, on a lattice of OCIOFile::latticeSize points.
+LUTStack readCorrection(const std::filesystem::path& path);
 
 // Both parsers take UTF-8 text and stop at the first offending line with LUTFormatError.
 CubeContents cube(std::string_view text);

@@ -6,6 +6,7 @@
 #include "io/FileIO.hpp"
 #include "io/SystemCalls.hpp"
 #include "lut/HaldCLUT.hpp"
+#include "lut/ICCProfile.hpp"
 #include "lut/TextEncoding.hpp"
 
 #include <algorithm>
@@ -176,9 +177,17 @@ void requireFinite(const std::vector<RGB>& values)
                           "a LUT to write has only finite entries");
 }
 
-std::string cubeHeader(std::string_view title)
+std::string noteLines(std::span<const std::string> notes)
 {
-    return "TITLE \"" + cleanedTitle(title) + "\"\n" + commentLine();
+    std::string lines;
+    for (const std::string& note : notes)
+        lines += "# " + note + "\n";
+    return lines;
+}
+
+std::string cubeHeader(std::string_view title, std::span<const std::string> notes)
+{
+    return "TITLE \"" + cleanedTitle(title) + "\"\n" + commentLine() + noteLines(notes);
 }
 
 // One block of entry lines: every line of a table within 0 … 1 has the same length, so the
@@ -217,9 +226,9 @@ bool withinUnitRange(std::span<const RGB> entries)
 // soon as `emit` does.
 template <typename Emit>
 bool emitCube(std::int64_t size, const LUTDomain& domain, std::string_view title,
-              const EntryBlock& fill, Emit emit)
+              std::span<const std::string> notes, const EntryBlock& fill, Emit emit)
 {
-    if (!emit(cubeHeader(title) + "LUT_3D_SIZE " + std::to_string(size) + "\n" +
+    if (!emit(cubeHeader(title, notes) + "LUT_3D_SIZE " + std::to_string(size) + "\n" +
               domainLines(domain)))
         return false;
     const std::int64_t total = size * size * size;
@@ -271,41 +280,44 @@ std::string cleanedTitle(std::string_view title)
     return kept.substr(first, std::min(last + 1 - first, maxTitleLength));
 }
 
-std::string cube(const LUT3D& lut, std::string_view title)
+std::string cube(const LUT3D& lut, std::string_view title, std::span<const std::string> notes)
 {
     requireFinite(lut.values());
     std::string text;
     text.reserve(headerReserve + lut.values().size() * cubeEntryLength);
-    emitCube(lut.size(), lut.domain(), title, entriesOf(lut), [&text](std::string_view piece) {
-        text += piece;
-        return true;
-    });
+    emitCube(lut.size(), lut.domain(), title, notes, entriesOf(lut),
+             [&text](std::string_view piece) {
+                 text += piece;
+                 return true;
+             });
     return text;
 }
 
-bool streamCube(std::int64_t size, const EntryBlock& fill, std::string_view title, int fd)
+bool streamCube(std::int64_t size, const EntryBlock& fill, std::string_view title, int fd,
+                std::span<const std::string> notes)
 {
-    return emitCube(size, LUTDomain{}, title, fill, [fd](std::string_view piece) {
+    return emitCube(size, LUTDomain{}, title, notes, fill, [fd](std::string_view piece) {
         return SystemCalls::current().writeFully(fd, piece);
     });
 }
 
-std::string cube(const LUTStack& stack, std::string_view title)
+std::string cube(const LUTStack& stack, std::string_view title, std::span<const std::string> notes)
 {
     if (!stack.hasCurves())
-        return cube(stack.table(), title);
+        return cube(stack.table(), title, notes);
     // The file holds curves and a table, not a blend with the input.
     LUMIVERT_PRECONDITION(stack.strength() == 1.0f, "a LUT with a strength is baked to be written");
     const LUT1D& curves = stack.curves();
     requireFinite(curves.values());
     const std::string size1D = "LUT_1D_SIZE " + std::to_string(curves.size()) + "\n";
     if (!stack.hasTable()) {
-        std::string text = cubeHeader(title) + size1D + domainLines(curves.domain());
+        std::string text = cubeHeader(title, notes) + size1D + domainLines(curves.domain());
         appendEntries(text, curves.values());
         return text;
     }
     // OpenColorIO's reader of the shaper layout refuses a TITLE line, so the title is a comment.
-    std::string text = "# " + cleanedTitle(title) + "\n" + commentLine() + size1D;
+    std::string text =
+        "# " + cleanedTitle(title) + "\n" + commentLine() + noteLines(notes) + size1D;
     const LUT3D& table = stack.table();
     requireFinite(table.values());
     // The shaper layout of grading applications gives each table its own range, the same for
@@ -327,7 +339,7 @@ std::string cube(const LUTStack& stack, std::string_view title)
     return text;
 }
 
-std::string threeDL(const LUT3D& source, ThreeDLFlavour flavour)
+std::string threeDL(const LUT3D& source, ThreeDLFlavour flavour, std::span<const std::string> notes)
 {
     // The format has no domain: its lattice always spans inputs 0 … 1.
     std::optional<LUT3D> remapped;
@@ -339,8 +351,9 @@ std::string threeDL(const LUT3D& source, ThreeDLFlavour flavour)
     const bool lustre = flavour == ThreeDLFlavour::lustre;
     LUMIVERT_PRECONDITION(canWrite(flavour, n), "a Lustre .3dl table has 2^K + 1 points");
     const std::string header = lustre ? "3DMESH\nMesh " + std::to_string(*meshExponent(n)) + " " +
-                                            std::to_string(outputBits) + "\n" + commentLine()
-                                      : commentLine();
+                                            std::to_string(outputBits) + "\n" + commentLine() +
+                                            noteLines(notes)
+                                      : commentLine() + noteLines(notes);
     std::string text;
     text.resize(headerReserve + static_cast<std::size_t>(n) * shaperValueLength +
                 lut.values().size() * threeDLEntryLength);
@@ -384,9 +397,29 @@ bool canWrite(LUTFormat format, std::int64_t size, const Options& options)
 
 std::int64_t writtenSize(std::int64_t size, LUTFormat format, const Options& options)
 {
+    if (format == LUTFormat::icc)
+        return ICCProfile::writtenSize(size);
     if (format != LUTFormat::hald)
         return size;
     return static_cast<std::int64_t>(options.haldLevel) * options.haldLevel;
+}
+
+Clamping clamping(const LUT3D& lut)
+{
+    Clamping result;
+    result.total = static_cast<std::int64_t>(lut.values().size());
+    bool first = true;
+    for (const RGB& entry : lut.values()) {
+        const float lo = std::min({entry.r, entry.g, entry.b});
+        const float hi = std::max({entry.r, entry.g, entry.b});
+        if (lo >= 0.0f && hi <= 1.0f)
+            continue;
+        result.lowest = first ? lo : std::min(result.lowest, lo);
+        result.highest = first ? hi : std::max(result.highest, hi);
+        first = false;
+        ++result.entries;
+    }
+    return result;
 }
 
 void write(const LUT3D& lut, LUTFormat format, std::string_view title,
@@ -395,26 +428,27 @@ void write(const LUT3D& lut, LUTFormat format, std::string_view title,
     format.writer()(lut, title, destination, options);
 }
 
-void writeCube(const LUT3D& lut, std::string_view title, const std::filesystem::path& destination)
+void writeCube(const LUT3D& lut, std::string_view title, const std::filesystem::path& destination,
+               std::span<const std::string> notes)
 {
     requireFinite(lut.values());
     FileIO::writeAtomically(destination, [&](int fd) {
         return emitCube(
-            lut.size(), lut.domain(), title, entriesOf(lut),
+            lut.size(), lut.domain(), title, notes, entriesOf(lut),
             [fd](std::string_view piece) { return SystemCalls::current().writeFully(fd, piece); });
     });
 }
 
 void writeCube(const LUTStack& stack, std::string_view title,
-               const std::filesystem::path& destination)
+               const std::filesystem::path& destination, std::span<const std::string> notes)
 {
-    FileIO::writeAtomically(destination, cube(stack, title));
+    FileIO::writeAtomically(destination, cube(stack, title, notes));
 }
 
 void writeThreeDL(const LUT3D& lut, const std::filesystem::path& destination,
-                  ThreeDLFlavour flavour)
+                  ThreeDLFlavour flavour, std::span<const std::string> notes)
 {
-    FileIO::writeAtomically(destination, threeDL(lut, flavour));
+    FileIO::writeAtomically(destination, threeDL(lut, flavour, notes));
 }
 
 void writeHald(const LUT3D& lut, const std::filesystem::path& destination, int level)

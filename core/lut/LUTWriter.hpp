@@ -21,6 +21,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace lumivert::LUTWriter {
 
@@ -34,6 +35,9 @@ enum class ThreeDLFlavour : std::uint8_t { plain, lustre };
 struct Options {
     int haldLevel = HaldCLUT::defaultLevel;  // 2 … 16 (else stops)
     ThreeDLFlavour threeDLFlavour = ThreeDLFlavour::plain;
+    // Comment lines after our own, without their "# " (.cube and .3dl; HALD holds none): what
+    // the LUT's input and output code values are, when they are not sRGB.
+    std::vector<std::string> notes;
 };
 
 // Whether the flavour can hold a table of this many points per axis: plain any, Lustre only
@@ -44,8 +48,18 @@ bool canWrite(ThreeDLFlavour flavour, std::int64_t size);
 bool canWrite(LUTFormat format, std::int64_t size, const Options& options);
 
 // Points per axis of the table a file of the format holds when this table is written to it:
-// the table's own size, or level² for HALD.
+// the table's own size, level² for HALD, at most ICCProfile::maxSize for ICC.
 std::int64_t writtenSize(std::int64_t size, LUTFormat format, const Options& options = {});
+
+// The entries a format holding only 0 … 1 clamps: how many of all, and the lowest and highest
+// value among their channels.
+struct Clamping {
+    std::int64_t entries = 0;
+    std::int64_t total = 0;
+    float lowest = 0.0f;
+    float highest = 0.0f;
+};
+Clamping clamping(const LUT3D& lut);
 
 // The comment line, line feed included, that starts every .3dl and follows the TITLE of every
 // .cube; the .3dl reader takes it as our declaration of 12-bit output.
@@ -55,20 +69,23 @@ std::string commentLine();
 // quotes, trimmed of spaces, at most 120 characters, "Untitled" when nothing is left.
 std::string cleanedTitle(std::string_view title);
 
-std::string cube(const LUT3D& lut, std::string_view title);
+std::string cube(const LUT3D& lut, std::string_view title, std::span<const std::string> notes = {});
 // Fills `entries` with a table's entries (red fastest) from index `first` on; called with blocks
 // of whole rows, in order.
 using EntryBlock = std::function<void(std::int64_t first, std::span<RGB> entries)>;
 // The .cube of a size³ table over 0 … 1, its entries made a block at a time by `fill`, written to
 // `fd` without ever holding the table or its text: the bytes cube() gives for the whole table.
 // False, with errno set, when a write fails.
-bool streamCube(std::int64_t size, const EntryBlock& fill, std::string_view title, int fd);
+bool streamCube(std::int64_t size, const EntryBlock& fill, std::string_view title, int fd,
+                std::span<const std::string> notes = {});
 // A plain table as above; 1D curves with LUT_1D_SIZE and DOMAIN_MIN/MAX; a shaper and a table
 // with LUT_1D_SIZE, LUT_1D_INPUT_RANGE, LUT_3D_SIZE, LUT_3D_INPUT_RANGE, then both entry lists,
 // the title as the first comment (readers of that layout refuse a TITLE line).
-std::string cube(const LUTStack& stack, std::string_view title);
+std::string cube(const LUTStack& stack, std::string_view title,
+                 std::span<const std::string> notes = {});
 // A Lustre table must have a size that canWrite accepts (else stops).
-std::string threeDL(const LUT3D& lut, ThreeDLFlavour flavour = ThreeDLFlavour::plain);
+std::string threeDL(const LUT3D& lut, ThreeDLFlavour flavour = ThreeDLFlavour::plain,
+                    std::span<const std::string> notes = {});
 // The PNG bytes writeHald writes, for writing together with other files; the destination is
 // named in errors (ImageLoaderError).
 std::string hald(const LUT3D& lut, const std::filesystem::path& destination,
@@ -82,11 +99,13 @@ void write(const LUT3D& lut, LUTFormat format, std::string_view title,
 
 // One format each, whatever the destination's extension. HALD is a 16-bit PNG of side level³
 // holding the table resampled to level² points (512 × 512 and 64 points at level 8).
-void writeCube(const LUT3D& lut, std::string_view title, const std::filesystem::path& destination);
+void writeCube(const LUT3D& lut, std::string_view title, const std::filesystem::path& destination,
+               std::span<const std::string> notes = {});
 void writeCube(const LUTStack& stack, std::string_view title,
-               const std::filesystem::path& destination);
+               const std::filesystem::path& destination, std::span<const std::string> notes = {});
 void writeThreeDL(const LUT3D& lut, const std::filesystem::path& destination,
-                  ThreeDLFlavour flavour = ThreeDLFlavour::plain);
+                  ThreeDLFlavour flavour = ThreeDLFlavour::plain,
+                  std::span<const std::string> notes = {});
 void writeHald(const LUT3D& lut, const std::filesystem::path& destination,
                int level = HaldCLUT::defaultLevel);
 

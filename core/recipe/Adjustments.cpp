@@ -1,6 +1,7 @@
 #include "recipe/Adjustments.hpp"
 
 #include "color/Precondition.hpp"
+#include "color/ocio/ColorSpace.hpp"
 
 #include <algorithm>
 #include <charconv>
@@ -61,12 +62,43 @@ constexpr std::array<Choice, 2> extendChoices{{
      "Colours the photos do not contain follow the overall edit instead of keeping their values"},
 }};
 
+// One choice per row of the colour-space table that passes the filter, in the table's order.
+std::vector<Choice> spaceChoices(bool outputsOnly)
+{
+    std::vector<Choice> choices;
+    for (const ColorSpaceRow& row : ColorSpaces::all())
+        if (!outputsOnly || ColorSpaces::isOutput(row.space))
+            choices.push_back({static_cast<std::uint8_t>(row.space), row.key, row.title, ""});
+    return choices;
+}
+
+const std::vector<Choice>& inputSpaces()
+{
+    static const std::vector<Choice> rows = spaceChoices(false);
+    return rows;
+}
+
+const std::vector<Choice>& outputSpaces()
+{
+    static const std::vector<Choice> rows = spaceChoices(true);
+    return rows;
+}
+
+std::size_t indexOf(const std::vector<Choice>& choices, ColorSpace space)
+{
+    for (std::size_t i = 0; i < choices.size(); ++i)
+        if (choices[i].value == static_cast<std::uint8_t>(space))
+            return i;
+    LUMIVERT_PRECONDITION(false, "a colour space among the choices");
+    return 0;
+}
+
 std::size_t noChoice(const Settings&) { return 0; }
 void chooseNothing(Settings&, std::size_t) {}
 
-const std::array<Adjustment, 7>& table()
+const std::array<Adjustment, 9>& table()
 {
-    static const std::array<Adjustment, 7> rows{{
+    static const std::array<Adjustment, 9> rows{{
         {.key = "lookSettings",
          .title = "Look strengths",
          .help = "",
@@ -81,6 +113,7 @@ const std::array<Adjustment, 7>& table()
          .variable = "LUMIVERT_LOOK_SETTINGS",
          .storedKey = "",
          .refits = false,
+         .reanalyses = false,
          .values = lookValues,
          .choices = {},
          .chosen = noChoice,
@@ -99,6 +132,7 @@ const std::array<Adjustment, 7>& table()
          .variable = "LUMIVERT_MATCH_SETTINGS",
          .storedKey = "",
          .refits = false,
+         .reanalyses = false,
          .values = matchValues,
          .choices = {},
          .chosen = noChoice,
@@ -117,6 +151,7 @@ const std::array<Adjustment, 7>& table()
          .variable = "LUMIVERT_SMOOTHING",
          .storedKey = "",
          .refits = true,
+         .reanalyses = false,
          .values = smoothingValue,
          .choices = {},
          .chosen = noChoice,
@@ -135,6 +170,7 @@ const std::array<Adjustment, 7>& table()
          .variable = "LUMIVERT_INTENSITY",
          .storedKey = "",
          .refits = false,
+         .reanalyses = false,
          .values = intensityValue,
          .choices = {},
          .chosen = noChoice,
@@ -154,10 +190,55 @@ const std::array<Adjustment, 7>& table()
          .variable = "LUMIVERT_EXTEND",
          .storedKey = "extendEdit",
          .refits = true,
+         .reanalyses = false,
          .values = {},
          .choices = extendChoices,
          .chosen = [](const Settings& s) -> std::size_t { return s.extendEdit ? 1 : 0; },
          .choose = [](Settings& s, std::size_t index) { s.extendEdit = index != 0; }},
+        {.key = "inputSpace",
+         .title = "Input space",
+         .help = "the colour space of the footage the LUT is for",
+         .kind = AdjustmentKind::choice,
+         .modes = spaceModes,
+         .card = AdjustmentCard::mode,
+         .scale = AdjustmentScale::percent,
+         .range = {0, 1, 0},
+         .step = 1,
+         .undoName = "Input Space",
+         .option = "--input-space",
+         .variable = "LUMIVERT_INPUT_SPACE",
+         .storedKey = "",
+         .refits = false,
+         .reanalyses = true,
+         .values = {},
+         .choices = inputSpaces(),
+         .chosen = [](const Settings& s) { return indexOf(inputSpaces(), s.inputSpace); },
+         .choose =
+             [](Settings& s, std::size_t index) {
+                 s.inputSpace = static_cast<ColorSpace>(inputSpaces().at(index).value);
+             }},
+        {.key = "outputSpace",
+         .title = "Output space",
+         .help = "the display the LUT's output is for",
+         .kind = AdjustmentKind::choice,
+         .modes = spaceModes,
+         .card = AdjustmentCard::mode,
+         .scale = AdjustmentScale::percent,
+         .range = {0, 1, 0},
+         .step = 1,
+         .undoName = "Output Space",
+         .option = "--output-space",
+         .variable = "LUMIVERT_OUTPUT_SPACE",
+         .storedKey = "",
+         .refits = false,
+         .reanalyses = false,
+         .values = {},
+         .choices = outputSpaces(),
+         .chosen = [](const Settings& s) { return indexOf(outputSpaces(), s.outputSpace); },
+         .choose =
+             [](Settings& s, std::size_t index) {
+                 s.outputSpace = static_cast<ColorSpace>(outputSpaces().at(index).value);
+             }},
         {.key = "fineTune",
          .title = "Fine tune",
          .help = "",
@@ -172,6 +253,7 @@ const std::array<Adjustment, 7>& table()
          .variable = "LUMIVERT_FINETUNE",
          .storedKey = "",
          .refits = false,
+         .reanalyses = false,
          .values = fineTuneValues,
          .choices = {},
          .chosen = noChoice,
@@ -190,6 +272,7 @@ const std::array<Adjustment, 7>& table()
          .variable = "LUMIVERT_GAMUT",
          .storedKey = "gamutMapping",
          .refits = false,
+         .reanalyses = false,
          .values = {},
          .choices = gamutMappings(),
          .chosen = [](const Settings& s) { return static_cast<std::size_t>(s.gamut); },

@@ -60,6 +60,8 @@ struct Adjustment {
     std::string_view variable;   // "LUMIVERT_LOOK_SETTINGS"
     std::string_view storedKey;  // a preference remembered between sessions; empty: none
     bool refits;  // it changes the edit's fit itself, not only the grade made from it
+    // It changes how the images look to their analysis, which then runs again.
+    bool reanalyses;
     std::span<const AdjustmentValue> values;  // numbers
     std::span<const Choice> choices;          // choice
     // The chosen choice's index (choice), or 0 / 1 (toggle).

@@ -24,28 +24,33 @@ constexpr std::array<LUTFormat, 1> cubeOnly{LUTFormat::cube};
 constexpr std::array<LUTFormat, 1> threeDLOnly{LUTFormat::threeDL};
 constexpr std::array<LUTFormat, 1> haldOnly{LUTFormat::hald};
 constexpr std::array<LUTFormat, 3> allFormats{LUTFormat::cube, LUTFormat::threeDL, LUTFormat::hald};
+constexpr std::array<LUTFormat, 1> clfOnly{LUTFormat::clf};
+constexpr std::array<LUTFormat, 1> cspOnly{LUTFormat::csp};
+constexpr std::array<LUTFormat, 1> spi3dOnly{LUTFormat::spi3d};
+constexpr std::array<LUTFormat, 1> iccOnly{LUTFormat::icc};
 
 // One row per choice, in the order of ExportChoice.
-const std::array<ChoiceRecipe, 4> choiceRows{{
+const std::array<ChoiceRecipe, 8> choiceRows{{
     {ExportChoice::cube, "cube", "cube", cubeOnly},
     {ExportChoice::threeDL, "3dl", "threeDL", threeDLOnly},
     {ExportChoice::hald, "hald", "hald", haldOnly},
     {ExportChoice::all, "all", "all", allFormats},
+    {ExportChoice::clf, "clf", "clf", clfOnly},
+    {ExportChoice::csp, "csp", "csp", cspOnly},
+    {ExportChoice::spi3d, "spi3d", "spi3d", spi3dOnly},
+    {ExportChoice::icc, "icc", "icc", iccOnly},
 }};
 
 std::string quotedName(const path& file) { return "\u201C" + file.filename().string() + "\u201D"; }
 
-// ".cube, .3dl or .png"
-std::string extensionsText()
+// ".cube, .3dl, .png, .clf, .csp, .spi3d or .icc"
+std::string extensionsText() { return LUTFormat::extensionsText(LUTFormat::writableCases()); }
+
+// The format an output's extension names, when that format is written.
+std::optional<LUTFormat> writtenFormat(const path& file)
 {
-    std::string text;
-    const auto all = LUTFormat::allCases();
-    for (std::size_t i = 0; i < all.size(); ++i) {
-        if (i > 0)
-            text += i + 1 == all.size() ? " or " : ", ";
-        text += "." + std::string(all[i].fileExtension());
-    }
-    return text;
+    const std::optional<LUTFormat> format = LUTFormat::fromPath(file);
+    return format && format->isWritable() ? format : std::nullopt;
 }
 
 path withExtension(path file, LUTFormat format)
@@ -60,7 +65,9 @@ ExportPlanError::ExportPlanError(Reason reason, path file, const std::string& me
 {
 }
 
-const std::array<ChoiceRecipe, 4>& choices() { return choiceRows; }
+const std::array<ChoiceRecipe, 8>& choices() { return choiceRows; }
+
+bool isMoreFormat(ExportChoice choice) { return choice > ExportChoice::all; }
 
 const ChoiceRecipe& recipe(ExportChoice choice)
 {
@@ -104,7 +111,7 @@ Plan files(const std::optional<path>& output, std::optional<ExportChoice> choice
         base = GradeRecipe::defaultLUTName;
     if (!choice) {
         const path file = output.value_or(path(base + ".cube"));
-        const std::optional<LUTFormat> byExtension = LUTFormat::fromPath(file);
+        const std::optional<LUTFormat> byExtension = writtenFormat(file);
         if (!byExtension) {
             throw ExportPlanError(ExportPlanError::Reason::unknownExtension, file,
                                   "The output " + quotedName(file) + " needs the extension " +
@@ -114,7 +121,7 @@ Plan files(const std::optional<path>& output, std::optional<ExportChoice> choice
     }
     // A base name such as "Teal.v2" keeps its dot: only a LUT extension is replaced.
     path file = output.value_or(path(base));
-    if (!LUTFormat::fromPath(file))
+    if (!writtenFormat(file))
         file += ".cube";
     Plan planned;
     for (const LUTFormat format : formats(*choice))
@@ -202,14 +209,34 @@ void write(const Bake& bake, const Plan& plan, std::string_view title,
             const LUTWriter::EntryBlock fill = [&](std::int64_t first, std::span<RGB> entries) {
                 bake.rows(size, first / size, entries);
             };
-            staged.stage(file.path,
-                         [&](int fd) { return LUTWriter::streamCube(size, fill, title, fd); });
+            staged.stage(file.path, [&](int fd) {
+                return LUTWriter::streamCube(size, fill, title, fd, options.notes);
+            });
             continue;
         }
         std::vector<RGB> values(static_cast<std::size_t>(size * size * size));
         bake.rows(size, 0, values);
         staged.stage(file.path, file.format.encoder()(LUT3D(size, std::move(values)), title,
                                                       file.path, options));
+    }
+    staged.commit();
+}
+
+void writeStacks(const std::function<LUTStack(LUTFormat)>& stackFor, const Plan& plan,
+                 std::string_view title, const LUTWriter::Options& options)
+{
+    StagedFiles staged;
+    for (const PlannedFile& file : plan) {
+        const LUTStack stack = stackFor(file.format);
+        std::string bytes;
+        if (!stack.hasCurves())
+            bytes = file.format.encoder()(stack.table(), title, file.path, options);
+        else if (file.format == LUTFormat::cube)
+            bytes = LUTWriter::cube(stack, title, options.notes);
+        else
+            bytes = file.format.encoder()(stack.bakedOnUnitDomain(stack.table().size()), title,
+                                          file.path, options);
+        staged.stage(file.path, std::move(bytes));
     }
     staged.commit();
 }

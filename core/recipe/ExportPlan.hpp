@@ -5,6 +5,7 @@
 // the guards that keep an export from replacing what it was made from.
 
 #include "color/LUT3D.hpp"
+#include "color/LUTStack.hpp"
 #include "lut/LUTFormat.hpp"
 #include "lut/LUTWriter.hpp"
 
@@ -27,7 +28,8 @@ namespace lumivert::ExportPlan {
 
 // ---- Choices -----------------------------------------------------------------------------------
 
-enum class ExportChoice : std::uint8_t { cube, threeDL, hald, all };
+// The three formats of the export panel and all of them first; then the other formats written.
+enum class ExportChoice : std::uint8_t { cube, threeDL, hald, all, clf, csp, spi3d, icc };
 
 struct ChoiceRecipe {
     ExportChoice choice;
@@ -37,7 +39,9 @@ struct ChoiceRecipe {
 };
 
 // In the order the export panel lists them.
-const std::array<ChoiceRecipe, 4>& choices();
+const std::array<ChoiceRecipe, 8>& choices();
+// Whether the choice is one of the other formats, which the panel lists under "More formats".
+bool isMoreFormat(ExportChoice choice);
 const ChoiceRecipe& recipe(ExportChoice choice);
 std::optional<ExportChoice> choiceNamed(std::string_view name);
 std::optional<ExportChoice> choiceFromRawValue(std::string_view rawValue);
@@ -79,9 +83,9 @@ private:
 std::string sanitisedFileName(std::string_view name);
 
 // Without a choice the output's extension decides (ExportPlanError unknownExtension when it
-// names no LUT format); with one, a LUT extension on the output is replaced by each format's and
-// any other suffix is kept ("Teal.v2" → "Teal.v2.cube"). Without an output the files are named
-// after the sanitised name, or GradeRecipe::defaultLUTName when nothing is left of it.
+// names no LUT format that is written); with one, a LUT extension on the output is replaced by each
+// format's and any other suffix is kept ("Teal.v2" → "Teal.v2.cube"). Without an output the files
+// are named after the sanitised name, or GradeRecipe::defaultLUTName when nothing is left of it.
 Plan files(const std::optional<std::filesystem::path>& output, std::optional<ExportChoice> choice,
            std::string_view name);
 
@@ -121,6 +125,11 @@ struct Bake {
 // text; the other formats bake the table whole, once each.
 void write(const Bake& bake, const Plan& plan, std::string_view title,
            const LUTWriter::Options& options = {});
+// The same with a stack per format: a table alone is written as write() writes it; a .cube
+// holds a shaper feeding its table whole, the other formats take that baked onto inputs 0 … 1
+// at its table's size (clamped by .3dl and HALD, which hold no shaper).
+void writeStacks(const std::function<LUTStack(LUTFormat)>& stackFor, const Plan& plan,
+                 std::string_view title, const LUTWriter::Options& options = {});
 
 // The planned files that exist already, in plan order: the ones an export would replace.
 std::vector<std::filesystem::path> existingFiles(const Plan& plan);

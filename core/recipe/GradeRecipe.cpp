@@ -144,6 +144,7 @@ constexpr std::array<ModeRecipe, modeCount> modeTable{{
      .comparesWithTarget = false,
      .offersTemplate = false,
      .refits = false,
+     .gradesRendered = true,
      .figures = Figures::lookLevels,
      .steps = {analyseLook, lookBase, lookStatus, noTable}},
     {.mode = Mode::match,
@@ -161,6 +162,7 @@ constexpr std::array<ModeRecipe, modeCount> modeTable{{
      .comparesWithTarget = false,
      .offersTemplate = false,
      .refits = false,
+     .gradesRendered = true,
      .figures = Figures::none,
      .steps = {analyseMatch, matchBase, matchStatus, noTable}},
     {.mode = Mode::edit,
@@ -178,6 +180,7 @@ constexpr std::array<ModeRecipe, modeCount> modeTable{{
      .comparesWithTarget = true,
      .offersTemplate = false,
      .refits = true,
+     .gradesRendered = false,
      .figures = Figures::editFit,
      // The fit is the learner's lattice, not a table the user made.
      .steps = {analyseEdit, editBase, editStatus, noTable}},
@@ -196,6 +199,7 @@ constexpr std::array<ModeRecipe, modeCount> modeTable{{
      .comparesWithTarget = false,
      .offersTemplate = true,
      .refits = false,
+     .gradesRendered = false,
      .figures = Figures::none,
      .steps = {analyseHald, haldBase, haldStatus, haldTableSize}},
 }};
@@ -209,6 +213,13 @@ constexpr bool rowsInModeOrder()
     return true;
 }
 static_assert(rowsInModeOrder(), "one mode row per mode, in the order of Mode");
+
+// The image as a display shows it through the rendering: what a look or match analyses.
+LoadedImage renderedImage(const LoadedImage& image, const LUTStack& rendering)
+{
+    return LoadedImage(image.url(), image.name(), image.image(), image.pixels().applying(rendering),
+                       image.originalWidth(), image.originalHeight());
+}
 
 std::string formatted(double value)
 {
@@ -306,9 +317,22 @@ std::optional<Mode> modeOf(Slot slot)
 
 Analysis analyse(Mode mode, std::span<const Input> inputs, const Settings& settings)
 {
-    LUMIVERT_PRECONDITION(inputs.size() == recipe(mode).slots.size(),
+    return analyse(mode, inputs, settings, spacesOf(mode, settings));
+}
+
+Analysis analyse(Mode mode, std::span<const Input> inputs, const Settings& settings,
+                 const SpaceConversion& spaces)
+{
+    const ModeRecipe& row = recipe(mode);
+    LUMIVERT_PRECONDITION(inputs.size() == row.slots.size(),
                           "one input for every slot of the mode");
-    return recipe(mode).steps.analyse(inputs, settings);
+    if (!row.gradesRendered || spaces.isIdentity())
+        return row.steps.analyse(inputs, settings);
+    const LUTStack rendering = spaces.rendering(renderingLatticeSize);
+    std::vector<Input> rendered;
+    for (const Input& input : inputs)
+        rendered.push_back({renderedImage(input.image, rendering), input.table});
+    return row.steps.analyse(rendered, settings);
 }
 
 EditFit refit(const EditSystem& system, float smoothing, bool extendEdit)
@@ -329,6 +353,38 @@ GradePipeline pipeline(Mode mode, const Results& results, const Settings& settin
 std::optional<std::int64_t> resultTableSize(Mode mode, const Results& results)
 {
     return recipe(mode).steps.tableSize(results);
+}
+
+SpaceConversion spacesOf(Mode mode, const Settings& settings)
+{
+    if (!spaceModes.contains(mode) ||
+        (settings.inputSpace == ColorSpace::srgb && settings.outputSpace == ColorSpace::srgb))
+        return {};
+    return SpaceConversion::builtin(settings.inputSpace, settings.outputSpace);
+}
+
+LUTStack bake(Mode mode, const GradePipeline& pipeline, const SpaceConversion& spaces,
+              std::int64_t size)
+{
+    // The plain bake keeps sRGB-to-sRGB tables (and an edit's direct fit) exactly as they were.
+    if (spaces.isIdentity() || !recipe(mode).gradesRendered)
+        return LUTStack(pipeline.makeLUT(size));
+    return spaces.graded(pipeline, size);
+}
+
+std::vector<std::string> spaceNotes(const SpaceConversion& spaces)
+{
+    if (spaces.isIdentity())
+        return {};
+    return {"Input: " + spaces.inputTitle(), "Output: " + spaces.outputTitle()};
+}
+
+std::string shaperDropped(const SpaceConversion& spaces, std::string_view format)
+{
+    return "A " + std::string(format) + " file holds no shaper, so its table takes " +
+           spaces.inputTitle() +
+           " values from 0 to 1 on an even lattice: brighter values clip and shadows lose "
+           "precision. Export a .cube for scene-linear footage.";
 }
 
 std::optional<std::string> suggestedName(Mode mode, const SlotNames& names)

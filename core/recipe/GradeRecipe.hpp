@@ -8,6 +8,9 @@
 #include "color/ColorMath.hpp"
 #include "color/ColorTransform.hpp"
 #include "color/LUT3D.hpp"
+#include "color/LUTStack.hpp"
+#include "color/ocio/ColorSpace.hpp"
+#include "color/ocio/SpaceConversion.hpp"
 #include "imaging/LoadedImage.hpp"
 #include "learners/EditLearner.hpp"
 #include "learners/FineTune.hpp"
@@ -26,6 +29,7 @@
 #include <string>
 #include <string_view>
 #include <variant>
+#include <vector>
 
 namespace lumivert::GradeRecipe {
 
@@ -37,6 +41,9 @@ inline constexpr std::int64_t analysisPixelSize = 1600;
 inline constexpr std::int64_t haldThumbnailSize = 600;
 inline constexpr std::int64_t editLatticeSize = 33;
 inline constexpr std::int64_t previewLatticeSize = 33;
+// Images in a camera or display space are analysed and previewed through a table of the
+// space's rendering this fine: its trilinear error stays below an 8-bit level.
+inline constexpr std::int64_t renderingLatticeSize = 65;
 inline constexpr std::array<std::int64_t, 3> exportSizes{17, 33, 65};
 inline constexpr std::int64_t defaultExportSize = 33;
 inline constexpr std::int64_t chartWidth = 1200;
@@ -76,6 +83,7 @@ inline constexpr std::string_view saveLUTFailedTitle = "Couldn\u2019t save the L
 inline constexpr std::string_view saveHaldFailedTitle = "Couldn\u2019t save the HALD image";
 inline constexpr std::string_view saveImageFailedTitle = "Couldn\u2019t save the image";
 inline constexpr std::string_view readLUTFailedTitle = "Couldn\u2019t read the LUT";
+inline constexpr std::string_view readConfigFailedTitle = "Couldn\u2019t read the colour config";
 inline constexpr std::string_view compareFailedTitle = "Couldn\u2019t compare the images";
 
 // ---- Inputs ------------------------------------------------------------------------------------
@@ -137,6 +145,10 @@ private:
     std::uint8_t bits_ = 0;
 };
 
+// The modes whose LUTs take and give other colour spaces; a graded HALD already says what its
+// grader did, so it stays sRGB to sRGB.
+inline constexpr ModeSet spaceModes{Mode::look, Mode::match, Mode::edit};
+
 // One named value of a choice, as the window shows it and scripts and stores spell it.
 struct Choice {
     std::uint8_t value;   // the enumeration's raw value
@@ -157,6 +169,10 @@ struct Settings {
     GamutMapping gamut = defaultGamutMapping;
     // Colours the edit's photos lack follow a global model of the edit instead of no change.
     bool extendEdit = false;
+    // The code values the LUT takes (any row of the colour-space table) and the display it
+    // gives them for (a display row).
+    ColorSpace inputSpace = ColorSpaces::defaultSpace;
+    ColorSpace outputSpace = ColorSpaces::defaultSpace;
 
     friend bool operator==(const Settings&, const Settings&) = default;
 };
@@ -219,6 +235,10 @@ struct ModeRecipe {
     bool offersTemplate;      // its input is made from the identity HALD template
     bool refits;  // its result is fitted again, without the images, when an adjustment that
                   // refits changes
+    // Its images are analysed as they look through the input space's rendering, and its grade
+    // baked between that rendering and the output display; otherwise (an edit) its fit maps the
+    // input space's code values to the output's directly, as the photos were given.
+    bool gradesRendered;
     Figures figures;
     ModeSteps steps;
 
@@ -232,8 +252,11 @@ std::optional<Mode> modeNamed(std::string_view id);
 std::optional<Mode> modeOf(Slot slot);
 
 // The images of every slot of the mode, in slot order (else stops). Throws the learners'
-// user-data errors (before and after of different shapes).
+// user-data errors (before and after of different shapes). A mode that grades rendered images
+// analyses them through the spaces' rendering: the settings' own, or a user config's.
 Analysis analyse(Mode mode, std::span<const Input> inputs, const Settings& settings);
+Analysis analyse(Mode mode, std::span<const Input> inputs, const Settings& settings,
+                 const SpaceConversion& spaces);
 // A prepared edit fitted again at another smoothing.
 EditFit refit(const EditSystem& system, float smoothing, bool extendEdit = false);
 
@@ -242,6 +265,22 @@ EditFit refit(const EditSystem& system, float smoothing, bool extendEdit = false
 std::optional<std::int64_t> resultTableSize(Mode mode, const Results& results);
 // The mode's base transform (the identity without a result), scaled and fine-tuned.
 GradePipeline pipeline(Mode mode, const Results& results, const Settings& settings);
+// ---- Colour spaces -----------------------------------------------------------------------------
+
+// From the settings' input space to their output display, by the colour-space table; sRGB to
+// sRGB for a mode outside spaceModes.
+SpaceConversion spacesOf(Mode mode, const Settings& settings);
+// The mode's LUT of N points per axis: for sRGB to sRGB, or a mode that does not grade rendered
+// images, the pipeline's own table; else output display ∘ pipeline ∘ rendering of the input,
+// with a log2 shaper in front for scene-linear inputs.
+LUTStack bake(Mode mode, const GradePipeline& pipeline, const SpaceConversion& spaces,
+              std::int64_t size);
+// Comment lines a LUT file carries about its spaces ("Input: S-Log3 / S-Gamut3.Cine",
+// "Output: Rec.709"); none for sRGB to sRGB, whose files stay as they always were.
+std::vector<std::string> spaceNotes(const SpaceConversion& spaces);
+// The sentence an export to a format without a shaper (.3dl, HALD) prints when the LUT has one.
+std::string shaperDropped(const SpaceConversion& spaces, std::string_view format);
+
 // The LUT's name from the naming slot's image, or nothing while it is empty.
 std::optional<std::string> suggestedName(Mode mode, const SlotNames& names);
 // The one-line summary of the mode's result, or nothing without one.

@@ -1,5 +1,6 @@
 #include "AnalysisPanel.hpp"
 #include "Figure.hpp"
+#include "HistogramView.hpp"
 #include "ModelFixtures.hpp"
 #include "NeutralCurvesView.hpp"
 #include "PaletteStrip.hpp"
@@ -406,6 +407,73 @@ private Q_SLOTS:
         model->remove(Slot::lookReference);
         QVERIFY(!panel.paletteSection()->isVisible());
         QVERIFY(panel.shownRows().empty());
+    }
+
+    void histogramsCountThePreviewBeforeAndAfterEachGrade()
+    {
+        ModelHarness harness;
+        auto model = harness.makeModel();
+        AnalysisPanel panel(*model);
+        panel.resize(300, 600);
+        panel.show();
+        HistogramView* view = panel.histogramView();
+        QVERIFY(view->isVisible());
+        QTRY_VERIFY(!view->histogram(HistogramView::original));
+
+        QSignalSpy counted(view, &HistogramView::counted);
+        model->load(harness.writePhoto(QStringLiteral("Warm"), {1, 0.7f, 0.4f}),
+                    Slot::lookReference);
+        QVERIFY(waitUntilIdle(*model));
+        const auto matches = [&] {
+            const QImage original = model->previewOriginal(), graded = model->previewGraded();
+            return view->histogram(HistogramView::original) == HistogramView::countsOf(original) &&
+                   view->histogram(HistogramView::graded) == HistogramView::countsOf(graded) &&
+                   view->histogram(HistogramView::graded)->pixels ==
+                       std::int64_t{graded.width()} * graded.height();
+        };
+        QTRY_VERIFY(matches());
+        QVERIFY(view->histogram(HistogramView::original) != view->histogram(HistogramView::graded));
+        QVERIFY(
+            view->accessibleDescription().startsWith(QStringLiteral("Original: Mean luminance")));
+
+        // A new grade is counted again; the original stays as it was.
+        const std::optional<Histogram> before = view->histogram(HistogramView::original);
+        const std::optional<Histogram> gradedBefore = view->histogram(HistogramView::graded);
+        counted.clear();
+        fixtures::adjust(*model, [](GradeRecipe::Settings& s) { s.intensity = 0.3f; });
+        QVERIFY(waitUntilIdle(*model));
+        QTRY_VERIFY(counted.count() > 0 && matches());
+        QCOMPARE(view->histogram(HistogramView::original), before);
+        QVERIFY(view->histogram(HistogramView::graded) != gradedBefore);
+    }
+
+    void histogramSummaryReadsLuminanceAndClipping_data()
+    {
+        QTest::addColumn<int>("black");
+        QTest::addColumn<int>("grey");
+        QTest::addColumn<int>("white");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("all grey") << 0 << 4 << 0 << "Mean luminance 50 %, 0 % black, 0 % white";
+        QTest::newRow("half black") << 2 << 2 << 0 << "Mean luminance 25 %, 50 % black, 0 % white";
+        QTest::newRow("clipped both ends")
+            << 1 << 2 << 1 << "Mean luminance 50 %, 25 % black, 25 % white";
+    }
+
+    void histogramSummaryReadsLuminanceAndClipping()
+    {
+        QFETCH(int, black);
+        QFETCH(int, grey);
+        QFETCH(int, white);
+        QFETCH(QString, expected);
+        QImage image(black + grey + white, 1, QImage::Format_RGB32);
+        for (int x = 0; x < image.width(); ++x) {
+            const int level = x < black ? 0 : x < black + grey ? 128 : 255;
+            image.setPixel(x, 0, qRgb(level, level, level));
+        }
+        const std::optional<Histogram> counts = HistogramView::countsOf(image);
+        QVERIFY(counts);
+        QCOMPARE(HistogramView::summary(*counts), expected);
+        QVERIFY(!HistogramView::countsOf(QImage()));
     }
 
     void drawnFiguresHaveAccessibleNames()

@@ -42,7 +42,8 @@ private Q_SLOTS:
         QStringList choices;
         for (ExportChoice choice : ExportChoices::allCases())
             choices << ExportChoices::rawValue(choice);
-        QCOMPARE(choices, QStringList({"cube", "threeDL", "hald", "all"}));
+        QCOMPARE(choices,
+                 QStringList({"cube", "threeDL", "hald", "all", "clf", "csp", "spi3d", "icc"}));
         QStringList sources;
         for (PreviewSource source : PreviewSources::allCases())
             sources << PreviewSources::rawValue(source);

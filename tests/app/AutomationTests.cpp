@@ -206,7 +206,7 @@ private Q_SLOTS:
                                       << QStringLiteral("Couldn’t open the image: ");
         QTest::newRow("different shapes") << QStringList{"MODE=edit", "BEFORE=WIDE", "AFTER=TALL"}
                                           << QStringLiteral("Couldn’t analyse the images: ");
-        const std::array<std::pair<const char*, const char*>, 12> hostile{{
+        const std::array<std::pair<const char*, const char*>, 17> hostile{{
             {"INTENSITY", "nan"},
             {"INTENSITY", "inf"},
             {"INTENSITY", "7"},
@@ -217,6 +217,11 @@ private Q_SLOTS:
             {"LOOK_SETTINGS", "1,nan,1,1"},
             {"MATCH_SETTINGS", "nan,1"},
             {"GRID", "7"},
+            {"INPUT_SPACE", "slog9"},
+            {"INPUT_SPACE", "SRGB"},
+            {"INPUT_SPACE", ""},
+            {"OUTPUT_SPACE", "slog3-sgamut3cine"},
+            {"OUTPUT_SPACE", "rec709 "},
             {"EXPORT", "FOLDER/"},
             {"EXPORT", "FOLDER"},
         }};

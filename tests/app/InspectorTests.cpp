@@ -19,6 +19,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QStandardItemModel>
 #include <QTest>
 #include <QToolButton>
 
@@ -364,6 +365,10 @@ private Q_SLOTS:
                                    ".cube and .3dl).";
         QTest::newRow("cube 20") << ExportChoice::cube << qint64{20}
                                  << "Works in " + cube + ". Saves a 20-point cube.";
+        QTest::newRow("icc 33") << ExportChoice::icc << qint64{33}
+                                << "Works in " +
+                                       formatsText(LUTFormat(LUTFormat::icc).compatibility()) +
+                                       ". Saves a 33-point cube.";
     }
 
     void exportDescriptionNamesFormatsAndSize()
@@ -378,12 +383,15 @@ private Q_SLOTS:
     {
         Inspector inspector;
         QComboBox* picker = inspector.exportPanel().formatPicker();
-        QCOMPARE(picker->count(), 4);
+        // The three formats and all of them; a separator, then the others under a heading.
         QStringList items;
         for (int i = 0; i < picker->count(); ++i)
             items << picker->itemText(i);
-        QCOMPARE(items, (QStringList{".cube", ".3dl", "HALD .png", "All three formats"}));
+        QCOMPARE(items, (QStringList{".cube", ".3dl", "HALD .png", "All three formats", "",
+                                     "More formats", ".clf", ".csp", ".spi3d", "ICC device link"}));
         QVERIFY(!picker->itemIcon(3).isNull());
+        const auto* items = qobject_cast<QStandardItemModel*>(picker->model());
+        QVERIFY(items && !items->item(5)->isEnabled() && items->item(6)->isEnabled());
         QCOMPARE(picker->currentText(), QStringLiteral(".cube"));
 
         inspector.model->setExportChoice(ExportChoice::all);
@@ -398,6 +406,13 @@ private Q_SLOTS:
                  QStringLiteral("hald"));
         QCOMPARE(inspector.exportPanel().description()->text(),
                  exportDescription(ExportChoice::hald, 33));
+
+        Q_EMIT picker->activated(9);
+        QCOMPARE(inspector.model->exportChoice(), ExportChoice::icc);
+        QCOMPARE(inspector.harness.settings().value("exportChoice").toString(),
+                 QStringLiteral("icc"));
+        inspector.model->setExportChoice(ExportChoice::clf);
+        QCOMPARE(picker->currentText(), QStringLiteral(".clf"));
     }
 
     void gridPickerFollowsAndSetsTheSize()

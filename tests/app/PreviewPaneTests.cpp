@@ -1,7 +1,9 @@
+#include "Commands.hpp"
 #include "CompareGeometry.hpp"
 #include "CompareView.hpp"
 #include "EmptyDropZone.hpp"
 #include "ModelFixtures.hpp"
+#include "Presentation.hpp"
 #include "PreviewControls.hpp"
 #include "PreviewPane.hpp"
 #include "SplitHandle.hpp"
@@ -20,6 +22,8 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMainWindow>
 #include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -27,6 +31,9 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
+#include <QVBoxLayout>
+
+#include <random>
 
 using namespace lumivert;
 using fixtures::ModelHarness;
@@ -372,6 +379,8 @@ private Q_SLOTS:
         QTest::newRow("graded") << CompareStyle::graded << 0.3 << QStringLiteral("With LUT");
         QTest::newRow("difference")
             << CompareStyle::difference << 0.3 << QStringLiteral("Difference");
+        QTest::newRow("side by side")
+            << CompareStyle::sideBySide << 0.3 << QStringLiteral("Side by side");
     }
 
     void accessibleValueNamesTheComparison()
@@ -460,17 +469,131 @@ private Q_SLOTS:
         const QList<QAbstractButton*> buttons = controls->compareButtons();
         QCOMPARE(toolTips(buttons),
                  (QStringList{QStringLiteral("Split"), QStringLiteral("Original"),
-                              QStringLiteral("With LUT"), QStringLiteral("Difference")}));
+                              QStringLiteral("With LUT"), QStringLiteral("Difference"),
+                              QStringLiteral("Side by side")}));
         QVERIFY(buttons[0]->isChecked());
-        QTest::mouseClick(buttons[1], Qt::LeftButton);
-        QCOMPARE(harness.model->compareStyle(), CompareStyle::original);
-        QTest::mouseClick(buttons[2], Qt::LeftButton);
-        QCOMPARE(harness.model->compareStyle(), CompareStyle::graded);
-        QTest::mouseClick(buttons[3], Qt::LeftButton);
-        QCOMPARE(harness.model->compareStyle(), CompareStyle::difference);
+        for (int index = 1; index < buttons.size(); ++index) {
+            QTest::mouseClick(buttons[index], Qt::LeftButton);
+            QCOMPARE(harness.model->compareStyle(), CompareStyles::allCases()[index]);
+            QVERIFY(!buttons[0]->isChecked());
+        }
         harness.model->setCompareStyle(CompareStyle::split);
         QVERIFY(buttons[0]->isChecked());
-        QVERIFY(!buttons[3]->isChecked());
+        QVERIFY(!buttons.back()->isChecked());
+    }
+
+    void backslashFlipsOriginalAndGradedUnlessTyping()
+    {
+        PaneHarness harness;
+        QMainWindow window;
+        auto* central = new QWidget;
+        auto* column = new QVBoxLayout(central);
+        auto* pane = new PreviewPane(*harness.model);
+        auto* field = new QLineEdit;
+        column->addWidget(pane);
+        column->addWidget(field);
+        window.setCentralWidget(central);
+        installCommands(window, *harness.model);
+        window.resize(900, 640);
+        window.show();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+
+        // From any style the key shows the original, then flips between it and the graded one.
+        const std::array<CompareStyle, 4> flips{CompareStyle::original, CompareStyle::graded,
+                                                CompareStyle::original, CompareStyle::graded};
+        for (CompareStyle expected : flips) {
+            QTest::keyClick(&window, Qt::Key_Backslash);
+            QCOMPARE(harness.model->compareStyle(), expected);
+        }
+        harness.model->setCompareStyle(CompareStyle::sideBySide);
+        QTest::keyClick(&window, Qt::Key_Backslash);
+        QCOMPARE(harness.model->compareStyle(), CompareStyle::original);
+
+        // In a text field the key is a character.
+        field->setFocus(Qt::MouseFocusReason);
+        QTest::keyClick(field, Qt::Key_Backslash);
+        QCOMPARE(field->text(), QStringLiteral("\\"));
+        QCOMPARE(harness.model->compareStyle(), CompareStyle::original);
+    }
+
+    void viewMenuOffersEveryCompareStyle()
+    {
+        PaneHarness harness;
+        QMainWindow window;
+        installCommands(window, *harness.model);
+        const auto item = [&window](const QString& text) -> QAction* {
+            for (QAction* action : window.findChildren<QAction*>())
+                if (action->text() == text)
+                    return action;
+            return nullptr;
+        };
+        QAction* flip = item(QStringLiteral("Flip Original and With LUT"));
+        QVERIFY(flip);
+        QCOMPARE(flip->shortcut(), QKeySequence(Qt::Key_Backslash));
+        for (CompareStyle style : CompareStyles::allCases()) {
+            QAction* action = item(Presentation::compareStyleLabel(style));
+            QVERIFY2(action, qPrintable(CompareStyles::rawValue(style)));
+            action->trigger();
+            QCOMPARE(harness.model->compareStyle(), style);
+            QVERIFY(action->isChecked());
+        }
+        harness.model->setCompareStyle(CompareStyle::split);
+        QVERIFY(item(QStringLiteral("Split"))->isChecked());
+        QVERIFY(!item(QStringLiteral("Side by side"))->isChecked());
+    }
+
+    void colourReadoutShowsThePixelsUnderThePointer_data()
+    {
+        QTest::addColumn<CompareStyle>("style");
+        QTest::newRow("split") << CompareStyle::split;
+        QTest::newRow("side by side") << CompareStyle::sideBySide;
+        QTest::newRow("original") << CompareStyle::original;
+    }
+
+    void colourReadoutShowsThePixelsUnderThePointer()
+    {
+        QFETCH(CompareStyle, style);
+        PaneHarness harness;
+        harness.loadPhoto(QStringLiteral("look"), Slot::lookReference);
+        harness.model->setCompareStyle(style);
+        CompareView* view = harness.pane->compareView();
+        QLabel* readout = harness.pane->colourReadout();
+        QVERIFY(!readout->isVisible());
+        const QImage original = harness.model->previewOriginal();
+        const QImage graded = harness.model->previewGraded();
+        QVERIFY(!graded.isNull());
+        QVERIFY(original != graded);
+        const QRectF image = view->imageRect();
+        const double scale = image.width() / graded.width();
+        std::mt19937 random(5);
+        std::uniform_int_distribution<int> column(0, graded.width() - 1),
+            row(0, graded.height() - 1);
+        for (int sample = 0; sample < 40; ++sample) {
+            const QPoint pixel(column(random), row(random));
+            // The centre of that preview pixel, in whichever half holds the graded side.
+            const QPointF at = image.topLeft() + (QPointF(pixel) + QPointF(0.5, 0.5)) * scale +
+                               QPointF(view->sideOffset(), 0);
+            sendMouse(view, QEvent::MouseMove, at);
+            const std::optional<CompareView::Colours> colours = view->pointerColours();
+            QVERIFY(colours);
+            QCOMPARE(colours->graded, graded.pixel(pixel));
+            QCOMPARE(colours->original, original.pixel(pixel));
+            QVERIFY(readout->isVisible());
+            QVERIFY2(readout->text().contains(PreviewPane::levels(graded.pixel(pixel))),
+                     qPrintable(readout->text()));
+        }
+        QCOMPARE(PreviewPane::levels(qRgb(7, 128, 255)), QStringLiteral("7 128 255"));
+
+        // Off the image, or out of the view, it goes.
+        sendMouse(view, QEvent::MouseMove, image.topLeft() - QPointF(5, 5));
+        QVERIFY(!view->pointerColours());
+        QVERIFY(!readout->isVisible());
+        sendMouse(view, QEvent::MouseMove, image.center());
+        QVERIFY(readout->isVisible());
+        QEvent leave(QEvent::Leave);
+        QCoreApplication::sendEvent(view, &leave);
+        QVERIFY(!readout->isVisible());
     }
 
     void differenceStyleShowsTheHeatMapWhereTheLUTMissesTheEdit()
@@ -749,7 +872,7 @@ private Q_SLOTS:
 
         for (const int paneWidth : {900, 640, 420}) {
             harness.pane->resize(paneWidth, 640);
-            QTRY_COMPARE(harness.pane->compareView()->width(), paneWidth - 60);
+            QTRY_COMPARE(harness.pane->compareView()->width(), paneWidth);
             const QRect shown = toast->geometry();
             QVERIFY(shown.left() >= 0 && shown.right() < paneWidth);
             // One line wherever the pane has room for it.

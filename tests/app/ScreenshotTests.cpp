@@ -57,6 +57,32 @@ private Q_SLOTS:
                  qPrintable(QString::number(previewColourCount(shot))));
     }
 
+    void everySizeAndThemeIsRendered_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QSize>("size");
+        for (const char* mode : {"look", "edit"})
+            for (const QSize size : {QSize(1380, 860), QSize(1024, 700)})
+                for (const char* theme : {"dark", "light"}) {
+                    const QString name = QStringLiteral("%1-%2x%3-%4")
+                                             .arg(QString::fromLatin1(mode))
+                                             .arg(size.width())
+                                             .arg(size.height())
+                                             .arg(QString::fromLatin1(theme));
+                    QTest::newRow(qPrintable(name)) << name << size;
+                }
+    }
+
+    void everySizeAndThemeIsRendered()
+    {
+        QFETCH(QString, name);
+        QFETCH(QSize, size);
+        const QImage shot(folder_.filePath(name + QStringLiteral(".png")));
+        QVERIFY2(!shot.isNull(), qPrintable(name));
+        QCOMPARE(shot.size(), size);
+        QVERIFY(previewColourCount(shot) > 1000);
+    }
+
     void actualSizeShowsMoreDetailThanFit()
     {
         const QImage fit(folder_.filePath(QStringLiteral("zoom-fit.png")));

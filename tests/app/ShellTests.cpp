@@ -63,7 +63,7 @@ private Q_SLOTS:
         ModelHarness harness;
         auto model = harness.makeModel();
         ContentView window(*model, placeholderColumns());
-        QCOMPARE(window.minimumSize(), QSize(1080, 680));
+        QCOMPARE(window.minimumSize(), QSize(1024, 680));
         QCOMPARE(window.size(), QSize(1380, 860));
         QCOMPARE(window.splitter()->count(), 3);
         QCOMPARE(window.columns().sidebar->minimumWidth(), 240);

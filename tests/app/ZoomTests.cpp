@@ -13,11 +13,12 @@
 #include "imaging/ImageLoader.hpp"
 
 #include <QAbstractButton>
-#include <QLabel>
 #include <QMainWindow>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QNativeGestureEvent>
 #include <QTest>
+#include <QToolButton>
 #include <QWheelEvent>
 
 #include <cmath>
@@ -304,7 +305,7 @@ private Q_SLOTS:
         QVERIFY(toggle->isChecked());
         QCOMPARE(view->imageRect().size(), QSizeF(photoWidth, photoHeight));
 
-        QLabel* readout = harness.pane->controls()->zoomReadout();
+        QToolButton* readout = harness.pane->controls()->zoomReadout();
         QCOMPARE(readout->text(), QStringLiteral("100 %"));
 
         // Any other zoom is shown as a percentage and leaves 1:1 unlit; clicked there, 1:1 goes
@@ -392,6 +393,100 @@ private Q_SLOTS:
         QVERIFY(view->imageRect().bottom() > view->height());
     }
 
+    void zoomReadoutIsAlsoTheZoomMenu()
+    {
+        ZoomHarness harness;
+        CompareView* view = harness.view;
+        QToolButton* readout = harness.pane->controls()->zoomReadout();
+        QVERIFY(readout->menu());
+        const auto choose = [readout](const QString& text) {
+            for (QAction* action : readout->menu()->actions())
+                if (action->text() == text) {
+                    action->trigger();
+                    return true;
+                }
+            return false;
+        };
+        const double fit = view->zoom();
+        struct Choice {
+            const char* text;
+            bool fit;
+            double zoom;
+        };
+        for (const Choice& choice :
+             {Choice{"200 %", false, 2.0}, Choice{"50 %", false, 0.5}, Choice{"Fit", true, fit},
+              Choice{"100 %", false, 1.0}, Choice{"Zoom In", false, ZoomGeometry::zoomedIn(1)},
+              Choice{"Zoom Out", false, 1.0}}) {
+            QVERIFY2(choose(QString::fromUtf8(choice.text)), choice.text);
+            QCOMPARE(view->isFit(), choice.fit);
+            QCOMPARE(view->zoom(), choice.zoom);
+            QCOMPARE(readout->text(), QStringLiteral("%1 %").arg(std::lround(choice.zoom * 100)));
+        }
+    }
+
+    void fittedKeepsItsMarginAndZoomedInUsesTheWholeWidth()
+    {
+        ZoomHarness harness;
+        CompareView* view = harness.view;
+        QCOMPARE(view->width(), harness.pane->width());
+        const QRectF fitted = view->visibleImageRect();
+        QVERIFY(fitted.left() >= 20 && fitted.right() <= view->width() - 20);
+        for (double zoom : {0.5, 1.0, 4.0}) {
+            view->zoomTo(zoom);
+            QCOMPARE(view->visibleImageRect().left(), 0.0);
+            QCOMPARE(view->visibleImageRect().right(), double(view->width()));
+        }
+        view->zoomToFit();
+        QCOMPARE(view->visibleImageRect(), fitted);
+    }
+
+    void sideBySideHalvesZoomAndPanTogether()
+    {
+        ZoomHarness harness;
+        CompareView* view = harness.view;
+        harness.model->setCompareStyle(CompareStyle::sideBySide);
+        QVERIFY(!view->splitHandle()->isVisible());
+        const auto halvesAgree = [view](const char* when) {
+            const double offset = view->sideOffset();
+            const QRectF left = view->visibleImageRect();
+            QVERIFY2(offset >= left.width() && left.right() + offset <= view->width() + 1e-6, when);
+            for (double u : {0.1, 0.5, 0.9})
+                for (double v : {0.2, 0.7}) {
+                    const QPointF at(left.left() + u * left.width(),
+                                     left.top() + v * left.height());
+                    QVERIFY2(near(view->imagePointAt(at),
+                                  view->imagePointAt(at + QPointF(offset, 0)), 1e-6),
+                             when);
+                }
+        };
+        halvesAgree("fitted");
+
+        // Ctrl+wheel over the right half zooms both about the point under the pointer.
+        // At mid-height, where a photo shorter than the view stays centred.
+        const QPointF anchor(view->width() * 0.8, view->height() * 0.5);
+        const QPointF held = view->imagePointAt(anchor);
+        wheel(view, anchor, 240, Qt::ControlModifier);
+        QVERIFY(!view->isFit());
+        QVERIFY(near(view->imagePointAt(anchor), held, 1.0 / view->zoom()));
+        halvesAgree("zoomed");
+
+        // A drag in the right half pans both, and leaves the split alone.
+        view->zoomToActualSize();
+        const QPointF start = view->imageRect().topLeft();
+        mouse(view, QEvent::MouseButtonPress, anchor, Qt::LeftButton);
+        mouse(view, QEvent::MouseMove, anchor + QPointF(-30, 20), Qt::LeftButton);
+        mouse(view, QEvent::MouseButtonRelease, anchor + QPointF(-30, 20), Qt::LeftButton);
+        QCOMPARE(view->imageRect().topLeft(), start + QPointF(-30, 20));
+        QCOMPARE(harness.model->split(), 0.5);
+        halvesAgree("panned");
+
+        // Both halves read the same point's colours.
+        QTRY_VERIFY_WITH_TIMEOUT(view->showsFullResolution(), jobTimeoutMs);
+        const QPointF inLeft = view->visibleImageRect().center();
+        QCOMPARE(view->coloursAt(inLeft), view->coloursAt(inLeft + QPointF(view->sideOffset(), 0)));
+        QVERIFY(view->coloursAt(inLeft)->original != view->coloursAt(inLeft)->graded);
+    }
+
     void splitLineStaysOnScreenAndKeepsItsDragAtAnyZoom()
     {
         ZoomHarness harness;
@@ -461,6 +556,8 @@ private Q_SLOTS:
             if (at.y() < 40)
                 continue;
             QCOMPARE(shown.pixel(at), want);
+            // The readout reports the same full-size pixel.
+            QCOMPARE(view->coloursAt(QPointF(at) + QPointF(0.5, 0.5))->graded, want);
             const QPoint inCopy(static_cast<int>(image.x() * copy.width() / photoWidth),
                                 static_cast<int>(image.y() * copy.height() / photoHeight));
             blurred += copy.pixel(inCopy) != want;

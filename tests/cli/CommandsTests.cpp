@@ -680,6 +680,65 @@ TEST(CliDomains, ApplyConvertAndInfoHonourTheDomainOfACube)
               std::string::npos);
 }
 
+// Tables whose domain does not cover a photo's code values, or whose entries leave 0 … 1: the
+// strength still blends each pixel with its own value, so 0 is the photo itself, and info says
+// what the clamping at the domain's edges does.
+struct UncoveringTable {
+    const char* name;
+    LUTDomain domain;
+    RGB (*entry)(const RGB&);  // of the input, not of the lattice place
+    const char* clamped;       // info's line, or "" when 0 … 1 lies inside the domain
+    float largestChange;
+};
+
+const UncoveringTable uncoveringTables[] = {
+    {"narrow", LUTDomain::uniform(0.0f, 0.5f), [](const RGB& c) { return c; },
+     "Clamped: inputs outside the domain are clamped to its edges, so black is looked up as 0 0 0 "
+     "and white as 0.5 0.5 0.5\n",
+     0.5f},
+    {"offset",
+     {{0.25f, 0.0f, 0.0f}, {1.0f, 0.75f, 1.0f}},
+     [](const RGB& c) { return c; },
+     "so black is looked up as 0.25 0 0 and white as 1 0.75 1\n",
+     0.25f},
+    {"out-of-range", LUTDomain::uniform(0.0f, 1.0f),
+     [](const RGB& c) {
+         return RGB{c.r * 2.0f - 0.5f, 1.5f, c.b};
+     },
+     "", 1.5f},
+};
+
+TEST(CliDomains, StrengthZeroIsThePhotoAndInfoSaysWhereInputsAreClamped)
+{
+    CliRunner cli;
+    ImageLoader::writePNG(noise(40, 30, 5), cli / "photo.png", false);
+    const PixelBuffer photo = ImageLoader::loadExact(cli / "photo.png");
+    for (const UncoveringTable& table : uncoveringTables) {
+        SCOPED_TRACE(table.name);
+        const std::string file = std::string(table.name) + ".cube";
+        const LUT3D lut = LUT3D::buildUnclamped(
+            5, [&](const RGB& place) { return table.entry(table.domain.at(place)); }, table.domain);
+        LUTWriter::writeCube(LUTStack(lut), table.name, cli / file);
+        for (const char* interpolation : {"trilinear", "tetrahedral"}) {
+            const CliResult applied =
+                cli.run({"apply", file, "photo.png", "-o", "none.png", "--strength", "0",
+                         "--interpolation", interpolation});
+            ASSERT_EQ(applied.status, 0) << applied.err;
+            EXPECT_TRUE(ImageLoader::loadExact(cli / "none.png").pixels() == photo.pixels());
+        }
+        const CliResult info = cli.run({"info", file});
+        ASSERT_EQ(info.status, 0) << info.err;
+        if (*table.clamped == '\0')
+            EXPECT_EQ(info.out.find("Clamped:"), std::string::npos) << info.out;
+        else
+            EXPECT_NE(info.out.find(table.clamped), std::string::npos) << info.out;
+        char change[64];
+        std::snprintf(change, sizeof change, "Largest change from identity: %.6f\n",
+                      static_cast<double>(table.largestChange));
+        EXPECT_NE(info.out.find(change), std::string::npos) << info.out;
+    }
+}
+
 TEST(CliDomains, ShaperFilesStayShapersInCubeAndAreBakedWithAWarningElsewhere)
 {
     CliRunner cli;
@@ -926,7 +985,7 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"UnknownLUTExtension",
                     {"look", "@coffee", "-o", "x.txt"},
                     2,
-                    "needs the extension .cube, .3dl or .png"},
+                    "needs the extension .cube, .3dl, .png, .clf, .csp, .spi3d or .icc"},
         FailureCase{"UnknownImageExtension",
                     {"apply", "good.cube", "@coffee", "-o", "x.bmp"},
                     2,

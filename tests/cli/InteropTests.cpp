@@ -1,7 +1,9 @@
-// Our LUT files in other tools: ffmpeg's lut3d and haldclut filters and OpenColorIO's
-// ocioconvert grade a photo and a grid of 4096 colours as `lumivert-cli apply` does, within one
-// 8-bit level. Each case skips when its tool is not installed (scripts/install-deps --optional).
-// A case is one row: the LUT file, how it is made, and how the tool applies it.
+// LUT files shared with other tools: ffmpeg's lut3d and haldclut filters, OpenColorIO's
+// ocioconvert and LittleCMS' tificc grade a photo and a grid of 4096 colours as
+// `lumivert-cli apply` does, within one 8-bit level, whether we wrote the file or ociobakelut
+// baked it in one of its formats; and `info` reads every one of them. Each case skips when its
+// tool is not installed (scripts/install-deps --optional). A case is one row: the LUT file, how
+// it is made, and how the tool applies it.
 #include "CliRunner.hpp"
 
 #include "color/LUTStack.hpp"
@@ -12,12 +14,16 @@
 #include "support/ExternalTool.hpp"
 
 #include <gtest/gtest.h>
+#include <vips/vips8>
 
 #include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <functional>
 #include <iostream>
+#include <memory>
+#include <optional>
+#include <vector>
 
 namespace lumivert {
 namespace {
@@ -127,6 +133,21 @@ CliResult ocioConvert(const CliRunner& cli, const path& tool, const std::string&
     return ocioConvertWith("linear", cli, tool, lut, input, output);
 }
 
+// tificc reads and writes TIFF only: apply with an identity table moves the images across
+// unchanged. The transform is evaluated in full (-c0), as apply evaluates its table.
+CliResult tificc(const CliRunner& cli, const path& tool, const std::string& lut,
+                 const std::string& input, const std::string& output)
+{
+    LUTWriter::writeCube(LUT3D::identity(2), "Identity", cli / "identity.cube");
+    const CliResult in = cli.run({"apply", "identity.cube", input, "-o", "tificc-in.tif"});
+    if (in.status != 0)
+        return in;
+    const CliResult run = cli.runProgram(tool, {"-c0", "-l" + lut, "tificc-in.tif", "tificc.tif"});
+    if (run.status != 0)
+        return run;
+    return cli.run({"apply", "identity.cube", "tificc.tif", "-o", output});
+}
+
 struct Tool {
     const char* name;
     const char* package;
@@ -136,6 +157,7 @@ struct Tool {
 const Tool ffmpegLut3dTool{"ffmpeg", "ffmpeg", ffmpegLut3d};
 const Tool ffmpegHaldClutTool{"ffmpeg", "ffmpeg", ffmpegHaldClut};
 const Tool ocioConvertTool{"ocioconvert", "opencolorio-tools", ocioConvert};
+const Tool tificcTool{"tificc", "liblcms2-utils", tificc};
 
 // ---- The cases ---------------------------------------------------------------------------------
 
@@ -196,11 +218,29 @@ void shaper(const CliRunner& cli, const std::string& lut)
                          "Shaper", cli / lut);
 }
 
+// grade.cube baked by ociobakelut in one of its formats, at the grade's size.
+LUTMaker bakedBy(const std::string& format, std::optional<int> shaperSize = std::nullopt)
+{
+    return [format, shaperSize](const CliRunner& cli, const std::string& lut) {
+        const std::optional<path> tool = fixtures::findOnPath("ociobakelut");
+        if (!tool)
+            GTEST_SKIP() << fixtures::missingTool("ociobakelut", "opencolorio-tools");
+        std::vector<std::string> arguments{
+            "--lut", "grade.cube", "--cubesize", std::to_string(gradeSize), "--format", format};
+        if (shaperSize)
+            arguments.insert(arguments.end(), {"--shapersize", std::to_string(*shaperSize)});
+        arguments.push_back(lut);
+        const CliResult result = cli.runProgram(*tool, arguments);
+        ASSERT_EQ(result.status, 0) << result.err;
+    };
+}
+
 struct InteropCase {
     const char* name;
     Tool tool;
     std::string lut;
     LUTMaker make;
+    const char* infoSays = "";  // part of the format line of `info`
 };
 
 const std::vector<InteropCase>& interopCases()
@@ -221,6 +261,31 @@ const std::vector<InteropCase>& interopCases()
         {"OcioDomainCube", ocioConvertTool, "domain.cube", withDomain},
         {"OcioOneDCube", ocioConvertTool, "curves.cube", oneD},
         {"OcioShaperCube", ocioConvertTool, "shaper.cube", shaper},
+        // Our other formats, each applied by the tool that defines it.
+        {"OcioOurCLF", ocioConvertTool, "grade.clf", converted({}), ".clf, 3D table"},
+        {"OcioOurCSP", ocioConvertTool, "grade.csp", converted({}), ".csp, 3D table"},
+        {"OcioOurSPI3D", ocioConvertTool, "grade.spi3d", converted({}), ".spi3d, 3D table"},
+        {"OcioOurCLFDomain", ocioConvertTool, "domain.clf",
+         [](const CliRunner& cli, const std::string& lut) {
+             withDomain(cli, "domain.cube");
+             converted({})(cli, lut);
+         },
+         ".clf, 3D table"},
+        {"TificcOurICC", tificcTool, "grade.icc", converted({}),
+         "ICC device link, evaluated on a 65-point lattice"},
+        // ociobakelut's formats, read by us.
+        {"OcioBakedCLF", ocioConvertTool, "baked.clf", bakedBy("Academy/ASC Common LUT Format"),
+         ".clf, 3D table"},
+        {"OcioBakedCinespace", ocioConvertTool, "baked.csp", bakedBy("cinespace"),
+         ".csp, 3D table"},
+        {"OcioBakedHoudini", ocioConvertTool, "baked.lut", bakedBy("houdini"), ".lut, 3D table"},
+        {"OcioBakedIridasITX", ocioConvertTool, "baked.itx", bakedBy("iridas_itx"),
+         ".itx, 3D table"},
+        {"OcioBakedTruelight", ocioConvertTool, "baked.cub", bakedBy("truelight"),
+         ".cub, 1D shaper then 3D table"},
+        {"OcioBakedFlame", ocioConvertTool, "flame.3dl", bakedBy("flame", 1024), ".3dl, 12-bit"},
+        {"OcioBakedLustre", ocioConvertTool, "lustre1024.3dl", bakedBy("lustre", 1024),
+         ".3dl, 12-bit"},
     };
     return cases;
 }
@@ -259,7 +324,12 @@ TEST_P(Interop, TheToolGradesAsApplyDoesWithinOneLevel)
     LUTWriter::write(LUT3D::build(gradeSize, grade), LUTFormat::cube, "Interop",
                      cli / "grade.cube");
     c.make(cli, c.lut);
+    if (IsSkipped() || HasFatalFailure())
+        return;
     const path input = picture.make(cli);
+    const CliResult info = cli.run({"info", c.lut});
+    EXPECT_EQ(info.status, 0) << info.err;
+    EXPECT_NE(info.out.find(c.infoSays), std::string::npos) << info.out;
 
     const CliResult ours = cli.run({"apply", c.lut, input.string(), "-o", "ours.png"});
     ASSERT_EQ(ours.status, 0) << ours.err;
@@ -315,6 +385,106 @@ TEST_P(InteropTetrahedral, OcioGradesAsApplyDoesWithinOneLevel)
               << " levels from OpenColorIO's tetrahedral lookup\n";
     // Were the schemes to agree on this grade, the comparison above would not tell them apart.
     EXPECT_GT(trilinearApart, mostLevelsApart);
+}
+
+// ---- Scene-linear float images ------------------------------------------------------------------
+
+// A scene-linear config: the shaper spans 2⁻⁸ … 2⁴ in stops, and the video space renders linear
+// Rec.709 through the ACES SDR video output transform to sRGB, as a grading suite's view does.
+constexpr const char* sceneConfig = R"(ocio_profile_version: 2
+roles:
+  default: linear
+  scene_linear: linear
+file_rules:
+  - !<Rule> {name: Default, colorspace: linear}
+displays:
+  sRGB:
+    - !<View> {name: Video, colorspace: video}
+colorspaces:
+  - !<ColorSpace>
+    name: linear
+  - !<ColorSpace>
+    name: shaper
+    from_scene_reference: !<AllocationTransform> {allocation: lg2, vars: [-8, 4]}
+  - !<ColorSpace>
+    name: video
+    from_scene_reference: !<GroupTransform>
+      children:
+        - !<BuiltinTransform> {style: "UTILITY - ACES-AP1_to_LINEAR-REC709_BFD", direction: inverse}
+        - !<BuiltinTransform> {style: "ACEScg_to_ACES2065-1"}
+        - !<BuiltinTransform> {style: "ACES-OUTPUT - ACES2065-1_to_CIE-XYZ-D65 - SDR-VIDEO_1.0"}
+        - !<BuiltinTransform> {style: "DISPLAY - CIE-XYZ-D65_to_sRGB"}
+)";
+
+// 0.004 … 16 in every combination of 16 steps per channel (even in stops), one pixel each, as a
+// float TIFF.
+void writeSceneLinearGrid(const path& location)
+{
+    std::vector<float> samples;
+    const auto stops = [](int step) { return 0.004f * std::exp2(12.0f * step / (gridSteps - 1)); };
+    for (int b = 0; b < gridSteps; ++b)
+        for (int g = 0; g < gridSteps; ++g)
+            for (int r = 0; r < gridSteps; ++r)
+                samples.insert(samples.end(), {stops(r), stops(g), stops(b)});
+    constexpr int side = 64;
+    vips::VImage::new_from_memory(samples.data(), samples.size() * sizeof(float), side, side, 3,
+                                  VIPS_FORMAT_FLOAT)
+        .copy(vips::VImage::option()->set("interpretation", VIPS_INTERPRETATION_scRGB))
+        .write_to_file(location.c_str());
+}
+
+std::vector<float> samplesOf(const path& location)
+{
+    const vips::VImage image =
+        vips::VImage::new_from_file(location.c_str()).cast(VIPS_FORMAT_FLOAT);
+    std::size_t size = 0;
+    const std::unique_ptr<void, decltype(&g_free)> memory(image.write_to_memory(&size), &g_free);
+    const auto* floats = static_cast<const float*>(memory.get());
+    return {floats, floats + size / sizeof(float)};
+}
+
+// apply feeds a float TIFF's values, far above 1, to an ociobakelut-made linear-input .cube
+// (log2 shaper, then a 33-point table) as ocioconvert does: its float TIFF and 16-bit PNG agree
+// with ocioconvert's float output within one 8-bit level.
+TEST(InteropSceneLinear, ApplyGradesAFloatTIFFAsOcioconvertDoes)
+{
+    const std::optional<path> bake = fixtures::findOnPath("ociobakelut");
+    const std::optional<path> convert = fixtures::findOnPath("ocioconvert");
+    if (!bake || !convert)
+        GTEST_SKIP() << fixtures::missingTool("ociobakelut and ocioconvert", "opencolorio-tools");
+    CliRunner cli;
+    std::ofstream(cli / "scene.ocio") << sceneConfig;
+    const CliResult baked =
+        cli.runProgram(*bake, {"--iconfig", "scene.ocio", "--inputspace", "linear", "--shaperspace",
+                               "shaper", "--outputspace", "video", "--format", "resolve_cube",
+                               "--cubesize", "33", "--shapersize", "1024", "scene.cube"});
+    ASSERT_EQ(baked.status, 0) << baked.err;
+    writeSceneLinearGrid(cli / "linear.tif");
+    for (const char* output : {"ours.tif", "ours.png"}) {
+        const CliResult ours = cli.run({"apply", "scene.cube", "linear.tif", "-o", output});
+        ASSERT_EQ(ours.status, 0) << ours.err;
+    }
+    const CliResult theirs = ocioConvert(cli, *convert, "scene.cube", "linear.tif", "theirs.tif");
+    ASSERT_EQ(theirs.status, 0) << theirs.err;
+
+    const std::vector<float> reference = samplesOf(cli / "theirs.tif");
+    const std::vector<float> floats = samplesOf(cli / "ours.tif");
+    const std::vector<float> levels = samplesOf(cli / "ours.png");
+    ASSERT_EQ(floats.size(), reference.size());
+    ASSERT_EQ(levels.size(), reference.size());
+    float floatApart = 0.0f;
+    float levelsApart16 = 0.0f;
+    for (std::size_t i = 0; i < reference.size(); ++i) {
+        floatApart = std::max(floatApart, std::fabs(floats[i] - reference[i]));
+        const float clamped = std::clamp(reference[i], 0.0f, 1.0f) * 65535.0f;
+        levelsApart16 = std::max(levelsApart16, std::fabs(levels[i] - clamped));
+    }
+    std::cout << "float TIFF: " << floatApart * levels
+              << " 8-bit levels apart; 16-bit PNG: " << levelsApart16 << " 16-bit levels apart\n";
+    EXPECT_LE(floatApart * levels, 1.0f);
+    EXPECT_LE(levelsApart16 / 257.0f, 1.0f);
+    // Highlights above 1 must have reached the table: 16 renders far brighter than 1 does.
+    EXPECT_GT(*std::max_element(floats.begin(), floats.end()), 0.9f);
 }
 
 INSTANTIATE_TEST_SUITE_P(Pictures, InteropTetrahedral, ::testing::ValuesIn(pictures()),

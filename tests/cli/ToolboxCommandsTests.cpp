@@ -1,4 +1,4 @@
-// combine and cdl through the built program: the LUTs they write against the transforms
+// combine, invert and cdl through the built program: the LUTs they write against the transforms
 // they stand for, their refusals, and the CDL against OpenColorIO's CDLTransform (skips without
 // ocioconvert).
 #include "CliRunner.hpp"
@@ -128,6 +128,17 @@ TEST(ToolboxMessages, EachMistakeGetsASentence)
     LUTWriter::write(LUT3D::build(9, warm), LUTFormat::cube, "Warm", cli / "warm.cube");
     ImageLoader::writePNG(PixelBuffer(4, 4, RGB{0.5f, 0.5f, 0.5f}), cli / "photo.png", false);
     std::ofstream(cli / "grade.cc") << correction;
+    // Entries from −0.1 to 1.2, and a table whose red output falls along the red axis.
+    LUTWriter::writeCube(LUT3D::buildUnclamped(9,
+                                               [](const RGB& c) {
+                                                   return RGB{1.3f * c.r - 0.1f, c.g, c.b};
+                                               }),
+                         "Wide", cli / "wide.cube");
+    LUTWriter::writeCube(LUT3D::build(9,
+                                      [](const RGB& c) {
+                                          return RGB{1.0f - c.r, c.g, c.b};
+                                      }),
+                         "Negative", cli / "negative.cube");
     struct Case {
         std::vector<std::string> arguments;
         int status;
@@ -161,6 +172,22 @@ TEST(ToolboxMessages, EachMistakeGetsASentence)
         {{"combine", "warm.cube", "warm.cube", "--size", "300", "-o", "i.cube"},
          2,
          "The --size must lie between 2 and 256."},
+        {{"info", "look.xyz"},
+         1,
+         "look.xyz: unsupported LUT format; LUT files are .cube, .3dl, .png, .clf, .csp, .spi3d, "
+         ".icc, .ctf"},
+        {{"invert", "negative.cube", "-o", "i.cube"},
+         1,
+         "The LUT cannot be inverted: it folds at lattice node (0, 0, 0), input (0, 0, 0), "
+         "where its red output falls as its red input rises."},
+        {{"convert", "wide.cube", "-o", "wide.3dl"},
+         0,
+         "Note: 243 of 729 entries of \u201Cwide.3dl\u201D were clamped into 0 to 1, which is "
+         "all the format holds; their values ranged from -0.1 to 1.2."},
+        {{"convert", "wide.cube", "-o", "wide.clf"}, 0, ""},
+        {{"convert", "warm.cube", "-o", "warm.spi1d"},
+         2,
+         "needs the extension .cube, .3dl, .png, .clf, .csp, .spi3d or .icc, or a --format."},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.arguments[0] + " " + c.arguments.back());
@@ -177,6 +204,29 @@ TEST(ToolboxMessages, EachMistakeGetsASentence)
                              "is written without loss, such as \u201Cphoto.png\u201D."),
               std::string::npos)
         << mixed.err;
+}
+
+TEST(InvertCommand, UndoesTheLUTWithinOneLevelInEveryFormatItWrites)
+{
+    CliRunner cli;
+    // A look whose slopes stay well above 0: where one flattens, its inverse is too steep for a
+    // table of this size to hold to a level (LUTAlgebraTests measures that on the outputs).
+    LUTWriter::write(LUT3D::build(33, contrast), LUTFormat::cube, "Contrast",
+                     cli / "contrast.cube");
+    const LUTStack look = LUTReader::read(cli / "contrast.cube");
+    for (const std::string output : {"undo.cube", "undo.clf", "undo.spi3d"}) {
+        SCOPED_TRACE(output);
+        const CliResult result = cli.run({"invert", "contrast.cube", "-o", output});
+        ASSERT_EQ(result.status, 0) << result.err;
+        EXPECT_EQ(result.out, "Saved " + output + "\n");
+        const LUTStack inverse = LUTReader::read(cli / output);
+        float worst = 0.0f;
+        for (const RGB& colour : randomColours(5))
+            worst = std::max(worst, largestDifference(inverse.apply(look.apply(colour)), colour));
+        RecordProperty("invertLevelsApart", std::to_string(worst * levels));
+        EXPECT_LE(worst, oneLevel) << worst * levels << " levels";
+    }
+    EXPECT_EQ(LUTReader::readCube(cli / "undo.cube").title, "contrast inverse");
 }
 
 // 8 × 8 × 8 colours, one pixel each.

@@ -63,12 +63,51 @@ TEST(LUTFormatPath, NamesTheFormatOfTheExtensionInAnyCase)
         EXPECT_EQ(LUTFormat::fromPath("dir.cube/Look Two." + upper), format);
     }
     EXPECT_EQ(LUTFormat::fromPath("a.b.3Dl"), LUTFormat::threeDL);
+    EXPECT_EQ(LUTFormat::fromPath("look.CUB"), LUTFormat::cub);
+    EXPECT_EQ(LUTFormat::fromPath("look.Clf"), LUTFormat::clf);
     for (const char* other : {"look", "look.", ".cube", "look.cube.txt", "look.jpg", "cube",
-                              "dir.cube/", "look.cub", "look.cubes"})
+                              "dir.cube/", "look.cubes", "look.xyz"})
         EXPECT_FALSE(LUTFormat::fromPath(other).has_value()) << other;
 }
 
+TEST(LUTFormatCases, ListTheWrittenFormatsFirstAndReadEveryOne)
+{
+    const auto writable = LUTFormat::writableCases();
+    const auto readable = LUTFormat::readableCases();
+    ASSERT_GE(readable.size(), writable.size());
+    for (std::size_t i = 0; i < readable.size(); ++i) {
+        EXPECT_EQ(readable[i].isWritable(), i < writable.size()) << readable[i].rawValue();
+        EXPECT_EQ(LUTFormat::fromRawValue(readable[i].rawValue()), readable[i]);
+        EXPECT_NE(readable[i].reader(), nullptr);
+        EXPECT_FALSE(readable[i].panelFilter().empty());
+    }
+    EXPECT_TRUE(std::equal(writable.begin(), writable.end(), readable.begin()));
+    EXPECT_EQ(LUTFormat::extensionsText(LUTFormat::allCases()), ".cube, .3dl or .png");
+}
+
+TEST(LUTFormatPath, AnUnknownExtensionIsRefusedWithTheListOfFormats)
+{
+    try {
+        LUTReader::read("/nowhere/look.xyz");
+        FAIL() << "read an unknown format";
+    } catch (const LUTFormatError& error) {
+        EXPECT_TRUE(error.reason().starts_with("unsupported LUT format; LUT files are .cube, "
+                                               ".3dl, .png, .clf"))
+            << error.reason();
+        EXPECT_NE(error.reason().find(".spi1d"), std::string::npos);
+        EXPECT_EQ(error.file(), std::filesystem::path("/nowhere/look.xyz"));
+    }
+}
+
 class LUTFormatFileTest : public fixtures::FolderTest {};
+
+LUT3D clampedEntries(const LUT3D& lut)
+{
+    std::vector<RGB> values = lut.values();
+    for (RGB& v : values)
+        v = {std::clamp(v.r, 0.0f, 1.0f), std::clamp(v.g, 0.0f, 1.0f), std::clamp(v.b, 0.0f, 1.0f)};
+    return LUT3D(lut.size(), std::move(values));
+}
 
 // A grade with values off the lattice of every format, and beyond [0, 1] for clamping.
 LUT3D tiltedGrade()
@@ -82,20 +121,24 @@ LUT3D tiltedGrade()
 TEST_F(LUTFormatFileTest, EachRowsReaderReadsWhatItsWriterWrote)
 {
     const LUT3D grade = tiltedGrade();
-    for (LUTFormat format : LUTFormat::allCases()) {
+    for (LUTFormat format : LUTFormat::writableCases()) {
+        SCOPED_TRACE(format.rawValue());
         const std::filesystem::path path =
             folder_ / ("grade." + std::string(format.fileExtension()));
         format.writer()(grade, "Tilted", path, {});
         ASSERT_EQ(LUTFormat::fromPath(path), format);
         const LUT3D read = format.reader()(path).table();
-        // HALD comes back at its level's size, the grade resampled.
-        const LUT3D expected = read.size() == grade.size() ? grade : grade.resampled(read.size());
+        // HALD comes back at its level's size, the grade resampled; an ICC profile on the
+        // lattice it is evaluated on, its clamped entries interpolated. The grade's channels are
+        // separable, so tetrahedral and trilinear interpolation agree.
+        const LUT3D written = format == LUTFormat::icc ? clampedEntries(grade) : grade;
+        const LUT3D expected =
+            read.size() == grade.size() ? written : written.resampled(read.size());
         ASSERT_EQ(read.size(), expected.size());
-        // Half a 12-bit step (the coarsest format) and the float spacing around it. Only .cube
-        // holds values beyond 0 … 1.
+        // Half a 12-bit step (the coarsest format) and the float spacing around it.
         constexpr float tolerance = 0.5f / 4095.0f + 1e-6f;
         const auto held = [format](float v) {
-            return format == LUTFormat::cube ? v : std::clamp(v, 0.0f, 1.0f);
+            return format.clampsToUnitRange() ? std::clamp(v, 0.0f, 1.0f) : v;
         };
         for (std::size_t i = 0; i < expected.values().size(); ++i) {
             const RGB want = expected.values()[i];

@@ -97,6 +97,13 @@ TEST(AdjustmentText, IsReadAsTheCommandLineReadsIt)
         {"gamutMapping", "smooth", true},
         {"gamutMapping", "Smooth", false},
         {"extendEdit", "", true},
+        {"inputSpace", "slog3-sgamut3cine", true},
+        {"inputSpace", "linear-rec709", true},
+        {"inputSpace", "S-Log3", false},
+        {"inputSpace", "", false},
+        {"outputSpace", "rec2020", true},
+        {"outputSpace", "acescg", false},
+        {"outputSpace", "rec709 ", false},
     };
     for (const TextCase& test : cases) {
         const Adjustment& row = adjustmentKeyed(test.key);

@@ -45,10 +45,10 @@ ExportPlanError::Reason reasonOf(const std::function<void()>& step)
 TEST(ExportPlanChoices, TheCommandLineAndTheWindowSpellEachChoiceTheirOwnWay)
 {
     const std::vector<std::tuple<ExportChoice, std::string, std::string>> spellings{
-        {ExportChoice::cube, "cube", "cube"},
-        {ExportChoice::threeDL, "3dl", "threeDL"},
-        {ExportChoice::hald, "hald", "hald"},
-        {ExportChoice::all, "all", "all"}};
+        {ExportChoice::cube, "cube", "cube"},    {ExportChoice::threeDL, "3dl", "threeDL"},
+        {ExportChoice::hald, "hald", "hald"},    {ExportChoice::all, "all", "all"},
+        {ExportChoice::clf, "clf", "clf"},       {ExportChoice::csp, "csp", "csp"},
+        {ExportChoice::spi3d, "spi3d", "spi3d"}, {ExportChoice::icc, "icc", "icc"}};
     ASSERT_EQ(choices().size(), spellings.size());
     for (std::size_t i = 0; i < spellings.size(); ++i) {
         const auto& [choice, name, rawValue] = spellings[i];
@@ -60,11 +60,14 @@ TEST(ExportPlanChoices, TheCommandLineAndTheWindowSpellEachChoiceTheirOwnWay)
     EXPECT_EQ(choiceNamed("threeDL"), std::nullopt);
     EXPECT_EQ(choiceFromRawValue("3dl"), std::nullopt);
     EXPECT_EQ(choiceNamed("CUBE"), std::nullopt);
+    // The panel lists the formats beyond its three under "More formats".
+    EXPECT_FALSE(isMoreFormat(ExportChoice::all));
+    EXPECT_TRUE(isMoreFormat(ExportChoice::clf));
 }
 
 TEST(ExportPlanChoices, EachSingleChoiceWritesItsFormatAndAllWritesEveryFormatInOrder)
 {
-    for (const LUTFormat format : LUTFormat::allCases()) {
+    for (const LUTFormat format : LUTFormat::writableCases()) {
         const auto single = std::find_if(choices().begin(), choices().end(), [&](const auto& row) {
             return row.formats.size() == 1 && row.formats.front() == format;
         });
@@ -77,6 +80,11 @@ TEST(ExportPlanChoices, EachSingleChoiceWritesItsFormatAndAllWritesEveryFormatIn
 
 TEST(ExportPlanFiles, TheExtensionPicksTheFormatWhenNoChoiceIsGiven)
 {
+    EXPECT_EQ(flattened(files(path("out/Teal.icc"), std::nullopt, "x")),
+              (Files{{"out/Teal.icc", LUTFormat::icc}}));
+    // A format that is only read is no output.
+    EXPECT_EQ(reasonOf([] { files(path("Teal.spi1d"), std::nullopt, "x"); }),
+              ExportPlanError::Reason::unknownExtension);
     EXPECT_EQ(flattened(files(path("out/Teal.3dl"), std::nullopt, "x")),
               (Files{{"out/Teal.3dl", LUTFormat::threeDL}}));
     EXPECT_EQ(flattened(files(path("Teal.PNG"), std::nullopt, "x")),
@@ -88,7 +96,8 @@ TEST(ExportPlanFiles, TheExtensionPicksTheFormatWhenNoChoiceIsGiven)
         EXPECT_EQ(error.reason(), ExportPlanError::Reason::unknownExtension);
         EXPECT_EQ(error.file(), path("dir/Teal.txt"));
         EXPECT_STREQ(error.what(),
-                     "The output \u201CTeal.txt\u201D needs the extension .cube, .3dl or .png.");
+                     "The output \u201CTeal.txt\u201D needs the extension .cube, .3dl, .png, .clf, "
+                     ".csp, .spi3d or .icc.");
     }
     EXPECT_EQ(reasonOf([] { files(path("Teal"), std::nullopt, "x"); }),
               ExportPlanError::Reason::unknownExtension);

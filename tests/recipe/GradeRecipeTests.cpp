@@ -4,7 +4,9 @@
 #include "color/ColorMath.hpp"
 #include "imaging/ImageFixtures.hpp"
 #include "imaging/ImageLoader.hpp"
+#include "learners/LookExtractor.hpp"
 #include "lut/HaldCLUT.hpp"
+#include "lut/LUTWriter.hpp"
 #include "support/EditPhotos.hpp"
 #include "support/FolderTest.hpp"
 
@@ -234,6 +236,83 @@ TEST_F(GradeRecipeFiles, AHaldSlotRefusesOtherShapesBeforeDecoding)
     } catch (const HaldError& error) {
         EXPECT_STREQ(error.what(), HaldError::notHald(8192, 8192).what());
     }
+}
+
+}  // namespace
+}  // namespace lumivert
+
+namespace lumivert {
+namespace {
+
+using namespace GradeRecipe;
+
+// With sRGB in and out, and in every mode the spaces do not apply to, the bake is the pipeline's
+// own table and its file the same bytes as before the spaces existed.
+TEST(GradeRecipeSpaces, SRGBToSRGBAndHaldFilesAreThePlainBakesBytes)
+{
+    Results results;
+    results.store(LookExtractor::analyse(
+        ImageLoader::load(samples / "coffee.png", analysisPixelSize).pixels()));
+    Settings settings;
+    settings.fineTune.temperature = 0.3f;
+    for (const ModeRecipe& row : modes()) {
+        const GradePipeline graded = pipeline(row.mode, results, settings);
+        const std::string plain = LUTWriter::cube(graded.makeLUT(17), "Plain");
+        const SpaceConversion spaces = spacesOf(row.mode, settings);
+        EXPECT_TRUE(spaces.isIdentity());
+        EXPECT_EQ(LUTWriter::cube(bake(row.mode, graded, spaces, 17), "Plain", spaceNotes(spaces)),
+                  plain)
+            << row.id;
+        Settings camera = settings;
+        camera.inputSpace = ColorSpace::slog3SGamut3Cine;
+        if (!spaceModes.contains(row.mode)) {
+            EXPECT_EQ(LUTWriter::cube(bake(row.mode, graded, spacesOf(row.mode, camera), 17),
+                                      "Plain", spaceNotes(spacesOf(row.mode, camera))),
+                      plain)
+                << row.id;
+        }
+    }
+}
+
+// An edit maps the input space to the output directly (its photos were given so): its table is
+// the fit's own, and only the notes change.
+TEST(GradeRecipeSpaces, AnEditsFitIsBakedAsItWasLearned)
+{
+    Settings settings;
+    settings.inputSpace = ColorSpace::vlogVGamut;
+    settings.outputSpace = ColorSpace::rec709;
+    const SpaceConversion spaces = spacesOf(Mode::edit, settings);
+    const GradePipeline graded = pipeline(Mode::edit, {}, settings);
+    const LUTStack stack = bake(Mode::edit, graded, spaces, 9);
+    EXPECT_FALSE(stack.hasCurves());
+    EXPECT_EQ(stack.table(), graded.makeLUT(9));
+    EXPECT_EQ(spaceNotes(spaces),
+              (std::vector<std::string>{"Input: Panasonic V-Log / V-Gamut", "Output: Rec.709"}));
+}
+
+// A frame recorded in a camera's log, analysed with that input space, is seen as the photo it was
+// made from: its levels and contrast are the photo's, not the flat frame's.
+TEST(GradeRecipeSpaces, ALogFrameIsAnalysedAsItLooksRendered)
+{
+    const LoadedImage photo = ImageLoader::load(samples / "coffee.png", analysisPixelSize);
+    Settings settings;
+    settings.inputSpace = ColorSpace::slog3SGamut3Cine;
+    settings.outputSpace = ColorSpace::rec709;
+    const SpaceConversion spaces = spacesOf(Mode::look, settings);
+    const LoadedImage frame(photo.name(),
+                            photo.pixels().applying(spaces.encoding(renderingLatticeSize)));
+    const std::vector<Input> inputs{{frame, std::nullopt}};
+    const auto seen = std::get<LookAnalysis>(analyse(Mode::look, inputs, settings));
+    const auto flat = std::get<LookAnalysis>(analyse(Mode::look, inputs, Settings{}));
+    const LookAnalysis original = LookExtractor::analyse(photo.pixels());
+    constexpr float levelTolerance = 0.03f;
+    EXPECT_NEAR(seen.blackLevel, original.blackLevel, levelTolerance);
+    EXPECT_NEAR(seen.whiteLevel, original.whiteLevel, levelTolerance);
+    EXPECT_NEAR(seen.saturation, original.saturation, levelTolerance);
+    // The flat frame itself reads as lifted and muted.
+    EXPECT_GT(std::fabs(flat.saturation - original.saturation) +
+                  std::fabs(flat.blackLevel - original.blackLevel),
+              3 * levelTolerance);
 }
 
 }  // namespace

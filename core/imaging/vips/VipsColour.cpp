@@ -88,6 +88,32 @@ VImage untaggedToSRGB(const VImage& image, bool keepLinear)
     return image;
 }
 
+bool holdsSceneLinear(const VImage& image)
+{
+    const VipsBandFormat format = image.format();
+    const Space space = spaceOf(image);
+    return (format == VIPS_FORMAT_FLOAT || format == VIPS_FORMAT_DOUBLE) &&
+           (space == Space::deviceRGB || space == Space::linearRGB || space == Space::grey);
+}
+
+VImage asRGB(const VImage& image)
+{
+    return spaceOf(image) == Space::grey ? greyAsRGB(image) : image;
+}
+
+VImage straightExr(const VImage& image)
+{
+    if (image.bands() != rgbColours + 1)
+        return image;
+    constexpr double exrAlphaScale = 255.0;
+    const VImage alpha = image.extract_band(rgbColours) / exrAlphaScale;
+    const VImage colours = image.extract_band(0, VImage::option()->set("n", rgbColours));
+    const VImage straight = (alpha > 0.0).ifthenelse(colours / alpha, colours);
+    return straight.bandjoin(alpha)
+        .cast(image.format())
+        .copy(VImage::option()->set("interpretation", image.interpretation()));
+}
+
 VImage taggedToSRGB(const VImage& image)
 {
     if (image.get_typeof(VIPS_META_ICC_NAME) != 0) {

@@ -19,4 +19,16 @@ int heldChannels(const vips::VImage& image);
 // keepLinear leaves linear-light RGB as stored (exact loading converts no RGB image).
 vips::VImage untaggedToSRGB(const vips::VImage& image, bool keepLinear);
 
+// Float RGB or grey samples, which hold scene-linear light (EXR, float TIFF); not a float image
+// of a colorimetric space such as Lab.
+bool holdsSceneLinear(const vips::VImage& image);
+
+// Grey (and grey + alpha) as RGB with equal channels; RGB as it is. Samples untouched.
+vips::VImage asRGB(const vips::VImage& image);
+
+// An OpenEXR image as libvips reads it (colours premultiplied by alpha, alpha scaled to 0 … 255)
+// with straight colours and alpha in 0 … 1, as float TIFF files hold them. Fully transparent
+// pixels keep their colour.
+vips::VImage straightExr(const vips::VImage& image);
+
 }  // namespace lumivert::VipsColour

@@ -32,7 +32,11 @@ constexpr std::array<std::string_view, 6> trustedLoaders = {
     "VipsForeignLoadWebpSource", "VipsForeignLoadNsgifSource", "VipsForeignLoadHeifSource",
 };
 constexpr std::string_view jpegLoader = "VipsForeignLoadJpegSource";
-constexpr std::string_view tiffLoader = "VipsForeignLoadTiffSource";
+// OpenEXR is read by name (libvips has no source loader for it), once its magic number says the
+// file is one; the name is never parsed for options, since the loader is called directly.
+constexpr std::string_view exrLoaderName = VipsDecoder::exrLoader;
+constexpr std::array<unsigned char, 4> exrMagic = {0x76, 0x2F, 0x31, 0x01};
+constexpr std::string_view tiffLoader = VipsDecoder::tiffLoader;
 // JPEG decodes directly at 1/2, 1/4 or 1/8 size. A factor of two is left for the final
 // resampling, as libvips' own thumbnailer does, so the result stays as sharp as a full decode.
 constexpr int maxJpegShrink = 8;
@@ -53,7 +57,7 @@ constexpr int maxSegmentsBeforeFrame = 4096;
 
 // What the trusted libvips decoders read, by extension; camera RAW files add RawDecoder's list.
 constexpr auto decodedExtensions = std::to_array<std::string_view>(
-    {"jpg", "jpeg", "png", "tif", "tiff", "webp", "gif", "heic", "heif", "avif"});
+    {"jpg", "jpeg", "png", "tif", "tiff", "webp", "gif", "heic", "heif", "avif", "exr"});
 
 bool trusted(const char* loader)
 {
@@ -72,6 +76,23 @@ VSource regularFileSource(const path& location)
         throw ImageLoaderError::unreadable(location);
     // The source keeps a duplicate of the descriptor.
     return VSource::new_from_descriptor(descriptor.get());
+}
+
+bool isOpenExr(const path& location)
+{
+    const FileDescriptor descriptor(::open(location.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    std::array<unsigned char, exrMagic.size()> bytes{};
+    return descriptor.valid() &&
+           ::pread(descriptor.get(), bytes.data(), bytes.size(), 0) ==
+               static_cast<ssize_t>(bytes.size()) &&
+           bytes == exrMagic;
+}
+
+VImage openExr(const path& location)
+{
+    return VImage::openexrload(location.c_str(), VImage::option()
+                                                     ->set("access", VIPS_ACCESS_SEQUENTIAL)
+                                                     ->set("fail_on", VIPS_FAIL_ON_ERROR));
 }
 
 // Whether the JPEG's frame is Huffman-coded, read from its markers (segment lengths only, so a
@@ -139,6 +160,22 @@ std::optional<OpenedImage> openRaw(const path& location, std::int64_t maxPixels,
                        decoded->storedHeight, pixels};
 }
 
+// The opened image, once its shape, size and channels pass.
+OpenedImage checkedImage(const path& location, const VImage& image, const VSource& source,
+                         std::string_view loader, const ImageLoader::ShapeCheck& checkShape,
+                         std::int64_t maxPixels)
+{
+    if (checkShape)
+        checkShape(image.width(), image.height());
+    if (std::int64_t{image.width()} * image.height() > maxPixels)
+        throw ImageLoaderError::unreadable(location);
+    if (loader == jpegLoader)
+        refuseJpegWithoutData(location, image.width(), image.height());
+    if (image.bands() > VipsColour::heldChannels(image))
+        throw ImageLoaderError::extraChannels(location, image.bands());
+    return {source, image, std::string(loader), image.width(), image.height(), std::nullopt};
+}
+
 struct Size {
     int width;
     int height;
@@ -204,6 +241,11 @@ OpenedImage open(const path& location, std::int64_t maxPixels,
         throw ImageLoaderError::unreadable(location);
     VSource source = regularFileSource(location);
     const char* loader = vips_foreign_find_load_source(source.get_source());
+    if (loader == nullptr && isOpenExr(location)) {
+        vips_error_clear();
+        return checkedImage(location, openExr(location), source, exrLoaderName, checkShape,
+                            maxPixels);
+    }
     // A RAW file that LibRaw turned down is not read as TIFF either: that would be the sensor's
     // mosaic (a dark, grey-green image), not the photo.
     const bool rawAsTiff =
@@ -212,16 +254,7 @@ OpenedImage open(const path& location, std::int64_t maxPixels,
         vips_error_clear();
         throw ImageLoaderError::unreadable(location);
     }
-    VImage image = openFirstImage(source);
-    if (checkShape)
-        checkShape(image.width(), image.height());
-    if (std::int64_t{image.width()} * image.height() > maxPixels)
-        throw ImageLoaderError::unreadable(location);
-    if (loader == jpegLoader)
-        refuseJpegWithoutData(location, image.width(), image.height());
-    if (image.bands() > VipsColour::heldChannels(image))
-        throw ImageLoaderError::extraChannels(location, image.bands());
-    return {source, image, loader, image.width(), image.height(), std::nullopt};
+    return checkedImage(location, openFirstImage(source), source, loader, checkShape, maxPixels);
 }
 
 OpenedImage openAny(const path& location, std::int64_t maxPixels, std::int64_t targetPixelSize)

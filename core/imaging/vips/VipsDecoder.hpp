@@ -13,8 +13,13 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace lumivert::VipsDecoder {
+
+// The loader names OpenedImage::loader has for TIFF and OpenEXR files.
+inline constexpr std::string_view tiffLoader = "VipsForeignLoadTiffSource";
+inline constexpr std::string_view exrLoader = "VipsForeignLoadOpenexr";
 
 struct OpenedImage {
     vips::VSource source;

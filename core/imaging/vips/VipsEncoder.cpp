@@ -31,10 +31,10 @@ using VipsSamples::k8BitMax;
 // photographer would hand on, not libvips' default of 75; graded photos at defaultQuality unless
 // the caller chooses.
 constexpr std::array<FileTypeEntry, 4> fileTypes = {{
-    {ImageFileType::png, ".png", true, false, true},
-    {ImageFileType::jpeg, ".jpg", false, true, false},
-    {ImageFileType::tiff, ".tif", true, false, true},
-    {ImageFileType::webp, ".webp", false, true, true},
+    {ImageFileType::png, ".png", true, false, true, false},
+    {ImageFileType::jpeg, ".jpg", false, true, false, false},
+    {ImageFileType::tiff, ".tif", true, false, true, true},
+    {ImageFileType::webp, ".webp", false, true, true, false},
 }};
 
 // The file type each extension names (lower case, without the dot).
@@ -196,10 +196,13 @@ std::string encoderSuffix(ImageFileType type, int quality)
     return suffix;
 }
 
-void tagUprightSRGB(VImage& image)
+void tagUpright(VImage& image, bool srgbProfile)
 {
     image.set(VIPS_META_ORIENTATION, 1);
-    attachSRGBProfile(image);
+    if (srgbProfile)
+        attachSRGBProfile(image);
+    else
+        vips_image_remove(image.get_image(), VIPS_META_ICC_NAME);
 }
 
 bool saveToDescriptor(const VImage& image, const std::string& suffix, int fd, int& writeError)

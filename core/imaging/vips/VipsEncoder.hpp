@@ -18,6 +18,7 @@ struct FileTypeEntry {
     bool sixteenBit;
     bool lossy;
     bool alpha;
+    bool floats;  // holds 32-bit float samples
 };
 
 // The row of a file type (any ImageFileType, else stops).
@@ -27,8 +28,9 @@ const FileTypeEntry& entryOf(ImageFileType type);
 std::string encoderSuffix(ImageFileType type, int quality);
 
 // The output's metadata: the input's EXIF, XMP and IPTC, which came along through the pipeline,
-// with the orientation upright and sRGB's profile, since the pixels now are both.
-void tagUprightSRGB(vips::VImage& image);
+// with the orientation upright and, for code values, sRGB's profile, since the pixels now are
+// both. Scene-linear floats carry no profile: sRGB's curve would misread them.
+void tagUpright(vips::VImage& image, bool srgbProfile);
 
 // Encodes `image` with the suffix's encoder into the open file `fd`. On failure returns false
 // with `writeError` set to the errno of the write that failed, or to 0 when the encoder gave up

@@ -1,9 +1,8 @@
-#include "cli/BatchApply.hpp"
+#include "recipe/BatchApply.hpp"
 
-#include "cli/CommandFailure.hpp"
-#include "cli/CommandSupport.hpp"
 #include "imaging/ImageLoader.hpp"
 #include "imaging/Packing.hpp"
+#include "recipe/ExportPlan.hpp"
 #include "recipe/GradeRecipe.hpp"
 
 #include <algorithm>
@@ -18,26 +17,44 @@ namespace lumivert::BatchApply {
 
 namespace {
 
-using CommandSupport::quotedName;
 using std::filesystem::path;
 
 constexpr float k16BitMax = 65535.0f;
 constexpr float k8BitMax = 255.0f;
 
+std::string quotedName(const path& file) { return "\u201C" + file.filename().string() + "\u201D"; }
+
+// The extension each written type takes when the output's type is chosen for it.
+std::string extensionOf(ImageFileType type)
+{
+    switch (type) {
+    case ImageFileType::png: return ".png";
+    case ImageFileType::jpeg: return ".jpg";
+    case ImageFileType::tiff: return ".tif";
+    case ImageFileType::webp: return ".webp";
+    }
+    return ".png";
+}
+
 }  // namespace
 
-std::vector<Job> jobsInFolder(const std::vector<path>& inputs, const path& folder)
+std::vector<Job> jobsInFolder(const std::vector<path>& inputs, const path& folder,
+                              std::optional<ImageFileType> type)
 {
     std::vector<Job> jobs;
     std::set<path> outputs;
     for (const path& input : inputs) {
         path name = input.filename();
-        if (!ImageLoader::fileType(name))
+        if (type)
+            name.replace_extension(extensionOf(*type));
+        else if (!ImageLoader::fileType(name))
             name.replace_extension(".png");
         const path output = folder / name;
         if (!outputs.insert(output).second) {
-            throw UsageError("Two inputs would both be written to " + quotedName(output) +
-                             "; apply them in separate runs or rename one.");
+            throw ExportPlan::ExportPlanError(
+                ExportPlan::ExportPlanError::Reason::sharedPath, output,
+                "Two inputs would both be written to " + quotedName(output) +
+                    "; apply them in separate runs or rename one.");
         }
         jobs.push_back({input, output});
     }
@@ -82,26 +99,28 @@ void applyToFile(const RowGrader& grader, const Job& job, const Options& options
 {
     const std::optional<ImageFileType> type = ImageLoader::fileType(job.output);
     if (!type) {
-        throw UsageError("The output " + quotedName(job.output) +
-                         " needs the extension .png, .jpg, .tif or .webp.");
+        throw ApplyError(GradeRecipe::saveImageFailedTitle,
+                         "The output " + quotedName(job.output) +
+                             " needs the extension .png, .jpg, .tif or .webp.");
     }
-    CommandSupport::refuseReplacingInputs({&job.output, 1}, {&job.input, 1},
-                                          GradeRecipe::saveImageFailedTitle);
     try {
-        ImageLoader::gradeFile(job.input, job.output, *type, grader, {options.quality});
+        ExportPlan::refuseReplacingInputs({&job.output, 1}, {&job.input, 1});
+        ImageLoader::gradeFile(job.input, job.output, *type, grader,
+                               {.quality = options.quality, .imageSpace = options.imageSpace});
+    } catch (const ExportPlan::ExportPlanError& error) {
+        throw ApplyError(GradeRecipe::saveImageFailedTitle, error.what());
     } catch (const ImageLoaderError& error) {
         const bool reading = error.kind() == ImageLoaderError::Kind::unreadable;
-        throw CommandFailure(reading ? GradeRecipe::openFailedTitle
-                                     : GradeRecipe::saveImageFailedTitle,
-                             error.what());
+        throw ApplyError(reading ? GradeRecipe::openFailedTitle : GradeRecipe::saveImageFailedTitle,
+                         error.what());
     }
 }
 
 std::vector<Failure> applyAll(const LUTStack& lut, const std::vector<Job>& jobs,
-                              const Options& options, const Progress& progress)
+                              const Options& options, const Progress& progress,
+                              const std::atomic<bool>* cancelled)
 {
-    // A table alone takes the strength into its entries and keeps the renderer's kernels.
-    const LUTStackGrader grader(lut.withStrength(options.strength), options.interpolation);
+    const LUTStackGrader grader(lut, options.interpolation, options.strength);
     std::vector<std::optional<std::string>> messages(jobs.size());
     std::mutex progressLock;
     std::size_t finished = 0;
@@ -110,6 +129,8 @@ std::vector<Failure> applyAll(const LUTStack& lut, const std::vector<Job>& jobs,
     // each file's pipeline.
     const auto work = [&] {
         for (std::size_t index = next++; index < jobs.size(); index = next++) {
+            if (cancelled && cancelled->load())
+                return;
             try {
                 applyToFile(grader, jobs[index], options);
             } catch (const std::exception& error) {

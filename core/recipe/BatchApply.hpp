@@ -12,10 +12,14 @@
 #include "imaging/ImageLoader.hpp"
 #include "imaging/RowGrader.hpp"
 
+#include <atomic>
 #include <cstddef>
 #include <filesystem>
 #include <functional>
+#include <optional>
+#include <stdexcept>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
@@ -26,21 +30,29 @@ struct Job {
     std::filesystem::path output;
 };
 
-// How the table is looked up, and how much of the LUT's change is kept (0 … 1.5 in practice:
-// input + (output − input) × strength, as a grade's intensity blends). The defaults are apply's
-// own, bit for bit.
+// One file that could not be graded: "Couldn’t save the image: …", the workflow's title and a
+// full sentence, as the window's alerts and the command line's messages read.
+class ApplyError : public std::runtime_error {
+public:
+    ApplyError(std::string_view title, const std::string& message)
+        : std::runtime_error(std::string(title) + ": " + message)
+    {
+    }
+};
 
 struct Failure {
     std::filesystem::path input;
     std::string message;  // the titled, full-sentence message
 };
 
-// How the table is looked up, and how much of the LUT's change is kept (0 … 1.5 in practice:
-// input + (output − input) × strength, as a grade's intensity blends); the defaults are apply's
-// own, bit for bit. Then how files are written and how many at once.
+// How the table is looked up, and how much of the LUT's change each pixel keeps (0 … 1.5 in
+// practice: input + (output − input) × strength, with the pixel's own value as input, so 0 gives
+// the image back); the defaults are apply's own, bit for bit. The space a float file's
+// scene-linear values are in. Then how files are written and how many at once.
 struct Options {
     Interpolation interpolation = Interpolation::trilinear;
     float strength = 1.0f;
+    ColorSpace imageSpace = ColorSpace::linearRec709;
     int quality = ImageLoader::defaultQuality;  // JPEG and WebP
     int jobs = 0;                               // files at once; 0 for defaultJobs()
 };
@@ -50,23 +62,27 @@ struct Options {
 int defaultJobs();
 
 // The output of each input inside `folder`: the input's file name, or its stem plus ".png"
-// when its type cannot be written. UsageError when two inputs would share an output.
+// when its type cannot be written; with a type, the stem plus that type's extension.
+// ExportPlanError (sharedPath) when two inputs would share an output.
 std::vector<Job> jobsInFolder(const std::vector<std::filesystem::path>& inputs,
-                              const std::filesystem::path& folder);
+                              const std::filesystem::path& folder,
+                              std::optional<ImageFileType> type = std::nullopt);
 
 // The samples applyToFile writes for a whole photo held in memory, as sRGB-encoded values
 // (levels / 255, or / 65535 for a deeper input), for measuring against a target.
 PixelBuffer gradedPixels(const FullImage& full, const LUTStack& lut);
 
-// One file. Throws CommandFailure; refuses to replace its own input.
+// One file. Throws ApplyError; refuses to replace its own input.
 void applyToFile(const RowGrader& grader, const Job& job, const Options& options = {});
 
 // (files finished, total, the job just finished), from one thread at a time.
 using Progress = std::function<void(std::size_t, std::size_t, const Job&)>;
 
 // Every job, up to options.jobs files at once; one file's failure does not stop the others.
-// Failures come in input order.
+// Failures come in input order. Once `cancelled` turns true no further file is started; the
+// files in progress are finished, so none is left half written.
 std::vector<Failure> applyAll(const LUTStack& lut, const std::vector<Job>& jobs,
-                              const Options& options, const Progress& progress);
+                              const Options& options, const Progress& progress,
+                              const std::atomic<bool>* cancelled = nullptr);
 
 }  // namespace lumivert::BatchApply
