@@ -1018,7 +1018,18 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"UnknownFlavour",
                     {"convert", "good.cube", "-o", "x.3dl", "--3dl-flavour", "flame"},
                     2,
-                    "--3dl-flavour: flame not in {plain,lustre}"}),
+                    "--3dl-flavour: flame not in {plain,lustre}"},
+        FailureCase{
+            "ImageSpaceNotSceneLinear",
+            {"apply", "good.cube", "@coffee", "-o", "x.png", "--image-space", "slog3-sgamut3"},
+            2,
+            "The --image-space is wrong. Float images hold scene-linear values, and "
+            "\u201Cslog3-sgamut3\u201D is not a scene-linear colour space; choose "
+            "linear-rec709 or acescg.\n"},
+        FailureCase{"UnknownImageSpace",
+                    {"apply", "good.cube", "@coffee", "-o", "x.png", "--image-space", "xyz"},
+                    2,
+                    "The --image-space is wrong. There is no colour space called \u201Cxyz\u201D"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(CliRanges, EveryAdjustmentOutsideItsControlsRangeIsRefusedWithTheRange)
