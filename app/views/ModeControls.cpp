@@ -69,6 +69,7 @@ ModeControls::ModeControls(AppModel& model, QWidget* parent)
             rebuild();
     });
     connect(&model_, &AppModel::settingsChanged, this, &ModeControls::refresh);
+    connect(&model_, &AppModel::showingLUTFileChanged, this, &ModeControls::rebuild);
 }
 
 QComboBox* ModeControls::menu(const QString& title) const
@@ -105,6 +106,9 @@ void ModeControls::rebuild()
     std::vector<const GradeRecipe::Adjustment*> choices;
     for (const GradeRecipe::Adjustment* row :
          GradeRecipe::adjustmentsOf(toRecipe(builtFor_), GradeRecipe::AdjustmentCard::mode)) {
+        // An opened LUT file is shaped only by what every mode shares (the intensity).
+        if (model_.showingLUTFile() && !(row->modes == GradeRecipe::ModeSet::all()))
+            continue;
         if (row->kind == GradeRecipe::AdjustmentKind::toggle) {
             toggle = row;
             continue;

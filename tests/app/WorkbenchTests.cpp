@@ -5,9 +5,12 @@
 #include "ApplyPhotosDialog.hpp"
 #include "Commands.hpp"
 #include "HelpMenu.hpp"
+#include "ModeControls.hpp"
+#include "ModeRow.hpp"
 #include "ModelFixtures.hpp"
 #include "PhotoBatch.hpp"
 #include "RecentFiles.hpp"
+#include "SidebarView.hpp"
 
 #include "imaging/RowGrader.hpp"
 #include "lut/LUTFacts.hpp"
@@ -162,6 +165,45 @@ private Q_SLOTS:
         QVERIFY(waitUntilIdle(*model));
         QVERIFY(model->previewGraded() != identity);
         QVERIFY(model->canExport());
+    }
+
+    void theSidebarShowsTheLUTFileBesideTheModes()
+    {
+        ModelHarness harness;
+        auto model = harness.makeModel();
+        SidebarView sidebar(*model);
+        ModeRow* row = sidebar.lutFileRow();
+        QVERIFY(!row->isSelected());
+        QVERIFY(row->description().contains(QStringLiteral(".cube")));
+
+        model->openLUTFile(writeLUT(harness.path(QStringLiteral("Warm.cube")), 5));
+        QVERIFY(waitUntilIdle(*model));
+        QCOMPARE(row->description(), QStringLiteral("Warm.cube"));
+        QVERIFY(row->isSelected());
+        for (const ModeRow* mode : sidebar.modeRows())
+            QVERIFY(!mode->isSelected());
+
+        model->setMode(Mode::edit);
+        QVERIFY(!row->isSelected());
+        QVERIFY(sidebar.modeRows()[2]->isSelected());
+        QTest::keyClick(row, Qt::Key_Space);
+        QVERIFY(model->showingLUTFile());
+        QVERIFY(row->isSelected());
+        QCOMPARE(model->mode(), Mode::edit);
+    }
+
+    void theModeCardOffersOnlyTheIntensityForALUTFile()
+    {
+        ModelHarness harness;
+        auto model = harness.makeModel();
+        ModeControls controls(*model);
+        QVERIFY(controls.slider(QStringLiteral("Tone")));
+        model->openLUTFile(writeLUT(harness.path(QStringLiteral("Warm.cube")), 5));
+        QVERIFY(waitUntilIdle(*model));
+        QVERIFY(!controls.slider(QStringLiteral("Tone")));
+        QVERIFY(controls.slider(QStringLiteral("Intensity")));
+        model->setMode(Mode::look);
+        QVERIFY(controls.slider(QStringLiteral("Tone")));
     }
 
     void aBrokenLUTFileIsAnAlertAndChangesNothing()
