@@ -85,7 +85,8 @@ public:
     }
 
     // One adjustment of the table to random values within its range (a coarseness slider
-    // runs logarithmically between its ends).
+    // runs logarithmically between its ends). The colour spaces stay sRGB: the settled checks
+    // compare with the plain bake, and the spaces' own previews are tested in the model's tests.
     void adjustRandomly()
     {
         const auto rows = GradeRecipe::adjustments();
@@ -93,6 +94,8 @@ public:
         fixtures::adjust(model_, [&](GradeRecipe::Settings& settings) {
             if (row.kind != GradeRecipe::AdjustmentKind::numbers) {
                 row.choose(settings, pick(row.choices.size()));
+                settings.inputSpace = GradeRecipe::Settings{}.inputSpace;
+                settings.outputSpace = GradeRecipe::Settings{}.outputSpace;
                 return;
             }
             const GradeRecipe::Range range = row.range;
