@@ -442,7 +442,9 @@ private Q_SLOTS:
                 QVERIFY(!segment->icon().isNull());
                 QTRY_VERIFY(segment->width() >= segment->sizeHint().width());
             }
-            QCOMPARE(labelled, width == 900);
+            // Narrow, the labels give way to icons unless moving the compare controls to a
+            // second row made room for them.
+            QVERIFY(width == 900 ? labelled : !labelled || controls->usesTwoRows());
             QStringList names;
             for (QAbstractButton* button : controls->sourceButtons())
                 names << button->accessibleName();
