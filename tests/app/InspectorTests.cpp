@@ -390,8 +390,8 @@ private Q_SLOTS:
         QCOMPARE(items, (QStringList{".cube", ".3dl", "HALD .png", "All three formats", "",
                                      "More formats", ".clf", ".csp", ".spi3d", "ICC device link"}));
         QVERIFY(!picker->itemIcon(3).isNull());
-        const auto* items = qobject_cast<QStandardItemModel*>(picker->model());
-        QVERIFY(items && !items->item(5)->isEnabled() && items->item(6)->isEnabled());
+        const auto* rows = qobject_cast<QStandardItemModel*>(picker->model());
+        QVERIFY(rows && !rows->item(5)->isEnabled() && rows->item(6)->isEnabled());
         QCOMPARE(picker->currentText(), QStringLiteral(".cube"));
 
         inspector.model->setExportChoice(ExportChoice::all);

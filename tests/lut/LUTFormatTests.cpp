@@ -11,7 +11,10 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <fstream>
+#include <optional>
 #include <unordered_set>
+#include <vector>
 
 namespace lumivert {
 namespace {
@@ -170,6 +173,54 @@ TEST_F(LUTFormatFileTest, ReaderAndWriterGoThroughTheTable)
     std::filesystem::copy_file(folder_ / "direct.png", folder_ / "graded.tif");
     EXPECT_EQ(LUTReader::read(folder_ / "graded.tif"),
               LUTFormat(LUTFormat::hald).reader()(folder_ / "direct.png"));
+}
+
+// Files OpenColorIO reads: tables come back as they are, other transforms evaluated, and its
+// errors located in the file.
+TEST_F(LUTFormatFileTest, OpenColorIOsFormatsKeepTheirTablesAndLocateTheirErrors)
+{
+    struct Case {
+        const char* name;
+        const char* text;
+        const char* layout;  // empty for a file that fails
+        std::optional<std::int64_t> line;
+    };
+    const std::vector<Case> cases{
+        {"domain.spi1d",
+         "Version 1\nFrom -0.125 1.125\nLength 3\nComponents 1\n{\n0.0\n0.25\n1.0\n}\n",
+         "1D curves", std::nullopt},
+        {"swap.spimtx", "0 1 0 0\n1 0 0 0\n0 0 1 0\n", "matrix, evaluated on a 65-point lattice",
+         std::nullopt},
+        {"bad.spi1d", "Version 1\nFrom 0.0 1.0\nLength 3\nComponents 1\n{\n0.0\nx\n1.0\n}\n", "",
+         7},
+        {"bad.itx", "LUT_3D_SIZE two\n", "", 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::filesystem::path path = folder_ / c.name;
+        std::ofstream(path) << c.text;
+        if (*c.layout == '\0') {
+            try {
+                LUTReader::read(path);
+                ADD_FAILURE() << "read a broken file";
+            } catch (const LUTFormatError& error) {
+                EXPECT_EQ(error.file(), path);
+                EXPECT_EQ(error.line(), c.line);
+                EXPECT_EQ(std::string(error.what()).find("At line"), std::string::npos);
+            }
+            continue;
+        }
+        const LUTReader::OCIOContents contents = LUTReader::readThroughOCIO(path);
+        EXPECT_EQ(contents.layout, c.layout);
+        EXPECT_EQ(contents.exact, contents.layout.find("evaluated") == std::string::npos);
+    }
+    // The 1D table over its own domain, exactly; the matrix swaps red and green.
+    const LUTStack curves = LUTReader::read(folder_ / "domain.spi1d");
+    EXPECT_EQ(curves.curves().domain(), LUTDomain::uniform(-0.125f, 1.125f));
+    EXPECT_EQ(curves.curves().values()[1], (RGB{0.25f, 0.25f, 0.25f}));
+    const RGB swapped = LUTReader::read(folder_ / "swap.spimtx").apply({0.2f, 0.7f, 0.4f});
+    EXPECT_NEAR(swapped.r, 0.7f, 1e-6f);
+    EXPECT_NEAR(swapped.g, 0.2f, 1e-6f);
 }
 
 TEST(LUTFormatValue, IsEquatableAndHashable)
