@@ -136,7 +136,7 @@ void AppModel::analyse(Mode mode)
             rebuildPreview();
             return;
         }
-        inputs.push_back({found->second, std::nullopt});
+        inputs.push_back({found->second, nullptr});
     }
     if (recipe.analysedOnLoad)
         return;  // the result came with the file

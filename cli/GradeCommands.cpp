@@ -406,7 +406,7 @@ struct AnalysisFields {
         return {{"analysis", AnalysisJson::edit(analysis.fit, analysis.system.sampleCount())},
                 {"smoothness", AnalysisJson::number(smoothing)}};
     }
-    nlohmann::json operator()(const LUT3D&) const
+    nlohmann::json operator()(const std::shared_ptr<const LUT3D>&) const
     {
         LUMIVERT_PRECONDITION(false, "a graded HALD has no analysis to print");
         return {};

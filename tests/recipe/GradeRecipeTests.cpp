@@ -301,7 +301,7 @@ TEST(GradeRecipeSpaces, ALogFrameIsAnalysedAsItLooksRendered)
     const SpaceConversion spaces = spacesOf(Mode::look, settings);
     const LoadedImage frame(photo.name(),
                             photo.pixels().applying(spaces.encoding(renderingLatticeSize)));
-    const std::vector<Input> inputs{{frame, std::nullopt}};
+    const std::vector<Input> inputs{{frame, nullptr}};
     const auto seen = std::get<LookAnalysis>(analyse(Mode::look, inputs, settings));
     const auto flat = std::get<LookAnalysis>(analyse(Mode::look, inputs, Settings{}));
     const LookAnalysis original = LookExtractor::analyse(photo.pixels());
