@@ -469,15 +469,15 @@ TEST(InteropSceneLinear, ApplyGradesAFloatTIFFAsOcioconvertDoes)
 
     const std::vector<float> reference = samplesOf(cli / "theirs.tif");
     const std::vector<float> floats = samplesOf(cli / "ours.tif");
-    const std::vector<float> levels = samplesOf(cli / "ours.png");
+    const std::vector<float> sixteenBit = samplesOf(cli / "ours.png");
     ASSERT_EQ(floats.size(), reference.size());
-    ASSERT_EQ(levels.size(), reference.size());
+    ASSERT_EQ(sixteenBit.size(), reference.size());
     float floatApart = 0.0f;
     float levelsApart16 = 0.0f;
     for (std::size_t i = 0; i < reference.size(); ++i) {
         floatApart = std::max(floatApart, std::fabs(floats[i] - reference[i]));
         const float clamped = std::clamp(reference[i], 0.0f, 1.0f) * 65535.0f;
-        levelsApart16 = std::max(levelsApart16, std::fabs(levels[i] - clamped));
+        levelsApart16 = std::max(levelsApart16, std::fabs(sixteenBit[i] - clamped));
     }
     std::cout << "float TIFF: " << floatApart * levels
               << " 8-bit levels apart; 16-bit PNG: " << levelsApart16 << " 16-bit levels apart\n";
