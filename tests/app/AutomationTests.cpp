@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace lumivert;
