@@ -151,6 +151,9 @@ ExportPanel::ExportPanel(AppModel& model, QWidget* parent)
         if (ExportPlan::isMoreFormat(toPlan(choice)) && format_->findData(moreFormatsItem) < 0) {
             format_->insertSeparator(format_->count());
             format_->addItem(QString::fromUtf8(moreFormatsTitle), moreFormatsItem);
+            format_->setItemData(format_->count() - 1,
+                                 QStringLiteral("The formats below are read by fewer editors."),
+                                 Qt::AccessibleDescriptionRole);
             if (auto* items = qobject_cast<QStandardItemModel*>(format_->model()))
                 items->item(format_->count() - 1)->setEnabled(false);
         }

@@ -142,9 +142,15 @@ void ModeControls::addMenu(const GradeRecipe::Adjustment& row)
 {
     auto* title = new QLabel(text(row.title), this);
     auto* box = new QComboBox(this);
-    for (const GradeRecipe::Choice& choice : row.choices)
+    // Screen readers announce each item with its own help, or the row's where it has none.
+    for (const GradeRecipe::Choice& choice : row.choices) {
         box->addItem(text(choice.title), text(choice.id));
+        box->setItemData(box->count() - 1, text(choice.help.empty() ? row.help : choice.help),
+                         Qt::AccessibleDescriptionRole);
+    }
     box->setToolTip(text(row.help));
+    box->setAccessibleName(text(row.title));
+    box->setAccessibleDescription(text(row.help));
     box->setCurrentIndex(static_cast<int>(row.chosen(model_.settings())));
     title->setBuddy(box);
     connect(box, &QComboBox::activated, this, [this, &row](int index) {
