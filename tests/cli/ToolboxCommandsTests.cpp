@@ -8,6 +8,7 @@
 #include "lut/LUTReader.hpp"
 #include "lut/LUTWriter.hpp"
 
+#include "support/ColorExpectations.hpp"
 #include "support/ExternalTool.hpp"
 
 #include <gtest/gtest.h>
@@ -28,19 +29,9 @@ constexpr float levels = 255.0f;
 constexpr float oneLevel = 1.0f / levels;
 constexpr int randomColourCount = 3000;
 
-float largestDifference(const RGB& a, const RGB& b)
-{
-    return std::max({std::fabs(a.r - b.r), std::fabs(a.g - b.g), std::fabs(a.b - b.b)});
-}
-
 std::vector<RGB> randomColours(unsigned seed)
 {
-    std::mt19937 random(seed);
-    std::uniform_real_distribution<float> unit(0.0f, 1.0f);
-    std::vector<RGB> colours(randomColourCount);
-    for (RGB& c : colours)
-        c = {unit(random), unit(random), unit(random)};
-    return colours;
+    return lumivert::randomColours(seed, randomColourCount);
 }
 
 RGB warm(const RGB& c)

@@ -1,5 +1,6 @@
 #include "color/ColorMath.hpp"
 #include "lut/LUTAlgebra.hpp"
+#include "support/ColorExpectations.hpp"
 
 #include <gtest/gtest.h>
 
@@ -32,19 +33,9 @@ RGB coolLift(const RGB& c)
             0.08f + 0.9f * c.b};
 }
 
-float largestDifference(const RGB& a, const RGB& b)
-{
-    return std::max({std::fabs(a.r - b.r), std::fabs(a.g - b.g), std::fabs(a.b - b.b)});
-}
-
 std::vector<RGB> randomColours(unsigned seed)
 {
-    std::mt19937 random(seed);
-    std::uniform_real_distribution<float> unit(0.0f, 1.0f);
-    std::vector<RGB> colours(randomColourCount);
-    for (RGB& c : colours)
-        c = {unit(random), unit(random), unit(random)};
-    return colours;
+    return lumivert::randomColours(seed, randomColourCount);
 }
 
 TEST(LUTAlgebraCombine, EqualsApplyingEachInTurnWithinOneLevel)

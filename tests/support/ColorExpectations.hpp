@@ -6,6 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <random>
+#include <vector>
+
 namespace lumivert {
 
 inline void expectNear(const RGB& actual, const RGB& expected, float tolerance)
@@ -20,6 +25,23 @@ inline void expectNear(const Lab& actual, const Lab& expected, float tolerance)
     EXPECT_NEAR(actual.L, expected.L, tolerance);
     EXPECT_NEAR(actual.a, expected.a, tolerance);
     EXPECT_NEAR(actual.b, expected.b, tolerance);
+}
+
+// The largest difference of one channel between two colours.
+inline float largestDifference(const RGB& a, const RGB& b)
+{
+    return std::max({std::fabs(a.r - b.r), std::fabs(a.g - b.g), std::fabs(a.b - b.b)});
+}
+
+// `count` colours spread uniformly over the unit cube, the same for the same seed.
+inline std::vector<RGB> randomColours(unsigned seed, int count)
+{
+    std::mt19937 random(seed);
+    std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+    std::vector<RGB> colours(static_cast<std::size_t>(count));
+    for (RGB& c : colours)
+        c = {unit(random), unit(random), unit(random)};
+    return colours;
 }
 
 }  // namespace lumivert
