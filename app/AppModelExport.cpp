@@ -155,27 +155,38 @@ void AppModel::writePlan(const ExportPlan::Plan& plan)
     const std::string title = exportTitle().toStdString();  // the title is not sanitised
     const GradeRecipe::Mode mode = toRecipe(mode_);
     const SpaceConversion spaces = GradeRecipe::spacesOf(mode, settings_);
+    struct Written {
+        QStringList files;
+        QString warning;  // what a format could not hold, said after the files
+    };
     auto write = [pipeline, size, title, plan, mode, spaces] {
         const LUTStack lut = GradeRecipe::bake(mode, pipeline, spaces, size);
         LUTWriter::Options options;
         options.notes = GradeRecipe::spaceNotes(spaces);
         ExportPlan::writeStacks([&lut](LUTFormat) { return lut; }, plan, title, options);
-        QStringList written;
-        for (const ExportPlan::PlannedFile& file : plan)
-            written << QFile::decodeName(file.path.c_str());
+        Written written;
+        for (const ExportPlan::PlannedFile& file : plan) {
+            written.files << QFile::decodeName(file.path.c_str());
+            // The window bakes within 0 … 1, so a format loses only a scene-linear shaper.
+            if (lut.hasCurves() && file.format != LUTFormat::cube && written.warning.isEmpty())
+                written.warning =
+                    QString::fromStdString(GradeRecipe::shaperDropped(spaces, file.format.title()));
+        }
         return written;
     };
     changeBusy(+1);
     // After the previous export has landed: two exports to one name end with the later one.
     lastExport_ =
         lastExport_.then(QtFuture::Launch::Async, [write]() mutable { return outcomeOf(write); })
-            .then(this, [this](const Outcome<QStringList>& outcome) {
-                if (outcome.value && !outcome.value->isEmpty()) {
+            .then(this, [this](const Outcome<Written>& outcome) {
+                if (outcome.value && !outcome.value->files.isEmpty()) {
                     QStringList names;
-                    for (const QString& file : *outcome.value)
+                    for (const QString& file : outcome.value->files)
                         names << QStringLiteral("“%1”").arg(QFileInfo(file).fileName());
-                    showToast(QStringLiteral("Saved ") + names.join(QStringLiteral(", ")),
-                              QUrl::fromLocalFile(outcome.value->front()));
+                    QString message = QStringLiteral("Saved ") + names.join(QStringLiteral(", "));
+                    if (!outcome.value->warning.isEmpty())
+                        message += QStringLiteral(". ") + outcome.value->warning;
+                    showToast(message, QUrl::fromLocalFile(outcome.value->files.front()));
                 } else if (!outcome.value) {
                     present(outcome.error, saveLUTFailedTitle);
                 }

@@ -25,6 +25,7 @@ public:
     float intensity() const { return intensity_; }
     void setIntensity(float intensity) { intensity_ = intensity; }
     const FineTune& fineTune() const { return fineTune_; }
+    GamutMapping gamut() const { return gamut_; }
     void setFineTune(const FineTune& fineTune);
 
     RGB apply(const RGB& colour) const override;

@@ -486,8 +486,14 @@ bool startsWithOurComment(std::string_view text)
     std::size_t end = 0;
     while (end < text.size() && lineBreakLength(text, end) == 0)
         ++end;
-    const std::string comment = LUTWriter::commentLine();
-    return trimmed(text.substr(0, end)) == trimmed(comment.substr(0, comment.size() - 1));
+    // A file whose notes name its input space has the line without the sRGB clause.
+    const std::string spaceNote[] = {"Input: "};
+    const std::string_view first = trimmed(text.substr(0, end));
+    return std::ranges::any_of(
+        std::array{LUTWriter::commentLine(), LUTWriter::commentLine(spaceNote)},
+        [first](const std::string& comment) {
+            return first == trimmed(std::string_view(comment).substr(0, comment.size() - 1));
+        });
 }
 
 // The two numbers of "Mesh N B" (fields may end with commas, as in "Mesh, 4, 12"), or nothing.

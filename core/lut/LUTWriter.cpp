@@ -187,7 +187,7 @@ std::string noteLines(std::span<const std::string> notes)
 
 std::string cubeHeader(std::string_view title, std::span<const std::string> notes)
 {
-    return "TITLE \"" + cleanedTitle(title) + "\"\n" + commentLine() + noteLines(notes);
+    return "TITLE \"" + cleanedTitle(title) + "\"\n" + commentLine(notes) + noteLines(notes);
 }
 
 // One block of entry lines: every line of a table within 0 … 1 has the same length, so the
@@ -258,10 +258,12 @@ EntryBlock entriesOf(const LUT3D& lut)
 
 }  // namespace
 
-std::string commentLine()
+std::string commentLine(std::span<const std::string> notes)
 {
+    const bool namesInput = std::ranges::any_of(
+        notes, [](const std::string& note) { return note.starts_with("Input: "); });
     return "# Created with " + std::string(generator) +
-           ". Input: sRGB-encoded (display-referred) RGB.\n";
+           (namesInput ? ".\n" : ". Input: sRGB-encoded (display-referred) RGB.\n");
 }
 
 std::string cleanedTitle(std::string_view title)
@@ -317,7 +319,7 @@ std::string cube(const LUTStack& stack, std::string_view title, std::span<const 
     }
     // OpenColorIO's reader of the shaper layout refuses a TITLE line, so the title is a comment.
     std::string text =
-        "# " + cleanedTitle(title) + "\n" + commentLine() + noteLines(notes) + size1D;
+        "# " + cleanedTitle(title) + "\n" + commentLine(notes) + noteLines(notes) + size1D;
     const LUT3D& table = stack.table();
     requireFinite(table.values());
     // The shaper layout of grading applications gives each table its own range, the same for
@@ -351,9 +353,9 @@ std::string threeDL(const LUT3D& source, ThreeDLFlavour flavour, std::span<const
     const bool lustre = flavour == ThreeDLFlavour::lustre;
     LUMIVERT_PRECONDITION(canWrite(flavour, n), "a Lustre .3dl table has 2^K + 1 points");
     const std::string header = lustre ? "3DMESH\nMesh " + std::to_string(*meshExponent(n)) + " " +
-                                            std::to_string(outputBits) + "\n" + commentLine() +
+                                            std::to_string(outputBits) + "\n" + commentLine(notes) +
                                             noteLines(notes)
-                                      : commentLine() + noteLines(notes);
+                                      : commentLine(notes) + noteLines(notes);
     std::string text;
     text.resize(headerReserve + static_cast<std::size_t>(n) * shaperValueLength +
                 lut.values().size() * threeDLEntryLength);

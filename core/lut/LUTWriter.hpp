@@ -62,8 +62,9 @@ struct Clamping {
 Clamping clamping(const LUT3D& lut);
 
 // The comment line, line feed included, that starts every .3dl and follows the TITLE of every
-// .cube; the .3dl reader takes it as our declaration of 12-bit output.
-std::string commentLine();
+// .cube; the .3dl reader takes it as our declaration of 12-bit output. It says the input is
+// sRGB-encoded unless the notes name the input space themselves ("Input: …").
+std::string commentLine(std::span<const std::string> notes = {});
 
 // The title as written in the TITLE line: diacritics stripped, printable ASCII without double
 // quotes, trimmed of spaces, at most 120 characters, "Untitled" when nothing is left.

@@ -20,6 +20,28 @@ namespace {
 
 using Base = std::shared_ptr<const ColorTransform>;
 
+// origin + (base − origin) × intensity: a base blended from another transform's output rather
+// than from the input colour.
+class BlendedFrom final : public ColorTransform {
+public:
+    BlendedFrom(LUT3D origin, Base base, float intensity)
+        : origin_(std::move(origin)), base_(std::move(base)), intensity_(intensity)
+    {
+    }
+    RGB apply(const RGB& colour) const override
+    {
+        if (intensity_ == 1.0f)
+            return base_->apply(colour);
+        const RGB from = origin_.apply(colour);
+        return from + (base_->apply(colour) - from) * intensity_;
+    }
+
+private:
+    LUT3D origin_;
+    Base base_;
+    float intensity_;
+};
+
 constexpr std::array<Slot, 1> lookSlots{Slot::lookReference};
 constexpr std::array<Slot, 2> matchSlots{Slot::matchSource, Slot::matchReference};
 constexpr std::array<Slot, 2> editSlots{Slot::editBefore, Slot::editAfter};
@@ -366,10 +388,18 @@ SpaceConversion spacesOf(Mode mode, const Settings& settings)
 LUTStack bake(Mode mode, const GradePipeline& pipeline, const SpaceConversion& spaces,
               std::int64_t size)
 {
-    // The plain bake keeps sRGB-to-sRGB tables (and an edit's direct fit) exactly as they were.
-    if (spaces.isIdentity() || !recipe(mode).gradesRendered)
+    // The plain bake keeps sRGB-to-sRGB tables exactly as they were.
+    if (spaces.isIdentity())
         return LUTStack(pipeline.makeLUT(size));
-    return spaces.graded(pipeline, size);
+    if (recipe(mode).gradesRendered)
+        return spaces.graded(pipeline, size);
+    // An edit's fit maps S to D directly, so its intensity blends from the conversion S → D
+    // (which no change between the photos means), not from the S code values themselves; the
+    // fine tune then works on the blend, as it does on every grade.
+    const auto fromConversion = std::make_shared<const BlendedFrom>(
+        spaces.conversion(size).bakedOnUnitDomain(size), pipeline.base(), pipeline.intensity());
+    return LUTStack(
+        GradePipeline(fromConversion, 1.0f, pipeline.fineTune(), pipeline.gamut()).makeLUT(size));
 }
 
 std::vector<std::string> spaceNotes(const SpaceConversion& spaces)

@@ -270,9 +270,10 @@ GradePipeline pipeline(Mode mode, const Results& results, const Settings& settin
 // From the settings' input space to their output display, by the colour-space table; sRGB to
 // sRGB for a mode outside spaceModes.
 SpaceConversion spacesOf(Mode mode, const Settings& settings);
-// The mode's LUT of N points per axis: for sRGB to sRGB, or a mode that does not grade rendered
-// images, the pipeline's own table; else output display ∘ pipeline ∘ rendering of the input,
-// with a log2 shaper in front for scene-linear inputs.
+// The mode's LUT of N points per axis: for sRGB to sRGB the pipeline's own table; for a mode
+// that grades rendered images output display ∘ pipeline ∘ rendering of the input, with a log2
+// shaper in front for scene-linear inputs; for an edit its fit over 0 … 1, whose intensity
+// blends from the conversion S → D.
 LUTStack bake(Mode mode, const GradePipeline& pipeline, const SpaceConversion& spaces,
               std::int64_t size);
 // Comment lines a LUT file carries about its spaces ("Input: S-Log3 / S-Gamut3.Cine",

@@ -213,6 +213,18 @@ private Q_SLOTS:
         QFile written(file);
         QVERIFY(written.open(QIODevice::ReadOnly));
         QVERIFY(written.readAll().contains("# Input: S-Log3 / S-Gamut3.Cine\n# Output: Rec.709\n"));
+        QCOMPARE(model->toast()->message, QStringLiteral("Saved “Log.cube”"));
+
+        // A scene-linear input's shaper fits only a .cube: the toast says what a .3dl loses.
+        fixtures::adjust(*model,
+                         [](GradeRecipe::Settings& s) { s.inputSpace = ColorSpace::acescg; });
+        QVERIFY(waitUntilIdle(*model));
+        model->writeLUTs(harness.path(QStringLiteral("Linear.3dl")), {LUTFormat::threeDL});
+        QVERIFY(waitUntilIdle(*model));
+        QVERIFY2(model->toast()->message.startsWith(
+                     QStringLiteral("Saved “Linear.3dl”. A .3dl file holds no shaper, so its "
+                                    "table takes ACEScg values")),
+                 qPrintable(model->toast()->message));
 
         fixtures::adjust(*model, [](GradeRecipe::Settings& s) {
             s.inputSpace = ColorSpace::srgb;

@@ -313,6 +313,30 @@ TEST_F(LUTWriterFileTest, CubeFilesOfSeveralBlocksReadBackWhole)
     }
 }
 
+// A file for a camera's space names it in a note; its first line drops the sRGB clause, and a
+// dark .3dl (every value below 1024) must still read back as our 12-bit output.
+TEST_F(LUTWriterFileTest, SpaceNotesReplaceTheSRGBClauseAndKeepTwelveBitOutput)
+{
+    LUTWriter::Options options;
+    options.notes = {"Input: S-Log3 / S-Gamut3.Cine", "Output: Rec.709"};
+    const LUT3D dark = LUT3D::build(5, [](const RGB& c) {
+        return RGB{0.2f * c.r, 0.1f * c.g, 0.05f * c.b};
+    });
+    for (const LUTFormat format : {LUTFormat::cube, LUTFormat::threeDL}) {
+        SCOPED_TRACE(std::string(format.rawValue()));
+        const fs::path path = folder_ / ("Dark." + std::string(format.fileExtension()));
+        LUTWriter::write(dark, format, "Dark", path, options);
+        const std::string text = FileIO::readAll(path);
+        EXPECT_NE(text.find("# Created with Lumivert.\n# Input: S-Log3 / S-Gamut3.Cine\n"
+                            "# Output: Rec.709\n"),
+                  std::string::npos);
+        EXPECT_EQ(text.find("sRGB-encoded"), std::string::npos);
+        const LUT3D back = LUTReader::read(path).table();
+        for (std::size_t i = 0; i < dark.values().size(); ++i)
+            ASSERT_NEAR(back.values()[i].r, dark.values()[i].r, 1.0f / 4095.0f) << i;
+    }
+}
+
 TEST_F(LUTWriterFileTest, UnwritableDestinationThrowsForEveryTextFormat)
 {
     std::ofstream(folder_ / "file") << "keep";

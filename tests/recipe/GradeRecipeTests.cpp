@@ -274,18 +274,38 @@ TEST(GradeRecipeSpaces, SRGBToSRGBAndHaldFilesAreThePlainBakesBytes)
     }
 }
 
-// An edit maps the input space to the output directly (its photos were given so): its table is
-// the fit's own, and only the notes change.
-TEST(GradeRecipeSpaces, AnEditsFitIsBakedAsItWasLearned)
+// An edit maps the input space to the output directly (its photos were given so): at full
+// intensity its table is the fit's own, at 0 the conversion S → D that no change between the
+// photos means, and between them a blend of the two; only the notes name the spaces.
+TEST(GradeRecipeSpaces, AnEditsIntensityBlendsItsFitFromTheConversion)
 {
     Settings settings;
     settings.inputSpace = ColorSpace::vlogVGamut;
     settings.outputSpace = ColorSpace::rec709;
     const SpaceConversion spaces = spacesOf(Mode::edit, settings);
-    const GradePipeline graded = pipeline(Mode::edit, {}, settings);
-    const LUTStack stack = bake(Mode::edit, graded, spaces, 9);
-    EXPECT_FALSE(stack.hasCurves());
-    EXPECT_EQ(stack.table(), graded.makeLUT(9));
+    const LUT3D conversion = spaces.conversion(9).bakedOnUnitDomain(9);
+    const auto fit = std::make_shared<const LUT3D>(LUT3D::build(5, [](const RGB& c) {
+        return RGB{0.9f * c.g, c.b * c.b, 0.2f + 0.7f * c.r};
+    }));
+    for (const float intensity : {1.0f, 0.0f, 0.4f}) {
+        SCOPED_TRACE(intensity);
+        const GradePipeline graded(fit, intensity, FineTune{});
+        const LUTStack stack = bake(Mode::edit, graded, spaces, 9);
+        EXPECT_FALSE(stack.hasCurves());
+        if (intensity == 1.0f) {
+            EXPECT_EQ(stack.table(), GradePipeline(fit, 1.0f, FineTune{}).makeLUT(9));
+            continue;
+        }
+        const LUT3D full = GradePipeline(fit, 1.0f, FineTune{}).makeLUT(9);
+        for (std::size_t i = 0; i < conversion.values().size(); ++i) {
+            const RGB expected = clamp01(conversion.values()[i] +
+                                         (full.values()[i] - conversion.values()[i]) * intensity);
+            const RGB got = stack.table().values()[i];
+            ASSERT_NEAR(got.r, expected.r, 1e-6f) << i;
+            ASSERT_NEAR(got.g, expected.g, 1e-6f) << i;
+            ASSERT_NEAR(got.b, expected.b, 1e-6f) << i;
+        }
+    }
     EXPECT_EQ(spaceNotes(spaces),
               (std::vector<std::string>{"Input: Panasonic V-Log / V-Gamut", "Output: Rec.709"}));
 }
