@@ -326,8 +326,7 @@ TEST(SpaceConversion, EncodingUndoesTheRenderingOfEverySpace)
             const RGB in = identity.values()[i];
             const RGB out = encoded.values()[i];
             ASSERT_TRUE(std::isfinite(out.r) && std::isfinite(out.g) && std::isfinite(out.b));
-            const RGB d = back[i] - in;
-            const float error = std::max({std::fabs(d.r), std::fabs(d.g), std::fabs(d.b)});
+            const float error = largestDifference(back[i], in);
             // Greys come back exactly; the ACES output transform's inverse is approximate for
             // colours, and saturated ones near the cube's faces are beyond its reach, as is
             // display white for C-Log3, whose code values end first.

@@ -772,12 +772,15 @@ TEST_F(LUTReaderFileTest, OtherExtensionsAreReadAsHaldImages)
     EXPECT_EQ(LUTReader::read(folder_ / "small.PNG"), LUT3D::identity(4));
 }
 
-TEST_F(LUTReaderFileTest, ImagesThatAreNotHaldAndFilesThatAreNotImagesThrow)
+// Images that are not HALD, files that are not images and absent files, each by its reader.
+TEST_F(LUTReaderFileTest, FilesWithoutALUTThrowTheirReadersError)
 {
     ImageLoader::writePNG(PixelBuffer(10, 8, RGB{0.5f, 0.5f, 0.5f}), folder_ / "photo.png", false);
     EXPECT_THROW(LUTReader::read(folder_ / "photo.png"), HaldError);
     EXPECT_THROW(LUTReader::read(put("notes.png", cubeText)), ImageLoaderError);
     EXPECT_THROW(LUTReader::read(folder_ / "absent.png"), ImageLoaderError);
+    EXPECT_THROW(LUTReader::read(folder_ / "absent.cube"), FileError);
+    EXPECT_THROW(LUTReader::read(folder_ / "absent.3dl"), FileError);
 }
 
 // What a parse error of a file says; the file is written with CRLF line ends.
@@ -893,12 +896,6 @@ TEST_F(LUTReaderFileTest, ContentsCarryTheTitleOfACubeFromOneRead)
         EXPECT_FALSE(other.title) << name;
         EXPECT_EQ(other.lut, LUTReader::read(folder_ / name)) << name;
     }
-}
-
-TEST_F(LUTReaderFileTest, MissingFileThrowsTheFileError)
-{
-    EXPECT_THROW(LUTReader::read(folder_ / "absent.cube"), FileError);
-    EXPECT_THROW(LUTReader::read(folder_ / "absent.3dl"), FileError);
 }
 
 }  // namespace
