@@ -30,8 +30,8 @@ using fixtures::TemporaryFolder;
 using std::filesystem::path;
 using vips::VImage;
 
-constexpr float k8BitMax = 255.0f;
-constexpr float k16BitMax = 65535.0f;
+constexpr float eightBitMax = 255.0f;
+constexpr float sixteenBitMax = 65535.0f;
 
 // libvips decodes an image it must read out of order into memory, or, above this many bytes,
 // into a temporary file. Set low before libvips first reads it, so that any such copy of a
@@ -78,9 +78,9 @@ void gradeWhole(const LUTStack& lut, const path& input, const path& output, Imag
         auto samples = std::make_unique<std::uint16_t[]>(pixels.size() * 3);
         for (std::size_t i = 0; i < pixels.size(); ++i) {
             const RGB c = lut.apply(pixels[i]);
-            samples[3 * i] = static_cast<std::uint16_t>(Packing::quantized(c.r, k16BitMax));
-            samples[3 * i + 1] = static_cast<std::uint16_t>(Packing::quantized(c.g, k16BitMax));
-            samples[3 * i + 2] = static_cast<std::uint16_t>(Packing::quantized(c.b, k16BitMax));
+            samples[3 * i] = static_cast<std::uint16_t>(Packing::quantized(c.r, sixteenBitMax));
+            samples[3 * i + 1] = static_cast<std::uint16_t>(Packing::quantized(c.g, sixteenBitMax));
+            samples[3 * i + 2] = static_cast<std::uint16_t>(Packing::quantized(c.b, sixteenBitMax));
         }
         ImageLoader::writeImage(Image16(width, height, std::move(samples)), output, type,
                                 ColourTag::sRGB);
@@ -90,10 +90,11 @@ void gradeWhole(const LUTStack& lut, const path& input, const path& output, Imag
     auto samples = std::make_unique<std::uint8_t[]>(pixels.size() * 4);
     for (std::size_t i = 0; i < pixels.size(); ++i) {
         const std::uint8_t* level = display + 4 * i;
-        const RGB c = lut.apply({level[0] / k8BitMax, level[1] / k8BitMax, level[2] / k8BitMax});
-        samples[4 * i] = static_cast<std::uint8_t>(Packing::quantized(c.r, k8BitMax));
-        samples[4 * i + 1] = static_cast<std::uint8_t>(Packing::quantized(c.g, k8BitMax));
-        samples[4 * i + 2] = static_cast<std::uint8_t>(Packing::quantized(c.b, k8BitMax));
+        const RGB c =
+            lut.apply({level[0] / eightBitMax, level[1] / eightBitMax, level[2] / eightBitMax});
+        samples[4 * i] = static_cast<std::uint8_t>(Packing::quantized(c.r, eightBitMax));
+        samples[4 * i + 1] = static_cast<std::uint8_t>(Packing::quantized(c.g, eightBitMax));
+        samples[4 * i + 2] = static_cast<std::uint8_t>(Packing::quantized(c.b, eightBitMax));
         samples[4 * i + 3] = 255;
     }
     ImageLoader::writeImage(Image8(width, height, std::move(samples)), output, type,
@@ -219,7 +220,7 @@ TEST(GradeFile, PassesAlphaThroughAndLeavesTransparentColoursAlone)
         const std::vector<double> transparent = out.getpoint(3, 1);
         EXPECT_EQ(transparent, (std::vector<double>{200 * scale, 10 * scale, 30 * scale, 0}));
         const std::vector<double> graded = out.getpoint(3, 6);
-        const float max = deep ? k16BitMax : k8BitMax;
+        const float max = deep ? sixteenBitMax : eightBitMax;
         const RGB expected = lut.apply({60 / 255.0f, 120 / 255.0f, 240 / 255.0f});
         EXPECT_EQ(graded[0], Packing::quantized(expected.r, max));
         EXPECT_EQ(graded[1], Packing::quantized(expected.g, max));
@@ -382,13 +383,13 @@ float expectedSample(const FloatGrade& grade, const SceneLinearFeed& feed, const
 {
     const RGB value{pixel[0], pixel[1], pixel[2]};
     if (band == 3)
-        return floats ? pixel[3] : static_cast<float>(Packing::quantized(pixel[3], k16BitMax));
+        return floats ? pixel[3] : static_cast<float>(Packing::quantized(pixel[3], sixteenBitMax));
     const RGB fed = feed.toLUT(value);
     const bool clear = pixel[3] == 0.0f;
     const RGB graded = clear ? fed : fed + (grade.lut.apply(fed) - fed) * grade.strength;
     const RGB out = floats ? (graded == fed ? value : feed.fromLUT(graded)) : graded;
     const float sample = band == 0 ? out.r : (band == 1 ? out.g : out.b);
-    return floats ? sample : static_cast<float>(Packing::quantized(sample, k16BitMax));
+    return floats ? sample : static_cast<float>(Packing::quantized(sample, sixteenBitMax));
 }
 
 // The samples as an EXR of half floats, which OpenEXR stores premultiplied by alpha; the samples
