@@ -120,27 +120,18 @@ private Q_SLOTS:
         QTest::addColumn<QString>("runtime");   // "" unset; else mode and owner, such as "0700 me"
         QTest::addColumn<QString>("fallback");  // the same for the temporary folder's one, "" none
         QTest::addColumn<QString>("expected");  // "runtime", "fallback" or "" for none
-        QTest::newRow("private runtime folder") << "0700 me"
-                                                << ""
-                                                << "runtime";
-        QTest::newRow("no runtime folder") << ""
-                                           << ""
-                                           << "fallback";
-        QTest::newRow("runtime folder open to others") << "0755 me"
-                                                       << ""
-                                                       << "fallback";
-        QTest::newRow("another user's runtime folder") << "0700 other"
-                                                       << ""
-                                                       << "fallback";
-        QTest::newRow("an existing private fallback") << ""
-                                                      << "0700 me"
-                                                      << "fallback";
-        QTest::newRow("a fallback open to others") << ""
-                                                   << "0777 me"
-                                                   << "";
-        QTest::newRow("another user's fallback") << ""
-                                                 << "0700 other"
-                                                 << "";
+        const char* rows[][4] = {
+            {"private runtime folder", "0700 me", "", "runtime"},
+            {"no runtime folder", "", "", "fallback"},
+            {"runtime folder open to others", "0755 me", "", "fallback"},
+            {"another user's runtime folder", "0700 other", "", "fallback"},
+            {"an existing private fallback", "", "0700 me", "fallback"},
+            {"a fallback open to others", "", "0777 me", ""},
+            {"another user's fallback", "", "0700 other", ""},
+        };
+        for (const auto& row : rows)
+            QTest::newRow(row[0]) << QString::fromLatin1(row[1]) << QString::fromLatin1(row[2])
+                                  << QString::fromLatin1(row[3]);
     }
     void theSocketLivesInAPrivateFolder()
     {

@@ -167,14 +167,17 @@ private Q_SLOTS:
         QVERIFY(model->canExport());
     }
 
-    void theSidebarShowsTheLUTFileBesideTheModes()
+    // The sidebar shows the LUT file beside the modes; the mode card offers only its intensity.
+    void theSidebarAndTheModeCardShowTheLUTFileBesideTheModes()
     {
         ModelHarness harness;
         auto model = harness.makeModel();
         SidebarView sidebar(*model);
+        ModeControls controls(*model);
         ModeRow* row = sidebar.lutFileRow();
         QVERIFY(!row->isSelected());
         QVERIFY(row->description().contains(QStringLiteral(".cube")));
+        QVERIFY(controls.slider(QStringLiteral("Tone")));
 
         model->openLUTFile(writeLUT(harness.path(QStringLiteral("Warm.cube")), 5));
         QVERIFY(waitUntilIdle(*model));
@@ -182,6 +185,8 @@ private Q_SLOTS:
         QVERIFY(row->isSelected());
         for (const ModeRow* mode : sidebar.modeRows())
             QVERIFY(!mode->isSelected());
+        QVERIFY(!controls.slider(QStringLiteral("Tone")));
+        QVERIFY(controls.slider(QStringLiteral("Intensity")));
 
         model->setMode(Mode::edit);
         QVERIFY(!row->isSelected());
@@ -190,18 +195,6 @@ private Q_SLOTS:
         QVERIFY(model->showingLUTFile());
         QVERIFY(row->isSelected());
         QCOMPARE(model->mode(), Mode::edit);
-    }
-
-    void theModeCardOffersOnlyTheIntensityForALUTFile()
-    {
-        ModelHarness harness;
-        auto model = harness.makeModel();
-        ModeControls controls(*model);
-        QVERIFY(controls.slider(QStringLiteral("Tone")));
-        model->openLUTFile(writeLUT(harness.path(QStringLiteral("Warm.cube")), 5));
-        QVERIFY(waitUntilIdle(*model));
-        QVERIFY(!controls.slider(QStringLiteral("Tone")));
-        QVERIFY(controls.slider(QStringLiteral("Intensity")));
         model->setMode(Mode::look);
         QVERIFY(controls.slider(QStringLiteral("Tone")));
     }

@@ -7,6 +7,7 @@
 #include "color/ocio/SpaceConversion.hpp"
 #include "imaging/ImageLoader.hpp"
 #include "lut/LUTReader.hpp"
+#include "support/ColorExpectations.hpp"
 #include "support/ExternalTool.hpp"
 
 #include <gtest/gtest.h>
@@ -27,17 +28,6 @@ constexpr float nodeTolerance = 1.0e-4f;
 constexpr float readingTolerance = 1.0e-5f;
 
 std::string key(ColorSpace space) { return std::string(ColorSpaces::row(space).key); }
-
-float largestDifference(const std::vector<RGB>& actual, const std::vector<RGB>& expected)
-{
-    EXPECT_EQ(actual.size(), expected.size());
-    float worst = 0.0f;
-    for (std::size_t i = 0; i < std::min(actual.size(), expected.size()); ++i) {
-        const RGB d = actual[i] - expected[i];
-        worst = std::max({worst, std::fabs(d.r), std::fabs(d.g), std::fabs(d.b)});
-    }
-    return worst;
-}
 
 // A small frame with every level of each channel somewhere, for the look to analyse.
 void writeFrame(const std::filesystem::path& file)

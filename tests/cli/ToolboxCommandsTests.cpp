@@ -17,6 +17,7 @@
 #include <cmath>
 #include <fstream>
 #include <random>
+#include <sstream>
 
 namespace lumivert {
 namespace {
@@ -131,58 +132,50 @@ TEST(ToolboxMessages, EachMistakeGetsASentence)
                                       }),
                          "Negative", cli / "negative.cube");
     struct Case {
-        std::vector<std::string> arguments;
+        std::string command;  // the arguments, one space apart
         int status;
         std::string message;
     };
     const std::vector<Case> cases = {
-        {{"apply", "warm.cube", "photo.png", "-o", "x.png", "--jobs", "0"},
-         2,
+        {"apply warm.cube photo.png -o x.png --jobs 0", 2,
          "The --jobs must be a whole number of at least 1."},
-        {{"apply", "warm.cube", "photo.png", "-o", "x.png", "--quality", "80"},
-         2,
+        {"apply warm.cube photo.png -o x.png --quality 80", 2,
          "The --quality sets JPEG and WebP compression only; \u201Cx.png\u201D is written "
          "without loss, so leave it out."},
-        {{"cdl", "--slope", "1.2,1", "-o", "c.cube"},
-         2,
+        {"cdl --slope 1.2,1 -o c.cube", 2,
          "The --slope takes three numbers as R,G,B, such as 1.1,1,0.9; found \u201C1.2,1\u201D."},
-        {{"cdl", "--power", "1,0,1", "-o", "c.cube"},
-         2,
+        {"cdl --power 1,0,1 -o c.cube", 2,
          "The CDL cannot be made into a LUT: powers must be above 0."},
-        {{"cdl", "grade.cc", "--slope", "1,1,1", "-o", "c.cube"},
-         2,
+        {"cdl grade.cc --slope 1,1,1 -o c.cube", 2,
          "Give either a CDL file or --slope, --offset, --power and --saturation, not both."},
-        {{"cdl", "grade.cc", "--id", "shot2", "-o", "c.cube"},
-         1,
+        {"cdl grade.cc --id shot2 -o c.cube", 1,
          "grade.cc: no ColorCorrection has the id \u201Cshot2\u201D, expected one of "
          "\u201Cshot1\u201D."},
-        {{"cdl", "--id", "shot1", "-o", "c.cube"},
-         2,
+        {"cdl --id shot1 -o c.cube", 2,
          "The --id picks a correction of a CDL file; name the file too."},
-        {{"combine", "warm.cube", "warm.cube", "-o", "warm.cube"}, 1, "would be replaced"},
-        {{"combine", "warm.cube", "warm.cube", "--size", "300", "-o", "i.cube"},
-         2,
+        {"combine warm.cube warm.cube -o warm.cube", 1, "would be replaced"},
+        {"combine warm.cube warm.cube --size 300 -o i.cube", 2,
          "The --size must lie between 2 and 256."},
-        {{"info", "look.xyz"},
-         1,
+        {"info look.xyz", 1,
          "look.xyz: unsupported LUT format; LUT files are .cube, .3dl, .png, .clf, .csp, .spi3d, "
          ".icc, .ctf"},
-        {{"invert", "negative.cube", "-o", "i.cube"},
-         1,
+        {"invert negative.cube -o i.cube", 1,
          "The LUT cannot be inverted: it folds at lattice node (0, 0, 0), input (0, 0, 0), "
          "where its red output falls as its red input rises."},
-        {{"convert", "wide.cube", "-o", "wide.3dl"},
-         0,
+        {"convert wide.cube -o wide.3dl", 0,
          "Note: 243 of 729 entries of \u201Cwide.3dl\u201D were clamped into 0 to 1, which is "
          "all the format holds; their values ranged from -0.1 to 1.2."},
-        {{"convert", "wide.cube", "-o", "wide.clf"}, 0, ""},
-        {{"convert", "warm.cube", "-o", "warm.spi1d"},
-         2,
+        {"convert wide.cube -o wide.clf", 0, ""},
+        {"convert warm.cube -o warm.spi1d", 2,
          "needs the extension .cube, .3dl, .png, .clf, .csp, .spi3d or .icc, or a --format."},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.arguments[0] + " " + c.arguments.back());
-        const CliResult result = cli.run(c.arguments);
+        SCOPED_TRACE(c.command);
+        std::vector<std::string> arguments;
+        std::istringstream words(c.command);
+        for (std::string word; words >> word;)
+            arguments.push_back(word);
+        const CliResult result = cli.run(arguments);
         EXPECT_EQ(result.status, c.status) << result.err;
         EXPECT_NE(result.err.find(c.message), std::string::npos) << result.err;
     }

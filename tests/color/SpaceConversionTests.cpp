@@ -7,6 +7,7 @@
 #include "color/ocio/SpaceConversion.hpp"
 #include "learners/GradePipeline.hpp"
 
+#include "support/ColorExpectations.hpp"
 #include "support/ExternalTool.hpp"
 #include "support/FolderTest.hpp"
 
@@ -112,17 +113,6 @@ std::vector<RGB> cubeEntries(const fs::path& path)
             for (const RGB& red : entries)
                 table.push_back({red.r, green.g, blue.b});
     return table;
-}
-
-float largestDifference(const std::vector<RGB>& actual, const std::vector<RGB>& expected)
-{
-    EXPECT_EQ(actual.size(), expected.size());
-    float worst = 0.0f;
-    for (std::size_t i = 0; i < std::min(actual.size(), expected.size()); ++i) {
-        const RGB d = actual[i] - expected[i];
-        worst = std::max({worst, std::fabs(d.r), std::fabs(d.g), std::fabs(d.b)});
-    }
-    return worst;
 }
 
 // A grade that is neither separable nor linear: a warm, crossed mix with a curve.
@@ -336,8 +326,7 @@ TEST(SpaceConversion, EncodingUndoesTheRenderingOfEverySpace)
             const RGB in = identity.values()[i];
             const RGB out = encoded.values()[i];
             ASSERT_TRUE(std::isfinite(out.r) && std::isfinite(out.g) && std::isfinite(out.b));
-            const RGB d = back[i] - in;
-            const float error = std::max({std::fabs(d.r), std::fabs(d.g), std::fabs(d.b)});
+            const float error = largestDifference(back[i], in);
             // Greys come back exactly; the ACES output transform's inverse is approximate for
             // colours, and saturated ones near the cube's faces are beyond its reach, as is
             // display white for C-Log3, whose code values end first.

@@ -33,6 +33,16 @@ inline float largestDifference(const RGB& a, const RGB& b)
     return std::max({std::fabs(a.r - b.r), std::fabs(a.g - b.g), std::fabs(a.b - b.b)});
 }
 
+// The largest difference of one channel over two lists of colours, which must be as long.
+inline float largestDifference(const std::vector<RGB>& actual, const std::vector<RGB>& expected)
+{
+    EXPECT_EQ(actual.size(), expected.size());
+    float worst = 0.0f;
+    for (std::size_t i = 0; i < std::min(actual.size(), expected.size()); ++i)
+        worst = std::max(worst, largestDifference(actual[i], expected[i]));
+    return worst;
+}
+
 // `count` colours spread uniformly over the unit cube, the same for the same seed.
 inline std::vector<RGB> randomColours(unsigned seed, int count)
 {
