@@ -67,19 +67,20 @@ struct PaneHarness {
     }
 };
 
+// One of each button's strings: its text, tool tip or accessible name.
+QStringList each(const QList<QAbstractButton*>& buttons, QString (QWidget::*string)() const)
+{
+    QStringList result;
+    for (const QAbstractButton* button : buttons)
+        result << (button->*string)();
+    return result;
+}
+
 QStringList texts(const QList<QAbstractButton*>& buttons)
 {
     QStringList result;
     for (const QAbstractButton* button : buttons)
         result << button->text();
-    return result;
-}
-
-QStringList toolTips(const QList<QAbstractButton*>& buttons)
-{
-    QStringList result;
-    for (const QAbstractButton* button : buttons)
-        result << button->toolTip();
     return result;
 }
 
@@ -445,10 +446,7 @@ private Q_SLOTS:
             // Narrow, the labels give way to icons unless moving the compare controls to a
             // second row made room for them.
             QVERIFY(width == 900 ? labelled : !labelled || controls->usesTwoRows());
-            QStringList names;
-            for (QAbstractButton* button : controls->sourceButtons())
-                names << button->accessibleName();
-            QCOMPARE(names, withPreview);
+            QCOMPARE(each(controls->sourceButtons(), &QWidget::accessibleName), withPreview);
         }
 
         // Picking a segment sets the source; the model's choice checks the segment.
@@ -469,7 +467,7 @@ private Q_SLOTS:
         PaneHarness harness;
         PreviewControls* controls = harness.pane->controls();
         const QList<QAbstractButton*> buttons = controls->compareButtons();
-        QCOMPARE(toolTips(buttons),
+        QCOMPARE(each(buttons, &QWidget::toolTip),
                  (QStringList{QStringLiteral("Split"), QStringLiteral("Original"),
                               QStringLiteral("With LUT"), QStringLiteral("Difference"),
                               QStringLiteral("Side by side")}));
