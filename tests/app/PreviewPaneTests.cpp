@@ -68,19 +68,12 @@ struct PaneHarness {
 };
 
 // One of each button's strings: its text, tool tip or accessible name.
-QStringList each(const QList<QAbstractButton*>& buttons, QString (QWidget::*string)() const)
+QStringList each(const QList<QAbstractButton*>& buttons,
+                 QString (QAbstractButton::*string)() const = &QAbstractButton::text)
 {
     QStringList result;
     for (const QAbstractButton* button : buttons)
         result << (button->*string)();
-    return result;
-}
-
-QStringList texts(const QList<QAbstractButton*>& buttons)
-{
-    QStringList result;
-    for (const QAbstractButton* button : buttons)
-        result << button->text();
     return result;
 }
 
@@ -424,10 +417,10 @@ private Q_SLOTS:
         PaneHarness harness;
         PreviewControls* controls = harness.pane->controls();
         harness.model->setMode(mode);
-        QCOMPARE(texts(controls->sourceButtons()), labels);
+        QCOMPARE(each(controls->sourceButtons()), labels);
 
         harness.loadPhoto(QStringLiteral("extra"), Slot::preview);
-        QCOMPARE(texts(controls->sourceButtons()), labels << QStringLiteral("Preview photo"));
+        QCOMPARE(each(controls->sourceButtons()), labels << QStringLiteral("Preview photo"));
         QVERIFY(controls->sourceButtons().back()->isChecked());
 
         // Where the labels do not fit, the segments show icons named as the labels; never a cut
@@ -459,7 +452,7 @@ private Q_SLOTS:
 
         harness.model->remove(Slot::preview);
         labels.removeLast();
-        QCOMPARE(texts(controls->sourceButtons()), labels);
+        QCOMPARE(each(controls->sourceButtons()), labels);
     }
 
     void comparePickerSetsTheStyle()
