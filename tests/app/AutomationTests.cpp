@@ -15,6 +15,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <vector>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -89,19 +91,17 @@ private Q_SLOTS:
     {
         ModelHarness harness;
         auto model = harness.makeModel();
-        const QStringList problems =
-            Automation::applySettings(*model, {{"LUMIVERT_LOOK_SETTINGS", "0.1, 0.2,0.3"},
-                                               {"LUMIVERT_GRID", "64"},
-                                               {"LUMIVERT_SPLIT", " 0.3"},
-                                               {"LUMIVERT_INTENSITY", "abc"},
-                                               {"LUMIVERT_PREVIEW_ON", "Photo"},
-                                               {"LUMIVERT_GAMUT", "Smooth"},
-                                               {"LUMIVERT_FORMAT", "3dl"}});
+        const AppModel::Environment refused{{"LUMIVERT_LOOK_SETTINGS", "0.1, 0.2,0.3"},
+                                            {"LUMIVERT_GRID", "64"},
+                                            {"LUMIVERT_SPLIT", " 0.3"},
+                                            {"LUMIVERT_INTENSITY", "abc"},
+                                            {"LUMIVERT_PREVIEW_ON", "Photo"},
+                                            {"LUMIVERT_GAMUT", "Smooth"},
+                                            {"LUMIVERT_FORMAT", "3dl"}};
+        const QStringList problems = Automation::applySettings(*model, refused);
         QCOMPARE(problems.size(), 7);
-        for (const char* name :
-             {"LUMIVERT_LOOK_SETTINGS", "LUMIVERT_GRID", "LUMIVERT_SPLIT", "LUMIVERT_INTENSITY",
-              "LUMIVERT_PREVIEW_ON", "LUMIVERT_GAMUT", "LUMIVERT_FORMAT"})
-            QVERIFY2(problems.join(QLatin1Char('\n')).contains(QLatin1String(name)), name);
+        for (const QString& name : refused.keys())
+            QVERIFY2(problems.join(QLatin1Char('\n')).contains(name), qPrintable(name));
         QCOMPARE(model->settings(), GradeRecipe::Settings{});
         QCOMPARE(model->exportSize(), 33);
         QCOMPARE(model->split(), 0.5);
@@ -207,29 +207,21 @@ private Q_SLOTS:
                                       << QStringLiteral("Couldn’t open the image: ");
         QTest::newRow("different shapes") << QStringList{"MODE=edit", "BEFORE=WIDE", "AFTER=TALL"}
                                           << QStringLiteral("Couldn’t analyse the images: ");
-        const std::array<std::pair<const char*, const char*>, 17> hostile{{
-            {"INTENSITY", "nan"},
-            {"INTENSITY", "inf"},
-            {"INTENSITY", "7"},
-            {"INTENSITY", "-3"},
-            {"INTENSITY", "0,5"},
-            {"INTENSITY", "1e309"},
-            {"FINETUNE", "nan,0,0,0"},
-            {"LOOK_SETTINGS", "1,nan,1,1"},
-            {"MATCH_SETTINGS", "nan,1"},
-            {"GRID", "7"},
-            {"INPUT_SPACE", "slog9"},
-            {"INPUT_SPACE", "SRGB"},
-            {"INPUT_SPACE", ""},
-            {"OUTPUT_SPACE", "slog3-sgamut3cine"},
-            {"OUTPUT_SPACE", "rec709 "},
-            {"EXPORT", "FOLDER/"},
-            {"EXPORT", "FOLDER"},
-        }};
-        for (const auto& [variable, value] : hostile)
-            QTest::addRow("%s=%s", variable, value)
-                << QStringList{"LOOK=PHOTO", QStringLiteral("%1=%2").arg(variable, value)}
-                << QStringLiteral("LUMIVERT_") + QLatin1String(variable);
+        const std::pair<const char*, std::vector<const char*>> hostile[] = {
+            {"INTENSITY", {"nan", "inf", "7", "-3", "0,5", "1e309"}},
+            {"FINETUNE", {"nan,0,0,0"}},
+            {"LOOK_SETTINGS", {"1,nan,1,1"}},
+            {"MATCH_SETTINGS", {"nan,1"}},
+            {"GRID", {"7"}},
+            {"INPUT_SPACE", {"slog9", "SRGB", ""}},
+            {"OUTPUT_SPACE", {"slog3-sgamut3cine", "rec709 "}},
+            {"EXPORT", {"FOLDER/", "FOLDER"}},
+        };
+        for (const auto& [variable, values] : hostile)
+            for (const char* value : values)
+                QTest::addRow("%s=%s", variable, value)
+                    << QStringList{"LOOK=PHOTO", QStringLiteral("%1=%2").arg(variable, value)}
+                    << QStringLiteral("LUMIVERT_") + QLatin1String(variable);
     }
 
     void aFailedStepFailsTheRun()
@@ -388,110 +380,72 @@ private Q_SLOTS:
     void theAppWritesTheCommandLinesLUT_data()
     {
         QTest::addColumn<QStringList>("variables");  // "NAME=value", without the LUMIVERT_
-        QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QString>("file");
         const QString coffee = sample("coffee.png");
         const QString chelsea = sample("chelsea.png");
         const QString astronaut = sample("astronaut.png");
         const QString graded = work(QStringLiteral("astronaut-graded.png"));
         const QString hald = work(QStringLiteral("graded-hald.png"));
-        QTest::newRow("look") << QStringList{QStringLiteral("LOOK=") + coffee,
-                                             QStringLiteral("LOOK_SETTINGS=0.6,1.2,0.9,0.25"),
-                                             QStringLiteral("INTENSITY=0.8"),
-                                             QStringLiteral("FINETUNE=0.1,-0.05,0.2,0.15"),
-                                             QStringLiteral("NAME=Coffee / Look"),
-                                             QStringLiteral("GRID=17")}
-                              << QStringList{QStringLiteral("look"),
-                                             coffee,
-                                             QStringLiteral("--look-settings=0.6,1.2,0.9,0.25"),
-                                             QStringLiteral("--intensity=0.8"),
-                                             QStringLiteral("--finetune=0.1,-0.05,0.2,0.15"),
-                                             QStringLiteral("--title=Coffee / Look"),
-                                             QStringLiteral("--size=17")}
+        QTest::newRow("look") << QStringList{"LOOK=" + coffee,     "LOOK_SETTINGS=0.6,1.2,0.9,0.25",
+                                             "INTENSITY=0.8",      "FINETUNE=0.1,-0.05,0.2,0.15",
+                                             "NAME=Coffee / Look", "GRID=17"}
                               << QStringLiteral("look.cube");
-        QTest::newRow("match") << QStringList{QStringLiteral("MODE=match"),
-                                              QStringLiteral("SOURCE=") + chelsea,
-                                              QStringLiteral("REFERENCE=") + coffee,
-                                              QStringLiteral("MATCH_SETTINGS=0.7,1.3"),
-                                              QStringLiteral("INTENSITY=1.2"),
-                                              QStringLiteral("FINETUNE=-0.2,0.1,-0.3,0.3"),
-                                              QStringLiteral("GRID=65")}
-                               << QStringList{QStringLiteral("match"),
-                                              chelsea,
-                                              coffee,
-                                              QStringLiteral("--match-settings=0.7,1.3"),
-                                              QStringLiteral("--intensity=1.2"),
-                                              QStringLiteral("--finetune=-0.2,0.1,-0.3,0.3"),
-                                              QStringLiteral("--size=65")}
+        QTest::newRow("match") << QStringList{"MODE=match",
+                                              "SOURCE=" + chelsea,
+                                              "REFERENCE=" + coffee,
+                                              "MATCH_SETTINGS=0.7,1.3",
+                                              "INTENSITY=1.2",
+                                              "FINETUNE=-0.2,0.1,-0.3,0.3",
+                                              "GRID=65"}
                                << QStringLiteral("match.cube");
-        QTest::newRow("edit") << QStringList{QStringLiteral("MODE=edit"),
-                                             QStringLiteral("BEFORE=") + astronaut,
-                                             QStringLiteral("AFTER=") + graded,
-                                             QStringLiteral("SMOOTHING=0.15"),
-                                             QStringLiteral("INTENSITY=0.9"),
-                                             QStringLiteral("FINETUNE=0.3,0.2,0.1,-0.2"),
-                                             QStringLiteral("NAME=Learnt"),
-                                             QStringLiteral("GRID=17")}
-                              << QStringList{QStringLiteral("edit"),
-                                             astronaut,
-                                             graded,
-                                             QStringLiteral("--smoothing=0.15"),
-                                             QStringLiteral("--intensity=0.9"),
-                                             QStringLiteral("--finetune=0.3,0.2,0.1,-0.2"),
-                                             QStringLiteral("--title=Learnt"),
-                                             QStringLiteral("--size=17")}
+        QTest::newRow("edit") << QStringList{"MODE=edit",       "BEFORE=" + astronaut,
+                                             "AFTER=" + graded, "SMOOTHING=0.15",
+                                             "INTENSITY=0.9",   "FINETUNE=0.3,0.2,0.1,-0.2",
+                                             "NAME=Learnt",     "GRID=17"}
                               << QStringLiteral("edit.cube");
-        QTest::newRow("hald") << QStringList{QStringLiteral("MODE=hald"),
-                                             QStringLiteral("HALD=") + hald,
-                                             QStringLiteral("INTENSITY=0.75"),
-                                             QStringLiteral("FINETUNE=-0.1,-0.2,0.25,0.1"),
-                                             QStringLiteral("NAME=Graded"),
-                                             QStringLiteral("GRID=65")}
-                              << QStringList{QStringLiteral("hald"),
-                                             hald,
-                                             QStringLiteral("--intensity=0.75"),
-                                             QStringLiteral("--finetune=-0.1,-0.2,0.25,0.1"),
-                                             QStringLiteral("--title=Graded"),
-                                             QStringLiteral("--size=65")}
+        QTest::newRow("hald") << QStringList{"MODE=hald",      "HALD=" + hald,
+                                             "INTENSITY=0.75", "FINETUNE=-0.1,-0.2,0.25,0.1",
+                                             "NAME=Graded",    "GRID=65"}
                               << QStringLiteral("hald.cube");
         // The other two formats; the LUT's name comes from the photo on both sides.
         QTest::newRow("look as .3dl")
-            << QStringList{QStringLiteral("LOOK=") + chelsea,
-                           QStringLiteral("LOOK_SETTINGS=1.1,0.5,1.4,0.8"),
-                           QStringLiteral("INTENSITY=1.3"), QStringLiteral("GRID=65")}
-            << QStringList{QStringLiteral("look"), chelsea,
-                           QStringLiteral("--look-settings=1.1,0.5,1.4,0.8"),
-                           QStringLiteral("--intensity=1.3"), QStringLiteral("--size=65")}
+            << QStringList{"LOOK=" + chelsea, "LOOK_SETTINGS=1.1,0.5,1.4,0.8", "INTENSITY=1.3",
+                           "GRID=65"}
             << QStringLiteral("look.3dl");
-        QTest::newRow("edit as HALD .png") << QStringList{QStringLiteral("MODE=edit"),
-                                                          QStringLiteral("BEFORE=") + astronaut,
-                                                          QStringLiteral("AFTER=") + graded,
-                                                          QStringLiteral("SMOOTHING=0.005"),
-                                                          QStringLiteral("FINETUNE=0,0.15,0,0.2"),
-                                                          QStringLiteral("GRID=65")}
-                                           << QStringList{QStringLiteral("edit"),
-                                                          astronaut,
-                                                          graded,
-                                                          QStringLiteral("--smoothing=0.005"),
-                                                          QStringLiteral("--finetune=0,0.15,0,0.2"),
-                                                          QStringLiteral("--size=65")}
-                                           << QStringLiteral("edit.png");
+        QTest::newRow("edit as HALD .png")
+            << QStringList{"MODE=edit",       "BEFORE=" + astronaut,   "AFTER=" + graded,
+                           "SMOOTHING=0.005", "FINETUNE=0,0.15,0,0.2", "GRID=65"}
+            << QStringLiteral("edit.png");
     }
 
     void theAppWritesTheCommandLinesLUT()
     {
         QFETCH(QStringList, variables);
-        QFETCH(QStringList, arguments);
         QFETCH(QString, file);
         const QString fromApp = work(QStringLiteral("app-") + file);
         const QString fromCli = work(QStringLiteral("cli-") + file);
         const QString ready = fromApp + QStringLiteral(".ready");
         QMap<QString, QString> environment{{QStringLiteral("LUMIVERT_EXPORT"), fromApp},
                                            {QStringLiteral("LUMIVERT_READY"), ready}};
+        // The command line's words for the same run: the mode, the inputs in the order given,
+        // then each setting as its option.
+        const QMap<QString, QString> options{{"LOOK_SETTINGS", "--look-settings"},
+                                             {"MATCH_SETTINGS", "--match-settings"},
+                                             {"SMOOTHING", "--smoothing"},
+                                             {"INTENSITY", "--intensity"},
+                                             {"FINETUNE", "--finetune"},
+                                             {"NAME", "--title"},
+                                             {"GRID", "--size"}};
+        QStringList arguments{QStringLiteral("look")};
         for (const QString& variable : variables) {
             const qsizetype equals = variable.indexOf(QLatin1Char('='));
-            environment.insert(QStringLiteral("LUMIVERT_") + variable.left(equals),
-                               variable.mid(equals + 1));
+            const QString name = variable.left(equals), value = variable.mid(equals + 1);
+            environment.insert(QStringLiteral("LUMIVERT_") + name, value);
+            if (name == QStringLiteral("MODE"))
+                arguments[0] = value;
+            else
+                arguments << (options.contains(name) ? options[name] + QLatin1Char('=') + value
+                                                     : value);
         }
         const Finished app = runApp(environment);
         QVERIFY2(app.exitCode == 0, qPrintable(app.errors));

@@ -67,19 +67,13 @@ struct PaneHarness {
     }
 };
 
-QStringList texts(const QList<QAbstractButton*>& buttons)
+// One of each button's strings: its text, tool tip or accessible name.
+QStringList each(const QList<QAbstractButton*>& buttons,
+                 QString (QAbstractButton::*string)() const = &QAbstractButton::text)
 {
     QStringList result;
     for (const QAbstractButton* button : buttons)
-        result << button->text();
-    return result;
-}
-
-QStringList toolTips(const QList<QAbstractButton*>& buttons)
-{
-    QStringList result;
-    for (const QAbstractButton* button : buttons)
-        result << button->toolTip();
+        result << (button->*string)();
     return result;
 }
 
@@ -423,10 +417,10 @@ private Q_SLOTS:
         PaneHarness harness;
         PreviewControls* controls = harness.pane->controls();
         harness.model->setMode(mode);
-        QCOMPARE(texts(controls->sourceButtons()), labels);
+        QCOMPARE(each(controls->sourceButtons()), labels);
 
         harness.loadPhoto(QStringLiteral("extra"), Slot::preview);
-        QCOMPARE(texts(controls->sourceButtons()), labels << QStringLiteral("Preview photo"));
+        QCOMPARE(each(controls->sourceButtons()), labels << QStringLiteral("Preview photo"));
         QVERIFY(controls->sourceButtons().back()->isChecked());
 
         // Where the labels do not fit, the segments show icons named as the labels; never a cut
@@ -445,10 +439,7 @@ private Q_SLOTS:
             // Narrow, the labels give way to icons unless moving the compare controls to a
             // second row made room for them.
             QVERIFY(width == 900 ? labelled : !labelled || controls->usesTwoRows());
-            QStringList names;
-            for (QAbstractButton* button : controls->sourceButtons())
-                names << button->accessibleName();
-            QCOMPARE(names, withPreview);
+            QCOMPARE(each(controls->sourceButtons(), &QWidget::accessibleName), withPreview);
         }
 
         // Picking a segment sets the source; the model's choice checks the segment.
@@ -461,7 +452,7 @@ private Q_SLOTS:
 
         harness.model->remove(Slot::preview);
         labels.removeLast();
-        QCOMPARE(texts(controls->sourceButtons()), labels);
+        QCOMPARE(each(controls->sourceButtons()), labels);
     }
 
     void comparePickerSetsTheStyle()
@@ -469,7 +460,7 @@ private Q_SLOTS:
         PaneHarness harness;
         PreviewControls* controls = harness.pane->controls();
         const QList<QAbstractButton*> buttons = controls->compareButtons();
-        QCOMPARE(toolTips(buttons),
+        QCOMPARE(each(buttons, &QWidget::toolTip),
                  (QStringList{QStringLiteral("Split"), QStringLiteral("Original"),
                               QStringLiteral("With LUT"), QStringLiteral("Difference"),
                               QStringLiteral("Side by side")}));

@@ -606,16 +606,32 @@ private Q_SLOTS:
             QCOMPARE(*parsed, size);
     }
 
+    // With a title bar of 30 and borders of 2 the frame's top is 10 below the area's top and the
+    // contents keep the asked-for size inside it; clamped, it is the whole frame that fits.
+    void captureWindowFrameIsClampedToTheScreen_data()
+    {
+        QTest::addColumn<QSize>("asked");  // invalid: a malformed value, keeping the current size
+        QTest::addColumn<QMargins>("decorations");
+        QTest::addColumn<QRect>("frame");
+        const QMargins titled(2, 30, 2, 2);
+        QTest::newRow("malformed") << QSize() << QMargins() << QRect(20, 35, 1380, 860);
+        QTest::newRow("fits") << QSize(1000, 700) << QMargins() << QRect(20, 35, 1000, 700);
+        QTest::newRow("too large") << QSize(4000, 3000) << QMargins() << QRect(20, 35, 1920, 1050);
+        QTest::newRow("fits with a frame")
+            << QSize(1200, 800) << titled << QRect(20, 35, 1204, 832);
+        QTest::newRow("too large with a frame")
+            << QSize(4000, 3000) << titled << QRect(20, 35, 1920, 1050);
+    }
+
     void captureWindowFrameIsClampedToTheScreen()
     {
-        const QRect visible(0, 25, 1920, 1050);
-        // A malformed value keeps the current size.
-        QCOMPARE(WindowPlacement::frame(QSize(1380, 860), std::nullopt, visible),
-                 QRect(20, 35, 1380, 860));
-        QCOMPARE(WindowPlacement::frame(QSize(1380, 860), QSize(1000, 700), visible),
-                 QRect(20, 35, 1000, 700));
-        QCOMPARE(WindowPlacement::frame(QSize(1380, 860), QSize(4000, 3000), visible),
-                 QRect(20, 35, 1920, 1050));
+        QFETCH(QSize, asked);
+        QFETCH(QMargins, decorations);
+        QFETCH(QRect, frame);
+        const std::optional<QSize> desired = asked.isValid() ? std::optional(asked) : std::nullopt;
+        QCOMPARE(WindowPlacement::frame(QSize(1380, 860), desired, QRect(0, 25, 1920, 1050),
+                                        decorations),
+                 frame);
     }
 
     void theWindowSizeIsRememberedForTheNextStart()
@@ -638,23 +654,6 @@ private Q_SLOTS:
         QTRY_COMPARE(next.size(), QSize(1111, 777));
         settings.setValue("windowGeometry", QByteArray("not a geometry"));
         QVERIFY(!WindowPlacement::restore(next, settings));
-    }
-
-    void captureWindowPlacesTheFrameNotTheContents()
-    {
-        // A title bar of 30 and borders of 2: the frame's top is 10 below the area's top, the
-        // contents keep the asked-for size inside it.
-        const QRect visible(0, 25, 1920, 1050);
-        const QMargins decorations(2, 30, 2, 2);
-        const QRect placed =
-            WindowPlacement::frame(QSize(1380, 860), QSize(1200, 800), visible, decorations);
-        QCOMPARE(placed, QRect(20, 35, 1204, 832));
-        QCOMPARE(placed.marginsRemoved(decorations), QRect(22, 65, 1200, 800));
-        // Clamped, it is the whole frame that fits the area.
-        const QRect large =
-            WindowPlacement::frame(QSize(1380, 860), QSize(4000, 3000), visible, decorations);
-        QVERIFY(visible.contains(large.translated(-20, -10)));
-        QCOMPARE(large.size(), visible.size());
     }
 
     void captureWindowKeepsTheAskedSizeWhereTheDefaultSizeFits()

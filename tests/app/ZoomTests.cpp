@@ -121,6 +121,15 @@ bool near(const QPointF& a, const QPointF& b, double within)
     return std::abs(a.x() - b.x()) <= within && std::abs(a.y() - b.y()) <= within;
 }
 
+// The full-size pixel under a point of the photo.
+QRgb pixelAt(const Image8& image, const QPointF& point)
+{
+    const auto column = static_cast<std::int64_t>(point.x());
+    const auto line = static_cast<std::int64_t>(point.y());
+    return qRgb(image.sample(column, line, 0), image.sample(column, line, 1),
+                image.sample(column, line, 2));
+}
+
 }  // namespace
 
 class ZoomTests : public QObject {
@@ -547,11 +556,7 @@ private Q_SLOTS:
         for (int sample = 0; sample < 400; ++sample) {
             const QPoint at(x(random), y(random));
             const QPointF image = view->imagePointAt(QPointF(at) + QPointF(0.5, 0.5));
-            const auto column = static_cast<std::int64_t>(image.x());
-            const auto line = static_cast<std::int64_t>(image.y());
-            const QRgb want =
-                qRgb(expected.sample(column, line, 0), expected.sample(column, line, 1),
-                     expected.sample(column, line, 2));
+            const QRgb want = pixelAt(expected, image);
             // Badges sit in the top corners; the rest is the photo, pixel for pixel.
             if (at.y() < 40)
                 continue;
@@ -583,14 +588,9 @@ private Q_SLOTS:
             const QImage shown = view->grab().toImage().convertToFormat(QImage::Format_RGB32);
             int count = 0;
             for (int y = 40; y < shown.height(); ++y)
-                for (int x = 0; x < shown.width(); ++x) {
-                    const QPointF at = view->imagePointAt(QPointF(x + 0.5, y + 0.5));
-                    const auto column = static_cast<std::int64_t>(at.x());
-                    const auto line = static_cast<std::int64_t>(at.y());
-                    count += shown.pixel(x, y) != qRgb(expected.sample(column, line, 0),
-                                                       expected.sample(column, line, 1),
-                                                       expected.sample(column, line, 2));
-                }
+                for (int x = 0; x < shown.width(); ++x)
+                    count += shown.pixel(x, y) !=
+                             pixelAt(expected, view->imagePointAt(QPointF(x + 0.5, y + 0.5)));
             return count;
         };
 

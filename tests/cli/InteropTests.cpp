@@ -179,20 +179,16 @@ LUTMaker converted(std::vector<std::string> options)
 }
 
 // grade.cube's table spread over other inputs per channel, as scene-referred files are.
-void withDomain(const CliRunner& cli, const std::string& lut)
+LUTMaker spreadOver(const LUTDomain& domain)
 {
-    const LUT3D table = LUTReader::read(cli / "grade.cube").table();
-    LUTWriter::writeCube(
-        LUT3D(table.size(), table.values(), LUTDomain{{-0.25f, 0, 0}, {1.75f, 2, 1.5f}}), "Domain",
-        cli / lut);
+    return [domain](const CliRunner& cli, const std::string& lut) {
+        const LUT3D table = LUTReader::read(cli / "grade.cube").table();
+        LUTWriter::writeCube(LUT3D(table.size(), table.values(), domain), "Domain", cli / lut);
+    };
 }
 
-void withDomainFromZero(const CliRunner& cli, const std::string& lut)
-{
-    const LUT3D table = LUTReader::read(cli / "grade.cube").table();
-    LUTWriter::writeCube(LUT3D(table.size(), table.values(), LUTDomain{{0, 0, 0}, {2, 1.5f, 3}}),
-                         "Domain", cli / lut);
-}
+const LUTMaker withDomain = spreadOver({{-0.25f, 0, 0}, {1.75f, 2, 1.5f}});
+const LUTMaker withDomainFromZero = spreadOver({{0, 0, 0}, {2, 1.5f, 3}});
 
 // Three different tone curves over 0 … 1, as a 1D .cube.
 LUT1D toneCurves(std::int64_t size, const LUTDomain& domain)

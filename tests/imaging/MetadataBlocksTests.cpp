@@ -38,11 +38,10 @@ TEST(IptcRecords, EveryWrapperGivesTheRecordsBack)
 
 TEST(IptcRecords, DamagedWrappersGiveNothing)
 {
-    std::string cut = IptcRecords::photoshopResources(iptcRecords);
-    cut.resize(cut.size() - 6);
-    EXPECT_EQ(IptcRecords::recordsOf(cut), std::nullopt);
-    EXPECT_EQ(IptcRecords::recordsOf("8BIM"), std::nullopt);
-    EXPECT_EQ(IptcRecords::recordsOf("plain text"), std::nullopt);
+    const std::string resources = IptcRecords::photoshopResources(iptcRecords);
+    for (const std::string& wrapper : {resources.substr(0, resources.size() - 6),
+                                       std::string("8BIM"), std::string("plain text")})
+        EXPECT_EQ(IptcRecords::recordsOf(wrapper), std::nullopt) << wrapper.size() << " bytes";
     EXPECT_EQ(IptcRecords::recordsOfPngText("\niptc\n 4\n1c0z\n"), std::nullopt);
     EXPECT_EQ(IptcRecords::recordsOfPngText("\niptc\n"), std::nullopt);
 }
@@ -147,11 +146,9 @@ TEST(TiffExif, TheCamerasTagsSurviveTheBlockAndAPatchedFile)
 
 TEST(TiffExif, FilesWithoutATiffOrItsTagsGiveNothing)
 {
-    EXPECT_FALSE(TiffExif::exifBlockOf(TiffExif::readerOf(writtenTiff())));
-    EXPECT_FALSE(TiffExif::exifBlockOf(TiffExif::readerOf("GIF89a")));
-    std::string truncated = cameraTiff();
-    truncated.resize(20);
-    EXPECT_FALSE(TiffExif::exifBlockOf(TiffExif::readerOf(truncated)));
+    for (const std::string& file :
+         {writtenTiff(), std::string("GIF89a"), cameraTiff().substr(0, 20)})
+        EXPECT_FALSE(TiffExif::exifBlockOf(TiffExif::readerOf(file))) << file.size() << " bytes";
     // A big-endian output is left as it is; a block without the EXIF header, as PNG holds it,
     // is taken.
     const std::string block = *TiffExif::exifBlockOf(TiffExif::readerOf(cameraTiff()));

@@ -123,6 +123,12 @@ struct FailureCase {
     const char* message;
 };
 
+// Most faults are one piece of the known-good collection changed.
+std::function<std::string(const std::string&)> swapping(const char* from, const char* to)
+{
+    return [from, to](const std::string& text) { return replaced(text, from, to); };
+}
+
 class ASCCDLReaderFailure : public testing::TestWithParam<FailureCase> {};
 
 TEST_P(ASCCDLReaderFailure, NamesTheLineWhatWasFoundAndWhatWasExpected)
@@ -138,29 +144,22 @@ TEST_P(ASCCDLReaderFailure, NamesTheLineWhatWasFoundAndWhatWasExpected)
 INSTANTIATE_TEST_SUITE_P(
     Mutations, ASCCDLReaderFailure,
     testing::Values(
-        FailureCase{"TwoNumbers",
-                    [](const std::string& t) { return replaced(t, "1.2 1.0 0.8", "1.2 1.0"); },
+        FailureCase{"TwoNumbers", swapping("1.2 1.0 0.8", "1.2 1.0"),
                     "grade.ccc, line 7: Slope holds \u201C1.2 1.0\u201D, expected 3 numbers."},
-        FailureCase{"NotANumber",
-                    [](const std::string& t) { return replaced(t, "0.5</Sat", "half</Sat"); },
+        FailureCase{"NotANumber", swapping("0.5</Sat", "half</Sat"),
                     "grade.ccc, line 12: Saturation holds \u201Chalf\u201D, expected one number."},
         FailureCase{
-            "ZeroPower", [](const std::string& t) { return replaced(t, "1 2 0.5", "1 0 0.5"); },
+            "ZeroPower", swapping("1 2 0.5", "1 0 0.5"),
             "grade.ccc, line 4: ColorCorrection \u201Cshot1\u201D: powers must be above 0."},
-        FailureCase{"NegativeSlope",
-                    [](const std::string& t) { return replaced(t, " 2 2 2 ", "2 -2 2"); },
+        FailureCase{"NegativeSlope", swapping(" 2 2 2 ", "2 -2 2"),
                     "grade.ccc, line 15: ColorCorrection \u201Ca&b\u201D: slopes must be 0 or "
                     "more."},
-        FailureCase{"MismatchedTag",
-                    [](const std::string& t) { return replaced(t, "</SatNode>", "</SOPNode>"); },
+        FailureCase{"MismatchedTag", swapping("</SatNode>", "</SOPNode>"),
                     "grade.ccc, line 13: unexpected </SOPNode>, expected </SatNode>."},
-        FailureCase{
-            "Unclosed",
-            [](const std::string& t) { return replaced(t, "</ColorCorrectionCollection>\n", ""); },
-            "grade.ccc, line 19: the text ends inside <ColorCorrectionCollection>, "
-            "expected </ColorCorrectionCollection>."},
-        FailureCase{"UnterminatedComment",
-                    [](const std::string& t) { return replaced(t, " shot 1 -->", " shot 1"); },
+        FailureCase{"Unclosed", swapping("</ColorCorrectionCollection>\n", ""),
+                    "grade.ccc, line 19: the text ends inside <ColorCorrectionCollection>, "
+                    "expected </ColorCorrectionCollection>."},
+        FailureCase{"UnterminatedComment", swapping(" shot 1 -->", " shot 1"),
                     "grade.ccc, line 3: unterminated comment, expected \u201C-->\u201D."},
         FailureCase{"NoCorrection",
                     [](const std::string&) { return std::string("<ColorCorrectionCollection/>"); },

@@ -33,11 +33,6 @@ RGB coolLift(const RGB& c)
             0.08f + 0.9f * c.b};
 }
 
-std::vector<RGB> randomColours(unsigned seed)
-{
-    return lumivert::randomColours(seed, randomColourCount);
-}
-
 TEST(LUTAlgebraCombine, EqualsApplyingEachInTurnWithinOneLevel)
 {
     struct Case {
@@ -51,7 +46,7 @@ TEST(LUTAlgebraCombine, EqualsApplyingEachInTurnWithinOneLevel)
         ASSERT_TRUE(combined.isPlainTable());
         EXPECT_EQ(combined.table().size(), c.size);
         float worst = 0.0f;
-        for (const RGB& colour : randomColours(11))
+        for (const RGB& colour : randomColours(11, randomColourCount))
             worst = std::max(worst, largestDifference(combined.apply(colour),
                                                       luts[1].apply(luts[0].apply(colour))));
         EXPECT_LE(worst, c.size >= 33 ? oneLevel : 2 * oneLevel) << worst * 255 << " levels";
@@ -111,7 +106,7 @@ TEST(LUTAlgebraInvert, RoundTripsWithinOneLevel)
         const LUT3D inverse = LUTAlgebra::invert(look, c.inverseSize);
         EXPECT_EQ(inverse.size(), c.inverseSize);
         float worst = 0.0f;
-        for (const RGB& colour : randomColours(17)) {
+        for (const RGB& colour : randomColours(17, randomColourCount)) {
             const RGB output = look.apply(colour);
             worst = std::max(
                 worst, c.onInputs ? largestDifference(inverse.apply(output), colour)

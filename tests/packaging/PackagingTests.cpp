@@ -77,14 +77,14 @@ TEST(Version, EveryProgramReportsTheProjectsVersionAndCommit)
 TEST(Version, ManualPagesChangelogAndAppStreamCarryTheSameNumber)
 {
     const std::string version = LUMIVERT_PROJECT_VERSION;
-    EXPECT_NE(readText(packaging / "reference/lumivert-cli.1").find("\"lumivert\\-cli " + version),
-              std::string::npos);
-    EXPECT_NE(readText(packaging / "reference/lumivert.1").find("\"lumivert " + version + "\""),
-              std::string::npos);
+    const std::pair<std::string, std::string> mentions[] = {
+        {"reference/lumivert-cli.1", "\"lumivert\\-cli " + version},
+        {"reference/lumivert.1", "\"lumivert " + version + "\""},
+        {appId + ".metainfo.xml", "<release version=\"" + version + "\""},
+    };
+    for (const auto& [file, mention] : mentions)
+        EXPECT_NE(readText(packaging / file).find(mention), std::string::npos) << file;
     EXPECT_TRUE(readText(packaging / "changelog").starts_with("lumivert (" + version + ") "));
-    EXPECT_NE(readText(packaging / (appId + ".metainfo.xml"))
-                  .find("<release version=\"" + version + "\""),
-              std::string::npos);
 }
 
 TEST(WindowManual, ListsEveryOptionTheWindowAccepts)
@@ -137,9 +137,8 @@ TEST(DesktopIntegration, SharedMimeInfoMapsLutFilesToOurTypes)
                                root / "mime/packages" / (appId + ".xml"));
     ASSERT_EQ(shell("update-mime-database " + quoted((root / "mime").string()) + " 2>&1").status,
               0);
-    const std::string globs = readText(root / "mime/globs2");
-    EXPECT_NE(globs.find(":application/x-cube-lut:*.cube"), std::string::npos);
-    EXPECT_NE(globs.find(":application/x-3dl-lut:*.3dl"), std::string::npos);
+    for (const char* glob : {":application/x-cube-lut:*.cube", ":application/x-3dl-lut:*.3dl"})
+        EXPECT_NE(readText(root / "mime/globs2").find(glob), std::string::npos) << glob;
     EXPECT_NE(readText(root / "mime/subclasses").find("application/x-cube-lut text/plain"),
               std::string::npos);
     std::filesystem::remove_all(root);

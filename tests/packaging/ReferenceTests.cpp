@@ -69,6 +69,14 @@ std::set<std::string> bashOffers(const std::filesystem::path& script,
     return lines(result.out);
 }
 
+std::set<std::string> subcommandsOf(const CommandOutline::Command& command)
+{
+    std::set<std::string> names;
+    for (const CommandOutline::Command& sub : command.subcommands)
+        names.insert(sub.path.back());
+    return names;
+}
+
 std::set<std::string> longOptionsOf(const CommandOutline::Command& command)
 {
     std::set<std::string> names;
@@ -79,7 +87,7 @@ std::set<std::string> longOptionsOf(const CommandOutline::Command& command)
     return names;
 }
 
-TEST(ManualPage, ShowsEveryCommandAndOptionOfTheParser)
+TEST(ManualPage, ShowsEveryCommandOptionAndExampleOfTheParser)
 {
     const std::string page = renderedPage(reference / "lumivert-cli.1");
     for (const CommandOutline::Command* command : CommandOutline::flatten(programOutline())) {
@@ -90,13 +98,7 @@ TEST(ManualPage, ShowsEveryCommandAndOptionOfTheParser)
                 EXPECT_NE(page.find(name), std::string::npos) << path << ' ' << name;
         for (const CommandOutline::Option& positional : command->positionals)
             EXPECT_NE(page.find(positional.names.front()), std::string::npos) << path;
-    }
-}
-
-TEST(ManualPage, ShowsEachCommandsExamplesAsTyped)
-{
-    const std::string page = renderedPage(reference / "lumivert-cli.1");
-    for (const CommandOutline::Command* command : CommandOutline::flatten(programOutline())) {
+        // Each example as typed.
         std::istringstream footer(command->footer);
         for (std::string line; std::getline(footer, line);) {
             if (line.starts_with("  lumivert-cli"))
@@ -132,12 +134,9 @@ TEST(BashCompletion, OffersEveryCommandAtEachLevel)
     for (const CommandOutline::Command* command : CommandOutline::flatten(programOutline())) {
         if (command->subcommands.empty())
             continue;
-        std::set<std::string> expected;
-        for (const CommandOutline::Command& sub : command->subcommands)
-            expected.insert(sub.path.back());
         std::vector<std::string> typed = command->path;
         typed.push_back("");
-        EXPECT_EQ(bashOffers(reference / "lumivert-cli", typed), expected)
+        EXPECT_EQ(bashOffers(reference / "lumivert-cli", typed), subcommandsOf(*command))
             << CommandOutline::joinedPath(*command);
     }
 }
@@ -217,10 +216,8 @@ TEST(OtherShells, FishOffersEveryCommandAndOption)
     for (const CommandOutline::Command* command : CommandOutline::flatten(programOutline())) {
         const std::string typed = "lumivert-cli " + CommandOutline::joinedPath(*command);
         if (!command->subcommands.empty()) {
-            std::set<std::string> expected;
-            for (const CommandOutline::Command& sub : command->subcommands)
-                expected.insert(sub.path.back());
-            EXPECT_EQ(offers(typed + (command->path.empty() ? "" : " ")), expected) << typed;
+            EXPECT_EQ(offers(typed + (command->path.empty() ? "" : " ")), subcommandsOf(*command))
+                << typed;
         }
         EXPECT_EQ(offers(typed + " --"), longOptionsOf(*command)) << typed;
     }

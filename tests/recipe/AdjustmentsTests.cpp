@@ -8,6 +8,7 @@
 
 #include <set>
 #include <string>
+#include <vector>
 
 namespace lumivert {
 namespace {
@@ -63,60 +64,41 @@ TEST(AdjustmentTable, AgreesWithTheModeTable)
 
 struct TextCase {
     std::string_view key;
-    std::string_view text;
-    bool accepted;
+    std::vector<std::string_view> accepted, refused;
 };
 
 // The automation reads a variable as the command line reads its option.
 TEST(AdjustmentText, IsReadAsTheCommandLineReadsIt)
 {
     const TextCase cases[] = {
-        {"intensity", "0.5", true},
-        {"intensity", "1.5e0", true},
-        {"intensity", "+1", true},
-        {"intensity", "nan", false},
-        {"intensity", "inf", false},
-        {"intensity", "7", false},
-        {"intensity", "-3", false},
-        {"intensity", "0,5", false},
-        {"intensity", "1e309", false},
-        {"intensity", " 1", false},
-        {"intensity", "", false},
-        {"intensity", "0x1p-1", false},
-        {"fineTune", "1, -1,,0.5,\t0 ", true},
-        {"fineTune", "nan,0,0,0", false},
-        {"fineTune", "1,2,0,0", false},
-        {"fineTune", "0,0,0", false},
-        {"fineTune", "0,0,0,0,0", false},
-        {"lookSettings", "1,nan,1,1", false},
-        {"lookSettings", "1e39,1,1,1", false},
-        {"matchSettings", "nan,1", false},
-        {"matchSettings", "0.5,1.5", true},
-        {"editSmoothness", "0.0005", false},
-        {"editSmoothness", "0.5", true},
-        {"gamutMapping", "smooth", true},
-        {"gamutMapping", "Smooth", false},
-        {"extendEdit", "", true},
-        {"inputSpace", "slog3-sgamut3cine", true},
-        {"inputSpace", "linear-rec709", true},
-        {"inputSpace", "S-Log3", false},
-        {"inputSpace", "", false},
-        {"outputSpace", "rec2020", true},
-        {"outputSpace", "acescg", false},
-        {"outputSpace", "rec709 ", false},
+        {"intensity",
+         {"0.5", "1.5e0", "+1"},
+         {"nan", "inf", "7", "-3", "0,5", "1e309", " 1", "", "0x1p-1"}},
+        {"fineTune", {"1, -1,,0.5,\t0 "}, {"nan,0,0,0", "1,2,0,0", "0,0,0", "0,0,0,0,0"}},
+        {"lookSettings", {}, {"1,nan,1,1", "1e39,1,1,1"}},
+        {"matchSettings", {"0.5,1.5"}, {"nan,1"}},
+        {"editSmoothness", {"0.5"}, {"0.0005"}},
+        {"gamutMapping", {"smooth"}, {"Smooth"}},
+        {"extendEdit", {""}, {}},
+        {"inputSpace", {"slog3-sgamut3cine", "linear-rec709"}, {"S-Log3", ""}},
+        {"outputSpace", {"rec2020"}, {"acescg", "rec709 "}},
     };
     for (const TextCase& test : cases) {
         const Adjustment& row = adjustmentKeyed(test.key);
-        Settings settings;
-        const auto problem = assignText(row, test.text, settings);
-        EXPECT_EQ(!problem, test.accepted) << test.key << "=" << test.text;
-        if (problem) {
-            EXPECT_EQ(settings, Settings{}) << test.key << "=" << test.text;
-            EXPECT_NE(problem->find(row.variable), std::string::npos) << *problem;
-        } else if (row.kind == AdjustmentKind::numbers) {
-            for (const AdjustmentValue& value : row.values)
-                EXPECT_TRUE(row.range.contains(value.of(settings))) << test.key;
-        }
+        for (const bool accepted : {true, false})
+            for (const std::string_view text : accepted ? test.accepted : test.refused) {
+                SCOPED_TRACE(std::string(test.key) + "=" + std::string(text));
+                Settings settings;
+                const auto problem = assignText(row, text, settings);
+                EXPECT_EQ(!problem, accepted);
+                if (problem) {
+                    EXPECT_EQ(settings, Settings{});
+                    EXPECT_NE(problem->find(row.variable), std::string::npos) << *problem;
+                } else if (row.kind == AdjustmentKind::numbers) {
+                    for (const AdjustmentValue& value : row.values)
+                        EXPECT_TRUE(row.range.contains(value.of(settings)));
+                }
+            }
     }
     Settings settings;
     ASSERT_FALSE(assignText(adjustmentKeyed("fineTune"), "1, -1,,0.5,\t0 ", settings));
