@@ -101,8 +101,9 @@ TEST(ManualPage, ShowsEveryCommandOptionAndExampleOfTheParser)
         // Each example as typed.
         std::istringstream footer(command->footer);
         for (std::string line; std::getline(footer, line);) {
-            if (line.starts_with("  lumivert-cli"))
+            if (line.starts_with("  lumivert-cli")) {
                 EXPECT_NE(page.find(line.substr(2)), std::string::npos) << line;
+            }
         }
     }
 }
@@ -234,9 +235,10 @@ TEST(OtherShells, ZshReadsItsCompletionNamingEveryCommandAndLongOption)
         std::cout << "zsh is not installed (scripts/install-deps --optional); not parsed.\n";
     const std::string script = testing::readText(file);
     for (const CommandOutline::Command* command : CommandOutline::flatten(programOutline())) {
-        if (!command->path.empty())
+        if (!command->path.empty()) {
             EXPECT_NE(script.find("\n        " + command->path.back() + ") "), std::string::npos)
                 << command->path.back();
+        }
         for (const std::string& name : longOptionsOf(*command))
             EXPECT_NE(script.find(name + "["), std::string::npos) << name;
     }
