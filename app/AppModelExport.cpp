@@ -168,9 +168,9 @@ void AppModel::writePlan(const ExportPlan::Plan& plan)
         for (const ExportPlan::PlannedFile& file : plan) {
             written.files << QFile::decodeName(file.path.c_str());
             // The window bakes within 0 … 1, so a format loses only a scene-linear shaper.
-            if (lut.hasCurves() && file.format != LUTFormat::cube && written.warning.isEmpty())
-                written.warning =
-                    QString::fromStdString(GradeRecipe::shaperDropped(spaces, file.format.title()));
+            const auto dropped = GradeRecipe::shaperDropped(lut, spaces, file.format);
+            if (dropped && written.warning.isEmpty())
+                written.warning = QString::fromStdString(*dropped);
         }
         return written;
     };

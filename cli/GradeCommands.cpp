@@ -276,11 +276,9 @@ SpaceConversion spacesOf(Mode mode, const GradeOptions& options,
 // Tells what a file of the plan cannot hold of the LUT, and how much of it clips.
 void warnAbout(const LUTStack& lut, const SpaceConversion& spaces, const ExportPlan::Plan& plan)
 {
-    if (lut.hasCurves())
-        for (const ExportPlan::PlannedFile& file : plan)
-            if (file.format != LUTFormat::cube)
-                std::cerr << "Warning: " << GradeRecipe::shaperDropped(spaces, file.format.title())
-                          << '\n';
+    for (const ExportPlan::PlannedFile& file : plan)
+        if (const auto dropped = GradeRecipe::shaperDropped(lut, spaces, file.format))
+            std::cerr << "Warning: " << *dropped << '\n';
     if (const auto warning = ClipWarning::warning(ClipWarning::measure(lut, spaces)))
         std::cerr << "Warning: " << *warning << '\n';
 }

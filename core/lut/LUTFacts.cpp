@@ -2,6 +2,7 @@
 
 #include "lut/LUTFormat.hpp"
 #include "lut/LUTReader.hpp"
+#include "lut/LUTWriter.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -221,8 +222,8 @@ std::optional<std::string> clampedText(const LUTDomain& domain)
 void addSpaces(std::vector<Fact>& rows, const std::vector<std::string>& comments)
 {
     constexpr std::array<std::pair<std::string_view, std::string_view>, 2> notes{{
-        {"Input: ", "Input space"},
-        {"Output: ", "Output space"},
+        {LUTWriter::inputNote, "Input space"},
+        {LUTWriter::outputNote, "Output space"},
     }};
     for (const auto& [note, label] : notes)
         for (const std::string& comment : comments)

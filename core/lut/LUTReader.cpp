@@ -487,7 +487,7 @@ bool startsWithOurComment(std::string_view text)
     while (end < text.size() && lineBreakLength(text, end) == 0)
         ++end;
     // A file whose notes name its input space has the line without the sRGB clause.
-    const std::string spaceNote[] = {"Input: "};
+    const std::string spaceNote[] = {std::string(LUTWriter::inputNote)};
     const std::string_view first = trimmed(text.substr(0, end));
     return std::ranges::any_of(
         std::array{LUTWriter::commentLine(), LUTWriter::commentLine(spaceNote)},

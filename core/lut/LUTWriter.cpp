@@ -261,7 +261,7 @@ EntryBlock entriesOf(const LUT3D& lut)
 std::string commentLine(std::span<const std::string> notes)
 {
     const bool namesInput = std::ranges::any_of(
-        notes, [](const std::string& note) { return note.starts_with("Input: "); });
+        notes, [](const std::string& note) { return note.starts_with(inputNote); });
     return "# Created with " + std::string(generator) +
            (namesInput ? ".\n" : ". Input: sRGB-encoded (display-referred) RGB.\n");
 }

@@ -61,6 +61,10 @@ struct Clamping {
 };
 Clamping clamping(const LUT3D& lut);
 
+// How the notes naming a LUT's spaces begin ("Input: S-Log3 / S-Gamut3.Cine", "Output: Rec.709").
+inline constexpr std::string_view inputNote = "Input: ";
+inline constexpr std::string_view outputNote = "Output: ";
+
 // The comment line, line feed included, that starts every .3dl and follows the TITLE of every
 // .cube; the .3dl reader takes it as our declaration of 12-bit output. It says the input is
 // sRGB-encoded unless the notes name the input space themselves ("Input: …").

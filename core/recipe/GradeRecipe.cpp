@@ -9,6 +9,7 @@
 #include "learners/MatchTransform.hpp"
 #include "learners/StatusLine.hpp"
 #include "lut/HaldCLUT.hpp"
+#include "lut/LUTWriter.hpp"
 
 #include <algorithm>
 #include <cstdio>
@@ -406,12 +407,16 @@ std::vector<std::string> spaceNotes(const SpaceConversion& spaces)
 {
     if (spaces.isIdentity())
         return {};
-    return {"Input: " + spaces.inputTitle(), "Output: " + spaces.outputTitle()};
+    return {std::string(LUTWriter::inputNote) + spaces.inputTitle(),
+            std::string(LUTWriter::outputNote) + spaces.outputTitle()};
 }
 
-std::string shaperDropped(const SpaceConversion& spaces, std::string_view format)
+std::optional<std::string> shaperDropped(const LUTStack& lut, const SpaceConversion& spaces,
+                                         LUTFormat format)
 {
-    return "A " + std::string(format) + " file holds no shaper, so its table takes " +
+    if (!lut.hasCurves() || format == LUTFormat::cube)
+        return std::nullopt;
+    return "A " + std::string(format.title()) + " file holds no shaper, so its table takes " +
            spaces.inputTitle() +
            " values from 0 to 1 on an even lattice: brighter values clip and shadows lose "
            "precision. Export a .cube for scene-linear footage.";

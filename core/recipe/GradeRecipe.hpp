@@ -17,6 +17,7 @@
 #include "learners/GradePipeline.hpp"
 #include "learners/LookAnalysis.hpp"
 #include "learners/MatchAnalysis.hpp"
+#include "lut/LUTFormat.hpp"
 
 #include <array>
 #include <cstdint>
@@ -279,8 +280,10 @@ LUTStack bake(Mode mode, const GradePipeline& pipeline, const SpaceConversion& s
 // Comment lines a LUT file carries about its spaces ("Input: S-Log3 / S-Gamut3.Cine",
 // "Output: Rec.709"); none for sRGB to sRGB, whose files stay as they always were.
 std::vector<std::string> spaceNotes(const SpaceConversion& spaces);
-// The sentence an export to a format without a shaper (.3dl, HALD) prints when the LUT has one.
-std::string shaperDropped(const SpaceConversion& spaces, std::string_view format);
+// The sentence an export of this LUT to the format says when the LUT has a shaper the format
+// cannot hold (anything but .cube); nothing otherwise.
+std::optional<std::string> shaperDropped(const LUTStack& lut, const SpaceConversion& spaces,
+                                         LUTFormat format);
 
 // The LUT's name from the naming slot's image, or nothing while it is empty.
 std::optional<std::string> suggestedName(Mode mode, const SlotNames& names);
